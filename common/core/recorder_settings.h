@@ -1,0 +1,87 @@
+// The recorder's configuration as loaded from "settings.ini" and the small state files beside
+// it ("channel1/2" counters, "folder1/2" cleaning cursors), and the FSK tone tables derived
+// from each channel's caller-identification choice.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace pell {
+
+// Caller identification choice ("clip" key).
+enum ClipMode : int32_t { kClipNone = 0, kClipTone = 1, kClipFskEurope = 2, kClipFskUs = 3 };
+
+inline constexpr std::chrono::year_month_day kDefaultFolderDate{
+    std::chrono::year{2008}, std::chrono::month{1}, std::chrono::day{1}};
+
+struct ChannelConfig {
+    std::string prefix;
+    std::string dropFolder;
+    uint32_t fileCounter = 0;  // 0..9999999
+    int32_t stereo = 1;
+    int32_t bitrate = 24;           // kbit/s
+    int32_t sensitiveControl = 1;   // 0: HID, otherwise VOX
+    int32_t sensitiveLevel = 5;     // VOX threshold = level x 1024 on the peak scale
+    int32_t gain = 0;               // sample multiplier; 0 silences the channel
+    int32_t maxFileLength = 10;     // MiB; 0: no limit
+    int32_t minFileLength = 30;     // KB, kept but not acted on
+    int32_t endOfFile = 10;         // s
+    int32_t clip = kClipNone;
+    int32_t exists = 1;
+    std::string description;
+    std::chrono::year_month_day folderDate = kDefaultFolderDate;
+
+    // Runtime state of the recording; every load resets `recording`. The open MP3 file itself
+    // belongs to the recorder core's encoder binding.
+    bool recording = false;
+    uint32_t silenceStart = 0;  // tick ms; 0: not running
+    std::string mp3Path;
+};
+
+struct RecorderSettings {
+    bool twoChannels = true;
+    int32_t cleaning = 1;
+    int32_t freeDiskSpace = 100;  // MB
+    int32_t sampleRate = 8000;    // Hz
+    std::string device;
+    std::array<ChannelConfig, 2> channels;  // index 0 = line 1 (left input)
+    std::string programFolder;
+};
+
+// Six-sample correlation tables of one channel, scaled to 32767.
+struct ToneTable {
+    std::array<int32_t, 6> cosMark{};
+    std::array<int32_t, 6> sinMark{};
+    std::array<int32_t, 6> cosSpace{};
+    std::array<int32_t, 6> sinSpace{};
+};
+using ToneTables = std::array<ToneTable, 2>;
+
+// 1300/2100 Hz for the European choice (clip 2), 1200/2200 Hz for every other value.
+ToneTable BuildToneTable(int32_t clip);
+
+// Counter file: leading decimal of the first line; absent, non-numeric or outside
+// 0..9999999 gives 0.
+uint32_t ReadCounterFile(const std::string& path);
+// Cleaning cursor: the first line when it is exactly eight digits of a real date (year >= 1),
+// else 2008-01-01.
+std::chrono::year_month_day ReadFolderDateFile(const std::string& path);
+
+// Hook for the application's menu-state steps that close every load (player present,
+// start-up registration).
+using AfterLoadHook = std::function<void()>;
+
+// Fills settings (keeping settings.programFolder, which names the folder read) and the tone
+// tables. Reports no failure: every missing item takes its default.
+void LoadSettings(RecorderSettings& settings, ToneTables& toneTables,
+                  const AfterLoadHook& afterLoad = {});
+
+using MakeDirectoryFn = std::function<void(const std::string& path)>;
+// For each existing channel, makes every folder along the drop folder path from the left, then
+// the whole path; failures are ignored.
+void CreateDropFolders(const RecorderSettings& settings, const MakeDirectoryFn& makeDirectory = {});
+
+}  // namespace pell

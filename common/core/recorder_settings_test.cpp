@@ -1,0 +1,198 @@
+#include "common/core/recorder_settings.h"
+
+#include <gtest/gtest.h>
+#include <filesystem>
+#include <vector>
+
+#include "testsupport/temp_dir.h"
+
+namespace pell {
+namespace {
+
+using std::chrono::day;
+using std::chrono::month;
+using std::chrono::year;
+using std::chrono::year_month_day;
+
+RecorderSettings Load(const TempDir& dir, ToneTables* tables = nullptr) {
+    RecorderSettings settings;
+    settings.programFolder = dir.path();
+    ToneTables local;
+    LoadSettings(settings, tables != nullptr ? *tables : local);
+    return settings;
+}
+
+TEST(LoadSettingsTest, NoSettingsFileGivesEveryReaderDefault) {
+    TempDir dir;
+    RecorderSettings s = Load(dir);
+    EXPECT_TRUE(s.twoChannels);
+    EXPECT_EQ(s.cleaning, 1);
+    EXPECT_EQ(s.freeDiskSpace, 100);
+    EXPECT_EQ(s.sampleRate, 8000);
+    EXPECT_EQ(s.device, "");
+    for (const ChannelConfig& c : s.channels) {
+        EXPECT_EQ(c.exists, 1);
+        EXPECT_EQ(c.stereo, 1);
+        EXPECT_EQ(c.sensitiveControl, 1);
+        EXPECT_EQ(c.sensitiveLevel, 5);
+        EXPECT_EQ(c.gain, 0);
+        EXPECT_EQ(c.bitrate, 24);
+        EXPECT_EQ(c.endOfFile, 10);
+        EXPECT_EQ(c.maxFileLength, 10);
+        EXPECT_EQ(c.minFileLength, 30);
+        EXPECT_EQ(c.clip, 0);
+        EXPECT_EQ(c.prefix, "");
+        EXPECT_EQ(c.dropFolder, "");
+        EXPECT_EQ(c.description, "");
+        EXPECT_EQ(c.fileCounter, 0u);
+        EXPECT_EQ(c.folderDate, kDefaultFolderDate);
+        EXPECT_FALSE(c.recording);
+    }
+}
+
+TEST(LoadSettingsTest, ReadsEveryKeyWhateverItsCase) {
+    TempDir dir;
+    dir.Write("settings.ini",
+              "[CHANNEL2]\r\nGain=1\r\nPreffix=b\r\nClip=2\r\nDrop_Folder=/x/y\r\nDescription=Sales\r\n"
+              "Stereo=0\r\nExists=0\r\nBitRate=32\r\nSensitive_Control=0\r\nSensitive_Level=7\r\n"
+              "End_Of_File=3\r\nMin_File_Length=40\r\nMax_File_Length=20\r\n"
+              "[Common]\r\nDevice=USB Audio\r\nSampleRate=16000\r\nCleaning=0\r\nFree_Disk_Space=250\r\n2_Channels=0\r\n");
+    RecorderSettings s = Load(dir);
+    EXPECT_FALSE(s.twoChannels);
+    EXPECT_EQ(s.cleaning, 0);
+    EXPECT_EQ(s.freeDiskSpace, 250);
+    EXPECT_EQ(s.sampleRate, 16000);
+    EXPECT_EQ(s.device, "USB Audio");
+    const ChannelConfig& c = s.channels[1];
+    EXPECT_EQ(c.gain, 1);
+    EXPECT_EQ(c.prefix, "b");
+    EXPECT_EQ(c.clip, 2);
+    EXPECT_EQ(c.dropFolder, "/x/y");
+    EXPECT_EQ(c.description, "Sales");
+    EXPECT_EQ(c.stereo, 0);
+    EXPECT_EQ(c.exists, 0);
+    EXPECT_EQ(c.bitrate, 32);
+    EXPECT_EQ(c.sensitiveControl, 0);
+    EXPECT_EQ(c.sensitiveLevel, 7);
+    EXPECT_EQ(c.endOfFile, 3);
+    EXPECT_EQ(c.minFileLength, 40);
+    EXPECT_EQ(c.maxFileLength, 20);
+    EXPECT_EQ(s.channels[0].gain, 0) << "channel 1 keeps its defaults";
+}
+
+TEST(LoadSettingsTest, EveryLoadResetsTheRecordingFlagAndRereadsStateFiles) {
+    TempDir dir;
+    RecorderSettings s;
+    s.programFolder = dir.path();
+    s.channels[0].recording = true;
+    s.channels[1].fileCounter = 55;
+    ToneTables tables;
+    LoadSettings(s, tables);
+    EXPECT_FALSE(s.channels[0].recording);
+    EXPECT_EQ(s.channels[1].fileCounter, 0u);
+    EXPECT_EQ(s.programFolder, dir.path());
+    int hookCalls = 0;
+    LoadSettings(s, tables, [&] { ++hookCalls; });
+    EXPECT_EQ(hookCalls, 1);
+}
+
+struct CounterCase {
+    const char* name;
+    const char* content;  // nullptr: no file
+    uint32_t expected;
+};
+
+class CounterFileTest : public ::testing::TestWithParam<CounterCase> {};
+
+TEST_P(CounterFileTest, ReadsTheLeadingDecimalOfTheFirstLine) {
+    TempDir dir;
+    if (GetParam().content != nullptr) dir.Write("channel2", GetParam().content);
+    EXPECT_EQ(Load(dir).channels[1].fileCounter, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Counters, CounterFileTest,
+    ::testing::Values(CounterCase{"absent", nullptr, 0}, CounterCase{"plain", "42", 42},
+                      CounterCase{"digitsThenLetters", "123abc", 123}, CounterCase{"letters", "abc", 0},
+                      CounterCase{"secondLineIgnored", "7\r\n8", 7}, CounterCase{"largest", "9999999", 9999999},
+                      CounterCase{"beyondSevenDigits", "10000000", 0}, CounterCase{"negative", "-3", 0},
+                      CounterCase{"empty", "", 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct FolderDateCase {
+    const char* name;
+    const char* content;
+    year_month_day expected;
+};
+
+class FolderDateFileTest : public ::testing::TestWithParam<FolderDateCase> {};
+
+TEST_P(FolderDateFileTest, UsesOnlyEightCharactersOfARealDate) {
+    TempDir dir;
+    if (GetParam().content != nullptr) dir.Write("folder1", GetParam().content);
+    EXPECT_EQ(Load(dir).channels[0].folderDate, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dates, FolderDateFileTest,
+    ::testing::Values(
+        FolderDateCase{"absent", nullptr, kDefaultFolderDate},
+        FolderDateCase{"sixDecember2026", "20261206", year{2026} / month{12} / day{6}},
+        FolderDateCase{"windowsLineEnd", "20261206\r\n", year{2026} / month{12} / day{6}},
+        FolderDateCase{"sevenCharacters", "2026120", kDefaultFolderDate},
+        FolderDateCase{"nineCharacters", "202612061", kDefaultFolderDate},
+        FolderDateCase{"allZeros", "00000000", kDefaultFolderDate},
+        FolderDateCase{"thirtiethOfFebruary", "20260230", kDefaultFolderDate},
+        FolderDateCase{"monthThirteen", "20261301", kDefaultFolderDate},
+        FolderDateCase{"leapDay", "20240229", year{2024} / month{2} / day{29}},
+        FolderDateCase{"letters", "abcdefgh", kDefaultFolderDate}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ToneTableTest, EuropeanPairOnlyForClipTwo) {
+    const std::array<int32_t, 6> usMarkCos{32767, 19257, -10131, -31166, -26501, 15};
+    const std::array<int32_t, 6> usMarkSin{0, 26510, 31161, 10116, -19269, -32766};
+    const std::array<int32_t, 6> usSpaceCos{32767, -5131, -31159, 14891, 26495, -23189};
+    const std::array<int32_t, 6> euMarkCos{32767, 17117, -14881, -32666, -19249, 12554};
+    const std::array<int32_t, 6> euSpaceSin{0, 32665, -5136, -31857, 10146, 30262};
+    for (int32_t clip : {3, 1, 0, -1, 99}) {
+        ToneTable t = BuildToneTable(clip);
+        EXPECT_EQ(t.cosMark, usMarkCos) << clip;
+        EXPECT_EQ(t.sinMark, usMarkSin) << clip;
+        EXPECT_EQ(t.cosSpace, usSpaceCos) << clip;
+    }
+    ToneTable eu = BuildToneTable(2);
+    EXPECT_EQ(eu.cosMark, euMarkCos);
+    EXPECT_EQ(eu.sinSpace, euSpaceSin);
+}
+
+TEST(ToneTableTest, LoadBuildsOneTablePerChannel) {
+    TempDir dir;
+    dir.Write("settings.ini", "[channel1]\nclip=2\n[channel2]\nclip=3\n");
+    ToneTables tables;
+    Load(dir, &tables);
+    EXPECT_EQ(tables[0].cosMark, BuildToneTable(2).cosMark);
+    EXPECT_EQ(tables[1].cosMark, BuildToneTable(3).cosMark);
+}
+
+TEST(CreateDropFoldersTest, MakesEachLevelFromTheLeftThenTheWholePath) {
+    RecorderSettings s;
+    s.channels[0].dropFolder = "/rec/calls/line1";
+    s.channels[1].dropFolder = "/rec/other";
+    s.channels[1].exists = 0;
+    std::vector<std::string> made;
+    CreateDropFolders(s, [&](const std::string& p) { made.push_back(p); });
+    EXPECT_EQ(made, (std::vector<std::string>{"", "/rec", "/rec/calls", "/rec/calls/line1"}));
+}
+
+TEST(CreateDropFoldersTest, CreatesRealFoldersAndIgnoresFailures) {
+    TempDir dir;
+    RecorderSettings s;
+    s.channels[0].dropFolder = dir.path() + "/a/b/c";
+    s.channels[1].dropFolder = "";
+    CreateDropFolders(s);
+    CreateDropFolders(s);  // already there: no effect
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() + "/a/b/c"));
+}
+
+}  // namespace
+}  // namespace pell

@@ -1,0 +1,46 @@
+// The "settings.ini" text exactly as the configurator writes it: fixed key order, no blanks
+// around "=", "stereo=0" always, an empty line before each channel section, CR LF line ends.
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace pell {
+
+// Each value is written as given: the configurator writes some keys as the text of a field
+// ("samplerate", "bitrate", ...) and others as numbers it formats itself.
+struct SettingsChannelEntries {
+    std::string exists;
+    std::string prefix;  // key "preffix"
+    std::string gain;
+    std::string description;
+    std::string dropFolder;
+    std::string bitrate;
+    std::string sensitiveControl;
+    std::string sensitiveLevel;
+    std::string endOfFile;
+    std::string minFileLength;
+    std::string maxFileLength;
+    std::string clip;
+};
+
+struct SettingsDocument {
+    std::string device;
+    std::string number;
+    std::string samplerate;
+    std::string cleaning;
+    std::string freeDiskSpace;
+    std::array<SettingsChannelEntries, 2> channels;
+};
+
+std::string FormatSettingsFile(const SettingsDocument& doc);
+
+enum class WriteResult { Ok, CannotCreate, WriteFailed };
+
+// Writes the text to a temporary file beside path and renames it over path only when every
+// byte reached the disk, so a full disk never leaves a truncated "settings.ini" behind.
+// CannotCreate: the temporary file could not be made (nothing changed);
+// WriteFailed: writing, flushing or renaming failed (nothing changed, the temporary is removed).
+WriteResult WriteFileAtomically(const std::string& path, const std::string& text);
+
+}  // namespace pell
