@@ -16,6 +16,8 @@ struct ReadCase {
     std::string expectedString; // with default "dflt"
 };
 
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+
 class ProfileReadTest : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(ProfileReadTest, ReadsValuesByThePrivateProfileRules) {

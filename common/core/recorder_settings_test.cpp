@@ -102,6 +102,8 @@ struct CounterCase {
     uint32_t expected;
 };
 
+void PrintTo(const CounterCase& c, std::ostream* os) { *os << c.name; }
+
 class CounterFileTest : public ::testing::TestWithParam<CounterCase> {};
 
 TEST_P(CounterFileTest, ReadsTheLeadingDecimalOfTheFirstLine) {
@@ -124,6 +126,8 @@ struct FolderDateCase {
     const char* content;
     year_month_day expected;
 };
+
+void PrintTo(const FolderDateCase& c, std::ostream* os) { *os << c.name; }
 
 class FolderDateFileTest : public ::testing::TestWithParam<FolderDateCase> {};
 
