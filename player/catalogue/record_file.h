@@ -2,14 +2,19 @@
 // locks, so the recorder can go on writing while the player reads or changes the tag.
 #pragma once
 
-#include <sys/stat.h>
-
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "player/catalogue/record_info.h"
 
 namespace pell {
+
+// A file's last-write time as the file system keeps it.
+struct FileTime {
+    int64_t seconds = 0;
+    long nanoseconds = 0;
+};
 
 class RecordFile {
 public:
@@ -25,24 +30,30 @@ public:
     RecordFile& operator=(RecordFile&& other) noexcept;
 
     bool IsOpen() const { return fd_ >= 0; }
-    // Status as of opening (length, times).
-    const struct stat& Status() const { return status_; }
-    int Descriptor() const { return fd_; }
+    // Length and last-write time as they were when the file was opened.
+    int64_t Length() const { return length_; }
+    FileTime LastWrite() const { return lastWrite_; }
 
     // Reads or writes exactly count bytes at offset, retrying short transfers; false otherwise.
     bool ReadExactly(int64_t offset, void* out, std::size_t count) const;
     bool WriteExactly(int64_t offset, const void* data, std::size_t count) const;
+    // Reads up to count bytes at offset; returns how many were read.
+    std::size_t ReadSome(int64_t offset, void* out, std::size_t count) const;
+    bool Truncate(int64_t length) const;
+    // Sets the last-write time and leaves the last-access time alone.
+    bool SetLastWrite(FileTime when) const;
 
 private:
     int fd_ = -1;
-    struct stat status_ {};
+    int64_t length_ = 0;
+    FileTime lastWrite_;
 };
 
 // The bytes of an open file up to the length it had when opened.
 class FileRecordBytes final : public RecordBytes {
 public:
     explicit FileRecordBytes(const RecordFile& file) : file_(file) {}
-    int64_t Length() const override { return static_cast<int64_t>(file_.Status().st_size); }
+    int64_t Length() const override { return file_.Length(); }
     std::size_t ReadAt(int64_t offset, std::span<uint8_t> out) const override;
 
 private:

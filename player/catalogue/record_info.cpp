@@ -151,7 +151,7 @@ RecordInfo DescribeRecording(const RecordBytes& bytes, std::time_t lastWrite) {
 RecordInfo ReadRecordInfo(const std::string& path) {
     RecordFile file(path, RecordFile::Mode::Read);
     if (!file.IsOpen()) return {};
-    return DescribeRecording(FileRecordBytes(file), file.Status().st_mtim.tv_sec);
+    return DescribeRecording(FileRecordBytes(file), static_cast<std::time_t>(file.LastWrite().seconds));
 }
 
 }  // namespace pell

@@ -1,21 +1,32 @@
 #include "player/catalogue/tag_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "player/catalogue/record_file.h"
 
 namespace pell {
+namespace {
 
-TagWriteResult ChangeRecordingTag(const std::string& path, const std::function<void(TagBytes&)>& change) {
-    RecordFile file(path, RecordFile::Mode::ReadWrite);
-    if (!file.IsOpen()) return TagWriteResult::CannotOpen;
-    const int64_t length = file.Status().st_size;
-    const struct timespec lastWrite = file.Status().st_mtim;
+class OpenTagFile final : public TagFile {
+public:
+    explicit OpenTagFile(const RecordFile& file) : file_(file) {}
+    int64_t Length() const override { return file_.Length(); }
+    bool ReadExactly(int64_t offset, void* out, std::size_t count) override {
+        return file_.ReadExactly(offset, out, count);
+    }
+    bool WriteExactly(int64_t offset, const void* data, std::size_t count) override {
+        return file_.WriteExactly(offset, data, count);
+    }
+    bool Truncate(int64_t length) override { return file_.Truncate(length); }
 
+private:
+    const RecordFile& file_;
+};
+
+}  // namespace
+
+TagWriteResult ChangeRecordingTag(TagFile& file, const TagChange& change) {
+    const int64_t length = file.Length();
     TagBytes tag{};
-    int64_t tagOffset = 0;
+    int64_t tagOffset = length;
     if (length >= static_cast<int64_t>(kTagSize)) {
         tagOffset = length - static_cast<int64_t>(kTagSize);
         if (!file.ReadExactly(tagOffset, tag.data(), tag.size())) return TagWriteResult::IoFailed;
@@ -23,21 +34,21 @@ TagWriteResult ChangeRecordingTag(const std::string& path, const std::function<v
     } else {
         // Too short to hold a tag: a fresh one goes after the existing bytes, none overwritten.
         tag = MakeFreshTag();
-        tagOffset = length;
     }
     change(tag);
+    if (file.WriteExactly(tagOffset, tag.data(), tag.size())) return TagWriteResult::Written;
+    // A half-appended tag would be read as audio and shift the next tag; cut back to the old end.
+    if (tagOffset == length) file.Truncate(length);
+    return TagWriteResult::IoFailed;
+}
 
-    TagWriteResult result = TagWriteResult::Written;
-    if (!file.WriteExactly(tagOffset, tag.data(), tag.size())) {
-        result = TagWriteResult::IoFailed;
-        // A half-appended tag would make the next read see garbage; cut back to the old bytes.
-        if (tagOffset == length) {
-            const int truncated = ::ftruncate(file.Descriptor(), static_cast<off_t>(length));
-            (void)truncated;
-        }
-    }
-    const struct timespec times[2] = {{0, UTIME_OMIT}, lastWrite};
-    (void)::futimens(file.Descriptor(), times);
+TagWriteResult ChangeRecordingTag(const std::string& path, const TagChange& change) {
+    RecordFile file(path, RecordFile::Mode::ReadWrite);
+    if (!file.IsOpen()) return TagWriteResult::CannotOpen;
+    OpenTagFile tagFile(file);
+    const TagWriteResult result = ChangeRecordingTag(tagFile, change);
+    // The list shows last write minus duration as the call's start: it must not move.
+    if (result == TagWriteResult::Written || result == TagWriteResult::IoFailed) file.SetLastWrite(file.LastWrite());
     return result;
 }
 

@@ -3,6 +3,8 @@
 // start time from it.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -18,10 +20,25 @@ enum class TagWriteResult {
     IoFailed,    // reading or writing failed; a fresh tag that could not be written whole is undone
 };
 
-// The shared procedure: opens `path` for reading and writing alongside the recorder, applies
-// `change` to the tag in place, or to a fresh tag appended after the bytes of a file shorter
-// than 128 bytes, and keeps the file's last-write time.
-TagWriteResult ChangeRecordingTag(const std::string& path, const std::function<void(TagBytes&)>& change);
+// What changing a tag needs of an open recording; the real one is a file opened for reading and
+// writing alongside the recorder.
+class TagFile {
+public:
+    virtual ~TagFile() = default;
+    virtual int64_t Length() const = 0;
+    virtual bool ReadExactly(int64_t offset, void* out, std::size_t count) = 0;
+    virtual bool WriteExactly(int64_t offset, const void* data, std::size_t count) = 0;
+    virtual bool Truncate(int64_t length) = 0;
+};
+
+using TagChange = std::function<void(TagBytes&)>;
+
+// Applies `change` to the tag in the last 128 bytes, or to a fresh tag appended after the bytes
+// of a file shorter than 128 bytes.
+TagWriteResult ChangeRecordingTag(TagFile& file, const TagChange& change);
+
+// Opens `path` and changes its tag as above, keeping the file's last-write time.
+TagWriteResult ChangeRecordingTag(const std::string& path, const TagChange& change);
 
 // Sets the played byte; called when a row starts playing.
 TagWriteResult MarkPlayed(const std::string& path);

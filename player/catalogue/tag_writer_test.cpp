@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "player/catalogue/catalogue_test_support.h"
@@ -88,6 +89,63 @@ INSTANTIATE_TEST_SUITE_P(
                   "\xFF\xFB" + FreshTagWith(Write::Bookmark, "short")},
         WriteCase{"Byte127FileKeepsItsBytes", std::string(127, 'z'), Write::Played, "", TagWriteResult::Written,
                   std::string(127, 'z') + FreshTagWith(Write::Played, "")}),
+    [](const auto& info) { return info.param.name; });
+
+// A recording in memory whose writes stop after `writable` bytes, as on a full disk.
+class FullDiskFile final : public TagFile {
+public:
+    FullDiskFile(std::string bytes, std::size_t writable, bool readable = true)
+        : bytes(std::move(bytes)), writable_(writable), readable_(readable) {}
+    int64_t Length() const override { return static_cast<int64_t>(bytes.size()); }
+    bool ReadExactly(int64_t offset, void* out, std::size_t count) override {
+        if (!readable_) return false;
+        bytes.copy(static_cast<char*>(out), count, static_cast<std::size_t>(offset));
+        return true;
+    }
+    bool WriteExactly(int64_t offset, const void* data, std::size_t count) override {
+        const std::size_t written = std::min(count, writable_);
+        const auto at = static_cast<std::size_t>(offset);
+        if (bytes.size() < at + written) bytes.resize(at + written);
+        bytes.replace(at, written, static_cast<const char*>(data), written);
+        return written == count;
+    }
+    bool Truncate(int64_t length) override {
+        bytes.resize(static_cast<std::size_t>(length));
+        return true;
+    }
+
+    std::string bytes;
+
+private:
+    std::size_t writable_;
+    bool readable_;
+};
+
+struct FailureCase {
+    const char* name;
+    std::string before;
+    std::size_t writable;
+    bool readable;
+    TagWriteResult result;
+    std::string after;
+};
+
+class TagWriteFailureTest : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(TagWriteFailureTest, LeavesNoHalfAppendedTag) {
+    FullDiskFile file(GetParam().before, GetParam().writable, GetParam().readable);
+    EXPECT_EQ(ChangeRecordingTag(file, [](TagBytes& tag) { SetPlayedMark(tag); }), GetParam().result);
+    EXPECT_EQ(file.bytes, GetParam().after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Disks, TagWriteFailureTest,
+    testing::Values(
+        FailureCase{"ShortFileOnFullDisk", "\xFF\xFB", 50, true, TagWriteResult::IoFailed, "\xFF\xFB"},
+        FailureCase{"EmptyFileOnFullDisk", "", 0, true, TagWriteResult::IoFailed, ""},
+        FailureCase{"ShortFileWithRoom", "ab", 128, true, TagWriteResult::Written, "ab" + FreshTagWith(Write::Played, "")},
+        FailureCase{"UnreadableTagIsNotWritten", TagString(RecorderTag("1", "L")), 128, false,
+                    TagWriteResult::IoFailed, TagString(RecorderTag("1", "L"))}),
     [](const auto& info) { return info.param.name; });
 
 TEST(TagWriterTest, DurationAndDateStayTheSameAfterBothWrites) {
