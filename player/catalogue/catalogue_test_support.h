@@ -9,6 +9,11 @@
 
 namespace pell::test {
 
+// Zones as POSIX rules, so the tests need no time-zone database: UTC, and Central Europe with
+// summer time from the last Sunday of March, 02:00, to the last Sunday of October, 03:00.
+inline constexpr const char* kUtc = "UTC0";
+inline constexpr const char* kCentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
+
 // Sets TZ for the life of the object and puts the previous value back.
 class ScopedTimeZone {
 public:

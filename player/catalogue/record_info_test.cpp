@@ -14,6 +14,8 @@
 namespace pell {
 namespace {
 
+using test::kCentralEurope;
+using test::kUtc;
 using test::Layer3Audio;
 using test::RecorderTag;
 using test::TagString;
@@ -159,11 +161,11 @@ TEST_P(StartTimeTest, FormatsInTheLocalZone) {
 // 1238288400 is 2009-03-29 01:00:00 UTC, the moment Central Europe moves to summer time.
 INSTANTIATE_TEST_SUITE_P(
     Zones, StartTimeTest,
-    testing::Values(StartCase{"UTC0", 1238288400, "29.03.2009 01:00:00"},
-                    StartCase{"Europe/Berlin", 1238288400 - 1, "29.03.2009 01:59:59"},
-                    StartCase{"Europe/Berlin", 1238288400, "29.03.2009 03:00:00"},
-                    StartCase{"UTC0", 0, "01.01.1970 00:00:00"},
-                    StartCase{"UTC0", 1800000000 + 1, "15.01.2027 08:00:01"}));
+    testing::Values(StartCase{kUtc, 1238288400, "29.03.2009 01:00:00"},
+                    StartCase{kCentralEurope, 1238288400 - 1, "29.03.2009 01:59:59"},
+                    StartCase{kCentralEurope, 1238288400, "29.03.2009 03:00:00"},
+                    StartCase{kUtc, 0, "01.01.1970 00:00:00"},
+                    StartCase{kUtc, 1800000000 + 1, "15.01.2027 08:00:01"}));
 
 struct DescribeCase {
     const char* name;
@@ -183,7 +185,7 @@ class DescribeRecordingTest : public testing::TestWithParam<DescribeCase> {};
 constexpr std::time_t kLastWrite = 1236262200;
 
 TEST_P(DescribeRecordingTest, ReadsTagDurationAndStartTime) {
-    test::ScopedTimeZone zone("UTC0");
+    test::ScopedTimeZone zone(kUtc);
     MemoryRecordBytes bytes(Bytes(GetParam().file));
     EXPECT_EQ(DescribeRecording(bytes, kLastWrite), GetParam().expected);
 }
@@ -215,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST(ReadRecordInfoTest, ReadsAFileWithItsLastWriteTime) {
-    test::ScopedTimeZone zone("UTC0");
+    test::ScopedTimeZone zone(kUtc);
     TempDir dir;
     dir.Write("a0000001.mp3", Layer3Audio(125) + TagString(RecorderTag("0301234", "Line 1", 'O', 1, "x")));
     test::SetLastWrite(dir.File("a0000001.mp3"), kLastWrite, 999999999);

@@ -26,27 +26,30 @@ const year_month_day kFirstDay{std::chrono::year{2025}, std::chrono::January, st
 year_month_day DayAt(int index) { return year_month_day{std::chrono::sys_days{kFirstDay} + std::chrono::days{index}}; }
 
 // Recordings of 4 KB: an MPEG-2 Layer III frame header, audio bytes, the recorder's tag.
+void WriteLibrary(const TempDir& dir) {
+    std::string bytes(4096, '\0');
+    bytes.replace(0, 4, "\xFF\xF3\x20\xC4", 4);
+    bytes.replace(4096 - 128, 3, "TAG");
+    bytes.replace(4096 - 125, 7, "0301234");
+    bytes.replace(4096 - 95, 6, "Line 1");
+    bytes[4096 - 33] = 'I';
+    bytes[4096 - 32] = 1;
+    bytes[4096 - 1] = 0x65;
+    for (int i = 0; i < kRecordings; ++i) {
+        const std::string folder = dir.path() + "/" + DayFolderName(DayAt(i % kDays));
+        std::filesystem::create_directories(folder);
+        char name[32];
+        std::snprintf(name, sizeof name, "/a%07d.mp3", i);
+        std::ofstream(folder + name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+}
+
+// Made once per run and removed at exit.
 const TempDir& Library() {
-    static const TempDir* root = [] {
-        auto* dir = new TempDir;
-        std::string bytes(4096, '\0');
-        bytes.replace(0, 4, "\xFF\xF3\x20\xC4", 4);
-        bytes.replace(4096 - 128, 3, "TAG");
-        bytes.replace(4096 - 125, 7, "0301234");
-        bytes.replace(4096 - 95, 6, "Line 1");
-        bytes[4096 - 33] = 'I';
-        bytes[4096 - 32] = 1;
-        bytes[4096 - 1] = 0x65;
-        for (int i = 0; i < kRecordings; ++i) {
-            const std::string folder = dir->path() + "/" + DayFolderName(DayAt(i % kDays));
-            std::filesystem::create_directories(folder);
-            char name[32];
-            std::snprintf(name, sizeof name, "/a%07d.mp3", i);
-            std::ofstream(folder + name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        }
-        return dir;
-    }();
-    return *root;
+    static const TempDir dir;
+    static const bool written = (WriteLibrary(dir), true);
+    (void)written;
+    return dir;
 }
 
 void BM_FillRecordList(benchmark::State& state) {

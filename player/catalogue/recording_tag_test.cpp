@@ -124,13 +124,5 @@ INSTANTIATE_TEST_SUITE_P(
         BookmarkCase{"LongerIsCut", std::string(30, 'y') + "zzz", std::string(30, 'y')}),
     [](const auto& info) { return info.param.name; });
 
-TEST(PlayedMarkTest, SetsByte94Only) {
-    TagBytes tag = RecorderTag("555", "Line 1", 'I');
-    TagBytes expected = tag;
-    expected[94] = 1;
-    SetPlayedMark(tag);
-    EXPECT_EQ(tag, expected);
-}
-
 }  // namespace
 }  // namespace pell

@@ -12,6 +12,7 @@
 namespace pell {
 namespace {
 
+using test::kUtc;
 using test::Layer3Audio;
 using test::RecorderTag;
 using test::TagString;
@@ -149,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST(TagWriterTest, DurationAndDateStayTheSameAfterBothWrites) {
-    test::ScopedTimeZone zone("UTC0");
+    test::ScopedTimeZone zone(kUtc);
     TempDir dir;
     const std::string path = dir.File("a.mp3");
     dir.Write("a.mp3", Layer3Audio(95) + TagString(RecorderTag("12", "Line 1", 'I')));

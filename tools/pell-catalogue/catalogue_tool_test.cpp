@@ -10,6 +10,7 @@
 namespace pell {
 namespace {
 
+using test::kUtc;
 using test::Layer3Audio;
 using test::RecorderTag;
 using test::TagString;
@@ -76,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST(ToolTest, ListsMarksAndBookmarksARecording) {
-    test::ScopedTimeZone zone("UTC0");
+    test::ScopedTimeZone zone(kUtc);
     TempDir root;
     root.Write("05.03.2009/a0000001.mp3", Layer3Audio(125) + TagString(RecorderTag("0301234", "Line 1", 'O')));
     root.Write("06.03.2009/a0000002.mp3", Layer3Audio(5, 128));
