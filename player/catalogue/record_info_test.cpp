@@ -55,6 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
         SyncCase{"LayerTwoStopsTheScan", std::string("\xFF\xFD\x80\x00\xFF\xFB\x90\x00", 8), 0, 3, 2, 8},
         SyncCase{"Id3v2HeaderIsNotSkipped", std::string("ID3\x03\0\0\0\0\0\x0A\xFF\xE7\x10\0\xFF\xFB\x90\0", 18), 10, 0, 3,
                  1},
+        SyncCase{"HeaderAcrossTheFirstRead", std::string(511, '\0') + std::string("\xFF\x00\xFF\xFB\x90\x00", 6), 513, 3, 1,
+                 9},
         SyncCase{"NoSync", std::string(300, '\x55'), -1, 0, 0, 0},
         SyncCase{"EndsInFF00", std::string("\x01\x02\xFF\x00", 4), -1, 0, 0, 0},
         SyncCase{"EndsInFF", std::string("\x01\x02\x03\xFF", 4), -1, 0, 0, 0},
