@@ -1,0 +1,66 @@
+// The 128-byte ID3 version 1 tag at the end of a recording, as the player reads and changes it:
+// title = calling number, artist = channel description, byte 94 = played mark, byte 95 =
+// direction letter, comment = bookmark. Pure functions over the 128 bytes, so the recorder's
+// writer and the player's reader can be checked against each other without files.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pell {
+
+inline constexpr std::size_t kTagSize = 128;
+using TagBytes = std::array<uint8_t, kTagSize>;
+
+namespace tag_offset {
+inline constexpr std::size_t kTitle = 3;
+inline constexpr std::size_t kArtist = 33;
+inline constexpr std::size_t kPlayed = 94;
+inline constexpr std::size_t kDirection = 95;
+inline constexpr std::size_t kComment = 97;
+inline constexpr std::size_t kGenre = 127;
+}  // namespace tag_offset
+
+inline constexpr std::size_t kTagTextLength = 30;
+// Genre 101, "Speech", marks tags the player creates itself.
+inline constexpr uint8_t kSpeechGenre = 0x65;
+
+// Call direction as the list's image index shows it.
+enum class CallDirection : int { Unknown = 0, Incoming = 1, Outgoing = 2 };
+
+// What the player takes from a tag.
+struct TagFields {
+    std::string number;    // title
+    std::string channel;   // artist
+    std::string bookmark;  // comment
+    int played = 0;        // 0 or 1
+    CallDirection direction = CallDirection::Unknown;
+
+    friend bool operator==(const TagFields&, const TagFields&) = default;
+};
+
+// True when the block begins with the letters TAG; anything else means the file has no tag.
+bool HasTagMarker(const TagBytes& tag);
+
+// One 30-byte text field: bytes up to the first zero (or the field's end), blanks, tabs, CR and
+// LF trimmed at both ends, bytes taken as they are.
+std::string ReadTagText(const TagBytes& tag, std::size_t offset);
+
+// The player's view of a tag, or nothing when the block does not begin with TAG.
+std::optional<TagFields> ParseRecordingTag(const TagBytes& tag);
+
+// 128 zero bytes with TAG in front and the Speech genre at the end.
+TagBytes MakeFreshTag();
+
+// The played mark: byte 94 = 1.
+void SetPlayedMark(TagBytes& tag);
+
+// The bookmark: the first 30 bytes of text in the comment field, the rest zero-filled (30 bytes
+// of text leave no terminating zero).
+void SetBookmarkText(TagBytes& tag, std::string_view text);
+
+}  // namespace pell

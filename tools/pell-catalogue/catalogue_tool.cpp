@@ -1,0 +1,107 @@
+#include "tools/pell-catalogue/catalogue_tool.h"
+
+#include <cctype>
+
+#include "player/catalogue/record_list.h"
+#include "player/catalogue/tag_writer.h"
+
+namespace pell {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: pell-catalogue list --from YYYY-MM-DD --to YYYY-MM-DD ROOT...\n"
+    "       pell-catalogue mark-played FILE\n"
+    "       pell-catalogue bookmark FILE TEXT\n";
+
+int Usage(std::ostream& err, const std::string& problem) {
+    err << "pell-catalogue: " << problem << "\n" << kUsage;
+    return 2;
+}
+
+// Keeps one row on one line: tag texts may hold tabs or line breaks inside.
+std::string Field(const std::string& text) {
+    std::string out = text;
+    for (char& c : out) {
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    }
+    return out;
+}
+
+int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::optional<std::chrono::year_month_day> from;
+    std::optional<std::chrono::year_month_day> to;
+    std::vector<std::string> roots;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--from" || arg == "--to") {
+            if (i + 1 >= args.size()) return Usage(err, arg + " needs a date");
+            const auto date = ParseIsoDate(args[++i]);
+            if (!date) return Usage(err, "not a date: " + args[i]);
+            (arg == "--from" ? from : to) = date;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage(err, "unknown option " + arg);
+        } else {
+            roots.push_back(arg);
+        }
+    }
+    if (!from || !to) return Usage(err, "list needs --from and --to");
+    if (roots.empty()) return Usage(err, "list needs at least one ROOT");
+    for (const RecordRow& row : FillRecordList(roots, *from, *to)) {
+        out << Field(row.channel) << '\t' << row.date << '\t' << row.duration << '\t' << Field(row.number) << '\t'
+            << Field(row.bookmark) << '\t' << Field(row.placement) << '\t' << row.image << '\t'
+            << (row.Played() ? 1 : 0) << '\n';
+    }
+    return 0;
+}
+
+int Report(TagWriteResult result, const std::string& file, std::ostream& err) {
+    switch (result) {
+        case TagWriteResult::Written: return 0;
+        case TagWriteResult::NoTag: err << "pell-catalogue: " << file << " has no tag; left unchanged\n"; break;
+        case TagWriteResult::CannotOpen: err << "pell-catalogue: cannot open " << file << " for writing\n"; break;
+        case TagWriteResult::IoFailed: err << "pell-catalogue: could not write the tag of " << file << "\n"; break;
+    }
+    return 1;
+}
+
+}  // namespace
+
+std::optional<std::chrono::year_month_day> ParseIsoDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+    int parts[3] = {0, 0, 0};
+    const std::size_t starts[3] = {0, 5, 8};
+    const std::size_t lengths[3] = {4, 2, 2};
+    for (int p = 0; p < 3; ++p) {
+        for (std::size_t k = 0; k < lengths[p]; ++k) {
+            const char c = text[starts[p] + k];
+            if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
+            parts[p] = parts[p] * 10 + (c - '0');
+        }
+    }
+    const std::chrono::year_month_day date{std::chrono::year{parts[0]}, std::chrono::month{static_cast<unsigned>(parts[1])},
+                                           std::chrono::day{static_cast<unsigned>(parts[2])}};
+    if (!date.ok()) return std::nullopt;
+    return date;
+}
+
+int RunCatalogueTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) return Usage(err, "no command");
+    const std::string& command = args[0];
+    if (command == "list") return List(args, out, err);
+    if (command == "mark-played") {
+        if (args.size() != 2) return Usage(err, "mark-played needs one FILE");
+        return Report(MarkPlayed(args[1]), args[1], err);
+    }
+    if (command == "bookmark") {
+        if (args.size() != 3) return Usage(err, "bookmark needs FILE and TEXT");
+        if (args[2].size() > 30) err << "pell-catalogue: the bookmark keeps the first 30 bytes\n";
+        return Report(StoreBookmark(args[1], args[2]), args[1], err);
+    }
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kUsage;
+        return 0;
+    }
+    return Usage(err, "unknown command " + command);
+}
+
+}  // namespace pell
