@@ -80,7 +80,7 @@ void ConfigDialog::BuildWindow() {
     setWindowTitle(text::kTitle);
     setFont(DialogFont());
     const DialogBaseUnits base = BaseUnitsOf(font());
-    const int unitX = std::max(1, base.averageCharWidth / 4);
+    const QSize margin = DialogUnitsToPixels(base, 7, 7);
 
     auto* save = Named(new QPushButton(text::kSave, this), kSaveButton);
     auto* exit = Named(new QPushButton(text::kExit, this), kExitButton);
@@ -92,7 +92,7 @@ void ConfigDialog::BuildWindow() {
     connect(exit, &QPushButton::clicked, this, &ConfigDialog::ExitConfigurator);
 
     auto* channels = new QHBoxLayout;
-    channels->setSpacing(7 * unitX);
+    channels->setSpacing(margin.width());
     channels->addWidget(BuildChannelGroup(0));
     channels->addWidget(BuildChannelGroup(1));
 
@@ -102,7 +102,8 @@ void ConfigDialog::BuildWindow() {
     buttons->addWidget(exit);
 
     auto* top = new QVBoxLayout(this);
-    top->setContentsMargins(7 * unitX, 7 * unitX, 7 * unitX, 7 * unitX);
+    top->setContentsMargins(margin.width(), margin.height(), margin.width(), margin.height());
+    top->setSpacing(margin.height());
     top->addWidget(BuildCommonGroup());
     top->addLayout(channels, 1);
     top->addLayout(buttons);
@@ -206,7 +207,6 @@ QWidget* ConfigDialog::BuildChannelGroup(int channel) {
     add(text::kMinFileSize, w.minFileSize);
     add(text::kMaxFileSize, w.maxFileSize);
     grid->setColumnStretch(1, 1);
-    grid->setRowStretch(row, 1);
     return group;
 }
 
