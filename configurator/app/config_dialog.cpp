@@ -59,6 +59,14 @@ QLabel* LabelFor(const char* caption, QWidget* control, QWidget* parent) {
     return label;
 }
 
+// Group contents sit 5 units in from the frame, as in the dialog editor's grid.
+void SetGroupMargins(QGridLayout* grid) {
+    const QWidget* group = grid->parentWidget();
+    const QSize inset = DialogUnitsToPixels(BaseUnitsOf(group->font()), 5, 3);
+    grid->setContentsMargins(inset.width(), inset.height(), inset.width(), inset.height());
+    grid->setVerticalSpacing(inset.height());
+}
+
 }  // namespace
 
 ConfigDialog::ConfigDialog(std::string programFolder, ConfigDialogServices services,
@@ -103,18 +111,22 @@ void ConfigDialog::BuildWindow() {
 
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(margin.width(), margin.height(), margin.width(), margin.height());
-    top->setSpacing(margin.height());
+    top->setSpacing(DialogUnitsToPixels(base, 4, 4).height());
     top->addWidget(BuildCommonGroup());
     top->addLayout(channels, 1);
     top->addLayout(buttons);
 
-    setFixedSize(DialogUnitsToPixels(base, kWidthUnits, kHeightUnits).expandedTo(sizeHint()));
+    setFixedSize(
+        DialogUnitsToPixels(base, kWidthUnits, kHeightUnits).expandedTo(minimumSizeHint()));
 }
 
 QComboBox* ConfigDialog::MakeDropList(const ControlId& id, const std::vector<std::string>& items) {
     auto* list = Named(new QComboBox(this), id);
     for (const std::string& item : items) list->addItem(Q(item));
     list->setMaxVisibleItems(12);
+    // The template fixes the widths; the longest item must not widen the window.
+    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    list->setMinimumContentsLength(4);
     connect(list, &QComboBox::activated, this,
             [list] { list->setProperty(kPickedProperty, true); });
     return list;
@@ -126,6 +138,8 @@ QComboBox* ConfigDialog::MakeEditableDropDown(const ControlId& id,
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setCompleter(nullptr);  // what was typed is what gets written
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(4);
     for (const std::string& item : items) combo->addItem(Q(item));
     return combo;
 }
@@ -140,6 +154,7 @@ QWidget* ConfigDialog::BuildCommonGroup() {
     minDiskSize_ = Named(new QLineEdit(group), kMinDiskSizeEdit);
 
     auto* grid = new QGridLayout(group);
+    SetGroupMargins(grid);
     grid->addWidget(LabelFor(text::kDevice, device_, group), 0, 0);
     grid->addWidget(device_, 0, 1);
     grid->addWidget(LabelFor(text::kDeviceNumber, deviceNumber_, group), 1, 0);
@@ -187,7 +202,7 @@ QWidget* ConfigDialog::BuildChannelGroup(int channel) {
     folderRow->addWidget(w.browse);
 
     auto* grid = new QGridLayout(group);
-    grid->setVerticalSpacing(3);
+    SetGroupMargins(grid);
     int row = 0;
     grid->addWidget(w.active, row++, 1);
     auto add = [&](const char* caption, QWidget* control) {
