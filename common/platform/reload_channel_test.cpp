@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "testsupport/temp_dir.h"
@@ -100,6 +101,37 @@ TEST_F(ReloadChannelTest, SocketIsReachableByItsOwnUserOnly) {
     EXPECT_TRUE(S_ISSOCK(info.st_mode));
     EXPECT_EQ(info.st_mode & 077, 0u);
     EXPECT_EQ(info.st_uid, ::geteuid());
+}
+
+// Needs root to act as another user; CI runs as root.
+TEST_F(ReloadChannelTest, AnotherUserCannotRequestAReload) {
+    if (::geteuid() != 0) GTEST_SKIP() << "switching users needs root";
+    std::filesystem::permissions(dir_.path(), std::filesystem::perms::owner_all |
+                                                  std::filesystem::perms::group_exec |
+                                                  std::filesystem::perms::others_exec);
+    ReloadReceiver receiver(Channel());
+    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::Listening);
+    QSignalSpy spy(&receiver, &ReloadReceiver::reloadRequested);
+
+    const std::string path = dir_.File("reload.sock");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Only async-signal-safe calls between fork and _exit.
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        for (size_t i = 0; i < path.size() && i + 1 < sizeof address.sun_path; ++i) {
+            address.sun_path[i] = path[i];
+        }
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) ::_exit(1);
+        const char request[] = "RECORDER_RESTART\n";
+        ::_exit(::write(fd, request, sizeof request - 1) == sizeof request - 1 ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "the other user got through to the socket";
+    EXPECT_EQ(RequestsBeforeSentinel(spy, Channel()), 0);
 }
 
 struct PayloadCase {

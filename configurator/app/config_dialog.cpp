@@ -275,6 +275,7 @@ void ConfigDialog::BrowseFolder(int channel) {
 void ConfigDialog::ExitConfigurator() {
     if (exiting_) return;
     exiting_ = true;
+    hide();  // stopping the recorder through the restart program can take a while
     if (configurator::ExitConfigurator(settingsSaved_, programFolder_, services_.recorder) ==
         ExitOutcome::RestartStuck) {
         services_.notifier.Warning(this, text::kRestartStuck);

@@ -270,6 +270,22 @@ TEST_F(ConfigDialogTest, FreshSystemShowsTheListedValuesAndSavesThem) {
     }
 }
 
+TEST_F(ConfigDialogTest, ReturnInAFieldSavesAndKeepsTheDialogOpen) {
+    for (const ControlId& field : {kDescriptionEdit[0], kMinDiskSizeEdit, kDeviceEdit}) {
+        auto dialog = Open();
+        dialog->show();
+        auto* edit = Find<QLineEdit>(*dialog, field);
+        edit->setFocus();
+        QTest::keyClicks(edit, "7");
+        QTest::keyClick(edit, Qt::Key_Return);
+        EXPECT_TRUE(dialog->settingsSaved()) << field.objectName;
+        EXPECT_TRUE(dialog->isVisible()) << field.objectName;
+    }
+    EXPECT_EQ(notifier_.shown.size(), 3u);
+    EXPECT_TRUE(SettingsHas("device=7"));
+    EXPECT_TRUE(recorder_.calls.empty());
+}
+
 TEST_F(ConfigDialogTest, GainOffRoundTripsAsUnityGain) {
     {
         auto dialog = Open();
