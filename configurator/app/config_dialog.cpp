@@ -90,6 +90,13 @@ void ConfigDialog::BuildWindow() {
     const DialogBaseUnits base = BaseUnitsOf(font());
     const QSize margin = DialogUnitsToPixels(base, 7, 7);
 
+    // Created in tab order: the common fields, channel 1, channel 2, then the buttons.
+    QWidget* common = BuildCommonGroup();
+    auto* channels = new QHBoxLayout;
+    channels->setSpacing(margin.width());
+    channels->addWidget(BuildChannelGroup(0));
+    channels->addWidget(BuildChannelGroup(1));
+
     auto* save = Named(new QPushButton(text::kSave, this), kSaveButton);
     auto* exit = Named(new QPushButton(text::kExit, this), kExitButton);
     save->setDefault(true);
@@ -99,11 +106,6 @@ void ConfigDialog::BuildWindow() {
     connect(save, &QPushButton::clicked, this, &ConfigDialog::SaveSettings);
     connect(exit, &QPushButton::clicked, this, &ConfigDialog::ExitConfigurator);
 
-    auto* channels = new QHBoxLayout;
-    channels->setSpacing(margin.width());
-    channels->addWidget(BuildChannelGroup(0));
-    channels->addWidget(BuildChannelGroup(1));
-
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(save);
@@ -112,7 +114,7 @@ void ConfigDialog::BuildWindow() {
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(margin.width(), margin.height(), margin.width(), margin.height());
     top->setSpacing(DialogUnitsToPixels(base, 4, 4).height());
-    top->addWidget(BuildCommonGroup());
+    top->addWidget(common);
     top->addLayout(channels, 1);
     top->addLayout(buttons);
 

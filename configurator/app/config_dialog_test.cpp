@@ -271,19 +271,43 @@ TEST_F(ConfigDialogTest, FreshSystemShowsTheListedValuesAndSavesThem) {
 }
 
 TEST_F(ConfigDialogTest, ReturnInAFieldSavesAndKeepsTheDialogOpen) {
-    for (const ControlId& field : {kDescriptionEdit[0], kMinDiskSizeEdit, kDeviceEdit}) {
+    const ControlId fields[] = {kDescriptionEdit[0], kMinDiskSizeEdit, kSampleRateCombo,
+                                kStopAfterCombo[1], kDeviceEdit};
+    for (const ControlId& field : fields) {
         auto dialog = Open();
         dialog->show();
-        auto* edit = Find<QLineEdit>(*dialog, field);
+        QWidget* control = Find<QWidget>(*dialog, field);
+        auto* combo = qobject_cast<QComboBox*>(control);
+        auto* edit = combo != nullptr ? combo->lineEdit() : qobject_cast<QLineEdit*>(control);
+        ASSERT_NE(edit, nullptr) << field.objectName;
         edit->setFocus();
         QTest::keyClicks(edit, "7");
         QTest::keyClick(edit, Qt::Key_Return);
         EXPECT_TRUE(dialog->settingsSaved()) << field.objectName;
         EXPECT_TRUE(dialog->isVisible()) << field.objectName;
     }
-    EXPECT_EQ(notifier_.shown.size(), 3u);
+    EXPECT_EQ(notifier_.shown.size(), std::size(fields));
     EXPECT_TRUE(SettingsHas("device=7"));
+    EXPECT_TRUE(SettingsHas("samplerate=80007"));
+    EXPECT_TRUE(SettingsHas("end_of_file=107"));
     EXPECT_TRUE(recorder_.calls.empty());
+}
+
+TEST_F(ConfigDialogTest, FocusStartsAtTheDeviceAndTabEndsAtTheButtons) {
+    auto dialog = Open();
+    dialog->show();
+    QApplication::setActiveWindow(dialog.get());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return dialog->focusWidget() != nullptr; }));
+    EXPECT_EQ(dialog->focusWidget()->objectName(), "deviceEdit");
+    std::vector<std::string> chain;
+    for (QWidget* w = dialog->focusWidget()->nextInFocusChain(); w != dialog->focusWidget();
+         w = w->nextInFocusChain()) {
+        if (w->property("controlId").isValid()) chain.push_back(w->objectName().toStdString());
+    }
+    ASSERT_GE(chain.size(), 6u);
+    EXPECT_EQ(chain[4], "activeCheck1");
+    EXPECT_EQ(chain[chain.size() - 2], "saveButton");
+    EXPECT_EQ(chain.back(), "exitButton");
 }
 
 TEST_F(ConfigDialogTest, GainOffRoundTripsAsUnityGain) {
