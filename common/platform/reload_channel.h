@@ -1,0 +1,49 @@
+// The recorder's reload request: the configurator, after a save, asks the running recorder to
+// read "settings.ini" again. The recorder listens on a local socket named per user from
+// "RECORDER_RESTART"; the socket is reachable by its own user only, and each line
+// "RECORDER_RESTART" written to it is one request.
+#pragma once
+
+#include <QByteArray>
+#include <QLocalServer>
+#include <QObject>
+#include <QString>
+
+class QLocalSocket;
+
+namespace pell {
+
+inline constexpr const char* kReloadMessageName = "RECORDER_RESTART";
+
+// "RECORDER_RESTART-<user id>", inside the user's private runtime folder when there is one.
+QString ReloadChannelName();
+
+// Writes one request and returns once it has been handed to the recorder's socket (or the
+// time limit passed); false when no recorder listens or the write did not complete.
+bool SendReload(const QString& channelName = ReloadChannelName(), int timeoutMs = 2000);
+
+class ReloadReceiver : public QObject {
+    Q_OBJECT
+public:
+    enum class ListenResult { Listening, AlreadyRunning, Failed };
+
+    explicit ReloadReceiver(QString channelName = ReloadChannelName(), QObject* parent = nullptr);
+    ~ReloadReceiver() override;
+
+    // Starts listening. A socket left behind by a crashed recorder is removed first; a live
+    // one (another recorder of this user) is left alone and reported.
+    ListenResult Listen();
+    QString socketPath() const { return server_.fullServerName(); }
+
+signals:
+    void reloadRequested();
+
+private:
+    void Accept();
+    void ReadRequests(QLocalSocket* socket);
+
+    QString channelName_;
+    QLocalServer server_;
+};
+
+}  // namespace pell

@@ -1,0 +1,28 @@
+#include "configurator/app/dialog_units.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+
+namespace pell {
+
+DialogBaseUnits BaseUnitsOf(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const int alphabet =
+        metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    return {(alphabet / 26 + 1) / 2, metrics.height()};
+}
+
+QSize DialogUnitsToPixels(const DialogBaseUnits& base, int xUnits, int yUnits) {
+    return {xUnits * base.averageCharWidth / 4, yUnits * base.charHeight / 8};
+}
+
+QFont DialogFont() {
+    QFont verdana("Verdana", 8);
+    if (QFontInfo(verdana).family().compare("Verdana", Qt::CaseInsensitive) == 0) return verdana;
+    QFont sans = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    sans.setPointSize(8);
+    return sans;
+}
+
+}  // namespace pell

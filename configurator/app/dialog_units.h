@@ -1,0 +1,22 @@
+// Dialog templates are laid out in dialog units, which scale with the dialog's font: a
+// horizontal unit is a quarter of the font's average character width, a vertical unit an
+// eighth of its height. Later windows of the suite size themselves the same way.
+#pragma once
+
+#include <QFont>
+#include <QSize>
+
+namespace pell {
+
+struct DialogBaseUnits {
+    int averageCharWidth;  // px
+    int charHeight;        // px
+};
+
+DialogBaseUnits BaseUnitsOf(const QFont& font);
+QSize DialogUnitsToPixels(const DialogBaseUnits& base, int xUnits, int yUnits);
+
+// Verdana 8 where installed, otherwise the desktop's sans serif at 8 points.
+QFont DialogFont();
+
+}  // namespace pell
