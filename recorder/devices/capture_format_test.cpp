@@ -13,6 +13,8 @@ struct RateCase {
     size_t values;
 };
 
+void PrintTo(const RateCase& c, std::ostream* os) { *os << c.configured << "Hz"; }
+
 class BlockSizeTest : public ::testing::TestWithParam<RateCase> {};
 
 TEST_P(BlockSizeTest, HalfSecondOfWholeFrames) {
@@ -35,6 +37,8 @@ struct MatchCase {
     std::string setting;
     std::optional<size_t> index;
 };
+
+void PrintTo(const MatchCase& c, std::ostream* os) { *os << c.name; }
 
 class MatchCaptureDeviceTest : public ::testing::TestWithParam<MatchCase> {};
 

@@ -15,6 +15,8 @@ struct StateCase {
     bool line2Active;
 };
 
+void PrintTo(const StateCase& c, std::ostream* os) { *os << "State" << int{c.state}; }
+
 class LineStateBitsTest : public ::testing::TestWithParam<StateCase> {};
 
 TEST_P(LineStateBitsTest, ActiveLowBitsGiveTheLineFlags) {
@@ -61,6 +63,8 @@ struct DecodeCase {
     uint8_t state;
 };
 
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << "Read" << c.report.size() << "Bytes"; }
+
 class DecodeLineReportTest : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeLineReportTest, StateIsTheLastByteOfWhatWasRead) {
@@ -89,6 +93,8 @@ struct SearchCase {
     std::string path;
     std::vector<std::string> opened;
 };
+
+void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }
 
 class FindLineInterfaceTest : public ::testing::TestWithParam<SearchCase> {};
 
@@ -124,6 +130,8 @@ struct ReadCase {
     bool read;
     uint8_t state;
 };
+
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 
 class ReadLineReportTest : public ::testing::TestWithParam<ReadCase> {};
 

@@ -17,6 +17,8 @@ struct TimelineCase {
     std::vector<TimelineEvent> events;
 };
 
+void PrintTo(const TimelineCase& c, std::ostream* os) { *os << c.name; }
+
 class ParseTimelineTest : public ::testing::TestWithParam<TimelineCase> {};
 
 TEST_P(ParseTimelineTest, ReadsEventsOrNamesTheBadLine) {
@@ -59,6 +61,8 @@ struct WavCase {
     uint32_t rate;
     std::vector<int16_t> frames;
 };
+
+void PrintTo(const WavCase& c, std::ostream* os) { *os << c.name; }
 
 class ParseWavTest : public ::testing::TestWithParam<WavCase> {};
 

@@ -21,6 +21,8 @@ struct InitCase {
     std::vector<std::string> messages;
 };
 
+void PrintTo(const InitCase& c, std::ostream* os) { *os << c.name; }
+
 class InitCaptureTest : public ::testing::TestWithParam<InitCase> {};
 
 TEST_P(InitCaptureTest, NeedsAReadableFirstInputDevice) {
@@ -55,6 +57,8 @@ struct FindCase {
     std::vector<std::string> captions;
     std::vector<std::string> messages;
 };
+
+void PrintTo(const FindCase& c, std::ostream* os) { *os << c.name; }
 
 class FindCaptureDeviceTest : public ::testing::TestWithParam<FindCase> {};
 

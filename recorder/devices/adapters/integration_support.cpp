@@ -59,6 +59,8 @@ std::string PulseDaemon::SourceArguments() const {
 }
 
 std::string PulseDaemon::Start() {
+    // No other source: with one, the daemon would move the capture stream there when the box's
+    // source goes, and silence would keep flowing as if the box were still there.
     // Everything the daemon keeps lives in the test's own folder, so parallel tests never meet.
     setenv("PULSE_RUNTIME_PATH", folder_.c_str(), 1);
     setenv("PULSE_STATE_PATH", (folder_ + "/state").c_str(), 1);
@@ -68,7 +70,7 @@ std::string PulseDaemon::Start() {
     const int code = RunProgram({"pulseaudio", "-n", "--daemonize=yes", "--exit-idle-time=-1", "--disable-shm=yes",
                                  "--use-pid-file=yes", "--log-target=file:" + folder_ + "/pulse.log",
                                  "-L", "module-native-protocol-unix socket=" + folder_ + "/native auth-anonymous=1",
-                                 "-L", "module-null-sink", "-L", "module-pipe-source " + SourceArguments()},
+                                 "-L", "module-pipe-source " + SourceArguments()},
                                 &log);
     if (code != 0) return "pulseaudio did not start (exit " + std::to_string(code) + "): " + log;
     started_ = true;

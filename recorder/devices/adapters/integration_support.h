@@ -17,8 +17,8 @@ void UseAlsaConfig(const std::string& folder, const std::string& extraConfig);
 // Runs a program to its end; its exit code, or -1 when it could not run.
 int RunProgram(const std::vector<std::string>& argv, std::string* output = nullptr);
 
-// A PulseAudio daemon on a socket in `folder`, with a null sink and a stereo 16-bit source
-// "linebox" fed from the FIFO `folder`/linebox.fifo.
+// A PulseAudio daemon on a socket in `folder` whose only source, "linebox" (stereo 16-bit), is
+// fed from the FIFO `folder`/linebox.fifo.
 class PulseDaemon {
 public:
     PulseDaemon(std::string folder, uint32_t sampleRate) : folder_(std::move(folder)), sampleRate_(sampleRate) {}

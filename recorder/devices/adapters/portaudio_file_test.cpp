@@ -61,6 +61,8 @@ struct ExactCase {
     size_t values;
 };
 
+void PrintTo(const ExactCase& c, std::ostream* os) { *os << c.name; }
+
 class AlsaFileExactBytesTest : public AlsaFileCaptureTest, public ::testing::WithParamInterface<ExactCase> {};
 
 TEST_P(AlsaFileExactBytesTest, BlocksHoldTheFileInOrder) {
