@@ -3,7 +3,10 @@
 //
 // Threads: the capture thread signals blocks through `BlockReadyFn`, the watchdog asks for a
 // reconnect through `requestReconnect`; the window posts both to its main thread and calls
-// OnWaveBlock / OnReconnect there. Every other method runs on the main thread too.
+// OnWaveBlock / OnReconnect there. Every other method runs on the main thread too. Neither
+// callback may wait for the main thread (e.g. a blocking queued connection): the main thread
+// joins these threads when it shuts down. Declare the object after everything its callbacks
+// reach, so it is destroyed (and its threads joined) first.
 #pragma once
 
 #include <functional>
