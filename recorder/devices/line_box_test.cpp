@@ -102,6 +102,7 @@ TEST_F(LineBoxTest, UnplugAndReplugAreFoundByTheWatchdogsRetries) {
     const std::optional<uint64_t> generation = notices_.Take();
     ASSERT_TRUE(generation);
     ASSERT_TRUE(box_->OnWaveBlock(*generation, [](const int16_t*, size_t) {}));
+    watchdogPacer_->Step();  // the watchdog's check that still hears the sound
     capture_.devicesAtInitialize = {{"HDA Intel"}, {"HDA Intel"}, {"HDA Intel", "Other", "USB Audio CODEC"}};
     hid_.devices.clear();
     hid_.Unplug();

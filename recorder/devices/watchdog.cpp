@@ -20,7 +20,13 @@ void Watchdog::Stop() {
 }
 
 void Watchdog::Run() {
+    uint64_t lastProgress = soundProgress_ ? soundProgress_() : 0;
     do {
+        if (soundProgress_) {
+            const uint64_t progress = soundProgress_();
+            if (progress != lastProgress) timer_.NoteBlock(clock_.TickMs());
+            lastProgress = progress;
+        }
         if (timer_.ReconnectDue(clock_.TickMs()) && requestReconnect_) requestReconnect_();
     } while (pacer_.Sleep(kWatchdogCheckMs));
 }

@@ -127,6 +127,7 @@ void WaveCapture::OnFrames(const int16_t* interleaved, size_t frames) {
     const size_t values = frames * kCaptureChannels;
     const size_t written = ring_.Write(interleaved, values);
     if (written < values) droppedSamples_ += values - written;
+    framesReceived_ += frames;
     event_.Set();
 }
 

@@ -74,6 +74,9 @@ public:
     size_t samplesPerBuffer() const { return samplesPerBuffer_; }
     // Values dropped because the host-side ring was full, since the last open.
     uint64_t droppedSamples() const { return droppedSamples_.load(); }
+    // Frames the device has delivered since construction; grows while sound arrives, even when
+    // the main thread is busy.
+    uint64_t framesReceived() const { return framesReceived_.load(); }
 
 private:
     void RunCaptureThread();
@@ -97,6 +100,7 @@ private:
 
     SampleRing ring_;
     std::atomic<uint64_t> droppedSamples_{0};
+    std::atomic<uint64_t> framesReceived_{0};
     std::unique_ptr<CaptureStream> stream_;
     AutoResetEvent event_;
     std::thread thread_;

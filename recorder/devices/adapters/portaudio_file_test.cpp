@@ -150,6 +150,14 @@ TEST_F(AlsaFileCaptureTest, TheScenarioVariableAddsTheSimulatedBoxBesideRealDevi
     EXPECT_EQ(boxes.back().path, kSimulatedHidPath);
     backends.capture().Terminate();
 
+    // Named by the environment, as the recorder is started.
+    setenv(kScenarioVariable, dir_.path().c_str(), 1);
+    SystemLineBoxBackends fromEnvironment(clock);
+    unsetenv(kScenarioVariable);
+    EXPECT_TRUE(fromEnvironment.simulated()) << fromEnvironment.scenarioError();
+    SystemLineBoxBackends withoutVariable(clock);
+    EXPECT_FALSE(withoutVariable.simulated());
+
     SystemLineBoxBackends broken(clock, dir_.File("missing").c_str());
     EXPECT_FALSE(broken.simulated());
     EXPECT_NE(broken.scenarioError().find("call.wav"), std::string::npos);
