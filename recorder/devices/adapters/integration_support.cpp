@@ -67,7 +67,8 @@ std::string PulseDaemon::Start() {
     setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
     setenv("HOME", folder_.c_str(), 1);
     std::string log;
-    const int code = RunProgram({"pulseaudio", "-n", "--daemonize=yes", "--exit-idle-time=-1", "--disable-shm=yes",
+    // The idle exit ends the daemon even when a crashed test never stops it.
+    const int code = RunProgram({"pulseaudio", "-n", "--daemonize=yes", "--exit-idle-time=60", "--disable-shm=yes",
                                  "--use-pid-file=yes", "--log-target=file:" + folder_ + "/pulse.log",
                                  "-L", "module-native-protocol-unix socket=" + folder_ + "/native auth-anonymous=1",
                                  "-L", "module-pipe-source " + SourceArguments()},
