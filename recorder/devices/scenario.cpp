@@ -1,0 +1,129 @@
+#include "recorder/devices/scenario.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace pell {
+namespace {
+
+uint32_t LittleEndian(const std::string& bytes, size_t at, size_t width) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < width; ++i) value |= uint32_t{static_cast<uint8_t>(bytes[at + i])} << (8 * i);
+    return value;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream content;
+    content << in.rdbuf();
+    bytes = content.str();
+    return true;
+}
+
+}  // namespace
+
+uint8_t Scenario::StateByteAt(uint32_t atMs) const {
+    bool active[2] = {false, false};
+    for (const TimelineEvent& event : timeline) {
+        if (event.atMs > atMs) break;
+        active[event.line - 1] = event.active;
+    }
+    return static_cast<uint8_t>((active[0] ? 0 : 0x02) | (active[1] ? 0 : 0x04));
+}
+
+void Scenario::FramesAt(uint64_t firstFrame, size_t count, uint32_t rateHz, int16_t* out) const {
+    const uint64_t total = frameCount();
+    for (size_t i = 0; i < count; ++i) {
+        const uint64_t source = (firstFrame + i) * sampleRate / rateHz;
+        out[2 * i] = source < total ? frames[2 * source] : 0;
+        out[2 * i + 1] = source < total ? frames[2 * source + 1] : 0;
+    }
+}
+
+std::string ParseTimeline(const std::string& text, std::vector<TimelineEvent>& events) {
+    events.clear();
+    std::istringstream lines(text);
+    std::string line;
+    for (int number = 1; std::getline(lines, line); ++number) {
+        if (const size_t hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+        std::istringstream words(line);
+        std::vector<std::string> fields;
+        for (std::string word; words >> word;) fields.push_back(word);
+        if (fields.empty()) continue;
+        if (fields.size() == 4 && fields[1] == "line") fields.erase(fields.begin() + 1);
+        const std::string where = "timeline.txt line " + std::to_string(number) + ": ";
+        if (fields.size() != 3) return where + "expected \"<seconds> <line 1|2> <active|idle>\"";
+        char* end = nullptr;
+        const double seconds = std::strtod(fields[0].c_str(), &end);
+        if (end == fields[0].c_str() || *end != '\0' || !(seconds >= 0) || seconds > 4.0e6)
+            return where + "bad time \"" + fields[0] + "\"";
+        if (fields[1] != "1" && fields[1] != "2") return where + "line must be 1 or 2";
+        if (fields[2] != "active" && fields[2] != "idle") return where + "state must be active or idle";
+        TimelineEvent event;
+        event.atMs = static_cast<uint32_t>(std::llround(seconds * 1000.0));
+        event.line = fields[1] == "1" ? 1 : 2;
+        event.active = fields[2] == "active";
+        events.push_back(event);
+    }
+    std::stable_sort(events.begin(), events.end(),
+                     [](const TimelineEvent& a, const TimelineEvent& b) { return a.atMs < b.atMs; });
+    return {};
+}
+
+std::string ParseWav(const std::string& bytes, Scenario& scenario) {
+    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0)
+        return "call.wav: not a RIFF WAVE file";
+    bool haveFormat = false;
+    uint32_t channels = 0;
+    for (size_t at = 12; at + 8 <= bytes.size();) {
+        const std::string id = bytes.substr(at, 4);
+        const uint32_t size = LittleEndian(bytes, at + 4, 4);
+        const size_t body = at + 8;
+        if (size > bytes.size() - body) return "call.wav: chunk \"" + id + "\" runs past the end of the file";
+        if (id == "fmt ") {
+            if (size < 16) return "call.wav: format chunk too short";
+            const uint32_t tag = LittleEndian(bytes, body, 2);
+            channels = LittleEndian(bytes, body + 2, 2);
+            const uint32_t rate = LittleEndian(bytes, body + 4, 4);
+            const uint32_t bits = LittleEndian(bytes, body + 14, 2);
+            if ((tag != 1 && tag != 0xFFFE) || bits != 16) return "call.wav: only 16-bit PCM is supported";
+            if (channels != 1 && channels != 2) return "call.wav: only mono or stereo is supported";
+            if (rate == 0 || rate > 192000) return "call.wav: bad sample rate";
+            scenario.sampleRate = rate;
+            haveFormat = true;
+        } else if (id == "data") {
+            if (!haveFormat) return "call.wav: data before the format chunk";
+            const size_t frames = size / (2 * channels);
+            scenario.frames.assign(frames * 2, 0);
+            for (size_t frame = 0; frame < frames; ++frame) {
+                for (size_t side = 0; side < 2; ++side) {
+                    const size_t channel = channels == 2 ? side : 0;
+                    const size_t offset = body + (frame * channels + channel) * 2;
+                    scenario.frames[2 * frame + side] = static_cast<int16_t>(LittleEndian(bytes, offset, 2));
+                }
+            }
+            return {};
+        }
+        at = body + size + (size & 1);
+    }
+    return haveFormat ? "call.wav: no data chunk" : "call.wav: no format chunk";
+}
+
+std::string LoadScenario(const std::string& folder, Scenario& scenario) {
+    std::string wav;
+    std::string timeline;
+    if (!ReadWholeFile(folder + "/call.wav", wav)) return "cannot read " + folder + "/call.wav";
+    if (!ReadWholeFile(folder + "/timeline.txt", timeline)) return "cannot read " + folder + "/timeline.txt";
+    Scenario loaded;
+    if (std::string error = ParseWav(wav, loaded); !error.empty()) return error;
+    if (std::string error = ParseTimeline(timeline, loaded.timeline); !error.empty()) return error;
+    scenario = std::move(loaded);
+    return {};
+}
+
+}  // namespace pell
