@@ -46,6 +46,8 @@ public:
     // One window starting at window[0] (its Nmax analysed samples must be readable): the digit
     // present, or 0.
     char AnalyseWindow(const int16_t* window) const;
+    // Two windows at once, for speed: the same results as two AnalyseWindow calls.
+    void AnalyseWindowPair(const int16_t* first, const int16_t* second, char* firstDigit, char* secondDigit) const;
 
 private:
     void AnalyseChunk(const int16_t* samples, int64_t count);
