@@ -49,15 +49,6 @@ char MapDtmfPair(const std::array<bool, 8>& flags) {
     return rows == 1 && columns == 1 ? kDigits[row][column] : 0;
 }
 
-DtmfDetector::DtmfDetector(int32_t sampleRate) {
-    supported_ = SelectDtmfFilterSet(sampleRate, &set_, &step_);
-    if (!supported_) return;
-    half_ = static_cast<int64_t>(set_.maxWindow / 2) * step_;
-    stride_ = static_cast<int64_t>(set_.maxWindow) * step_;
-    chunkSamples_ = static_cast<size_t>(kChunkLimit / stride_ * stride_);
-    chunk_.reserve(chunkSamples_);
-}
-
 namespace {
 
 // One window's analysed samples with the level sums the tone decisions need.
@@ -69,17 +60,20 @@ struct WindowSamples {
 };
 
 void LoadWindow(const DtmfFilterSet& set, int32_t step, int32_t shortest, const int16_t* window, WindowSamples& w) {
-    for (int i = 0; i < set.maxWindow; ++i) w.x[i] = window[static_cast<ptrdiff_t>(i) * step];
-    int32_t sum = 0;
-    double energy = 0;
-    for (int i = 0; i < set.maxWindow; ++i) {
-        sum += std::abs(static_cast<int32_t>(w.x[i]));
-        energy += w.x[i] * w.x[i];
+    const int nmax = set.maxWindow;  // even in both sets
+    for (int i = 0; i < nmax; ++i) w.x[i] = window[static_cast<ptrdiff_t>(i) * step];
+    // Sums of integers stay exact in doubles, so two running sums may be added in any order.
+    Pair level{0.0, 0.0}, energy{0.0, 0.0};
+    for (int i = 0; i < nmax; i += 2) {
+        const Pair v = {w.x[i], w.x[i + 1]};
+        level += v < 0.0 ? -v : v;
+        energy += v * v;
     }
-    w.energy = energy;
+    w.energy = energy[0] + energy[1];
+    auto sum = static_cast<int32_t>(level[0] + level[1]);
     w.levelSum = sum;
     // The per-tone sums differ only by the few samples past the shortest window.
-    for (int i = set.maxWindow; i-- > shortest;) {
+    for (int i = nmax; i-- > shortest;) {
         w.absPrefix[i + 1] = sum;
         sum -= std::abs(static_cast<int32_t>(w.x[i]));
     }
@@ -88,34 +82,37 @@ void LoadWindow(const DtmfFilterSet& set, int32_t step, int32_t shortest, const 
 
 int32_t Shortest(const DtmfFilterSet& set) { return *std::min_element(set.window.begin(), set.window.end()); }
 
-// Goertzel magnitudes of the eight tones for `count` windows at once: the recursions of different
-// windows are independent, so running them together keeps the floating-point units busy.
-template <int count>
-void Magnitudes(const DtmfFilterSet& set, const WindowSamples* const (&w)[count], double (&magnitude)[count][8]) {
-    Pair coefficient[4], q1[count][4], q2[count][4];
-    for (int j = 0; j < 4; ++j) {
-        coefficient[j] = Pair{set.coefficient[2 * j] / 2048.0, set.coefficient[2 * j + 1] / 2048.0};
-        for (int n = 0; n < count; ++n) q1[n][j] = q2[n][j] = Pair{0.0, 0.0};
+// Goertzel magnitudes of the eight tones for `count` windows at once, `lanes` filters per
+// vector: the recursions of different windows are independent, so running them together keeps
+// the floating-point units busy.
+template <typename Vector, int lanes, int count>
+[[gnu::always_inline]] inline void GoertzelLanes(const DtmfFilterSet& set, const WindowSamples* const (&w)[count],
+                                                 double (&magnitude)[count][8]) {
+    constexpr int groups = 8 / lanes;
+    Vector coefficient[groups], q1[count][groups], q2[count][groups];
+    for (int g = 0; g < groups; ++g) {
+        for (int l = 0; l < lanes; ++l) coefficient[g][l] = set.coefficient[g * lanes + l] / 2048.0;
+        for (int n = 0; n < count; ++n) q1[n][g] = q2[n][g] = Vector{} + 0.0;
     }
     const int commonLength = Shortest(set);
     for (int i = 0; i < commonLength; ++i) {
 #pragma GCC unroll 2
         for (int n = 0; n < count; ++n) {
-            const Pair v = {w[n]->x[i], w[n]->x[i]};
+            const Vector v = Vector{} + w[n]->x[i];
 #pragma GCC unroll 4
-            for (int j = 0; j < 4; ++j) {
+            for (int g = 0; g < groups; ++g) {
                 // Regrouped so only one multiply and one add lie on the recursion's path.
-                const Pair q0 = q1[n][j] * coefficient[j] + (v - q2[n][j]);
-                q2[n][j] = q1[n][j];
-                q1[n][j] = q0;
+                const Vector q0 = q1[n][g] * coefficient[g] + (v - q2[n][g]);
+                q2[n][g] = q1[n][g];
+                q1[n][g] = q0;
             }
         }
     }
     for (int n = 0; n < count; ++n) {
         for (int k = 0; k < 8; ++k) {
             const double c = set.coefficient[k] / 2048.0;
-            double a = q1[n][k / 2][k % 2];
-            double b = q2[n][k / 2][k % 2];
+            double a = q1[n][k / lanes][k % lanes];
+            double b = q2[n][k / lanes][k % lanes];
             for (int i = commonLength; i < set.window[k]; ++i) {
                 const double q0 = a * c + (w[n]->x[i] - b);
                 b = a;
@@ -124,6 +121,39 @@ void Magnitudes(const DtmfFilterSet& set, const WindowSamples* const (&w)[count]
             magnitude[n][k] = std::sqrt(a * a + b * b - a * b * c);
         }
     }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+#define PELL_DTMF_HAS_AVX2_PATH 1
+using Quad = double __attribute__((vector_size(32)));
+
+template <int count>
+__attribute__((target("avx2"))) void MagnitudesAvx2(const DtmfFilterSet& set, const WindowSamples* const (&w)[count],
+                                                    double (&magnitude)[count][8]) {
+    GoertzelLanes<Quad, 4, count>(set, w, magnitude);
+}
+#endif
+
+bool HasWideVectors() {
+#ifdef PELL_DTMF_HAS_AVX2_PATH
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+#else
+    return false;
+#endif
+}
+
+template <int count>
+void Magnitudes(const DtmfFilterSet& set, bool wide, const WindowSamples* const (&w)[count],
+                double (&magnitude)[count][8]) {
+#ifdef PELL_DTMF_HAS_AVX2_PATH
+    if (wide) {
+        MagnitudesAvx2<count>(set, w, magnitude);
+        return;
+    }
+#endif
+    (void)wide;
+    GoertzelLanes<Pair, 2, count>(set, w, magnitude);
 }
 
 char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&magnitude)[8]) {
@@ -148,6 +178,16 @@ char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&mag
 
 }  // namespace
 
+DtmfDetector::DtmfDetector(int32_t sampleRate, Kernel kernel) {
+    supported_ = SelectDtmfFilterSet(sampleRate, &set_, &step_);
+    wideVectors_ = kernel == Kernel::kFastest && HasWideVectors();
+    if (!supported_) return;
+    half_ = static_cast<int64_t>(set_.maxWindow / 2) * step_;
+    stride_ = static_cast<int64_t>(set_.maxWindow) * step_;
+    chunkSamples_ = static_cast<size_t>(kChunkLimit / stride_ * stride_);
+    chunk_.reserve(chunkSamples_);
+}
+
 char DtmfDetector::AnalyseWindow(const int16_t* window) const {
     WindowSamples w;
     LoadWindow(set_, step_, Shortest(set_), window, w);
@@ -155,7 +195,7 @@ char DtmfDetector::AnalyseWindow(const int16_t* window) const {
     if (w.levelSum <= kMinLevelSum) return 0;
     const WindowSamples* const one[1] = {&w};
     double magnitude[1][8];
-    Magnitudes<1>(set_, one, magnitude);
+    Magnitudes<1>(set_, wideVectors_, one, magnitude);
     return Decide(set_, w, magnitude[0]);
 }
 
@@ -171,7 +211,7 @@ void DtmfDetector::AnalyseWindowPair(const int16_t* first, const int16_t* second
     }
     const WindowSamples* const two[2] = {&a, &b};
     double magnitude[2][8];
-    Magnitudes<2>(set_, two, magnitude);
+    Magnitudes<2>(set_, wideVectors_, two, magnitude);
     *firstDigit = Decide(set_, a, magnitude[0]);
     *secondDigit = Decide(set_, b, magnitude[1]);
 }

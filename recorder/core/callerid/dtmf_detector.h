@@ -38,7 +38,10 @@ char MapDtmfPair(const std::array<bool, 8>& flags);
 // floor(65536 / stride) strides, each chunk starting a fresh grid of windows.
 class DtmfDetector {
 public:
-    explicit DtmfDetector(int32_t sampleRate);
+    // kFastest uses four-lane vectors where the processor has them; both give the same digits.
+    enum class Kernel { kFastest, kPortable };
+
+    explicit DtmfDetector(int32_t sampleRate, Kernel kernel = Kernel::kFastest);
     bool supported() const { return supported_; }
     void Feed(const int16_t* samples, size_t count);
     std::string Finish();
@@ -53,6 +56,7 @@ private:
     void AnalyseChunk(const int16_t* samples, int64_t count);
 
     bool supported_ = false;
+    bool wideVectors_ = false;
     DtmfFilterSet set_{};
     int32_t step_ = 1;
     int64_t half_ = 0;         // h * s samples

@@ -149,6 +149,33 @@ TEST(DtmfDetectorTest, BlockSizeDoesNotChangeTheDigits) {
     }
 }
 
+// Talk, digits of every key at every rate, noise: the fast paths must decide every window alike.
+TEST(DtmfDetectorTest, FastPathsDecideEveryWindowAsThePortableOne) {
+    for (const int32_t rate : {8000, 16000, 11025, 44100}) {
+        Samples s = signals::SpeechLike(rate, 4, -20, 9);
+        Append(s, Dialled("0123456789*#ABCD", At(rate, [](DtmfOptions& o) { o.twistDb = -3; })));
+        signals::AddNoise(s, 25, 3);
+        DtmfDetector fast(rate);
+        DtmfDetector portable(rate, DtmfDetector::Kernel::kPortable);
+        DtmfFilterSet set{};
+        int32_t step = 0;
+        ASSERT_TRUE(SelectDtmfFilterSet(rate, &set, &step));
+        const size_t span = static_cast<size_t>(set.maxWindow) * step;
+        size_t digitWindows = 0;
+        for (size_t pos = 0; pos + 2 * span <= s.size(); pos += span / 2) {
+            const char single = portable.AnalyseWindow(&s[pos]);
+            char first = 0, second = 0;
+            fast.AnalyseWindowPair(&s[pos], &s[pos + span], &first, &second);
+            ASSERT_EQ(first, single) << rate << " Hz, window at " << pos;
+            ASSERT_EQ(second, portable.AnalyseWindow(&s[pos + span])) << rate << " Hz, window at " << pos + span;
+            ASSERT_EQ(fast.AnalyseWindow(&s[pos]), single) << rate << " Hz, window at " << pos;
+            if (single != 0) ++digitWindows;
+        }
+        EXPECT_GT(digitWindows, 16u * 3) << rate;
+        EXPECT_EQ(fast.Finish(), portable.Finish());
+    }
+}
+
 TEST(DtmfDetectorTest, ScansTheWholeTempFile) {
     TempDir dir;
     Samples s = signals::Silence(8000, 30);
