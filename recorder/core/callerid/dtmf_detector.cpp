@@ -313,12 +313,13 @@ std::string DetectDtmfDigits(const std::string& tempFilePath, int32_t sampleRate
     if (!detector.supported()) return {};
     SampleFileReader reader(tempFilePath);
     if (!reader.isOpen()) return {};
-    std::vector<int16_t> buffer(static_cast<size_t>(kChunkLimit));
+    std::vector<int16_t> buffer(detector.chunkSamples());
     for (;;) {
         const size_t n = reader.Read(buffer.data(), buffer.size());
         detector.Feed(buffer.data(), n);
         if (n < buffer.size()) break;
     }
+    if (reader.failed()) return {};  // unreadable: no digits rather than part of them
     return detector.Finish();
 }
 

@@ -43,6 +43,8 @@ public:
 
     explicit DtmfDetector(int32_t sampleRate, Kernel kernel = Kernel::kFastest);
     bool supported() const { return supported_; }
+    // Blocks of this many samples are analysed in place, without copying.
+    size_t chunkSamples() const { return chunkSamples_; }
     void Feed(const int16_t* samples, size_t count);
     std::string Finish();
 

@@ -185,6 +185,7 @@ TEST(DtmfDetectorTest, ScansTheWholeTempFile) {
     EXPECT_EQ(DetectDtmfDigits(path, 8000), "0123");
     EXPECT_EQ(DetectDtmfDigits(path, 48000), "");
     EXPECT_EQ(DetectDtmfDigits(dir.File("missing.out"), 8000), "");
+    EXPECT_EQ(DetectDtmfDigits(dir.path(), 8000), "");  // opens, but cannot be read
 }
 
 struct PairCase {

@@ -269,6 +269,7 @@ std::string DecodeFskClip(const std::string& tempFilePath, int32_t sampleRate, c
     if (!reader.isOpen()) return {};
     std::vector<int16_t> samples(kFskReadSamples);
     const size_t count = reader.Read(samples.data(), samples.size());
+    if (reader.failed()) return {};
     return DecodeFskClip(samples.data(), count, sampleRate, tones);
 }
 
