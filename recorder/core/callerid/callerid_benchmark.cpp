@@ -33,11 +33,10 @@ BENCHMARK(BM_DtmfScan)->Arg(8000)->Arg(32000)->Unit(benchmark::kMillisecond);
 void BM_FskDecode(benchmark::State& state) {
     const auto rate = static_cast<int32_t>(state.range(0));
     // Talk, then a burst near the end of the stretch that is read.
-    signals::Samples samples = Talk(rate, 0.0);
     signals::FskBurstOptions o;
     o.sampleRate = rate;
     const signals::Samples burst = signals::FskBurst(signals::CallSetupMessage({{0x01, "12071530"}, {0x02, "5551234"}}), o);
-    samples = Talk(rate, static_cast<double>(kFskReadSamples - burst.size() - rate / 10) / rate);
+    signals::Samples samples = Talk(rate, static_cast<double>(kFskReadSamples - burst.size() - rate / 10) / rate);
     signals::Append(samples, burst);
     samples.resize(kFskReadSamples, 0);
     const ToneTable tones = BuildToneTable(kClipFskEurope);
