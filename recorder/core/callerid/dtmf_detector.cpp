@@ -1,0 +1,345 @@
+#include "recorder/core/callerid/dtmf_detector.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "recorder/core/callerid/sample_file.h"
+
+namespace pell {
+namespace {
+
+constexpr DtmfFilterSet kSetA{{3497, 3369, 3212, 3027, 2384, 2040, 1635, 1164},
+                              {103, 104, 103, 102, 106, 102, 103, 103},
+                              106};
+constexpr DtmfFilterSet kSetB{{2869, 2617, 2311, 1957, 784, 196, -461, -1174},
+                              {103, 100, 104, 100, 100, 103, 101, 101},
+                              104};
+constexpr int kMaxWindow = 106;
+constexpr int64_t kChunkLimit = 65536;
+constexpr int64_t kMinLevelSum = 1000;
+constexpr double kMinToneShare = 0.30;  // of the window's absolute level sum
+constexpr double kMinPairPower = 0.60;  // of the window's power, against talk-off
+
+constexpr char kDigits[4][4] = {{'1', '2', '3', 'A'}, {'4', '5', '6', 'B'}, {'7', '8', '9', 'C'}, {'*', '0', '#', 'D'}};
+
+// Two filters per SSE2 register; eight filters run side by side over the same samples.
+using Pair = double __attribute__((vector_size(16)));
+
+}  // namespace
+
+bool SelectDtmfFilterSet(int32_t sampleRate, DtmfFilterSet* set, int32_t* step) {
+    switch (sampleRate) {
+    case 8000: *set = kSetA; *step = 1; return true;
+    case 16000: *set = kSetA; *step = 2; return true;
+    case 32000: *set = kSetA; *step = 4; return true;
+    case 11025: *set = kSetB; *step = 2; return true;
+    case 22050: *set = kSetB; *step = 4; return true;
+    case 44100: *set = kSetB; *step = 8; return true;
+    default: return false;
+    }
+}
+
+char MapDtmfPair(const std::array<bool, 8>& flags) {
+    int rows = 0, columns = 0, row = 0, column = 0;
+    for (int k = 0; k < 4; ++k) {
+        if (flags[k]) ++rows, row = k;
+        if (flags[4 + k]) ++columns, column = k;
+    }
+    return rows == 1 && columns == 1 ? kDigits[row][column] : 0;
+}
+
+namespace {
+
+// One window's analysed samples with the level sums the tone decisions need.
+struct WindowSamples {
+    double x[kMaxWindow];
+    int32_t absPrefix[kMaxWindow + 1];  // sum of |x| over the first n samples, for n >= the shortest window
+    double energy = 0;                  // sum of x^2 over the Nmax samples (exact in a double)
+    int32_t levelSum = 0;               // sum of |x| over the Nmax samples
+};
+
+void LoadWindow(const DtmfFilterSet& set, int32_t step, int32_t shortest, const int16_t* window, WindowSamples& w) {
+    const int nmax = set.maxWindow;  // even in both sets
+    for (int i = 0; i < nmax; ++i) w.x[i] = window[static_cast<ptrdiff_t>(i) * step];
+    // Sums of integers stay exact in doubles, so two running sums may be added in any order.
+    Pair level{0.0, 0.0}, energy{0.0, 0.0};
+    for (int i = 0; i < nmax; i += 2) {
+        const Pair v = {w.x[i], w.x[i + 1]};
+        level += v < 0.0 ? -v : v;
+        energy += v * v;
+    }
+    w.energy = energy[0] + energy[1];
+    auto sum = static_cast<int32_t>(level[0] + level[1]);
+    w.levelSum = sum;
+    // The per-tone sums differ only by the few samples past the shortest window.
+    for (int i = nmax; i-- > shortest;) {
+        w.absPrefix[i + 1] = sum;
+        sum -= std::abs(static_cast<int32_t>(w.x[i]));
+    }
+    w.absPrefix[shortest] = sum;
+}
+
+int32_t Shortest(const DtmfFilterSet& set) { return *std::min_element(set.window.begin(), set.window.end()); }
+
+// Goertzel magnitudes of the eight tones for `count` windows at once, `lanes` filters per
+// vector: the recursions of different windows are independent, so running them together keeps
+// the floating-point units busy.
+template <typename Vector, int lanes, int count>
+[[gnu::always_inline]] inline void GoertzelLanes(const DtmfFilterSet& set, const WindowSamples* const (&w)[count],
+                                                 double (&magnitude)[count][8]) {
+    constexpr int groups = 8 / lanes;
+    Vector coefficient[groups], q1[count][groups], q2[count][groups];
+    for (int g = 0; g < groups; ++g) {
+        for (int l = 0; l < lanes; ++l) coefficient[g][l] = set.coefficient[g * lanes + l] / 2048.0;
+        for (int n = 0; n < count; ++n) q1[n][g] = q2[n][g] = Vector{} + 0.0;
+    }
+    const int commonLength = Shortest(set);
+    for (int i = 0; i < commonLength; ++i) {
+#pragma GCC unroll 2
+        for (int n = 0; n < count; ++n) {
+            const Vector v = Vector{} + w[n]->x[i];
+#pragma GCC unroll 4
+            for (int g = 0; g < groups; ++g) {
+                // Regrouped so only one multiply and one add lie on the recursion's path.
+                const Vector q0 = q1[n][g] * coefficient[g] + (v - q2[n][g]);
+                q2[n][g] = q1[n][g];
+                q1[n][g] = q0;
+            }
+        }
+    }
+    for (int n = 0; n < count; ++n) {
+        for (int k = 0; k < 8; ++k) {
+            const double c = set.coefficient[k] / 2048.0;
+            double a = q1[n][k / lanes][k % lanes];
+            double b = q2[n][k / lanes][k % lanes];
+            for (int i = commonLength; i < set.window[k]; ++i) {
+                const double q0 = a * c + (w[n]->x[i] - b);
+                b = a;
+                a = q0;
+            }
+            magnitude[n][k] = std::sqrt(a * a + b * b - a * b * c);
+        }
+    }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+#define PELL_DTMF_HAS_AVX2_PATH 1
+using Quad = double __attribute__((vector_size(32)));
+
+template <int count>
+__attribute__((target("avx2"))) void MagnitudesAvx2(const DtmfFilterSet& set, const WindowSamples* const (&w)[count],
+                                                    double (&magnitude)[count][8]) {
+    GoertzelLanes<Quad, 4, count>(set, w, magnitude);
+}
+#endif
+
+bool HasWideVectors() {
+#ifdef PELL_DTMF_HAS_AVX2_PATH
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+#else
+    return false;
+#endif
+}
+
+template <int count>
+void Magnitudes(const DtmfFilterSet& set, bool wide, const WindowSamples* const (&w)[count],
+                double (&magnitude)[count][8]) {
+#ifdef PELL_DTMF_HAS_AVX2_PATH
+    if (wide) {
+        MagnitudesAvx2<count>(set, w, magnitude);
+        return;
+    }
+#endif
+    (void)wide;
+    GoertzelLanes<Pair, 2, count>(set, w, magnitude);
+}
+
+char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&magnitude)[8]) {
+    std::array<bool, 8> flags{};
+    for (int k = 0; k < 8; ++k) {
+        const int32_t levelSum = w.absPrefix[set.window[k]];
+        flags[k] = levelSum > kMinLevelSum && magnitude[k] * 100.0 / levelSum > kMinToneShare * 100.0;
+    }
+    const char digit = MapDtmfPair(flags);
+    if (digit == 0) return 0;
+
+    int row = 0, column = 4;
+    while (!flags[row]) ++row;
+    while (!flags[column]) ++column;
+    auto tonePower = [&](int k) {
+        const double amplitude = magnitude[k] / set.window[k];
+        return 2.0 * amplitude * amplitude;
+    };
+    const double windowPower = w.energy / set.maxWindow;
+    return tonePower(row) + tonePower(column) >= kMinPairPower * windowPower ? digit : 0;
+}
+
+}  // namespace
+
+DtmfDetector::DtmfDetector(int32_t sampleRate, Kernel kernel) {
+    supported_ = SelectDtmfFilterSet(sampleRate, &set_, &step_);
+    wideVectors_ = kernel == Kernel::kFastest && HasWideVectors();
+    if (!supported_) return;
+    half_ = static_cast<int64_t>(set_.maxWindow / 2) * step_;
+    stride_ = static_cast<int64_t>(set_.maxWindow) * step_;
+    chunkSamples_ = static_cast<size_t>(kChunkLimit / stride_ * stride_);
+    chunk_.reserve(chunkSamples_);
+}
+
+char DtmfDetector::AnalyseWindow(const int16_t* window) const {
+    WindowSamples w;
+    LoadWindow(set_, step_, Shortest(set_), window, w);
+    // Every tone's level sum is at most the whole window's: too quiet for any tone.
+    if (w.levelSum <= kMinLevelSum) return 0;
+    const WindowSamples* const one[1] = {&w};
+    double magnitude[1][8];
+    Magnitudes<1>(set_, wideVectors_, one, magnitude);
+    return Decide(set_, w, magnitude[0]);
+}
+
+void DtmfDetector::AnalyseWindowPair(const int16_t* first, const int16_t* second, char* firstDigit,
+                                     char* secondDigit) const {
+    WindowSamples a, b;
+    LoadWindow(set_, step_, Shortest(set_), first, a);
+    LoadWindow(set_, step_, Shortest(set_), second, b);
+    if (a.levelSum <= kMinLevelSum || b.levelSum <= kMinLevelSum) {
+        *firstDigit = a.levelSum <= kMinLevelSum ? 0 : AnalyseWindow(first);
+        *secondDigit = b.levelSum <= kMinLevelSum ? 0 : AnalyseWindow(second);
+        return;
+    }
+    const WindowSamples* const two[2] = {&a, &b};
+    double magnitude[2][8];
+    Magnitudes<2>(set_, wideVectors_, two, magnitude);
+    *firstDigit = Decide(set_, a, magnitude[0]);
+    *secondDigit = Decide(set_, b, magnitude[1]);
+}
+
+void DtmfDetector::AnalyseChunk(const int16_t* samples, int64_t count) {
+    const int64_t span = static_cast<int64_t>(set_.maxWindow) * step_;
+    int64_t aheadPosition = -1;  // the window analysed ahead with the previous one
+    char aheadDigit = 0;
+    for (int64_t pos = 0; pos < count && pos + span <= count; pos += stride_) {
+        char d = 0;
+        if (pos == aheadPosition) {
+            d = aheadDigit;
+        } else if (pos + stride_ + span <= count) {
+            AnalyseWindowPair(samples + pos, samples + pos + stride_, &d, &aheadDigit);
+            aheadPosition = pos + stride_;
+        } else {
+            d = AnalyseWindow(samples + pos);
+        }
+        if (!pending_ && d != 0 && !realign_ && pos > half_ && d != last_) {
+            // A new digit: look half a window earlier for the start of its tone.
+            pos -= 3 * half_;
+            realign_ = true;
+            saved_ = d;
+            continue;
+        }
+        if (d != 0 && realign_) {
+            realign_ = false;
+        } else if (d == 0 && realign_) {
+            // The earlier window was too early; the first window is analysed again next.
+            pos -= half_;
+            realign_ = false;
+            d = saved_;
+        }
+        if (d == last_) {
+            ++count_;
+        } else if (!pending_) {
+            count_ = 0;
+            last_ = d;
+            pending_ = true;
+        } else {
+            pending_ = false;  // a change right after a change is ignored
+        }
+        if (count_ > 1) {
+            pending_ = false;
+            if (last_ != 0) {
+                held_ = last_;
+            } else if (held_ != 0) {
+                digits_ += held_;
+                held_ = 0;
+            }
+        }
+    }
+}
+
+void DtmfDetector::Feed(const int16_t* samples, size_t count) {
+    if (!supported_ || finished_) return;
+    while (count > 0) {
+        if (chunk_.empty() && count >= chunkSamples_) {
+            AnalyseChunk(samples, static_cast<int64_t>(chunkSamples_));
+            samples += chunkSamples_;
+            count -= chunkSamples_;
+            continue;
+        }
+        const size_t take = std::min(count, chunkSamples_ - chunk_.size());
+        chunk_.insert(chunk_.end(), samples, samples + take);
+        samples += take;
+        count -= take;
+        if (chunk_.size() == chunkSamples_) {
+            AnalyseChunk(chunk_.data(), static_cast<int64_t>(chunk_.size()));
+            chunk_.clear();
+        }
+    }
+}
+
+std::string DtmfDetector::Finish() {
+    if (!supported_) return {};
+    if (!finished_) {
+        finished_ = true;
+        if (static_cast<int64_t>(chunk_.size()) >= stride_) {
+            AnalyseChunk(chunk_.data(), static_cast<int64_t>(chunk_.size()));
+        }
+        chunk_.clear();
+        if (held_ != 0) {
+            digits_ += held_;
+            held_ = 0;
+        }
+    }
+    return digits_;
+}
+
+std::string DetectDtmfDigits(const int16_t* samples, size_t count, int32_t sampleRate) {
+    DtmfDetector detector(sampleRate);
+    detector.Feed(samples, count);
+    return detector.Finish();
+}
+
+std::string DetectDtmfDigits(const std::string& tempFilePath, int32_t sampleRate) {
+    DtmfDetector detector(sampleRate);
+    if (!detector.supported()) return {};
+    SampleFileReader reader(tempFilePath);
+    if (!reader.isOpen()) return {};
+    std::vector<int16_t> buffer(detector.chunkSamples());
+    for (;;) {
+        const size_t n = reader.Read(buffer.data(), buffer.size());
+        detector.Feed(buffer.data(), n);
+        if (n < buffer.size()) break;
+    }
+    if (reader.failed()) return {};  // unreadable: no digits rather than part of them
+    return detector.Finish();
+}
+
+ToneClip ParseToneClip(const std::string& digits) {
+    auto untilC = [&](size_t from) {
+        const std::string rest = digits.substr(from);
+        return rest.substr(0, rest.find('C'));
+    };
+    if (!digits.empty() && (digits[0] == 'A' || digits[0] == 'D')) return {untilC(1), true};
+    if (!digits.empty() && digits[0] == 'B') {
+        std::string code = untilC(1);
+        if (code == "10") code = "Private";
+        else if (code == "00") code = "No number";
+        return {code, true};
+    }
+    if (digits.rfind("**", 0) == 0) {
+        const std::string rest = digits.substr(2);
+        return {rest.empty() ? "Private" : rest, true};
+    }
+    return {digits, false};
+}
+
+}  // namespace pell
