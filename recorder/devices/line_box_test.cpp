@@ -97,6 +97,8 @@ TEST_F(LineBoxTest, ReconnectAndReloadReopenEverythingAndOnlyTheReconnectClearsT
 
 TEST_F(LineBoxTest, UnplugAndReplugAreFoundByTheWatchdogsRetries) {
     StartUp();
+    // The watchdog's first check must come before the sound, as on a real start.
+    watchdogPacer_->AwaitSleeps(1);
     // Sound flows; then the box is unplugged: no more sound, and the devices are gone.
     ASSERT_TRUE(capture_.Push(CountingFrames(4000, 0)));
     const std::optional<uint64_t> generation = notices_.Take();

@@ -11,7 +11,9 @@ bool WatchdogTimer::ReconnectDue(uint32_t nowTickMs) {
 void Watchdog::Start() {
     if (thread_.joinable()) return;
     timer_.NoteBlock(clock_.TickMs());
-    thread_ = std::thread([this] { Run(); });
+    // Sound counted before the thread runs must not look like new sound at its first check.
+    const uint64_t startProgress = soundProgress_ ? soundProgress_() : 0;
+    thread_ = std::thread([this, startProgress] { Run(startProgress); });
 }
 
 void Watchdog::Stop() {
@@ -19,8 +21,7 @@ void Watchdog::Stop() {
     if (thread_.joinable()) thread_.join();
 }
 
-void Watchdog::Run() {
-    uint64_t lastProgress = soundProgress_ ? soundProgress_() : 0;
+void Watchdog::Run(uint64_t lastProgress) {
     do {
         if (soundProgress_) {
             const uint64_t progress = soundProgress_();

@@ -55,7 +55,7 @@ public:
     void NoteBlock() { timer_.NoteBlock(clock_.TickMs()); }
 
 private:
-    void Run();
+    void Run(uint64_t lastProgress);
 
     Clock& clock_;
     Pacer& pacer_;
