@@ -1,0 +1,86 @@
+// Tone (DTMF) caller identification and dialled-digit detection over a whole recording.
+//
+// How it works: windows of about 13 ms (106 analysed samples at 8000 Hz) start one stride apart;
+// in each, eight Goertzel filters (the four row and four column tones) are run, each over its
+// own window length. A tone is present when its magnitude exceeds 30 % of the summed absolute
+// sample values of its window (and that sum exceeds 1000); exactly one row and one column tone
+// that together carry at least 60 % of the window's power make a digit. When a new digit
+// appears, the scan steps back half a window to catch the tone's start. A digit seen in three
+// windows is held and is emitted once three windows of silence follow. Recordings at 16000 and
+// 32000 Hz analyse every 2nd/4th sample with the 8000 Hz filters, those at 11025, 22050 and
+// 44100 Hz every 2nd/4th/8th with filters for 5512.5 Hz; other rates are not analysed.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pell {
+
+// Tones in order: rows 697, 770, 852, 941 Hz, then columns 1209, 1336, 1477, 1633 Hz.
+struct DtmfFilterSet {
+    std::array<int32_t, 8> coefficient;  // Q11: 2048 * 2cos(2 pi f / fs), floored
+    std::array<int32_t, 8> window;       // analysed samples per tone
+    int32_t maxWindow;                   // Nmax
+};
+
+// Filter set and step s (every s-th sample analysed) for a recording rate; false when the rate
+// is not supported.
+bool SelectDtmfFilterSet(int32_t sampleRate, DtmfFilterSet* set, int32_t* step);
+
+// The digit of exactly one row flag and one column flag (flags in tone order), else 0.
+char MapDtmfPair(const std::array<bool, 8>& flags);
+
+// Streaming detector: Feed the recording's samples from the start in blocks of any size, then
+// Finish once for the digit string (0-9, *, #, A-D). The recording is analysed in chunks of
+// floor(65536 / stride) strides, each chunk starting a fresh grid of windows.
+class DtmfDetector {
+public:
+    explicit DtmfDetector(int32_t sampleRate);
+    bool supported() const { return supported_; }
+    void Feed(const int16_t* samples, size_t count);
+    std::string Finish();
+
+    // One window starting at window[0] (its Nmax analysed samples must be readable): the digit
+    // present, or 0.
+    char AnalyseWindow(const int16_t* window) const;
+
+private:
+    void AnalyseChunk(const int16_t* samples, int64_t count);
+
+    bool supported_ = false;
+    DtmfFilterSet set_{};
+    int32_t step_ = 1;
+    int64_t half_ = 0;         // h * s samples
+    int64_t stride_ = 0;       // T = Nmax * s samples
+    size_t chunkSamples_ = 0;  // floor(65536 / T) * T
+    std::vector<int16_t> chunk_;
+    bool finished_ = false;
+
+    char last_ = 0;
+    int64_t count_ = 0;
+    bool pending_ = false;
+    char held_ = 0;
+    bool realign_ = false;
+    char saved_ = 0;
+    std::string digits_;
+};
+
+// The digit string of a whole recording; empty for an unsupported rate.
+std::string DetectDtmfDigits(const int16_t* samples, size_t count, int32_t sampleRate);
+// The same over a temp file, read in chunks; missing, unreadable or unsupported rate give empty
+// (the file is not opened for an unsupported rate).
+std::string DetectDtmfDigits(const std::string& tempFilePath, int32_t sampleRate);
+
+struct ToneClip {
+    std::string number;
+    bool framed = false;  // false: digits dialled on the line rather than a caller-ID message
+};
+
+// A DTMF caller-ID message: A or D starts a number and C ends it; B starts a code ("10"
+// withheld, "00" unavailable) ended by C; "**" starts a number. Anything else is unframed.
+ToneClip ParseToneClip(const std::string& digits);
+
+}  // namespace pell

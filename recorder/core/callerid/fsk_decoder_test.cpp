@@ -1,0 +1,334 @@
+#include "recorder/core/callerid/fsk_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "testsupport/signals/signals.h"
+#include "testsupport/temp_dir.h"
+
+namespace pell {
+namespace {
+
+using signals::Append;
+using signals::CallSetupMessage;
+using signals::FskBurst;
+using signals::FskBurstOptions;
+using signals::Parameter;
+using signals::Samples;
+
+const std::vector<Parameter> kDateAndNumber = {{0x01, "12071530"}, {0x02, "12345678"}};
+
+FskBurstOptions Options(int32_t sampleRate, const std::function<void(FskBurstOptions&)>& tweak = {}) {
+    FskBurstOptions o;
+    o.sampleRate = sampleRate;
+    if (tweak) tweak(o);
+    return o;
+}
+
+// Silence, the burst, silence: the usual shape of the start of a recording.
+Samples Recording(const std::vector<uint8_t>& bytes, const FskBurstOptions& options,
+                  double leadSeconds = 0.3, double tailSeconds = 0.5) {
+    Samples s = signals::Silence(options.sampleRate, leadSeconds);
+    Append(s, FskBurst(bytes, options));
+    Append(s, signals::Silence(options.sampleRate, tailSeconds));
+    return s;
+}
+
+struct LoopbackCase {
+    const char* behaviour;
+    int32_t sampleRate;
+    int32_t clip;  // chooses the receiving tone tables
+    std::function<Samples(int32_t sampleRate)> make;
+    std::string expected;
+};
+
+std::ostream& operator<<(std::ostream& out, const LoopbackCase& c) { return out << c.behaviour; }
+
+class FskLoopbackTest : public ::testing::TestWithParam<LoopbackCase> {};
+
+TEST_P(FskLoopbackTest, DecodesTheCallingNumberOrNothing) {
+    const LoopbackCase& c = GetParam();
+    const Samples samples = c.make(c.sampleRate);
+    EXPECT_EQ(DecodeFskClip(samples.data(), samples.size(), c.sampleRate, BuildToneTable(c.clip)), c.expected);
+}
+
+Samples Plain(int32_t rate) { return Recording(CallSetupMessage(kDateAndNumber), Options(rate)); }
+
+Samples WithTweak(int32_t rate, const std::function<void(FskBurstOptions&)>& tweak) {
+    return Recording(CallSetupMessage(kDateAndNumber), Options(rate, tweak));
+}
+
+const LoopbackCase kLoopbackCases[] = {
+    {"clean V.23 burst at 8000 Hz", 8000, 2, Plain, "12345678"},
+    {"clean Bell 202 burst with the US tables", 8000, 3,
+     [](int32_t r) { return WithTweak(r, [](FskBurstOptions& o) { o.tones = signals::kBell202Tones; }); }, "12345678"},
+    {"withheld number (parameter 0x04) gives nothing", 8000, 2,
+     [](int32_t r) { return Recording(CallSetupMessage({{0x01, "12071530"}, {0x04, "P"}}), Options(r)); }, ""},
+    {"digital silence right after the burst still ends", 8000, 2,
+     [](int32_t r) { return Recording(CallSetupMessage(kDateAndNumber), Options(r), 0.0, 5.0); }, "12345678"},
+    {"burst at -3 dBFS does not overflow the correlators", 8000, 2,
+     [](int32_t r) { return WithTweak(r, [](FskBurstOptions& o) { o.levelDbfs = -3; }); }, "12345678"},
+    {"burst at full scale", 8000, 2,
+     [](int32_t r) { return WithTweak(r, [](FskBurstOptions& o) { o.levelDbfs = 0; }); }, "12345678"},
+    {"quiet burst at -40 dBFS", 8000, 2,
+     [](int32_t r) { return WithTweak(r, [](FskBurstOptions& o) { o.levelDbfs = -40; }); }, "12345678"},
+    {"16000 Hz recording", 16000, 2, Plain, "12345678"},
+    {"32000 Hz recording", 32000, 2, Plain, "12345678"},
+    {"48000 Hz recording, a multiple of 8000 Hz", 48000, 2, Plain, "12345678"},
+    {"32000 Hz Bell 202 at -3 dBFS", 32000, 3,
+     [](int32_t r) {
+         return WithTweak(r, [](FskBurstOptions& o) {
+             o.tones = signals::kBell202Tones;
+             o.levelDbfs = -3;
+         });
+     },
+     "12345678"},
+    {"below 8000 Hz nothing decodes", 6000, 2, Plain, ""},
+    {"a two-character name before the number", 8000, 2,
+     [](int32_t r) {
+         return Recording(CallSetupMessage({{0x01, "12071530"}, {0x07, "Al"}, {0x02, "5551234"}}), Options(r));
+     },
+     "5551234"},
+    {"a name whose bytes hold 0x80 and 0x02", 8000, 2,
+     [](int32_t r) {
+         return Recording(CallSetupMessage({{0x07, std::string("\x80\x02\x02", 3)}, {0x02, "5551234"}}), Options(r));
+     },
+     "5551234"},
+    {"talk before the burst", 8000, 2,
+     [](int32_t r) {
+         Samples s = signals::SpeechLike(r, 2.0, -15.0, 7);
+         Append(s, Plain(r));
+         return s;
+     },
+     "12345678"},
+    {"talk before the burst at 16000 Hz", 16000, 2,
+     [](int32_t r) {
+         Samples s = signals::SpeechLike(r, 1.5, -15.0, 3);
+         Append(s, Plain(r));
+         return s;
+     },
+     "12345678"},
+    {"a burst that starts after 8.192 s is not seen", 8000, 2,
+     [](int32_t r) { return Recording(CallSetupMessage(kDateAndNumber), Options(r), 8.2); }, ""},
+    {"a burst that ends just inside 8.192 s is seen", 8000, 2,
+     [](int32_t r) {
+         const Samples burst = FskBurst(CallSetupMessage(kDateAndNumber), Options(r));
+         Samples s = signals::Silence(r, 0);
+         s.resize(kFskReadSamples - burst.size() - 40, 0);
+         Append(s, burst);
+         Append(s, signals::Silence(r, 1.0));
+         return s;
+     },
+     "12345678"},
+    {"no seizure, mark run only", 8000, 2,
+     [](int32_t r) { return WithTweak(r, [](FskBurstOptions& o) { o.seizureBits = 0; }); }, "12345678"},
+    {"a mark run of 40 bits is too short to frame", 8000, 2,
+     [](int32_t r) {
+         return WithTweak(r, [](FskBurstOptions& o) {
+             o.seizureBits = 0;
+             o.markBits = 40;
+         });
+     },
+     ""},
+    {"two messages: the first verified one counts", 8000, 2,
+     [](int32_t r) {
+         std::vector<uint8_t> bytes = CallSetupMessage({{0x02, "111"}});
+         const std::vector<uint8_t> second = CallSetupMessage({{0x02, "222"}});
+         bytes.insert(bytes.end(), second.begin(), second.end());
+         return Recording(bytes, Options(r));
+     },
+     "111"},
+    {"a recording shorter than six samples", 8000, 2, [](int32_t) { return Samples{1000, -1000, 1000}; }, ""},
+    {"an empty recording", 8000, 2, [](int32_t) { return Samples{}; }, ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Bursts, FskLoopbackTest, ::testing::ValuesIn(kLoopbackCases));
+
+// Sweeps the tolerances a line and an exchange bring: tone and bit-rate offsets, noise, phase.
+struct ToleranceCase {
+    const char* behaviour;
+    int32_t sampleRate;
+    std::function<void(FskBurstOptions&)> tweak;
+    double snrDb;  // 0: no noise
+};
+
+std::ostream& operator<<(std::ostream& out, const ToleranceCase& c) { return out << c.behaviour; }
+
+class FskToleranceTest : public ::testing::TestWithParam<ToleranceCase> {};
+
+TEST_P(FskToleranceTest, DecodesWithinTheLineTolerances) {
+    const ToleranceCase& c = GetParam();
+    for (uint32_t seed = 1; seed <= 3; ++seed) {
+        FskBurstOptions o = Options(c.sampleRate, c.tweak);
+        o.startPhase = seed * 0.9;
+        Samples s = Recording(CallSetupMessage(kDateAndNumber), o, 0.1 * seed);
+        if (c.snrDb != 0) signals::AddNoise(s, c.snrDb, seed);
+        EXPECT_EQ(DecodeFskClip(s.data(), s.size(), c.sampleRate, BuildToneTable(2)), "12345678") << "seed " << seed;
+    }
+}
+
+const ToleranceCase kToleranceCases[] = {
+    {"tones 12 Hz high", 8000, [](FskBurstOptions& o) { o.frequencyOffsetHz = 12; }, 0},
+    {"tones 12 Hz low", 8000, [](FskBurstOptions& o) { o.frequencyOffsetHz = -12; }, 0},
+    {"bit rate 1 % fast", 8000, [](FskBurstOptions& o) { o.baudOffsetPercent = 1; }, 0},
+    {"bit rate 1 % slow", 8000, [](FskBurstOptions& o) { o.baudOffsetPercent = -1; }, 0},
+    {"noise at 20 dB SNR", 8000, {}, 20},
+    {"noise at 20 dB SNR, 16000 Hz", 16000, {}, 20},
+    {"noise at 20 dB SNR, 32000 Hz", 32000, {}, 20},
+    {"two stop bits between characters", 8000, [](FskBurstOptions& o) { o.stopBits = 2; }, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Sweeps, FskToleranceTest, ::testing::ValuesIn(kToleranceCases));
+
+TEST(FskDecoderTest, BlockSizeDoesNotChangeTheBytes) {
+    Samples s = signals::SpeechLike(8000, 1.0, -15.0, 11);
+    Append(s, Recording(CallSetupMessage(kDateAndNumber), Options(8000)));
+    const ToneTable tones = BuildToneTable(2);
+    FskDemodulator whole(tones, 1);
+    whole.Feed(s.data(), s.size());
+    whole.Finish();
+    ASSERT_FALSE(whole.bytes().empty());
+    for (const size_t block : {1u, 5u, 7u, 160u, 4000u}) {
+        FskDemodulator streamed(tones, 1);
+        for (size_t i = 0; i < s.size(); i += block) streamed.Feed(s.data() + i, std::min(block, s.size() - i));
+        streamed.Finish();
+        EXPECT_EQ(streamed.bytes(), whole.bytes()) << "block " << block;
+    }
+}
+
+TEST(FskDecoderTest, StartEdgeWalkStopsAtThePreviousDecisionInSilence) {
+    const Samples silence(200, 0);
+    FskDemodulator demodulator(BuildToneTable(2), 1);
+    demodulator.Feed(silence.data(), silence.size());
+    for (const int64_t floor : {0, 30, 90}) EXPECT_EQ(demodulator.FindStartEdge(120, floor), floor + 4);
+}
+
+TEST(FskDecoderTest, StartEdgeLandsFourSamplesAfterTheLastMark) {
+    // Mark tone, then space tone from sample 80 on.
+    FskBurstOptions o;
+    o.seizureBits = 0;
+    o.markBits = 12;
+    Samples s = FskBurst({0x00}, o);
+    FskDemodulator demodulator(BuildToneTable(2), 1);
+    demodulator.Feed(s.data(), s.size());
+    const int64_t edge = demodulator.FindStartEdge(90, 0);
+    EXPECT_LT(demodulator.CorrelateFsk(edge - 4), 0);
+    for (int64_t p = edge - 3; p <= 90; ++p) EXPECT_GE(demodulator.CorrelateFsk(p), 0) << p;
+}
+
+TEST(FskDecoderTest, RealignClimbsToTheStrongestMarkCorrelation) {
+    Samples s = signals::Tone(8000, 1300, -10, 0.05);
+    FskDemodulator demodulator(BuildToneTable(2), 1);
+    demodulator.Feed(s.data(), s.size());
+    for (int64_t start = 100; start < 120; ++start) {
+        const int64_t d = demodulator.CorrelateFsk(start);
+        const uint64_t best = static_cast<uint64_t>(d < 0 ? -d : d);
+        const int64_t p = demodulator.RealignOnMark(best, start);
+        EXPECT_LE(std::abs(p - start), 3);
+        const int64_t dp = demodulator.CorrelateFsk(p);
+        EXPECT_GE(static_cast<uint64_t>(dp < 0 ? -dp : dp), best) << start;
+    }
+}
+
+struct CorrelationCase {
+    double hz;
+    double levelDbfs;
+    bool mark;
+};
+
+TEST(FskDecoderTest, CorrelationSignGivesTheToneAtEveryLevelAndPhase) {
+    const CorrelationCase cases[] = {{1300, -3, true},  {1300, 0, true},   {2100, -3, false}, {2100, 0, false},
+                                     {1300, -30, true}, {2100, -30, false}};
+    const ToneTable tones = BuildToneTable(2);
+    for (const CorrelationCase& c : cases) {
+        const Samples s = signals::Tone(8000, c.hz, c.levelDbfs, 0.01);
+        for (size_t p = 0; p + 6 <= 40; ++p) {
+            EXPECT_EQ(CorrelateFsk(&s[p], tones) < 0, c.mark) << c.hz << " Hz at " << c.levelDbfs << " dBFS, offset " << p;
+        }
+    }
+}
+
+struct ParserCase {
+    const char* behaviour;
+    std::vector<uint8_t> bytes;
+    std::string expected;
+};
+
+std::ostream& operator<<(std::ostream& out, const ParserCase& c) { return out << c.behaviour; }
+
+std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+std::vector<uint8_t> BadChecksum(std::vector<uint8_t> message) {
+    message.back() = static_cast<uint8_t>(message.back() + 1);
+    return message;
+}
+
+class CallerIdParserTest : public ::testing::TestWithParam<ParserCase> {};
+
+TEST_P(CallerIdParserTest, FindsTheNumberParameter) {
+    EXPECT_EQ(ParseCallerIdBytes(GetParam().bytes), GetParam().expected);
+}
+
+const ParserCase kParserCases[] = {
+    {"plain message", CallSetupMessage({{0x02, "5551234"}}), "5551234"},
+    {"no message", {0x01, 0x02, 0x03, '5', '5'}, ""},
+    {"empty list", {}, ""},
+    {"withheld", CallSetupMessage({{0x04, "P"}}), ""},
+    {"length byte 0x02 of a name is not the parameter", CallSetupMessage({{0x07, "Al"}, {0x02, "42"}}), "42"},
+    {"noise bytes with a false 0x80 before the message",
+     Join({{0x80, 0x05, 0x02, 0x01, '9', 0x33}, CallSetupMessage({{0x02, "42"}})}), "42"},
+    {"first verified message wins over an earlier damaged one",
+     Join({BadChecksum(CallSetupMessage({{0x02, "111"}})), CallSetupMessage({{0x02, "222"}})}), "222"},
+    {"with no verified message, the first one holding the number",
+     Join({BadChecksum(CallSetupMessage({{0x04, "O"}})), BadChecksum(CallSetupMessage({{0x02, "333"}}))}), "333"},
+    {"a number cut short by the end of the data",
+     std::vector<uint8_t>{0x80, 0x09, 0x02, 0x07, '5', '5', '5'}, "555"},
+    {"a parameter running past the message length is cut there",
+     std::vector<uint8_t>{0x80, 0x04, 0x02, 0x07, '5', '5', 0x11, '9'}, "55"},
+    {"number characters are taken as they come", CallSetupMessage({{0x02, "12-a"}}), "12-a"},
+    {"empty number", CallSetupMessage({{0x02, ""}}), ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Bytes, CallerIdParserTest, ::testing::ValuesIn(kParserCases));
+
+TEST(FskDecimatorTest, PassesTheToneBandAndStopsWhatWouldFoldIntoIt) {
+    struct Case {
+        int32_t factor;
+        double hz;
+        double minGain, maxGain;
+    };
+    const Case cases[] = {{2, 1200, 0.95, 1.05}, {2, 2200, 0.9, 1.1}, {2, 5300, 0, 0.03}, {2, 6000, 0, 0.03},
+                          {4, 1300, 0.95, 1.05}, {4, 2100, 0.9, 1.1}, {4, 6000, 0, 0.03}, {4, 13000, 0, 0.03}};
+    for (const Case& c : cases) {
+        const Samples in = signals::Tone(8000 * c.factor, c.hz, -6, 0.2);
+        FskDecimator decimator(c.factor);
+        std::vector<int16_t> out;
+        decimator.Process(in.data(), in.size(), out);
+        ASSERT_EQ(out.size(), in.size() / c.factor);
+        int32_t peakIn = 0, peakOut = 0;
+        for (const int16_t v : in) peakIn = std::max(peakIn, std::abs(static_cast<int32_t>(v)));
+        for (size_t i = 100; i < out.size(); ++i) peakOut = std::max(peakOut, std::abs(static_cast<int32_t>(out[i])));
+        const double gain = static_cast<double>(peakOut) / peakIn;
+        EXPECT_GE(gain, c.minGain) << c.factor << " x " << c.hz;
+        EXPECT_LE(gain, c.maxGain) << c.factor << " x " << c.hz;
+    }
+}
+
+TEST(FskDecoderTest, ReadsOnlyTheStartOfTheTempFile) {
+    TempDir dir;
+    const std::string path = dir.File("wave2.out");
+    ASSERT_TRUE(signals::WriteSampleFile(path, Recording(CallSetupMessage(kDateAndNumber), Options(16000))));
+    EXPECT_EQ(DecodeFskClip(path, 16000, BuildToneTable(2)), "12345678");
+    EXPECT_EQ(DecodeFskClip(dir.File("missing.out"), 16000, BuildToneTable(2)), "");
+    EXPECT_EQ(DecodeFskClip(dir.path(), 8000, BuildToneTable(2)), "");
+}
+
+}  // namespace
+}  // namespace pell

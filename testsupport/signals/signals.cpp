@@ -1,0 +1,227 @@
+#include "testsupport/signals/signals.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <numbers>
+#include <random>
+
+namespace pell::signals {
+namespace {
+
+constexpr double kFullScale = 32767.0;
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+
+double Amplitude(double levelDbfs) { return kFullScale * std::pow(10.0, levelDbfs / 20.0); }
+
+int16_t Saturate(double value) {
+    return static_cast<int16_t>(std::clamp(std::lround(value), -32768L, 32767L));
+}
+
+size_t SampleCount(int32_t sampleRate, double seconds) {
+    return static_cast<size_t>(std::max(0.0, std::round(seconds * sampleRate)));
+}
+
+// Two-pole resonator with unity gain at DC, as used for formants.
+class Resonator {
+public:
+    void Set(double frequencyHz, double bandwidthHz, int32_t sampleRate) {
+        c_ = -std::exp(-kTwoPi * bandwidthHz / sampleRate);
+        b_ = 2.0 * std::exp(-std::numbers::pi * bandwidthHz / sampleRate) * std::cos(kTwoPi * frequencyHz / sampleRate);
+        a_ = 1.0 - b_ - c_;
+    }
+    double Step(double x) {
+        const double y = a_ * x + b_ * y1_ + c_ * y2_;
+        y2_ = y1_;
+        y1_ = y;
+        return y;
+    }
+
+private:
+    double a_ = 1, b_ = 0, c_ = 0, y1_ = 0, y2_ = 0;
+};
+
+}  // namespace
+
+Samples FskBurst(const std::vector<uint8_t>& bytes, const FskBurstOptions& options) {
+    std::vector<bool> bits;
+    for (int32_t i = 0; i < options.seizureBits; ++i) bits.push_back(i % 2 == 1);
+    bits.insert(bits.end(), static_cast<size_t>(std::max(options.markBits, 0)), true);
+    for (const uint8_t byte : bytes) {
+        bits.push_back(false);
+        for (int i = 0; i < 8; ++i) bits.push_back(((byte >> i) & 1) != 0);
+        bits.insert(bits.end(), static_cast<size_t>(std::max(options.stopBits, 0)), true);
+    }
+    bits.insert(bits.end(), static_cast<size_t>(std::max(options.trailingMarkBits, 0)), true);
+
+    const double baud = 1200.0 * (1.0 + options.baudOffsetPercent / 100.0);
+    const double samplesPerBit = options.sampleRate / baud;
+    const auto total = static_cast<size_t>(std::ceil(bits.size() * samplesPerBit));
+    const double amplitude = Amplitude(options.levelDbfs);
+    Samples out(total);
+    double phase = options.startPhase;
+    for (size_t n = 0; n < total; ++n) {
+        const size_t bit = std::min(static_cast<size_t>(n / samplesPerBit), bits.size() - 1);
+        const double hz = (bits[bit] ? options.tones.markHz : options.tones.spaceHz) + options.frequencyOffsetHz;
+        out[n] = Saturate(amplitude * std::sin(phase));
+        phase = std::fmod(phase + kTwoPi * hz / options.sampleRate, kTwoPi);
+    }
+    return out;
+}
+
+std::vector<uint8_t> CallSetupMessage(const std::vector<Parameter>& parameters) {
+    std::vector<uint8_t> body;
+    for (const Parameter& p : parameters) {
+        body.push_back(p.type);
+        body.push_back(static_cast<uint8_t>(p.value.size()));
+        body.insert(body.end(), p.value.begin(), p.value.end());
+    }
+    std::vector<uint8_t> message(body.size() + 2);
+    message[0] = 0x80;
+    message[1] = static_cast<uint8_t>(body.size());
+    std::copy(body.begin(), body.end(), message.begin() + 2);
+    uint32_t sum = 0;
+    for (const uint8_t b : message) sum += b;
+    message.push_back(static_cast<uint8_t>((256 - sum % 256) % 256));
+    return message;
+}
+
+Samples DtmfDigits(const std::string& digits, const DtmfOptions& options) {
+    static const std::string kKeys = "123A456B789C*0#D";
+    static constexpr double kRows[4] = {697.0, 770.0, 852.0, 941.0};
+    static constexpr double kColumns[4] = {1209.0, 1336.0, 1477.0, 1633.0};
+    const double scale = 1.0 + options.frequencyOffsetPercent / 100.0;
+    const double rowAmplitude = Amplitude(options.levelDbfs);
+    const double columnAmplitude = Amplitude(options.levelDbfs + options.twistDb);
+    const size_t toneSamples = SampleCount(options.sampleRate, options.toneMs / 1000.0);
+    const size_t pauseSamples = SampleCount(options.sampleRate, options.pauseMs / 1000.0);
+    Samples out;
+    for (const char c : digits) {
+        const size_t key = kKeys.find(c);
+        for (size_t n = 0; n < toneSamples; ++n) {
+            double value = 0;
+            if (key != std::string::npos) {
+                const double t = static_cast<double>(n) / options.sampleRate;
+                value = rowAmplitude * std::sin(kTwoPi * kRows[key / 4] * scale * t) +
+                        columnAmplitude * std::sin(kTwoPi * kColumns[key % 4] * scale * t);
+            }
+            out.push_back(Saturate(value));
+        }
+        out.insert(out.end(), pauseSamples, 0);
+    }
+    return out;
+}
+
+Samples Tone(int32_t sampleRate, double frequencyHz, double levelDbfs, double seconds) {
+    const double amplitude = Amplitude(levelDbfs);
+    Samples out(SampleCount(sampleRate, seconds));
+    for (size_t n = 0; n < out.size(); ++n) {
+        out[n] = Saturate(amplitude * std::sin(kTwoPi * frequencyHz * static_cast<double>(n) / sampleRate));
+    }
+    return out;
+}
+
+Samples Silence(int32_t sampleRate, double seconds) { return Samples(SampleCount(sampleRate, seconds), 0); }
+
+Samples WhiteNoise(size_t count, double levelDbfs, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::normal_distribution<double> normal(0.0, Amplitude(levelDbfs) / std::numbers::sqrt2);
+    Samples out(count);
+    for (int16_t& s : out) s = Saturate(normal(random));
+    return out;
+}
+
+void AddNoise(Samples& signal, double snrDb, uint32_t seed) {
+    double power = 0;
+    size_t active = 0;
+    for (const int16_t s : signal) {
+        if (s == 0) continue;
+        power += static_cast<double>(s) * s;
+        ++active;
+    }
+    if (active == 0) return;
+    const double noiseRms = std::sqrt(power / active / std::pow(10.0, snrDb / 10.0));
+    std::mt19937 random(seed);
+    std::normal_distribution<double> normal(0.0, noiseRms);
+    for (int16_t& s : signal) s = Saturate(s + normal(random));
+}
+
+Samples SpeechLike(int32_t sampleRate, double seconds, double levelDbfs, uint32_t seed) {
+    std::mt19937 random(seed);
+    auto uniform = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
+    const size_t total = SampleCount(sampleRate, seconds);
+    std::vector<double> out;
+    out.reserve(total);
+    Resonator formants[3];
+    double f[3] = {500.0, 1500.0, 2500.0};
+    double pitch = uniform(100.0, 200.0);
+    double pitchPhase = 0;
+    while (out.size() < total) {
+        const size_t syllable = SampleCount(sampleRate, uniform(0.12, 0.35));
+        const double target[3] = {uniform(300.0, 850.0), uniform(850.0, 2300.0), uniform(2300.0, 3000.0)};
+        const double targetPitch = std::clamp(pitch + uniform(-40.0, 40.0), 90.0, 250.0);
+        const double start[3] = {f[0], f[1], f[2]};
+        const double startPitch = pitch;
+        const size_t ramp = std::max<size_t>(1, SampleCount(sampleRate, 0.02));
+        for (size_t n = 0; n < syllable && out.size() < total; ++n) {
+            const double progress = static_cast<double>(n) / syllable;
+            for (int k = 0; k < 3; ++k) {
+                f[k] = start[k] + (target[k] - start[k]) * progress;
+                formants[k].Set(f[k], 60.0 + 40.0 * k, sampleRate);
+            }
+            pitch = startPitch + (targetPitch - startPitch) * progress;
+            pitchPhase += pitch / sampleRate;
+            double excitation = 0;
+            if (pitchPhase >= 1.0) {
+                pitchPhase -= 1.0;
+                excitation = 1.0;
+            }
+            double envelope = 1.0;
+            if (n < ramp) envelope = 0.5 - 0.5 * std::cos(std::numbers::pi * n / ramp);
+            if (syllable - n < ramp) envelope = 0.5 - 0.5 * std::cos(std::numbers::pi * (syllable - n) / ramp);
+            double y = excitation;
+            for (Resonator& r : formants) y = r.Step(y);
+            out.push_back(y * envelope);
+        }
+        const size_t pause = SampleCount(sampleRate, uniform(0.04, 0.2));
+        for (size_t n = 0; n < pause && out.size() < total; ++n) {
+            double y = 0;
+            for (Resonator& r : formants) y = r.Step(y);
+            out.push_back(y);
+        }
+    }
+    double power = 0;
+    for (const double v : out) power += v * v;
+    const double rms = out.empty() ? 0.0 : std::sqrt(power / out.size());
+    const double gain = rms > 0 ? Amplitude(levelDbfs) / std::numbers::sqrt2 / rms : 0.0;
+    Samples samples(out.size());
+    for (size_t i = 0; i < out.size(); ++i) samples[i] = Saturate(out[i] * gain);
+    return samples;
+}
+
+void Append(Samples& to, const Samples& more) { to.insert(to.end(), more.begin(), more.end()); }
+
+Samples Mix(const Samples& a, const Samples& b) {
+    Samples out(std::max(a.size(), b.size()));
+    for (size_t i = 0; i < out.size(); ++i) {
+        const int32_t x = i < a.size() ? a[i] : 0;
+        const int32_t y = i < b.size() ? b[i] : 0;
+        out[i] = Saturate(x + y);
+    }
+    return out;
+}
+
+bool WriteSampleFile(const std::string& path, const Samples& samples) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file) return false;
+    std::string bytes(samples.size() * 2, '\0');
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const auto u = static_cast<uint16_t>(samples[i]);
+        bytes[2 * i] = static_cast<char>(u & 0xFF);
+        bytes[2 * i + 1] = static_cast<char>(u >> 8);
+    }
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file.flush());
+}
+
+}  // namespace pell::signals
