@@ -118,8 +118,8 @@ void RecorderCore::Decide(int channel, int64_t level, uint32_t now) {
             cfg.silenceStart = 0;
         } else if (cfg.recording) {
             if (cfg.silenceStart == 0) {
-                // 0 means "not running": a silence starting at tick 0 counts from tick 1.
-                cfg.silenceStart = now != 0 ? now : 1;
+                // 0 means "not running": a silence starting at tick 0 counts from the tick before.
+                cfg.silenceStart = now != 0 ? now : now - 1;
             } else if (int64_t{TicksSince(cfg.silenceStart, now)} / 1000 > endOfFileS) {
                 StopRecording(channel);
             }

@@ -19,6 +19,7 @@ std::vector<int16_t> Samples(const std::string& bytes) {
 
 struct VoxCase {
     const char* name;
+    uint32_t startTickMs;
     int32_t sensitiveLevel;
     int32_t endOfFile;
     // One character per block of line 1: 'L' peak 5120, 'q' 5119, 'm' 1024, 'n' 1023, '.' silence.
@@ -42,6 +43,7 @@ class VoxDecisionTest : public ::testing::TestWithParam<VoxCase> {};
 TEST_P(VoxDecisionTest, RecordingStartsAtTheThresholdAndStopsAfterTheSilenceTime) {
     const VoxCase& p = GetParam();
     CoreRig rig;
+    rig.clock = ManualClock(rig.clock.Now(), p.startTickMs);
     rig.ch(0).sensitiveLevel = p.sensitiveLevel;
     rig.ch(0).endOfFile = p.endOfFile;
     rig.ch(1).exists = 0;
@@ -52,31 +54,36 @@ TEST_P(VoxDecisionTest, RecordingStartsAtTheThresholdAndStopsAfterTheSilenceTime
         states += rig.ch(0).recording ? 'R' : '-';
     }
     EXPECT_EQ(states, p.expected);
-    const size_t stops = static_cast<size_t>(std::count(p.expected.begin(), p.expected.end(), '-')) -
-                         static_cast<size_t>(p.expected.find('R') == std::string::npos ? p.expected.size() : p.expected.find('R'));
-    EXPECT_EQ(rig.filed.size(), p.expected.find('R') == std::string::npos ? 0u : std::min<size_t>(stops, 1));
+    // Every stop files one recording.
+    size_t stops = 0;
+    for (size_t i = 1; i < p.expected.size(); ++i) stops += p.expected[i - 1] == 'R' && p.expected[i] == '-';
+    EXPECT_EQ(rig.filed.size(), stops);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, VoxDecisionTest,
     ::testing::Values(
         // Silence starts at the first quiet block; stop when more than 3 whole seconds have passed.
-        VoxCase{"StopsAfterMoreThanThreeSeconds", 5, 3, "L.........", "RRRRRRRRR-"},
-        VoxCase{"BelowThresholdNeverStarts", 5, 3, "qqqq", "----"},
-        VoxCase{"LoudBlockRestartsTheCount", 5, 3, "L.......L.........", "RRRRRRRRRRRRRRRRR-"},
-        VoxCase{"QuietButNotSilentStillCountsAsSilence", 5, 3, "Lqqqqqqqqq", "RRRRRRRRR-"},
+        VoxCase{"StopsAfterMoreThanThreeSeconds", 5000, 5, 3, "L.........", "RRRRRRRRR-"},
+        VoxCase{"BelowThresholdNeverStarts", 5000, 5, 3, "qqqq", "----"},
+        VoxCase{"LoudBlockRestartsTheCount", 5000, 5, 3, "L.......L.........", "RRRRRRRRRRRRRRRRR-"},
+        VoxCase{"QuietButNotSilentStillCountsAsSilence", 5000, 5, 3, "Lqqqqqqqqq", "RRRRRRRRR-"},
         // A level below 1 counts as 1, so the threshold is never 0 and silence still stops.
-        VoxCase{"LevelZeroCountsAsOne", 0, 3, "mn........", "RRRRRRRRR-"},
-        VoxCase{"LevelZeroDoesNotStartBelow1024", 0, 3, "nnn", "---"},
-        VoxCase{"NegativeEndOfFileCountsAsZero", 5, -5, "L....", "RRR--"},
-        VoxCase{"EndOfFileZero", 5, 0, "L....", "RRR--"},
-        VoxCase{"StartsAgainAfterAStop", 5, 0, "L...L", "RRR-R"}),
+        VoxCase{"LevelZeroCountsAsOne", 5000, 0, 3, "mn........", "RRRRRRRRR-"},
+        VoxCase{"LevelZeroDoesNotStartBelow1024", 5000, 0, 3, "nnn", "---"},
+        VoxCase{"NegativeEndOfFileCountsAsZero", 5000, 5, -5, "L....", "RRR--"},
+        VoxCase{"EndOfFileZero", 5000, 5, 0, "L....", "RRR--"},
+        VoxCase{"StartsAgainAfterAStop", 5000, 5, 0, "L...L", "RRR-R"},
+        // The tick counter wraps after 49.7 days; the silence count runs on across the wrap.
+        VoxCase{"SilenceAcrossTheTickWrap", 0xFFFFF000u, 5, 3, "L.........", "RRRRRRRRR-"},
+        VoxCase{"SilenceStartingAtTickZero", 0xFFFFFE0Cu, 5, 3, "L.........", "RRRRRRRRR-"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Line-state control -------------------------------------------------------------------
 
 struct HidCase {
     const char* name;
+    uint32_t startTickMs;
     int32_t endOfFile;
     int32_t stereo;
     int seizeAtBlock;
@@ -91,6 +98,7 @@ class HidDecisionTest : public ::testing::TestWithParam<HidCase> {};
 TEST_P(HidDecisionTest, RecordingFollowsTheLineWithAMinimumTimeFromSeizure) {
     const HidCase& p = GetParam();
     CoreRig rig;
+    rig.clock = ManualClock(rig.clock.Now(), p.startTickMs);
     rig.ch(0).sensitiveControl = 0;
     rig.ch(0).endOfFile = p.endOfFile;
     rig.ch(0).stereo = p.stereo;
@@ -114,12 +122,13 @@ INSTANTIATE_TEST_SUITE_P(
     Table, HidDecisionTest,
     ::testing::Values(
         // A 4 s seizure records until 10 s after the seizure.
-        HidCase{"ShortSeizureRecordsTheMinimumTime", 10, 0, 2, 10, 40, 2, 22},
+        HidCase{"ShortSeizureRecordsTheMinimumTime", 5000, 10, 0, 2, 10, 40, 2, 22},
         // A 60 s seizure stops in the first block after the release.
-        HidCase{"LongSeizureStopsAtRelease", 10, 0, 0, 120, 130, 0, 120},
-        HidCase{"NegativeEndOfFileStopsAtRelease", -3, 0, 1, 3, 10, 1, 3},
+        HidCase{"LongSeizureStopsAtRelease", 5000, 10, 0, 0, 120, 130, 0, 120},
+        HidCase{"NegativeEndOfFileStopsAtRelease", 5000, -3, 0, 1, 3, 10, 1, 3},
         // The stereo flag does not keep a line-state channel from recording.
-        HidCase{"StereoFlagUnderLineStateRecordsMono", 0, 1, 1, 4, 10, 1, 4}),
+        HidCase{"StereoFlagUnderLineStateRecordsMono", 5000, 0, 1, 1, 4, 10, 1, 4},
+        HidCase{"MinimumTimeAcrossTheTickWrap", 0xFFFFE000u, 10, 0, 2, 10, 40, 2, 22}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Gain, meters and status --------------------------------------------------------------

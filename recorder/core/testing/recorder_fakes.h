@@ -94,7 +94,7 @@ struct CoreRig {
     ChannelConfig& ch(int channel) { return settings.channels[static_cast<size_t>(channel)]; }
     // Rebuilds the core after changing settings (as a reload would).
     void Reload();
-    // One block of constant magnitude per line (alternating sign), then 500 ms pass.
+    // One block per line of a tone with the given peak, then 500 ms pass.
     void Feed(int16_t left, int16_t right);
     void FeedSeconds(double seconds, int16_t left, int16_t right);
     void Seize(int channel);
