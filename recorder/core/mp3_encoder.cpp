@@ -64,6 +64,7 @@ int Mp3Encoder::Encode(const int16_t* samples, size_t count, std::vector<uint8_t
     out.resize(before + room);
     int written;
     if (stereo_) {
+        // The library reads the samples only; its signature lacks the const.
         written = lame_encode_buffer_interleaved(lame_, const_cast<int16_t*>(samples), static_cast<int>(frames),
                                                  out.data() + before, static_cast<int>(room));
     } else {

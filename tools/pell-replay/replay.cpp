@@ -6,6 +6,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "common/core/paths.h"
 #include "common/core/recorder_settings.h"
 #include "recorder/core/caller_identification.h"
 #include "recorder/core/recorder_core.h"
@@ -170,6 +171,11 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
     RecorderSettings settings;
     ToneTables toneTables{};
     settings.programFolder = options.folder;
+    // Without settings every drop folder is empty, and day folders would land at the root.
+    if (!std::ifstream(JoinPath(options.folder, "settings.ini"))) {
+        err << "pell-replay: " << JoinPath(options.folder, "settings.ini") << ": cannot be opened\n";
+        return 2;
+    }
     LoadSettings(settings, toneTables);
     CreateDropFolders(settings);
 

@@ -181,6 +181,16 @@ TEST(ReplayTest, AWavAtAnotherRateIsAClearError) {
     EXPECT_TRUE(out.str().empty());
 }
 
+TEST(ReplayTest, AFolderWithoutSettingsIsAClearError) {
+    Folder f;
+    WriteStereoWav(f.dir.File("call.wav"), 8000, Loud(1));
+    f.dir.Write("timeline.txt", "0 1 active\n");
+    std::ostringstream out, err;
+    EXPECT_EQ(RunReplay({f.dir.path(), f.dir.File("call.wav"), f.dir.File("timeline.txt"), {}}, out, err), 2);
+    EXPECT_NE(err.str().find("settings.ini"), std::string::npos) << err.str();
+    EXPECT_FALSE(fs::exists(f.dir.File("wave2.out")));
+}
+
 TEST(ReplayTest, CleaningRunsOnReplayedTime) {
     Folder f;
     f.dir.Write("settings.ini", "[common]\r\ncleaning=1\r\nfree_disk_space=2000000000\r\n[channel1]\r\ndrop_folder=" +
