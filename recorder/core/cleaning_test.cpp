@@ -210,3 +210,28 @@ TEST(CleaningChannelsTest, SkippedDaysAreRememberedAcrossAReload) {
 
 }  // namespace
 }  // namespace pell
+
+namespace pell {
+namespace {
+
+TEST(RealServicesTest, FoldersAreMadeWholeAndRemovedWithTheirContents) {
+    TempDir dir;
+    RealFileSystem fileSystem;
+    const std::string day = dir.File("a/b/06.12.2026");
+    EXPECT_TRUE(fileSystem.MakeDirectories(day));
+    EXPECT_TRUE(fileSystem.MakeDirectories(day)) << "an existing folder is no error";
+    dir.Write("a/b/06.12.2026/sub/x.mp3", "x");
+    EXPECT_TRUE(fileSystem.Exists(day + "/sub/x.mp3"));
+    EXPECT_TRUE(fileSystem.RemoveTree(day));
+    EXPECT_FALSE(fileSystem.Exists(day));
+    EXPECT_TRUE(fileSystem.Exists(dir.File("a/b")));
+    dir.Write("file", "x");
+    EXPECT_FALSE(fileSystem.MakeDirectories(dir.File("file"))) << "a file in the way is not a folder";
+
+    DiskFreeSpace freeSpace;
+    EXPECT_TRUE(freeSpace.FreeBytes(dir.path()).has_value());
+    EXPECT_FALSE(freeSpace.FreeBytes(dir.File("missing/folder")).has_value());
+}
+
+}  // namespace
+}  // namespace pell
