@@ -149,13 +149,18 @@ void AddNoise(Samples& signal, double snrDb, uint32_t seed) {
 Samples SpeechLike(int32_t sampleRate, double seconds, double levelDbfs, uint32_t seed) {
     std::mt19937 random(seed);
     auto uniform = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
+    std::normal_distribution<double> breath(0.0, 1.0);
     const size_t total = SampleCount(sampleRate, seconds);
     std::vector<double> out;
     out.reserve(total);
     Resonator formants[3];
+    constexpr double kBandwidthHz[3] = {90.0, 120.0, 180.0};
     double f[3] = {500.0, 1500.0, 2500.0};
     double pitch = uniform(100.0, 200.0);
     double pitchPhase = 0;
+    // The glottal source falls off with frequency; a leaky integrator gives that tilt.
+    const double tiltPole = std::exp(-kTwoPi * 150.0 / sampleRate);
+    double source = 0;
     while (out.size() < total) {
         const size_t syllable = SampleCount(sampleRate, uniform(0.12, 0.35));
         const double target[3] = {uniform(300.0, 850.0), uniform(850.0, 2300.0), uniform(2300.0, 3000.0)};
@@ -167,31 +172,40 @@ Samples SpeechLike(int32_t sampleRate, double seconds, double levelDbfs, uint32_
             const double progress = static_cast<double>(n) / syllable;
             for (int k = 0; k < 3; ++k) {
                 f[k] = start[k] + (target[k] - start[k]) * progress;
-                formants[k].Set(f[k], 60.0 + 40.0 * k, sampleRate);
+                formants[k].Set(f[k], kBandwidthHz[k], sampleRate);
             }
             pitch = startPitch + (targetPitch - startPitch) * progress;
-            pitchPhase += pitch / sampleRate;
-            double excitation = 0;
+            pitchPhase += pitch * (1.0 + 0.01 * breath(random)) / sampleRate;  // with jitter
+            double pulse = 0.02 * breath(random);  // aspiration
             if (pitchPhase >= 1.0) {
                 pitchPhase -= 1.0;
-                excitation = 1.0;
+                pulse += 1.0;
             }
+            source = pulse + tiltPole * source;
             double envelope = 1.0;
             if (n < ramp) envelope = 0.5 - 0.5 * std::cos(std::numbers::pi * n / ramp);
             if (syllable - n < ramp) envelope = 0.5 - 0.5 * std::cos(std::numbers::pi * (syllable - n) / ramp);
-            double y = excitation;
+            double y = source * envelope;
             for (Resonator& r : formants) y = r.Step(y);
-            out.push_back(y * envelope);
+            out.push_back(y);
         }
         const size_t pause = SampleCount(sampleRate, uniform(0.04, 0.2));
         for (size_t n = 0; n < pause && out.size() < total; ++n) {
-            double y = 0;
+            source *= tiltPole;
+            double y = source;
             for (Resonator& r : formants) y = r.Step(y);
             out.push_back(y);
         }
     }
+    // Remove the source's DC so the level is that of the voice band.
+    double mean = 0;
+    for (const double v : out) mean += v;
+    mean = out.empty() ? 0.0 : mean / out.size();
     double power = 0;
-    for (const double v : out) power += v * v;
+    for (double& v : out) {
+        v -= mean;
+        power += v * v;
+    }
     const double rms = out.empty() ? 0.0 : std::sqrt(power / out.size());
     const double gain = rms > 0 ? Amplitude(levelDbfs) / std::numbers::sqrt2 / rms : 0.0;
     Samples samples(out.size());

@@ -23,7 +23,8 @@ constexpr double kMinPairPower = 0.60;  // of the window's power, against talk-o
 
 constexpr char kDigits[4][4] = {{'1', '2', '3', 'A'}, {'4', '5', '6', 'B'}, {'7', '8', '9', 'C'}, {'*', '0', '#', 'D'}};
 
-using Lanes = double __attribute__((vector_size(32)));
+// Two filters per SSE2 register; eight filters run side by side over the same samples.
+using Pair = double __attribute__((vector_size(16)));
 
 }  // namespace
 
@@ -48,62 +49,117 @@ char MapDtmfPair(const std::array<bool, 8>& flags) {
     return rows == 1 && columns == 1 ? kDigits[row][column] : 0;
 }
 
-DtmfDetector::DtmfDetector(int32_t sampleRate) {
-    supported_ = SelectDtmfFilterSet(sampleRate, &set_, &step_);
-    if (!supported_) return;
-    half_ = static_cast<int64_t>(set_.maxWindow / 2) * step_;
-    stride_ = static_cast<int64_t>(set_.maxWindow) * step_;
-    chunkSamples_ = static_cast<size_t>(kChunkLimit / stride_ * stride_);
-    chunk_.reserve(chunkSamples_);
+namespace {
+
+// One window's analysed samples with the level sums the tone decisions need.
+struct WindowSamples {
+    double x[kMaxWindow];
+    int32_t absPrefix[kMaxWindow + 1];  // sum of |x| over the first n samples, for n >= the shortest window
+    double energy = 0;                  // sum of x^2 over the Nmax samples (exact in a double)
+    int32_t levelSum = 0;               // sum of |x| over the Nmax samples
+};
+
+void LoadWindow(const DtmfFilterSet& set, int32_t step, int32_t shortest, const int16_t* window, WindowSamples& w) {
+    const int nmax = set.maxWindow;  // even in both sets
+    for (int i = 0; i < nmax; ++i) w.x[i] = window[static_cast<ptrdiff_t>(i) * step];
+    // Sums of integers stay exact in doubles, so two running sums may be added in any order.
+    Pair level{0.0, 0.0}, energy{0.0, 0.0};
+    for (int i = 0; i < nmax; i += 2) {
+        const Pair v = {w.x[i], w.x[i + 1]};
+        level += v < 0.0 ? -v : v;
+        energy += v * v;
+    }
+    w.energy = energy[0] + energy[1];
+    auto sum = static_cast<int32_t>(level[0] + level[1]);
+    w.levelSum = sum;
+    // The per-tone sums differ only by the few samples past the shortest window.
+    for (int i = nmax; i-- > shortest;) {
+        w.absPrefix[i + 1] = sum;
+        sum -= std::abs(static_cast<int32_t>(w.x[i]));
+    }
+    w.absPrefix[shortest] = sum;
 }
 
-char DtmfDetector::AnalyseWindow(const int16_t* window) const {
-    const int nmax = set_.maxWindow;
-    double x[kMaxWindow];
-    int32_t absPrefix[kMaxWindow + 1];
-    absPrefix[0] = 0;
-    int64_t energy = 0;
-    for (int i = 0; i < nmax; ++i) {
-        const int32_t v = window[static_cast<ptrdiff_t>(i) * step_];
-        x[i] = v;
-        absPrefix[i + 1] = absPrefix[i] + std::abs(v);
-        energy += static_cast<int64_t>(v) * v;
-    }
-    // Every tone's level sum is at most the whole window's: too quiet for any tone.
-    if (absPrefix[nmax] <= kMinLevelSum) return 0;
+int32_t Shortest(const DtmfFilterSet& set) { return *std::min_element(set.window.begin(), set.window.end()); }
 
-    Lanes coefficientRow, coefficientColumn;
-    for (int k = 0; k < 4; ++k) {
-        coefficientRow[k] = set_.coefficient[k] / 2048.0;
-        coefficientColumn[k] = set_.coefficient[4 + k] / 2048.0;
+// Goertzel magnitudes of the eight tones for `count` windows at once, `lanes` filters per
+// vector: the recursions of different windows are independent, so running them together keeps
+// the floating-point units busy.
+template <typename Vector, int lanes, int count>
+[[gnu::always_inline]] inline void GoertzelLanes(const DtmfFilterSet& set, const WindowSamples* const (&w)[count],
+                                                 double (&magnitude)[count][8]) {
+    constexpr int groups = 8 / lanes;
+    Vector coefficient[groups], q1[count][groups], q2[count][groups];
+    for (int g = 0; g < groups; ++g) {
+        for (int l = 0; l < lanes; ++l) coefficient[g][l] = set.coefficient[g * lanes + l] / 2048.0;
+        for (int n = 0; n < count; ++n) q1[n][g] = q2[n][g] = Vector{} + 0.0;
     }
-    const int commonLength = *std::min_element(set_.window.begin(), set_.window.end());
-    Lanes q1Row{}, q2Row{}, q1Column{}, q2Column{};
+    const int commonLength = Shortest(set);
     for (int i = 0; i < commonLength; ++i) {
-        const double v = x[i];
-        const Lanes q0Row = q1Row * coefficientRow - q2Row + v;
-        const Lanes q0Column = q1Column * coefficientColumn - q2Column + v;
-        q2Row = q1Row;
-        q1Row = q0Row;
-        q2Column = q1Column;
-        q1Column = q0Column;
-    }
-    double magnitude[8];
-    for (int k = 0; k < 8; ++k) {
-        const double c = set_.coefficient[k] / 2048.0;
-        double q1 = k < 4 ? q1Row[k] : q1Column[k - 4];
-        double q2 = k < 4 ? q2Row[k] : q2Column[k - 4];
-        for (int i = commonLength; i < set_.window[k]; ++i) {
-            const double q0 = q1 * c - q2 + x[i];
-            q2 = q1;
-            q1 = q0;
+#pragma GCC unroll 2
+        for (int n = 0; n < count; ++n) {
+            const Vector v = Vector{} + w[n]->x[i];
+#pragma GCC unroll 4
+            for (int g = 0; g < groups; ++g) {
+                // Regrouped so only one multiply and one add lie on the recursion's path.
+                const Vector q0 = q1[n][g] * coefficient[g] + (v - q2[n][g]);
+                q2[n][g] = q1[n][g];
+                q1[n][g] = q0;
+            }
         }
-        magnitude[k] = std::sqrt(q1 * q1 + q2 * q2 - q1 * q2 * c);
     }
+    for (int n = 0; n < count; ++n) {
+        for (int k = 0; k < 8; ++k) {
+            const double c = set.coefficient[k] / 2048.0;
+            double a = q1[n][k / lanes][k % lanes];
+            double b = q2[n][k / lanes][k % lanes];
+            for (int i = commonLength; i < set.window[k]; ++i) {
+                const double q0 = a * c + (w[n]->x[i] - b);
+                b = a;
+                a = q0;
+            }
+            magnitude[n][k] = std::sqrt(a * a + b * b - a * b * c);
+        }
+    }
+}
 
+#if defined(__x86_64__) || defined(__i386__)
+#define PELL_DTMF_HAS_AVX2_PATH 1
+using Quad = double __attribute__((vector_size(32)));
+
+template <int count>
+__attribute__((target("avx2"))) void MagnitudesAvx2(const DtmfFilterSet& set, const WindowSamples* const (&w)[count],
+                                                    double (&magnitude)[count][8]) {
+    GoertzelLanes<Quad, 4, count>(set, w, magnitude);
+}
+#endif
+
+bool HasWideVectors() {
+#ifdef PELL_DTMF_HAS_AVX2_PATH
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+#else
+    return false;
+#endif
+}
+
+template <int count>
+void Magnitudes(const DtmfFilterSet& set, bool wide, const WindowSamples* const (&w)[count],
+                double (&magnitude)[count][8]) {
+#ifdef PELL_DTMF_HAS_AVX2_PATH
+    if (wide) {
+        MagnitudesAvx2<count>(set, w, magnitude);
+        return;
+    }
+#endif
+    (void)wide;
+    GoertzelLanes<Pair, 2, count>(set, w, magnitude);
+}
+
+char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&magnitude)[8]) {
     std::array<bool, 8> flags{};
     for (int k = 0; k < 8; ++k) {
-        const int32_t levelSum = absPrefix[set_.window[k]];
+        const int32_t levelSum = w.absPrefix[set.window[k]];
         flags[k] = levelSum > kMinLevelSum && magnitude[k] * 100.0 / levelSum > kMinToneShare * 100.0;
     }
     const char digit = MapDtmfPair(flags);
@@ -113,17 +169,67 @@ char DtmfDetector::AnalyseWindow(const int16_t* window) const {
     while (!flags[row]) ++row;
     while (!flags[column]) ++column;
     auto tonePower = [&](int k) {
-        const double amplitude = magnitude[k] / set_.window[k];
+        const double amplitude = magnitude[k] / set.window[k];
         return 2.0 * amplitude * amplitude;
     };
-    const double windowPower = static_cast<double>(energy) / nmax;
+    const double windowPower = w.energy / set.maxWindow;
     return tonePower(row) + tonePower(column) >= kMinPairPower * windowPower ? digit : 0;
+}
+
+}  // namespace
+
+DtmfDetector::DtmfDetector(int32_t sampleRate, Kernel kernel) {
+    supported_ = SelectDtmfFilterSet(sampleRate, &set_, &step_);
+    wideVectors_ = kernel == Kernel::kFastest && HasWideVectors();
+    if (!supported_) return;
+    half_ = static_cast<int64_t>(set_.maxWindow / 2) * step_;
+    stride_ = static_cast<int64_t>(set_.maxWindow) * step_;
+    chunkSamples_ = static_cast<size_t>(kChunkLimit / stride_ * stride_);
+    chunk_.reserve(chunkSamples_);
+}
+
+char DtmfDetector::AnalyseWindow(const int16_t* window) const {
+    WindowSamples w;
+    LoadWindow(set_, step_, Shortest(set_), window, w);
+    // Every tone's level sum is at most the whole window's: too quiet for any tone.
+    if (w.levelSum <= kMinLevelSum) return 0;
+    const WindowSamples* const one[1] = {&w};
+    double magnitude[1][8];
+    Magnitudes<1>(set_, wideVectors_, one, magnitude);
+    return Decide(set_, w, magnitude[0]);
+}
+
+void DtmfDetector::AnalyseWindowPair(const int16_t* first, const int16_t* second, char* firstDigit,
+                                     char* secondDigit) const {
+    WindowSamples a, b;
+    LoadWindow(set_, step_, Shortest(set_), first, a);
+    LoadWindow(set_, step_, Shortest(set_), second, b);
+    if (a.levelSum <= kMinLevelSum || b.levelSum <= kMinLevelSum) {
+        *firstDigit = a.levelSum <= kMinLevelSum ? 0 : AnalyseWindow(first);
+        *secondDigit = b.levelSum <= kMinLevelSum ? 0 : AnalyseWindow(second);
+        return;
+    }
+    const WindowSamples* const two[2] = {&a, &b};
+    double magnitude[2][8];
+    Magnitudes<2>(set_, wideVectors_, two, magnitude);
+    *firstDigit = Decide(set_, a, magnitude[0]);
+    *secondDigit = Decide(set_, b, magnitude[1]);
 }
 
 void DtmfDetector::AnalyseChunk(const int16_t* samples, int64_t count) {
     const int64_t span = static_cast<int64_t>(set_.maxWindow) * step_;
+    int64_t aheadPosition = -1;  // the window analysed ahead with the previous one
+    char aheadDigit = 0;
     for (int64_t pos = 0; pos < count && pos + span <= count; pos += stride_) {
-        char d = AnalyseWindow(samples + pos);
+        char d = 0;
+        if (pos == aheadPosition) {
+            d = aheadDigit;
+        } else if (pos + stride_ + span <= count) {
+            AnalyseWindowPair(samples + pos, samples + pos + stride_, &d, &aheadDigit);
+            aheadPosition = pos + stride_;
+        } else {
+            d = AnalyseWindow(samples + pos);
+        }
         if (!pending_ && d != 0 && !realign_ && pos > half_ && d != last_) {
             // A new digit: look half a window earlier for the start of its tone.
             pos -= 3 * half_;
@@ -207,12 +313,13 @@ std::string DetectDtmfDigits(const std::string& tempFilePath, int32_t sampleRate
     if (!detector.supported()) return {};
     SampleFileReader reader(tempFilePath);
     if (!reader.isOpen()) return {};
-    std::vector<int16_t> buffer(static_cast<size_t>(kChunkLimit));
+    std::vector<int16_t> buffer(detector.chunkSamples());
     for (;;) {
         const size_t n = reader.Read(buffer.data(), buffer.size());
         detector.Feed(buffer.data(), n);
         if (n < buffer.size()) break;
     }
+    if (reader.failed()) return {};  // unreadable: no digits rather than part of them
     return detector.Finish();
 }
 

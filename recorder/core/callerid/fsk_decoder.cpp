@@ -155,7 +155,7 @@ FskDecimator::FskDecimator(int32_t factor) : factor_(std::max(factor, 1)) {
         sum += taps_[static_cast<size_t>(i)];
     }
     for (double& t : taps_) t /= sum;
-    history_.assign(taps_.size(), 0.0);
+    history_.assign(taps_.size() - 1, 0.0);
 }
 
 void FskDecimator::Process(const int16_t* samples, size_t count, std::vector<int16_t>& out) {
@@ -163,20 +163,18 @@ void FskDecimator::Process(const int16_t* samples, size_t count, std::vector<int
         out.insert(out.end(), samples, samples + count);
         return;
     }
+    // history_ holds the last taps_.size() - 1 inputs, oldest first, then this block.
     const size_t length = taps_.size();
-    for (size_t i = 0; i < count; ++i) {
-        history_[head_] = samples[i];
-        head_ = head_ + 1 == length ? 0 : head_ + 1;
-        if (inputIndex_++ % factor_ != 0) continue;
-        // head_ now points at the oldest input.
+    history_.insert(history_.end(), samples, samples + count);
+    size_t newest = length - 1 + phase_;  // index of the input the next output is aligned to
+    for (; newest < history_.size(); newest += static_cast<size_t>(factor_)) {
+        const double* x = &history_[newest + 1 - length];
         double acc = 0;
-        size_t h = head_;
-        for (size_t t = length; t-- > 0;) {
-            acc += taps_[t] * history_[h];
-            h = h + 1 == length ? 0 : h + 1;
-        }
+        for (size_t t = 0; t < length; ++t) acc += taps_[t] * x[t];
         out.push_back(static_cast<int16_t>(std::clamp(std::lround(acc), -32768L, 32767L)));
     }
+    phase_ = newest - history_.size();
+    history_.erase(history_.begin(), history_.end() - static_cast<std::ptrdiff_t>(length - 1));
 }
 
 std::string ParseCallerIdBytes(const std::vector<uint8_t>& bytes) {
@@ -271,6 +269,7 @@ std::string DecodeFskClip(const std::string& tempFilePath, int32_t sampleRate, c
     if (!reader.isOpen()) return {};
     std::vector<int16_t> samples(kFskReadSamples);
     const size_t count = reader.Read(samples.data(), samples.size());
+    if (reader.failed()) return {};
     return DecodeFskClip(samples.data(), count, sampleRate, tones);
 }
 

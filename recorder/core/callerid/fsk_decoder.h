@@ -83,9 +83,8 @@ public:
 private:
     int32_t factor_;
     std::vector<double> taps_;
-    std::vector<double> history_;  // last taps_.size() inputs, circular
-    size_t head_ = 0;
-    int64_t inputIndex_ = 0;
+    std::vector<double> history_;  // the inputs the next output still needs
+    size_t phase_ = 0;             // inputs to skip before the next output
 };
 
 // The calling number from the framed bytes: each 0x80 is tried in turn and its parameters are

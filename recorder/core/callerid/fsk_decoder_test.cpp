@@ -321,6 +321,21 @@ TEST(FskDecimatorTest, PassesTheToneBandAndStopsWhatWouldFoldIntoIt) {
     }
 }
 
+TEST(FskDecimatorTest, BlockSizeDoesNotChangeTheOutput) {
+    for (const int32_t factor : {2, 4, 6}) {
+        const Samples in = signals::SpeechLike(8000 * factor, 0.3, -10, 5);
+        FskDecimator whole(factor);
+        std::vector<int16_t> expected;
+        whole.Process(in.data(), in.size(), expected);
+        for (const size_t block : {1u, 3u, 7u, 1000u}) {
+            FskDecimator streamed(factor);
+            std::vector<int16_t> out;
+            for (size_t i = 0; i < in.size(); i += block) streamed.Process(in.data() + i, std::min(block, in.size() - i), out);
+            EXPECT_EQ(out, expected) << "factor " << factor << ", block " << block;
+        }
+    }
+}
+
 TEST(FskDecoderTest, ReadsOnlyTheStartOfTheTempFile) {
     TempDir dir;
     const std::string path = dir.File("wave2.out");

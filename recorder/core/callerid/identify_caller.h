@@ -2,6 +2,7 @@
 // caller-identification choice: FSK first with tone detection as the fallback, or tone only.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 

@@ -20,8 +20,10 @@ public:
 
     bool isOpen() const { return file_ != nullptr; }
     // Fills out with up to maxSamples samples in host order; returns how many were read. Fewer
-    // than asked means the end of the file (a trailing odd byte is dropped) or a read error.
+    // than asked means the end of the file (a trailing odd byte is dropped) or a read error;
+    // failed() tells them apart.
     size_t Read(int16_t* out, size_t maxSamples);
+    bool failed() const { return file_ == nullptr || std::ferror(file_) != 0; }
 
 private:
     std::FILE* file_ = nullptr;

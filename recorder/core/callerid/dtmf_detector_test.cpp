@@ -1,0 +1,228 @@
+#include "recorder/core/callerid/dtmf_detector.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "testsupport/signals/signals.h"
+#include "testsupport/temp_dir.h"
+
+namespace pell {
+namespace {
+
+using signals::Append;
+using signals::DtmfDigits;
+using signals::DtmfOptions;
+using signals::Samples;
+
+DtmfOptions At(int32_t sampleRate, const std::function<void(DtmfOptions&)>& tweak = {}) {
+    DtmfOptions o;
+    o.sampleRate = sampleRate;
+    if (tweak) tweak(o);
+    return o;
+}
+
+// Half a second of silence, the digits, half a second of silence.
+Samples Dialled(const std::string& digits, const DtmfOptions& options) {
+    Samples s = signals::Silence(options.sampleRate, 0.5);
+    Append(s, DtmfDigits(digits, options));
+    Append(s, signals::Silence(options.sampleRate, 0.5));
+    return s;
+}
+
+struct DetectCase {
+    const char* behaviour;
+    int32_t sampleRate;
+    std::function<Samples(int32_t sampleRate)> make;
+    std::string expected;
+};
+
+std::ostream& operator<<(std::ostream& out, const DetectCase& c) { return out << c.behaviour; }
+
+class DtmfLoopbackTest : public ::testing::TestWithParam<DetectCase> {};
+
+TEST_P(DtmfLoopbackTest, DetectsTheDigitsOnTheLine) {
+    const DetectCase& c = GetParam();
+    const Samples s = c.make(c.sampleRate);
+    EXPECT_EQ(DetectDtmfDigits(s.data(), s.size(), c.sampleRate), c.expected);
+}
+
+std::function<Samples(int32_t)> Plain(const std::string& digits) {
+    return [digits](int32_t r) { return Dialled(digits, At(r)); };
+}
+
+std::function<Samples(int32_t)> Tweaked(const std::string& digits, std::function<void(DtmfOptions&)> tweak) {
+    return [digits, tweak](int32_t r) { return Dialled(digits, At(r, tweak)); };
+}
+
+const DetectCase kDetectCases[] = {
+    {"framed caller ID at 8000 Hz", 8000, Plain("A5551234C"), "A5551234C"},
+    {"all sixteen keys", 8000, Plain("0123456789*#ABCD"), "0123456789*#ABCD"},
+    {"a repeated digit with a pause between", 8000, Plain("1155"), "1155"},
+    {"one long tone is one digit", 8000, Tweaked("7", [](DtmfOptions& o) { o.toneMs = 900; }), "7"},
+    {"40 ms tones and pauses, the shortest dialled", 8000,
+     Tweaked("2580", [](DtmfOptions& o) { o.toneMs = o.pauseMs = 45; }), "2580"},
+    {"a tone of 20 ms is too short", 8000, Tweaked("9", [](DtmfOptions& o) { o.toneMs = 20; }), ""},
+    {"16000 Hz", 16000, Plain("A5551234C"), "A5551234C"},
+    {"32000 Hz", 32000, Plain("B10C"), "B10C"},
+    {"11025 Hz", 11025, Plain("**123"), "**123"},
+    {"22050 Hz", 22050, Plain("0123"), "0123"},
+    {"44100 Hz", 44100, Plain("D42C"), "D42C"},
+    {"48000 Hz is not analysed", 48000, Plain("123"), ""},
+    {"twist +4 dB", 8000, Tweaked("369#", [](DtmfOptions& o) { o.twistDb = 4; }), "369#"},
+    {"twist -6 dB", 8000, Tweaked("147*", [](DtmfOptions& o) { o.twistDb = -6; }), "147*"},
+    {"tones 1.5 % high", 8000, Tweaked("A123C", [](DtmfOptions& o) { o.frequencyOffsetPercent = 1.5; }), "A123C"},
+    {"tones 1.5 % low", 8000, Tweaked("A123C", [](DtmfOptions& o) { o.frequencyOffsetPercent = -1.5; }), "A123C"},
+    {"quiet digits at -30 dBFS", 8000, Tweaked("0123", [](DtmfOptions& o) { o.levelDbfs = -30; }), "0123"},
+    {"digits under noise at 20 dB SNR", 8000,
+     [](int32_t r) {
+         Samples s = Dialled("A5551234C", At(r));
+         signals::AddNoise(s, 20, 5);
+         return s;
+     },
+     "A5551234C"},
+    {"a third tone in the window makes no digit", 8000,
+     [](int32_t r) {
+         Samples s = signals::Silence(r, 0.2);
+         Append(s, signals::Mix(DtmfDigits("5", At(r)), signals::Tone(r, 852, -10, 0.07)));
+         Append(s, signals::Silence(r, 0.2));
+         return s;
+     },
+     ""},
+    {"a single tone makes no digit", 8000, [](int32_t r) { return signals::Tone(r, 941, -10, 0.5); }, ""},
+    {"silence", 8000, [](int32_t r) { return signals::Silence(r, 2); }, ""},
+    {"shorter than one stride", 8000, [](int32_t r) {
+         Samples s = DtmfDigits("5", At(r));
+         s.resize(105);
+         return s;
+     }, ""},
+    {"digits dialled, then talk", 8000,
+     [](int32_t r) {
+         Samples s = Dialled("0123", At(r));
+         Append(s, signals::SpeechLike(r, 20, -12, 21));
+         return s;
+     },
+     "0123"},
+    {"a digit right at the end of the recording", 8000,
+     [](int32_t r) {
+         Samples s = signals::Silence(r, 0.3);
+         Append(s, DtmfDigits("8", At(r, [](DtmfOptions& o) { o.pauseMs = 0; })));
+         return s;
+     },
+     "8"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Sequences, DtmfLoopbackTest, ::testing::ValuesIn(kDetectCases));
+
+// Talk-off: four minutes of talk per rate; without the power rule these give a stray digit
+// every minute or so.
+class DtmfTalkOffTest : public ::testing::TestWithParam<int32_t> {};
+
+TEST_P(DtmfTalkOffTest, TalkGivesAtMostOneStrayDigitInFourMinutes) {
+    const int32_t rate = GetParam();
+    std::string stray;
+    size_t strayDigits = 0;
+    for (uint32_t seed = 1; seed <= 6; ++seed) {
+        for (const double level : {-25.0, -12.0}) {
+            const Samples s = signals::SpeechLike(rate, 20, level, seed);
+            const std::string digits = DetectDtmfDigits(s.data(), s.size(), rate);
+            strayDigits += digits.size();
+            if (!digits.empty()) stray += " seed " + std::to_string(seed) + " at " + std::to_string(level) + " dBFS: " + digits;
+        }
+    }
+    EXPECT_LE(strayDigits, 1u) << stray;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, DtmfTalkOffTest, ::testing::Values(8000, 16000, 11025));
+
+TEST(DtmfDetectorTest, BlockSizeDoesNotChangeTheDigits) {
+    Samples s = signals::SpeechLike(8000, 3, -20, 4);
+    Append(s, Dialled("A5551234C", At(8000)));
+    Append(s, signals::Silence(8000, 9));  // crosses chunk boundaries
+    Append(s, Dialled("B00C", At(8000)));
+    const std::string whole = DetectDtmfDigits(s.data(), s.size(), 8000);
+    EXPECT_EQ(whole, "A5551234CB00C");
+    for (const size_t block : {1u, 106u, 1000u, 65536u, 70000u}) {
+        DtmfDetector detector(8000);
+        for (size_t i = 0; i < s.size(); i += block) detector.Feed(s.data() + i, std::min(block, s.size() - i));
+        EXPECT_EQ(detector.Finish(), whole) << "block " << block;
+    }
+}
+
+// Talk, digits of every key at every rate, noise: the fast paths must decide every window alike.
+TEST(DtmfDetectorTest, FastPathsDecideEveryWindowAsThePortableOne) {
+    for (const int32_t rate : {8000, 16000, 11025, 44100}) {
+        Samples s = signals::SpeechLike(rate, 4, -20, 9);
+        Append(s, Dialled("0123456789*#ABCD", At(rate, [](DtmfOptions& o) { o.twistDb = -3; })));
+        signals::AddNoise(s, 25, 3);
+        DtmfDetector fast(rate);
+        DtmfDetector portable(rate, DtmfDetector::Kernel::kPortable);
+        DtmfFilterSet set{};
+        int32_t step = 0;
+        ASSERT_TRUE(SelectDtmfFilterSet(rate, &set, &step));
+        const size_t span = static_cast<size_t>(set.maxWindow) * step;
+        size_t digitWindows = 0;
+        for (size_t pos = 0; pos + 2 * span <= s.size(); pos += span / 2) {
+            const char single = portable.AnalyseWindow(&s[pos]);
+            char first = 0, second = 0;
+            fast.AnalyseWindowPair(&s[pos], &s[pos + span], &first, &second);
+            ASSERT_EQ(first, single) << rate << " Hz, window at " << pos;
+            ASSERT_EQ(second, portable.AnalyseWindow(&s[pos + span])) << rate << " Hz, window at " << pos + span;
+            ASSERT_EQ(fast.AnalyseWindow(&s[pos]), single) << rate << " Hz, window at " << pos;
+            if (single != 0) ++digitWindows;
+        }
+        EXPECT_GT(digitWindows, 16u * 3) << rate;
+        EXPECT_EQ(fast.Finish(), portable.Finish());
+    }
+}
+
+TEST(DtmfDetectorTest, ScansTheWholeTempFile) {
+    TempDir dir;
+    Samples s = signals::Silence(8000, 30);
+    Append(s, Dialled("0123", At(8000)));
+    const std::string path = dir.File("wave1.out");
+    ASSERT_TRUE(signals::WriteSampleFile(path, s));
+    EXPECT_EQ(DetectDtmfDigits(path, 8000), "0123");
+    EXPECT_EQ(DetectDtmfDigits(path, 48000), "");
+    EXPECT_EQ(DetectDtmfDigits(dir.File("missing.out"), 8000), "");
+    EXPECT_EQ(DetectDtmfDigits(dir.path(), 8000), "");  // opens, but cannot be read
+}
+
+struct PairCase {
+    std::array<bool, 8> flags;
+    char expected;
+};
+
+TEST(DtmfDetectorTest, MapsExactlyOneRowAndOneColumnToADigit) {
+    const PairCase cases[] = {
+        {{1, 0, 0, 0, 1, 0, 0, 0}, '1'}, {{0, 1, 0, 0, 0, 1, 0, 0}, '5'}, {{0, 0, 1, 0, 0, 0, 0, 1}, 'C'},
+        {{0, 0, 0, 1, 1, 0, 0, 0}, '*'}, {{0, 0, 0, 1, 0, 0, 1, 0}, '#'}, {{0, 0, 0, 1, 0, 0, 0, 1}, 'D'},
+        {{0, 0, 0, 0, 0, 0, 0, 0}, 0},   {{1, 1, 0, 0, 1, 0, 0, 0}, 0},   {{1, 0, 0, 0, 1, 1, 0, 0}, 0},
+        {{1, 1, 0, 0, 0, 0, 0, 0}, 0},   {{0, 0, 0, 0, 1, 1, 0, 0}, 0},   {{1, 0, 0, 0, 0, 0, 0, 0}, 0},
+    };
+    for (const PairCase& c : cases) EXPECT_EQ(MapDtmfPair(c.flags), c.expected);
+}
+
+struct ParseCase {
+    const char* digits;
+    const char* number;
+    bool framed;
+};
+
+TEST(DtmfDetectorTest, ParsesToneCallerIdFrames) {
+    const ParseCase cases[] = {
+        {"A5551234C", "5551234", true}, {"D5551234C", "5551234", true}, {"A5551234", "5551234", true},
+        {"A55C12", "55", true},         {"B10C", "Private", true},      {"B00C", "No number", true},
+        {"B42C", "42", true},           {"B10", "Private", true},       {"**123", "123", true},
+        {"***", "*", true},             {"0123", "0123", false},        {"123", "123", false},
+        {"C12", "C12", false},          {"*12", "*12", false},          {"#A1C", "#A1C", false},
+    };
+    for (const ParseCase& c : cases) {
+        const ToneClip clip = ParseToneClip(c.digits);
+        EXPECT_EQ(clip.number, c.number) << c.digits;
+        EXPECT_EQ(clip.framed, c.framed) << c.digits;
+    }
+}
+
+}  // namespace
+}  // namespace pell

@@ -1,0 +1,58 @@
+#include "testsupport/signals/signals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "testsupport/temp_dir.h"
+
+namespace pell::signals {
+namespace {
+
+TEST(SignalsTest, CallSetupMessageCarriesLengthsAndAZeroSumChecksum) {
+    const std::vector<uint8_t> m = CallSetupMessage({{0x01, "1207"}, {0x02, "55"}});
+    const std::vector<uint8_t> expected = {0x80, 10, 0x01, 4, '1', '2', '0', '7', 0x02, 2, '5', '5', 0};
+    ASSERT_EQ(m.size(), expected.size());
+    EXPECT_TRUE(std::equal(m.begin(), m.end() - 1, expected.begin()));
+    uint32_t sum = 0;
+    for (const uint8_t b : m) sum += b;
+    EXPECT_EQ(sum % 256, 0u);
+}
+
+TEST(SignalsTest, LengthsFollowRateBitsAndTiming) {
+    const struct {
+        int32_t rate;
+        double baudOffsetPercent;
+    } cases[] = {{8000, 0}, {16000, 0}, {11025, 0}, {8000, 2}};
+    for (const auto& c : cases) {
+        FskBurstOptions o;
+        o.sampleRate = c.rate;
+        o.baudOffsetPercent = c.baudOffsetPercent;
+        const size_t bits = 300 + 180 + 2 * 10 + 4;  // seizure, mark run, two characters, trailing marks
+        const double samplesPerBit = c.rate / (1200.0 * (1 + c.baudOffsetPercent / 100));
+        EXPECT_EQ(FskBurst({0x12, 0x34}, o).size(), static_cast<size_t>(std::ceil(bits * samplesPerBit))) << c.rate;
+        DtmfOptions d;
+        d.sampleRate = c.rate;
+        EXPECT_EQ(DtmfDigits("12x", d).size(), 3 * 2 * static_cast<size_t>(std::round(0.07 * c.rate))) << c.rate;
+    }
+}
+
+TEST(SignalsTest, LevelsAreRelativeToAFullScaleSine) {
+    const Samples tone = Tone(8000, 1000, -6.0206, 0.1);
+    int32_t peak = 0;
+    for (const int16_t s : tone) peak = std::max(peak, std::abs(static_cast<int32_t>(s)));
+    EXPECT_NEAR(peak, 16384, 2);
+    double power = 0;
+    for (const int16_t s : WhiteNoise(80000, -20, 1)) power += static_cast<double>(s) * s;
+    EXPECT_NEAR(10 * std::log10(power / 80000 / (32767.0 * 32767.0 / 2)), -20, 0.2);
+}
+
+TEST(SignalsTest, SampleFileIsLittleEndianWithoutHeader) {
+    TempDir dir;
+    ASSERT_TRUE(WriteSampleFile(dir.File("t.out"), {1, -2, 0x1234, -32768}));
+    EXPECT_EQ(dir.Read("t.out"), std::string("\x01\x00\xFE\xFF\x34\x12\x00\x80", 8));
+    EXPECT_FALSE(WriteSampleFile(dir.File("no/such/folder/t.out"), {1}));
+}
+
+}  // namespace
+}  // namespace pell::signals
