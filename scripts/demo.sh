@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds the suite and shows what it does on the simulated line box.
+# Installs what is needed, builds the suite, then replays a demo call through the recorder's
+# core (no sound card or line box needed) and shows what was recorded.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -7,4 +8,16 @@ bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)"
 
-echo "Built: $(ls build/recorder/app/PellRecorder build/player/ui/PellPlayer build/configurator/Pell2CFG | tr '\n' ' ')"
+echo "Built: $(ls build/recorder/app/PellRecorder build/player/ui/PellPlayer build/configurator/Pell2CFG 2>/dev/null | tr '\n' ' ')"
+
+demo=build/demo
+rm -rf "$demo"
+build/tools/pell-replay/pell-demo-scenario "$demo"
+echo
+echo "Demo call: line 1 (seized at 3 s, caller ID sent before) and line 2 (digits dialled at 1.5 s)"
+echo "Recorded (channel, file, number, direction):"
+build/tools/pell-replay/pell-replay --folder "$demo" --wav "$demo/call.wav" --timeline "$demo/timeline.txt" \
+  --start "$(date '+%Y-%m-%d %H:%M:%S')"
+echo
+echo "Files:"
+find "$demo/line1" "$demo/line2" -name '*.mp3' -printf '  %p  %s bytes\n' | sort

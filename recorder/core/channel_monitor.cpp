@@ -1,0 +1,197 @@
+// Block processing: split, gain, meters, status, the start/stop decisions and the output of
+// the recording channels.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "recorder/core/recorder_core.h"
+
+namespace pell {
+namespace {
+
+int16_t Saturate(int64_t value) {
+    return static_cast<int16_t>(std::clamp<int64_t>(value, -32768, 32767));
+}
+
+int64_t Magnitude(int64_t value) { return value < 0 ? -value : value; }
+
+int MeterPosition(int64_t peak) { return static_cast<int>(std::min<int64_t>(peak * 100 / 32678, 100)); }
+
+}  // namespace
+
+RecorderCore::RecorderCore(RecorderSettings& settings, const ToneTables& toneTables, RecorderServices services)
+    : settings_(settings), toneTables_(toneTables), services_(std::move(services)) {
+    OnSettingsLoaded();
+}
+
+RecorderCore::~RecorderCore() = default;
+
+void RecorderCore::OnSettingsLoaded() {
+    const size_t perBlock = settings_.sampleRate > 0 ? static_cast<size_t>(settings_.sampleRate) / 2 : 0;
+    for (ChannelRuntime& ch : channels_) {
+        ch.block.assign(perBlock, 0);
+        for (std::vector<int16_t>& h : ch.history) h.assign(perBlock, 0);
+    }
+}
+
+bool RecorderCore::StereoPath(int channel) const {
+    // Only line 1 has a stereo path, and only under sound-level control: a line-state channel
+    // records its own line.
+    const ChannelConfig& c = settings_.channels[Index(channel)];
+    return channel == 0 && c.stereo != 0 && c.sensitiveControl != 0;
+}
+
+void RecorderCore::ProcessBlock(const int16_t* samples, size_t count) {
+    const uint32_t now = services_.clock.TickMs();
+    lastBufferTick_ = now;
+    const size_t perChannel = samples != nullptr ? count / 2 : 0;
+
+    // Split and measure: gain saturates, the peak is the largest scaled magnitude.
+    const int64_t gain0 = settings_.channels[0].gain;
+    const int64_t gain1 = settings_.channels[1].gain;
+    int64_t peak0 = 0, peak1 = 0, peakAll = 0;
+    for (ChannelRuntime& ch : channels_) ch.block.resize(perChannel);
+    int16_t* left = channels_[0].block.data();
+    int16_t* right = channels_[1].block.data();
+    for (size_t i = 0; i < perChannel; ++i) {
+        const int64_t l = samples[2 * i];
+        const int64_t r = samples[2 * i + 1];
+        const int64_t l0 = l * gain0;
+        const int64_t r1 = r * gain1;
+        peak0 = std::max(peak0, Magnitude(l0));
+        peak1 = std::max(peak1, Magnitude(r1));
+        peakAll = std::max({peakAll, Magnitude(l), Magnitude(r)});
+        left[i] = Saturate(l0);
+        right[i] = Saturate(r1);
+    }
+    const std::array<int64_t, 2> peaks{peak0, peak1};
+
+    for (int c = 0; c < 2; ++c) services_.view.SetMeter(c, MeterPosition(peaks[Index(c)]));
+
+    for (int c = 0; c < 2; ++c) {
+        const ChannelConfig& cfg = settings_.channels[Index(c)];
+        char text[64];
+        if (cfg.sensitiveControl != 0) {
+            std::snprintf(text, sizeof text, "%lld-%d", static_cast<long long>(peaks[Index(c)] / 1024),
+                          std::max(cfg.sensitiveLevel, 1));
+        } else {
+            std::snprintf(text, sizeof text, "H%d %s", c + 1, services_.lines.lineActive[Index(c)] ? "On" : "Off");
+        }
+        services_.view.SetStatusText(c, text);
+    }
+    for (int c = 0; c < 2; ++c) services_.view.SetRecordingCheck(c, settings_.channels[Index(c)].recording);
+
+    for (int c = 0; c < 2; ++c) {
+        const ChannelConfig& cfg = settings_.channels[Index(c)];
+        if (cfg.exists == 0 || channels_[Index(c)].finishing) continue;
+        Decide(c, StereoPath(c) ? peakAll : peaks[Index(c)], now);
+    }
+
+    for (int c = 0; c < 2; ++c) {
+        const ChannelConfig& cfg = settings_.channels[Index(c)];
+        ChannelRuntime& ch = channels_[Index(c)];
+        if (cfg.exists == 0 || !cfg.recording || ch.finishing) continue;
+        if (ch.stereoPath) {
+            // The MP3 gets both lines as they came; the temp file only line 1 with gain.
+            EncodeBlock(c, samples, perChannel * 2);
+        } else {
+            EncodeBlock(c, ch.block.data(), perChannel);
+        }
+        WriteTemp(c, ch.block.data(), perChannel);
+    }
+
+    for (ChannelRuntime& ch : channels_) {
+        std::rotate(ch.history.begin(), ch.history.end() - 1, ch.history.end());
+        ch.history[0].assign(ch.block.begin(), ch.block.end());
+    }
+
+    ShowPendingMessages();
+}
+
+void RecorderCore::Decide(int channel, int64_t level, uint32_t now) {
+    ChannelConfig& cfg = settings_.channels[Index(channel)];
+    const int64_t endOfFileS = std::max<int32_t>(cfg.endOfFile, 0);
+    if (cfg.sensitiveControl != 0) {
+        const int64_t threshold = int64_t{std::max(cfg.sensitiveLevel, 1)} * 1024;
+        if (level >= threshold) {
+            if (!cfg.recording) StartRecording(channel, false);
+            cfg.silenceStart = 0;
+        } else if (cfg.recording) {
+            if (cfg.silenceStart == 0) {
+                // 0 means "not running": a silence starting at tick 0 counts from the tick before.
+                cfg.silenceStart = now != 0 ? now : now - 1;
+            } else if (int64_t{TicksSince(cfg.silenceStart, now)} / 1000 > endOfFileS) {
+                StopRecording(channel);
+            }
+        }
+        return;
+    }
+    const bool active = services_.lines.lineActive[Index(channel)];
+    if (active) {
+        if (!cfg.recording) StartRecording(channel, true);
+        cfg.silenceStart = 0;
+    } else if (cfg.recording) {
+        const uint32_t seizedAt = services_.lines.lineSeizedAt[Index(channel)];
+        if (int64_t{TicksSince(seizedAt, now)} >= endOfFileS * 1000) StopRecording(channel);
+    }
+}
+
+void RecorderCore::StartRecording(int channel, bool withHistory) {
+    ChannelConfig& cfg = settings_.channels[Index(channel)];
+    ChannelRuntime& ch = channels_[Index(channel)];
+    ch.stereoPath = StereoPath(channel);
+    if (ch.stereoPath) {
+        StartEncoding(channel);
+        OpenRecordingFile(channel);
+    } else {
+        OpenRecordingFile(channel);
+        StartEncoding(channel);
+    }
+    cfg.recording = true;
+    cfg.silenceStart = 0;
+    if (withHistory) {
+        // Oldest first: the caller-ID burst lies in the seconds before the line was seen seized.
+        for (size_t i = ch.history.size(); i-- > 0;) WriteTemp(channel, ch.history[i].data(), ch.history[i].size());
+    }
+}
+
+void RecorderCore::StopRecording(int channel) {
+    settings_.channels[Index(channel)].recording = false;
+    services_.view.SetTrayIcon(TrayIcon::Idle, kIdleTip);
+    channels_[Index(channel)].finishing = true;
+    FinishRecording(channel);
+}
+
+void RecorderCore::FinishAllRecordings() {
+    for (int c = 0; c < 2; ++c) {
+        if (settings_.channels[Index(c)].recording && !channels_[Index(c)].finishing) StopRecording(c);
+    }
+    ShowPendingMessages();
+}
+
+void RecorderCore::WriteTemp(int channel, const int16_t* samples, size_t count) {
+    ChannelRuntime& ch = channels_[Index(channel)];
+    if (!ch.tempFile || count == 0) return;
+    const uint64_t limit = static_cast<uint64_t>(std::max(settings_.sampleRate, 0)) * 2 * kTempFileMaxSeconds;
+    if (ch.tempBytes >= limit) return;
+    const size_t bytes = static_cast<size_t>(std::min<uint64_t>(count * 2, limit - ch.tempBytes)) & ~size_t{1};
+    // Headerless little-endian samples; a failed write is not reported.
+    ch.tempBytes += std::fwrite(samples, 1, bytes, ch.tempFile.get());
+}
+
+void RecorderCore::QueueMessage(std::string text) { pendingMessages_.push_back(std::move(text)); }
+
+void RecorderCore::ShowPendingMessages() {
+    // A message box may run an event loop that delivers the next block; that block must not
+    // open a second box or re-enter the one being shown.
+    if (showingMessages_) return;
+    showingMessages_ = true;
+    while (!pendingMessages_.empty()) {
+        const std::string text = std::move(pendingMessages_.front());
+        pendingMessages_.pop_front();
+        services_.notifier.ShowStop(text);
+    }
+    showingMessages_ = false;
+}
+
+}  // namespace pell

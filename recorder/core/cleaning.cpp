@@ -1,0 +1,77 @@
+// Disk space watch: while a channel's drive is low, delete its oldest day folder, one per pass,
+// walking a remembered date forward, and log each deletion in "history.log".
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "common/core/paths.h"
+#include "recorder/core/recorder_core.h"
+#include "recorder/core/recording_names.h"
+
+namespace pell {
+
+RemoveDayResult RecorderCore::RemoveOldestDay(const std::string& path, int channel, std::chrono::year_month_day date) {
+    FileSystem& fs = services_.fileSystem;
+    if (!fs.Exists(path)) return kDayMissing;
+    fs.RemoveTree(path);
+    WriteFolderDateFile(channel, date);
+    // An emptied folder that stays behind is not a removal: cleaning would never move on.
+    return fs.Exists(path) ? kDayRemoveFailed : kDayRemoved;
+}
+
+std::optional<uint32_t> RecorderCore::CleanDisk() {
+    if (settings_.cleaning == 0) return std::nullopt;
+    using std::chrono::sys_days;
+    const std::chrono::year_month_day today = services_.clock.Now().date;
+    // Never walk into today's folder nor into the folder of a recording still open on either channel.
+    sys_days stopAt{today};
+    for (size_t c = 0; c < 2; ++c) {
+        if (settings_.channels[c].recording || channels_[c].finishing) {
+            stopAt = std::min(stopAt, sys_days{channels_[c].fileDate});
+        }
+    }
+    const int64_t limitBytes = int64_t{settings_.freeDiskSpace} * 1048576;
+    for (int c = 0; c < 2; ++c) {
+        ChannelConfig& cfg = settings_.channels[Index(c)];
+        if (settings_.freeDiskSpace <= 0 || cfg.dropFolder.empty()) continue;
+        if (!services_.fileSystem.Exists(cfg.dropFolder)) continue;
+        const std::optional<uint64_t> freeBytes = services_.freeSpace.FreeBytes(cfg.dropFolder);
+        // A failed query is not a low drive: deleting recordings needs a reason.
+        if (!freeBytes || *freeBytes >= static_cast<uint64_t>(limitBytes)) continue;
+
+        std::chrono::year_month_day persisted = cfg.folderDate;
+        while (sys_days{cfg.folderDate} < stopAt) {
+            const std::string path = DayFolderPath(cfg.dropFolder, cfg.folderDate);
+            const RemoveDayResult result = RemoveOldestDay(path, c, cfg.folderDate);
+            if (result == kDayRemoved) {
+                AppendHistoryLog(path + " was removed\r\n");
+                persisted = cfg.folderDate;
+                break;
+            }
+            if (result == kDayRemoveFailed) {
+                AppendHistoryLog(path + " couldn't remove\r\n");
+                persisted = cfg.folderDate;
+            }
+            cfg.folderDate = sys_days{cfg.folderDate} + std::chrono::days{1};
+        }
+        // Days skipped in memory are remembered, so a reload does not walk them again.
+        if (cfg.folderDate != persisted) WriteFolderDateFile(c, cfg.folderDate);
+    }
+    return kCleaningPeriodMs;
+}
+
+void RecorderCore::AppendHistoryLog(const std::string& line) {
+    if (FilePtr file = services_.fileSystem.Open(JoinPath(settings_.programFolder, "history.log"), "ab")) {
+        std::fwrite(line.data(), 1, line.size(), file.get());
+    }
+}
+
+void RecorderCore::WriteFolderDateFile(int channel, std::chrono::year_month_day date) {
+    const std::string path = JoinPath(settings_.programFolder, FolderDateFileName(channel));
+    if (FilePtr file = services_.fileSystem.Open(path, "wb")) {
+        const std::string text = FormatFolderDate(date);
+        std::fwrite(text.data(), 1, text.size(), file.get());
+    }
+}
+
+}  // namespace pell

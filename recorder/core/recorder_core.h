@@ -1,0 +1,124 @@
+// The recorder's work on the main thread, free of windows and devices: every half-second stereo
+// block goes through ProcessBlock, which measures, shows, decides per channel when a recording
+// starts and stops (sound level or line state), and feeds the MP3 encoder and the raw temp file
+// that caller identification reads afterwards. Finishing files the recording (Info frame, caller
+// ID, tag, counter); CleanDisk deletes the oldest day folders while a drive is low on space.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/core/clock.h"
+#include "common/core/recorder_settings.h"
+#include "recorder/core/line_state.h"
+#include "recorder/core/mp3_encoder.h"
+#include "recorder/core/recorder_ports.h"
+
+namespace pell {
+
+inline constexpr char kIdleTip[] = "Pell2Recorder";
+inline constexpr char kRecordingTip[] = "Pell2Recorder - recording";
+// Caller ID and dialled digits lie at the start; the temp file keeps the first ten minutes.
+inline constexpr int64_t kTempFileMaxSeconds = 600;
+inline constexpr uint32_t kCleaningPeriodMs = 10000;
+
+struct RecorderServices {
+    Clock& clock;
+    LineStates& lines;
+    RecorderView& view;
+    Notifier& notifier;
+    FileSystem& fileSystem;
+    FreeSpaceProvider& freeSpace;
+    IdentifyCallerFn identifyCaller;  // empty: every recording gets number "" and mark 'U'
+    FiledRecordingFn onFiled;         // optional: told of every finished file
+};
+
+// Result of RemoveOldestDay.
+enum RemoveDayResult : int { kDayRemoved = 0, kDayRemoveFailed = 1, kDayMissing = 2 };
+
+class RecorderCore {
+public:
+    // settings and toneTables belong to the owner and are reloaded by it; call OnSettingsLoaded
+    // after every load, and FinishAllRecordings before one.
+    RecorderCore(RecorderSettings& settings, const ToneTables& toneTables, RecorderServices services);
+    ~RecorderCore();
+    RecorderCore(const RecorderCore&) = delete;
+    RecorderCore& operator=(const RecorderCore&) = delete;
+
+    // Sizes the history blocks and buffers for the loaded sample rate, zero-filled.
+    void OnSettingsLoaded();
+
+    // The encoder library is linked in: true when an encoder instance can be made for the channel;
+    // otherwise "Could not open lame codec dll" has been shown.
+    bool LoadEncoder(int channel);
+
+    // count interleaved 16-bit values (left = line 1, right = line 2), normally sampleRate of them.
+    void ProcessBlock(const int16_t* samples, size_t count);
+
+    // Stops and files every running recording (before a reload and at shut-down).
+    void FinishAllRecordings();
+
+    // One cleaning pass; nullopt while cleaning is off (the timer keeps its period), else the
+    // period (ms) the timer must be restarted with.
+    std::optional<uint32_t> CleanDisk();
+    RemoveDayResult RemoveOldestDay(const std::string& path, int channel, std::chrono::year_month_day date);
+
+    // The steps block processing calls; public so the owner and tests can drive them.
+    void OpenRecordingFile(int channel);
+    bool StartEncoding(int channel);
+    void EncodeBlock(int channel, const int16_t* samples, size_t count);
+    void FinishRecording(int channel);
+
+    uint32_t lastBufferTick() const { return lastBufferTick_; }
+    bool finishing(int channel) const { return channels_[Index(channel)].finishing; }
+    std::string TempFilePath(int channel) const;
+
+private:
+    struct ChannelRuntime {
+        Mp3Encoder encoder;
+        FilePtr mp3File;
+        FilePtr tempFile;
+        bool finishing = false;
+        bool stereoPath = false;          // fixed at the start of a recording
+        bool fileFailed = false;          // creating the MP3 file failed; retried every block
+        uint64_t streamBytes = 0;         // MP3 bytes the encoder has produced this recording
+        uint64_t fileBytes = 0;           // bytes in the current part
+        bool fileHoldsStreamStart = false;  // the current part begins with the encoder's Info frame slot
+        bool split = false;               // the current part is not the first one
+        std::chrono::year_month_day fileDate{};
+        std::vector<std::string> parts;
+        uint64_t tempBytes = 0;
+        std::vector<int16_t> block;
+        std::array<std::vector<int16_t>, 5> history;  // [0] previous block ... [4] five back
+    };
+
+    static size_t Index(int channel) { return channel == 0 ? 0 : 1; }
+    bool StereoPath(int channel) const;
+    void Decide(int channel, int64_t level, uint32_t now);
+    void StartRecording(int channel, bool withHistory);
+    void StopRecording(int channel);
+    void WriteTemp(int channel, const int16_t* samples, size_t count);
+    void WriteMp3(int channel, const std::vector<uint8_t>& bytes);
+    void WriteInfoFrame(int channel);
+    void WriteCounterFile(int channel);
+    void AppendHistoryLog(const std::string& line);
+    void WriteFolderDateFile(int channel, std::chrono::year_month_day date);
+    void QueueMessage(std::string text);
+    void ShowPendingMessages();
+
+    RecorderSettings& settings_;
+    const ToneTables& toneTables_;
+    RecorderServices services_;
+    std::array<ChannelRuntime, 2> channels_;
+    uint32_t lastBufferTick_ = 0;
+    std::vector<uint8_t> encodedBlock_;
+    std::deque<std::string> pendingMessages_;
+    bool showingMessages_ = false;
+};
+
+}  // namespace pell

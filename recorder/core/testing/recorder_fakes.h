@@ -1,0 +1,108 @@
+// Fakes of the recording core's ports and a rig that drives the core with scripted blocks and a
+// manual clock.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "recorder/core/recorder_core.h"
+#include "testsupport/manual_clock.h"
+#include "testsupport/temp_dir.h"
+
+namespace pell {
+
+class FakeView final : public RecorderView {
+public:
+    void SetMeter(int channel, int position) override { meter[channel] = position; }
+    void SetStatusText(int channel, const std::string& text) override { status[channel] = text; }
+    void SetRecordingCheck(int channel, bool checked) override { check[channel] = checked; }
+    void SetTrayIcon(TrayIcon icon, const std::string& tip) override {
+        trayIcon = icon;
+        trayTip = tip;
+    }
+
+    std::array<int, 2> meter{-1, -1};
+    std::array<std::string, 2> status;
+    std::array<bool, 2> check{};
+    TrayIcon trayIcon = TrayIcon::Idle;
+    std::string trayTip;
+};
+
+class FakeNotifier final : public Notifier {
+public:
+    void ShowStop(const std::string& text) override {
+        shown.push_back(text);
+        ++depth;
+        maxDepth = std::max(maxDepth, depth);
+        if (whileShown) whileShown();
+        --depth;
+    }
+    std::vector<std::string> shown;
+    std::function<void()> whileShown;  // stands in for the modal loop of a real box
+    int depth = 0;
+    int maxDepth = 0;
+};
+
+class FakeFreeSpace final : public FreeSpaceProvider {
+public:
+    std::optional<uint64_t> FreeBytes(const std::string& folder) override {
+        queried.push_back(folder);
+        return freeBytes;
+    }
+    std::optional<uint64_t> freeBytes = 0;
+    std::vector<std::string> queried;
+};
+
+// The real file system with injected failures.
+class FaultyFileSystem final : public RealFileSystem {
+public:
+    FilePtr Open(const std::string& path, const char* mode) override;
+    bool RemoveTree(const std::string& path) override;
+
+    // Opens of paths containing this text fail this many more times.
+    std::string failOpenMatching;
+    int failOpenCount = 0;
+    // Folders whose contents cannot be removed (a locked file inside).
+    std::set<std::string> locked;
+    // Folders that are emptied but stay behind.
+    std::set<std::string> sticky;
+};
+
+struct CoreRig {
+    explicit CoreRig(LocalDateTime start = MakeLocal(2026, 12, 6, 10, 0, 0));
+
+    // The program folder, with drop folders "rec1" and "rec2" inside it.
+    TempDir dir;
+    RecorderSettings settings;
+    ToneTables toneTables{};
+    ManualClock clock;
+    LineStates lines;
+    FakeView view;
+    FakeNotifier notifier;
+    FaultyFileSystem fileSystem;
+    FakeFreeSpace freeSpace;
+    IdentifiedCaller caller{"0123456789", 'I'};
+    std::vector<FiledRecording> filed;
+    std::unique_ptr<RecorderCore> core;
+
+    ChannelConfig& ch(int channel) { return settings.channels[static_cast<size_t>(channel)]; }
+    // Rebuilds the core after changing settings (as a reload would).
+    void Reload();
+    // One block per line of a tone with the given peak, then 500 ms pass.
+    void Feed(int16_t left, int16_t right);
+    void FeedSeconds(double seconds, int16_t left, int16_t right);
+    void Seize(int channel);
+    void Release(int channel);
+    std::string ReadFile(const std::string& path) const;
+};
+
+// A stereo block of perChannel frames, each line a 400 Hz tone of the given peak.
+std::vector<int16_t> ToneBlock(size_t perChannel, int16_t leftPeak, int16_t rightPeak, size_t offset = 0);
+
+}  // namespace pell

@@ -1,0 +1,67 @@
+#include "tools/pell-replay/demo_scenario.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "common/core/paths.h"
+#include "common/core/settings_file.h"
+#include "testsupport/signals/signals.h"
+#include "tools/pell-replay/replay.h"
+
+namespace pell {
+
+bool WriteDemoScenario(const std::string& folder, std::string* error) {
+    using namespace signals;
+    constexpr int32_t kRate = 8000;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    const std::string absolute = std::filesystem::absolute(folder, ec).string();
+
+    SettingsDocument doc;
+    doc.device = "USB Audio";
+    doc.number = "1";
+    doc.samplerate = std::to_string(kRate);
+    doc.cleaning = "1";
+    doc.freeDiskSpace = "1";
+    // Line 1 follows the line state and reads FSK caller ID; line 2 starts on sound and reads digits.
+    doc.channels[0] = {"1", "in-", "1", "Line 1 reception", JoinPath(absolute, "line1"), "24", "0", "5", "2",
+                       "30", "10", "2"};
+    doc.channels[1] = {"1", "out-", "1", "Line 2 sales", JoinPath(absolute, "line2"), "24", "1", "5", "3",
+                       "30", "10", "1"};
+    if (WriteFileAtomically(JoinPath(folder, "settings.ini"), FormatSettingsFile(doc)) != WriteResult::Ok) {
+        *error = "cannot write " + JoinPath(folder, "settings.ini");
+        return false;
+    }
+
+    // Line 1: the exchange sends the caller's number between rings, the line is seized at 3 s.
+    Samples line1 = Silence(kRate, 0.5);
+    Append(line1, FskBurst(CallSetupMessage({{0x01, "12071530"}, {0x02, "5551234"}})));
+    line1.resize(kRate * 3, 0);
+    Append(line1, SpeechLike(kRate, 5.0, -12.0, 11));
+    // Line 2: someone lifts the handset and dials at 1.5 s, then talks.
+    Samples line2 = Silence(kRate, 1.5);
+    Append(line2, DtmfDigits("0123456", {kRate, 70, 70, -6.0}));
+    Append(line2, Silence(kRate, 0.5));
+    Append(line2, SpeechLike(kRate, 3.0, -6.0, 3));
+    const size_t length = kRate * 14;
+    line1.resize(length, 0);
+    line2.resize(length, 0);
+    std::vector<int16_t> stereo(length * 2);
+    for (size_t i = 0; i < length; ++i) {
+        stereo[2 * i] = line1[i];
+        stereo[2 * i + 1] = line2[i];
+    }
+    if (!WriteStereoWav(JoinPath(folder, "call.wav"), kRate, stereo)) {
+        *error = "cannot write " + JoinPath(folder, "call.wav");
+        return false;
+    }
+    std::ofstream timeline(JoinPath(folder, "timeline.txt"), std::ios::trunc);
+    timeline << "# <seconds> <line 1|2> <active|idle>\n3 1 active\n9 1 idle\n";
+    if (!timeline.flush()) {
+        *error = "cannot write " + JoinPath(folder, "timeline.txt");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace pell

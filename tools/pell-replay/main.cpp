@@ -1,0 +1,46 @@
+// pell-replay --folder DIR --wav FILE --timeline FILE [--start "YYYY-MM-DD HH:MM:SS"]
+#include <iostream>
+#include <string>
+
+#include "common/core/clock.h"
+#include "tools/pell-replay/replay.h"
+
+namespace {
+
+int Usage() {
+    std::cerr << "usage: pell-replay --folder DIR --wav FILE --timeline FILE [--start \"YYYY-MM-DD HH:MM:SS\"]\n"
+                 "  DIR holds settings.ini, the counter and state files; FILE is 16-bit stereo PCM at the\n"
+                 "  configured rate (line 1 left, line 2 right); timeline lines: <seconds> <1|2> <active|idle>\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    pell::ReplayOptions options;
+    pell::SystemClock systemClock;
+    options.start = systemClock.Now();
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc) return Usage();
+        const std::string value = argv[++i];
+        if (arg == "--folder") {
+            options.folder = value;
+        } else if (arg == "--wav") {
+            options.wavPath = value;
+        } else if (arg == "--timeline") {
+            options.timelinePath = value;
+        } else if (arg == "--start") {
+            const auto start = pell::ParseStartTime(value);
+            if (!start) {
+                std::cerr << "pell-replay: --start wants \"YYYY-MM-DD HH:MM:SS\", got \"" << value << "\"\n";
+                return 2;
+            }
+            options.start = *start;
+        } else {
+            return Usage();
+        }
+    }
+    if (options.folder.empty() || options.wavPath.empty() || options.timelinePath.empty()) return Usage();
+    return pell::RunReplay(options, std::cout, std::cerr);
+}

@@ -1,0 +1,50 @@
+// Headless replay: runs the recording core exactly as the recorder would, on a stereo WAV file
+// (line 1 left, line 2 right) and a timeline of line states, as fast as the machine allows, with a
+// clock that advances half a second per block.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/core/clock.h"
+
+namespace pell {
+
+struct WavAudio {
+    int32_t sampleRateHz = 0;
+    std::vector<int16_t> samples;  // interleaved left/right
+};
+
+// Accepts 16-bit PCM with two channels only; anything else is an error with its reason.
+std::optional<WavAudio> ReadStereoWav(const std::string& path, std::string* error);
+// 16-bit stereo PCM WAV; false on failure.
+bool WriteStereoWav(const std::string& path, int32_t sampleRateHz, const std::vector<int16_t>& samples);
+
+struct LineEvent {
+    double seconds = 0;
+    int line = 1;  // 1 or 2
+    bool active = false;
+};
+
+// Lines "<seconds> <line 1|2> <active|idle>"; blank lines and lines starting with '#' are skipped.
+// Events are returned sorted by time (stable for equal times).
+std::optional<std::vector<LineEvent>> ParseTimeline(std::istream& in, std::string* error);
+
+// "YYYY-MM-DD HH:MM:SS"
+std::optional<LocalDateTime> ParseStartTime(const std::string& text);
+
+struct ReplayOptions {
+    std::string folder;
+    std::string wavPath;
+    std::string timelinePath;
+    LocalDateTime start;
+};
+
+// Prints one line per finished recording file to out: channel (1 or 2), path, number, direction
+// mark, tab-separated; messages and errors go to err. Returns the process exit code.
+int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace pell
