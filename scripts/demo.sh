@@ -21,3 +21,7 @@ build/tools/pell-replay/pell-replay --folder "$demo" --wav "$demo/call.wav" --ti
 echo
 echo "Files:"
 find "$demo/line1" "$demo/line2" -name '*.mp3' -printf '  %p  %s bytes\n' | sort
+echo
+echo "As the player lists them (channel, start, duration, number, bookmark, file, direction, played):"
+today=$(date '+%Y-%m-%d')
+build/tools/pell-catalogue/pell-catalogue list --from "$today" --to "$today" "$demo/line1" "$demo/line2"
