@@ -141,10 +141,17 @@ void WaveOutput::SetError(std::string_view message) {
 }
 
 void WaveOutput::CompleteHeader(WaveOutput* output, WaveOutProc callback, void* instance, WaveHeader* header) {
+    // The engine may refill the buffer as soon as it is marked done, so the callback gets the
+    // finished header as it was.
+    WaveHeader finished;
+    finished.lpData = header->lpData;
+    finished.dwBufferLength = header->dwBufferLength;
+    finished.dwUser = header->dwUser;
     std::uint32_t flags = header->dwFlags.load();
     while (!header->dwFlags.compare_exchange_weak(flags, (flags & ~WHDR_INQUEUE) | WHDR_DONE)) {
     }
-    if (callback != nullptr) callback(output, WOM_DONE, instance, header);
+    finished.dwFlags.store((flags & ~WHDR_INQUEUE) | WHDR_DONE);
+    if (callback != nullptr) callback(output, WOM_DONE, instance, &finished);
 }
 
 }  // namespace pell

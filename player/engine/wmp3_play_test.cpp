@@ -156,10 +156,8 @@ TEST_F(WMp3PlayTest, PositionCountsPlayedSecondsFromTheSeekAndReadsTheLengthAtTh
         ASSERT_TRUE(out_->CompleteNext());
     }
     EXPECT_EQ(mp3_->GetPosition(), 45u);
-    {
-        WaitQueued(1);
-        ASSERT_TRUE(out_->CompleteNext());
-    }
+    WaitQueued(1);
+    ASSERT_TRUE(out_->CompleteNext());
     EXPECT_EQ(mp3_->GetPosition(), 46u);
     PlayToEnd();
     EXPECT_FALSE(mp3_->IsPlaying());
