@@ -128,8 +128,15 @@ bool QueuedWaveOut::IsOpen() const {
 
 bool QueuedWaveOut::WaitFor(const std::function<bool(std::size_t, bool)>& pred,
                             std::chrono::milliseconds timeout) const {
+    // The predicate may also read state outside this object, so it is re-checked every
+    // millisecond besides on every change here.
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::unique_lock lock(lock_);
-    return changed_.wait_for(lock, timeout, [&] { return pred(queue_.size(), open_); });
+    while (!pred(queue_.size(), open_)) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        changed_.wait_for(lock, std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 void QueuedWaveOut::SetSink(Sink sink) {

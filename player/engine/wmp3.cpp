@@ -168,7 +168,10 @@ void WMp3::PlayingThread() {
         output_->UnprepareHeader(i);
     }
     if (!output_->OpenAudioOutput(WAVE_MAPPER, &WMp3::WaveOutDone, this, CALLBACK_FUNCTION)) {
+        // Without a device nothing plays: say so instead of reporting a silent playback.
         SetError(output_->GetError());
+        playing_.store(0);
+        paused_.store(0);
         ExitMP3(decoder_);
         workerId_.store(std::thread::id{});
         workerRunning_.store(false);
