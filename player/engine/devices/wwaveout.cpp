@@ -71,6 +71,7 @@ int WWaveOut::OpenAudioOutput(std::uint32_t deviceId, WaveOutProc callback, void
         pending_.clear();
         chunks_.clear();
         headOffset_ = 0;
+        lastDacTime_ = 0;
         framesSent_ = 0;
         framesPlayed_ = 0;
         paused_ = false;
@@ -189,14 +190,13 @@ int WWaveOut::Fill(std::uint8_t* out, unsigned long frames, double now, double d
             if (frames < c.frames) break;
             chunks_.pop_front();
         }
-        for (auto it = pending_.begin(); it != pending_.end();) {
-            if (it->dacTime <= now) {
-                finished.push_back(it->index);
-                it = pending_.erase(it);
-            } else {
-                ++it;
-            }
+        while (!pending_.empty() && pending_.front().dacTime <= now) {
+            framesPlayed_ = std::max(framesPlayed_, pending_.front().endFrame);
+            finished.push_back(pending_.front().index);
+            pending_.pop_front();
         }
+        // Some devices report no or jumping times; buffers still complete in their order.
+        dacStart = std::max(dacStart, lastDacTime_);
         std::uint32_t written = 0;
         if (!paused_) {
             while (written < frames && !queue_.empty()) {
@@ -211,7 +211,8 @@ int WWaveOut::Fill(std::uint8_t* out, unsigned long frames, double now, double d
                     headOffset_ += take * align;
                 }
                 if ((head->dwBufferLength - headOffset_) / align == 0) {
-                    pending_.push_back({queue_.front(), dacStart + written / rate});
+                    lastDacTime_ = dacStart + written / rate;
+                    pending_.push_back({queue_.front(), lastDacTime_, framesSent_});
                     queue_.pop_front();
                     headOffset_ = 0;
                 }

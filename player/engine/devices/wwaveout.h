@@ -34,7 +34,8 @@ protected:
 private:
     struct Pending {
         std::uint32_t index;
-        double dacTime;  // when its last frame leaves the device
+        double dacTime;           // when its last frame leaves the device
+        std::uint64_t endFrame;   // frames sent up to its end
     };
     struct Chunk {
         std::uint64_t firstFrame;
@@ -53,7 +54,8 @@ private:
     mutable std::mutex lock_;
     std::deque<std::uint32_t> queue_;
     std::uint32_t headOffset_ = 0;   // bytes of the head buffer already sent
-    std::vector<Pending> pending_;   // sent whole, not yet heard
+    std::deque<Pending> pending_;    // sent whole, not yet heard, in order
+    double lastDacTime_ = 0;
     std::deque<Chunk> chunks_;       // sent PCM not yet heard, for the position
     std::uint64_t framesSent_ = 0;
     std::uint64_t framesPlayed_ = 0;
