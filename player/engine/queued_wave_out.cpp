@@ -129,12 +129,12 @@ bool QueuedWaveOut::IsOpen() const {
 bool QueuedWaveOut::WaitFor(const std::function<bool(std::size_t, bool)>& pred,
                             std::chrono::milliseconds timeout) const {
     // The predicate may also read state outside this object, so it is re-checked every
-    // millisecond besides on every change here.
+    // 10 ms besides on every change here.
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::unique_lock lock(lock_);
     while (!pred(queue_.size(), open_)) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
-        changed_.wait_for(lock, std::chrono::milliseconds(1));
+        changed_.wait_for(lock, std::chrono::milliseconds(10));
     }
     return true;
 }
@@ -172,16 +172,9 @@ FileWaveOut::FileWaveOut(const std::string& path) : path_(path) {
         if (file_ != nullptr && bytes > 0) std::fwrite(data, 1, bytes, file_);
         written_ += bytes;
     });
-    thread_ = std::thread([this] { Run(); });
 }
 
 FileWaveOut::~FileWaveOut() {
-    {
-        std::lock_guard lock(lock_);
-        stopping_ = true;
-        changed_.notify_all();
-    }
-    thread_.join();
     if (file_ != nullptr) std::fclose(file_);
 }
 
@@ -190,15 +183,18 @@ std::uint64_t FileWaveOut::BytesWritten() const {
     return written_;
 }
 
-void FileWaveOut::Run() {
-    for (;;) {
-        {
-            std::unique_lock lock(lock_);
-            changed_.wait(lock, [&] { return stopping_ || HasPlayableLocked(); });
-            if (stopping_) return;
-        }
-        CompleteNext();
+int FileWaveOut::PlayBuffer(std::uint32_t index) {
+    const int result = QueuedWaveOut::PlayBuffer(index);
+    while (CompleteNext()) {
     }
+    return result;
+}
+
+int FileWaveOut::Restart() {
+    QueuedWaveOut::Restart();
+    while (CompleteNext()) {
+    }
+    return 1;
 }
 
 }  // namespace pell

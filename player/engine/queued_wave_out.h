@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <deque>
 #include <functional>
-#include <thread>
 
 #include "player/engine/wave_output.h"
 
@@ -72,13 +71,14 @@ public:
     bool FileOk() const { return path_.empty() || file_ != nullptr; }
     std::uint64_t BytesWritten() const;
 
+    // A buffer is written and completed at once, on the caller's thread; while paused they wait.
+    int PlayBuffer(std::uint32_t index) override;
+    int Restart() override;
+
 private:
-    void Run();
     std::string path_;
     std::FILE* file_ = nullptr;
     std::uint64_t written_ = 0;
-    bool stopping_ = false;
-    std::thread thread_;
 };
 
 }  // namespace pell

@@ -1,11 +1,17 @@
 #include "player/engine/wstream.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace pell {
+
+namespace {
+constexpr std::uint32_t kCacheBytes = 65536;
+}  // namespace
 
 WStream::~WStream() {
     if (fd_ >= 0) ::close(fd_);
@@ -43,6 +49,9 @@ int WStream::OpenFile(const char* fileName) {
         return 0;
     }
     fd_ = fd;
+    cache_.resize(kCacheBytes);
+    cacheStart_ = 0;
+    cacheBytes_ = 0;
     fileSize_ = static_cast<std::uint32_t>(st.st_size);
     length_ = fileSize_;
     position_ = 0;
@@ -106,19 +115,39 @@ int WStream::Read(void* buffer, std::uint32_t count, std::uint32_t* bytesRead) {
         return 0;
     }
     if (count > length_ - position_) count = length_ - position_;
-    ssize_t got = -1;
-    if (count > 0) {
-        do {
-            got = ::read(fd_, buffer, count);
-        } while (got < 0 && errno == EINTR);
-    }
-    if (got <= 0) {
+    if (count == 0) {
         error_.Set("WStream::Read\n\nCan't read from file");
-        ::lseek(fd_, static_cast<off_t>(position_), SEEK_SET);
         return 0;
     }
-    position_ += static_cast<std::uint32_t>(got);
-    *bytesRead = static_cast<std::uint32_t>(got);
+    const bool cached = position_ >= cacheStart_ && std::uint64_t{position_} + count <= std::uint64_t{cacheStart_} + cacheBytes_;
+    if (!cached && count < kCacheBytes) {
+        cacheBytes_ = 0;
+        ssize_t got = -1;
+        do {
+            got = ::pread(fd_, cache_.data(), kCacheBytes, static_cast<off_t>(position_));
+        } while (got < 0 && errno == EINTR);
+        if (got > 0) {
+            cacheStart_ = position_;
+            cacheBytes_ = static_cast<std::uint32_t>(got);
+        }
+    }
+    std::uint32_t delivered = 0;
+    if (position_ >= cacheStart_ && position_ < cacheStart_ + cacheBytes_) {
+        delivered = std::min(count, cacheStart_ + cacheBytes_ - position_);
+        std::memcpy(buffer, cache_.data() + (position_ - cacheStart_), delivered);
+    } else {
+        ssize_t got = -1;
+        do {
+            got = ::pread(fd_, buffer, count, static_cast<off_t>(position_));
+        } while (got < 0 && errno == EINTR);
+        delivered = got > 0 ? static_cast<std::uint32_t>(got) : 0;
+    }
+    if (delivered == 0) {
+        error_.Set("WStream::Read\n\nCan't read from file");
+        return 0;
+    }
+    position_ += delivered;
+    *bytesRead = delivered;
     return 1;
 }
 

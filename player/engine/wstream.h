@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "player/engine/error_text.h"
 
@@ -35,6 +36,10 @@ private:
     std::uint32_t fileSize_ = 0;
     std::uint32_t length_ = 0;
     std::uint32_t position_ = 0;
+    // Read-ahead: the engine reads frame by frame, a few hundred bytes at a time.
+    std::vector<std::uint8_t> cache_;
+    std::uint32_t cacheStart_ = 0;
+    std::uint32_t cacheBytes_ = 0;
     ErrorText error_;
 };
 

@@ -113,8 +113,7 @@ int Decode(int argc, char** argv) {
         return 1;
     }
     // The file output completes buffers as fast as they come; the worker stops itself at the end.
-    while (!fileOut->WaitFor([&](std::size_t, bool) { return !mp3.IsPlaying(); }, std::chrono::seconds(1))) {
-    }
+    while (mp3.IsPlaying()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     mp3.Stop();
     const std::string error = mp3.GetError();
     PrintInfo(mp3);

@@ -1,0 +1,124 @@
+// Decode cost of the engine's playback path against libmpg123 alone on the same file, and the
+// latency of opening a file up to its first queued buffer and of a seek during playback.
+
+#include <benchmark/benchmark.h>
+
+#include <mpg123.h>
+
+#include <thread>
+
+#include "player/engine/queued_wave_out.h"
+#include "player/engine/testing/mp3_fixtures.h"
+#include "player/engine/wmp3.h"
+#include "testsupport/temp_dir.h"
+
+namespace pell {
+namespace {
+
+constexpr double kSeconds = 30.0;
+
+const std::string& TestFile() {
+    static TempDir dir;
+    static const std::string path = [] {
+        dir.Write("bench.mp3", testing::EncodeTone({44100, 2, kSeconds, 440, 1500, 9000}, {128, false, true}));
+        return dir.File("bench.mp3");
+    }();
+    return path;
+}
+
+std::string FileBytes() {
+    std::FILE* f = std::fopen(TestFile().c_str(), "rb");
+    std::string bytes;
+    char buf[65536];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) bytes.append(buf, n);
+    std::fclose(f);
+    return bytes;
+}
+
+void BM_DecodePlainLibmpg123(benchmark::State& state) {
+    const std::string bytes = FileBytes();
+    mpg123_init();
+    int error = 0;
+    mpg123_handle* mh = mpg123_new(nullptr, &error);
+    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0);
+    std::size_t total = 0;
+    for (auto _ : state) {
+        mpg123_open_feed(mh);
+        mpg123_feed(mh, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+        for (;;) {
+            off_t num = 0;
+            unsigned char* audio = nullptr;
+            std::size_t done = 0;
+            const int r = mpg123_decode_frame(mh, &num, &audio, &done);
+            if (r == MPG123_NEW_FORMAT) continue;
+            if (r != MPG123_OK) break;
+            total += done;
+            benchmark::DoNotOptimize(audio);
+        }
+        mpg123_close(mh);
+    }
+    mpg123_delete(mh);
+    state.counters["audio_s"] = benchmark::Counter(kSeconds * static_cast<double>(state.iterations()),
+                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["pcm_bytes"] = static_cast<double>(total / state.iterations());
+}
+BENCHMARK(BM_DecodePlainLibmpg123)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+void BM_DecodeEngine(benchmark::State& state) {
+    auto output = std::make_unique<FileWaveOut>("");
+    FileWaveOut* out = output.get();
+    WMp3 mp3(std::move(output));
+    mp3.EnableEqualizer(state.range(0));
+    std::uint64_t total = 0;
+    for (auto _ : state) {
+        mp3.OpenMp3File(TestFile().c_str(), 1000);
+        const std::uint64_t before = out->BytesWritten();
+        mp3.Play();
+        // Polled rather than waited on the output, so the harness does not wake with every buffer.
+        while (mp3.IsPlaying()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        mp3.Close();
+        total += out->BytesWritten() - before;
+    }
+    state.counters["audio_s"] = benchmark::Counter(kSeconds * static_cast<double>(state.iterations()),
+                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["pcm_bytes"] = static_cast<double>(total / state.iterations());
+}
+// Argument: equalizer switch (flat gains either way).
+BENCHMARK(BM_DecodeEngine)->Arg(0)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+void BM_OpenToFirstBufferQueued(benchmark::State& state) {
+    auto output = std::make_unique<QueuedWaveOut>();
+    QueuedWaveOut* out = output.get();
+    WMp3 mp3(std::move(output));
+    for (auto _ : state) {
+        mp3.OpenMp3File(TestFile().c_str(), 1000);
+        mp3.Play();
+        out->WaitFor([](std::size_t queued, bool) { return queued >= 1; });
+        state.PauseTiming();
+        mp3.Close();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenToFirstBufferQueued)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_SeekWhilePlaying(benchmark::State& state) {
+    auto output = std::make_unique<QueuedWaveOut>();
+    QueuedWaveOut* out = output.get();
+    WMp3 mp3(std::move(output));
+    mp3.OpenMp3File(TestFile().c_str(), 1000);
+    int second = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        mp3.Play();
+        out->WaitFor([](std::size_t queued, bool) { return queued >= 8; });
+        state.ResumeTiming();
+        mp3.Seek(second);
+        second = (second + 7) % 30;
+    }
+    mp3.Close();
+}
+BENCHMARK(BM_SeekWhilePlaying)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+}  // namespace
+}  // namespace pell
