@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace pell {
 
@@ -77,7 +78,12 @@ void WMp3::FailOpen(std::string_view message) {
 int WMp3::_Open(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_t startOffset, std::uint32_t length) {
     JoinWorker();
     std::lock_guard lock(streamLock_);
-    searchBuffer_.assign(kSearchBufferBytes, 0);
+    try {
+        searchBuffer_.assign(kSearchBufferBytes, 0);
+    } catch (const std::bad_alloc&) {
+        FailOpen("WMp3::_Open\n\nCan't allocate memory for search buffer!");
+        return 0;
+    }
     info_ = StreamInfo{};
     stream_ = std::move(stream);
     info_.startOffset = startOffset;
@@ -110,7 +116,16 @@ int WMp3::_Open(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_t sta
             return 0;
         }
     }
-    inputBuffer_.assign(static_cast<std::size_t>(plan_.framesPerBuffer) * kMaxFrameBytes, 0);
+    try {
+        inputBuffer_.assign(static_cast<std::size_t>(plan_.framesPerBuffer) * kMaxFrameBytes, 0);
+    } catch (const std::bad_alloc&) {
+        {
+            std::lock_guard buffers(bufferLock_);
+            output_->Uninitialize();
+        }
+        FailOpen("WMp3::Init\n\nCan't allocate input buffer.");
+        return 0;
+    }
     streamOpen_.store(true);
     atEnd_.store(false);
     seekOffset_.store(0);

@@ -26,6 +26,13 @@ protected:
 // 100 frames of 8 kbit/s MPEG-2.5 Layer III at 8000 Hz mono, 72 bytes each.
 std::string EightKiloHertz(int frames) { return SilentFrames(frames, 25, 3, 1, 2, true); }
 
+// Two 36-byte frames after 100 bytes of other data whose "TAG" lies 128 bytes before the end.
+std::string TagBeforeAudio() {
+    std::string prefix(100, 'p');
+    prefix.replace(44, 3, "TAG");
+    return prefix + SilentFrames(2, 2, 3, 1, 2, true);
+}
+
 struct MeasureCase {
     const char* name;
     std::string bytes;
@@ -45,6 +52,7 @@ TEST_F(WMp3OpenTest, MeasuresStreamsWithTagsAndHeaders) {
          0, 201 * 417, 200, 5, 44100, 2, 3, 1, 1},
         {"xing without a count", testing::XingFrame(1, 9, 0, false, 0, 0, toc) + SilentFrames(50, 1, 3, 9, 0, false),
          0, 51 * 417, 0, 0, 44100, 2, 3, 1, 1},
+        {"TAG inside the data before the audio", TagBeforeAudio(), 100, 72, 2, 0, 16000, 1, 3, 0, 0},
         {"mpeg-2 layer II", SilentFrames(40, 2, 2, 8, 2, true), 0, 40 * 576, 40, 2, 16000, 1, 2, 0, 0},
         {"layer I", SilentFrames(300, 1, 1, 12, 0, false), 0, 300 * 416, 300, 2, 44100, 2, 1, 0, 0},
     };
