@@ -1,5 +1,7 @@
 #include "player/engine/wmp3.h"
 
+#include "player/engine/vu_meter.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -373,15 +375,6 @@ std::uint32_t WMp3::GetPosition() {
     return static_cast<std::uint32_t>(output_->GetPosition(2)) + static_cast<std::uint32_t>(seekOffset_.load());
 }
 
-namespace {
-
-int LevelOf(double mean) {
-    if (mean < 54.12) return 0;
-    return static_cast<int>(std::log10(mean / 23169.0) * 38.0 + 100.0);
-}
-
-}  // namespace
-
 int WMp3::GetVUData(int* left, int* right) {
     *left = 0;
     *right = 0;
@@ -395,22 +388,15 @@ int WMp3::GetVUData(int* left, int* right) {
     std::uint32_t cur = currentBuffer_.load() % count;
     const std::uint32_t len = output_->GetBufferDataSize(cur);
     const std::uint8_t* data = output_->GetBufferData(cur);
-    // 20 ms of whole sample frames.
-    const std::uint32_t n = static_cast<std::uint32_t>(info_.sampleRate) / 50 * blockAlign;
+    const std::uint32_t n = VuWindowBytes(info_.sampleRate, info_.channels);
     if (n == 0) return 0;
-    std::uint64_t off = 0;
-    if (len / n >= 2) {
-        const std::uint64_t done = doneBytes_.load();
-        off = played > done ? played - done : 0;
-        off -= off % blockAlign;
-        if (len < off) {
-            cur = cur + 1 >= count ? 0 : cur + 1;
-            currentBuffer_.store(cur);
-            data = output_->GetBufferData(cur);
-            off = 0;
-        }
-        if (len < off + n + blockAlign) off = len - n - blockAlign;
+    const VuWindow window = ComputeVuWindow(played, doneBytes_.load(), len, n, blockAlign);
+    if (window.nextBuffer) {
+        cur = cur + 1 >= count ? 0 : cur + 1;
+        currentBuffer_.store(cur);
+        data = output_->GetBufferData(cur);
     }
+    const std::uint32_t off = window.offset;
     const std::uint32_t frames = n / blockAlign;
     double sumLeft = 0;
     double sumRight = 0;
@@ -424,8 +410,8 @@ int WMp3::GetVUData(int* left, int* right) {
     }
     const double a = sumLeft / frames;
     const double b = channels == 2 ? sumRight / frames : a;
-    *left = LevelOf(a);
-    *right = LevelOf(b);
+    *left = VuLevel(a);
+    *right = VuLevel(b);
     return 1;
 }
 
