@@ -121,6 +121,10 @@ TEST_F(WMp3PlayTest, CommandsFollowTheStateTable) {
     WaitQueued(7);
     EXPECT_EQ(mp3_->Play(), 0);  // already playing
     EXPECT_EQ(out_->OpenCount(), 1);
+    EXPECT_EQ(mp3_->OpenMp3File(path.c_str(), 1000), 0);
+    EXPECT_EQ(mp3_->GetError(), "You need to close mp3 file before open new one");
+    EXPECT_TRUE(mp3_->IsPlaying());
+    EXPECT_TRUE(out_->CompleteNext());
     ASSERT_EQ(mp3_->Pause(), 1);
     EXPECT_TRUE(mp3_->IsPaused());
     EXPECT_FALSE(out_->CompleteNext());
