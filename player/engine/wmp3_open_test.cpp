@@ -119,6 +119,9 @@ TEST_F(WMp3OpenTest, FramesNotFoundOrUnreadableFailTheOpen) {
         EXPECT_EQ(mp3_.Play(), 0);
         EXPECT_EQ(mp3_.GetError(), "WMp3::Play\n\nStrean isn't open!");
     }
+    const std::string good = Write("good.mp3", EightKiloHertz(100));
+    EXPECT_EQ(mp3_.OpenMp3File(good.c_str(), 1000, 7201, 0), 0);
+    EXPECT_EQ(mp3_.GetError(), "WMp3::_Open\n\nCan't seek !");
     EXPECT_EQ(mp3_.OpenMp3File(dir_.File("missing.mp3").c_str(), 1000), 0);
     EXPECT_EQ(mp3_.GetError(), "WMp3::OpenMp3File\n\nCan't open file");
 }
