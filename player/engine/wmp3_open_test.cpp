@@ -8,9 +8,9 @@
 namespace pell {
 namespace {
 
-using testing::EncodeSpec;
+using testing::EncodeOptions;
 using testing::SilentFrames;
-using testing::ToneSpec;
+using testing::ToneParams;
 
 class WMp3OpenTest : public ::testing::Test {
 protected:
@@ -84,8 +84,8 @@ TEST_F(WMp3OpenTest, LameFilesMeasureCloseToTheirDuration) {
                  {16000, 1, 32, false, 3.0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rate);
-        ToneSpec tone{c.rate, c.channels, c.seconds, 440, 660, 8000};
-        const std::string path = Write("l.mp3", testing::EncodeTone(tone, EncodeSpec{c.kbps, c.vbr, true}));
+        ToneParams tone{c.rate, c.channels, c.seconds, 440, 660, 8000};
+        const std::string path = Write("l.mp3", testing::EncodeTone(tone, EncodeOptions{c.kbps, c.vbr, true}));
         ASSERT_EQ(mp3_.OpenMp3File(path.c_str(), 1000), 1) << mp3_.GetError();
         const StreamInfo info = mp3_.GetStreamInfo();
         EXPECT_EQ(info.vbr, c.vbr ? 1 : 0);

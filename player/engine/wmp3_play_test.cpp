@@ -13,8 +13,8 @@
 namespace pell {
 namespace {
 
-using testing::EncodeSpec;
-using testing::ToneSpec;
+using testing::EncodeOptions;
+using testing::ToneParams;
 
 class WMp3PlayTest : public ::testing::Test {
 protected:
@@ -58,8 +58,8 @@ protected:
 
 struct PcmCase {
     const char* name;
-    ToneSpec tone;
-    EncodeSpec encode;
+    ToneParams tone;
+    EncodeOptions encode;
     bool id3v2;
     bool id3v1;
 };

@@ -11,35 +11,35 @@
 
 namespace pell::testing {
 
-std::vector<std::int16_t> MakeTone(const ToneSpec& spec) {
-    const auto frames = static_cast<std::size_t>(spec.seconds * spec.sampleRate);
-    std::vector<std::int16_t> pcm(frames * static_cast<std::size_t>(spec.channels));
+std::vector<std::int16_t> MakeTone(const ToneParams& tone) {
+    const auto frames = static_cast<std::size_t>(tone.seconds * tone.sampleRate);
+    std::vector<std::int16_t> pcm(frames * static_cast<std::size_t>(tone.channels));
     for (std::size_t i = 0; i < frames; ++i) {
-        const double t = static_cast<double>(i) / spec.sampleRate;
-        for (int c = 0; c < spec.channels; ++c) {
-            const double hz = c == 0 ? spec.leftHz : spec.rightHz;
-            pcm[i * static_cast<std::size_t>(spec.channels) + static_cast<std::size_t>(c)] =
-                static_cast<std::int16_t>(std::lround(spec.amplitude * std::sin(2 * std::numbers::pi * hz * t)));
+        const double t = static_cast<double>(i) / tone.sampleRate;
+        for (int c = 0; c < tone.channels; ++c) {
+            const double hz = c == 0 ? tone.leftHz : tone.rightHz;
+            pcm[i * static_cast<std::size_t>(tone.channels) + static_cast<std::size_t>(c)] =
+                static_cast<std::int16_t>(std::lround(tone.amplitude * std::sin(2 * std::numbers::pi * hz * t)));
         }
     }
     return pcm;
 }
 
-std::string EncodeMp3(const std::vector<std::int16_t>& pcm, int sampleRate, int channels, const EncodeSpec& spec) {
+std::string EncodeMp3(const std::vector<std::int16_t>& pcm, int sampleRate, int channels, const EncodeOptions& options) {
     lame_global_flags* gf = lame_init();
     if (gf == nullptr) throw std::runtime_error("lame_init failed");
     lame_set_in_samplerate(gf, sampleRate);
     lame_set_out_samplerate(gf, sampleRate);
     lame_set_num_channels(gf, channels);
     lame_set_mode(gf, channels == 1 ? MONO : JOINT_STEREO);
-    lame_set_bWriteVbrTag(gf, spec.infoTag ? 1 : 0);
+    lame_set_bWriteVbrTag(gf, options.infoTag ? 1 : 0);
     lame_set_quality(gf, 5);
-    if (spec.vbr) {
+    if (options.vbr) {
         lame_set_VBR(gf, vbr_default);
         lame_set_VBR_quality(gf, 4);
     } else {
         lame_set_VBR(gf, vbr_off);
-        lame_set_brate(gf, spec.kbps);
+        lame_set_brate(gf, options.kbps);
     }
     if (lame_init_params(gf) < 0) {
         lame_close(gf);
@@ -60,7 +60,7 @@ std::string EncodeMp3(const std::vector<std::int16_t>& pcm, int sampleRate, int 
     }
     const int m = lame_encode_flush(gf, out.data() + n, static_cast<int>(out.size()) - n);
     std::string mp3(reinterpret_cast<const char*>(out.data()), static_cast<std::size_t>(n + (m > 0 ? m : 0)));
-    if (spec.infoTag) {
+    if (options.infoTag) {
         unsigned char tag[2880];
         const std::size_t size = lame_get_lametag_frame(gf, tag, sizeof tag);
         if (size > 0 && size <= mp3.size()) mp3.replace(0, size, reinterpret_cast<const char*>(tag), size);
@@ -69,8 +69,8 @@ std::string EncodeMp3(const std::vector<std::int16_t>& pcm, int sampleRate, int 
     return mp3;
 }
 
-std::string EncodeTone(const ToneSpec& tone, const EncodeSpec& spec) {
-    return EncodeMp3(MakeTone(tone), tone.sampleRate, tone.channels, spec);
+std::string EncodeTone(const ToneParams& tone, const EncodeOptions& options) {
+    return EncodeMp3(MakeTone(tone), tone.sampleRate, tone.channels, options);
 }
 
 std::string FrameHeaderBytes(int version, int layer, int bitrateIndex, int rateBits, bool padding, bool mono) {

@@ -10,7 +10,7 @@
 
 namespace pell::testing {
 
-struct ToneSpec {
+struct ToneParams {
     int sampleRate = 44100;
     int channels = 2;
     double seconds = 1.0;
@@ -20,16 +20,16 @@ struct ToneSpec {
 };
 
 // Interleaved 16-bit PCM of a sine per channel.
-std::vector<std::int16_t> MakeTone(const ToneSpec& spec);
+std::vector<std::int16_t> MakeTone(const ToneParams& tone);
 
-struct EncodeSpec {
+struct EncodeOptions {
     int kbps = 64;           // constant bit rate, or the mean for VBR
     bool vbr = false;        // VBR with a "Xing" header
     bool infoTag = true;     // write LAME's header frame ("Info" for CBR, "Xing" for VBR)
 };
 
-std::string EncodeMp3(const std::vector<std::int16_t>& pcm, int sampleRate, int channels, const EncodeSpec& spec);
-std::string EncodeTone(const ToneSpec& tone, const EncodeSpec& spec);
+std::string EncodeMp3(const std::vector<std::int16_t>& pcm, int sampleRate, int channels, const EncodeOptions& options);
+std::string EncodeTone(const ToneParams& tone, const EncodeOptions& options);
 
 // Four header bytes. version: 1 (MPEG-1), 2 (MPEG-2) or 25 (MPEG-2.5); rateBits 0..2.
 std::string FrameHeaderBytes(int version, int layer, int bitrateIndex, int rateBits, bool padding, bool mono);
