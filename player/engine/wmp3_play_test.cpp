@@ -175,6 +175,28 @@ TEST_F(WMp3PlayTest, PositionCountsPlayedSecondsFromTheSeekAndReadsTheLengthAtTh
     EXPECT_EQ(played_.size(), (700u - 138u) * 576 * 2);
 }
 
+TEST_F(WMp3PlayTest, SeekingIntoAVbrFileFollowsItsTableOfContents) {
+    const std::string path = Write("v.mp3", testing::EncodeTone({22050, 1, 8.0, 600, 0, 9000}, {64, true, true}));
+    ASSERT_EQ(mp3_->OpenMp3File(path.c_str(), 1000), 1);
+    const StreamInfo info = mp3_->GetStreamInfo();
+    ASSERT_EQ(info.xing, 1);
+    ASSERT_TRUE(info.xingInfo.flags & kXingToc);
+    ASSERT_EQ(mp3_->GetLength(), 8u);
+    struct Case {
+        int seconds;
+        double remaining;
+    } cases[] = {{0, 8.0}, {2, 6.0}, {5, 3.0}, {8, 0.0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        played_.clear();
+        ASSERT_EQ(mp3_->Seek(c.seconds), 1);
+        ASSERT_EQ(mp3_->Play(), 1);
+        PlayToEnd();
+        const double seconds = static_cast<double>(played_.size()) / (2.0 * 22050);
+        EXPECT_NEAR(seconds, c.remaining, 0.25);
+    }
+}
+
 TEST_F(WMp3PlayTest, SeekWhilePlayingStopsAndWaitsForTheWorker) {
     const std::string path = Write("a.mp3", testing::SilentFrames(700, 25, 3, 1, 2, true));
     ASSERT_EQ(mp3_->OpenMp3File(path.c_str(), 1000), 1);
