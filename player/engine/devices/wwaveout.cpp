@@ -1,6 +1,7 @@
 #include "player/engine/devices/wwaveout.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include <portaudio.h>
@@ -174,7 +175,9 @@ int WWaveOut::StreamCallback(const void*, void* output, unsigned long frames, co
 int WWaveOut::Fill(std::uint8_t* out, unsigned long frames, double now, double dacStart) {
     const std::uint32_t align = GetFormat().nBlockAlign;
     const double rate = GetFormat().nSamplesPerSec;
-    std::vector<std::uint32_t> finished;
+    // No allocation on the audio thread: more completions than this wait for the next call.
+    std::array<std::uint32_t, 64> finished{};
+    std::size_t finishedCount = 0;
     WaveOutProc callback = nullptr;
     void* instance = nullptr;
     {
@@ -190,9 +193,9 @@ int WWaveOut::Fill(std::uint8_t* out, unsigned long frames, double now, double d
             if (frames < c.frames) break;
             chunks_.pop_front();
         }
-        while (!pending_.empty() && pending_.front().dacTime <= now) {
+        while (!pending_.empty() && pending_.front().dacTime <= now && finishedCount < finished.size()) {
             framesPlayed_ = std::max(framesPlayed_, pending_.front().endFrame);
-            finished.push_back(pending_.front().index);
+            finished[finishedCount++] = pending_.front().index;
             pending_.pop_front();
         }
         // Some devices report no or jumping times; buffers still complete in their order.
@@ -220,7 +223,7 @@ int WWaveOut::Fill(std::uint8_t* out, unsigned long frames, double now, double d
         }
         std::memset(out + written * align, 0, (frames - written) * align);
     }
-    for (std::uint32_t index : finished) CompleteHeader(this, callback, instance, Header(index));
+    for (std::size_t i = 0; i < finishedCount; ++i) CompleteHeader(this, callback, instance, Header(finished[i]));
     return paContinue;
 }
 
