@@ -7,6 +7,7 @@
 
 #include <ctime>
 #include <thread>
+#include <vector>
 
 #include "player/engine/queued_wave_out.h"
 #include "player/engine/testing/mp3_fixtures.h"
@@ -76,6 +77,33 @@ void BM_DecodePlainLibmpg123(benchmark::State& state) {
     state.counters["pcm_bytes"] = static_cast<double>(total / state.iterations());
 }
 BENCHMARK(BM_DecodePlainLibmpg123)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+// The usual application loop: libmpg123 reads the file itself and copies PCM out.
+void BM_DecodeLibmpg123Read(benchmark::State& state) {
+    mpg123_init();
+    int error = 0;
+    mpg123_handle* mh = mpg123_new(nullptr, &error);
+    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0);
+    std::vector<unsigned char> pcm(23108);
+    std::size_t total = 0;
+    const double cpuStart = ProcessCpuMs();
+    for (auto _ : state) {
+        mpg123_open(mh, TestFile().c_str());
+        for (;;) {
+            std::size_t done = 0;
+            const int r = mpg123_read(mh, pcm.data(), pcm.size(), &done);
+            total += done;
+            if (r != MPG123_OK && r != MPG123_NEW_FORMAT) break;
+        }
+        mpg123_close(mh);
+        benchmark::DoNotOptimize(pcm.data());
+    }
+    ReportCpuPerAudioSecond(state, ProcessCpuMs() - cpuStart);
+    mpg123_delete(mh);
+    state.counters["pcm_bytes"] = static_cast<double>(total / state.iterations());
+}
+BENCHMARK(BM_DecodeLibmpg123Read)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 void BM_DecodeEngine(benchmark::State& state) {
     auto output = std::make_unique<FileWaveOut>("");
