@@ -135,12 +135,16 @@ int WStream::Read(void* buffer, std::uint32_t count, std::uint32_t* bytesRead) {
     if (position_ >= cacheStart_ && position_ < cacheStart_ + cacheBytes_) {
         delivered = std::min(count, cacheStart_ + cacheBytes_ - position_);
         std::memcpy(buffer, cache_.data() + (position_ - cacheStart_), delivered);
-    } else {
+    }
+    // The rest of a read larger than the read-ahead comes straight from the file.
+    while (delivered < count) {
         ssize_t got = -1;
         do {
-            got = ::pread(fd_, buffer, count, static_cast<off_t>(position_));
+            got = ::pread(fd_, static_cast<std::uint8_t*>(buffer) + delivered, count - delivered,
+                          static_cast<off_t>(position_) + delivered);
         } while (got < 0 && errno == EINTR);
-        delivered = got > 0 ? static_cast<std::uint32_t>(got) : 0;
+        if (got <= 0) break;
+        delivered += static_cast<std::uint32_t>(got);
     }
     if (delivered == 0) {
         error_.Set("WStream::Read\n\nCan't read from file");

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "testsupport/temp_dir.h"
 
@@ -75,6 +77,41 @@ TEST_F(WStreamTest, ReadChecksItsArgumentsInOrder) {
     EXPECT_EQ(closed.GetError(), "WStream::Seek\n\nStream isn't open!");
     EXPECT_EQ(closed.Seek(0, FILE_BEGIN), 0);
     EXPECT_EQ(closed.GetError(), "WStream::Seek\n\nStream isn't open!");
+}
+
+TEST(WStreamReadTest, ReadsReturnTheFileBytesAcrossReadAheadBoundaries) {
+    TempDir dir;
+    std::string bytes(200000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 131 + i / 256) & 0xFF);
+    dir.Write("big.bin", bytes);
+    WStream stream;
+    ASSERT_EQ(stream.OpenFile(dir.File("big.bin").c_str()), 1);
+    struct Step {
+        std::uint32_t at, count, expected;
+    } steps[] = {
+        {0, 4, 4},          {4, 413, 413},        {65530, 20, 20},      {65536, 4, 4},
+        {131000, 1000, 1000}, {100, 70000, 70000}, {199990, 100, 10},   {5, 3, 3},
+        {65535, 65537, 65537}, {199999, 1, 1},
+    };
+    std::vector<char> buf(80000);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.at);
+        ASSERT_EQ(stream.Seek(step.at, FILE_BEGIN), 1);
+        std::uint32_t got = 0;
+        ASSERT_EQ(stream.Read(buf.data(), step.count, &got), 1);
+        EXPECT_EQ(got, step.expected);
+        EXPECT_EQ(std::string(buf.data(), got), bytes.substr(step.at, got));
+        EXPECT_EQ(stream.GetPosition(), step.at + got);
+    }
+    // Reads in a row continue where the last one stopped.
+    ASSERT_EQ(stream.Seek(65000, FILE_BEGIN), 1);
+    std::string joined;
+    for (int i = 0; i < 10; ++i) {
+        std::uint32_t got = 0;
+        ASSERT_EQ(stream.Read(buf.data(), 417, &got), 1);
+        joined.append(buf.data(), got);
+    }
+    EXPECT_EQ(joined, bytes.substr(65000, 4170));
 }
 
 TEST(WStreamOpenTest, OpenFailuresGiveTheirTexts) {
