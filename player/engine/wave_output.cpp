@@ -1,0 +1,157 @@
+#include "player/engine/wave_output.h"
+
+#include <new>
+
+namespace pell {
+
+const char* OpenAudioOutputErrorText(int result) {
+    switch (result) {
+    case MMSYSERR_NOERROR: return "";
+    case MMSYSERR_ALLOCATED: return "WWaveOut::OpenAudioOutput  *** Specified resource is already allocated";
+    case MMSYSERR_BADDEVICEID: return "WWaveOut::OpenAudioOutput  *** Specified device identifier is out of range";
+    case MMSYSERR_NODRIVER: return "WWaveOut::OpenAudioOutput  *** No device driver is present";
+    case MMSYSERR_NOMEM: return "WWaveOut::OpenAudioOutput  *** Unable to allocate or lock memory";
+    case WAVERR_BADFORMAT:
+        return "WWaveOut::OpenAudioOutput   *** Attempted to open with an unsupported waveform-audio format";
+    case WAVERR_SYNC:
+        return "WWaveOut::OpenAudioOutput   *** The device is synchronous but waveOutOpen was called without "
+               "using the WAVE_ALLOWSYNC flag";
+    default: return "WWaveOut::OpenAudioOutput   *** Unknown error";
+    }
+}
+
+const char* CloseErrorText(int result) {
+    switch (result) {
+    case MMSYSERR_NOERROR: return "";
+    case MMSYSERR_INVALHANDLE: return "WWaveOut::Close  *** Specified device handle is invalid";
+    case MMSYSERR_NODRIVER: return "WWaveOut::Close  *** No device driver is present";
+    case MMSYSERR_NOMEM: return "WWaveOut::Close   *** Unable to allocate or lock memory";
+    case WAVERR_STILLPLAYING: return "WWaveOut::Close   *** There are still buffers in the queue";
+    default: return "WWaveOut::Close   *** Unknown error";
+    }
+}
+
+WaveOutput::~WaveOutput() = default;
+
+int WaveOutput::Initialize(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t samplesPerSec,
+                           std::uint16_t bitsPerSample, std::uint32_t numberOfBuffers, std::uint32_t bufferMs) {
+    if (headers_) {
+        SetError("WWaveOut::Initialize   *** Already initializet. Uninitialize first.");
+        return 0;
+    }
+    format_.wFormatTag = formatTag;
+    format_.nChannels = channels;
+    format_.nSamplesPerSec = samplesPerSec;
+    format_.wBitsPerSample = bitsPerSample;
+    format_.nAvgBytesPerSec = samplesPerSec * channels * bitsPerSample / 8;
+    format_.nBlockAlign = static_cast<std::uint16_t>(channels * bitsPerSample / 8);
+    format_.cbSize = 0;
+
+    std::unique_ptr<WaveHeader[]> headers(new (std::nothrow) WaveHeader[numberOfBuffers]);
+    if (!headers) {
+        SetError("WWave::Initialize *** Can't allocate memory for WAVEHDR structure");
+        return 0;
+    }
+    const std::uint32_t size =
+        static_cast<std::uint32_t>(std::uint64_t{bufferMs} * format_.nAvgBytesPerSec / 1000);
+    std::vector<std::unique_ptr<std::uint8_t[]>> buffers;
+    buffers.reserve(numberOfBuffers);
+    for (std::uint32_t i = 0; i < numberOfBuffers; ++i) {
+        std::unique_ptr<std::uint8_t[]> data(new (std::nothrow) std::uint8_t[size > 0 ? size : 1]());
+        if (!data) {
+            SetError("WWave::Initialize *** Can't allocate memory for output data buffer");
+            return 0;
+        }
+        headers[i].lpData = data.get();
+        headers[i].dwUser = i;
+        buffers.push_back(std::move(data));
+    }
+    headers_ = std::move(headers);
+    buffers_ = std::move(buffers);
+    bufferCount_ = numberOfBuffers;
+    bufferSize_ = size;
+    bufferMs_ = bufferMs;
+    sampleRate_ = samplesPerSec;
+    return 1;
+}
+
+int WaveOutput::Uninitialize() {
+    headers_.reset();
+    buffers_.clear();
+    bufferCount_ = 0;
+    bufferSize_ = 0;
+    return 1;
+}
+
+int WaveOutput::UnprepareHeader(std::uint32_t index) {
+    WaveHeader* header = Header(index);
+    if (header == nullptr) return 0;
+    if (header->dwFlags.load() & WHDR_INQUEUE) return 0;
+    header->dwFlags.fetch_and(~WHDR_PREPARED);
+    return 1;
+}
+
+std::uint64_t WaveOutput::GetPosition(int kind) const {
+    const std::optional<std::uint64_t> frames = PlayedFrames();
+    if (!frames) return 0;
+    switch (kind) {
+    case 0: return *frames;
+    case 1: return sampleRate_ ? *frames * 1000 / sampleRate_ : 0;
+    case 2: return sampleRate_ ? *frames / sampleRate_ : 0;
+    case 3: return *frames * format_.nBlockAlign;
+    default: return 0;
+    }
+}
+
+WaveHeader* WaveOutput::Header(std::uint32_t index) const {
+    return headers_ && index < bufferCount_ ? &headers_[index] : nullptr;
+}
+
+std::uint8_t* WaveOutput::GetBufferData(std::uint32_t index) const {
+    WaveHeader* header = Header(index);
+    return header ? header->lpData : nullptr;
+}
+
+void WaveOutput::SetBufferDataSize(std::uint32_t index, std::uint32_t bytes) {
+    if (WaveHeader* header = Header(index)) header->dwBufferLength = bytes > bufferSize_ ? bufferSize_ : bytes;
+}
+
+std::uint32_t WaveOutput::GetBufferDataSize(std::uint32_t index) const {
+    WaveHeader* header = Header(index);
+    return header ? header->dwBufferLength : 0;
+}
+
+int WaveOutput::IsBufferDone(std::uint32_t index) const {
+    WaveHeader* header = Header(index);
+    return header && (header->dwFlags.load() & WHDR_DONE) ? 1 : 0;
+}
+
+void WaveOutput::SetBufferDone(std::uint32_t index) {
+    if (WaveHeader* header = Header(index)) header->dwFlags.fetch_or(WHDR_DONE);
+}
+
+std::string WaveOutput::GetError() const {
+    std::lock_guard lock(errorLock_);
+    return error_.Get();
+}
+
+void WaveOutput::SetError(std::string_view message) {
+    std::lock_guard lock(errorLock_);
+    error_.Set(message);
+}
+
+void WaveOutput::CompleteHeader(WaveOutput* output, WaveOutProc callback, void* instance, WaveHeader* header) {
+    // The engine may refill the buffer as soon as it is marked done, so the callback gets the
+    // finished header as it was.
+    WaveHeader finished;
+    finished.lpData = header->lpData;
+    finished.dwBufferLength = header->dwBufferLength;
+    finished.dwUser = header->dwUser;
+    std::uint32_t flags = header->dwFlags.load();
+    while (!header->dwFlags.compare_exchange_weak(flags, (flags & ~WHDR_INQUEUE) | WHDR_DONE)) {
+    }
+    finished.dwFlags.store((flags & ~WHDR_INQUEUE) | WHDR_DONE);
+    if (callback != nullptr) callback(output, WOM_DONE, instance, &finished);
+}
+
+}  // namespace pell

@@ -1,0 +1,121 @@
+#pragma once
+
+// A ring of PCM output buffers in front of an output device. The engine decodes into a buffer,
+// hands it to the device with PlayBuffer, and the device marks it done and calls the callback
+// when it has played the buffer's last frame. Subclasses supply the device: a sound card
+// (WWaveOut), a file written as fast as possible, or a test fake completing buffers on demand.
+// Every operation returns 1 on success and 0 with a last-error text on failure.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "player/engine/error_text.h"
+
+namespace pell {
+
+inline constexpr std::uint32_t WHDR_DONE = 0x1;
+inline constexpr std::uint32_t WHDR_PREPARED = 0x2;
+inline constexpr std::uint32_t WHDR_INQUEUE = 0x10;
+inline constexpr unsigned WOM_OPEN = 0x3BB;
+inline constexpr unsigned WOM_CLOSE = 0x3BC;
+inline constexpr unsigned WOM_DONE = 0x3BD;
+inline constexpr std::uint32_t WAVE_MAPPER = 0xFFFFFFFFu;
+inline constexpr std::uint32_t CALLBACK_FUNCTION = 0x30000;
+
+struct WaveHeader {
+    std::uint8_t* lpData = nullptr;
+    std::uint32_t dwBufferLength = 0;  // valid bytes, set by the engine after decoding
+    std::uint32_t dwUser = 0;          // the buffer's index
+    std::atomic<std::uint32_t> dwFlags{0};  // set by the device's thread, read by the engine's
+    std::uint32_t dwLoops = 0;
+};
+
+struct WaveFormat {
+    std::uint16_t wFormatTag = 0;
+    std::uint16_t nChannels = 0;
+    std::uint32_t nSamplesPerSec = 0;
+    std::uint32_t nAvgBytesPerSec = 0;
+    std::uint16_t nBlockAlign = 0;
+    std::uint16_t wBitsPerSample = 0;
+    std::uint16_t cbSize = 0;
+};
+
+inline constexpr int MMSYSERR_NOERROR = 0;
+inline constexpr int MMSYSERR_ERROR = 1;
+inline constexpr int MMSYSERR_BADDEVICEID = 2;
+inline constexpr int MMSYSERR_ALLOCATED = 4;
+inline constexpr int MMSYSERR_INVALHANDLE = 5;
+inline constexpr int MMSYSERR_NODRIVER = 6;
+inline constexpr int MMSYSERR_NOMEM = 7;
+inline constexpr int WAVERR_BADFORMAT = 32;
+inline constexpr int WAVERR_STILLPLAYING = 33;
+inline constexpr int WAVERR_SYNC = 35;
+
+// Last-error texts of a failed device open and close, by result code.
+const char* OpenAudioOutputErrorText(int result);
+const char* CloseErrorText(int result);
+
+class WaveOutput;
+// Called on the device's thread with WOM_DONE and the finished header.
+using WaveOutProc = void (*)(WaveOutput* output, unsigned message, void* instance, WaveHeader* header);
+
+class WaveOutput {
+public:
+    WaveOutput() = default;
+    virtual ~WaveOutput();
+    WaveOutput(const WaveOutput&) = delete;
+    WaveOutput& operator=(const WaveOutput&) = delete;
+
+    int Initialize(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t samplesPerSec,
+                   std::uint16_t bitsPerSample, std::uint32_t numberOfBuffers, std::uint32_t bufferMs);
+    int Uninitialize();
+
+    virtual int OpenAudioOutput(std::uint32_t deviceId, WaveOutProc callback, void* instance,
+                                std::uint32_t flags) = 0;
+    virtual int Close() = 0;
+    virtual int PlayBuffer(std::uint32_t index) = 0;
+    virtual int UnprepareHeader(std::uint32_t index);
+    virtual int Reset() = 0;
+    virtual int Pause() = 0;
+    virtual int Restart() = 0;
+
+    // kind 0 samples, 1 milliseconds, 2 whole seconds, 3 bytes played since the device opened;
+    // 0 while it is closed or for another kind.
+    std::uint64_t GetPosition(int kind) const;
+
+    std::uint8_t* GetBufferData(std::uint32_t index) const;
+    void SetBufferDataSize(std::uint32_t index, std::uint32_t bytes);
+    std::uint32_t GetBufferDataSize(std::uint32_t index) const;
+    int IsBufferDone(std::uint32_t index) const;
+    void SetBufferDone(std::uint32_t index);
+    std::uint32_t GetNumOfBuffers() const { return bufferCount_; }
+    std::uint32_t GetBufferSize() const { return bufferSize_; }
+    const WaveFormat& GetFormat() const { return format_; }
+    std::string GetError() const;
+
+protected:
+    // Sample frames the device has played since it was opened, or nullopt while it is closed.
+    virtual std::optional<std::uint64_t> PlayedFrames() const = 0;
+    WaveHeader* Header(std::uint32_t index) const;
+    void SetError(std::string_view message);
+    // Marks a header done and tells the engine; call without holding the subclass's lock.
+    static void CompleteHeader(WaveOutput* output, WaveOutProc callback, void* instance, WaveHeader* header);
+
+private:
+    std::unique_ptr<WaveHeader[]> headers_;
+    std::vector<std::unique_ptr<std::uint8_t[]>> buffers_;
+    WaveFormat format_;
+    std::uint32_t bufferCount_ = 0;
+    std::uint32_t bufferSize_ = 0;
+    std::uint32_t bufferMs_ = 0;
+    std::uint32_t sampleRate_ = 0;
+    mutable std::mutex errorLock_;
+    ErrorText error_;
+};
+
+}  // namespace pell

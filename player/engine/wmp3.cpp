@@ -1,0 +1,461 @@
+#include "player/engine/wmp3.h"
+
+#include "player/engine/vu_meter.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace pell {
+
+void AutoResetEvent::Set() {
+    std::lock_guard lock(lock_);
+    signalled_ = true;
+    cv_.notify_one();
+}
+
+void AutoResetEvent::Wait() {
+    std::unique_lock lock(lock_);
+    cv_.wait(lock, [&] { return signalled_; });
+    signalled_ = false;
+}
+
+namespace {
+constexpr std::size_t kSearchBufferBytes = 8192;
+constexpr std::size_t kMaxFrameBytes = 5761;
+}  // namespace
+
+WMp3::WMp3(std::unique_ptr<WaveOutput> output) : output_(std::move(output)) {}
+
+WMp3::~WMp3() {
+    Stop();
+    JoinWorker();
+    std::lock_guard lock(bufferLock_);
+    output_->Uninitialize();
+}
+
+std::string WMp3::GetError() const {
+    std::lock_guard lock(errorLock_);
+    return error_.Get();
+}
+
+void WMp3::SetError(std::string_view message) {
+    std::lock_guard lock(errorLock_);
+    error_.Set(message);
+}
+
+StreamInfo WMp3::GetStreamInfo() const {
+    std::lock_guard lock(streamLock_);
+    return info_;
+}
+
+int WMp3::OpenMp3File(const char* fileName, int bufferMs) { return OpenMp3File(fileName, bufferMs, 0, 0); }
+
+int WMp3::OpenMp3File(const char* fileName, int bufferMs, std::uint32_t startOffset, std::uint32_t length) {
+    if (streamOpen_.load()) {
+        SetError("You need to close mp3 file before open new one");
+        return 0;
+    }
+    auto stream = std::make_unique<WStream>();
+    if (!stream->OpenFile(fileName)) {
+        // The stream's own reason says more than the generic text (too large, missing name).
+        SetError(stream->GetError().find("too large") != std::string::npos ? stream->GetError()
+                                                                             : "WMp3::OpenMp3File\n\nCan't open file");
+        return 0;
+    }
+    return _Open(std::move(stream), bufferMs, startOffset, length);
+}
+
+void WMp3::FailOpen(std::string_view message) {
+    SetError(message);
+    stream_.reset();
+    searchBuffer_.clear();
+    searchBuffer_.shrink_to_fit();
+    wakeEvent_.reset();
+    info_ = StreamInfo{};
+    info_.requiredLayer = info_.requiredSampleRateIndex = info_.requiredChannels = -1;
+}
+
+int WMp3::_Open(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_t startOffset, std::uint32_t length) {
+    JoinWorker();
+    std::lock_guard lock(streamLock_);
+    try {
+        searchBuffer_.assign(kSearchBufferBytes, 0);
+    } catch (const std::bad_alloc&) {
+        FailOpen("WMp3::_Open\n\nCan't allocate memory for search buffer!");
+        return 0;
+    }
+    info_ = StreamInfo{};
+    stream_ = std::move(stream);
+    info_.startOffset = startOffset;
+    if (!stream_->Seek(startOffset, FILE_BEGIN)) {
+        FailOpen("WMp3::_Open\n\nCan't seek !");
+        return 0;
+    }
+    if (!FindFirstValidFrame()) {
+        FailOpen("WMp3::_Open   *** Can't find first valid mp3 frame");
+        return 0;
+    }
+    if (!MeasureStream(length)) {
+        FailOpen("WMp3::_Open\n\nCan't seek!!!!!");
+        return 0;
+    }
+    if (bufferMs < 200) {
+        FailOpen("WMp3::_Open\n\nBuffer can't be smaller than 200 ms");
+        return 0;
+    }
+    wakeEvent_ = std::make_unique<AutoResetEvent>();
+    plan_ = MakeBufferPlan(info_.sampleRate, info_.samplesPerFrame, bufferMs);
+    framePcmBytes_ = info_.samplesPerFrame * info_.channels * 2;
+    {
+        std::lock_guard buffers(bufferLock_);
+        if (!output_->Initialize(1, static_cast<std::uint16_t>(info_.channels),
+                                 static_cast<std::uint32_t>(info_.sampleRate), 16,
+                                 static_cast<std::uint32_t>(plan_.bufferCount),
+                                 static_cast<std::uint32_t>(plan_.bufferMs))) {
+            FailOpen("WMp3::_Open\n\nCan't initialize wave out");
+            return 0;
+        }
+    }
+    try {
+        inputBuffer_.assign(static_cast<std::size_t>(plan_.framesPerBuffer) * kMaxFrameBytes, 0);
+    } catch (const std::bad_alloc&) {
+        {
+            std::lock_guard buffers(bufferLock_);
+            output_->Uninitialize();
+        }
+        FailOpen("WMp3::Init\n\nCan't allocate input buffer.");
+        return 0;
+    }
+    streamOpen_.store(true);
+    atEnd_.store(false);
+    seekOffset_.store(0);
+    return 1;
+}
+
+int WMp3::Play() {
+    levelReady_.store(0);
+    if (!streamOpen_.load()) {
+        SetError("WMp3::Play\n\nStrean isn't open!");
+        return 0;
+    }
+    if (paused_.load()) return Resume();
+    if (playing_.load()) return 0;
+    std::lock_guard threadLock(threadLock_);
+    // A worker that ended on its own (end of stream, failed device) is collected first.
+    JoinWorker();
+    atEnd_.store(false);
+    playing_.store(1);
+    paused_.store(0);
+    doneBytes_.store(0);
+    currentBuffer_.store(0);
+    try {
+        workerRunning_.store(true);
+        worker_ = std::thread([this] { PlayingThread(); });
+    } catch (const std::system_error&) {
+        workerRunning_.store(false);
+        playing_.store(0);
+        SetError("WMp3::Initialize   *** Can't create thread");
+        return 0;
+    }
+    wakeEvent_->Set();
+    return 1;
+}
+
+bool WMp3::OnWorkerThread() const { return workerId_.load() == std::this_thread::get_id(); }
+
+void WMp3::JoinWorker() {
+    if (worker_.joinable() && !OnWorkerThread()) worker_.join();
+}
+
+bool WMp3::AllBuffersDone() const {
+    for (std::uint32_t i = 0; i < output_->GetNumOfBuffers(); ++i)
+        if (!output_->IsBufferDone(i)) return false;
+    return true;
+}
+
+void WMp3::PlayingThread() {
+    std::lock_guard threadLock(threadLock_);
+    workerId_.store(std::this_thread::get_id());
+    InitMP3(decoder_);
+    const std::uint32_t count = output_->GetNumOfBuffers();
+    for (std::uint32_t i = 0; i < count; ++i) {
+        output_->SetBufferDone(i);
+        output_->UnprepareHeader(i);
+    }
+    if (!output_->OpenAudioOutput(WAVE_MAPPER, &WMp3::WaveOutDone, this, CALLBACK_FUNCTION)) {
+        // Without a device nothing plays: say so instead of reporting a silent playback.
+        SetError(output_->GetError());
+        playing_.store(0);
+        paused_.store(0);
+        ExitMP3(decoder_);
+        workerId_.store(std::thread::id{});
+        workerRunning_.store(false);
+        return;
+    }
+    while (playing_.load()) {
+        wakeEvent_->Wait();
+        if (!playing_.load()) break;
+        for (std::uint32_t i = 0; i < count && playing_.load(); ++i) {
+            if (!output_->IsBufferDone(i)) continue;
+            output_->UnprepareHeader(i);
+            if (!FillBuffer(i)) {
+                if (playing_.load() && AllBuffersDone()) {
+                    atEnd_.store(true);
+                    Stop();
+                    break;
+                }
+                continue;
+            }
+            if (!playing_.load()) break;
+            if (!output_->PlayBuffer(i)) {
+                // A buffer the device refused never completes: stop rather than wait for it.
+                SetError(output_->GetError());
+                output_->SetBufferDone(i);
+                Stop();
+                break;
+            }
+        }
+    }
+    // A buffer queued while Stop was resetting would keep the device from closing.
+    output_->Reset();
+    for (std::uint32_t i = 0; i < count; ++i) output_->UnprepareHeader(i);
+    output_->Close();
+    ExitMP3(decoder_);
+    workerId_.store(std::thread::id{});
+    workerRunning_.store(false);
+}
+
+int WMp3::FillBuffer(std::uint32_t index) {
+    if (!playing_.load()) return 0;
+    std::uint32_t collected = 0;
+    {
+        std::lock_guard lock(streamLock_);
+        WStream& s = *stream_;
+        const std::uint64_t audioEnd = std::uint64_t{info_.audioStart} + info_.audioBytes;
+        const std::int64_t limit = static_cast<std::int64_t>(audioEnd) - 25;
+        std::uint8_t* write = inputBuffer_.data();
+        int k = 0;
+        while (k < plan_.framesPerBuffer) {
+            if (!playing_.load()) return 0;
+            const std::uint32_t headerPos = s.GetPosition();
+            std::uint32_t n = 0;
+            bool ended = static_cast<std::int64_t>(headerPos) > limit || !s.Read(write, 4, &n) || n < 4;
+            if (!ended) {
+                FrameHeader h;
+                if (!ParseFrameHeader(write, h) || h.layer != info_.requiredLayer ||
+                    h.sampleRateIndex != info_.requiredSampleRateIndex || h.channels != info_.requiredChannels ||
+                    h.size < 24) {
+                    if (!s.Seek(-3, FILE_CURRENT) || !FindFirstValidFrame()) return 0;
+                    continue;
+                }
+                if (!playing_.load()) return 0;
+                // A frame cut off by the audio's end (a tag may follow) is not played.
+                ended = std::uint64_t{headerPos} + static_cast<std::uint64_t>(h.size) > audioEnd ||
+                        !s.Read(write + 4, static_cast<std::uint32_t>(h.size - 4), &n) ||
+                        n < static_cast<std::uint32_t>(h.size - 4);
+                if (!ended) {
+                    collected += static_cast<std::uint32_t>(h.size);
+                    write += h.size;
+                    ++k;
+                    if (!playing_.load()) return 0;
+                    continue;
+                }
+            }
+            if (k == 0) return 0;
+            s.Seek(0, FILE_END);
+            break;
+        }
+    }
+
+    std::lock_guard buffers(bufferLock_);
+    const std::uint32_t capacity = output_->GetBufferSize();
+    std::uint8_t* out = output_->GetBufferData(index);
+    std::uint32_t produced = 0;
+    std::size_t done = 0;
+    int r = decodeMP3(decoder_, inputBuffer_.data(), collected, out, capacity, &done);
+    while (r == MP3_OK) {
+        if (!playing_.load()) return 0;
+        produced += static_cast<std::uint32_t>(done);
+        // The rest stays queued in the decoder for the next buffer rather than overrun this one.
+        if (capacity - produced < static_cast<std::uint32_t>(framePcmBytes_)) {
+            r = MP3_NEED_MORE;
+            break;
+        }
+        r = decodeMP3(decoder_, nullptr, 0, out + produced, capacity - produced, &done);
+    }
+    if (r == MP3_NEED_MORE) {
+        output_->SetBufferDataSize(index, produced);
+        return 1;
+    }
+    InitMP3(decoder_);
+    output_->SetBufferDataSize(index, 0);
+    return 1;
+}
+
+void WMp3::WaveOutDone(WaveOutput*, unsigned message, void* instance, WaveHeader* header) {
+    if (message != WOM_DONE) return;
+    auto* self = static_cast<WMp3*>(instance);
+    self->doneBytes_.fetch_add(header->dwBufferLength);
+    const std::uint32_t count = self->output_->GetNumOfBuffers();
+    self->currentBuffer_.store(header->dwUser + 1 >= count ? 0 : header->dwUser + 1);
+    self->wakeEvent_->Set();
+    self->levelReady_.store(1);
+}
+
+int WMp3::Stop() {
+    levelReady_.store(0);
+    if (!streamOpen_.load()) {
+        SetError("WMp3::Play\n\nStream isn't open!");
+        JoinWorker();
+        return 0;
+    }
+    if (!playing_.exchange(0)) {
+        // A worker that stopped itself at the stream's end may still be closing the device.
+        JoinWorker();
+        return 0;
+    }
+    paused_.store(0);
+    output_->Reset();
+    wakeEvent_->Set();
+    JoinWorker();
+    std::lock_guard lock(streamLock_);
+    stream_->Seek(info_.audioStart, FILE_BEGIN);
+    seekOffset_.store(0);
+    doneBytes_.store(0);
+    currentBuffer_.store(0);
+    return 1;
+}
+
+int WMp3::Pause() {
+    if (!streamOpen_.load()) {
+        SetError("WMp3::Play\n\nStrean isn't open!");
+        return 0;
+    }
+    if (!playing_.load()) return 0;
+    output_->Pause();
+    paused_.store(1);
+    return 1;
+}
+
+int WMp3::Resume() {
+    if (!streamOpen_.load()) {
+        SetError("WMp3::Play\n\nStrean isn't open!");
+        return 0;
+    }
+    output_->Restart();
+    paused_.store(0);
+    return 1;
+}
+
+int WMp3::Seek(int seconds) {
+    if (!streamOpen_.load()) {
+        SetError("WMp3::Play\n\nStrean isn't open!");
+        return 0;
+    }
+    if (playing_.load()) Stop();
+    JoinWorker();
+    atEnd_.store(false);
+    std::lock_guard lock(streamLock_);
+    const std::uint32_t s = seconds < 0 ? 0u : std::min<std::uint32_t>(static_cast<std::uint32_t>(seconds),
+                                                                       info_.lengthSeconds);
+    const std::uint64_t offset = ByteOffsetForSeconds(info_, s);
+    seekOffset_.store(static_cast<int>(s));
+    stream_->Seek(static_cast<std::int64_t>(offset), FILE_BEGIN);
+    return 1;
+}
+
+std::uint32_t WMp3::GetPosition() {
+    if (!streamOpen_.load()) {
+        SetError("WMp3::Play\n\nStrean isn't open!");
+        return 0;
+    }
+    if (atEnd_.load()) return lengthSeconds_.load();
+    return static_cast<std::uint32_t>(output_->GetPosition(2)) + static_cast<std::uint32_t>(seekOffset_.load());
+}
+
+int WMp3::GetVUData(int* left, int* right) {
+    *left = 0;
+    *right = 0;
+    std::lock_guard lock(bufferLock_);
+    if (!streamOpen_.load() || !playing_.load() || !levelReady_.load()) return 0;
+    const std::uint32_t count = output_->GetNumOfBuffers();
+    if (count == 0) return 0;
+    const std::uint32_t channels = static_cast<std::uint32_t>(info_.channels);
+    const std::uint32_t blockAlign = channels * 2;
+    const std::uint64_t played = output_->GetPosition(3);
+    std::uint32_t cur = currentBuffer_.load() % count;
+    const std::uint32_t len = output_->GetBufferDataSize(cur);
+    const std::uint8_t* data = output_->GetBufferData(cur);
+    const std::uint32_t n = VuWindowBytes(info_.sampleRate, info_.channels);
+    if (n == 0) return 0;
+    const VuWindow window = ComputeVuWindow(played, doneBytes_.load(), len, n, blockAlign);
+    if (window.nextBuffer) {
+        cur = cur + 1 >= count ? 0 : cur + 1;
+        currentBuffer_.store(cur);
+        data = output_->GetBufferData(cur);
+    }
+    const std::uint32_t off = window.offset;
+    const std::uint32_t frames = n / blockAlign;
+    double sumLeft = 0;
+    double sumRight = 0;
+    const auto* samples = reinterpret_cast<const std::uint8_t*>(data + off);
+    for (std::uint32_t f = 0; f < frames; ++f) {
+        for (std::uint32_t c = 0; c < channels; ++c) {
+            const std::uint8_t* at = samples + (f * channels + c) * 2;
+            const int value = static_cast<std::int16_t>(static_cast<std::uint16_t>(at[0] | (at[1] << 8)));
+            (c == 0 ? sumLeft : sumRight) += std::abs(value);
+        }
+    }
+    const double a = sumLeft / frames;
+    const double b = channels == 2 ? sumRight / frames : a;
+    *left = VuLevel(a);
+    *right = VuLevel(b);
+    return 1;
+}
+
+int WMp3::Close() {
+    Stop();
+    JoinWorker();
+    {
+        std::lock_guard lock(streamLock_);
+        std::lock_guard buffers(bufferLock_);
+        streamOpen_.store(false);
+        output_->Uninitialize();
+        wakeEvent_.reset();
+        inputBuffer_.clear();
+        inputBuffer_.shrink_to_fit();
+        stream_.reset();
+        info_ = StreamInfo{};
+        header_ = FrameHeader{};
+        searchBuffer_.clear();
+        searchBuffer_.shrink_to_fit();
+    }
+    lengthSeconds_.store(0);
+    atEnd_.store(false);
+    seekOffset_.store(0);
+    return 1;
+}
+
+int WMp3::EnableEqualizer(int enable) {
+    decoder_.eqSwitch.store(enable);
+    decoder_.gainsVersion.fetch_add(1, std::memory_order_release);
+    return 1;
+}
+
+int WMp3::SetEqualizer(int preamp, int band, int gain) {
+    if (!bands_.Set(preamp, band, gain)) return 0;
+    for (std::size_t k = 0; k < 32; ++k) {
+        decoder_.gains[0][k].store(bands_.Gains()[k]);
+        decoder_.gains[1][k].store(bands_.Gains()[k]);
+    }
+    decoder_.gainsVersion.fetch_add(1, std::memory_order_release);
+    return 1;
+}
+
+double WMp3::SubbandGain(int channel, int subband) const {
+    return decoder_.gains[static_cast<std::size_t>(channel)][static_cast<std::size_t>(subband)].load();
+}
+
+}  // namespace pell

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "player/engine/error_text.h"
+
+namespace pell {
+
+// Seek methods of WStream::Seek.
+inline constexpr int FILE_BEGIN = 0;
+inline constexpr int FILE_CURRENT = 1;
+inline constexpr int FILE_END = 2;
+
+// A seekable read-only byte stream over one file, with bounds checked against the length it had
+// when opened. Every operation returns 1 on success and 0 with a last-error text on failure.
+class WStream {
+public:
+    WStream() = default;
+    ~WStream();
+    WStream(const WStream&) = delete;
+    WStream& operator=(const WStream&) = delete;
+
+    int OpenFile(const char* fileName);
+    // distance in bytes; files are below 4 GiB, so 64-bit distances reach every byte.
+    int Seek(std::int64_t distance, int method);
+    int Read(void* buffer, std::uint32_t count, std::uint32_t* bytesRead);
+    std::uint32_t GetSize() const { return length_; }
+    std::uint32_t GetPosition() const { return position_; }
+    bool IsOpen() const { return fd_ >= 0; }
+    const std::string& GetError() const { return error_.Get(); }
+
+private:
+    int fd_ = -1;
+    std::uint32_t fileSize_ = 0;
+    std::uint32_t length_ = 0;
+    std::uint32_t position_ = 0;
+    // Read-ahead: the engine reads frame by frame, a few hundred bytes at a time.
+    std::vector<std::uint8_t> cache_;
+    std::uint32_t cacheStart_ = 0;
+    std::uint32_t cacheBytes_ = 0;
+    ErrorText error_;
+};
+
+}  // namespace pell

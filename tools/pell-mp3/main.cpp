@@ -1,0 +1,172 @@
+// pell-mp3: probes the player's engine on one file.
+//   pell-mp3 info FILE
+//   pell-mp3 decode FILE OUT.raw [--eq "P,G1,...,G10"] [--seek S]
+//   pell-mp3 play FILE
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "player/engine/queued_wave_out.h"
+#include "player/engine/wmp3.h"
+#ifdef PELL_HAVE_DEVICES
+#include "player/engine/devices/wwaveout.h"
+#endif
+
+namespace {
+
+using pell::WMp3;
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: pell-mp3 info FILE\n"
+                 "       pell-mp3 decode FILE OUT.raw [--eq \"P,G1,...,G10\"] [--seek S]\n"
+                 "       pell-mp3 play FILE\n");
+    return 2;
+}
+
+void PrintInfo(const WMp3& mp3) {
+    const pell::StreamInfo info = mp3.GetStreamInfo();
+    std::printf("length=%u frames=%u rate=%d channels=%d layer=%d vbr=%d xing=%d audio_start=%u audio_bytes=%u\n",
+                mp3.GetLength(), info.frames, info.sampleRate, info.channels, info.layer, info.vbr, info.xing,
+                info.audioStart, info.audioBytes);
+}
+
+int OpenOrFail(WMp3& mp3, const char* file) {
+    if (mp3.OpenMp3File(file, 1000)) return 1;
+    std::fprintf(stderr, "%s\n", mp3.GetError().c_str());
+    return 0;
+}
+
+bool ParseInt(const std::string& text, int& value) {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || end == nullptr || *end != '\0') return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+// "P,G1,...,G10": preamp -5..5 and ten band gains -10..10.
+bool ParseEq(const std::string& text, std::vector<int>& values) {
+    std::stringstream in(text);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        int v = 0;
+        if (!ParseInt(item, v)) return false;
+        values.push_back(v);
+    }
+    if (values.size() != 11 || values[0] < -5 || values[0] > 5) return false;
+    for (std::size_t i = 1; i < values.size(); ++i)
+        if (values[i] < -10 || values[i] > 10) return false;
+    return true;
+}
+
+int Info(const char* file) {
+    WMp3 mp3(std::make_unique<pell::FileWaveOut>(""));
+    if (!OpenOrFail(mp3, file)) return 1;
+    PrintInfo(mp3);
+    return 0;
+}
+
+int Decode(int argc, char** argv) {
+    const char* file = argv[2];
+    const char* outPath = argv[3];
+    std::vector<int> eq;
+    int seek = -1;
+    for (int i = 4; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--eq" && i + 1 < argc) {
+            if (!ParseEq(argv[++i], eq)) {
+                std::fprintf(stderr, "pell-mp3: --eq needs \"P,G1,...,G10\" with P in -5..5 and G in -10..10\n");
+                return 2;
+            }
+        } else if (arg == "--seek" && i + 1 < argc) {
+            if (!ParseInt(argv[++i], seek) || seek < 0) {
+                std::fprintf(stderr, "pell-mp3: --seek needs whole seconds\n");
+                return 2;
+            }
+        } else {
+            return Usage();
+        }
+    }
+    auto output = std::make_unique<pell::FileWaveOut>(outPath);
+    pell::FileWaveOut* fileOut = output.get();
+    if (!fileOut->FileOk()) {
+        std::fprintf(stderr, "pell-mp3: cannot write %s\n", outPath);
+        return 1;
+    }
+    WMp3 mp3(std::move(output));
+    if (!eq.empty()) {
+        mp3.EnableEqualizer(1);
+        for (int band = 1; band <= 10; ++band) mp3.SetEqualizer(eq[0], band, eq[static_cast<std::size_t>(band)]);
+    }
+    if (!OpenOrFail(mp3, file)) return 1;
+    if (seek >= 0) mp3.Seek(seek);
+    if (!mp3.Play()) {
+        std::fprintf(stderr, "%s\n", mp3.GetError().c_str());
+        return 1;
+    }
+    // The file output completes buffers as fast as they come; the worker stops itself at the end.
+    while (mp3.IsPlaying()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    mp3.Stop();
+    const std::string error = mp3.GetError();
+    PrintInfo(mp3);
+    mp3.Close();
+    if (!error.empty() && error.find("WWaveOut") != std::string::npos) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int Play(const char* file) {
+#ifdef PELL_HAVE_DEVICES
+    WMp3 mp3(std::make_unique<pell::WWaveOut>());
+    if (!OpenOrFail(mp3, file)) return 1;
+    PrintInfo(mp3);
+    if (!mp3.Play()) {
+        std::fprintf(stderr, "%s\n", mp3.GetError().c_str());
+        return 1;
+    }
+    const std::uint32_t length = mp3.GetLength();
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        int left = 0;
+        int right = 0;
+        mp3.GetVUData(&left, &right);
+        const std::uint32_t position = mp3.GetPosition();
+        std::printf("position=%u length=%u left=%d right=%d\n", position, length, left, right);
+        std::fflush(stdout);
+        if (!mp3.IsPlaying() || position >= length || mp3.GetError().find("WWaveOut") != std::string::npos) break;
+    }
+    mp3.Stop();
+    const std::string error = mp3.GetError();
+    mp3.Close();
+    if (error.find("WWaveOut") != std::string::npos) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+#else
+    (void)file;
+    std::fprintf(stderr, "pell-mp3: built without sound devices\n");
+    return 1;
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return Usage();
+    const std::string command = argv[1];
+    if (command == "info" && argc == 3) return Info(argv[2]);
+    if (command == "decode" && argc >= 4) return Decode(argc, argv);
+    if (command == "play" && argc == 3) return Play(argv[2]);
+    return Usage();
+}
