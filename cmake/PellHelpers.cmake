@@ -1,8 +1,9 @@
 include(GoogleTest)
 
-# pell_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>])
-# One test executable, registered case by case with CTest. Label "core" marks the tests of pure
-# code (they also run under AddressSanitizer/UBSan); "gui", "integration" and "threads" mark the others.
+# pell_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <label>])
+# One test executable, registered case by case with CTest, with exactly one label: "core" for
+# pure code, "threads" for threaded pure code (both also run under AddressSanitizer/UBSan, the
+# latter under ThreadSanitizer too), "platform", "gui" or "integration" for the rest.
 function(pell_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})

@@ -7,12 +7,12 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 jobs=$(nproc)
 
-echo "== core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+echo "== core and threaded tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPELL_WERROR=ON \
   -DPELL_WITH_GUI=OFF -DPELL_WITH_DEVICES=OFF -DPELL_WITH_BENCHMARKS=OFF \
   -DPELL_SANITIZE=address,undefined >/dev/null
 cmake --build build-asan -j "$jobs"
-ctest --test-dir build-asan -L core -j "$jobs" --output-on-failure
+ctest --test-dir build-asan -L '^(core|threads)$' -j "$jobs" --output-on-failure
 
 echo "== threaded tests under ThreadSanitizer"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELL_WERROR=ON \
@@ -21,7 +21,7 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELL_WERRO
 cmake --build build-tsan -j "$jobs"
 # ASLR with a high entropy breaks older TSan runtimes; keep the mapping it expects.
 TSAN_OPTIONS="halt_on_error=1" setarch "$(uname -m)" -R \
-  ctest --test-dir build-tsan -L threads -j "$jobs" --output-on-failure
+  ctest --test-dir build-tsan -L '^threads$' -j "$jobs" --output-on-failure
 
 echo "== full build and every test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELL_WERROR=ON >/dev/null
