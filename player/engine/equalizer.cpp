@@ -50,7 +50,7 @@ EqualizerSliders LoadEqualizer(std::string_view fileText, const EqualizerSliders
 
 std::string SaveEqualizer(const EqualizerSliders& sliders) {
     std::string text;
-    for (int position : sliders) text += std::to_string(position) + "\n";
+    for (int position : sliders) text += std::to_string(position) + "\r\n";
     return text;
 }
 

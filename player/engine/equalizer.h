@@ -57,9 +57,9 @@ struct EqualizerCall {
 };
 EqualizerCall EqualizerCallForSlider(const EqualizerSliders& sliders, int k);
 
-// eq.ini: one position per line, lines 1..10 the bands, line 11 the preamp. Lines present and
-// not empty set their slider (leading decimal, no digits gives 0, kept inside the slider's range);
-// the others leave it as it was.
+// eq.ini: one position per line, each ending in CR LF, lines 1..10 the bands, line 11 the preamp.
+// Lines present and not empty set their slider (leading decimal, no digits gives 0, kept inside
+// the slider's range); the others leave it as it was. Either line end is read.
 EqualizerSliders LoadEqualizer(std::string_view fileText, const EqualizerSliders& current);
 std::string SaveEqualizer(const EqualizerSliders& sliders);
 

@@ -98,12 +98,14 @@ TEST(EqualizerFileTest, LoadSetsOnlyTheLinesPresentWithinRange) {
 
 TEST(EqualizerFileTest, SaveWritesElevenLinesThatLoadBack) {
     const EqualizerSliders sliders = {0, 1, 2, 3, 4, 5, 6, 7, 8, 21, 11};
-    EXPECT_EQ(SaveEqualizer(kFlatSliders), "10\n10\n10\n10\n10\n10\n10\n10\n10\n10\n5\n");
+    // Each line ends with CR LF on disk, as the player has always written it.
+    EXPECT_EQ(SaveEqualizer(kFlatSliders), "10\r\n10\r\n10\r\n10\r\n10\r\n10\r\n10\r\n10\r\n10\r\n10\r\n5\r\n");
     TempDir dir;
     EXPECT_FALSE(ReadEqualizerFile(dir.path()).has_value());
     ASSERT_TRUE(WriteEqualizerFile(dir.path(), sliders));
     const auto text = ReadEqualizerFile(dir.path());
     ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(*text, "0\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n21\r\n11\r\n");
     EXPECT_EQ(LoadEqualizer(*text, kFlatSliders), sliders);
     EXPECT_FALSE(WriteEqualizerFile(dir.File("no/such/folder"), sliders));
 }

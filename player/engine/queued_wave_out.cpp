@@ -169,7 +169,7 @@ std::optional<std::uint64_t> QueuedWaveOut::PlayedFrames() const {
 FileWaveOut::FileWaveOut(const std::string& path) : path_(path) {
     if (!path_.empty()) file_ = std::fopen(path_.c_str(), "wb");
     SetSink([this](const std::uint8_t* data, std::uint32_t bytes) {
-        if (file_ != nullptr && bytes > 0) std::fwrite(data, 1, bytes, file_);
+        if (file_ != nullptr && bytes > 0 && std::fwrite(data, 1, bytes, file_) != bytes) writeFailed_ = true;
         written_ += bytes;
     });
 }
@@ -181,6 +181,12 @@ FileWaveOut::~FileWaveOut() {
 std::uint64_t FileWaveOut::BytesWritten() const {
     std::lock_guard lock(lock_);
     return written_;
+}
+
+bool FileWaveOut::Flush() {
+    std::lock_guard lock(lock_);
+    if (file_ != nullptr && std::fflush(file_) != 0) writeFailed_ = true;
+    return !writeFailed_;
 }
 
 int FileWaveOut::PlayBuffer(std::uint32_t index) {

@@ -70,6 +70,8 @@ public:
     ~FileWaveOut() override;
     bool FileOk() const { return path_.empty() || file_ != nullptr; }
     std::uint64_t BytesWritten() const;
+    // Pushes what is buffered to the file; false when any PCM did not reach it.
+    bool Flush();
 
     // A buffer is written and completed at once, on the caller's thread; while paused they wait.
     int PlayBuffer(std::uint32_t index) override;
@@ -79,6 +81,7 @@ private:
     std::string path_;
     std::FILE* file_ = nullptr;
     std::uint64_t written_ = 0;
+    bool writeFailed_ = false;
 };
 
 }  // namespace pell

@@ -122,6 +122,10 @@ int Decode(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
+    if (!fileOut->Flush()) {
+        std::fprintf(stderr, "pell-mp3: cannot write %s\n", outPath);
+        return 1;
+    }
     return 0;
 }
 

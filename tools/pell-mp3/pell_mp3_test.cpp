@@ -102,6 +102,10 @@ TEST_F(PellMp3Test, BadArgumentsAreRefused) {
     };
     for (const std::string& args : cases) EXPECT_EQ(Tool(args).exitCode, 2) << args;
     EXPECT_EQ(Tool("decode " + file + " " + dir_.File("no/such/dir/o.raw")).exitCode, 1);
+    // PCM that cannot be written is a failure, not a decoded file.
+    const ToolRun full = Tool("decode " + file + " /dev/full");
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_EQ(full.err, "pell-mp3: cannot write /dev/full\n");
 }
 
 }  // namespace
