@@ -125,10 +125,12 @@ void RecorderCore::FinishRecording(int channel) {
     }
     ch.mp3File.reset();
     ch.encoder.Close();
+    // A temp file that could not be created anew still holds the call before: its caller is not this one's.
+    const bool ownTempFile = static_cast<bool>(ch.tempFile);
     ch.tempFile.reset();
 
     IdentifiedCaller caller;
-    if (services_.identifyCaller) {
+    if (services_.identifyCaller && ownTempFile) {
         caller = services_.identifyCaller(TempFilePath(channel), cfg.clip, settings_.sampleRate,
                                           toneTables_[Index(channel)]);
     }

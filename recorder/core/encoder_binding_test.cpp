@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "recorder/core/caller_identification.h"
 #include "recorder/core/recording_names.h"
@@ -298,6 +299,52 @@ TEST_P(StateFileFailureTest, TheCounterAdvancesWhateverCannotBeWritten) {
 INSTANTIATE_TEST_SUITE_P(Table, StateFileFailureTest,
                          ::testing::Values(StateFileFailureCase{"TagCannotBeAppended", ".mp3", false, true},
                                            StateFileFailureCase{"CounterCannotBeWritten", "channel1", true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct TempFailureCase {
+    const char* name;
+    int failedTempOpens;  // at the start of the second call
+    std::string expectedNumber;
+    char expectedMark;
+};
+
+class TempFailureTest : public ::testing::TestWithParam<TempFailureCase> {};
+
+TEST_P(TempFailureTest, ACallIsIdentifiedOnlyFromItsOwnTempFile) {
+    const TempFailureCase& p = GetParam();
+    CoreRig rig;
+    rig.ch(0).sensitiveLevel = 1;
+    LineOneOnly(rig);
+    // This identifier reports the temp file's sample at index 5 (a tone peak) as the number.
+    RecorderServices services{rig.clock, rig.lines, rig.view, rig.notifier, rig.fileSystem, rig.freeSpace,
+                              [](const std::string& path, int32_t, int32_t, const ToneTable&) {
+                                  std::ifstream in(path, std::ios::binary);
+                                  int16_t samples[6] = {};
+                                  if (!in.read(reinterpret_cast<char*>(samples), sizeof samples)) {
+                                      return IdentifiedCaller{"", 'I'};
+                                  }
+                                  return IdentifiedCaller{std::to_string(samples[5]), 'I'};
+                              },
+                              [&](const FiledRecording& f) { rig.filed.push_back(f); }};
+    rig.core = std::make_unique<RecorderCore>(rig.settings, rig.toneTables, services);
+    rig.Feed(1111, 0);
+    while (rig.ch(0).recording) rig.Feed(0, 0);
+    rig.fileSystem.failOpenMatching = "wave2.out";
+    rig.fileSystem.failOpenCount = p.failedTempOpens;
+    rig.Feed(2222, 0);
+    while (rig.ch(0).recording) rig.Feed(0, 0);
+    ASSERT_EQ(rig.filed.size(), 2u);
+    EXPECT_EQ(rig.filed[0].number, "1111");
+    EXPECT_EQ(rig.filed[1].number, p.expectedNumber) << "never the caller of the call before";
+    EXPECT_EQ(rig.filed[1].directionMark, p.expectedMark);
+    const std::string tag = Tail(rig.ReadFile(rig.filed[1].path), 128);
+    EXPECT_EQ(tag.substr(3, 30), p.expectedNumber + std::string(30 - p.expectedNumber.size(), '\0'));
+    EXPECT_EQ(tag[95], p.expectedMark);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TempFailureTest,
+                         ::testing::Values(TempFailureCase{"OwnTempFile", 0, "2222", 'I'},
+                                           TempFailureCase{"TempFileNotCreated", 1, "", 'U'}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- One call from the line to the file, with the real caller identification -------------
