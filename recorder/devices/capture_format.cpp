@@ -6,7 +6,9 @@
 namespace pell {
 
 uint32_t EffectiveSampleRate(int32_t configuredHz) {
-    if (configuredHz <= 0 || configuredHz > kMaxSampleRate) return kFallbackSampleRate;
+    // Below 2 Hz a half-second block holds no frame, and empty blocks would follow one another
+    // without pause.
+    if (configuredHz < 2 || configuredHz > kMaxSampleRate) return kFallbackSampleRate;
     return static_cast<uint32_t>(configuredHz);
 }
 

@@ -16,7 +16,8 @@ inline constexpr size_t kCaptureChannels = 2;
 // thread busy finishing a long recording loses no sound.
 inline constexpr size_t kHostBufferBlocks = 20;
 
-// The configured rate, or 8000 Hz for 0, a negative rate or one above 48000 Hz.
+// The configured rate, or 8000 Hz for a rate below 2 Hz (no whole frame in a half-second
+// block) or above 48000 Hz.
 uint32_t EffectiveSampleRate(int32_t configuredHz);
 // Frames in a half-second block: rate / 2 rounded down, so a block never splits a frame.
 size_t FramesPerBlock(uint32_t sampleRateHz);

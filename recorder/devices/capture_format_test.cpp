@@ -28,7 +28,8 @@ INSTANTIATE_TEST_SUITE_P(Rates, BlockSizeTest,
                          ::testing::Values(RateCase{8000, 8000, 8000}, RateCase{16000, 16000, 16000},
                                            RateCase{32000, 32000, 32000}, RateCase{11025, 11025, 11024},
                                            RateCase{44100, 44100, 44100}, RateCase{48000, 48000, 48000},
-                                           RateCase{1, 1, 0}, RateCase{0, 8000, 8000}, RateCase{-16000, 8000, 8000},
+                                           RateCase{2, 2, 2}, RateCase{1, 8000, 8000}, RateCase{0, 8000, 8000},
+                                           RateCase{-16000, 8000, 8000},
                                            RateCase{48001, 8000, 8000}, RateCase{96000, 8000, 8000}));
 
 struct MatchCase {

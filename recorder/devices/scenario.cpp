@@ -58,9 +58,12 @@ std::string ParseTimeline(const std::string& text, std::vector<TimelineEvent>& e
         if (fields.size() == 4 && fields[1] == "line") fields.erase(fields.begin() + 1);
         const std::string where = "timeline.txt line " + std::to_string(number) + ": ";
         if (fields.size() != 3) return where + "expected \"<seconds> <line 1|2> <active|idle>\"";
-        char* end = nullptr;
-        const double seconds = std::strtod(fields[0].c_str(), &end);
-        if (end == fields[0].c_str() || *end != '\0' || !(seconds >= 0) || seconds > 4.0e6)
+        // from_chars ignores the locale, which the window may set to one with a decimal comma.
+        double seconds = 0;
+        const char* first = fields[0].data();
+        const char* last = first + fields[0].size();
+        const auto [end, error] = std::from_chars(first, last, seconds);
+        if (error != std::errc{} || end != last || !(seconds >= 0) || seconds > 4.0e6)
             return where + "bad time \"" + fields[0] + "\"";
         if (fields[1] != "1" && fields[1] != "2") return where + "line must be 1 or 2";
         if (fields[2] != "active" && fields[2] != "idle") return where + "state must be active or idle";

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+
 #include "recorder/devices/testing/device_fakes.h"
 #include "testsupport/temp_dir.h"
 
@@ -136,6 +139,24 @@ TEST(ScenarioTest, LoadsAFolderOrNamesTheMissingFile) {
     ASSERT_EQ(LoadScenario(dir.path(), scenario), "");
     EXPECT_EQ(scenario.frames, (std::vector<int16_t>{5, 6}));
     EXPECT_EQ(scenario.StateByteAt(500), 0x04);
+}
+
+// The recorder's window sets the user's locale, where the decimal separator may be a comma.
+TEST(ScenarioTest, TimelineTimesReadTheSameInACommaDecimalLocale) {
+    TempDir locales;
+    const std::string build = "localedef -i de_DE -f UTF-8 " + locales.File("de_DE.UTF-8") + " >/dev/null 2>&1";
+    if (std::system(build.c_str()) != 0) GTEST_SKIP() << "cannot build a German locale here";
+    setenv("LOCPATH", locales.path().c_str(), 1);
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    const bool german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    std::vector<TimelineEvent> events;
+    const std::string error = german ? ParseTimeline("2.5 1 active\n", events) : "";
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    unsetenv("LOCPATH");
+    if (!german) GTEST_SKIP() << "the German locale does not load";
+    ASSERT_EQ(error, "");
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].atMs, 2500u);
 }
 
 }  // namespace

@@ -94,6 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
         FindCase{"EmptySettingFirstDevice", kTwoBoxes, "", 16000, kStartUp, true, true, 0, 16000, {"Pell Recorder - "}, {}},
         FindCase{"BadRateFallsBack", kTwoBoxes, "second", 96000, kStartUp, true, true, 2, 8000,
                  {"Pell Recorder - second"}, {}},
+        FindCase{"RateWithoutAWholeFrameFallsBack", kTwoBoxes, "second", 1, kStartUp, true, true, 2, 8000,
+                 {"Pell Recorder - second"}, {}},
         FindCase{"NotFound", kTwoBoxes, "line box", 8000, kStartUp, true, false, std::nullopt, 0,
                  {kCaptionSearching}, {}},
         FindCase{"OpenFailsAtStartUp", kTwoBoxes, "codec", 8000, kStartUp, false, false, std::nullopt, 0,
