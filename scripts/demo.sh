@@ -8,7 +8,7 @@ bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)"
 
-echo "Built: $(ls build/recorder/app/PellRecorder build/player/ui/PellPlayer build/configurator/Pell2CFG 2>/dev/null | tr '\n' ' ')"
+echo "Built: $(ls build/recorder/app/PellRecorder build/player/ui/PellPlayer build/configurator/app/Pell2CFG 2>/dev/null | tr '\n' ' ')"
 
 demo=build/demo
 rm -rf "$demo"

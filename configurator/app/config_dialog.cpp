@@ -100,7 +100,6 @@ void ConfigDialog::BuildWindow() {
     auto* save = Named(new QPushButton(text::kSave, this), kSaveButton);
     auto* exit = Named(new QPushButton(text::kExit, this), kExitButton);
     save->setDefault(true);
-    exit->setAutoDefault(false);
     const QSize buttonSize = DialogUnitsToPixels(base, 50, 14);
     for (QPushButton* b : {save, exit}) b->setMinimumSize(buttonSize);
     connect(save, &QPushButton::clicked, this, &ConfigDialog::SaveSettings);
@@ -182,7 +181,6 @@ QWidget* ConfigDialog::BuildChannelGroup(int channel) {
     w.description = Named(new QLineEdit(group), kDescriptionEdit[n]);
     w.folder = Named(new QLineEdit(group), kFolderEdit[n]);
     w.browse = Named(new QPushButton(text::kBrowse, group), kBrowseButton[n]);
-    w.browse->setAutoDefault(false);
     w.browse->setFixedWidth(fontMetrics().horizontalAdvance("....") + 12);
     w.prefix = MakeDropList(kPrefixList[n], {});  // letters come with the dialog's initialisation
     w.clip = MakeDropList(kClipList[n], items::Clip());

@@ -293,6 +293,49 @@ TEST_F(ConfigDialogTest, ReturnInAFieldSavesAndKeepsTheDialogOpen) {
     EXPECT_TRUE(recorder_.calls.empty());
 }
 
+// Return on a focused button presses that button, as in any dialog; only elsewhere does it
+// fall to "Save".
+TEST_F(ConfigDialogTest, ReturnOnAFocusedButtonPressesThatButton) {
+    struct Case {
+        ControlId button;
+        bool expectSaved;
+        bool expectVisible;
+        size_t expectPickerOpened;
+    };
+    const Case cases[] = {
+        {kSaveButton, true, true, 0},
+        {kExitButton, false, false, 0},
+        {kBrowseButton[0], false, true, 1},
+        {kBrowseButton[1], false, true, 1},
+    };
+    for (const Case& c : cases) {
+        picker_.titles.clear();
+        auto dialog = Open();
+        dialog->show();
+        auto* button = Find<QPushButton>(*dialog, c.button);
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Return);
+        EXPECT_EQ(dialog->settingsSaved(), c.expectSaved) << c.button.objectName;
+        EXPECT_EQ(dialog->isVisible(), c.expectVisible) << c.button.objectName;
+        EXPECT_EQ(picker_.titles.size(), c.expectPickerOpened) << c.button.objectName;
+    }
+    EXPECT_TRUE(recorder_.calls.empty());
+
+    // Once focus has left "Exit" for a field, Return saves again.
+    auto dialog = Open();
+    dialog->show();
+    QApplication::setActiveWindow(dialog.get());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return dialog->focusWidget() != nullptr; }));
+    auto* exit = Find<QPushButton>(*dialog, kExitButton);
+    exit->setFocus();
+    EXPECT_TRUE(exit->isDefault());
+    auto* description = Find<QLineEdit>(*dialog, kDescriptionEdit[0]);
+    description->setFocus();
+    QTest::keyClick(description, Qt::Key_Return);
+    EXPECT_TRUE(dialog->settingsSaved());
+    EXPECT_TRUE(dialog->isVisible());
+}
+
 TEST_F(ConfigDialogTest, FocusStartsAtTheDeviceAndTabEndsAtTheButtons) {
     auto dialog = Open();
     dialog->show();
