@@ -4,6 +4,7 @@
 #include <cctype>
 #include <fstream>
 #include <limits>
+#include <unordered_map>
 
 namespace pell {
 namespace {
@@ -47,6 +48,7 @@ int32_t LeadingDecimal(std::string_view text) {
 
 ProfileReader ProfileReader::FromText(std::string_view text) {
     ProfileReader reader;
+    std::unordered_map<std::string, size_t> sectionIndex;
     Section* current = nullptr;
     size_t pos = 0;
     while (pos <= text.size()) {
@@ -62,14 +64,10 @@ ProfileReader ProfileReader::FromText(std::string_view text) {
                 continue;
             }
             std::string name = Lower(Trim(line.substr(1, close - 1)));
-            auto it = std::find_if(reader.sections_.begin(), reader.sections_.end(),
-                                   [&](const Section& s) { return s.name == name; });
-            if (it == reader.sections_.end()) {
-                reader.sections_.push_back(Section{std::move(name), {}});
-                current = &reader.sections_.back();
-            } else {
-                current = &*it;
-            }
+            // Indexed, so a hostile file of a million headers still reads in linear time.
+            auto [it, added] = sectionIndex.try_emplace(name, reader.sections_.size());
+            if (added) reader.sections_.push_back(Section{std::move(name), {}});
+            current = &reader.sections_[it->second];
             continue;
         }
         size_t equals = line.find('=');
@@ -85,9 +83,12 @@ ProfileReader ProfileReader::FromText(std::string_view text) {
 ProfileReader ProfileReader::FromFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return {};
-    std::string text(static_cast<size_t>(kMaxFileBytes), '\0');
-    in.read(text.data(), kMaxFileBytes);
-    text.resize(static_cast<size_t>(in.gcount()));
+    std::string text;
+    char chunk[4096];
+    while (text.size() < static_cast<size_t>(kMaxFileBytes) && in.read(chunk, sizeof chunk).gcount() > 0) {
+        text.append(chunk, static_cast<size_t>(in.gcount()));
+    }
+    if (text.size() > static_cast<size_t>(kMaxFileBytes)) text.resize(static_cast<size_t>(kMaxFileBytes));
     return FromText(text);
 }
 

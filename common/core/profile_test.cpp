@@ -82,6 +82,14 @@ TEST(ProfileReaderTest, HostileFilesReadAsDefaultsWithoutCrashing) {
     EXPECT_EQ(ProfileReader::FromText(hostile[2]).ReadInt("c", "k", 0), 2147483647);
 }
 
+TEST(ProfileReaderTest, AFileOfManyDistinctSectionsReadsInLinearTime) {
+    std::string text;
+    for (int i = 0; i < 200000; ++i) text += "[s" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
+    ProfileReader reader = ProfileReader::FromText(text);
+    EXPECT_EQ(reader.ReadInt("s199999", "k", -1), 199999);
+    EXPECT_EQ(reader.ReadInt("S0", "K", -1), 0);
+}
+
 TEST(ProfileReaderTest, MissingFileReadsAsEmpty) {
     TempDir dir;
     ProfileReader reader = ProfileReader::FromFile(dir.File("absent.ini"));
