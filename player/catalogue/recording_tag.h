@@ -11,23 +11,11 @@
 #include <string>
 #include <string_view>
 
+#include "common/core/recording_tag_layout.h"
+
 namespace pell {
 
-inline constexpr std::size_t kTagSize = 128;
 using TagBytes = std::array<uint8_t, kTagSize>;
-
-namespace tag_offset {
-inline constexpr std::size_t kTitle = 3;
-inline constexpr std::size_t kArtist = 33;
-inline constexpr std::size_t kPlayed = 94;
-inline constexpr std::size_t kDirection = 95;
-inline constexpr std::size_t kComment = 97;
-inline constexpr std::size_t kGenre = 127;
-}  // namespace tag_offset
-
-inline constexpr std::size_t kTagTextLength = 30;
-// Genre 101, "Speech", marks tags the player creates itself.
-inline constexpr uint8_t kSpeechGenre = 0x65;
 
 // Call direction as the list's image index shows it.
 enum class CallDirection : int { Unknown = 0, Incoming = 1, Outgoing = 2 };

@@ -21,7 +21,7 @@ std::string DateText(std::chrono::year_month_day date, bool dayFirst) {
 }
 
 void PutField(std::array<uint8_t, RecordingTag::kSize>& bytes, size_t offset, const std::string& text) {
-    std::memcpy(bytes.data() + offset, text.data(), std::min<size_t>(text.size(), 30));
+    std::memcpy(bytes.data() + offset, text.data(), std::min(text.size(), kTagTextLength));
 }
 
 }  // namespace
@@ -45,11 +45,11 @@ std::string FormatFolderDate(std::chrono::year_month_day date) { return DateText
 std::array<uint8_t, RecordingTag::kSize> RecordingTag::Bytes() const {
     std::array<uint8_t, kSize> bytes{};
     std::memcpy(bytes.data(), "TAG", 3);
-    PutField(bytes, 3, number);
-    PutField(bytes, 33, description);
-    bytes[95] = static_cast<uint8_t>(directionMark);
-    bytes[96] = 1;
-    bytes[127] = 101;
+    PutField(bytes, tag_offset::kTitle, number);
+    PutField(bytes, tag_offset::kArtist, description);
+    bytes[tag_offset::kDirection] = static_cast<uint8_t>(directionMark);
+    bytes[tag_offset::kRecorderFlag] = 1;
+    bytes[tag_offset::kGenre] = kSpeechGenre;
     return bytes;
 }
 

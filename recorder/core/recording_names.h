@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/core/recording_tag_layout.h"
+
 namespace pell {
 
 inline constexpr uint32_t kMaxFileCounter = 9999999;
@@ -31,7 +33,7 @@ std::string FormatFolderDate(std::chrono::year_month_day date);
 // Title = number, artist = line description (each cut to 30 bytes), direction mark at 95,
 // byte 96 = 1, genre 101 (speech); all else zero.
 struct RecordingTag {
-    static constexpr size_t kSize = 128;
+    static constexpr size_t kSize = kTagSize;
     std::string number;
     std::string description;
     char directionMark = 'U';
