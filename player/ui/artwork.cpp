@@ -1,8 +1,10 @@
 #include "player/ui/artwork.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <cmath>
 
 namespace pell::player {
@@ -326,6 +328,12 @@ void DrawProgramTile(QPainter& p) {  // on a 64 x 64 grid
     p.drawPath(play);
 }
 
+class ArtCache : public QObject {
+public:
+    using QObject::QObject;
+    QHash<QPair<int, int>, QPixmap> pixmaps;
+};
+
 std::vector<ArtEntry> MakeTable() {
     std::vector<ArtEntry> table = {
         {kArtProgramIcon, "program-icon", {64, 64}},
@@ -405,10 +413,15 @@ QImage DrawArt(int id, qreal devicePixelRatio) {
 }
 
 QPixmap ArtPixmap(int id, qreal devicePixelRatio) {
-    static QHash<QPair<int, int>, QPixmap> cache;  // GUI thread only
+    // GUI thread only. The cache lives and dies with the application object: pixmaps must not
+    // outlive it.
+    static QPointer<ArtCache> cache;
+    if (cache.isNull()) cache = new ArtCache(QCoreApplication::instance());
     const QPair<int, int> key(id, qRound(devicePixelRatio * 100));
-    auto found = cache.find(key);
-    if (found == cache.end()) found = cache.insert(key, QPixmap::fromImage(DrawArt(id, devicePixelRatio)));
+    auto found = cache->pixmaps.find(key);
+    if (found == cache->pixmaps.end()) {
+        found = cache->pixmaps.insert(key, QPixmap::fromImage(DrawArt(id, devicePixelRatio)));
+    }
     return found.value();
 }
 

@@ -108,6 +108,7 @@ RecordList::RecordList(QWidget* parent) : QTreeView(parent), model_(this) {
     setItemDelegate(new RecordDelegate(this));
     setIconSize(QSize(8, 15));
     header()->setSectionsClickable(true);
+    header()->setMinimumSectionSize(1);  // a narrow saved width stays as narrow
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
     header()->setSortIndicatorShown(false);
