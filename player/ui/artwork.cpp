@@ -17,7 +17,7 @@ const QColor kAccentDark(0x3b, 0x3e, 0xb0);
 const QColor kFaceTop(0xff, 0xff, 0xff);
 const QColor kFaceBottom(0xe4, 0xe4, 0xfa);
 const QColor kRim(0xb4, 0xb6, 0xe0);
-const QColor kDisplayUnlit(0xcb, 0xcb, 0xea);
+const QColor kDisplayUnlit(0xcd, 0xcd, 0xec);
 const QColor kIncoming(0x1e, 0x8e, 0x5a);
 const QColor kOutgoing(0x3b, 0x3e, 0xb0);
 const QColor kUnknown(0x8a, 0x8c, 0xa8);
@@ -141,26 +141,29 @@ void DrawButton(QPainter& p, const ButtonArt& b, QSize size) {
 // Seven-segment digits: segments a..g as in the usual lettering, lit in ink, unlit as a ghost.
 void DrawDigit(QPainter& p, int digit) {
     static const unsigned char kSegments[10] = {0x3f, 0x06, 0x5b, 0x4f, 0x66, 0x6d, 0x7d, 0x07, 0x7f, 0x6f};
-    const double left = 2.5, top = 3.5, w = 15, h = 25, t = 3.6;  // glyph box inside the 32 x 32 icon
+    const double left = 3, top = 3.5, w = 14, h = 25, t = 3.2;  // glyph box inside the 32 x 32 icon
+    const double g = 0.7;  // gap at each segment end
     auto horizontal = [&](double y) {
+        const double l = left + g, r = left + w - g;
         QPainterPath s;
-        s.moveTo(left + t * 0.6, y);
-        s.lineTo(left + t * 1.1, y - t / 2);
-        s.lineTo(left + w - t * 1.1, y - t / 2);
-        s.lineTo(left + w - t * 0.6, y);
-        s.lineTo(left + w - t * 1.1, y + t / 2);
-        s.lineTo(left + t * 1.1, y + t / 2);
+        s.moveTo(l, y);
+        s.lineTo(l + t / 2, y - t / 2);
+        s.lineTo(r - t / 2, y - t / 2);
+        s.lineTo(r, y);
+        s.lineTo(r - t / 2, y + t / 2);
+        s.lineTo(l + t / 2, y + t / 2);
         s.closeSubpath();
         return s;
     };
     auto vertical = [&](double x, double y0, double y1) {
+        const double a = y0 + g, b = y1 - g;
         QPainterPath s;
-        s.moveTo(x, y0 + t * 0.6);
-        s.lineTo(x + t / 2, y0 + t * 1.1);
-        s.lineTo(x + t / 2, y1 - t * 1.1);
-        s.lineTo(x, y1 - t * 0.6);
-        s.lineTo(x - t / 2, y1 - t * 1.1);
-        s.lineTo(x - t / 2, y0 + t * 1.1);
+        s.moveTo(x, a);
+        s.lineTo(x + t / 2, a + t / 2);
+        s.lineTo(x + t / 2, b - t / 2);
+        s.lineTo(x, b);
+        s.lineTo(x - t / 2, b - t / 2);
+        s.lineTo(x - t / 2, a + t / 2);
         s.closeSubpath();
         return s;
     };

@@ -69,6 +69,10 @@ int main(int argc, char** argv) {
     }
     Settle();
     const bool ok = dialog.grab().save(out + "/player_window.png");
+    // The transport row enlarged, to judge the small artwork pixel by pixel.
+    const QWidget* group = dialog.findChild<QWidget*>("transportGroup");
+    const QImage transport = dialog.grab(group->geometry()).toImage();
+    transport.scaled(transport.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(out + "/transport_zoom.png");
     pell::player::AboutDialog about(&dialog);
     about.show();
     Settle();
