@@ -82,6 +82,9 @@ void SetDialogColours() {
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
         palette.setColor(group, QPalette::Window, QColor(230, 230, 255));
         palette.setColor(group, QPalette::WindowText, Qt::black);
+        // Selections and slider grooves in the artwork's indigo.
+        palette.setColor(group, QPalette::Highlight, QColor(0x56, 0x5a, 0xe0));
+        palette.setColor(group, QPalette::HighlightedText, Qt::white);
     }
     QApplication::setPalette(palette);
 }
@@ -326,6 +329,18 @@ void PlayerDialog::MakeRowCurrent(int row) {
     SetCurrentRowFromUser(row);
     list_->SelectRow(row);
 }
+
+void PlayerDialog::RemoveRecordRow(int row) {
+    if (row < 0 || row >= list_->Model().rowCount()) return;
+    list_->Model().RemoveRow(row);
+    if (currentRow_ == row) {
+        currentRow_ = -1;
+    } else if (currentRow_ > row) {
+        --currentRow_;
+    }
+}
+
+void PlayerDialog::ShowBookmark(int row, const std::string& text) { list_->Model().SetBookmark(row, text); }
 
 void PlayerDialog::ShowContextMenu(int row, QPoint globalPos) {
     SetCurrentRowFromUser(row);

@@ -52,6 +52,11 @@ public:
     // Makes a row current, selected and visible (search).
     void MakeRowCurrent(int row);
     RecordList& List() { return *list_; }
+    // A deleted record's row leaves the list; the current row stays on its record, or becomes
+    // -1 when it was the one deleted.
+    void RemoveRecordRow(int row);
+    // A stored bookmark shows in the row at once.
+    void ShowBookmark(int row, const std::string& text);
     WMp3* Engine() { return engine_.get(); }
     int PlayState() const { return playState_.load(); }
     int ClockMode() const { return clockMode_; }

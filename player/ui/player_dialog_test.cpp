@@ -3,6 +3,7 @@
 #include "player/ui/player_dialog.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QSlider>
@@ -306,9 +307,27 @@ TEST_F(PlayerDialogTest, CurrentRowFollowsClicksAndArmedNavigationOnly) {
     EXPECT_EQ(d->CurrentRow(), list.FirstSelectedRow());
     list.selectionModel()->select(list.Model().index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     EXPECT_EQ(d->CurrentRow(), 0);
+    // A right click below the last row shows no menu and changes nothing.
+    QContextMenuEvent below(QContextMenuEvent::Mouse, QPoint(20, list.viewport()->height() - 5),
+                            list.viewport()->mapToGlobal(QPoint(20, list.viewport()->height() - 5)));
+    QApplication::sendEvent(list.viewport(), &below);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_EQ(d->CurrentRow(), 0);
     QTest::keyClick(d.get(), Qt::Key_Return);
     EXPECT_TRUE(d->isVisible());
     EXPECT_EQ(d->Action(kCmdPlay)->text(), "&Play");
+}
+
+TEST_F(PlayerDialogTest, DeletingARowKeepsTheCurrentRecordOrClearsIt) {
+    auto d = Open();
+    d->MakeRowCurrent(2);
+    const std::string chosen = Path(*d, 2);
+    d->RemoveRecordRow(0);
+    EXPECT_EQ(d->CurrentRow(), 1);
+    EXPECT_EQ(Path(*d, 1), chosen);
+    d->RemoveRecordRow(1);
+    EXPECT_EQ(d->CurrentRow(), -1);
+    EXPECT_EQ(d->List().Model().rowCount(), 1);
 }
 
 TEST_F(PlayerDialogTest, ColumnWidthsAndEqualizerAreKeptBetweenRuns) {
