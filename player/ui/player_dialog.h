@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "player/ui/core/record_sort.h"
-#include "player/ui/monitor_thread.h"
+#include "player/ui/core/monitor_thread.h"
 #include "player/ui/player_services.h"
 
 class QDateEdit;

@@ -118,7 +118,7 @@ const QColor TimeDisplay::kBackground(215, 215, 240);
 TimeDisplay::TimeDisplay(QWidget* parent) : QWidget(parent) { setCursor(Qt::PointingHandCursor); }
 
 void TimeDisplay::SetValue(int seconds) {
-    const int value = ShownSeconds(0, seconds, 1);
+    const int value = SecondsOfDay(seconds);
     if (value == value_) return;
     value_ = value;
     update();
