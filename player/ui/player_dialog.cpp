@@ -412,12 +412,15 @@ void PlayerDialog::EndTrack(int position) {
     }
     position_->setToolTip("Position");
     SetButtonKind(playButton_, kKindPause);
-    timeDisplay_->SetValue(ShownSeconds(static_cast<std::uint32_t>(position), startOfDay_, clockMode_));
+    lastPosition_ = static_cast<std::uint32_t>(position);
+    timeDisplay_->SetValue(ShownSeconds(lastPosition_, startOfDay_, clockMode_));
 }
 
 void PlayerDialog::OnTimeDisplayClicked() {
     clockMode_ = clockMode_ == 0 ? 1 : 0;
     timeDisplay_->SetMode(clockMode_);
+    // Digits and indicator agree at once, also while paused, when no refresh comes.
+    if (playState_.load() != kStopped) timeDisplay_->SetValue(ShownSeconds(lastPosition_, startOfDay_, clockMode_));
 }
 
 void PlayerDialog::OnPlayerButton(int kind) {
@@ -477,6 +480,7 @@ void PlayerDialog::StopPlayback() {
         SetButtonKind(playButton_, kKindPlay);
     }
     Quietly(position_, [this] { position_->setValue(0); });
+    lastPosition_ = 0;
     timeDisplay_->SetValue(0);
     SetMeters(0, 0);
 }
@@ -517,6 +521,7 @@ void PlayerDialog::OnMonitorReport(const MonitorReport& report) {
             position_->setRange(0, static_cast<int>(report.length));
             if (!dragging_) position_->setValue(static_cast<int>(report.position));
         });
+        lastPosition_ = report.position;
         timeDisplay_->SetValue(ShownSeconds(report.position, startOfDay_, clockMode_));
         // The engine is asked again: a seek after the report was taken moves the record on.
         if (ReachedEnd(report.position, report.length) && ReachedEnd(engine_->GetPosition(), engine_->GetLength())) {

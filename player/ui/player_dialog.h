@@ -119,6 +119,7 @@ private:
     std::atomic<int> playState_{0};
     std::atomic<std::uint32_t> generation_{0};
     std::uint32_t trackLength_ = 0;
+    std::uint32_t lastPosition_ = 0;  // seconds, as last shown
     int startOfDay_ = 0;
     int clockMode_ = 0;
     bool dragging_ = false;

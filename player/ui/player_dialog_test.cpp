@@ -241,8 +241,13 @@ TEST_F(PlayerDialogTest, ClockModeShowsTheTimeOfDayAndTheDragTipFollowsIt) {
     EXPECT_EQ(position->toolTip().toStdString(), ClockText(start + 7));
     position->setSliderDown(false);
     MonitorUntilPosition(*d);
-    EXPECT_EQ(Find<TimeDisplay>(*d, "timeDisplay")->Value(),
-              ShownSeconds(d->Engine()->GetPosition(), start, 1));
+    TimeDisplay* display = Find<TimeDisplay>(*d, "timeDisplay");
+    const std::uint32_t at = d->Engine()->GetPosition();
+    EXPECT_EQ(display->Value(), ShownSeconds(at, start, 1));
+    d->Pause();
+    QTest::mouseClick(display, Qt::LeftButton);  // back to elapsed time, at once while paused
+    EXPECT_EQ(display->Mode(), 0);
+    EXPECT_EQ(display->Value(), static_cast<int>(at));
 }
 
 TEST_F(PlayerDialogTest, ARecordThatCannotBeOpenedLeavesThePlayerStopped) {

@@ -124,7 +124,10 @@ void TimeDisplay::SetValue(int seconds) {
     update();
 }
 
-void TimeDisplay::SetMode(int mode) { mode_ = mode; }
+void TimeDisplay::SetMode(int mode) {
+    mode_ = mode;
+    update();  // the indicator answers the click at once; the digits follow at the next refresh
+}
 
 void TimeDisplay::paintEvent(QPaintEvent*) {
     QPainter p(this);
