@@ -96,6 +96,9 @@ PlayerDialog::PlayerDialog(std::string programFolder, Services services, QWidget
     setWindowIcon(ProgramIcon());
     setFont(DialogFont());
     setSizeGripEnabled(false);
+    // A main window of its own: in the task bar, with a minimise box, not resizable.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
     BuildControls();
     BuildMenus();
