@@ -1,0 +1,94 @@
+// Start-up recovery: a recording whose journal is still there was cut by a crash or a power cut.
+// Its parts are on disk and decode; they get the caller from the temp file, which no call has
+// replaced yet, and their tag, and the counter moves past them.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "recorder/core/recorder_core.h"
+#include "recorder/core/recording_names.h"
+
+namespace pell {
+namespace {
+
+struct Journal {
+    int channel = 0;
+    std::string start;
+    std::vector<std::pair<uint32_t, std::string>> parts;  // counter, path
+};
+
+bool ReadJournal(const std::string& path, Journal& journal) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("channel=", 0) == 0) {
+            journal.channel = std::atoi(line.c_str() + 8) - 1;
+        } else if (line.rfind("start=", 0) == 0) {
+            journal.start = line.substr(6);
+        } else if (line.rfind("part=", 0) == 0) {
+            const size_t space = line.find(' ', 5);
+            if (space == std::string::npos) continue;
+            const long counter = std::atol(line.substr(5, space - 5).c_str());
+            if (counter < 0 || counter > static_cast<long>(kMaxFileCounter)) continue;
+            journal.parts.emplace_back(static_cast<uint32_t>(counter), line.substr(space + 1));
+        }
+    }
+    return true;
+}
+
+// A crash between tagging and removing the journal leaves parts that already carry their tag.
+bool EndsWithTag(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[3] = {};
+    if (!in.seekg(-static_cast<std::streamoff>(kTagSize), std::ios::end)) return false;
+    return in.read(head, 3) && std::string(head, 3) == "TAG";
+}
+
+}  // namespace
+
+int RecorderCore::RecoverUnfinishedRecordings() {
+    int recovered = 0;
+    for (int c = 0; c < 2; ++c) {
+        ChannelConfig& cfg = settings_.channels[Index(c)];
+        Journal journal;
+        if (!ReadJournal(JournalPath(c), journal)) continue;
+        std::vector<Part> parts;
+        for (const auto& [counter, path] : journal.parts) {
+            std::error_code error;
+            // A part cut before its first byte is no recording.
+            if (std::filesystem::file_size(path, error) == 0 && !error) services_.fileSystem.Remove(path);
+            if (services_.fileSystem.Exists(path)) parts.push_back({path, counter});
+        }
+        IdentifiedCaller caller;
+        if (services_.identifyCaller && services_.fileSystem.Exists(TempFilePath(c))) {
+            caller = services_.identifyCaller(TempFilePath(c), cfg.clip, settings_.sampleRate, toneTables_[Index(c)]);
+        }
+        std::vector<Part> untagged;
+        for (const Part& part : parts) {
+            if (!EndsWithTag(part.path)) untagged.push_back(part);
+        }
+        TagParts(c, untagged, caller);
+        // The counter still names the cut part when no finish moved it on.
+        if (!journal.parts.empty() && cfg.fileCounter == journal.parts.back().first) {
+            cfg.fileCounter = NextFileCounter(cfg.fileCounter);
+            WriteCounterFile(c);
+        }
+        services_.fileSystem.Remove(JournalPath(c));
+        std::string names;
+        for (const Part& part : parts) names += (names.empty() ? "" : ", ") + part.path;
+        services_.notifier.Log("Line " + std::to_string(c + 1) + ": the recording started " + journal.start +
+                               " was cut by a stop of the recorder and has been finished: " +
+                               (names.empty() ? std::string("no sound of it had reached the disk") : names) +
+                               (caller.number.empty() ? "" : " (caller " + caller.number + ")") + ".");
+        if (services_.onFiled) {
+            for (const Part& part : parts) services_.onFiled({c, part.path, caller.number, caller.directionMark});
+        }
+        ++recovered;
+    }
+    ShowPendingMessages();
+    return recovered;
+}
+
+}  // namespace pell
