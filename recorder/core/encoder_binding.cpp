@@ -230,7 +230,6 @@ void RecorderCore::FinishRecording(int channel) {
         ReportRecordingLoss(channel, LineText(channel) + "the call was not recorded: no sound of it could be written.");
     }
     services_.fileSystem.Remove(JournalPath(channel));
-    ClearFailure("journal" + std::to_string(channel));
 
     if (services_.onFiled) {
         for (const Part& part : parts) {

@@ -14,20 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One level-controlled recording of line 1: `seconds` of tone, then silence until it stops
-// (with end_of_file 0, two silent blocks are recorded before the third stops it).
-void RecordOnce(CoreRig& rig, double seconds) {
-    rig.FeedSeconds(seconds, 8000, 0);
-    while (rig.ch(0).recording) rig.Feed(0, 0);
-}
-
-CoreRig& LineOneOnly(CoreRig& rig) {
-    rig.ch(1).exists = 0;
-    rig.ch(0).endOfFile = 0;
-    rig.Reload();
-    return rig;
-}
-
 std::string Tail(const std::string& bytes, size_t n) { return bytes.size() >= n ? bytes.substr(bytes.size() - n) : ""; }
 
 // ---- Names and counters -------------------------------------------------------------------

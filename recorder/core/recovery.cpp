@@ -71,7 +71,7 @@ int RecorderCore::RecoverUnfinishedRecordings() {
         }
         TagParts(c, untagged, caller);
         // The counter still names the cut part when no finish moved it on.
-        if (!journal.parts.empty() && cfg.fileCounter == journal.parts.back().first) {
+        if (!parts.empty() && cfg.fileCounter == parts.back().counter) {
             cfg.fileCounter = NextFileCounter(cfg.fileCounter);
             WriteCounterFile(c);
         }

@@ -150,6 +150,18 @@ std::string CoreRig::ReadFile(const std::string& path) const {
     return text.str();
 }
 
+CoreRig& LineOneOnly(CoreRig& rig) {
+    rig.ch(1).exists = 0;
+    rig.ch(0).endOfFile = 0;
+    rig.Reload();
+    return rig;
+}
+
+void RecordOnce(CoreRig& rig, double seconds) {
+    rig.FeedSeconds(seconds, 8000, 0);
+    while (rig.ch(0).recording) rig.Feed(0, 0);
+}
+
 std::vector<int16_t> ToneBlock(size_t perChannel, int16_t leftPeak, int16_t rightPeak, size_t offset) {
     std::vector<int16_t> block(perChannel * 2);
     for (size_t i = 0; i < perChannel; ++i) {

@@ -121,6 +121,12 @@ struct CoreRig {
     std::string ReadFile(const std::string& path) const;
 };
 
+// Line 2 off, line 1 stops right after its sound; the core is rebuilt.
+CoreRig& LineOneOnly(CoreRig& rig);
+// One level-controlled recording of line 1: `seconds` of tone, then silence until it stops
+// (with end_of_file 0, two silent blocks are recorded before the third stops it).
+void RecordOnce(CoreRig& rig, double seconds);
+
 // A stereo block of perChannel frames, each line a 400 Hz tone of the given peak.
 std::vector<int16_t> ToneBlock(size_t perChannel, int16_t leftPeak, int16_t rightPeak, size_t offset = 0);
 
