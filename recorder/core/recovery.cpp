@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "recorder/core/recorder_core.h"
@@ -38,6 +39,49 @@ bool ReadJournal(const std::string& path, Journal& journal) {
     return true;
 }
 
+// Length of one MPEG audio layer III frame starting with these four header bytes; 0 if they are
+// no such header.
+uint32_t FrameLength(const unsigned char* h) {
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return 0;
+    const int version = (h[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
+    const int layer = (h[1] >> 1) & 3;    // 1: layer III
+    const int bitrateIndex = h[2] >> 4;
+    const int rateIndex = (h[2] >> 2) & 3;
+    if (version == 1 || layer != 1 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) return 0;
+    static constexpr uint32_t kMpeg1Kbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    static constexpr uint32_t kMpeg2Kbps[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    static constexpr uint32_t kRates[] = {44100, 48000, 32000};
+    const uint32_t rate = kRates[rateIndex] >> (version == 3 ? 0 : version == 2 ? 1 : 2);
+    const uint32_t kbps = (version == 3 ? kMpeg1Kbps : kMpeg2Kbps)[bitrateIndex];
+    const uint32_t padding = (h[2] >> 1) & 1;
+    return (version == 3 ? 144000 : 72000) * kbps / rate + padding;
+}
+
+// Where the last whole frame ends: a power cut may leave part of a block behind, which a tag
+// appended after it would turn into noise.
+std::optional<uint64_t> WholeFramesEnd(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    // The Info frame slot of a cut first part is still zeros: the frames start after it.
+    uint64_t at = 0;
+    char c = 0;
+    while (in.get(c) && c == 0) ++at;
+    uint64_t end = 0;
+    unsigned char header[4];
+    for (;;) {
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(at));
+        if (!in.read(reinterpret_cast<char*>(header), 4)) break;
+        const uint32_t length = FrameLength(header);
+        if (length == 0) break;
+        in.seekg(static_cast<std::streamoff>(at + length - 1));
+        if (!in.get(c)) break;  // the frame runs past the end of the file
+        at += length;
+        end = at;
+    }
+    return end;
+}
+
 // A crash between tagging and removing the journal leaves parts that already carry their tag.
 bool EndsWithTag(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -67,7 +111,16 @@ int RecorderCore::RecoverUnfinishedRecordings() {
         }
         std::vector<Part> untagged;
         for (const Part& part : parts) {
-            if (!EndsWithTag(part.path)) untagged.push_back(part);
+            if (EndsWithTag(part.path)) continue;
+            untagged.push_back(part);
+            const std::optional<uint64_t> end = WholeFramesEnd(part.path);
+            std::error_code error;
+            if (end && *end > 0 && *end < std::filesystem::file_size(part.path, error) && !error) {
+                if (File file = services_.fileSystem.Open(part.path, "r+b")) {
+                    file.Truncate(*end);
+                    file.Close();
+                }
+            }
         }
         TagParts(c, untagged, caller);
         // The counter still names the cut part when no finish moved it on.

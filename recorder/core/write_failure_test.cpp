@@ -255,6 +255,7 @@ struct CrashCase {
     int32_t maxFileLength;
     double secondsBeforeCrash;  // 0: cut after the file was made, before its first byte
     size_t expectedParts;
+    bool tornLastWrite = false;  // a power cut left part of a frame at the end
 };
 
 void PrintTo(const CrashCase& c, std::ostream* os) { *os << c.name; }
@@ -288,6 +289,13 @@ TEST_P(CrashRecoveryTest, TheNextStartFinishesTagsAndCountsTheCutRecording) {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(fs::exists(rig.core->JournalPath(0))) << "the journal outlives the crash";
+    const std::string cut = rig.dir.File("rec1/06.12.2026/a0000000.mp3");
+    uint64_t wholeBytes = 0;
+    if (p.tornLastWrite) {
+        wholeBytes = fs::file_size(cut);
+        const std::string bytes = rig.ReadFile(cut);
+        std::ofstream(cut, std::ios::app | std::ios::binary) << bytes.substr(bytes.size() - 100, 40);
+    }
 
     rig.caller = {"5551234", 'I'};
     rig.ch(0).fileCounter = ReadCounterFile(rig.dir.File("channel1"));  // as the next start loads it
@@ -299,6 +307,9 @@ TEST_P(CrashRecoveryTest, TheNextStartFinishesTagsAndCountsTheCutRecording) {
     EXPECT_NE(rig.notifier.logged[0].find("has been finished"), std::string::npos) << rig.notifier.logged[0];
     EXPECT_TRUE(rig.notifier.shown.empty()) << "a recovery is logged, not a box";
     EXPECT_EQ(rig.core->RecoverUnfinishedRecordings(), 0) << "finished once";
+    if (p.tornLastWrite) {
+        EXPECT_EQ(fs::file_size(cut), wholeBytes + 128) << "the torn frame is cut before the tag";
+    }
 
     // The next call takes the next number.
     rig.filed.clear();
@@ -312,7 +323,8 @@ TEST_P(CrashRecoveryTest, TheNextStartFinishesTagsAndCountsTheCutRecording) {
 INSTANTIATE_TEST_SUITE_P(Table, CrashRecoveryTest,
                          ::testing::Values(CrashCase{"MidCall", 8000, 24, 0, 6, 1},
                                            CrashCase{"MidSplitCall", 32000, 320, 1, 30, 2},
-                                           CrashCase{"BeforeTheFirstByte", 8000, 24, 0, 0, 0}),
+                                           CrashCase{"BeforeTheFirstByte", 8000, 24, 0, 0, 0},
+                                           CrashCase{"TornLastWrite", 16000, 32, 0, 5, 1, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
