@@ -276,12 +276,8 @@ void RecorderCore::TagParts(int channel, const std::vector<Part>& parts, const I
 
 void RecorderCore::WriteJournal(int channel) {
     const ChannelRuntime& ch = channels_[Index(channel)];
-    const LocalDateTime& at = ch.startedAt;
-    char start[64];
-    std::snprintf(start, sizeof start, "%04d-%02u-%02u %02d:%02d:%02d", static_cast<int>(at.date.year()),
-                  static_cast<unsigned>(at.date.month()), static_cast<unsigned>(at.date.day()), at.hour, at.minute,
-                  at.second);
-    std::string text = "channel=" + std::to_string(channel + 1) + "\nstart=" + start + "\n";
+    std::string text = "channel=" + std::to_string(channel + 1) + "\nstart=" +
+                       FormatLocal(ch.startedAt, "%Y-%m-%d %H:%M:%S") + "\n";
     for (const Part& part : ch.parts) text += "part=" + std::to_string(part.counter) + " " + part.path + "\n";
     std::string error;
     const std::string key = "journal" + std::to_string(channel);

@@ -13,8 +13,8 @@
 namespace pell {
 namespace {
 
+// The channel is the journal's own name; its "channel=" line is for people reading it.
 struct Journal {
-    int channel = 0;
     std::string start;
     std::vector<std::pair<uint32_t, std::string>> parts;  // counter, path
 };
@@ -24,9 +24,7 @@ bool ReadJournal(const std::string& path, Journal& journal) {
     if (!in) return false;
     std::string line;
     while (std::getline(in, line)) {
-        if (line.rfind("channel=", 0) == 0) {
-            journal.channel = std::atoi(line.c_str() + 8) - 1;
-        } else if (line.rfind("start=", 0) == 0) {
+        if (line.rfind("start=", 0) == 0) {
             journal.start = line.substr(6);
         } else if (line.rfind("part=", 0) == 0) {
             const size_t space = line.find(' ', 5);

@@ -92,15 +92,8 @@ public:
     std::string LastError() const override { return real_.LastError(); }
 
     static void SetModificationTime(const std::string& path, const LocalDateTime& when) {
-        std::tm local{};
-        local.tm_year = static_cast<int>(when.date.year()) - 1900;
-        local.tm_mon = static_cast<int>(static_cast<unsigned>(when.date.month())) - 1;
-        local.tm_mday = static_cast<int>(static_cast<unsigned>(when.date.day()));
-        local.tm_hour = when.hour;
-        local.tm_min = when.minute;
-        local.tm_sec = when.second;
-        local.tm_isdst = -1;
-        const timespec times[2] = {{std::mktime(&local), 0}, {std::mktime(&local), 0}};
+        const std::time_t at = ToTimeT(when);
+        const timespec times[2] = {{at, 0}, {at, 0}};
         ::utimensat(AT_FDCWD, path.c_str(), times, 0);
     }
 
