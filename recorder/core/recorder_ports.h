@@ -49,7 +49,8 @@ public:
 };
 
 // What an open file does for the core. Every operation reports failure; nothing is buffered, so a
-// write that returned true is in the operating system's hands.
+// write that returned true is in the operating system's hands. Used on one thread at a time; a
+// handle never outlives the file system that made it.
 class FileHandle {
 public:
     virtual ~FileHandle() = default;

@@ -253,7 +253,7 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
     RecorderSettings settings;
     ToneTables toneTables{};
     settings.programFolder = options.folder;
-    // Without settings every drop folder is empty, and day folders would land at the root.
+    // A folder without settings is almost always a mistyped path: recording into it would hide that.
     if (!std::ifstream(JoinPath(options.folder, "settings.ini"))) {
         err << "pell-replay: " << JoinPath(options.folder, "settings.ini") << ": cannot be opened\n";
         return 2;
