@@ -24,7 +24,9 @@ LocalDateTime SystemClock::Now() {
     return out;
 }
 
-std::string FormatLocal(const LocalDateTime& when, const char* format) {
+namespace {
+
+std::tm ToTm(const LocalDateTime& when) {
     std::tm t{};
     t.tm_year = static_cast<int>(when.date.year()) - 1900;
     t.tm_mon = static_cast<int>(static_cast<unsigned>(when.date.month())) - 1;
@@ -33,6 +35,18 @@ std::string FormatLocal(const LocalDateTime& when, const char* format) {
     t.tm_min = when.minute;
     t.tm_sec = when.second;
     t.tm_isdst = -1;
+    return t;
+}
+
+}  // namespace
+
+std::time_t ToTimeT(const LocalDateTime& when) {
+    std::tm t = ToTm(when);
+    return std::mktime(&t);
+}
+
+std::string FormatLocal(const LocalDateTime& when, const char* format) {
+    std::tm t = ToTm(when);
     std::chrono::weekday wd{std::chrono::sys_days{when.date}};
     t.tm_wday = static_cast<int>(wd.c_encoding());
     char buffer[256];

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 namespace pell {
@@ -34,6 +35,9 @@ public:
 
 // strftime over a local date and time ("%d.%m.%Y", "%X", ...).
 std::string FormatLocal(const LocalDateTime& when, const char* format);
+
+// The moment a local date and time names, in seconds since the epoch (the local time zone decides).
+std::time_t ToTimeT(const LocalDateTime& when);
 
 // Milliseconds from tick `from` to tick `to` across the 32-bit wrap.
 inline uint32_t TicksSince(uint32_t from, uint32_t to) { return to - from; }

@@ -1,6 +1,8 @@
 #include "common/core/recorder_settings.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -46,11 +48,70 @@ void LoadChannel(const ProfileReader& ini, int number, ChannelConfig& c) {
     c.dropFolder = ini.ReadString(section, "drop_folder");
     c.prefix = ini.ReadString(section, "preffix");
     c.description = ini.ReadString(section, "description");
-    c.gain = ini.ReadInt(section, "gain", 0);
+    // Absent means never configured: unity, not silence (a written 0 still silences).
+    c.gain = ini.ReadInt(section, "gain", 1);
     c.clip = ini.ReadInt(section, "clip", kClipNone);
 }
 
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The file-name part: a prefix must never lead out of the day folder.
+std::string FileNamePart(const std::string& prefix) {
+    const size_t slash = prefix.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? prefix : prefix.substr(slash + 1);
+    if (name == "." || name == "..") name.clear();
+    return name;
+}
+
+void RefuseUnusable(RecorderSettings& settings) {
+    std::vector<std::string>& messages = settings.loadMessages;
+    if (settings.sampleRate < kMinSampleRate || settings.sampleRate > kMaxCaptureSampleRate) {
+        messages.push_back("The sample rate " + std::to_string(settings.sampleRate) +
+                           " Hz cannot be captured; 8000 Hz is used.");
+        settings.sampleRate = kMinSampleRate;
+    }
+    for (size_t i = 0; i < settings.channels.size(); ++i) {
+        ChannelConfig& c = settings.channels[i];
+        const std::string channel = "channel " + std::to_string(i + 1);
+        const bool told = c.exists != 0;  // a channel that is off records nothing to refuse
+        if (c.dropFolder.empty()) {
+            c.dropFolder = settings.programFolder;
+            if (told) messages.push_back("No drop folder is set for " + channel + "; its recordings go to " +
+                                         Quoted(c.dropFolder) + ".");
+        }
+        const std::string prefix = FileNamePart(c.prefix);
+        if (prefix != c.prefix) {
+            if (told) messages.push_back("The file name prefix " + Quoted(c.prefix) + " of " + channel +
+                                         " leads out of its folder; " + Quoted(prefix) + " is used.");
+            c.prefix = prefix;
+        }
+        const int32_t bitrate = NearestMp3Bitrate(settings.sampleRate, c.bitrate);
+        if (bitrate != c.bitrate) {
+            if (told) messages.push_back("The bit rate " + std::to_string(c.bitrate) + " kbit/s of " + channel +
+                                         " cannot be encoded at " + std::to_string(settings.sampleRate) + " Hz; " +
+                                         std::to_string(bitrate) + " kbit/s is used.");
+            c.bitrate = bitrate;
+        }
+    }
+}
+
 }  // namespace
+
+int32_t NearestMp3Bitrate(int32_t sampleRateHz, int32_t kbps) {
+    static constexpr std::array<int32_t, 14> kMpeg1{32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    static constexpr std::array<int32_t, 14> kMpeg2{8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    static constexpr std::array<int32_t, 8> kMpeg25{8, 16, 24, 32, 40, 48, 56, 64};
+    auto nearest = [kbps](const auto& table) {
+        int32_t best = table.front();
+        for (const int32_t rate : table) {
+            if (std::llabs(int64_t{rate} - kbps) < std::llabs(int64_t{best} - kbps)) best = rate;
+        }
+        return best;
+    };
+    if (sampleRateHz >= 32000) return nearest(kMpeg1);
+    if (sampleRateHz >= 16000) return nearest(kMpeg2);
+    return nearest(kMpeg25);
+}
 
 ToneTable BuildToneTable(int32_t clip) {
     const double mark = clip == kClipFskEurope ? 1300.0 : 1200.0;
@@ -72,7 +133,9 @@ uint32_t ReadCounterFile(const std::string& path) {
 std::chrono::year_month_day ReadFolderDateFile(const std::string& path) {
     bool found = false;
     const std::string line = FirstLine(path, &found);
-    if (line.size() != 8) return kDefaultFolderDate;
+    if (line.size() != 8 || !std::all_of(line.begin(), line.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return kDefaultFolderDate;
+    }
     const int year = LeadingDecimal(line.substr(0, 4));
     const int month = LeadingDecimal(line.substr(4, 2));
     const int day = LeadingDecimal(line.substr(6, 2));
@@ -99,6 +162,9 @@ void LoadSettings(RecorderSettings& settings, ToneTables& toneTables, const Afte
     settings.freeDiskSpace = ini.ReadInt("common", "free_disk_space", 100);
     settings.sampleRate = ini.ReadInt("common", "samplerate", 8000);
     settings.device = ini.ReadString("common", "device");
+
+    settings.loadMessages.clear();
+    RefuseUnusable(settings);
 
     for (size_t i = 0; i < 2; ++i) toneTables[i] = BuildToneTable(settings.channels[i].clip);
 

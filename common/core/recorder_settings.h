@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace pell {
 
@@ -25,7 +26,7 @@ struct ChannelConfig {
     int32_t bitrate = 24;           // kbit/s
     int32_t sensitiveControl = 1;   // 0: HID, otherwise VOX
     int32_t sensitiveLevel = 5;     // VOX threshold = level x 1024 on the peak scale
-    int32_t gain = 0;               // sample multiplier; 0 silences the channel
+    int32_t gain = 1;               // sample multiplier; 0 silences the channel
     int32_t maxFileLength = 10;     // MiB; 0: no limit
     int32_t minFileLength = 30;     // KB, kept but not acted on
     int32_t endOfFile = 10;         // s
@@ -49,7 +50,18 @@ struct RecorderSettings {
     std::string device;
     std::array<ChannelConfig, 2> channels;  // index 0 = line 1 (left input)
     std::string programFolder;
+    // Settings the load refused, one message each, with the safe value now in place; the recorder
+    // core tells them and empties the list.
+    std::vector<std::string> loadMessages;
 };
+
+// Rates a capture device can deliver; any other falls back to 8000 Hz at load.
+inline constexpr int32_t kMinSampleRate = 8000;
+inline constexpr int32_t kMaxCaptureSampleRate = 192000;
+
+// The layer III bit rate (kbit/s) nearest to kbps that the MPEG version of sampleRateHz allows
+// (the lower one of two as near).
+int32_t NearestMp3Bitrate(int32_t sampleRateHz, int32_t kbps);
 
 // Six-sample correlation tables of one channel, scaled to 32767.
 struct ToneTable {
@@ -66,7 +78,7 @@ ToneTable BuildToneTable(int32_t clip);
 // Counter file: leading decimal of the first line; absent, non-numeric or outside
 // 0..9999999 gives 0.
 uint32_t ReadCounterFile(const std::string& path);
-// Cleaning cursor: the first line when it is exactly eight digits of a real date (year >= 1),
+// Cleaning cursor: the first line when it is exactly eight digits (nothing else) of a real date (year >= 1),
 // else 2008-01-01.
 std::chrono::year_month_day ReadFolderDateFile(const std::string& path);
 
@@ -75,7 +87,9 @@ std::chrono::year_month_day ReadFolderDateFile(const std::string& path);
 using AfterLoadHook = std::function<void()>;
 
 // Fills settings (keeping settings.programFolder, which names the folder read) and the tone
-// tables. Reports no failure: every missing item takes its default.
+// tables. Every missing item takes its default; a value that cannot work (no drop folder, a
+// prefix that names another folder, a bit rate the encoder lacks, a rate no device delivers)
+// takes a safe one, with a message in settings.loadMessages. An absent "gain" reads 1.
 void LoadSettings(RecorderSettings& settings, ToneTables& toneTables,
                   const AfterLoadHook& afterLoad = {});
 

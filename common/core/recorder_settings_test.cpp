@@ -35,19 +35,20 @@ TEST(LoadSettingsTest, NoSettingsFileGivesEveryReaderDefault) {
         EXPECT_EQ(c.stereo, 1);
         EXPECT_EQ(c.sensitiveControl, 1);
         EXPECT_EQ(c.sensitiveLevel, 5);
-        EXPECT_EQ(c.gain, 0);
+        EXPECT_EQ(c.gain, 1) << "never configured is unity, not silence";
         EXPECT_EQ(c.bitrate, 24);
         EXPECT_EQ(c.endOfFile, 10);
         EXPECT_EQ(c.maxFileLength, 10);
         EXPECT_EQ(c.minFileLength, 30);
         EXPECT_EQ(c.clip, 0);
         EXPECT_EQ(c.prefix, "");
-        EXPECT_EQ(c.dropFolder, "");
+        EXPECT_EQ(c.dropFolder, dir.path()) << "no drop folder files into the program folder";
         EXPECT_EQ(c.description, "");
         EXPECT_EQ(c.fileCounter, 0u);
         EXPECT_EQ(c.folderDate, kDefaultFolderDate);
         EXPECT_FALSE(c.recording);
     }
+    EXPECT_EQ(s.loadMessages.size(), 2u) << "one message per channel without a drop folder";
 }
 
 TEST(LoadSettingsTest, ReadsEveryKeyWhateverItsCase) {
@@ -77,7 +78,7 @@ TEST(LoadSettingsTest, ReadsEveryKeyWhateverItsCase) {
     EXPECT_EQ(c.endOfFile, 3);
     EXPECT_EQ(c.minFileLength, 40);
     EXPECT_EQ(c.maxFileLength, 20);
-    EXPECT_EQ(s.channels[0].gain, 0) << "channel 1 keeps its defaults";
+    EXPECT_EQ(s.channels[0].gain, 1) << "channel 1 keeps its defaults";
 }
 
 TEST(LoadSettingsTest, EveryLoadResetsTheRecordingFlagAndRereadsStateFiles) {
@@ -149,7 +150,77 @@ INSTANTIATE_TEST_SUITE_P(
         FolderDateCase{"thirtiethOfFebruary", "20260230", kDefaultFolderDate},
         FolderDateCase{"monthThirteen", "20261301", kDefaultFolderDate},
         FolderDateCase{"leapDay", "20240229", year{2024} / month{2} / day{29}},
-        FolderDateCase{"letters", "abcdefgh", kDefaultFolderDate}),
+        FolderDateCase{"letters", "abcdefgh", kDefaultFolderDate},
+        FolderDateCase{"blanksInside", "2024 1 2", kDefaultFolderDate},
+        FolderDateCase{"leadingSign", "+0011231", kDefaultFolderDate},
+        FolderDateCase{"trailingBlank", "2024010 ", kDefaultFolderDate}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Settings that cannot work --------------------------------------------------------------
+
+struct RefusalCase {
+    const char* name;
+    const char* settings;        // channel 1 and common keys; channel 2 is switched off
+    std::string expectedDropFolder;  // "@" stands for the program folder
+    std::string expectedPrefix;
+    int32_t expectedBitrate;
+    int32_t expectedSampleRate;
+    int32_t expectedGain;
+    std::vector<std::string> expectedMessages;
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
+
+class RefusalTest : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(RefusalTest, AValueThatCannotWorkIsReplacedWithOneMessage) {
+    const RefusalCase& p = GetParam();
+    TempDir dir;
+    dir.Write("settings.ini", std::string("[channel2]\nexists=0\n[channel1]\n") + p.settings);
+    RecorderSettings s = Load(dir);
+    auto at = [&](std::string text) {
+        for (size_t i = text.find('@'); i != std::string::npos; i = text.find('@')) text.replace(i, 1, dir.path());
+        return text;
+    };
+    const ChannelConfig& c = s.channels[0];
+    EXPECT_EQ(c.dropFolder, at(p.expectedDropFolder));
+    EXPECT_EQ(c.prefix, p.expectedPrefix);
+    EXPECT_EQ(c.bitrate, p.expectedBitrate);
+    EXPECT_EQ(s.sampleRate, p.expectedSampleRate);
+    EXPECT_EQ(c.gain, p.expectedGain);
+    std::vector<std::string> expected;
+    for (const std::string& m : p.expectedMessages) expected.push_back(at(m));
+    EXPECT_EQ(s.loadMessages, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RefusalTest,
+    ::testing::Values(
+        RefusalCase{"AllUsable", "drop_folder=/r\npreffix=in-\nbitrate=24\ngain=3\n", "/r", "in-", 24, 8000, 3, {}},
+        RefusalCase{"HandWrittenGainZeroStillSilences", "drop_folder=/r\ngain=0\n", "/r", "", 24, 8000, 0, {}},
+        RefusalCase{"EmptyDropFolder",
+                    "drop_folder=\n",
+                    "@", "", 24, 8000, 1,
+                    {"No drop folder is set for channel 1; its recordings go to \"@\"."}},
+        RefusalCase{"PrefixClimbingOut", "drop_folder=/r\npreffix=../../x\n", "/r", "x", 24, 8000, 1,
+                    {"The file name prefix \"../../x\" of channel 1 leads out of its folder; \"x\" is used."}},
+        RefusalCase{"PrefixWithAFolder", "drop_folder=/r\npreffix=sub/in-\n", "/r", "in-", 24, 8000, 1,
+                    {"The file name prefix \"sub/in-\" of channel 1 leads out of its folder; \"in-\" is used."}},
+        RefusalCase{"PrefixOnlyDots", "drop_folder=/r\npreffix=..\n", "/r", "", 24, 8000, 1,
+                    {"The file name prefix \"..\" of channel 1 leads out of its folder; \"\" is used."}},
+        RefusalCase{"BitRateZero", "drop_folder=/r\nbitrate=0\n", "/r", "", 8, 8000, 1,
+                    {"The bit rate 0 kbit/s of channel 1 cannot be encoded at 8000 Hz; 8 kbit/s is used."}},
+        RefusalCase{"BitRateNegative", "drop_folder=/r\nbitrate=-5\n", "/r", "", 8, 8000, 1,
+                    {"The bit rate -5 kbit/s of channel 1 cannot be encoded at 8000 Hz; 8 kbit/s is used."}},
+        RefusalCase{"BitRateAboveWhatEightKilohertzTakes", "drop_folder=/r\nbitrate=128\n", "/r", "", 64, 8000, 1,
+                    {"The bit rate 128 kbit/s of channel 1 cannot be encoded at 8000 Hz; 64 kbit/s is used."}},
+        RefusalCase{"BitRateBetweenTwoAt32k", "drop_folder=/r\nbitrate=20\n[common]\nsamplerate=32000\n", "/r", "",
+                    32, 32000, 1,
+                    {"The bit rate 20 kbit/s of channel 1 cannot be encoded at 32000 Hz; 32 kbit/s is used."}},
+        RefusalCase{"RateBelowEightKilohertz", "drop_folder=/r\n[common]\nsamplerate=1\n", "/r", "", 24, 8000, 1,
+                    {"The sample rate 1 Hz cannot be captured; 8000 Hz is used."}},
+        RefusalCase{"RateAboveWhatADeviceDelivers", "drop_folder=/r\nbitrate=32\n[common]\nsamplerate=384000\n",
+                    "/r", "", 32, 8000, 1, {"The sample rate 384000 Hz cannot be captured; 8000 Hz is used."}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ToneTableTest, EuropeanPairOnlyForClipTwo) {

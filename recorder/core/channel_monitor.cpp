@@ -32,6 +32,13 @@ void RecorderCore::OnSettingsLoaded() {
         ch.block.assign(perBlock, 0);
         for (std::vector<int16_t>& h : ch.history) h.assign(perBlock, 0);
     }
+    // Settings the load had to refuse: each is told once per load.
+    for (std::string& text : settings_.loadMessages) {
+        services_.notifier.Log(text);
+        QueueMessage(std::move(text));
+    }
+    settings_.loadMessages.clear();
+    ShowPendingMessages();
 }
 
 bool RecorderCore::StereoPath(int channel) const {
@@ -140,6 +147,9 @@ void RecorderCore::StartRecording(int channel, bool withHistory) {
     ChannelConfig& cfg = settings_.channels[Index(channel)];
     ChannelRuntime& ch = channels_[Index(channel)];
     ch.stereoPath = StereoPath(channel);
+    ch.reported = false;
+    ch.startedAt = services_.clock.Now();
+    ch.parts.clear();
     if (ch.stereoPath) {
         StartEncoding(channel);
         OpenRecordingFile(channel);
@@ -175,8 +185,18 @@ void RecorderCore::WriteTemp(int channel, const int16_t* samples, size_t count) 
     const uint64_t limit = static_cast<uint64_t>(std::max(settings_.sampleRate, 0)) * 2 * kTempFileMaxSeconds;
     if (ch.tempBytes >= limit) return;
     const size_t bytes = static_cast<size_t>(std::min<uint64_t>(count * 2, limit - ch.tempBytes)) & ~size_t{1};
-    // Headerless little-endian samples; a failed write is not reported.
-    ch.tempBytes += std::fwrite(samples, 1, bytes, ch.tempFile.get());
+    // Headerless little-endian samples. A failed write ends the file where its last whole block
+    // ends: the caller ID lies at its start.
+    if (ch.tempFile.Write(samples, bytes)) {
+        ch.tempBytes += bytes;
+        return;
+    }
+    const std::string error = ch.tempFile.LastError();
+    ch.tempFile.Truncate(ch.tempBytes);
+    ch.tempBytes = limit;
+    ReportFailure("temp" + std::to_string(channel),
+                  "Line " + std::to_string(channel + 1) + ": the caller ID file " + TempFilePath(channel) +
+                      " could not be written (" + error + "); the caller of this call may stay unknown.");
 }
 
 void RecorderCore::QueueMessage(std::string text) { pendingMessages_.push_back(std::move(text)); }

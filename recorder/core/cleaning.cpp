@@ -33,6 +33,12 @@ std::optional<uint32_t> RecorderCore::CleanDisk() {
     const int64_t limitBytes = int64_t{settings_.freeDiskSpace} * 1048576;
     for (int c = 0; c < 2; ++c) {
         ChannelConfig& cfg = settings_.channels[Index(c)];
+        // A cursor beyond today comes from a clock that was once wrong: waiting for that day
+        // would stop cleaning until then.
+        if (sys_days{cfg.folderDate} > sys_days{today}) {
+            cfg.folderDate = today;
+            WriteFolderDateFile(c, today);
+        }
         if (settings_.freeDiskSpace <= 0 || cfg.dropFolder.empty()) continue;
         if (!services_.fileSystem.Exists(cfg.dropFolder)) continue;
         const std::optional<uint64_t> freeBytes = services_.freeSpace.FreeBytes(cfg.dropFolder);
@@ -57,20 +63,37 @@ std::optional<uint32_t> RecorderCore::CleanDisk() {
         // Days skipped in memory are remembered, so a reload does not walk them again.
         if (cfg.folderDate != persisted) WriteFolderDateFile(c, cfg.folderDate);
     }
+    ShowPendingMessages();
     return kCleaningPeriodMs;
 }
 
 void RecorderCore::AppendHistoryLog(const std::string& line) {
-    if (FilePtr file = services_.fileSystem.Open(JoinPath(settings_.programFolder, "history.log"), "ab")) {
-        std::fwrite(line.data(), 1, line.size(), file.get());
+    const std::string path = JoinPath(settings_.programFolder, "history.log");
+    std::string error;
+    File file = services_.fileSystem.Open(path, "ab", &error);
+    bool written = file && file.Write(line.data(), line.size());
+    if (file && !written) error = file.LastError();
+    if (file && !file.Close() && written) {
+        written = false;
+        error = file.LastError();
     }
+    if (written) {
+        ClearFailure(path);
+        return;
+    }
+    std::string entry = line;
+    while (!entry.empty() && (entry.back() == '\n' || entry.back() == '\r')) entry.pop_back();
+    ReportFailure(path, "The cleaning log " + path + " could not be written (" + error + "); not logged: " + entry);
 }
 
 void RecorderCore::WriteFolderDateFile(int channel, std::chrono::year_month_day date) {
     const std::string path = JoinPath(settings_.programFolder, FolderDateFileName(channel));
-    if (FilePtr file = services_.fileSystem.Open(path, "wb")) {
-        const std::string text = FormatFolderDate(date);
-        std::fwrite(text.data(), 1, text.size(), file.get());
+    std::string error;
+    if (services_.fileSystem.WriteWhole(path, FormatFolderDate(date), &error)) {
+        ClearFailure(path);
+    } else {
+        ReportFailure(path, "The cleaning state file " + path + " could not be written (" + error +
+                                "); after a restart cleaning walks again from an older day.");
     }
 }
 

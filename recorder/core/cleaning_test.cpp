@@ -86,8 +86,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "@/03.01.2026 was removed\r\n@/04.01.2026 was removed\r\n", "20260104", Date(2026, 1, 4)},
         WalkCase{"OnlyTodayLeft", Date(2026, 1, 1), {Date(2026, 1, 10)}, {}, {}, 3, {}, "", "20260110",
                  Date(2026, 1, 10)},
-        WalkCase{"CursorInTheFuture", Date(2026, 2, 1), {Date(2026, 1, 3), Date(2026, 1, 10)}, {}, {}, 1, {}, "", "",
-                 Date(2026, 2, 1)},
+        // A clock once wrong left the cursor ahead: it comes back to today, and is kept there.
+        WalkCase{"CursorInTheFutureComesBackToToday", Date(2026, 2, 1), {Date(2026, 1, 3), Date(2026, 1, 10)}, {}, {},
+                 1, {}, "", "20260110", Date(2026, 1, 10)},
         WalkCase{"LockedFolderIsLoggedAndTheNextDayDeleted", Date(2026, 1, 3),
                  {Date(2026, 1, 3), Date(2026, 1, 4), Date(2026, 1, 10)}, {Date(2026, 1, 3)}, {}, 1,
                  {Date(2026, 1, 4)}, "@/03.01.2026 couldn't remove\r\n@/04.01.2026 was removed\r\n", "20260104",

@@ -1,17 +1,36 @@
 // Encoding and filing: the MP3 stream per channel, the recording files in day folders, splits at
-// the size limit, and the end of a recording (Info frame, caller ID, tag, counter).
+// the size limit, and the end of a recording (Info frame, caller ID, tag, counter). Every write is
+// checked: a part that fails is closed where its last whole block ends, so it still plays, and the
+// call goes on in a new part as soon as the disk takes it again.
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/core/paths.h"
 #include "recorder/core/recorder_core.h"
 #include "recorder/core/recording_names.h"
 
 namespace pell {
+namespace {
+
+std::string Format(const char* format, const std::string& a, const std::string& b = {}) {
+    std::vector<char> text(std::strlen(format) + a.size() + b.size() + 1);
+    std::snprintf(text.data(), text.size(), format, a.c_str(), b.c_str());
+    return text.data();
+}
+
+std::string LineText(int channel) { return "Line " + std::to_string(channel + 1) + ": "; }
+
+}  // namespace
 
 std::string RecorderCore::TempFilePath(int channel) const {
     // Crossed on purpose: line 1 goes to "wave2.out", line 2 to "wave1.out".
     return JoinPath(settings_.programFolder, channel == 0 ? "wave2.out" : "wave1.out");
+}
+
+std::string RecorderCore::JournalPath(int channel) const {
+    return JoinPath(settings_.programFolder, CounterFileName(channel) + ".journal");
 }
 
 bool RecorderCore::LoadEncoder(int channel) {
@@ -27,7 +46,16 @@ bool RecorderCore::LoadEncoder(int channel) {
 bool RecorderCore::StartEncoding(int channel) {
     ChannelRuntime& ch = channels_[Index(channel)];
     const ChannelConfig& cfg = settings_.channels[Index(channel)];
-    ch.tempFile = services_.fileSystem.Open(TempFilePath(channel), "wb");
+    std::string error;
+    ch.tempFile = services_.fileSystem.Open(TempFilePath(channel), "wb", &error);
+    const std::string tempKey = "temp" + std::to_string(channel);
+    if (ch.tempFile) {
+        ClearFailure(tempKey);
+    } else {
+        ReportFailure(tempKey, LineText(channel) + Format("the caller ID file %s could not be created (%s); the caller "
+                                                          "of this call stays unknown.",
+                                                          TempFilePath(channel), error));
+    }
     ch.tempBytes = 0;
     ch.streamBytes = 0;
     const unsigned long status =
@@ -48,7 +76,7 @@ bool RecorderCore::StartEncoding(int channel) {
 void RecorderCore::OpenRecordingFile(int channel) {
     ChannelConfig& cfg = settings_.channels[Index(channel)];
     ChannelRuntime& ch = channels_[Index(channel)];
-    ch.mp3File.reset();
+    ch.mp3File = File();
     ch.fileDate = services_.clock.Now().date;
     services_.fileSystem.MakeDirectories(DayFolderPath(cfg.dropFolder, ch.fileDate));
     // Never overwrite a recording: a wrapped or lost counter moves on to the first free name.
@@ -60,18 +88,73 @@ void RecorderCore::OpenRecordingFile(int channel) {
         advanced = true;
     }
     if (advanced) WriteCounterFile(channel);
-    ch.mp3File = services_.fileSystem.Open(cfg.mp3Path, "wb");
-    ch.fileFailed = !ch.mp3File;
+    std::string error;
+    ch.mp3File = services_.fileSystem.Open(cfg.mp3Path, "wb", &error);
     ch.fileBytes = 0;
+    ch.needPart = !ch.mp3File;
     ch.fileHoldsStreamStart = ch.mp3File && ch.streamBytes == 0;
-    if (ch.mp3File) ch.parts.push_back(cfg.mp3Path);
+    if (!ch.mp3File) {
+        ReportRecordingLoss(channel, LineText(channel) + Format("the recording file %s could not be created (%s). "
+                                                                "Recording goes on as soon as the disk accepts it.",
+                                                                cfg.mp3Path, error));
+        return;
+    }
+    ch.parts.push_back({cfg.mp3Path, cfg.fileCounter});
+    // The journal names the part before its first byte, so a crash leaves it findable.
+    WriteJournal(channel);
 }
 
 void RecorderCore::WriteMp3(int channel, const std::vector<uint8_t>& bytes) {
     ChannelRuntime& ch = channels_[Index(channel)];
-    if (!ch.mp3File && ch.fileFailed) OpenRecordingFile(channel);
-    if (ch.mp3File && !bytes.empty()) ch.fileBytes += std::fwrite(bytes.data(), 1, bytes.size(), ch.mp3File.get());
+    if (!ch.mp3File && ch.needPart && !bytes.empty()) OpenRecordingFile(channel);
+    if (ch.mp3File && !bytes.empty()) {
+        if (ch.mp3File.Write(bytes.data(), bytes.size())) {
+            ch.fileBytes += bytes.size();
+        } else {
+            // Never go on in the same file: the bytes lost would leave a hole in the middle of it.
+            const std::string why = ch.mp3File.LastError();
+            ClosePart(channel, true, why);
+        }
+    }
     ch.streamBytes += bytes.size();
+}
+
+void RecorderCore::ClosePart(int channel, bool failed, const std::string& why) {
+    ChannelConfig& cfg = settings_.channels[Index(channel)];
+    ChannelRuntime& ch = channels_[Index(channel)];
+    if (!ch.mp3File) return;
+    const std::string path = ch.parts.back().path;
+    std::string reason = why;
+    // A failed write may have left part of a block behind; the part ends with its last whole block.
+    if (failed) ch.mp3File.Truncate(ch.fileBytes);
+    if (!ch.mp3File.Close() && !failed) {
+        failed = true;
+        reason = ch.mp3File.LastError();
+    }
+    ch.needPart = true;
+    if (ch.fileBytes == 0 || !services_.fileSystem.Exists(path)) {
+        // Nothing of the call is in it: not a recording, and its number stays free.
+        services_.fileSystem.Remove(path);
+        ch.parts.pop_back();
+        WriteJournal(channel);
+    } else {
+        cfg.fileCounter = NextFileCounter(cfg.fileCounter);
+        WriteCounterFile(channel);
+    }
+    if (failed) {
+        ReportRecordingLoss(channel, LineText(channel) + Format("the recording %s could not be written (%s). What "
+                                                                "reached the disk is kept; recording goes on in a new "
+                                                                "file as soon as the disk accepts it.",
+                                                                path, reason));
+    }
+}
+
+void RecorderCore::ReportRecordingLoss(int channel, const std::string& text) {
+    ChannelRuntime& ch = channels_[Index(channel)];
+    if (ch.reported) return;
+    ch.reported = true;
+    QueueMessage(text);
+    services_.notifier.Log(text);
 }
 
 void RecorderCore::EncodeBlock(int channel, const int16_t* samples, size_t count) {
@@ -94,73 +177,136 @@ void RecorderCore::EncodeBlock(int channel, const int16_t* samples, size_t count
     if (cfg.maxFileLength > 0 && ch.mp3File && static_cast<int64_t>(ch.fileBytes) > limitBytes) {
         // The first part's Info frame slot gets a frame that describes that part alone.
         WriteInfoFrame(channel);
-        cfg.fileCounter = NextFileCounter(cfg.fileCounter);
-        ch.mp3File.reset();
-        ch.split = true;
+        ClosePart(channel, false, {});
         OpenRecordingFile(channel);
-        WriteCounterFile(channel);
     }
 }
 
 void RecorderCore::WriteInfoFrame(int channel) {
     ChannelRuntime& ch = channels_[Index(channel)];
-    if (!ch.mp3File || !ch.fileHoldsStreamStart) return;
+    // The frame describes every frame made so far: true of this part only when it holds them all.
+    if (!ch.mp3File || !ch.fileHoldsStreamStart || ch.fileBytes != ch.streamBytes) return;
     const std::vector<uint8_t> frame = ch.encoder.InfoFrame();
     if (frame.empty() || frame.size() > ch.fileBytes) return;
-    std::FILE* file = ch.mp3File.get();
-    std::fflush(file);
-    if (std::fseek(file, 0, SEEK_SET) == 0) std::fwrite(frame.data(), 1, frame.size(), file);
-    std::fseek(file, 0, SEEK_END);
+    bool written = ch.mp3File.Seek(0) && ch.mp3File.Write(frame.data(), frame.size());
+    written = ch.mp3File.SeekEnd().has_value() && written;
+    // A frame half written would not decode; the zeroed slot it replaced is skipped by every decoder.
+    if (!written) {
+        const std::vector<uint8_t> zeros(frame.size(), 0);
+        if (ch.mp3File.Seek(0)) ch.mp3File.Write(zeros.data(), zeros.size());
+        ch.mp3File.SeekEnd();
+    }
 }
 
 void RecorderCore::FinishRecording(int channel) {
-    ChannelConfig& cfg = settings_.channels[Index(channel)];
+    const ChannelConfig& cfg = settings_.channels[Index(channel)];
     ChannelRuntime& ch = channels_[Index(channel)];
     if (ch.encoder.IsOpen()) {
         encodedBlock_.clear();
         ch.encoder.Flush(encodedBlock_);
         WriteMp3(channel, encodedBlock_);
-        // The frame describes the whole stream, so only an unsplit file gets it; taken before close.
-        if (!ch.split) WriteInfoFrame(channel);
+        WriteInfoFrame(channel);  // taken before the encoder is closed
     }
-    ch.mp3File.reset();
+    ClosePart(channel, false, {});
     ch.encoder.Close();
     // A temp file that could not be created anew still holds the call before: its caller is not this one's.
     const bool ownTempFile = static_cast<bool>(ch.tempFile);
-    ch.tempFile.reset();
+    if (ownTempFile && !ch.tempFile.Close()) {
+        ReportFailure("temp" + std::to_string(channel),
+                      LineText(channel) + Format("the caller ID file %s could not be written (%s); the caller of this "
+                                                 "call may stay unknown.",
+                                                 TempFilePath(channel), ch.tempFile.LastError()));
+    }
+    ch.tempFile = File();
 
     IdentifiedCaller caller;
     if (services_.identifyCaller && ownTempFile) {
         caller = services_.identifyCaller(TempFilePath(channel), cfg.clip, settings_.sampleRate,
                                           toneTables_[Index(channel)]);
     }
-    if (!ch.parts.empty()) {
-        // The last part carries the tag; a file that cannot be opened gets none.
-        if (FilePtr file = services_.fileSystem.Open(ch.parts.back(), "r+b")) {
-            const RecordingTag tag{caller.number, cfg.description, caller.directionMark};
-            const auto bytes = tag.Bytes();
-            if (std::fseek(file.get(), 0, SEEK_END) == 0) std::fwrite(bytes.data(), 1, bytes.size(), file.get());
-        }
+    const std::vector<Part> parts = std::move(ch.parts);
+    TagParts(channel, parts, caller);
+    if (parts.empty()) {
+        ReportRecordingLoss(channel, LineText(channel) + "the call was not recorded: no sound of it could be written.");
     }
-    cfg.fileCounter = NextFileCounter(cfg.fileCounter);
-    WriteCounterFile(channel);
+    services_.fileSystem.Remove(JournalPath(channel));
 
     if (services_.onFiled) {
-        for (const std::string& part : ch.parts) services_.onFiled({channel, part, caller.number, caller.directionMark});
+        for (const Part& part : parts) {
+            if (services_.fileSystem.Exists(part.path)) {
+                services_.onFiled({channel, part.path, caller.number, caller.directionMark});
+            }
+        }
     }
     ch.parts.clear();
-    ch.split = false;
-    ch.fileFailed = false;
+    ch.needPart = false;
     ch.fileBytes = 0;
     ch.streamBytes = 0;
     ch.finishing = false;
 }
 
+void RecorderCore::TagParts(int channel, const std::vector<Part>& parts, const IdentifiedCaller& caller) {
+    const ChannelConfig& cfg = settings_.channels[Index(channel)];
+    const RecordingTag tag{caller.number, cfg.description, caller.directionMark};
+    const auto bytes = tag.Bytes();
+    const std::string key = "tag" + std::to_string(channel);
+    // Every part is one call's recording: the player lists each with the caller.
+    for (const Part& part : parts) {
+        std::string error;
+        File file = services_.fileSystem.Open(part.path, "r+b", &error);
+        const std::optional<uint64_t> size = file ? file.SeekEnd() : std::nullopt;
+        bool tagged = size && file.Write(bytes.data(), bytes.size());
+        if (!tagged && size) {
+            error = file.LastError();
+            file.Truncate(*size);  // a half tag would be read as sound
+        }
+        if (file && !file.Close() && tagged) {
+            tagged = false;
+            error = file.LastError();
+        }
+        if (tagged) {
+            ClearFailure(key);
+        } else {
+            ReportFailure(key, LineText(channel) + Format("the caller could not be added to %s (%s); the recording "
+                                                          "plays but is listed without its caller.",
+                                                          part.path, error));
+        }
+    }
+}
+
+void RecorderCore::WriteJournal(int channel) {
+    const ChannelRuntime& ch = channels_[Index(channel)];
+    std::string text = "channel=" + std::to_string(channel + 1) + "\nstart=" +
+                       FormatLocal(ch.startedAt, "%Y-%m-%d %H:%M:%S") + "\n";
+    for (const Part& part : ch.parts) text += "part=" + std::to_string(part.counter) + " " + part.path + "\n";
+    std::string error;
+    const std::string key = "journal" + std::to_string(channel);
+    if (services_.fileSystem.WriteWhole(JournalPath(channel), text, &error)) {
+        ClearFailure(key);
+    } else {
+        ReportFailure(key, Format("The recording journal %s could not be written (%s); if the recorder stops during "
+                                  "this call, the recording stays without its caller.",
+                                  JournalPath(channel), error));
+    }
+}
+
 void RecorderCore::WriteCounterFile(int channel) {
     const ChannelConfig& cfg = settings_.channels[Index(channel)];
-    if (FilePtr file = services_.fileSystem.Open(JoinPath(settings_.programFolder, CounterFileName(channel)), "wb")) {
-        std::fprintf(file.get(), "%u", static_cast<unsigned>(cfg.fileCounter));
+    const std::string path = JoinPath(settings_.programFolder, CounterFileName(channel));
+    std::string error;
+    if (services_.fileSystem.WriteWhole(path, std::to_string(cfg.fileCounter), &error)) {
+        ClearFailure(path);
+    } else {
+        ReportFailure(path, Format("The counter file %s could not be written (%s); numbers go on from memory and no "
+                                   "recording is overwritten.",
+                                   path, error));
     }
+}
+
+void RecorderCore::ReportFailure(const std::string& key, const std::string& text) {
+    if (!failing_.insert(key).second) return;
+    QueueMessage(text);
+    services_.notifier.Log(text);
 }
 
 }  // namespace pell

@@ -14,20 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One level-controlled recording of line 1: `seconds` of tone, then silence until it stops
-// (with end_of_file 0, two silent blocks are recorded before the third stops it).
-void RecordOnce(CoreRig& rig, double seconds) {
-    rig.FeedSeconds(seconds, 8000, 0);
-    while (rig.ch(0).recording) rig.Feed(0, 0);
-}
-
-CoreRig& LineOneOnly(CoreRig& rig) {
-    rig.ch(1).exists = 0;
-    rig.ch(0).endOfFile = 0;
-    rig.Reload();
-    return rig;
-}
-
 std::string Tail(const std::string& bytes, size_t n) { return bytes.size() >= n ? bytes.substr(bytes.size() - n) : ""; }
 
 // ---- Names and counters -------------------------------------------------------------------
@@ -171,7 +157,8 @@ TEST_P(SplitTest, EveryPartPlaysFromStartToEndAndReportsItsOwnLength) {
         EXPECT_EQ(mp3.hasInfoFrame, i == 0) << "only the first part starts with the Info frame";
         EXPECT_NEAR(static_cast<double>(mp3.lengthFromHeader), static_cast<double>(mp3.samplesDecoded), 1152);
         const std::string bytes = rig.ReadFile(path);
-        EXPECT_EQ(Tail(bytes, 128).substr(0, 3) == "TAG", i + 1 == rig.filed.size()) << "only the last part is tagged";
+        EXPECT_EQ(Tail(bytes, 128).substr(0, 3), "TAG") << "every part is tagged";
+        EXPECT_EQ(rig.filed[i].number, rig.caller.number);
         if (i + 1 < rig.filed.size()) {
             // Cut at the first block that took the part past the limit: at most one block more.
             const size_t limit = static_cast<size_t>(p.maxFileLength) * 1048576;
@@ -242,7 +229,9 @@ TEST_P(FileFailureTest, ARecordingFileThatCannotBeCreatedIsTriedAgainEachBlock) 
     rig.fileSystem.failOpenMatching = ".mp3";
     rig.fileSystem.failOpenCount = p.failedOpens;
     RecordOnce(rig, 4);
-    EXPECT_EQ(rig.dir.Read("channel1"), "1");
+    EXPECT_EQ(rig.dir.Read("channel1"), p.expectFile ? "1" : "") << "a call with no file uses up no number";
+    EXPECT_EQ(rig.notifier.shown.size(), p.failedOpens > 0 ? 1u : 0u) << "a failing file is told once";
+    EXPECT_EQ(rig.notifier.logged, rig.notifier.shown);
     EXPECT_EQ(fs::file_size(rig.dir.File("wave2.out")), 10u * 8000) << "the temp file goes on as normal";
     ASSERT_EQ(rig.filed.size(), p.expectFile ? 1u : 0u);
     if (!p.expectFile) return;
@@ -288,8 +277,13 @@ TEST_P(StateFileFailureTest, TheCounterAdvancesWhateverCannotBeWritten) {
     rig.FeedSeconds(2, 8000, 0);
     rig.fileSystem.failOpenMatching = p.failing;
     rig.fileSystem.failOpenCount = 1000;
+    rig.fileSystem.failWholeMatching = p.failing;
+    rig.fileSystem.failWholeCount = 1000;
     while (rig.ch(0).recording) rig.Feed(0, 0);
     ASSERT_EQ(rig.filed.size(), 1u);
+    ASSERT_EQ(rig.notifier.shown.size(), 1u) << "the failure is told once";
+    EXPECT_NE(rig.notifier.shown[0].find(p.failing), std::string::npos) << rig.notifier.shown[0];
+    EXPECT_EQ(rig.notifier.logged, rig.notifier.shown);
     EXPECT_EQ(Tail(rig.ReadFile(rig.filed[0].path), 128).substr(0, 3) == "TAG", p.expectTag);
     EXPECT_EQ(rig.ch(0).fileCounter, 1u);
     EXPECT_EQ(fs::exists(rig.dir.File("channel1")), p.expectCounterFile);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -74,24 +75,37 @@ public:
     void EncodeBlock(int channel, const int16_t* samples, size_t count);
     void FinishRecording(int channel);
 
+    // Start-up, after the settings are loaded and before capture starts: finishes every recording
+    // that a crash or power cut left unfinished (its journal is still there). Each part gets the
+    // caller found in the temp file (kept until now) and its tag, the counter moves on, onFiled
+    // hears of each part and a log line tells. Returns the number of recordings finished.
+    int RecoverUnfinishedRecordings();
+
     uint32_t lastBufferTick() const { return lastBufferTick_; }
     bool finishing(int channel) const { return channels_[Index(channel)].finishing; }
     std::string TempFilePath(int channel) const;
+    // The running recording's journal: "channel1.journal" / "channel2.journal" in the program folder.
+    std::string JournalPath(int channel) const;
 
 private:
+    struct Part {
+        std::string path;
+        uint32_t counter = 0;
+    };
     struct ChannelRuntime {
         Mp3Encoder encoder;
-        FilePtr mp3File;
-        FilePtr tempFile;
+        File mp3File;
+        File tempFile;
         bool finishing = false;
         bool stereoPath = false;          // fixed at the start of a recording
-        bool fileFailed = false;          // creating the MP3 file failed; retried every block
+        bool needPart = false;            // no part is open; one is tried before the next write
+        bool reported = false;            // this recording's loss has been told
         uint64_t streamBytes = 0;         // MP3 bytes the encoder has produced this recording
-        uint64_t fileBytes = 0;           // bytes in the current part
+        uint64_t fileBytes = 0;           // bytes of the current part known to be on disk
         bool fileHoldsStreamStart = false;  // the current part begins with the encoder's Info frame slot
-        bool split = false;               // the current part is not the first one
         std::chrono::year_month_day fileDate{};
-        std::vector<std::string> parts;
+        LocalDateTime startedAt{};
+        std::vector<Part> parts;          // the last one is open while mp3File is
         uint64_t tempBytes = 0;
         std::vector<int16_t> block;
         std::array<std::vector<int16_t>, 5> history;  // [0] previous block ... [4] five back
@@ -105,9 +119,17 @@ private:
     void WriteTemp(int channel, const int16_t* samples, size_t count);
     void WriteMp3(int channel, const std::vector<uint8_t>& bytes);
     void WriteInfoFrame(int channel);
+    // Ends the open part: empty parts are removed, kept ones advance the counter.
+    void ClosePart(int channel, bool failed, const std::string& why);
+    void ReportRecordingLoss(int channel, const std::string& text);
+    void WriteJournal(int channel);
+    void TagParts(int channel, const std::vector<Part>& parts, const IdentifiedCaller& caller);
     void WriteCounterFile(int channel);
     void AppendHistoryLog(const std::string& line);
     void WriteFolderDateFile(int channel, std::chrono::year_month_day date);
+    // Tells of a failing file once, until the same file works again.
+    void ReportFailure(const std::string& key, const std::string& text);
+    void ClearFailure(const std::string& key) { failing_.erase(key); }
     void QueueMessage(std::string text);
     void ShowPendingMessages();
 
@@ -119,6 +141,7 @@ private:
     std::vector<uint8_t> encodedBlock_;
     std::deque<std::string> pendingMessages_;
     bool showingMessages_ = false;
+    std::set<std::string> failing_;
 };
 
 }  // namespace pell

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -31,6 +31,8 @@ class Notifier {
 public:
     virtual ~Notifier() = default;
     virtual void ShowStop(const std::string& text) = 0;
+    // One line for the operator's log; standard error unless the window keeps a log of its own.
+    virtual void Log(const std::string& line);
 };
 
 class FreeSpaceProvider {
@@ -46,29 +48,82 @@ public:
     std::optional<uint64_t> FreeBytes(const std::string& folder) override;
 };
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+// What an open file does for the core. Every operation reports failure; nothing is buffered, so a
+// write that returned true is in the operating system's hands. Used on one thread at a time; a
+// handle never outlives the file system that made it.
+class FileHandle {
+public:
+    virtual ~FileHandle() = default;
+    // All size bytes, or false (some of them may have been written).
+    virtual bool Write(const void* data, size_t size) = 0;
+    virtual bool Seek(uint64_t offset) = 0;
+    // Moves to the end; the file's size, or nullopt.
+    virtual std::optional<uint64_t> SeekEnd() = 0;
+    virtual bool Truncate(uint64_t size) = 0;
+    // Closes once; false when the system reported that written data may be lost.
+    virtual bool Close() = 0;
+    // The reason of the last failure, as the system words it.
+    virtual std::string LastError() const = 0;
 };
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// One open file, move-only. The destructor closes without reporting: call Close to learn whether
+// the data reached the disk.
+class File {
+public:
+    File() = default;
+    explicit File(std::unique_ptr<FileHandle> handle) : handle_(std::move(handle)) {}
+    File(File&&) noexcept = default;
+    File& operator=(File&&) noexcept = default;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File() = default;
+
+    explicit operator bool() const { return handle_ != nullptr; }
+    bool Write(const void* data, size_t size) { return handle_ && handle_->Write(data, size); }
+    bool Seek(uint64_t offset) { return handle_ && handle_->Seek(offset); }
+    std::optional<uint64_t> SeekEnd() { return handle_ ? handle_->SeekEnd() : std::nullopt; }
+    bool Truncate(uint64_t size) { return handle_ && handle_->Truncate(size); }
+    // Closes and releases the file; false when nothing was open or the close failed.
+    bool Close() {
+        if (!handle_) return false;
+        const bool closed = handle_->Close();
+        if (!closed) lastError_ = handle_->LastError();
+        handle_.reset();
+        return closed;
+    }
+    std::string LastError() const { return handle_ ? handle_->LastError() : lastError_; }
+
+private:
+    std::unique_ptr<FileHandle> handle_;
+    std::string lastError_;
+};
 
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
-    // fopen modes ("wb", "r+b", "ab"); null on failure.
-    virtual FilePtr Open(const std::string& path, const char* mode) = 0;
+    // fopen-like modes: "wb" creates or truncates, "r+b" opens an existing file, "ab" appends and
+    // creates. An empty File on failure, with the reason in *error when given.
+    virtual File Open(const std::string& path, const char* mode, std::string* error = nullptr) = 0;
     virtual bool Exists(const std::string& path) = 0;
     // Makes every missing folder along path; true when path is a folder afterwards.
     virtual bool MakeDirectories(const std::string& path) = 0;
     // Removes the folder's contents, then the folder; false when anything could not be removed.
     virtual bool RemoveTree(const std::string& path) = 0;
+    // Removes one file; true when it is gone afterwards.
+    virtual bool Remove(const std::string& path) = 0;
+    // Replaces a small state file whole, never leaving it half written; false (reason in *error)
+    // when the old content stays.
+    virtual bool WriteWhole(const std::string& path, const std::string& text, std::string* error = nullptr) = 0;
 };
 
 class RealFileSystem : public FileSystem {
 public:
-    FilePtr Open(const std::string& path, const char* mode) override;
+    File Open(const std::string& path, const char* mode, std::string* error = nullptr) override;
     bool Exists(const std::string& path) override;
     bool MakeDirectories(const std::string& path) override;
     bool RemoveTree(const std::string& path) override;
+    bool Remove(const std::string& path) override;
+    bool WriteWhole(const std::string& path, const std::string& text, std::string* error = nullptr) override;
 };
 
 // The calling number and direction mark ('I' incoming, 'O' outgoing, 'U' unknown) found in a

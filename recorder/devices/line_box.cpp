@@ -10,7 +10,7 @@ LineBoxDevices::LineBoxDevices(CaptureBackend& captureBackend, HidBackend& hidBa
       pacers_(std::move(pacers)),
       line_(hidBackend),
       capture_(captureBackend, ui, std::move(onBlockReady)),
-      watchdog_(clock, *pacers_.watchdog, std::move(requestReconnect), [this] { return capture_.framesReceived(); }),
+      watchdog_(clock, *pacers_.watchdog, std::move(requestReconnect)),
       poller_(line_, lines, clock, *pacers_.linePoll) {}
 
 bool LineBoxDevices::SearchLineInterface() { return line_.FindLineInterface(); }

@@ -104,7 +104,6 @@ TEST_F(LineBoxTest, UnplugAndReplugAreFoundByTheWatchdogsRetries) {
     const std::optional<uint64_t> generation = notices_.Take();
     ASSERT_TRUE(generation);
     ASSERT_TRUE(box_->OnWaveBlock(*generation, [](const int16_t*, size_t) {}));
-    watchdogPacer_->Step();  // the watchdog's check that still hears the sound
     capture_.devicesAtInitialize = {{"HDA Intel"}, {"HDA Intel"}, {"HDA Intel", "Other", "USB Audio CODEC"}};
     hid_.devices.clear();
     hid_.Unplug();
@@ -143,6 +142,39 @@ TEST_F(LineBoxTest, UnplugAndReplugAreFoundByTheWatchdogsRetries) {
     EXPECT_TRUE(box_->OnWaveBlock(*again, [](const int16_t*, size_t) {}));
     watchdogPacer_->Step(15);
     EXPECT_EQ(reconnectRequests_, 3);
+}
+
+TEST_F(LineBoxTest, ABoxPluggedInAfterAFailedStartDeliversBlocks) {
+    capture_.devices.clear();
+    ASSERT_TRUE(box_->SearchLineInterface());
+    box_->ResetLineStates();
+    EXPECT_FALSE(box_->capture().InitCapture());
+    EXPECT_FALSE(box_->capture().FindCaptureDevice(device_, 8000, WaveCapture::Search::kStartUp));
+    box_->StartThreads();
+    watchdogPacer_->AwaitSleeps(1);
+    watchdogPacer_->Step(16);
+    ASSERT_EQ(reconnectRequests_, 1);
+
+    capture_.devices = {"USB Audio CODEC"};
+    box_->OnReconnect(device_, 8000);
+    ASSERT_TRUE(box_->capture().running());
+    ASSERT_TRUE(capture_.Push(CountingFrames(4000, 0)));
+    const std::optional<uint64_t> generation = notices_.Take();
+    ASSERT_TRUE(generation) << "the capture thread runs whatever opened the device";
+    EXPECT_TRUE(box_->OnWaveBlock(*generation, [](const int16_t*, size_t) {}));
+    watchdogPacer_->Step(15);
+    EXPECT_EQ(reconnectRequests_, 1);
+}
+
+TEST_F(LineBoxTest, SoundThatNeverReachesTheMainThreadDoesNotKeepTheWatchdogQuiet) {
+    StartUp();
+    watchdogPacer_->AwaitSleeps(1);
+    // The device delivers for 20 s, but no block is ever processed.
+    for (int second = 0; second < 20; ++second) {
+        ASSERT_TRUE(capture_.Push(CountingFrames(8000, 0)));
+        watchdogPacer_->Step();
+    }
+    EXPECT_EQ(reconnectRequests_, 1);
 }
 
 TEST_F(LineBoxTest, LineStatesReachTheCoreThroughThePollThread) {

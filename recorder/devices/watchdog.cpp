@@ -11,9 +11,7 @@ bool WatchdogTimer::ReconnectDue(uint32_t nowTickMs) {
 void Watchdog::Start() {
     if (thread_.joinable()) return;
     timer_.NoteBlock(clock_.TickMs());
-    // Sound counted before the thread runs must not look like new sound at its first check.
-    const uint64_t startProgress = soundProgress_ ? soundProgress_() : 0;
-    thread_ = std::thread([this, startProgress] { Run(startProgress); });
+    thread_ = std::thread([this] { Run(); });
 }
 
 void Watchdog::Stop() {
@@ -21,13 +19,8 @@ void Watchdog::Stop() {
     if (thread_.joinable()) thread_.join();
 }
 
-void Watchdog::Run(uint64_t lastProgress) {
+void Watchdog::Run() {
     do {
-        if (soundProgress_) {
-            const uint64_t progress = soundProgress_();
-            if (progress != lastProgress) timer_.NoteBlock(clock_.TickMs());
-            lastProgress = progress;
-        }
         if (timer_.ReconnectDue(clock_.TickMs()) && requestReconnect_) requestReconnect_();
     } while (pacer_.Sleep(kWatchdogCheckMs));
 }

@@ -30,21 +30,13 @@ private:
     std::atomic<uint32_t> lastBufferTick_;
 };
 
-// A count that grows while the device delivers sound (frames received).
-using SoundProgressFn = std::function<uint64_t()>;
-
 // The watchdog thread: checks once a second; `requestReconnect` runs on this thread (the window
-// posts it to its main thread). Sound still arriving from the device also counts as a block, so
-// a main thread busy for a while (its blocks wait in the host buffer) does not get a reconnect
-// that would throw the waiting sound away.
+// posts it to its main thread). Only blocks delivered to the main thread count: sound that fills
+// the host buffer but never reaches the window records nothing.
 class Watchdog {
 public:
-    Watchdog(Clock& clock, Pacer& pacer, std::function<void()> requestReconnect, SoundProgressFn soundProgress = {})
-        : clock_(clock),
-          pacer_(pacer),
-          requestReconnect_(std::move(requestReconnect)),
-          soundProgress_(std::move(soundProgress)),
-          timer_(clock.TickMs()) {}
+    Watchdog(Clock& clock, Pacer& pacer, std::function<void()> requestReconnect)
+        : clock_(clock), pacer_(pacer), requestReconnect_(std::move(requestReconnect)), timer_(clock.TickMs()) {}
     ~Watchdog() { Stop(); }
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
@@ -55,12 +47,11 @@ public:
     void NoteBlock() { timer_.NoteBlock(clock_.TickMs()); }
 
 private:
-    void Run(uint64_t lastProgress);
+    void Run();
 
     Clock& clock_;
     Pacer& pacer_;
     std::function<void()> requestReconnect_;
-    SoundProgressFn soundProgress_;
     WatchdogTimer timer_;
     std::thread thread_;
 };

@@ -28,8 +28,12 @@ bool WaveCapture::InitCapture() {
         ui_.ShowMessage(kNoCapabilities);
         return false;
     }
-    if (!thread_.joinable()) thread_ = std::thread([this] { RunCaptureThread(); });
+    StartThread();
     return true;
+}
+
+void WaveCapture::StartThread() {
+    if (!thread_.joinable()) thread_ = std::thread([this] { RunCaptureThread(); });
 }
 
 bool WaveCapture::FindCaptureDevice(std::string& device, int32_t sampleRate, Search search) {
@@ -84,6 +88,9 @@ bool WaveCapture::OpenCapture(size_t deviceIndex, bool showMessages) {
         return false;  // the stream closes with `stream`
     }
     stream_ = std::move(stream);
+    // However the device came to be open (a start-up that failed, then a reconnect), its blocks
+    // must reach the window.
+    StartThread();
     return true;
 }
 

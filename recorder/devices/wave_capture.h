@@ -79,6 +79,7 @@ public:
     uint64_t framesReceived() const { return framesReceived_.load(); }
 
 private:
+    void StartThread();
     void RunCaptureThread();
     void OnFrames(const int16_t* interleaved, size_t frames);
 

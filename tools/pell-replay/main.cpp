@@ -1,4 +1,5 @@
-// pell-replay --folder DIR --wav FILE --timeline FILE [--start "YYYY-MM-DD HH:MM:SS"]
+// pell-replay --folder DIR --wav FILE --timeline FILE [--start "YYYY-MM-DD HH:MM:SS"] [--pause-ms N]
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
@@ -9,8 +10,10 @@ namespace {
 
 int Usage() {
     std::cerr << "usage: pell-replay --folder DIR --wav FILE --timeline FILE [--start \"YYYY-MM-DD HH:MM:SS\"]\n"
+                 "                   [--pause-ms N]\n"
                  "  DIR holds settings.ini, the counter and state files; FILE is 16-bit stereo PCM at the\n"
-                 "  configured rate (line 1 left, line 2 right); timeline lines: <seconds> <1|2> <active|idle>\n";
+                 "  configured rate (line 1 left, line 2 right); timeline lines: <seconds> <1|2> <active|idle>\n"
+                 "  --pause-ms waits N ms of real time after each half-second block\n";
     return 2;
 }
 
@@ -37,6 +40,14 @@ int main(int argc, char** argv) {
                 return 2;
             }
             options.start = *start;
+        } else if (arg == "--pause-ms") {
+            char* end = nullptr;
+            const unsigned long ms = std::strtoul(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || ms > 60000) {
+                std::cerr << "pell-replay: --pause-ms wants a number of milliseconds up to 60000, got \"" << value << "\"\n";
+                return 2;
+            }
+            options.pauseMsPerBlock = static_cast<uint32_t>(ms);
         } else {
             return Usage();
         }

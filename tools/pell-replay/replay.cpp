@@ -1,6 +1,11 @@
 #include "tools/pell-replay/replay.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -60,54 +65,131 @@ class StreamNotifier final : public Notifier {
 public:
     explicit StreamNotifier(std::ostream& err) : err_(err) {}
     void ShowStop(const std::string& text) override { err_ << "pell-replay: " << text << '\n'; }
+    void Log(const std::string& line) override { err_ << "pell-replay: log: " << line << '\n'; }
 
 private:
     std::ostream& err_;
 };
 
+// A file whose modification time becomes the replay clock's time when it is closed.
+class ClockedFile final : public FileHandle {
+public:
+    ClockedFile(File real, Clock& clock, std::string path) : real_(std::move(real)), clock_(clock), path_(std::move(path)) {}
+    ~ClockedFile() override {
+        if (real_) Close();
+    }
+    ClockedFile(const ClockedFile&) = delete;
+    ClockedFile& operator=(const ClockedFile&) = delete;
+    bool Write(const void* data, size_t size) override { return real_.Write(data, size); }
+    bool Seek(uint64_t offset) override { return real_.Seek(offset); }
+    std::optional<uint64_t> SeekEnd() override { return real_.SeekEnd(); }
+    bool Truncate(uint64_t size) override { return real_.Truncate(size); }
+    bool Close() override {
+        const bool closed = real_.Close();
+        SetModificationTime(path_, clock_.Now());
+        return closed;
+    }
+    std::string LastError() const override { return real_.LastError(); }
+
+    static void SetModificationTime(const std::string& path, const LocalDateTime& when) {
+        const std::time_t at = ToTimeT(when);
+        const timespec times[2] = {{at, 0}, {at, 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    }
+
+private:
+    File real_;
+    Clock& clock_;
+    std::string path_;
+};
+
+// The real file system, dating every file it writes by the replay clock, so the player lists
+// replayed calls at their replayed times.
+class ClockedFileSystem final : public RealFileSystem {
+public:
+    explicit ClockedFileSystem(Clock& clock) : clock_(clock) {}
+    File Open(const std::string& path, const char* mode, std::string* error = nullptr) override {
+        File real = RealFileSystem::Open(path, mode, error);
+        if (!real) return real;
+        return File(std::make_unique<ClockedFile>(std::move(real), clock_, path));
+    }
+    bool WriteWhole(const std::string& path, const std::string& text, std::string* error = nullptr) override {
+        if (!RealFileSystem::WriteWhole(path, text, error)) return false;
+        ClockedFile::SetModificationTime(path, clock_.Now());
+        return true;
+    }
+
+private:
+    Clock& clock_;
+};
+
 }  // namespace
 
-std::optional<WavAudio> ReadStereoWav(const std::string& path, std::string* error) {
-    auto fail = [&](const std::string& why) -> std::optional<WavAudio> {
+bool StereoWavReader::Open(const std::string& path, std::string* error) {
+    auto fail = [&](const std::string& why) {
         *error = path + ": " + why;
-        return std::nullopt;
+        return false;
     };
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return fail("cannot be opened");
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-    if (bytes.size() < 12 || std::memcmp(b, "RIFF", 4) != 0 || std::memcmp(b + 8, "WAVE", 4) != 0) {
+    in_ = std::ifstream(path, std::ios::binary);
+    if (!in_) return fail("cannot be opened");
+    unsigned char riff[12];
+    if (!in_.read(reinterpret_cast<char*>(riff), 12) || std::memcmp(riff, "RIFF", 4) != 0 ||
+        std::memcmp(riff + 8, "WAVE", 4) != 0) {
         return fail("not a RIFF WAVE file");
     }
-    WavAudio audio;
     bool haveFormat = false;
-    for (size_t at = 12; at + 8 <= bytes.size();) {
-        const uint32_t size = Le32(b + at + 4);
-        const size_t body = at + 8;
-        const size_t available = std::min<size_t>(size, bytes.size() - body);
-        if (std::memcmp(b + at, "fmt ", 4) == 0) {
+    unsigned char head[8];
+    while (in_.read(reinterpret_cast<char*>(head), 8)) {
+        const uint32_t size = Le32(head + 4);
+        if (std::memcmp(head, "fmt ", 4) == 0) {
+            unsigned char b[40] = {};
+            const std::streamsize want = std::min<uint32_t>(size, sizeof b);
+            const std::streamsize available = in_.read(reinterpret_cast<char*>(b), want).gcount();
             if (available < 16) return fail("format chunk too short");
-            uint16_t format = Le16(b + body);
-            const uint16_t channels = Le16(b + body + 2);
-            const uint32_t rate = Le32(b + body + 4);
-            const uint16_t bits = Le16(b + body + 14);
+            uint16_t format = Le16(b);
+            const uint16_t channels = Le16(b + 2);
+            const uint32_t rate = Le32(b + 4);
+            const uint16_t bits = Le16(b + 14);
             // WAVE_FORMAT_EXTENSIBLE names its real format in the first two bytes of the sub-format.
-            if (format == 0xFFFE && available >= 26) format = Le16(b + body + 24);
+            if (format == 0xFFFE && available >= 26) format = Le16(b + 24);
             if (format != 1) return fail("not PCM (format " + std::to_string(format) + ")");
             if (channels != 2) return fail("has " + std::to_string(channels) + " channel(s), 2 are needed");
             if (bits != 16) return fail("has " + std::to_string(bits) + "-bit samples, 16 are needed");
             if (rate == 0 || rate > 192000) return fail("has an impossible sample rate");
-            audio.sampleRateHz = static_cast<int32_t>(rate);
+            sampleRateHz_ = static_cast<int32_t>(rate);
             haveFormat = true;
-        } else if (std::memcmp(b + at, "data", 4) == 0) {
+            in_.seekg(static_cast<std::streamoff>(size - available + (size & 1)), std::ios::cur);
+        } else if (std::memcmp(head, "data", 4) == 0) {
             if (!haveFormat) return fail("data before the format chunk");
-            audio.samples.resize(available / 4 * 2);
-            std::memcpy(audio.samples.data(), b + body, audio.samples.size() * 2);
-            return audio;
+            framesLeft_ = size / 4;
+            return true;
+        } else {
+            in_.seekg(static_cast<std::streamoff>(size) + (size & 1), std::ios::cur);
         }
-        at = body + size + (size & 1);
     }
     return fail(haveFormat ? "no data chunk" : "no format chunk");
+}
+
+size_t StereoWavReader::Read(int16_t* out, size_t frames) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(frames, framesLeft_));
+    if (want == 0) return 0;
+    // Little-endian samples, as the machines this runs on store them.
+    const std::streamsize got = in_.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(want * 4)).gcount();
+    const size_t read = static_cast<size_t>(got) / 4;
+    framesLeft_ = read < want ? 0 : framesLeft_ - read;
+    return read;
+}
+
+std::optional<WavAudio> ReadStereoWav(const std::string& path, std::string* error) {
+    StereoWavReader reader;
+    if (!reader.Open(path, error)) return std::nullopt;
+    WavAudio audio;
+    audio.sampleRateHz = reader.sampleRateHz();
+    std::vector<int16_t> chunk(2 * 65536);
+    while (const size_t frames = reader.Read(chunk.data(), chunk.size() / 2)) {
+        audio.samples.insert(audio.samples.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(frames * 2));
+    }
+    return audio;
 }
 
 bool WriteStereoWav(const std::string& path, int32_t sampleRateHz, const std::vector<int16_t>& samples) {
@@ -171,7 +253,7 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
     RecorderSettings settings;
     ToneTables toneTables{};
     settings.programFolder = options.folder;
-    // Without settings every drop folder is empty, and day folders would land at the root.
+    // A folder without settings is almost always a mistyped path: recording into it would hide that.
     if (!std::ifstream(JoinPath(options.folder, "settings.ini"))) {
         err << "pell-replay: " << JoinPath(options.folder, "settings.ini") << ": cannot be opened\n";
         return 2;
@@ -180,13 +262,13 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
     CreateDropFolders(settings);
 
     std::string error;
-    const std::optional<WavAudio> wav = ReadStereoWav(options.wavPath, &error);
-    if (!wav) {
+    StereoWavReader wav;
+    if (!wav.Open(options.wavPath, &error)) {
         err << "pell-replay: " << error << '\n';
         return 2;
     }
-    if (wav->sampleRateHz != settings.sampleRate) {
-        err << "pell-replay: " << options.wavPath << ": sample rate " << wav->sampleRateHz
+    if (wav.sampleRateHz() != settings.sampleRate) {
+        err << "pell-replay: " << options.wavPath << ": sample rate " << wav.sampleRateHz()
             << " Hz, but settings.ini asks for " << settings.sampleRate << " Hz\n";
         return 2;
     }
@@ -205,7 +287,7 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
     LineStates lines;
     QuietView view;
     StreamNotifier notifier(err);
-    RealFileSystem fileSystem;
+    ClockedFileSystem fileSystem(clock);
     DiskFreeSpace freeSpace;
     RecorderServices services{clock, lines, view, notifier, fileSystem, freeSpace, DefaultCallerIdentifier(),
                               [&](const FiledRecording& f) {
@@ -217,15 +299,19 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
         err << "pell-replay: Could not upload mp3 codec!\n";
         return 1;
     }
+    // A run stopped in the middle of a call left its recording unfinished: finish it first.
+    core.RecoverUnfinishedRecordings();
 
     // Timer 0 fires first 2 s after start; each cleaning pass sets the period it wants.
     uint64_t timerPeriodMs = 2000;
     uint64_t nextTimerMs = timerPeriodMs;
-    const size_t blockValues = static_cast<size_t>(settings.sampleRate);
-    std::vector<int16_t> block(blockValues);
+    // Half a second of frames per block, as the capture delivers them: an odd rate never splits a frame.
+    const size_t framesPerBlock = static_cast<size_t>(settings.sampleRate / 2);
+    std::vector<int16_t> block(framesPerBlock * 2);
     size_t nextEvent = 0;
-    uint64_t elapsedMs = 0;
-    for (size_t at = 0; at < wav->samples.size(); at += blockValues, elapsedMs += 500) {
+    for (uint64_t elapsedMs = 0;; elapsedMs += 500) {
+        const size_t frames = wav.Read(block.data(), framesPerBlock);
+        if (frames == 0) break;
         // A change applies from the first block that starts at or after its time.
         while (nextEvent < timeline->size() && (*timeline)[nextEvent].seconds * 1000.0 <= static_cast<double>(elapsedMs)) {
             const LineEvent& e = (*timeline)[nextEvent++];
@@ -233,15 +319,14 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
             if (e.active && !lines.lineActive[line]) lines.lineSeizedAt[line] = clock.TickMs();
             lines.lineActive[line] = e.active;
         }
-        const size_t n = std::min(blockValues, wav->samples.size() - at);
-        std::copy_n(wav->samples.begin() + static_cast<std::ptrdiff_t>(at), n, block.begin());
-        std::fill(block.begin() + static_cast<std::ptrdiff_t>(n), block.end(), 0);
+        std::fill(block.begin() + static_cast<std::ptrdiff_t>(frames * 2), block.end(), 0);
         core.ProcessBlock(block.data(), block.size());
         clock.Advance(500);
         while (elapsedMs + 500 >= nextTimerMs) {
             if (const std::optional<uint32_t> period = core.CleanDisk()) timerPeriodMs = *period;
             nextTimerMs += timerPeriodMs;
         }
+        if (options.pauseMsPerBlock > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.pauseMsPerBlock));
     }
     core.FinishAllRecordings();
     return 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -18,7 +19,23 @@ struct WavAudio {
     std::vector<int16_t> samples;  // interleaved left/right
 };
 
-// Accepts 16-bit PCM with two channels only; anything else is an error with its reason.
+// Reads a 16-bit stereo PCM WAV as a stream: only the block asked for is in memory.
+class StereoWavReader {
+public:
+    // Accepts 16-bit PCM with two channels only; anything else is an error with its reason.
+    bool Open(const std::string& path, std::string* error);
+    int32_t sampleRateHz() const { return sampleRateHz_; }
+    // Fills up to `frames` frames (interleaved values) into out; the number of frames read,
+    // 0 at the end of the data.
+    size_t Read(int16_t* out, size_t frames);
+
+private:
+    std::ifstream in_;
+    int32_t sampleRateHz_ = 0;
+    uint64_t framesLeft_ = 0;
+};
+
+// The whole file at once, for small files and tests.
 std::optional<WavAudio> ReadStereoWav(const std::string& path, std::string* error);
 // 16-bit stereo PCM WAV; false on failure.
 bool WriteStereoWav(const std::string& path, int32_t sampleRateHz, const std::vector<int16_t>& samples);
@@ -41,10 +58,13 @@ struct ReplayOptions {
     std::string wavPath;
     std::string timelinePath;
     LocalDateTime start;
+    uint32_t pauseMsPerBlock = 0;  // real time waited after each block, to watch or interrupt a replay
 };
 
-// Prints one line per finished recording file to out: channel (1 or 2), path, number, direction
-// mark, tab-separated; messages and errors go to err. Returns the process exit code.
+// First finishes any recording a stopped earlier run left unfinished, then replays. Prints one
+// line per recording file on disk to out: channel (1 or 2), path, number, direction mark,
+// tab-separated; messages, log lines and errors go to err. Every file the recorder closes takes
+// the replay clock's time as its modification time. Returns the process exit code.
 int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace pell

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
+#include <sys/stat.h>
 #include <sstream>
 
 #include "common/core/settings_file.h"
@@ -205,6 +207,57 @@ TEST(ReplayTest, CleaningRunsOnReplayedTime) {
     EXPECT_FALSE(fs::exists(f.dir.File("rec/03.12.2026")));
     EXPECT_EQ(f.dir.Read("history.log"),
               f.dir.File("rec/02.12.2026") + " was removed\r\n" + f.dir.File("rec/03.12.2026") + " was removed\r\n");
+}
+
+// Line 1 loud and line 2 quiet, at rates whose blocks hold an odd or even number of values.
+class ReplayRateTest : public ::testing::TestWithParam<int32_t> {};
+
+TEST_P(ReplayRateTest, BlocksAreHalfASecondOfWholeFramesSoTheLinesNeverSwap) {
+    const int32_t rate = GetParam();
+    Folder f;
+    f.dir.Write("settings.ini", "[common]\r\nsamplerate=" + std::to_string(rate) + "\r\ncleaning=0\r\n[channel1]\r\n"
+                                "drop_folder=" + f.dir.File("rec1") + "\r\ngain=1\r\nstereo=0\r\nend_of_file=0\r\n"
+                                "[channel2]\r\ndrop_folder=" + f.dir.File("rec2") + "\r\ngain=1\r\nend_of_file=0\r\n");
+    std::vector<int16_t> samples(static_cast<size_t>(rate) * 4 * 2, 0);
+    for (size_t i = 0; i < samples.size(); i += 2) samples[i] = static_cast<int16_t>(i % 40 < 20 ? 9000 : -9000);
+    WriteStereoWav(f.dir.File("call.wav"), rate, samples);
+    f.dir.Write("timeline.txt", "");
+    std::ostringstream out, err;
+    ASSERT_EQ(RunReplay({f.dir.path(), f.dir.File("call.wav"), f.dir.File("timeline.txt"),
+                         *ParseStartTime("2026-12-06 10:00:00")},
+                        out, err),
+              0)
+        << err.str();
+    EXPECT_EQ(out.str(), "1\t" + f.dir.File("rec1/06.12.2026/0000000.mp3") + "\t\tU\n") << "line 2 never records";
+    EXPECT_FALSE(fs::exists(f.dir.File("wave1.out")));
+    // The temp file holds every block of line 1 whole, rate / 2 samples each, the last one padded.
+    const uint64_t perBlock = static_cast<uint64_t>(rate / 2);
+    const uint64_t blocks = (static_cast<uint64_t>(rate) * 4 + perBlock - 1) / perBlock;
+    EXPECT_EQ(fs::file_size(f.dir.File("wave2.out")), blocks * perBlock * 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, ReplayRateTest, ::testing::Values(8000, 11025, 22050));
+
+TEST(ReplayTest, FilesTakeTheReplayClocksTimeAsTheirModificationTime) {
+    Folder f;
+    f.Settings("end_of_file=0\r\n");
+    std::string out, err;
+    ASSERT_EQ(f.Run(Loud(3), "", &out, &err, "2024-03-05 14:30:00"), 0) << err;
+    const std::string path = f.dir.File("rec/05.03.2024/a0000000.mp3");
+    ASSERT_TRUE(fs::exists(path)) << out;
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    std::tm start{};
+    start.tm_year = 124;
+    start.tm_mon = 2;
+    start.tm_mday = 5;
+    start.tm_hour = 14;
+    start.tm_min = 30;
+    start.tm_isdst = -1;
+    const std::time_t replayStart = std::mktime(&start);
+    // Closed when the recording stopped, a few replayed seconds after the start.
+    EXPECT_GE(info.st_mtime, replayStart + 3);
+    EXPECT_LE(info.st_mtime, replayStart + 6);
 }
 
 TEST(DemoScenarioTest, TheDemoCallIsRecordedOnBothLinesWithItsNumbers) {

@@ -7,12 +7,82 @@
 
 namespace pell {
 
-FilePtr FaultyFileSystem::Open(const std::string& path, const char* mode) {
-    if (failOpenCount > 0 && !failOpenMatching.empty() && path.find(failOpenMatching) != std::string::npos) {
-        --failOpenCount;
-        return nullptr;
+namespace {
+
+constexpr char kNoSpace[] = "No space left on device";
+
+class FaultyFile final : public FileHandle {
+public:
+    FaultyFile(File real, FaultyFileSystem& owner, std::string path)
+        : real_(std::move(real)), owner_(owner), path_(std::move(path)) {}
+    bool Write(const void* data, size_t size) override {
+        if (owner_.WriteFails(path_)) {
+            real_.Write(data, size / 2);
+            error_ = kNoSpace;
+            return false;
+        }
+        return Check(real_.Write(data, size));
     }
-    return RealFileSystem::Open(path, mode);
+    bool Seek(uint64_t offset) override { return Check(real_.Seek(offset)); }
+    std::optional<uint64_t> SeekEnd() override { return real_.SeekEnd(); }
+    bool Truncate(uint64_t size) override { return Check(real_.Truncate(size)); }
+    bool Close() override {
+        const bool closed = real_.Close();
+        if (owner_.CloseFails(path_)) {
+            error_ = "Input/output error";
+            return false;
+        }
+        return Check(closed);
+    }
+    std::string LastError() const override { return error_; }
+
+private:
+    bool Check(bool ok) {
+        if (!ok) error_ = real_.LastError();
+        return ok;
+    }
+    File real_;
+    FaultyFileSystem& owner_;
+    std::string path_;
+    std::string error_;
+};
+
+bool Matches(const std::string& path, const std::string& text) {
+    return !text.empty() && path.find(text) != std::string::npos;
+}
+
+}  // namespace
+
+File FaultyFileSystem::Open(const std::string& path, const char* mode, std::string* error) {
+    if (failOpenCount > 0 && Matches(path, failOpenMatching)) {
+        --failOpenCount;
+        if (error) *error = "Permission denied";
+        return File();
+    }
+    File real = RealFileSystem::Open(path, mode, error);
+    if (!real) return real;
+    return File(std::make_unique<FaultyFile>(std::move(real), *this, path));
+}
+
+bool FaultyFileSystem::WriteWhole(const std::string& path, const std::string& text, std::string* error) {
+    if (failWholeCount > 0 && Matches(path, failWholeMatching)) {
+        --failWholeCount;
+        if (error) *error = kNoSpace;
+        return false;
+    }
+    return RealFileSystem::WriteWhole(path, text, error);
+}
+
+bool FaultyFileSystem::WriteFails(const std::string& path) {
+    if (!Matches(path, failWriteMatching)) return false;
+    ++writesSeen;
+    return failFirstWrite > 0 && writesSeen >= failFirstWrite && writesSeen < failFirstWrite + failWriteCount;
+}
+
+bool FaultyFileSystem::CloseFails(const std::string& path) {
+    if (failCloseCount <= 0 || !Matches(path, failCloseMatching)) return false;
+    --failCloseCount;
+    return true;
 }
 
 bool FaultyFileSystem::RemoveTree(const std::string& path) {
@@ -78,6 +148,18 @@ std::string CoreRig::ReadFile(const std::string& path) const {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+CoreRig& LineOneOnly(CoreRig& rig) {
+    rig.ch(1).exists = 0;
+    rig.ch(0).endOfFile = 0;
+    rig.Reload();
+    return rig;
+}
+
+void RecordOnce(CoreRig& rig, double seconds) {
+    rig.FeedSeconds(seconds, 8000, 0);
+    while (rig.ch(0).recording) rig.Feed(0, 0);
 }
 
 std::vector<int16_t> ToneBlock(size_t perChannel, int16_t leftPeak, int16_t rightPeak, size_t offset) {

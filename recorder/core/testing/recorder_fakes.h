@@ -36,6 +36,8 @@ public:
 
 class FakeNotifier final : public Notifier {
 public:
+    void Log(const std::string& line) override { logged.push_back(line); }
+    std::vector<std::string> logged;
     void ShowStop(const std::string& text) override {
         shown.push_back(text);
         ++depth;
@@ -59,19 +61,36 @@ public:
     std::vector<std::string> queried;
 };
 
-// The real file system with injected failures.
+// The real file system with injected failures. A failing write first writes half its bytes, as
+// a disk that fills up in the middle of a write does.
 class FaultyFileSystem final : public RealFileSystem {
 public:
-    FilePtr Open(const std::string& path, const char* mode) override;
+    File Open(const std::string& path, const char* mode, std::string* error = nullptr) override;
     bool RemoveTree(const std::string& path) override;
+    bool WriteWhole(const std::string& path, const std::string& text, std::string* error = nullptr) override;
 
     // Opens of paths containing this text fail this many more times.
     std::string failOpenMatching;
     int failOpenCount = 0;
+    // Writes to files whose path contains this text: the failFirstWrite-th one (from 1) and the
+    // failWriteCount - 1 after it fail; writesSeen counts them all.
+    std::string failWriteMatching;
+    int failFirstWrite = 0;
+    int failWriteCount = 1 << 30;
+    int writesSeen = 0;
+    // Closes of such files fail this many more times.
+    std::string failCloseMatching;
+    int failCloseCount = 0;
+    // Whole-file replacements of paths containing this text fail this many more times.
+    std::string failWholeMatching;
+    int failWholeCount = 0;
     // Folders whose contents cannot be removed (a locked file inside).
     std::set<std::string> locked;
     // Folders that are emptied but stay behind.
     std::set<std::string> sticky;
+
+    bool WriteFails(const std::string& path);
+    bool CloseFails(const std::string& path);
 };
 
 struct CoreRig {
@@ -101,6 +120,12 @@ struct CoreRig {
     void Release(int channel);
     std::string ReadFile(const std::string& path) const;
 };
+
+// Line 2 off, line 1 stops right after its sound; the core is rebuilt.
+CoreRig& LineOneOnly(CoreRig& rig);
+// One level-controlled recording of line 1: `seconds` of tone, then silence until it stops
+// (with end_of_file 0, two silent blocks are recorded before the third stops it).
+void RecordOnce(CoreRig& rig, double seconds);
 
 // A stereo block of perChannel frames, each line a 400 Hz tone of the given peak.
 std::vector<int16_t> ToneBlock(size_t perChannel, int16_t leftPeak, int16_t rightPeak, size_t offset = 0);
