@@ -331,13 +331,13 @@ ToneClip ParseToneClip(const std::string& digits) {
     if (!digits.empty() && (digits[0] == 'A' || digits[0] == 'D')) return {untilC(1), true};
     if (!digits.empty() && digits[0] == 'B') {
         std::string code = untilC(1);
-        if (code == "10") code = "Private";
-        else if (code == "00") code = "No number";
+        if (code == "10") code = kWithheldText;
+        else if (code == "00") code = kUnavailableText;
         return {code, true};
     }
     if (digits.rfind("**", 0) == 0) {
         const std::string rest = digits.substr(2);
-        return {rest.empty() ? "Private" : rest, true};
+        return {rest.empty() ? std::string(kWithheldText) : rest, true};
     }
     return {digits, false};
 }

@@ -82,6 +82,10 @@ std::string DetectDtmfDigits(const int16_t* samples, size_t count, int32_t sampl
 // (the file is not opened for an unsupported rate).
 std::string DetectDtmfDigits(const std::string& tempFilePath, int32_t sampleRate);
 
+// The texts a tone caller-ID message gives for a withheld and an unavailable number.
+inline constexpr const char* kWithheldText = "Private";
+inline constexpr const char* kUnavailableText = "No number";
+
 struct ToneClip {
     std::string number;
     bool framed = false;  // false: digits dialled on the line rather than a caller-ID message

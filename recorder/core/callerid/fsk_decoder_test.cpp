@@ -87,6 +87,7 @@ const LoopbackCase kLoopbackCases[] = {
      },
      "12345678"},
     {"below 8000 Hz nothing decodes", 6000, 2, Plain, ""},
+    {"above 192000 Hz nothing decodes", 200000, 2, Plain, ""},
     {"a two-character name before the number", 8000, 2,
      [](int32_t r) {
          return Recording(CallSetupMessage({{0x01, "12071530"}, {0x07, "Al"}, {0x02, "5551234"}}), Options(r));
@@ -292,11 +293,22 @@ const ParserCase kParserCases[] = {
      std::vector<uint8_t>{0x80, 0x09, 0x02, 0x07, '5', '5', '5'}, "555"},
     {"a parameter running past the message length is cut there",
      std::vector<uint8_t>{0x80, 0x04, 0x02, 0x07, '5', '5', 0x11, '9'}, "55"},
-    {"number characters are taken as they come", CallSetupMessage({{0x02, "12-a"}}), "12-a"},
+    {"a verified number with a non-number character is no number", CallSetupMessage({{0x02, "12-a"}}), ""},
+    {"binary bytes in a verified number are no number", CallSetupMessage({{0x02, std::string("5\x01\xFF", 3)}}), ""},
+    {"an unverified damaged number gives way to a later valid one",
+     Join({BadChecksum(CallSetupMessage({{0x02, "5?5"}})), BadChecksum(CallSetupMessage({{0x02, "444"}}))}), "444"},
+    {"an international number with star and hash", CallSetupMessage({{0x02, "+4930*12#"}}), "+4930*12#"},
+    {"a plus inside the number is damage", CallSetupMessage({{0x02, "49+30"}}), ""},
     {"empty number", CallSetupMessage({{0x02, ""}}), ""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Bytes, CallerIdParserTest, ::testing::ValuesIn(kParserCases));
+
+TEST(CallerIdParserTest, TellsWhetherTheChecksumHeld) {
+    EXPECT_TRUE(ParseCallerIdMessage(CallSetupMessage({{0x02, "42"}})).verified);
+    EXPECT_FALSE(ParseCallerIdMessage(BadChecksum(CallSetupMessage({{0x02, "42"}}))).verified);
+    EXPECT_EQ(ParseCallerIdMessage(BadChecksum(CallSetupMessage({{0x02, "42"}}))).number, "42");
+}
 
 TEST(FskDecimatorTest, PassesTheToneBandAndStopsWhatWouldFoldIntoIt) {
     struct Case {
