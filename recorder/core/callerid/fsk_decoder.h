@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/core/recorder_settings.h"
+#include "recorder/core/callerid/fsk_receiver.h"
 
 namespace pell {
 
@@ -100,7 +101,9 @@ struct CallerIdMessage {
 CallerIdMessage ParseCallerIdMessage(const std::vector<uint8_t>& bytes);
 std::string ParseCallerIdBytes(const std::vector<uint8_t>& bytes);
 
-// Whole decoder over the start of a recording, fed from its first sample on: samples beyond
+// Whole decoder over the start of a recording, fed from its first sample on: the six-sample
+// demodulator and the band-passed FskReceiver run side by side; a checksum-verified message of
+// the former wins, then one of the latter, then the former's unverified number. Samples beyond
 // kFskReadSamples are ignored. Rates below 8000 Hz or above 192000 Hz never decode.
 class FskClipDecoder {
 public:
@@ -116,6 +119,7 @@ private:
     bool decimating_;
     FskDecimator decimator_;
     FskDemodulator demodulator_;
+    FskReceiver receiver_;
     std::vector<int16_t> scratch_;
 };
 

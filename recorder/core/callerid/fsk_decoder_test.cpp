@@ -359,3 +359,107 @@ TEST(FskDecoderTest, ReadsOnlyTheStartOfTheTempFile) {
 
 }  // namespace
 }  // namespace pell
+
+namespace pell {
+namespace {
+
+// Real lines: each impairment at its worst target level, on both tone pairs and three rates.
+struct LineCase {
+    const char* behaviour;
+    std::function<void(FskBurstOptions&)> tweak;
+    std::function<void(Samples&, int32_t rate, uint32_t seed)> impair;
+};
+
+std::ostream& operator<<(std::ostream& out, const LineCase& c) { return out << c.behaviour; }
+
+class FskLineTest : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(FskLineTest, DecodesOnImpairedLines) {
+    const LineCase& c = GetParam();
+    for (const int32_t rate : {8000, 11025, 16000}) {
+        for (const int32_t clip : {kClipFskEurope, kClipFskUs}) {
+            for (uint32_t seed = 1; seed <= 2; ++seed) {
+                FskBurstOptions o = Options(rate, c.tweak);
+                o.tones = clip == kClipFskEurope ? signals::kV23Tones : signals::kBell202Tones;
+                o.markBits = 80;
+                o.startPhase = seed;
+                Samples s = Recording(CallSetupMessage(kDateAndNumber), o, 0.1 * seed);
+                if (c.impair) c.impair(s, rate, seed);
+                EXPECT_EQ(DecodeFskClip(s.data(), s.size(), rate, BuildToneTable(clip)), "12345678")
+                    << rate << " Hz, clip " << clip << ", seed " << seed;
+            }
+        }
+    }
+}
+
+const LineCase kLineCases[] = {
+    {"clean", {}, {}},
+    {"50 Hz hum at 0 dB", {}, [](Samples& s, int32_t r, uint32_t) { signals::AddHum(s, r, 50, 0); }},
+    {"60 Hz hum at +6 dB", {}, [](Samples& s, int32_t r, uint32_t) { signals::AddHum(s, r, 60, 6); }},
+    {"voice-band noise at 12 dB SNR", {},
+     [](Samples& s, int32_t r, uint32_t seed) { signals::AddBandNoise(s, r, 12, 300, 3400, seed); }},
+    {"voice-band noise at 13 dB SNR with 50 Hz hum at +6 dB", {},
+     [](Samples& s, int32_t r, uint32_t seed) {
+         signals::AddBandNoise(s, r, 13, 300, 3400, seed);
+         signals::AddHum(s, r, 50, 6);
+     }},
+    {"mu-law round trip", {}, [](Samples& s, int32_t, uint32_t) { signals::MuLawRoundTrip(s); }},
+    {"A-law round trip", {}, [](Samples& s, int32_t, uint32_t) { signals::ALawRoundTrip(s); }},
+    {"tones 2.5 % high", [](FskBurstOptions& o) { o.frequencyOffsetHz = 0.025 * 1700; }, {}},
+    {"tones 2.5 % low", [](FskBurstOptions& o) { o.frequencyOffsetHz = -0.025 * 1700; }, {}},
+    {"bit rate 1 % slow with noise at 15 dB", [](FskBurstOptions& o) { o.baudOffsetPercent = -1; },
+     [](Samples& s, int32_t r, uint32_t seed) { signals::AddBandNoise(s, r, 15, 300, 3400, seed); }},
+    {"companding, tones +1.5 %, bit rate -0.5 %, noise 15 dB, hum -6 dB",
+     [](FskBurstOptions& o) {
+         o.frequencyOffsetHz = 0.015 * 1700;
+         o.baudOffsetPercent = -0.5;
+     },
+     [](Samples& s, int32_t r, uint32_t seed) {
+         signals::AddBandNoise(s, r, 15, 300, 3400, seed);
+         signals::AddHum(s, r, 50, -6);
+         signals::MuLawRoundTrip(s);
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Lines, FskLineTest, ::testing::ValuesIn(kLineCases));
+
+}  // namespace
+}  // namespace pell
+
+namespace pell {
+namespace {
+
+TEST(ToneBandFilterTest, PassesBothTonePairsAndStopsHumRumbleAndHighBand) {
+    struct Case {
+        double hz;
+        double minGain, maxGain;
+    };
+    const Case cases[] = {{50, 0, 0.001},   {150, 0, 0.01},  {300, 0, 0.1},  {1200, 0.8, 1.05}, {1300, 0.85, 1.05},
+                          {2100, 0.85, 1.05}, {2200, 0.8, 1.05}, {3600, 0, 0.45}, {6000, 0, 0.08}};
+    for (const int32_t rate : {8000, 11025, 16000, 22050, 44100, 192000}) {
+        for (const FskTonePair pair : {FskTonePair{1300, 2100}, FskTonePair{1200, 2200}}) {
+            for (const Case& c : cases) {
+                if (c.hz >= 0.45 * rate) continue;
+                ToneBandFilter filter(rate, 0.6 * pair.markHz, 1.3 * pair.spaceHz);
+                double peak = 0;
+                const auto n = static_cast<size_t>(rate);  // one second; the last fifth is measured
+                for (size_t i = 0; i < n; ++i) {
+                    const double y = filter.Step(std::sin(2 * 3.141592653589793 * c.hz * i / rate));
+                    if (i > n * 4 / 5) peak = std::max(peak, std::abs(y));
+                }
+                EXPECT_GE(peak, c.minGain) << rate << " Hz rate, " << c.hz << " Hz";
+                EXPECT_LE(peak, c.maxGain) << rate << " Hz rate, " << c.hz << " Hz";
+            }
+        }
+    }
+}
+
+TEST(ToneBandFilterTest, TonesOfATableAreTheTonesItWasBuiltFor) {
+    EXPECT_NEAR(TonesOfTable(BuildToneTable(kClipFskEurope)).markHz, 1300, 2);
+    EXPECT_NEAR(TonesOfTable(BuildToneTable(kClipFskEurope)).spaceHz, 2100, 2);
+    EXPECT_NEAR(TonesOfTable(BuildToneTable(kClipFskUs)).markHz, 1200, 2);
+    EXPECT_NEAR(TonesOfTable(BuildToneTable(kClipFskUs)).spaceHz, 2200, 2);
+}
+
+}  // namespace
+}  // namespace pell
