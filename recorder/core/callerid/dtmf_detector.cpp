@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <complex>
 
 #include "recorder/core/callerid/sample_file.h"
 
@@ -18,8 +19,12 @@ constexpr DtmfFilterSet kSetB{{2869, 2617, 2311, 1957, 784, 196, -461, -1174},
 constexpr int kMaxWindow = 106;
 constexpr int64_t kChunkLimit = 65536;
 constexpr int64_t kMinLevelSum = 1000;
+constexpr int64_t kShortestToneMs = 40;  // the shortest digit a receiver must take
 constexpr double kMinToneShare = 0.30;  // of the window's absolute level sum
 constexpr double kMinPairPower = 0.60;  // of the window's power, against talk-off
+constexpr double kMaxSecondHarmonic = 0.30;  // magnitude at 2f against the tone's own
+// Keys are within 1.5 % + 2 Hz and receivers must refuse 3.5 %; a speech harmonic is anywhere.
+constexpr double kMaxFrequencyError = 0.03;
 
 constexpr char kDigits[4][4] = {{'1', '2', '3', 'A'}, {'4', '5', '6', 'B'}, {'7', '8', '9', 'C'}, {'*', '0', '#', 'D'}};
 
@@ -156,6 +161,34 @@ void Magnitudes(const DtmfFilterSet& set, bool wide, const WindowSamples* const 
     GoertzelLanes<Pair, 2, count>(set, w, magnitude);
 }
 
+// Goertzel magnitude at twice tone k's frequency over tone k's window.
+double SecondHarmonic(const DtmfFilterSet& set, const WindowSamples& w, int k) {
+    const double cosine = set.coefficient[k] / 4096.0;
+    const double c = 2.0 * (2.0 * cosine * cosine - 1.0);  // 2cos(2 w) from cos(w)
+    double q1 = 0, q2 = 0;
+    for (int i = 0; i < set.window[k]; ++i) {
+        const double q0 = q1 * c - q2 + w.x[i];
+        q2 = q1;
+        q1 = q0;
+    }
+    return std::sqrt(std::max(0.0, q1 * q1 + q2 * q2 - q1 * q2 * c));
+}
+
+// Relative frequency error of the strongest component near tone k: the phase its DFT bin turns
+// between the two halves of the window.
+double FrequencyError(const DtmfFilterSet& set, const WindowSamples& w, int k) {
+    const double omega = std::acos(set.coefficient[k] / 4096.0);  // radians per analysed sample
+    const int half = set.window[k] / 2;
+    std::complex<double> first, second;
+    const std::complex<double> rotation = std::polar(1.0, -omega);
+    std::complex<double> phasor = 1.0;
+    for (int i = 0; i < 2 * half; ++i) {
+        (i < half ? first : second) += w.x[i] * phasor;
+        phasor *= rotation;
+    }
+    return std::arg(second * std::conj(first)) / half / omega;
+}
+
 char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&magnitude)[8]) {
     std::array<bool, 8> flags{};
     for (int k = 0; k < 8; ++k) {
@@ -173,7 +206,14 @@ char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&mag
         return 2.0 * amplitude * amplitude;
     };
     const double windowPower = w.energy / set.maxWindow;
-    return tonePower(row) + tonePower(column) >= kMinPairPower * windowPower ? digit : 0;
+    if (tonePower(row) + tonePower(column) < kMinPairPower * windowPower) return 0;
+    // Voiced speech puts energy at twice a tone's frequency (its harmonics come in series); a
+    // tone pair has none there. Only the column tone is checked: twice a row tone lies within
+    // a window's resolution of the column tones.
+    if (SecondHarmonic(set, w, column) > kMaxSecondHarmonic * magnitude[column]) return 0;
+    if (std::abs(FrequencyError(set, w, row)) > kMaxFrequencyError) return 0;
+    if (std::abs(FrequencyError(set, w, column)) > kMaxFrequencyError) return 0;
+    return digit;
 }
 
 }  // namespace
@@ -183,6 +223,8 @@ DtmfDetector::DtmfDetector(int32_t sampleRate, Kernel kernel) {
     wideVectors_ = kernel == Kernel::kFastest && HasWideVectors();
     if (!supported_) return;
     half_ = static_cast<int64_t>(set_.maxWindow / 2) * step_;
+    // Three windows of the 8000 Hz set span 40 ms; at 5512.5 Hz two already span 38 ms.
+    windowsToHold_ = set_.maxWindow * 3 * step_ <= kShortestToneMs * sampleRate / 1000 ? 3 : 2;
     stride_ = static_cast<int64_t>(set_.maxWindow) * step_;
     chunkSamples_ = static_cast<size_t>(kChunkLimit / stride_ * stride_);
     chunk_.reserve(chunkSamples_);
@@ -239,11 +281,13 @@ void DtmfDetector::AnalyseChunk(const int16_t* samples, int64_t count) {
         }
         if (d != 0 && realign_) {
             realign_ = false;
+            startCounted_ = false;
         } else if (d == 0 && realign_) {
             // The earlier window was too early; the first window is analysed again next.
             pos -= half_;
             realign_ = false;
             d = saved_;
+            startCounted_ = true;
         }
         if (d == last_) {
             ++count_;
@@ -254,16 +298,26 @@ void DtmfDetector::AnalyseChunk(const int16_t* samples, int64_t count) {
         } else {
             pending_ = false;  // a change right after a change is ignored
         }
-        if (count_ > 1) {
+        if (count_ >= windowsToHold_ - 1) {
             pending_ = false;
             if (last_ != 0) {
-                held_ = last_;
+                if (held_ == last_ || LongEnough(samples, count, pos)) held_ = last_;
             } else if (held_ != 0) {
                 digits_ += held_;
                 held_ = 0;
             }
         }
     }
+}
+
+bool DtmfDetector::LongEnough(const int16_t* samples, int64_t count, int64_t pos) const {
+    // With its first window counted twice, a digit has filled a stride less than asked: the
+    // same pair half a window on (a whole stride where two windows suffice) shows the shortest
+    // tone a key gives (40 ms), which a speech harmonic rarely holds.
+    if (!startCounted_ || count_ > windowsToHold_ - 1) return true;
+    const int64_t extra = pos + (windowsToHold_ == 2 ? stride_ : half_);
+    if (extra + stride_ > count) return true;  // the chunk ends: judged as before
+    return AnalyseWindow(samples + extra) == last_;
 }
 
 void DtmfDetector::Feed(const int16_t* samples, size_t count) {
