@@ -205,7 +205,12 @@ CallerIdMessage ParseCallerIdMessage(const std::vector<uint8_t>& bytes) {
         }
         // Damaged characters never become a number, verified or not.
         const bool valid = found && IsCallingNumber(number);
-        if (bodyEnd < size) {
+        // A checksum over a body that is not a series of whole parameters (as in 80 00 80, which
+        // hum makes of the six-sample decisions) verifies nothing.
+        size_t walk = start + 2;
+        while (walk + 1 < bodyEnd) walk += 2 + static_cast<size_t>(bytes[walk + 1]);
+        const bool wellFormed = length >= 2 && walk == bodyEnd;
+        if (bodyEnd < size && wellFormed) {
             uint32_t sum = 0;
             for (size_t i = start; i <= bodyEnd; ++i) sum += bytes[i];
             if (sum % 256 == 0) return {valid ? std::move(number) : std::string(), true};
@@ -237,6 +242,12 @@ int32_t StepMultiplier(int32_t sampleRate) {
     return DecimationFactor(sampleRate) > 1 ? 1 : sampleRate / 8000;
 }
 
+// The receiver works on what the demodulator sees: decimated to 8000 Hz, or the raw rate.
+FskReceiver MakeReceiver(int32_t sampleRate, const ToneTable& tones) {
+    const double rate = AnalysedRate(sampleRate) ? static_cast<double>(sampleRate) / DecimationFactor(sampleRate) : 8000.0;
+    return FskReceiver(rate, TonesOfTable(tones));
+}
+
 }  // namespace
 
 FskClipDecoder::FskClipDecoder(int32_t sampleRate, const ToneTable& tones)
@@ -244,8 +255,7 @@ FskClipDecoder::FskClipDecoder(int32_t sampleRate, const ToneTable& tones)
       decimating_(DecimationFactor(sampleRate) > 1),
       decimator_(DecimationFactor(sampleRate)),
       demodulator_(tones, StepMultiplier(sampleRate)),
-      receiver_(AnalysedRate(sampleRate) ? static_cast<double>(sampleRate) / DecimationFactor(sampleRate) : 8000.0,
-                TonesOfTable(tones)) {}
+      receiver_(MakeReceiver(sampleRate, tones)) {}
 
 void FskClipDecoder::Feed(const int16_t* samples, size_t count) {
     if (!enabled_) return;
@@ -269,9 +279,11 @@ std::string FskClipDecoder::Finish() {
     // The six-sample decisions keep clean lines exactly as they were; a verified message from the
     // band-passed receiver wins over their unverified one.
     CallerIdMessage direct = ParseCallerIdMessage(demodulator_.bytes());
-    if (direct.verified) return std::move(direct.number);
+    if (direct.verified && !direct.number.empty()) return std::move(direct.number);
     CallerIdMessage filtered = ParseCallerIdMessage(receiver_.bytes());
-    if (filtered.verified) return std::move(filtered.number);
+    if (filtered.verified && !filtered.number.empty()) return std::move(filtered.number);
+    // A verified message without a number (withheld) names no caller, whichever found it.
+    if (direct.verified || filtered.verified) return {};
     return std::move(direct.number);
 }
 

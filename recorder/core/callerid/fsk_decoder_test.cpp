@@ -299,6 +299,10 @@ const ParserCase kParserCases[] = {
      Join({BadChecksum(CallSetupMessage({{0x02, "5?5"}})), BadChecksum(CallSetupMessage({{0x02, "444"}}))}), "444"},
     {"an international number with star and hash", CallSetupMessage({{0x02, "+4930*12#"}}), "+4930*12#"},
     {"a plus inside the number is damage", CallSetupMessage({{0x02, "49+30"}}), ""},
+    {"a checksum over no parameters (hum decoded as 80 00 80) verifies nothing",
+     Join({{0x80, 0x00, 0x80}, BadChecksum(CallSetupMessage({{0x02, "42"}}))}), "42"},
+    {"a checksum over a body of broken parameters verifies nothing",
+     Join({{0x80, 0x03, 0x02, 0x05, '1', 0x45}, CallSetupMessage({{0x02, "43"}})}), "43"},
     {"empty number", CallSetupMessage({{0x02, ""}}), ""},
 };
 

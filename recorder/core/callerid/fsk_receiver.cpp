@@ -10,6 +10,9 @@ namespace {
 constexpr double kBitRate = 1200.0;          // bit/s
 constexpr int32_t kMarkBitsToFrame = 50;     // as the six-sample demodulator: more than 50 marks
 constexpr double kButterworthQ[2] = {0.54119610, 1.30656296};  // the two sections of a 4th order
+// Summing a little over one bit costs some interference between bits but gains more against
+// noise (measured: the last noise and combined failures of the set went at 1.15, and 1.3 lost one).
+constexpr double kSumBits = 1.15;
 constexpr double kClockPull = 0.5;           // share of a timing error corrected at each change
 constexpr int64_t kRenormaliseEvery = 4096;  // samples between phasor renormalisations
 
@@ -58,7 +61,7 @@ FskTonePair TonesOfTable(const ToneTable& tones) {
 FskReceiver::FskReceiver(double sampleRateHz, FskTonePair tones)
     : filter_(sampleRateHz, 0.6 * std::min(tones.markHz, tones.spaceHz), 1.3 * std::max(tones.markHz, tones.spaceHz)),
       samplesPerBit_(sampleRateHz / kBitRate),
-      window_(static_cast<size_t>(std::max(1L, std::lround(samplesPerBit_)))),
+      window_(static_cast<size_t>(std::max(1L, std::lround(kSumBits * samplesPerBit_)))),
       markRotation_(std::polar(1.0, -2 * std::numbers::pi * tones.markHz / sampleRateHz)),
       spaceRotation_(std::polar(1.0, -2 * std::numbers::pi * tones.spaceHz / sampleRateHz)),
       markRing_(window_),

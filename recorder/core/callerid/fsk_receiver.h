@@ -2,12 +2,12 @@
 //
 // How it works: a band-pass (fourth-order high-pass and low-pass) keeps only the tone band, so
 // mains hum and its harmonics, low rumble and energy above the space tone never reach the
-// decisions. Each tone is then mixed to 0 Hz and summed over exactly one bit (a sliding DFT bin,
-// the non-coherent matched filter of a 1200 bit/s symbol); the bit is the stronger tone. After a
-// mark run of more than 50 bits, a change to space starts an asynchronous character: every bit
-// is decided where the one-bit sum covers it entirely (half a bit after the change, then one bit
-// apart), and a character counts only when its stop bit is a mark. It works at any rate from
-// 8000 Hz on, on the samples as they come.
+// decisions. Each tone is then mixed to 0 Hz and summed over 1.15 bits (a sliding DFT bin, close
+// to the non-coherent matched filter of a 1200 bit/s symbol); the bit is the stronger tone. After
+// a mark run of more than 50 bits, a change to space starts an asynchronous character: every
+// bit is decided where the sum covers it (half a bit after the change, then one bit apart, the
+// bit clock pulled half-way to every change inside the character), and a character counts only
+// when its stop bit is a mark. It works at any rate from 8000 Hz on, on the samples as they come.
 #pragma once
 
 #include <array>
