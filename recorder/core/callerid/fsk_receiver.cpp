@@ -16,6 +16,11 @@ constexpr double kSumBits = 1.15;
 constexpr double kClockPull = 0.5;           // share of a timing error corrected at each change
 constexpr int64_t kRenormaliseEvery = 4096;  // samples between phasor renormalisations
 
+// p *= r without the library's infinity and NaN handling, which costs a call per product.
+void Rotate(std::complex<double>& p, const std::complex<double>& r) {
+    p = {p.real() * r.real() - p.imag() * r.imag(), p.real() * r.imag() + p.imag() * r.real()};
+}
+
 }  // namespace
 
 double ToneBandFilter::Biquad::Step(double x) {
@@ -73,7 +78,6 @@ void FskReceiver::Feed(const int16_t* samples, size_t count) {
 
 void FskReceiver::Step(double x) {
     x = filter_.Step(x);
-    lastFiltered_ = x;
     const std::complex<double> mark = x * markPhasor_;
     const std::complex<double> space = x * spacePhasor_;
     markSum_ += mark - markRing_[ringPosition_];
@@ -81,8 +85,8 @@ void FskReceiver::Step(double x) {
     markRing_[ringPosition_] = mark;
     spaceRing_[ringPosition_] = space;
     ringPosition_ = ringPosition_ + 1 == window_ ? 0 : ringPosition_ + 1;
-    markPhasor_ *= markRotation_;
-    spacePhasor_ *= spaceRotation_;
+    Rotate(markPhasor_, markRotation_);
+    Rotate(spacePhasor_, spaceRotation_);
     if (++sampleIndex_ % kRenormaliseEvery == 0) {
         markPhasor_ /= std::abs(markPhasor_);
         spacePhasor_ /= std::abs(spacePhasor_);

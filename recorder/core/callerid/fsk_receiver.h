@@ -47,8 +47,6 @@ public:
     FskReceiver(double sampleRateHz, FskTonePair tones);
     void Feed(const int16_t* samples, size_t count);
     const std::vector<uint8_t>& bytes() const { return bytes_; }
-    // The band-passed sample of the last Feed, for tests of the front end.
-    double lastFiltered() const { return lastFiltered_; }
 
 private:
     // kMarkRun -> kIdle on a long mark run; kIdle -> kCharacter on a change to space;
@@ -69,7 +67,6 @@ private:
     std::vector<std::complex<double>> markRing_, spaceRing_;
     size_t ringPosition_ = 0;
     int64_t sampleIndex_ = 0;
-    double lastFiltered_ = 0;
     double previousSpaceness_ = 0;  // (space - mark) / (space + mark) energy of the last sample
 
     Frame state_ = Frame::kMarkRun;
