@@ -3,6 +3,7 @@
 #
 #   bash scripts/callerid-measure.sh [SETDIR]     (default SETDIR: $HOME/.cache/pell-callerid-set)
 #
+# SEED=n makes a different set of the same conditions (for a held-out check; default 0).
 # Needs a build with benchmarks (build/tools/callerid-measure/callerid-measure; BUILD=dir to use
 # another build folder). The first run installs the measuring tools (minimodem, multimon-ng,
 # espeak-ng, sox; not needed by the product), makes about 40 minutes of speech with espeak-ng
@@ -50,7 +51,7 @@ fi
 
 if [ ! -s "$SET/manifest.tsv" ]; then
   echo "writing the signal set..." >&2
-  "$MEASURE" generate "$SET"
+  "$MEASURE" generate "$SET" "${SEED:-0}"
 fi
 
 # References, run once: every printed byte is kept; a number passes when it appears in the output.

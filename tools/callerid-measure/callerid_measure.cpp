@@ -1,6 +1,7 @@
 // callerid-measure: the degraded caller-ID set and our decoders' answers on it.
 //
-//   callerid-measure generate SETDIR   writes SETDIR/files/*.wav and SETDIR/manifest.tsv from the
+//   callerid-measure generate SETDIR [SEEDBASE]
+//                                      writes SETDIR/files/*.wav and SETDIR/manifest.tsv from the
 //                                      generators and the speech in SETDIR/speech/<rate>.raw
 //   callerid-measure decode SETDIR     prints "file<TAB>answer" for every file of the manifest,
 //                                      and "speech-<rate><TAB>digits" for each speech file
@@ -130,7 +131,7 @@ double PowerOf(const Samples& s) {
     return n ? p / n : 0;
 }
 
-int Generate(const std::string& dir) {
+int Generate(const std::string& dir, uint32_t seedBase) {
     namespace fs = std::filesystem;
     fs::create_directories(dir + "/files");
     std::ofstream manifest(dir + "/manifest.tsv");
@@ -154,7 +155,7 @@ int Generate(const std::string& dir) {
         for (const int32_t rate : kRates) {
             for (const bool v23 : {true, false}) {
                 for (uint32_t seed = 1; seed <= kSeeds; ++seed) {
-                    std::mt19937 random(seed * 7919 + static_cast<uint32_t>(rate) + (v23 ? 1 : 2) + static_cast<uint32_t>(std::hash<std::string>{}(c.name)));
+                    std::mt19937 random(seedBase + seed * 7919 + static_cast<uint32_t>(rate) + (v23 ? 1 : 2) + static_cast<uint32_t>(std::hash<std::string>{}(c.name)));
                     const std::string number = RandomNumber(random);
                     sig::FskBurstOptions o;
                     o.sampleRate = rate;
@@ -163,13 +164,13 @@ int Generate(const std::string& dir) {
                     o.levelDbfs = std::uniform_real_distribution<double>(-25, -9)(random);
                     o.frequencyOffsetHz = c.fsk.toneOffsetPercent / 100 * (o.tones.markHz + o.tones.spaceHz) / 2;
                     o.baudOffsetPercent = c.fsk.baudOffsetPercent;
-                    o.startPhase = seed;
+                    o.startPhase = seed + seedBase;
                     std::vector<sig::Parameter> parameters = {{0x01, "12071530"}, {0x02, number}};
                     if (seed % 2 == 0) parameters.push_back({0x07, "J SMITH"});
                     Samples s = sig::Silence(rate, std::uniform_real_distribution<double>(0.2, 0.8)(random));
                     sig::Append(s, sig::FskBurst(sig::CallSetupMessage(parameters), o));
                     sig::Append(s, sig::Silence(rate, 0.6));
-                    if (c.fsk.snrDb < 100) sig::AddBandNoise(s, rate, c.fsk.snrDb, 300, 3400, seed);
+                    if (c.fsk.snrDb < 100) sig::AddBandNoise(s, rate, c.fsk.snrDb, 300, 3400, seedBase + seed);
                     if (c.fsk.humDb > -100) sig::AddHum(s, rate, seed % 2 ? 50 : 60, c.fsk.humDb);
                     if (c.fsk.companding == 1) sig::MuLawRoundTrip(s);
                     if (c.fsk.companding == 2) sig::ALawRoundTrip(s);
@@ -195,7 +196,7 @@ int Generate(const std::string& dir) {
     for (const DtmfCondition& c : dtmf) {
         for (const int32_t rate : kRates) {
             for (uint32_t seed = 1; seed <= kSeeds; ++seed) {
-                std::mt19937 random(seed * 104729 + static_cast<uint32_t>(rate) + static_cast<uint32_t>(std::hash<std::string>{}(c.name)));
+                std::mt19937 random(seedBase + seed * 104729 + static_cast<uint32_t>(rate) + static_cast<uint32_t>(std::hash<std::string>{}(c.name)));
                 static const char kKeys[] = "0123456789*#ABCD";
                 std::string digits;
                 for (int i = 0; i < 10; ++i) digits += kKeys[std::uniform_int_distribution<int>(0, 15)(random)];
@@ -208,7 +209,7 @@ int Generate(const std::string& dir) {
                 Samples s = sig::Silence(rate, 0.3);
                 sig::Append(s, sig::DtmfDigits(digits, o));
                 sig::Append(s, sig::Silence(rate, 0.3));
-                if (c.snrDb < 100) sig::AddBandNoise(s, rate, c.snrDb, 300, 3400, seed);
+                if (c.snrDb < 100) sig::AddBandNoise(s, rate, c.snrDb, 300, 3400, seedBase + seed);
                 if (c.speechDb > -100) {
                     Samples talk = SpeechStretch(speech[rate], s.size(), random);
                     const double gain = std::sqrt(PowerOf(s) * std::pow(10.0, c.speechDb / 10) / PowerOf(talk));
@@ -254,8 +255,10 @@ int Decode(const std::string& dir) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 2 && args[0] == "generate") return Generate(args[1]);
+    if ((args.size() == 2 || args.size() == 3) && args[0] == "generate") {
+        return Generate(args[1], args.size() == 3 ? static_cast<uint32_t>(std::stoul(args[2])) : 0);
+    }
     if (args.size() == 2 && args[0] == "decode") return Decode(args[1]);
-    std::cerr << "Usage: callerid-measure generate|decode SETDIR\n";
+    std::cerr << "Usage: callerid-measure generate SETDIR [SEEDBASE] | decode SETDIR\n";
     return 1;
 }
