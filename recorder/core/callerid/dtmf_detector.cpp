@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <complex>
+#include <cstdlib>
 
 #include "recorder/core/callerid/sample_file.h"
 

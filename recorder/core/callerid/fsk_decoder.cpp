@@ -208,7 +208,7 @@ CallerIdMessage ParseCallerIdMessage(const std::vector<uint8_t>& bytes) {
         // A checksum over a body that is not a series of whole parameters (as in 80 00 80, which
         // hum makes of the six-sample decisions) verifies nothing.
         size_t walk = start + 2;
-        while (walk + 1 < bodyEnd) walk += 2 + static_cast<size_t>(bytes[walk + 1]);
+        while (walk + 1 < end) walk += 2 + static_cast<size_t>(bytes[walk + 1]);
         const bool wellFormed = length >= 2 && walk == bodyEnd;
         if (bodyEnd < size && wellFormed) {
             uint32_t sum = 0;
