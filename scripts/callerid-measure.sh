@@ -83,10 +83,10 @@ echo "running our decoders..." >&2
 python3 - "$SET" <<'PY'
 import collections, sys
 root = sys.argv[1]
-manifest = [l.rstrip('\n').split('\t') for l in open(f'{root}/manifest.tsv')]
-ours = dict(l.rstrip('\n').split('\t', 1) for l in open(f'{root}/ours.tsv'))
+manifest = [l.rstrip('\n').split('\t') for l in open(f'{root}/manifest.tsv', encoding='latin-1')]
+ours = dict(l.rstrip('\n').split('\t', 1) for l in open(f'{root}/ours.tsv', encoding='latin-1'))
 refs = {}
-for l in open(f'{root}/references.tsv'):
+for l in open(f'{root}/references.tsv', encoding='latin-1'):
     f = l.rstrip('\n').split('\t')
     refs[f[0]] = (f[1] if len(f) > 1 else '', f[2] if len(f) > 2 else '')
 number_chars = set('0123456789*#+')

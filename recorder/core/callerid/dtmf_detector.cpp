@@ -22,6 +22,7 @@ constexpr int64_t kMinLevelSum = 1000;
 constexpr int64_t kShortestToneMs = 40;  // the shortest digit a receiver must take
 constexpr double kMinToneShare = 0.30;  // of the window's absolute level sum
 constexpr double kMinPairPower = 0.60;  // of the window's power, against talk-off
+constexpr double kContinuingToneShare = 0.22;  // of the level sum, for a tone that goes on
 constexpr double kMaxSecondHarmonic = 0.30;  // magnitude at 2f against the tone's own
 // Keys are within 1.5 % + 2 Hz and receivers must refuse 3.5 %; a speech harmonic is anywhere.
 constexpr double kMaxFrequencyError = 0.03;
@@ -241,6 +242,31 @@ char DtmfDetector::AnalyseWindow(const int16_t* window) const {
     return Decide(set_, w, magnitude[0]);
 }
 
+bool DtmfDetector::PairContinues(const int16_t* window, char digit) const {
+    WindowSamples w;
+    LoadWindow(set_, step_, Shortest(set_), window, w);
+    if (w.levelSum <= kMinLevelSum) return false;
+    const WindowSamples* const one[1] = {&w};
+    double magnitude[1][8];
+    Magnitudes<1>(set_, wideVectors_, one, magnitude);
+    const double* m = magnitude[0];
+    int row = 0, column = 4;
+    for (int k = 1; k < 4; ++k) {
+        if (m[k] > m[row]) row = k;
+        if (m[4 + k] > m[column]) column = 4 + k;
+    }
+    // The strongest tone of each group, each a fair share of the level: a weak tone near the
+    // detection limit (strong twist) still continues its digit.
+    if (kDigits[row][column - 4] != digit) return false;
+    double pairPower = 0;
+    for (const int k : {row, column}) {
+        if (m[k] < kContinuingToneShare * w.absPrefix[set_.window[k]]) return false;
+        const double amplitude = m[k] / set_.window[k];
+        pairPower += 2.0 * amplitude * amplitude;
+    }
+    return pairPower >= kMinPairPower * w.energy / set_.maxWindow;
+}
+
 void DtmfDetector::AnalyseWindowPair(const int16_t* first, const int16_t* second, char* firstDigit,
                                      char* secondDigit) const {
     WindowSamples a, b;
@@ -315,9 +341,12 @@ bool DtmfDetector::LongEnough(const int16_t* samples, int64_t count, int64_t pos
     // same pair half a window on (a whole stride where two windows suffice) shows the shortest
     // tone a key gives (40 ms), which a speech harmonic rarely holds.
     if (!startCounted_ || count_ > windowsToHold_ - 1) return true;
-    const int64_t extra = pos + (windowsToHold_ == 2 ? stride_ : half_);
-    if (extra + stride_ > count) return true;  // the chunk ends: judged as before
-    return AnalyseWindow(samples + extra) == last_;
+    const int64_t after = pos + (windowsToHold_ == 2 ? stride_ : half_);
+    if (after + stride_ > count) return true;  // the chunk ends: judged as before
+    if (PairContinues(samples + after, last_)) return true;
+    // A weak tone (strong twist) may have missed the realignment window: the tone may go back.
+    const int64_t before = pos - (windowsToHold_ - 2) * stride_ - half_;
+    return before >= 0 && PairContinues(samples + before, last_);
 }
 
 void DtmfDetector::Feed(const int16_t* samples, size_t count) {

@@ -64,6 +64,8 @@ public:
 private:
     void AnalyseChunk(const int16_t* samples, int64_t count);
     bool LongEnough(const int16_t* samples, int64_t count, int64_t pos) const;
+    // The digit's two tones still lead their groups in this window.
+    bool PairContinues(const int16_t* window, char digit) const;
 
     bool supported_ = false;
     bool wideVectors_ = false;
