@@ -11,8 +11,9 @@
 // which bounds the weaker tone at -10.5 dB of the stronger. When a new digit appears, the scan
 // steps back half a window to catch the tone's start. A digit seen in three windows (two at
 // 5512.5 Hz, whose windows are 19 ms) is held and is emitted once as many windows of silence
-// follow; a digit whose first window was counted twice must also fill the window half a
-// stride on, so it has lasted the 40 ms a key gives and that a speech harmonic rarely holds.
+// follow; a digit whose first window was counted twice must also lead both tone groups in the
+// window half a stride on (a stride at 5512.5 Hz) or half a stride before its first window, so
+// it has lasted the 40 ms a key gives and that a speech harmonic rarely holds.
 // Recordings at 16000 and
 // 32000 Hz analyse every 2nd/4th sample with the 8000 Hz filters, those at 11025, 22050 and
 // 44100 Hz every 2nd/4th/8th with filters for 5512.5 Hz; other rates are not analysed.
