@@ -427,6 +427,19 @@ const LineCase kLineCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Lines, FskLineTest, ::testing::ValuesIn(kLineCases));
 
+TEST(FskLineTest, BlocksOfAnySizeGiveTheSameNumberUnderHum) {
+    for (const int32_t rate : {8000, 11025, 16000}) {
+        FskBurstOptions o = Options(rate);
+        Samples s = Recording(CallSetupMessage(kDateAndNumber), o);
+        signals::AddHum(s, rate, 50, 6);  // only the band-passed receiver reads this
+        for (const size_t block : {1u, 7u, 160u, 4096u}) {
+            FskClipDecoder decoder(rate, BuildToneTable(kClipFskEurope));
+            for (size_t i = 0; i < s.size(); i += block) decoder.Feed(s.data() + i, std::min(block, s.size() - i));
+            EXPECT_EQ(decoder.Finish(), "12345678") << rate << " Hz, block " << block;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace pell
 
