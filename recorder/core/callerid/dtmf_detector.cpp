@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <cstdlib>
 
 #include "recorder/core/callerid/sample_file.h"
@@ -24,8 +23,6 @@ constexpr double kMinToneShare = 0.30;  // of the window's absolute level sum
 constexpr double kMinPairPower = 0.60;  // of the window's power, against talk-off
 constexpr double kContinuingToneShare = 0.22;  // of the level sum, for a tone that goes on
 constexpr double kMaxSecondHarmonic = 0.30;  // magnitude at 2f against the tone's own
-// Keys are within 1.5 % + 2 Hz and receivers must refuse 3.5 %; a speech harmonic is anywhere.
-constexpr double kMaxFrequencyError = 0.03;
 
 constexpr char kDigits[4][4] = {{'1', '2', '3', 'A'}, {'4', '5', '6', 'B'}, {'7', '8', '9', 'C'}, {'*', '0', '#', 'D'}};
 
@@ -175,21 +172,6 @@ double SecondHarmonic(const DtmfFilterSet& set, const WindowSamples& w, int k) {
     return std::sqrt(std::max(0.0, q1 * q1 + q2 * q2 - q1 * q2 * c));
 }
 
-// Relative frequency error of the strongest component near tone k: the phase its DFT bin turns
-// between the two halves of the window.
-double FrequencyError(const DtmfFilterSet& set, const WindowSamples& w, int k) {
-    const double omega = std::acos(set.coefficient[k] / 4096.0);  // radians per analysed sample
-    const int half = set.window[k] / 2;
-    std::complex<double> first, second;
-    const std::complex<double> rotation = std::polar(1.0, -omega);
-    std::complex<double> phasor = 1.0;
-    for (int i = 0; i < 2 * half; ++i) {
-        (i < half ? first : second) += w.x[i] * phasor;
-        phasor *= rotation;
-    }
-    return std::arg(second * std::conj(first)) / half / omega;
-}
-
 char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&magnitude)[8]) {
     std::array<bool, 8> flags{};
     for (int k = 0; k < 8; ++k) {
@@ -212,8 +194,6 @@ char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&mag
     // tone pair has none there. Only the column tone is checked: twice a row tone lies within
     // a window's resolution of the column tones.
     if (SecondHarmonic(set, w, column) > kMaxSecondHarmonic * magnitude[column]) return 0;
-    if (std::abs(FrequencyError(set, w, row)) > kMaxFrequencyError) return 0;
-    if (std::abs(FrequencyError(set, w, column)) > kMaxFrequencyError) return 0;
     return digit;
 }
 

@@ -5,9 +5,8 @@
 // own window length. A tone is present when its magnitude exceeds 30 % of the summed absolute
 // sample values of its window (and that sum exceeds 1000); exactly one row and one column tone
 // that together carry at least 60 % of the window's power make a digit, unless the column tone
-// has a second harmonic above 30 % of it or either tone lies more than 3 % off its key's
-// frequency (measured by the phase its bin turns between the window's halves): speech fails
-// those, keys pass. Twist needs no own limit: a tone flag already needs 30 % of the level sum,
+// has a second harmonic above 30 % of it (voiced speech has one, a key has none). Tones 3 %
+// off a key already fail the 30 % share. Twist needs no own limit: a tone flag already needs 30 % of the level sum,
 // which bounds the weaker tone at -10.5 dB of the stronger. When a new digit appears, the scan
 // steps back half a window to catch the tone's start. A digit seen in three windows (two at
 // 5512.5 Hz, whose windows are 19 ms) is held and is emitted once as many windows of silence
