@@ -131,7 +131,10 @@ Samples WhiteNoise(size_t count, double levelDbfs, uint32_t seed) {
     return out;
 }
 
-void AddNoise(Samples& signal, double snrDb, uint32_t seed) {
+namespace {
+
+// Mean power of the non-zero samples: the level of a burst or of talk, not of the silence around it.
+double ActivePower(const Samples& signal) {
     double power = 0;
     size_t active = 0;
     for (const int16_t s : signal) {
@@ -139,8 +142,102 @@ void AddNoise(Samples& signal, double snrDb, uint32_t seed) {
         power += static_cast<double>(s) * s;
         ++active;
     }
-    if (active == 0) return;
-    const double noiseRms = std::sqrt(power / active / std::pow(10.0, snrDb / 10.0));
+    return active == 0 ? 0.0 : power / active;
+}
+
+// Second-order Butterworth sections for shaping test noise.
+class Section {
+public:
+    Section(int32_t sampleRate, double cornerHz, bool highPass) {
+        const double w0 = kTwoPi * cornerHz / sampleRate;
+        const double alpha = std::sin(w0) / std::numbers::sqrt2;
+        const double c = std::cos(w0);
+        const double a0 = 1 + alpha;
+        const double edge = (highPass ? 1 + c : 1 - c) / 2;
+        b0_ = edge / a0;
+        b1_ = (highPass ? -2 : 2) * edge / a0;
+        b2_ = edge / a0;
+        a1_ = -2 * c / a0;
+        a2_ = (1 - alpha) / a0;
+    }
+    double Step(double x) {
+        const double y = b0_ * x + z1_;
+        z1_ = b1_ * x - a1_ * y + z2_;
+        z2_ = b2_ * x - a2_ * y;
+        return y;
+    }
+
+private:
+    double b0_, b1_, b2_, a1_, a2_, z1_ = 0, z2_ = 0;
+};
+
+}  // namespace
+
+void AddHum(Samples& signal, int32_t sampleRate, double fundamentalHz, double relativeDb) {
+    const double power = ActivePower(signal);
+    if (power == 0) return;
+    // Harmonic amplitudes relative to the fundamental: 2nd -20 dB, 3rd -6 dB, 5th -12 dB, ...
+    const std::pair<int, double> harmonics[] = {{1, 0.0}, {2, -20.0}, {3, -6.0}, {5, -12.0}, {7, -18.0}, {9, -24.0}};
+    double unitPower = 0;
+    for (const auto& [k, db] : harmonics) unitPower += std::pow(10.0, db / 10.0) / 2;
+    const double scale = std::sqrt(power * std::pow(10.0, relativeDb / 10.0) / unitPower);
+    for (size_t n = 0; n < signal.size(); ++n) {
+        double hum = 0;
+        for (const auto& [k, db] : harmonics) {
+            hum += std::pow(10.0, db / 20.0) * std::sin(kTwoPi * k * fundamentalHz * static_cast<double>(n) / sampleRate + k);
+        }
+        signal[n] = Saturate(signal[n] + scale * hum);
+    }
+}
+
+void AddBandNoise(Samples& signal, int32_t sampleRate, double snrDb, double lowHz, double highHz, uint32_t seed) {
+    const double power = ActivePower(signal);
+    if (power == 0) return;
+    std::mt19937 random(seed);
+    std::normal_distribution<double> normal(0.0, 1.0);
+    Section stages[] = {{sampleRate, lowHz, true}, {sampleRate, lowHz, true},
+                        {sampleRate, std::min(highHz, 0.45 * sampleRate), false},
+                        {sampleRate, std::min(highHz, 0.45 * sampleRate), false}};
+    std::vector<double> noise(signal.size());
+    double noisePower = 0;
+    for (double& v : noise) {
+        v = normal(random);
+        for (Section& s : stages) v = s.Step(v);
+        noisePower += v * v;
+    }
+    if (noisePower == 0) return;
+    const double gain = std::sqrt(power / std::pow(10.0, snrDb / 10.0) / (noisePower / noise.size()));
+    for (size_t n = 0; n < signal.size(); ++n) signal[n] = Saturate(signal[n] + gain * noise[n]);
+}
+
+void MuLawRoundTrip(Samples& signal) {
+    for (int16_t& s : signal) {
+        // Encode: bias, segment, four mantissa bits; decode the segment's mid-point.
+        constexpr int32_t kBias = 0x84;
+        int32_t magnitude = std::min(std::abs(static_cast<int32_t>(s)) >> 2, 8158) + (kBias >> 2);
+        int32_t segment = 0;
+        while (segment < 7 && magnitude > (0x3F << segment)) ++segment;
+        const int32_t mantissa = (magnitude >> (segment + 1)) & 0x0F;
+        const int32_t decoded = (((mantissa << 1) + 33) << segment) - (kBias >> 2);
+        s = Saturate((s < 0 ? -decoded : decoded) * 4.0);
+    }
+}
+
+void ALawRoundTrip(Samples& signal) {
+    for (int16_t& s : signal) {
+        const int32_t magnitude = std::min(std::abs(static_cast<int32_t>(s)) >> 3, 4095);
+        int32_t segment = 0;
+        while (segment < 7 && magnitude >= (32 << segment)) ++segment;
+        const int32_t mantissa = segment == 0 ? magnitude >> 1 : (magnitude >> segment) & 0x0F;
+        const int32_t decoded = segment == 0 ? (mantissa << 1) + 1 : ((mantissa << 1) + 33) << (segment - 1);
+        s = Saturate((s < 0 ? -decoded : decoded) * 8.0);
+    }
+}
+
+void AddNoise(Samples& signal, double snrDb, uint32_t seed) {
+    const double power = ActivePower(signal);
+    if (power == 0) return;
+    const double noiseRms = std::sqrt(power / std::pow(10.0, snrDb / 10.0));
     std::mt19937 random(seed);
     std::normal_distribution<double> normal(0.0, noiseRms);
     for (int16_t& s : signal) s = Saturate(s + normal(random));

@@ -71,6 +71,15 @@ Samples Silence(int32_t sampleRate, double seconds);
 Samples WhiteNoise(size_t count, double levelDbfs, uint32_t seed);
 // Adds white noise whose power is snrDb below the mean power of signal's non-zero stretch.
 void AddNoise(Samples& signal, double snrDb, uint32_t seed);
+// Adds mains hum (fundamental and its odd harmonics 3..9, each 6 dB below the one before, plus
+// a weak second harmonic) whose power is relativeDb against the signal's non-zero stretch.
+void AddHum(Samples& signal, int32_t sampleRate, double fundamentalHz, double relativeDb);
+// Adds Gaussian noise confined to lowHz..highHz (the voice band) at snrDb below the signal's
+// non-zero stretch.
+void AddBandNoise(Samples& signal, int32_t sampleRate, double snrDb, double lowHz, double highHz, uint32_t seed);
+// G.711 round trips: each sample coded to 8 bits and back, as a digital exchange does.
+void MuLawRoundTrip(Samples& signal);
+void ALawRoundTrip(Samples& signal);
 // Voiced syllables with drifting pitch and three drifting formants, separated by short pauses:
 // stands in for talk on the line.
 Samples SpeechLike(int32_t sampleRate, double seconds, double levelDbfs, uint32_t seed);

@@ -47,6 +47,58 @@ TEST(SignalsTest, LevelsAreRelativeToAFullScaleSine) {
     EXPECT_NEAR(10 * std::log10(power / 80000 / (32767.0 * 32767.0 / 2)), -20, 0.2);
 }
 
+double PowerDb(const Samples& s) {
+    double power = 0;
+    for (const int16_t v : s) power += static_cast<double>(v) * v;
+    return 10 * std::log10(power / s.size());
+}
+
+Samples Difference(const Samples& a, const Samples& b) {
+    Samples d(a.size());
+    for (size_t i = 0; i < a.size(); ++i) d[i] = static_cast<int16_t>(a[i] - b[i]);
+    return d;
+}
+
+TEST(SignalsTest, ImpairmentsAddWhatTheyPromiseAtTheirLevel) {
+    const struct {
+        const char* name;
+        void (*impair)(Samples&);
+        double relativeDb;  // added power against the clean signal
+        double toleranceDb;
+    } cases[] = {
+        {"hum +6 dB", [](Samples& s) { AddHum(s, 8000, 50, 6); }, 6, 0.3},
+        {"hum -12 dB at 60 Hz", [](Samples& s) { AddHum(s, 8000, 60, -12); }, -12, 0.3},
+        {"voice-band noise 12 dB", [](Samples& s) { AddBandNoise(s, 8000, 12, 300, 3400, 1); }, -12, 0.3},
+        {"mu-law round trip", MuLawRoundTrip, -38, 4},
+        {"A-law round trip", ALawRoundTrip, -38, 4},
+    };
+    for (const auto& c : cases) {
+        const Samples clean = Tone(8000, 1300, -13, 1.0);
+        Samples impaired = clean;
+        c.impair(impaired);
+        EXPECT_NEAR(PowerDb(Difference(impaired, clean)) - PowerDb(clean), c.relativeDb, c.toleranceDb) << c.name;
+    }
+}
+
+TEST(SignalsTest, BandNoiseStaysInTheVoiceBand) {
+    Samples s = Tone(8000, 1000, -20, 2.0);
+    const Samples clean = s;
+    AddBandNoise(s, 8000, 0, 300, 3400, 3);
+    const Samples noise = Difference(s, clean);
+    // Goertzel power of the noise at 100 Hz against 1800 Hz.
+    auto at = [&](double hz) {
+        const double c = 2 * std::cos(2 * 3.14159265358979 * hz / 8000);
+        double q1 = 0, q2 = 0;
+        for (const int16_t v : noise) {
+            const double q0 = c * q1 - q2 + v;
+            q2 = q1;
+            q1 = q0;
+        }
+        return q1 * q1 + q2 * q2 - c * q1 * q2;
+    };
+    EXPECT_LT(at(100), at(1800) / 20);
+}
+
 TEST(SignalsTest, SampleFileIsLittleEndianWithoutHeader) {
     TempDir dir;
     ASSERT_TRUE(WriteSampleFile(dir.File("t.out"), {1, -2, 0x1234, -32768}));

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "common/core/recorder_settings.h"
+#include "recorder/core/callerid/calling_number.h"
 #include "recorder/core/callerid/dtmf_detector.h"
 #include "recorder/core/callerid/fsk_decoder.h"
 #include "recorder/core/callerid/identify_caller.h"
@@ -22,10 +23,10 @@ constexpr const char* kUsage =
     "  2. the number the recorder would tag,\n"
     "  3. the raw FSK caller-ID result with the clip setting's tone pair,\n"
     "  4. the raw DTMF digit string of the whole file.\n"
-    "Control characters and backslashes in a field are written as \\xNN.\n"
+    "Bytes outside printable ASCII and backslashes in a field are written as \\xNN.\n"
     "\n"
     "Options:\n"
-    "  --rate HZ   sample rate of FILE in Hz (default 8000)\n"
+    "  --rate HZ   sample rate of FILE in Hz, 8000 to 192000 (default 8000)\n"
     "  --clip N    caller identification setting: 0 none, 1 tone, 2 FSK Europe (V.23 tones),\n"
     "              3 FSK US (Bell 202 tones); other values behave as 2 and 3 (default 2)\n"
     "  --help      show this text\n";
@@ -38,12 +39,13 @@ std::optional<int32_t> ParseInt(const std::string& text) {
     return value;
 }
 
-// One field per column, whatever bytes a decoded number holds.
-std::string Field(const std::string& text) {
+}  // namespace
+
+std::string EscapeField(const std::string& text) {
     std::string out;
     for (const char c : text) {
         const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F || c == '\\') {
+        if (u < 0x20 || u >= 0x7F || c == '\\') {
             char escaped[5];
             std::snprintf(escaped, sizeof escaped, "\\x%02X", u);
             out += escaped;
@@ -53,8 +55,6 @@ std::string Field(const std::string& text) {
     }
     return out;
 }
-
-}  // namespace
 
 int RunCallerIdTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     int32_t rate = 8000;
@@ -76,6 +76,11 @@ int RunCallerIdTool(const std::vector<std::string>& args, std::ostream& out, std
             if (!value || (arg == "--rate" && *value <= 0)) {
                 err << "pell-callerid: " << arg << " takes " << (arg == "--rate" ? "a positive" : "an")
                     << " integer, not \"" << text << "\"\n";
+                return 1;
+            }
+            if (arg == "--rate" && (*value < kMinCallerIdSampleRate || *value > kMaxCallerIdSampleRate)) {
+                err << "pell-callerid: --rate must lie between " << kMinCallerIdSampleRate << " and "
+                    << kMaxCallerIdSampleRate << " Hz, not " << *value << "\n";
                 return 1;
             }
             (arg == "--rate" ? rate : clip) = *value;
@@ -109,8 +114,8 @@ int RunCallerIdTool(const std::vector<std::string>& args, std::ostream& out, std
 
     const ToneTable tones = BuildToneTable(clip);
     const CallerIdentity identity = IdentifyCaller(*file, clip, rate, tones);
-    out << identity.directionMark << '\t' << Field(identity.number) << '\t'
-        << Field(DecodeFskClip(*file, rate, tones)) << '\t' << Field(DetectDtmfDigits(*file, rate)) << '\n';
+    out << identity.directionMark << '\t' << EscapeField(identity.number) << '\t'
+        << EscapeField(DecodeFskClip(*file, rate, tones)) << '\t' << EscapeField(DetectDtmfDigits(*file, rate)) << '\n';
     return 0;
 }
 

@@ -58,7 +58,7 @@ TEST_F(CallerIdToolTest, PrintsMarkNumberAndBothRawResults) {
         {{"--rate", "16000", "--clip", "1", "@dtmf16k.out"}, "I\t5551234\t\tA5551234C\n"},
         {{"--rate", "16000", "--clip", "2", "@dtmf16k.out"}, "O\tA5551234C\t\tA5551234C\n"},
         {{"--rate", "48000", "--clip", "1", "@dtmf16k.out"}, "I\t\t\t\n"},
-        {{"@odd.out"}, "I\t5\\x095\\x0A\\x5C\t5\\x095\\x0A\\x5C\t\n"},
+        {{"@odd.out"}, "I\t\t\t\n"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Run(c.args), 0) << err_.str();
@@ -78,6 +78,9 @@ TEST_F(CallerIdToolTest, RejectsBadArgumentsAndUnreadableFiles) {
         {{"--rate", "0", "@fsk.out"}, "--rate takes a positive integer"},
         {{"--rate", "-8000", "@fsk.out"}, "--rate takes a positive integer"},
         {{"--rate", "8000x", "@fsk.out"}, "--rate takes a positive integer"},
+        {{"--rate", "7999", "@fsk.out"}, "--rate must lie between 8000 and 192000 Hz, not 7999"},
+        {{"--rate", "192001", "@fsk.out"}, "--rate must lie between 8000 and 192000 Hz"},
+        {{"--rate", "2147480000", "@fsk.out"}, "--rate must lie between 8000 and 192000 Hz"},
         {{"--clip", "two", "@fsk.out"}, "--clip takes an integer"},
         {{"--clip", "99999999999", "@fsk.out"}, "--clip takes an integer"},
         {{"--verbose", "@fsk.out"}, "unknown option"},
@@ -90,6 +93,19 @@ TEST_F(CallerIdToolTest, RejectsBadArgumentsAndUnreadableFiles) {
         EXPECT_NE(err_.str().find(c.message), std::string::npos) << err_.str();
         EXPECT_EQ(out_.str(), "");
     }
+}
+
+TEST(CallerIdFieldTest, EscapesEveryByteOutsidePrintableAscii) {
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"5551234", "5551234"},
+        {" ~*#+", " ~*#+"},
+        {std::string("5\t5\n\\", 5), "5\\x095\\x0A\\x5C"},
+        {std::string("\0\x1F\x7F", 3), "\\x00\\x1F\\x7F"},
+        {"\x80\xC3\xA9\xFF", "\\x80\\xC3\\xA9\\xFF"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(EscapeField(c.in), c.out) << c.out;
 }
 
 TEST_F(CallerIdToolTest, HelpExplainsTheOptions) {

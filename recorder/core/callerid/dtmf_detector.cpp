@@ -18,8 +18,11 @@ constexpr DtmfFilterSet kSetB{{2869, 2617, 2311, 1957, 784, 196, -461, -1174},
 constexpr int kMaxWindow = 106;
 constexpr int64_t kChunkLimit = 65536;
 constexpr int64_t kMinLevelSum = 1000;
+constexpr int64_t kShortestToneMs = 40;  // the shortest digit a receiver must take
 constexpr double kMinToneShare = 0.30;  // of the window's absolute level sum
 constexpr double kMinPairPower = 0.60;  // of the window's power, against talk-off
+constexpr double kContinuingToneShare = 0.22;  // of the level sum, for a tone that goes on
+constexpr double kMaxSecondHarmonic = 0.30;  // magnitude at 2f against the tone's own
 
 constexpr char kDigits[4][4] = {{'1', '2', '3', 'A'}, {'4', '5', '6', 'B'}, {'7', '8', '9', 'C'}, {'*', '0', '#', 'D'}};
 
@@ -156,6 +159,19 @@ void Magnitudes(const DtmfFilterSet& set, bool wide, const WindowSamples* const 
     GoertzelLanes<Pair, 2, count>(set, w, magnitude);
 }
 
+// Goertzel magnitude at twice tone k's frequency over tone k's window.
+double SecondHarmonic(const DtmfFilterSet& set, const WindowSamples& w, int k) {
+    const double cosine = set.coefficient[k] / 4096.0;
+    const double c = 2.0 * (2.0 * cosine * cosine - 1.0);  // 2cos(2 w) from cos(w)
+    double q1 = 0, q2 = 0;
+    for (int i = 0; i < set.window[k]; ++i) {
+        const double q0 = q1 * c - q2 + w.x[i];
+        q2 = q1;
+        q1 = q0;
+    }
+    return std::sqrt(std::max(0.0, q1 * q1 + q2 * q2 - q1 * q2 * c));
+}
+
 char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&magnitude)[8]) {
     std::array<bool, 8> flags{};
     for (int k = 0; k < 8; ++k) {
@@ -173,7 +189,12 @@ char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&mag
         return 2.0 * amplitude * amplitude;
     };
     const double windowPower = w.energy / set.maxWindow;
-    return tonePower(row) + tonePower(column) >= kMinPairPower * windowPower ? digit : 0;
+    if (tonePower(row) + tonePower(column) < kMinPairPower * windowPower) return 0;
+    // Voiced speech puts energy at twice a tone's frequency (its harmonics come in series); a
+    // tone pair has none there. Only the column tone is checked: twice a row tone lies within
+    // a window's resolution of the column tones.
+    if (SecondHarmonic(set, w, column) > kMaxSecondHarmonic * magnitude[column]) return 0;
+    return digit;
 }
 
 }  // namespace
@@ -183,6 +204,8 @@ DtmfDetector::DtmfDetector(int32_t sampleRate, Kernel kernel) {
     wideVectors_ = kernel == Kernel::kFastest && HasWideVectors();
     if (!supported_) return;
     half_ = static_cast<int64_t>(set_.maxWindow / 2) * step_;
+    // Three windows of the 8000 Hz set span 40 ms; at 5512.5 Hz two already span 38 ms.
+    windowsToHold_ = set_.maxWindow * 3 * step_ <= kShortestToneMs * sampleRate / 1000 ? 3 : 2;
     stride_ = static_cast<int64_t>(set_.maxWindow) * step_;
     chunkSamples_ = static_cast<size_t>(kChunkLimit / stride_ * stride_);
     chunk_.reserve(chunkSamples_);
@@ -197,6 +220,31 @@ char DtmfDetector::AnalyseWindow(const int16_t* window) const {
     double magnitude[1][8];
     Magnitudes<1>(set_, wideVectors_, one, magnitude);
     return Decide(set_, w, magnitude[0]);
+}
+
+bool DtmfDetector::PairContinues(const int16_t* window, char digit) const {
+    WindowSamples w;
+    LoadWindow(set_, step_, Shortest(set_), window, w);
+    if (w.levelSum <= kMinLevelSum) return false;
+    const WindowSamples* const one[1] = {&w};
+    double magnitude[1][8];
+    Magnitudes<1>(set_, wideVectors_, one, magnitude);
+    const double* m = magnitude[0];
+    int row = 0, column = 4;
+    for (int k = 1; k < 4; ++k) {
+        if (m[k] > m[row]) row = k;
+        if (m[4 + k] > m[column]) column = 4 + k;
+    }
+    // The strongest tone of each group, each a fair share of the level: a weak tone near the
+    // detection limit (strong twist) still continues its digit.
+    if (kDigits[row][column - 4] != digit) return false;
+    double pairPower = 0;
+    for (const int k : {row, column}) {
+        if (m[k] < kContinuingToneShare * w.absPrefix[set_.window[k]]) return false;
+        const double amplitude = m[k] / set_.window[k];
+        pairPower += 2.0 * amplitude * amplitude;
+    }
+    return pairPower >= kMinPairPower * w.energy / set_.maxWindow;
 }
 
 void DtmfDetector::AnalyseWindowPair(const int16_t* first, const int16_t* second, char* firstDigit,
@@ -239,11 +287,13 @@ void DtmfDetector::AnalyseChunk(const int16_t* samples, int64_t count) {
         }
         if (d != 0 && realign_) {
             realign_ = false;
+            startCounted_ = false;
         } else if (d == 0 && realign_) {
             // The earlier window was too early; the first window is analysed again next.
             pos -= half_;
             realign_ = false;
             d = saved_;
+            startCounted_ = true;
         }
         if (d == last_) {
             ++count_;
@@ -254,16 +304,29 @@ void DtmfDetector::AnalyseChunk(const int16_t* samples, int64_t count) {
         } else {
             pending_ = false;  // a change right after a change is ignored
         }
-        if (count_ > 1) {
+        if (count_ >= windowsToHold_ - 1) {
             pending_ = false;
             if (last_ != 0) {
-                held_ = last_;
+                if (held_ == last_ || LongEnough(samples, count, pos)) held_ = last_;
             } else if (held_ != 0) {
                 digits_ += held_;
                 held_ = 0;
             }
         }
     }
+}
+
+bool DtmfDetector::LongEnough(const int16_t* samples, int64_t count, int64_t pos) const {
+    // With its first window counted twice, a digit has filled a stride less than asked: the
+    // same pair half a window on (a whole stride where two windows suffice) shows the shortest
+    // tone a key gives (40 ms), which a speech harmonic rarely holds.
+    if (!startCounted_ || count_ > windowsToHold_ - 1) return true;
+    const int64_t after = pos + (windowsToHold_ == 2 ? stride_ : half_);
+    if (after + stride_ > count) return true;  // the chunk ends: judged as before
+    if (PairContinues(samples + after, last_)) return true;
+    // A weak tone (strong twist) may have missed the realignment window: the tone may go back.
+    const int64_t before = pos - (windowsToHold_ - 2) * stride_ - half_;
+    return before >= 0 && PairContinues(samples + before, last_);
 }
 
 void DtmfDetector::Feed(const int16_t* samples, size_t count) {
@@ -331,13 +394,13 @@ ToneClip ParseToneClip(const std::string& digits) {
     if (!digits.empty() && (digits[0] == 'A' || digits[0] == 'D')) return {untilC(1), true};
     if (!digits.empty() && digits[0] == 'B') {
         std::string code = untilC(1);
-        if (code == "10") code = "Private";
-        else if (code == "00") code = "No number";
+        if (code == "10") code = kWithheldText;
+        else if (code == "00") code = kUnavailableText;
         return {code, true};
     }
     if (digits.rfind("**", 0) == 0) {
         const std::string rest = digits.substr(2);
-        return {rest.empty() ? "Private" : rest, true};
+        return {rest.empty() ? std::string(kWithheldText) : rest, true};
     }
     return {digits, false};
 }

@@ -4,9 +4,16 @@
 // in each, eight Goertzel filters (the four row and four column tones) are run, each over its
 // own window length. A tone is present when its magnitude exceeds 30 % of the summed absolute
 // sample values of its window (and that sum exceeds 1000); exactly one row and one column tone
-// that together carry at least 60 % of the window's power make a digit. When a new digit
-// appears, the scan steps back half a window to catch the tone's start. A digit seen in three
-// windows is held and is emitted once three windows of silence follow. Recordings at 16000 and
+// that together carry at least 60 % of the window's power make a digit, unless the column tone
+// has a second harmonic above 30 % of it (voiced speech has one, a key has none). Tones 3 %
+// off a key already fail the 30 % share. Twist needs no own limit: a tone flag already needs 30 % of the level sum,
+// which bounds the weaker tone at -10.5 dB of the stronger. When a new digit appears, the scan
+// steps back half a window to catch the tone's start. A digit seen in three windows (two at
+// 5512.5 Hz, whose windows are 19 ms) is held and is emitted once as many windows of silence
+// follow; a digit whose first window was counted twice must also lead both tone groups in the
+// window half a stride on (a stride at 5512.5 Hz) or half a stride before its first window, so
+// it has lasted the 40 ms a key gives and that a speech harmonic rarely holds.
+// Recordings at 16000 and
 // 32000 Hz analyse every 2nd/4th sample with the 8000 Hz filters, those at 11025, 22050 and
 // 44100 Hz every 2nd/4th/8th with filters for 5512.5 Hz; other rates are not analysed.
 #pragma once
@@ -56,6 +63,9 @@ public:
 
 private:
     void AnalyseChunk(const int16_t* samples, int64_t count);
+    bool LongEnough(const int16_t* samples, int64_t count, int64_t pos) const;
+    // The digit's two tones still lead their groups in this window.
+    bool PairContinues(const int16_t* window, char digit) const;
 
     bool supported_ = false;
     bool wideVectors_ = false;
@@ -64,6 +74,7 @@ private:
     int64_t half_ = 0;         // h * s samples
     int64_t stride_ = 0;       // T = Nmax * s samples
     size_t chunkSamples_ = 0;  // floor(65536 / T) * T
+    int64_t windowsToHold_ = 3;  // windows a digit (and the silence after it) must fill
     std::vector<int16_t> chunk_;
     bool finished_ = false;
 
@@ -73,6 +84,7 @@ private:
     char held_ = 0;
     bool realign_ = false;
     char saved_ = 0;
+    bool startCounted_ = false;  // the digit's first window was counted twice (realign found no tone before it)
     std::string digits_;
 };
 
@@ -81,6 +93,10 @@ std::string DetectDtmfDigits(const int16_t* samples, size_t count, int32_t sampl
 // The same over a temp file, read in chunks; missing, unreadable or unsupported rate give empty
 // (the file is not opened for an unsupported rate).
 std::string DetectDtmfDigits(const std::string& tempFilePath, int32_t sampleRate);
+
+// The texts a tone caller-ID message gives for a withheld and an unavailable number.
+inline constexpr const char* kWithheldText = "Private";
+inline constexpr const char* kUnavailableText = "No number";
 
 struct ToneClip {
     std::string number;

@@ -114,6 +114,70 @@ const DetectCase kDetectCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Sequences, DtmfLoopbackTest, ::testing::ValuesIn(kDetectCases));
 
+// What a key gives must pass at every supported rate; what speech gives must not.
+struct ValidationCase {
+    const char* behaviour;
+    std::function<Samples(int32_t rate, double leadMs)> make;
+    std::string expected;
+};
+
+Samples Keyed(int32_t rate, double leadMs, const std::string& digits, const std::function<void(DtmfOptions&)>& tweak) {
+    Samples s = signals::Silence(rate, leadMs / 1000.0);
+    Append(s, DtmfDigits(digits, At(rate, tweak)));
+    Append(s, signals::Silence(rate, 0.3));
+    return s;
+}
+
+const ValidationCase kValidationCases[] = {
+    {"40 ms tones with 40 ms gaps",
+     [](int32_t r, double lead) { return Keyed(r, lead, "2580", [](DtmfOptions& o) { o.toneMs = o.pauseMs = 40; }); },
+     "2580"},
+    {"tones 1.5 % + 2 Hz high",
+     [](int32_t r, double lead) {
+         return Keyed(r, lead, "147", [](DtmfOptions& o) { o.frequencyOffsetPercent = 1.5 + 2.0 / 6.97; });
+     },
+     "147"},
+    {"tones 1.5 % + 2 Hz low",
+     [](int32_t r, double lead) {
+         return Keyed(r, lead, "147", [](DtmfOptions& o) { o.frequencyOffsetPercent = -1.5 - 2.0 / 6.97; });
+     },
+     "147"},
+    {"twist +7 dB", [](int32_t r, double lead) { return Keyed(r, lead, "369", [](DtmfOptions& o) { o.twistDb = 7; }); },
+     "369"},
+    {"twist -7 dB", [](int32_t r, double lead) { return Keyed(r, lead, "369", [](DtmfOptions& o) { o.twistDb = -7; }); },
+     "369"},
+    {"tones 3.5 % off are refused",
+     [](int32_t r, double lead) { return Keyed(r, lead, "5", [](DtmfOptions& o) { o.frequencyOffsetPercent = 3.5; }); },
+     ""},
+    {"a 20 ms tone pair is too short",
+     [](int32_t r, double lead) { return Keyed(r, lead, "9", [](DtmfOptions& o) { o.toneMs = 20; }); }, ""},
+    {"a pair with a strong second harmonic of its column tone is speech",
+     [](int32_t r, double lead) {
+         Samples s = Keyed(r, lead, "0", {});
+         const Samples harmonic = signals::Tone(r, 2 * 1336, -14, lead / 1000.0 + 0.07);
+         return signals::Mix(s, harmonic);
+     },
+     ""},
+};
+
+std::ostream& operator<<(std::ostream& out, const ValidationCase& c) { return out << c.behaviour; }
+
+class DtmfValidationTest : public ::testing::TestWithParam<ValidationCase> {};
+
+TEST_P(DtmfValidationTest, AtEveryRateAndAlignment) {
+    const ValidationCase& c = GetParam();
+    for (const int32_t rate : {8000, 11025, 16000, 22050, 32000, 44100}) {
+        // Leads one stride apart in eighths move the tone across the window grid.
+        for (int eighth = 0; eighth < 8; ++eighth) {
+            const double leadMs = 300.0 + eighth * 13.25 / 8 * (rate % 8000 == 0 ? 1.0 : 1.43);
+            const Samples s = c.make(rate, leadMs);
+            EXPECT_EQ(DetectDtmfDigits(s.data(), s.size(), rate), c.expected) << rate << " Hz, lead " << leadMs << " ms";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, DtmfValidationTest, ::testing::ValuesIn(kValidationCases));
+
 // Talk-off: four minutes of talk per rate; without the power rule these give a stray digit
 // every minute or so.
 class DtmfTalkOffTest : public ::testing::TestWithParam<int32_t> {};

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "recorder/core/callerid/calling_number.h"
 #include "recorder/core/callerid/sample_file.h"
 
 namespace pell {
@@ -139,7 +140,8 @@ void FskDemodulator::Compact() {
     base_ = keepFrom;
 }
 
-FskDecimator::FskDecimator(int32_t factor) : factor_(std::max(factor, 1)) {
+FskDecimator::FskDecimator(int32_t factor)
+    : factor_(std::clamp(factor, 1, kMaxCallerIdSampleRate / kMinCallerIdSampleRate)) {
     if (factor_ == 1) return;
     // Hamming-windowed sinc: flat up to the 2200 Hz space tone, steep enough that little folds back.
     const int32_t length = 16 * factor_ + 1;
@@ -177,7 +179,7 @@ void FskDecimator::Process(const int16_t* samples, size_t count, std::vector<int
     history_.erase(history_.begin(), history_.end() - static_cast<std::ptrdiff_t>(length - 1));
 }
 
-std::string ParseCallerIdBytes(const std::vector<uint8_t>& bytes) {
+CallerIdMessage ParseCallerIdMessage(const std::vector<uint8_t>& bytes) {
     constexpr uint8_t kCallSetup = 0x80;
     constexpr uint8_t kCallingNumber = 0x02;
     const size_t size = bytes.size();
@@ -201,38 +203,59 @@ std::string ParseCallerIdBytes(const std::vector<uint8_t>& bytes) {
             }
             p = p + 2 + bytes[p + 1];
         }
-        if (bodyEnd < size) {
+        // Damaged characters never become a number, verified or not.
+        const bool valid = found && IsCallingNumber(number);
+        // A checksum over a body that is not a series of whole parameters (as in 80 00 80, which
+        // hum makes of the six-sample decisions) verifies nothing.
+        size_t walk = start + 2;
+        while (walk + 1 < end) walk += 2 + static_cast<size_t>(bytes[walk + 1]);
+        const bool wellFormed = length >= 2 && walk == bodyEnd;
+        if (bodyEnd < size && wellFormed) {
             uint32_t sum = 0;
             for (size_t i = start; i <= bodyEnd; ++i) sum += bytes[i];
-            if (sum % 256 == 0) return number;
+            if (sum % 256 == 0) return {valid ? std::move(number) : std::string(), true};
         }
-        if (found && !haveUnverified) {
+        if (valid && !haveUnverified) {
             haveUnverified = true;
             unverified = std::move(number);
         }
     }
-    return unverified;
+    return {std::move(unverified), false};
 }
+
+std::string ParseCallerIdBytes(const std::vector<uint8_t>& bytes) { return ParseCallerIdMessage(bytes).number; }
 
 namespace {
 
+bool AnalysedRate(int32_t sampleRate) {
+    return sampleRate >= kMinCallerIdSampleRate && sampleRate <= kMaxCallerIdSampleRate;
+}
+
 int32_t DecimationFactor(int32_t sampleRate) {
+    if (!AnalysedRate(sampleRate)) return 1;
     return sampleRate >= 16000 && sampleRate % 8000 == 0 ? sampleRate / 8000 : 1;
 }
 
-// Below 8000 Hz the multiplier is 0: such a recording never decodes.
+// Outside the analysed rates the multiplier is 0: such a recording never decodes.
 int32_t StepMultiplier(int32_t sampleRate) {
-    if (sampleRate < 8000) return 0;
+    if (!AnalysedRate(sampleRate)) return 0;
     return DecimationFactor(sampleRate) > 1 ? 1 : sampleRate / 8000;
+}
+
+// The receiver works on what the demodulator sees: decimated to 8000 Hz, or the raw rate.
+FskReceiver MakeReceiver(int32_t sampleRate, const ToneTable& tones) {
+    const double rate = AnalysedRate(sampleRate) ? static_cast<double>(sampleRate) / DecimationFactor(sampleRate) : 8000.0;
+    return FskReceiver(rate, TonesOfTable(tones));
 }
 
 }  // namespace
 
 FskClipDecoder::FskClipDecoder(int32_t sampleRate, const ToneTable& tones)
-    : enabled_(sampleRate >= 8000),
+    : enabled_(AnalysedRate(sampleRate)),
       decimating_(DecimationFactor(sampleRate) > 1),
       decimator_(DecimationFactor(sampleRate)),
-      demodulator_(tones, StepMultiplier(sampleRate)) {}
+      demodulator_(tones, StepMultiplier(sampleRate)),
+      receiver_(MakeReceiver(sampleRate, tones)) {}
 
 void FskClipDecoder::Feed(const int16_t* samples, size_t count) {
     if (!enabled_) return;
@@ -241,17 +264,27 @@ void FskClipDecoder::Feed(const int16_t* samples, size_t count) {
     if (count == 0) return;
     if (!decimating_) {
         demodulator_.Feed(samples, count);
+        receiver_.Feed(samples, count);
         return;
     }
     scratch_.clear();
     decimator_.Process(samples, count, scratch_);
     demodulator_.Feed(scratch_.data(), scratch_.size());
+    receiver_.Feed(scratch_.data(), scratch_.size());
 }
 
 std::string FskClipDecoder::Finish() {
     if (!enabled_) return {};
     demodulator_.Finish();
-    return ParseCallerIdBytes(demodulator_.bytes());
+    // The six-sample decisions keep clean lines exactly as they were; a verified message from the
+    // band-passed receiver wins over their unverified one.
+    CallerIdMessage direct = ParseCallerIdMessage(demodulator_.bytes());
+    if (direct.verified && !direct.number.empty()) return std::move(direct.number);
+    CallerIdMessage filtered = ParseCallerIdMessage(receiver_.bytes());
+    if (filtered.verified && !filtered.number.empty()) return std::move(filtered.number);
+    // A verified message without a number (withheld) names no caller, whichever found it.
+    if (direct.verified || filtered.verified) return {};
+    return std::move(direct.number);
 }
 
 std::string DecodeFskClip(const int16_t* samples, size_t count, int32_t sampleRate,
@@ -264,7 +297,7 @@ std::string DecodeFskClip(const int16_t* samples, size_t count, int32_t sampleRa
 }
 
 std::string DecodeFskClip(const std::string& tempFilePath, int32_t sampleRate, const ToneTable& tones) {
-    if (sampleRate < 8000) return {};
+    if (!AnalysedRate(sampleRate)) return {};
     SampleFileReader reader(tempFilePath);
     if (!reader.isOpen()) return {};
     std::vector<int16_t> samples(kFskReadSamples);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/core/recorder_settings.h"
+#include "recorder/core/callerid/fsk_receiver.h"
 
 namespace pell {
 
@@ -73,7 +74,8 @@ private:
 };
 
 // Low-pass filter (cut-off 3400 Hz) and keep every factor-th sample: brings a recording at
-// factor x 8000 Hz to 8000 Hz so the 8000 Hz tone tables apply.
+// factor x 8000 Hz to 8000 Hz so the 8000 Hz tone tables apply. The factor is held to 1..24
+// (up to 192000 Hz), so no rate can ask for a filter of millions of taps.
 class FskDecimator {
 public:
     explicit FskDecimator(int32_t factor);
@@ -90,12 +92,19 @@ private:
 // The calling number from the framed bytes: each 0x80 is tried in turn and its parameters are
 // walked as type, length, value inside the message length. The number is the first 0x02
 // parameter of the first message whose checksum verifies (bytes and checksum sum to 0 modulo
-// 256), or, when none verifies, of the first message holding a 0x02 parameter. Characters are
-// taken as they come.
+// 256), or, when none verifies, of the first message holding a valid 0x02 parameter. A number
+// that is not made of the characters a calling number may hold is no number.
+struct CallerIdMessage {
+    std::string number;
+    bool verified = false;  // the message's checksum held
+};
+CallerIdMessage ParseCallerIdMessage(const std::vector<uint8_t>& bytes);
 std::string ParseCallerIdBytes(const std::vector<uint8_t>& bytes);
 
-// Whole decoder over the start of a recording, fed from its first sample on: samples beyond
-// kFskReadSamples are ignored. Rates below 8000 Hz never decode.
+// Whole decoder over the start of a recording, fed from its first sample on: the six-sample
+// demodulator and the band-passed FskReceiver run side by side; a checksum-verified message of
+// the former wins, then one of the latter, then the former's unverified number. Samples beyond
+// kFskReadSamples are ignored. Rates below 8000 Hz or above 192000 Hz never decode.
 class FskClipDecoder {
 public:
     FskClipDecoder(int32_t sampleRate, const ToneTable& tones);
@@ -110,6 +119,7 @@ private:
     bool decimating_;
     FskDecimator decimator_;
     FskDemodulator demodulator_;
+    FskReceiver receiver_;
     std::vector<int16_t> scratch_;
 };
 

@@ -87,6 +87,7 @@ const LoopbackCase kLoopbackCases[] = {
      },
      "12345678"},
     {"below 8000 Hz nothing decodes", 6000, 2, Plain, ""},
+    {"above 192000 Hz nothing decodes", 200000, 2, Plain, ""},
     {"a two-character name before the number", 8000, 2,
      [](int32_t r) {
          return Recording(CallSetupMessage({{0x01, "12071530"}, {0x07, "Al"}, {0x02, "5551234"}}), Options(r));
@@ -292,11 +293,26 @@ const ParserCase kParserCases[] = {
      std::vector<uint8_t>{0x80, 0x09, 0x02, 0x07, '5', '5', '5'}, "555"},
     {"a parameter running past the message length is cut there",
      std::vector<uint8_t>{0x80, 0x04, 0x02, 0x07, '5', '5', 0x11, '9'}, "55"},
-    {"number characters are taken as they come", CallSetupMessage({{0x02, "12-a"}}), "12-a"},
+    {"a verified number with a non-number character is no number", CallSetupMessage({{0x02, "12-a"}}), ""},
+    {"binary bytes in a verified number are no number", CallSetupMessage({{0x02, std::string("5\x01\xFF", 3)}}), ""},
+    {"an unverified damaged number gives way to a later valid one",
+     Join({BadChecksum(CallSetupMessage({{0x02, "5?5"}})), BadChecksum(CallSetupMessage({{0x02, "444"}}))}), "444"},
+    {"an international number with star and hash", CallSetupMessage({{0x02, "+4930*12#"}}), "+4930*12#"},
+    {"a plus inside the number is damage", CallSetupMessage({{0x02, "49+30"}}), ""},
+    {"a checksum over no parameters (hum decoded as 80 00 80) verifies nothing",
+     Join({{0x80, 0x00, 0x80}, BadChecksum(CallSetupMessage({{0x02, "42"}}))}), "42"},
+    {"a checksum over a body of broken parameters verifies nothing",
+     Join({{0x80, 0x03, 0x02, 0x05, '1', 0x45}, CallSetupMessage({{0x02, "43"}})}), "43"},
     {"empty number", CallSetupMessage({{0x02, ""}}), ""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Bytes, CallerIdParserTest, ::testing::ValuesIn(kParserCases));
+
+TEST(CallerIdParserTest, TellsWhetherTheChecksumHeld) {
+    EXPECT_TRUE(ParseCallerIdMessage(CallSetupMessage({{0x02, "42"}})).verified);
+    EXPECT_FALSE(ParseCallerIdMessage(BadChecksum(CallSetupMessage({{0x02, "42"}}))).verified);
+    EXPECT_EQ(ParseCallerIdMessage(BadChecksum(CallSetupMessage({{0x02, "42"}}))).number, "42");
+}
 
 TEST(FskDecimatorTest, PassesTheToneBandAndStopsWhatWouldFoldIntoIt) {
     struct Case {
@@ -343,6 +359,123 @@ TEST(FskDecoderTest, ReadsOnlyTheStartOfTheTempFile) {
     EXPECT_EQ(DecodeFskClip(path, 16000, BuildToneTable(2)), "12345678");
     EXPECT_EQ(DecodeFskClip(dir.File("missing.out"), 16000, BuildToneTable(2)), "");
     EXPECT_EQ(DecodeFskClip(dir.path(), 8000, BuildToneTable(2)), "");
+}
+
+}  // namespace
+}  // namespace pell
+
+namespace pell {
+namespace {
+
+// Real lines: each impairment at its worst target level, on both tone pairs and three rates.
+struct LineCase {
+    const char* behaviour;
+    std::function<void(FskBurstOptions&)> tweak;
+    std::function<void(Samples&, int32_t rate, uint32_t seed)> impair;
+};
+
+std::ostream& operator<<(std::ostream& out, const LineCase& c) { return out << c.behaviour; }
+
+class FskLineTest : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(FskLineTest, DecodesOnImpairedLines) {
+    const LineCase& c = GetParam();
+    for (const int32_t rate : {8000, 11025, 16000}) {
+        for (const int32_t clip : {kClipFskEurope, kClipFskUs}) {
+            for (uint32_t seed = 1; seed <= 2; ++seed) {
+                FskBurstOptions o = Options(rate, c.tweak);
+                o.tones = clip == kClipFskEurope ? signals::kV23Tones : signals::kBell202Tones;
+                o.markBits = 80;
+                o.startPhase = seed;
+                Samples s = Recording(CallSetupMessage(kDateAndNumber), o, 0.1 * seed);
+                if (c.impair) c.impair(s, rate, seed);
+                EXPECT_EQ(DecodeFskClip(s.data(), s.size(), rate, BuildToneTable(clip)), "12345678")
+                    << rate << " Hz, clip " << clip << ", seed " << seed;
+            }
+        }
+    }
+}
+
+const LineCase kLineCases[] = {
+    {"clean", {}, {}},
+    {"50 Hz hum at 0 dB", {}, [](Samples& s, int32_t r, uint32_t) { signals::AddHum(s, r, 50, 0); }},
+    {"60 Hz hum at +6 dB", {}, [](Samples& s, int32_t r, uint32_t) { signals::AddHum(s, r, 60, 6); }},
+    {"voice-band noise at 12 dB SNR", {},
+     [](Samples& s, int32_t r, uint32_t seed) { signals::AddBandNoise(s, r, 12, 300, 3400, seed); }},
+    {"voice-band noise at 13 dB SNR with 50 Hz hum at +6 dB", {},
+     [](Samples& s, int32_t r, uint32_t seed) {
+         signals::AddBandNoise(s, r, 13, 300, 3400, seed);
+         signals::AddHum(s, r, 50, 6);
+     }},
+    {"mu-law round trip", {}, [](Samples& s, int32_t, uint32_t) { signals::MuLawRoundTrip(s); }},
+    {"A-law round trip", {}, [](Samples& s, int32_t, uint32_t) { signals::ALawRoundTrip(s); }},
+    {"tones 2.5 % high", [](FskBurstOptions& o) { o.frequencyOffsetHz = 0.025 * 1700; }, {}},
+    {"tones 2.5 % low", [](FskBurstOptions& o) { o.frequencyOffsetHz = -0.025 * 1700; }, {}},
+    {"bit rate 1 % slow with noise at 15 dB", [](FskBurstOptions& o) { o.baudOffsetPercent = -1; },
+     [](Samples& s, int32_t r, uint32_t seed) { signals::AddBandNoise(s, r, 15, 300, 3400, seed); }},
+    {"companding, tones +1.5 %, bit rate -0.5 %, noise 15 dB, hum -6 dB",
+     [](FskBurstOptions& o) {
+         o.frequencyOffsetHz = 0.015 * 1700;
+         o.baudOffsetPercent = -0.5;
+     },
+     [](Samples& s, int32_t r, uint32_t seed) {
+         signals::AddBandNoise(s, r, 15, 300, 3400, seed);
+         signals::AddHum(s, r, 50, -6);
+         signals::MuLawRoundTrip(s);
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Lines, FskLineTest, ::testing::ValuesIn(kLineCases));
+
+TEST(FskLineTest, BlocksOfAnySizeGiveTheSameNumberUnderHum) {
+    for (const int32_t rate : {8000, 11025, 16000}) {
+        FskBurstOptions o = Options(rate);
+        Samples s = Recording(CallSetupMessage(kDateAndNumber), o);
+        signals::AddHum(s, rate, 50, 6);  // only the band-passed receiver reads this
+        for (const size_t block : {1u, 7u, 160u, 4096u}) {
+            FskClipDecoder decoder(rate, BuildToneTable(kClipFskEurope));
+            for (size_t i = 0; i < s.size(); i += block) decoder.Feed(s.data() + i, std::min(block, s.size() - i));
+            EXPECT_EQ(decoder.Finish(), "12345678") << rate << " Hz, block " << block;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pell
+
+namespace pell {
+namespace {
+
+TEST(ToneBandFilterTest, PassesBothTonePairsAndStopsHumRumbleAndHighBand) {
+    struct Case {
+        double hz;
+        double minGain, maxGain;
+    };
+    const Case cases[] = {{50, 0, 0.001},   {150, 0, 0.01},  {300, 0, 0.1},  {1200, 0.8, 1.05}, {1300, 0.85, 1.05},
+                          {2100, 0.85, 1.05}, {2200, 0.8, 1.05}, {3600, 0, 0.45}, {6000, 0, 0.08}};
+    for (const int32_t rate : {8000, 11025, 16000, 22050, 44100, 192000}) {
+        for (const FskTonePair pair : {FskTonePair{1300, 2100}, FskTonePair{1200, 2200}}) {
+            for (const Case& c : cases) {
+                if (c.hz >= 0.45 * rate) continue;
+                ToneBandFilter filter(rate, 0.6 * pair.markHz, 1.3 * pair.spaceHz);
+                double peak = 0;
+                const auto n = static_cast<size_t>(rate);  // one second; the last fifth is measured
+                for (size_t i = 0; i < n; ++i) {
+                    const double y = filter.Step(std::sin(2 * 3.141592653589793 * c.hz * i / rate));
+                    if (i > n * 4 / 5) peak = std::max(peak, std::abs(y));
+                }
+                EXPECT_GE(peak, c.minGain) << rate << " Hz rate, " << c.hz << " Hz";
+                EXPECT_LE(peak, c.maxGain) << rate << " Hz rate, " << c.hz << " Hz";
+            }
+        }
+    }
+}
+
+TEST(ToneBandFilterTest, TonesOfATableAreTheTonesItWasBuiltFor) {
+    EXPECT_NEAR(TonesOfTable(BuildToneTable(kClipFskEurope)).markHz, 1300, 2);
+    EXPECT_NEAR(TonesOfTable(BuildToneTable(kClipFskEurope)).spaceHz, 2100, 2);
+    EXPECT_NEAR(TonesOfTable(BuildToneTable(kClipFskUs)).markHz, 1200, 2);
+    EXPECT_NEAR(TonesOfTable(BuildToneTable(kClipFskUs)).spaceHz, 2200, 2);
 }
 
 }  // namespace

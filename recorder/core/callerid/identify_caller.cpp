@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "recorder/core/callerid/calling_number.h"
 #include "recorder/core/callerid/dtmf_detector.h"
 #include "recorder/core/callerid/fsk_decoder.h"
 
@@ -18,7 +19,11 @@ CallerIdentity Identify(int32_t clip, Fsk decodeFsk, Dtmf detectDtmf) {
         std::string raw = detectDtmf();
         if (raw.size() < kShortestToneMessage) return {std::move(raw), 'I'};
         ToneClip parsed = ParseToneClip(raw);
-        return {std::move(parsed.number), parsed.framed ? 'I' : 'O'};
+        if (!parsed.framed) return {std::move(parsed.number), 'O'};
+        // A frame around key letters (talk-off or damage) names no caller.
+        const bool indication = parsed.number == kWithheldText || parsed.number == kUnavailableText;
+        if (!indication && !IsCallingNumber(parsed.number)) return {"", 'I'};
+        return {std::move(parsed.number), 'I'};
     }
     std::string number = decodeFsk();
     if (!number.empty()) return {std::move(number), 'I'};

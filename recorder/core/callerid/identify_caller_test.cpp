@@ -73,6 +73,8 @@ const IdentifyCase kIdentifyCases[] = {
     {"tone: two stars alone are kept as they are", 1, [] { return Dtmf("**"); }, "**", 'I'},
     {"tone: two digits are the caller's", 1, [] { return Dtmf("12"); }, "12", 'I'},
     {"tone: unframed digits were dialled", 1, [] { return Dtmf("0123"); }, "0123", 'O'},
+    {"tone: a frame around key letters names no caller", 1, [] { return Dtmf("A5B5C"); }, "", 'I'},
+    {"tone: a B code that is not a number names no caller", 1, [] { return Dtmf("BD1C"); }, "", 'I'},
     {"tone: nothing found", 1, [] { return signals::Silence(8000, 2); }, "", 'I'},
     {"tone setting ignores an FSK burst", 1, [] { return Fsk("5551234"); }, "", 'I'},
     {"FSK Europe: number", 2, [] { return Fsk("5551234"); }, "5551234", 'I'},
