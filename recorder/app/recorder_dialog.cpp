@@ -54,7 +54,10 @@ std::string Plural(uint64_t n, const char* what) { return std::to_string(n) + " 
 }  // namespace
 
 RecorderDialog::RecorderDialog(RecorderEnvironment environment, QWidget* parent)
-    : QDialog(parent), env_(std::move(environment)) {
+    : QDialog(parent),
+      env_(std::move(environment)),
+      idleIcon_(RecorderIcon(RecorderIconKind::TrayIdle)),
+      recordingIcon_(RecorderIcon(RecorderIconKind::TrayRecording)) {
     settings_.programFolder = env_.programFolder;
     BuildWindow();
     connect(&timer0_, &QTimer::timeout, this, &RecorderDialog::OnTimer);
@@ -100,12 +103,12 @@ void RecorderDialog::BuildWindow() {
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(0, 0, 0, 0);
     top->setSpacing(0);
-    BuildMenus(client);
+    BuildMenus();
     top->addWidget(client);
     top->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void RecorderDialog::BuildMenus(QWidget* client) {
+void RecorderDialog::BuildMenus() {
     auto* bar = new QMenuBar(this);
     bar->setObjectName("menuBar");
     bar->setProperty("menuId", kFileMenuId);
@@ -124,7 +127,6 @@ void RecorderDialog::BuildMenus(QWidget* client) {
     connect(NamedAction(file, text::kShutDown, kShutDownCommand), &QAction::triggered, this,
             &RecorderDialog::OnShutDown);
     layout()->setMenuBar(bar);
-    (void)client;
 
     trayMenu_ = new QMenu(this);
     trayMenu_->setObjectName("trayMenu");
@@ -135,22 +137,26 @@ void RecorderDialog::BuildMenus(QWidget* client) {
             &RecorderDialog::OnShutDown);
 }
 
-void RecorderDialog::BuildTray() {
-    if (!env_.desktop.TrayAvailable()) {
-        Log("no notification area: the window stays open, minimised");
-        noTrayLogged_ = true;
-        return;
-    }
+bool RecorderDialog::TryAddTray() {
+    if (tray_ != nullptr) return true;
+    // A panel started after the recorder (at login) brings its notification area later.
+    if (!env_.desktop.TrayAvailable()) return false;
     tray_ = new QSystemTrayIcon(this);
     tray_->setObjectName("trayIcon");
     tray_->setProperty("iconId", kTrayIconId);
     // Desktops that draw the menu themselves only ever see the attached one; a left click does nothing.
     tray_->setContextMenu(trayMenu_);
-    trayImage_ = TrayIcon::Idle;
-    trayTip_ = kIdleTip;
-    tray_->setIcon(RecorderIcon(RecorderIconKind::TrayIdle));
+    tray_->setIcon(trayImage_ == TrayIcon::Recording ? recordingIcon_ : idleIcon_);
     tray_->setToolTip(TipText(trayTip_));
     tray_->show();
+    Log("notification icon added");
+    return true;
+}
+
+void RecorderDialog::LogNoTrayOnce() {
+    if (noTrayLogged_) return;
+    noTrayLogged_ = true;
+    Log("no notification area: the window stays open, minimised");
 }
 
 // ---- start-up ----
@@ -194,7 +200,12 @@ std::vector<RecorderDialog::StartupStep> RecorderDialog::StartupSteps() {
          },
          text::kSourceFailed},
         {"start timer 0", [this] { return timer0_.start(kFirstTimerMs), true; }, nullptr},
-        {"add the notification icon", [this] { return BuildTray(), true; }, nullptr},
+        {"add the notification icon",
+         [this] {
+             if (!TryAddTray()) LogNoTrayOnce();
+             return true;
+         },
+         nullptr},
         {"start the watchdog and line-poll threads", [this] { return devices_->StartThreads(), true; }, nullptr},
     };
 }
@@ -265,8 +276,10 @@ void RecorderDialog::RunQueue() {
 
 void RecorderDialog::ProcessBlockNotice(uint64_t generation) {
     if (shutdownStarted_ || !devices_) return;
-    devices_->OnWaveBlock(generation,
-                          [this](const int16_t* samples, size_t count) { core_->ProcessBlock(samples, count); });
+    devices_->OnWaveBlock(generation, [this](const int16_t* samples, size_t count) {
+        core_->ProcessBlock(samples, count);
+        ++blocksProcessed_;
+    });
 }
 
 // ---- timer, window, menus ----
@@ -278,14 +291,11 @@ void RecorderDialog::OnTimer() {
 }
 
 void RecorderDialog::HideToTray() {
-    if (tray_ != nullptr) {
+    if (TryAddTray()) {
         hide();
         return;
     }
-    if (!noTrayLogged_) {
-        Log("no notification area: the window stays open, minimised");
-        noTrayLogged_ = true;
-    }
+    LogNoTrayOnce();
     if (isVisible() && !isMinimized()) showMinimized();
 }
 
@@ -445,8 +455,7 @@ void RecorderDialog::SetTrayIcon(TrayIcon icon, const std::string& tip) {
     trayImage_ = icon;
     trayTip_ = tip;
     if (tray_ == nullptr) return;
-    tray_->setIcon(RecorderIcon(icon == TrayIcon::Recording ? RecorderIconKind::TrayRecording
-                                                            : RecorderIconKind::TrayIdle));
+    tray_->setIcon(icon == TrayIcon::Recording ? recordingIcon_ : idleIcon_);
     tray_->setToolTip(TipText(tip));
 }
 

@@ -9,7 +9,7 @@
 #pragma once
 
 #include <QDialog>
-#include <QPointer>
+#include <QIcon>
 #include <QTimer>
 #include <array>
 #include <deque>
@@ -83,6 +83,8 @@ public:
     LineStates& lines() { return lines_; }
     QSystemTrayIcon* trayIcon() const { return tray_; }
     QMenu* trayMenu() const { return trayMenu_; }
+    uint64_t blocksProcessed() const { return blocksProcessed_; }
+    size_t queuedWork() const { return queue_.size(); }
 
 signals:
     // The process should end with this code (shut-down: 0).
@@ -104,8 +106,9 @@ private:
     };
 
     void BuildWindow();
-    void BuildMenus(QWidget* client);
-    void BuildTray();
+    void BuildMenus();
+    bool TryAddTray();
+    void LogNoTrayOnce();
     std::vector<StartupStep> StartupSteps();
     void LoadSettingsAndFolders();
     void UpdateMenuStates();
@@ -145,12 +148,15 @@ private:
     QAction* startupAction_ = nullptr;
     QMenu* trayMenu_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
+    QIcon idleIcon_;
+    QIcon recordingIcon_;
     TrayIcon trayImage_ = TrayIcon::Idle;
-    std::string trayTip_;
+    std::string trayTip_ = kIdleTip;
     bool noTrayLogged_ = false;
 
     std::deque<std::function<void()>> queue_;
     bool running_ = false;  // the queue is being worked off
+    uint64_t blocksProcessed_ = 0;
     bool shutdownStarted_ = false;
 
     std::unique_ptr<ReloadReceiver> reload_;
