@@ -324,24 +324,31 @@ void RecorderDialog::contextMenuEvent(QContextMenuEvent* event) {
     if (menu.exec(event->globalPos()) == about) ShowAbout();
 }
 
-void RecorderDialog::ShowAbout() {
-    QDialog about(this);
-    about.setObjectName("aboutDialog");
-    about.setWindowTitle(text::kAboutTitle);
-    about.setFont(DialogFont());
-    auto* icon = new QLabel(&about);
+std::unique_ptr<QDialog> MakeAboutBox(QWidget* parent) {
+    auto about = std::make_unique<QDialog>(parent);
+    about->setObjectName("aboutDialog");
+    about->setWindowTitle(text::kAboutTitle);
+    about->setWindowIcon(RecorderIcon(RecorderIconKind::App));
+    about->setFont(DialogFont());
+    auto* icon = new QLabel(about.get());
+    icon->setObjectName("aboutIcon");
     icon->setPixmap(RecorderIcon(RecorderIconKind::App).pixmap(32, 32));
-    auto* version = new QLabel(text::kAboutText, &about);
-    auto* ok = new QPushButton(text::kOk, &about);
+    auto* version = new QLabel(text::kAboutText, about.get());
+    version->setObjectName("aboutText");
+    auto* ok = new QPushButton(text::kOk, about.get());
+    ok->setObjectName("aboutOkButton");
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, &about, &QDialog::accept);
-    auto* row = new QHBoxLayout(&about);
+    QObject::connect(ok, &QPushButton::clicked, about.get(), &QDialog::accept);
+    auto* row = new QHBoxLayout(about.get());
     row->addWidget(icon, 0, Qt::AlignTop);
     row->addSpacing(12);
     row->addWidget(version, 1, Qt::AlignVCenter);
     row->addWidget(ok, 0, Qt::AlignTop);
-    about.exec();
+    about->setFixedSize(DialogUnitsToPixels(BaseUnitsOf(about->font()), 170, 40).expandedTo(about->sizeHint()));
+    return about;
 }
+
+void RecorderDialog::ShowAbout() { MakeAboutBox(this)->exec(); }
 
 void RecorderDialog::OnConfiguration() {
     const std::string program = FindCompanion(

@@ -36,6 +36,9 @@ class ReloadReceiver;
 
 namespace pell::recorder {
 
+// The About box: the icon, "PellRecorder Version 1.0" and "OK".
+std::unique_ptr<QDialog> MakeAboutBox(QWidget* parent);
+
 struct RecorderEnvironment {
     std::string programFolder;
     Clock& clock;
