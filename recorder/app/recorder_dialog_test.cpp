@@ -13,11 +13,10 @@
 #include <map>
 #include <set>
 
-#include "common/core/recording_tag_layout.h"
 #include "common/platform/reload_channel.h"
 #include "recorder/app/desktop_rules.h"
+#include "recorder/app/filed_check.h"
 #include "recorder/app/recorder_controls.h"
-#include "recorder/core/testing/mp3_decode.h"
 #include "recorder/core/testing/recorder_fakes.h"
 #include "recorder/devices/testing/device_fakes.h"
 #include "testsupport/temp_dir.h"
@@ -177,21 +176,6 @@ protected:
     std::unique_ptr<RecorderDialog> dialog_;
 };
 
-// A filed recording plays to its end and carries the number and mark found for it.
-void ExpectFiled(const std::string& path, const std::string& number) {
-    const DecodedMp3 decoded = DecodeMp3File(path);
-    ASSERT_TRUE(decoded.opened) << path;
-    EXPECT_FALSE(decoded.decodeError) << path;
-    EXPECT_GT(decoded.samplesDecoded, 0) << path;
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_GE(bytes.size(), kTagSize);
-    const std::string tag = bytes.substr(bytes.size() - kTagSize);
-    EXPECT_EQ(tag.substr(0, 3), "TAG");
-    EXPECT_EQ(tag.substr(tag_offset::kTitle, number.size()), number);
-    EXPECT_EQ(tag[tag_offset::kDirection], 'I');
-}
-
 TEST_F(RecorderDialogTest, StartUpFailuresShowTheirMessagesAndEndWithCodeOne) {
     struct Case {
         const char* name;
@@ -302,10 +286,10 @@ TEST_F(RecorderDialogTest, ReloadFilesTheRunningCallAndTheNextCallUsesTheNewSett
     WriteSettings(0, "z");
     dialog_->RequestReload();
     EXPECT_EQ(capture_->opens, 2);  // reopened at the new settings' rate
-    ExpectFiled(Day1("a0000000.mp3"), "42");
+    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
     Block();  // the line is still seized: the next recording starts under the new prefix
     dialog_->ShutDownNow();
-    ExpectFiled(Day1("z0000001.mp3"), "42");
+    ExpectFiled(Day1("z0000001.mp3"), "42", CallDirection::Incoming);
     EXPECT_EQ(desktop_.LogCount("reloaded settings"), 1);
 }
 
@@ -350,7 +334,7 @@ TEST_F(RecorderDialogTest, ShutDownAsksFirstThenFilesEveryCallBeforeTheDevicesSt
         }
         ASSERT_EQ(exits.count(), 1);
         EXPECT_EQ(exits.at(0).at(0).toInt(), 0);
-        ExpectFiled(Day1("a0000000.mp3"), "42");
+        ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
         EXPECT_EQ(closesAtFiling_, std::vector<int>{0});  // filed while capture still ran
         EXPECT_EQ(capture_->closes, 1);
         EXPECT_GE(capture_->terminations, 1);
