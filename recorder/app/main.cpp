@@ -43,9 +43,10 @@ int main(int argc, char** argv) {
     };
 
     RecorderDialog dialog(std::move(environment));
+    // Taken from here on, so a stop during start-up waits for the loop instead of killing us.
+    StopSignals stopSignals;
     if (const int failure = dialog.Start(); failure != 0) return failure;
 
-    StopSignals stopSignals;
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &dialog, [&dialog, &desktop](int number) {
         desktop.Log("signal " + std::to_string(number) + ": shutting down without asking");
         dialog.ShutDownNow();

@@ -221,6 +221,7 @@ int RecorderDialog::Start() {
     Log("started: device \"" + settings_.device + "\" at " + std::to_string(devices_->capture().sampleRate()) +
         " Hz, line interface " + (devices_->lineInterfacePresent() ? "found" : "not found") + ", program folder " +
         settings_.programFolder);
+    started_ = true;
     return 0;
 }
 
@@ -421,6 +422,8 @@ void RecorderDialog::ShutDown() {
 
 void RecorderDialog::Teardown() {
     shutdownStarted_ = true;
+    for (const std::string& text : pendingBoxes_) Log("message not shown at shut-down: " + text);
+    pendingBoxes_.clear();
     timer0_.stop();
     queue_.clear();
     if (tray_ != nullptr) {
@@ -466,7 +469,29 @@ void RecorderDialog::SetTrayIcon(TrayIcon icon, const std::string& tip) {
     tray_->setToolTip(TipText(tip));
 }
 
-void RecorderDialog::ShowStop(const std::string& text) { env_.desktop.ShowStop(this, text); }
+void RecorderDialog::ShowStop(const std::string& text) {
+    if (!started_) {
+        env_.desktop.ShowStop(this, text);
+        return;
+    }
+    // Shown from an event of its own, not inside block processing: blocks go on being
+    // processed while the box waits for a click, so none has to wait and none is lost.
+    pendingBoxes_.push_back(text);
+    if (pendingBoxes_.size() == 1 && !showingBoxes_) {
+        QMetaObject::invokeMethod(this, [this] { ShowPendingBoxes(); }, Qt::QueuedConnection);
+    }
+}
+
+void RecorderDialog::ShowPendingBoxes() {
+    if (showingBoxes_) return;
+    showingBoxes_ = true;
+    while (!pendingBoxes_.empty() && !shutdownStarted_) {
+        const std::string text = std::move(pendingBoxes_.front());
+        pendingBoxes_.pop_front();
+        env_.desktop.ShowStop(this, text);
+    }
+    showingBoxes_ = false;
+}
 
 void RecorderDialog::ShowMessage(const std::string& text) { env_.desktop.ShowStop(this, text); }
 
