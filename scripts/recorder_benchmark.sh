@@ -44,6 +44,11 @@ run() {
     [ $((waited + step)) -gt "$length" ] && step=$((length - waited))
     sleep "$step"
     waited=$((waited + step))
+    if ! kill -0 "$pid" 2>/dev/null; then
+      echo "the recorder ended early:" >&2
+      grep 'PellRecorder:' "$work/log" | tail -5 >&2
+      exit 1
+    fi
     rss=$(rss_kib $pid)
     [ "$rss" -gt "$peak" ] && peak=$rss
     if [ "$every" -gt 0 ]; then

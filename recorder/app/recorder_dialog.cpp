@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
-#include <filesystem>
 
 #include "common/platform/reload_channel.h"
 #include "common/widgets/dialog_units.h"
@@ -280,6 +279,7 @@ void RecorderDialog::ProcessBlockNotice(uint64_t generation) {
     devices_->OnWaveBlock(generation, [this](const int16_t* samples, size_t count) {
         core_->ProcessBlock(samples, count);
         ++blocksProcessed_;
+        for (size_t c = 0; c < 2; ++c) recordedBlocks_[c] += settings_.channels[c].recording ? 1 : 0;
     });
 }
 
@@ -439,10 +439,10 @@ void RecorderDialog::Teardown() {
 }
 
 void RecorderDialog::OnFiled(const FiledRecording& filed) {
-    std::error_code error;
-    const uint64_t bytes = std::filesystem::file_size(filed.path, error);
-    const int32_t kbps = settings_.channels[filed.channel == 0 ? 0 : 1].bitrate;
-    const uint64_t seconds = !error && kbps > 0 && bytes > 128 ? (bytes - 128) * 8 / (uint64_t(kbps) * 1000) : 0;
+    // Half-second blocks since the recording started; a split call counts in its first part.
+    uint64_t& blocks = recordedBlocks_[filed.channel == 0 ? 0 : 1];
+    const uint64_t seconds = blocks / 2;
+    blocks = 0;
     Log("filed: channel " + std::to_string(filed.channel + 1) + " " + filed.path + " " + Plural(seconds, "second") +
         " number \"" + filed.number + "\" mark " + std::string(1, filed.directionMark));
 }

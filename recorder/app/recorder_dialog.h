@@ -162,6 +162,7 @@ private:
     std::deque<std::function<void()>> queue_;
     bool running_ = false;  // the queue is being worked off
     uint64_t blocksProcessed_ = 0;
+    std::array<uint64_t, 2> recordedBlocks_{};  // of the running recording, per channel
     bool shutdownStarted_ = false;
     bool started_ = false;
     std::deque<std::string> pendingBoxes_;
