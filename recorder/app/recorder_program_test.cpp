@@ -29,21 +29,46 @@ bool AwaitLog(QProcess& recorder, std::string& log, const std::string& line, int
     return log.find(line) != std::string::npos;
 }
 
-TEST(PellRecorderProgramTest, RecordsTheBoxScenarioAndFilesTheRunningCallOnSigterm) {
-    TempDir dir;
-    ASSERT_EQ(WriteBoxScenario(dir.path(), {}), "");
+// A program folder with the box scenario, and the environment that points the recorder at it.
+QProcessEnvironment PrepareRun(const TempDir& dir) {
+    EXPECT_EQ(WriteBoxScenario(dir.path(), {}), "");
     const std::string xdg = dir.File("xdg");
     std::filesystem::create_directories(xdg + "/Zorvek Software");
     dir.Write("xdg/Zorvek Software/TeluvaRecorder.conf", "[General]\nPathToProg=" + dir.path() + "\n");
     std::filesystem::create_directories(dir.File("run"));
     std::filesystem::permissions(dir.File("run"), std::filesystem::perms::owner_all);
-
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("PELL_LINE_BOX_SCENARIO", QString::fromStdString(dir.path()));
     env.insert("XDG_CONFIG_DIRS", QString::fromStdString(xdg));
     env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.File("run")));
     env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.File("config")));
+    return env;
+}
+
+// Without a display a fatal message is only written, so the program ends at once with code 1.
+void ExpectRefusal(const QProcessEnvironment& env, const std::string& message) {
+    QProcess refused;
+    refused.setProcessEnvironment(env);
+    refused.start(PELL_RECORDER_PATH, {});
+    ASSERT_TRUE(refused.waitForFinished(15000));
+    EXPECT_EQ(refused.exitCode(), 1);
+    const std::string log = refused.readAllStandardError().toStdString();
+    EXPECT_NE(log.find("message: " + message), std::string::npos) << log;
+}
+
+TEST(PellRecorderProgramTest, WithoutItsDeviceTheProgramSaysSoAndEndsWithCodeOne) {
+    TempDir dir;
+    const QProcessEnvironment env = PrepareRun(dir);
+    std::string settings = dir.Read("settings.ini");
+    settings.replace(settings.find("device=simulated line box"), 25, "device=no such box");
+    dir.Write("settings.ini", settings);
+    ExpectRefusal(env, "Could not open line source!");
+}
+
+TEST(PellRecorderProgramTest, RecordsTheBoxScenarioAndFilesTheRunningCallOnSigterm) {
+    TempDir dir;
+    const QProcessEnvironment env = PrepareRun(dir);
     QProcess recorder;
     recorder.setProcessEnvironment(env);
     recorder.start(PELL_RECORDER_PATH, {});
@@ -52,6 +77,7 @@ TEST(PellRecorderProgramTest, RecordsTheBoxScenarioAndFilesTheRunningCallOnSigte
 
     std::string log;
     ASSERT_TRUE(AwaitLog(recorder, log, "started: device \"simulated line box\" at 8000 Hz", 15000)) << log;
+    ExpectRefusal(env, "Pell Recorder is already running.");
     // Line 1's call ends at 10 s; line 2's runs until 15 s, so the stop must finish it.
     ASSERT_TRUE(AwaitLog(recorder, log, "filed: channel 1", 30000)) << log;
     EXPECT_EQ(log.find("filed: channel 2"), std::string::npos) << log;
