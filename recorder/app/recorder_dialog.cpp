@@ -46,7 +46,7 @@ void Place(QWidget* control, const DialogBaseUnits& base, int x, int y, int widt
     control->setGeometry(at.width(), at.height(), size.width(), size.height());
 }
 
-QString TipText(const std::string& tip) { return QString::fromStdString(tip).left(kMaxTipLength); }
+QString TipText(const std::string& tip) { return QString::fromStdString(CutTip(tip, kMaxTipLength)); }
 
 std::string Plural(uint64_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
 
