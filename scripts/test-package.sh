@@ -70,8 +70,11 @@ grep -q '^PathToProg=/var/lib/pell/recorder$' "/etc/xdg/Zorvek Software/TeluvaRe
 grep -q '^PathToProg=/var/lib/pell/player$' "/etc/xdg/Zorvek Software/TeluvaPlayer.conf" ||
   fail "the player's PathToProg"
 [ -f /var/lib/pell/recorder/settings.ini ] || fail "no settings.ini in the recorder's folder"
-[ "$(readlink /var/lib/pell/player/PellPlayer)" = /usr/bin/PellPlayer ] || fail "player link"
 desktop-file-validate /usr/share/applications/com.zorvek.*.desktop || fail "desktop entries"
+# Each program brings its own icon; until all have landed a missing one is only reported.
+sed -n 's/^Icon=//p' /usr/share/applications/com.zorvek.*.desktop | while read -r icon; do
+  find /usr/share/icons/hicolor -name "$icon.*" | grep -q . || echo "WARNING: no icon $icon"
+done
 
 usermod --append --groups pell "$user"
 as_user() {
@@ -116,6 +119,14 @@ else
   [ -z "$(find /var/lib/pell -newer "$home/scenario/timeline.txt" ! -group pell)" ] ||
     fail "files outside the group pell in /var/lib/pell"
 fi
+
+echo "== removing: settings and recordings stay"
+DEBIAN_FRONTEND=noninteractive apt-get remove -y pell >>"$log" 2>&1 || { cat "$log"; fail "remove"; }
+[ ! -e /usr/bin/PellRecorder ] || fail "PellRecorder is left after remove"
+for kept in /var/lib/pell/recorder/settings.ini /var/lib/pell/player/paths.ini \
+  /var/lib/pell/recordings/line1 /etc/pell/TeluvaRecorder.conf; do
+  [ -e "$kept" ] || fail "$kept was not kept on remove"
+done
 
 echo "== purging"
 DEBIAN_FRONTEND=noninteractive apt-get purge -y pell >>"$log" 2>&1 || { cat "$log"; fail "purge"; }
