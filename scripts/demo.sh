@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds the suite, then replays a demo call through the recorder's
-# core (no sound card or line box needed) and shows what was recorded.
+# Installs what is needed, builds the suite, then runs the real recorder, PellRecorder, for
+# about 20 s on the simulated line box (no sound card, line box or display needed): two calls,
+# one with FSK caller ID on line 1 and one dialled on line 2. It is stopped with SIGTERM, as a
+# service stop or logout would, and the player's listing of what it recorded is printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,20 +10,38 @@ bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)"
 
-echo "Built: $(ls build/recorder/app/PellRecorder build/player/ui/PellPlayer build/configurator/app/Pell2CFG 2>/dev/null | tr '\n' ' ')"
-
-demo=build/demo
+demo=$(pwd)/build/demo
 rm -rf "$demo"
-build/tools/pell-replay/pell-demo-scenario "$demo"
+build/tools/pell-box-scenario/pell-box-scenario "$demo"
+# The recorder finds its program folder in the system-wide settings; point them at the demo.
+mkdir -p "$demo/xdg/Zorvek Software"
+printf '[General]\nPathToProg=%s\n' "$demo" >"$demo/xdg/Zorvek Software/TeluvaRecorder.conf"
+# A private runtime folder, so a recorder already running for this user is left alone.
+runtime=$(mktemp -d)
+trap 'rm -rf "$runtime"' EXIT
+
 echo
-echo "Demo call: line 1 (seized at 3 s, caller ID sent before) and line 2 (digits dialled at 1.5 s)"
-echo "Recorded (channel, file, number, direction):"
-build/tools/pell-replay/pell-replay --folder "$demo" --wav "$demo/call.wav" --timeline "$demo/timeline.txt" \
-  --start "$(date '+%Y-%m-%d %H:%M:%S')"
-echo
-echo "Files:"
-find "$demo/line1" "$demo/line2" -name '*.mp3' -printf '  %p  %s bytes\n' | sort
+echo "Running PellRecorder for 21 s on the simulated line box:"
+echo "  line 1: caller ID (FSK) at 1.5 s, answered at 3.5 s, hung up at 10 s"
+echo "  line 2: handset lifted at 8 s, 0123456 dialled, hung up at 15 s"
+QT_QPA_PLATFORM=offscreen PELL_LINE_BOX_SCENARIO="$demo" XDG_CONFIG_DIRS="$demo/xdg" \
+  XDG_RUNTIME_DIR="$runtime" build/recorder/app/PellRecorder \
+  2> >(grep --line-buffered '^PellRecorder:' | sed -u 's/^/  /' >&2) &
+recorder=$!
+sleep 21
+kill -TERM "$recorder"
+status=0
+wait "$recorder" || status=$?
+sleep 0.2  # let the log filter print its last lines
+echo "PellRecorder exited with $status"
+
 echo
 echo "As the player lists them (channel, start, duration, number, bookmark, file, direction, played):"
 today=$(date '+%Y-%m-%d')
 build/tools/pell-catalogue/pell-catalogue list --from "$today" --to "$today" "$demo/line1" "$demo/line2"
+echo
+echo "Numbers found: $(build/tools/pell-catalogue/pell-catalogue list --from "$today" --to "$today" \
+  "$demo/line1" "$demo/line2" | cut -f4 | paste -sd ' ')"
+echo "(expected 5551234 on line 1 and 0123456 on line 2)"
+echo
+echo "The fast path without the real program: build/tools/pell-replay/pell-replay (see README)."

@@ -1,0 +1,32 @@
+// What the recorder window asks of the desktop, behind one interface that tests replace:
+// message boxes, the quit question, starting programs, the notification area and the log.
+// Every call comes on the main thread.
+#pragma once
+
+#include <string>
+
+class QWidget;
+
+namespace pell::recorder {
+
+class RecorderDesktop {
+public:
+    virtual ~RecorderDesktop() = default;
+    // A message box with the stop icon; may run a modal loop until it is closed.
+    virtual void ShowStop(QWidget* owner, const std::string& text) = 0;
+    // "Do you really want to quit?" with Yes and No, No the default; true for Yes.
+    virtual bool AskQuit(QWidget* owner) = 0;
+    // Starts the program without waiting, in workingFolder; false when it cannot start.
+    virtual bool StartDetached(const std::string& program, const std::string& workingFolder) = 0;
+    virtual bool IsExecutable(const std::string& path) = 0;
+    // The program's path as PATH finds it, or empty.
+    virtual std::string FindOnPath(const std::string& name) = 0;
+    // The player's "PathToProg" value, possibly empty.
+    virtual std::string PlayerFolder() = 0;
+    // A notification area is there to hold the recorder's icon.
+    virtual bool TrayAvailable() = 0;
+    // One line for the administrator's journal.
+    virtual void Log(const std::string& line) = 0;
+};
+
+}  // namespace pell::recorder

@@ -1,0 +1,468 @@
+#include "recorder/app/recorder_dialog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QVBoxLayout>
+#include <filesystem>
+
+#include "common/platform/reload_channel.h"
+#include "common/widgets/dialog_units.h"
+#include "recorder/app/desktop_rules.h"
+#include "recorder/app/recorder_controls.h"
+#include "recorder/app/recorder_icons.h"
+#include "recorder/devices/capture_format.h"
+
+namespace pell::recorder {
+namespace {
+
+template <class Widget>
+Widget* Named(Widget* widget, const ControlId& id) {
+    widget->setObjectName(id.objectName);
+    widget->setProperty("controlId", id.id);
+    return widget;
+}
+
+QAction* NamedAction(QMenu* menu, const char* text, const ControlId& id) {
+    QAction* action = menu->addAction(text);
+    action->setObjectName(id.objectName);
+    action->setData(id.id);
+    return action;
+}
+
+// Places a control at its template position, given in dialog units.
+void Place(QWidget* control, const DialogBaseUnits& base, int x, int y, int width, int height) {
+    const QSize at = DialogUnitsToPixels(base, x, y);
+    const QSize size = DialogUnitsToPixels(base, width, height);
+    control->setGeometry(at.width(), at.height(), size.width(), size.height());
+}
+
+QString TipText(const std::string& tip) { return QString::fromStdString(tip).left(kMaxTipLength); }
+
+std::string Plural(uint64_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
+
+}  // namespace
+
+RecorderDialog::RecorderDialog(RecorderEnvironment environment, QWidget* parent)
+    : QDialog(parent),
+      env_(std::move(environment)),
+      idleIcon_(RecorderIcon(RecorderIconKind::TrayIdle)),
+      recordingIcon_(RecorderIcon(RecorderIconKind::TrayRecording)) {
+    settings_.programFolder = env_.programFolder;
+    BuildWindow();
+    connect(&timer0_, &QTimer::timeout, this, &RecorderDialog::OnTimer);
+}
+
+RecorderDialog::~RecorderDialog() { Teardown(); }
+
+void RecorderDialog::BuildWindow() {
+    setObjectName("recorderDialog");
+    setProperty("templateId", kDialogTemplate);
+    setWindowTitle(text::kAppName);
+    setWindowIcon(RecorderIcon(RecorderIconKind::App));
+    setFont(DialogFont());
+    const DialogBaseUnits base = BaseUnitsOf(font());
+
+    auto* client = new QWidget(this);
+    client->setObjectName("clientArea");
+    client->setFixedSize(DialogUnitsToPixels(base, kWidthUnits, kHeightUnits));
+    auto* group = new QGroupBox(client);
+    group->setObjectName("channelGroup");
+    Place(group, base, 7, 4, 246, 50);
+
+    // Positions are the template's, in the client area; the group box is drawn behind them.
+    constexpr int kRowY[2] = {17, 32};
+    constexpr int kStatusWidth[2] = {24, 27};
+    for (size_t n = 0; n < 2; ++n) {
+        checks_[n] = Named(new QCheckBox(text::kChannel[n], client), kChannelCheck[n]);
+        checks_[n]->setAttribute(Qt::WA_TransparentForMouseEvents);  // shows recording; clicks do nothing
+        checks_[n]->setFocusPolicy(Qt::NoFocus);
+        Place(checks_[n], base, 14, kRowY[n], 48, 10);
+        meters_[n] = Named(new QProgressBar(client), kLevelMeter[n]);
+        meters_[n]->setRange(0, 100);
+        meters_[n]->setValue(0);
+        meters_[n]->setTextVisible(false);
+        Place(meters_[n], base, 66, kRowY[n], 156, 10);
+        statusEdits_[n] = Named(new QLineEdit(client), kStatusEdit[n]);
+        statusEdits_[n]->setReadOnly(true);
+        statusEdits_[n]->setFocusPolicy(Qt::NoFocus);
+        statusEdits_[n]->setTextMargins(0, 0, 0, 0);
+        Place(statusEdits_[n], base, 224, kRowY[n] + 1, kStatusWidth[n], 12);
+    }
+
+    auto* top = new QVBoxLayout(this);
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setSpacing(0);
+    BuildMenus();
+    top->addWidget(client);
+    top->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void RecorderDialog::BuildMenus() {
+    auto* bar = new QMenuBar(this);
+    bar->setObjectName("menuBar");
+    bar->setProperty("menuId", kFileMenuId);
+    QMenu* file = bar->addMenu(text::kFileMenu);
+    file->setObjectName("fileMenu");
+    connect(NamedAction(file, text::kConfiguration, kConfigurationCommand), &QAction::triggered, this,
+            &RecorderDialog::OnConfiguration);
+    playerAction_ = NamedAction(file, text::kPlayer, kPlayerCommand);
+    playerAction_->setEnabled(false);  // until the player is found
+    connect(playerAction_, &QAction::triggered, this, &RecorderDialog::OnPlayer);
+    file->addSeparator();
+    startupAction_ = NamedAction(file, text::kStartup, kStartupCommand);
+    startupAction_->setCheckable(true);
+    connect(startupAction_, &QAction::triggered, this, &RecorderDialog::OnStartupToggle);
+    file->addSeparator();
+    connect(NamedAction(file, text::kShutDown, kShutDownCommand), &QAction::triggered, this,
+            &RecorderDialog::OnShutDown);
+    layout()->setMenuBar(bar);
+
+    trayMenu_ = new QMenu(this);
+    trayMenu_->setObjectName("trayMenu");
+    trayMenu_->setProperty("menuId", kTrayMenuId);
+    connect(NamedAction(trayMenu_, text::kRestore, kRestoreCommand), &QAction::triggered, this,
+            &RecorderDialog::OnRestore);
+    connect(NamedAction(trayMenu_, text::kTrayShutDown, kShutDownCommand), &QAction::triggered, this,
+            &RecorderDialog::OnShutDown);
+}
+
+bool RecorderDialog::TryAddTray() {
+    if (tray_ != nullptr) return true;
+    // A panel started after the recorder (at login) brings its notification area later.
+    if (!env_.desktop.TrayAvailable()) return false;
+    tray_ = new QSystemTrayIcon(this);
+    tray_->setObjectName("trayIcon");
+    tray_->setProperty("iconId", kTrayIconId);
+    // Desktops that draw the menu themselves only ever see the attached one; a left click does nothing.
+    tray_->setContextMenu(trayMenu_);
+    tray_->setIcon(trayImage_ == TrayIcon::Recording ? recordingIcon_ : idleIcon_);
+    tray_->setToolTip(TipText(trayTip_));
+    tray_->show();
+    Log("notification icon added");
+    return true;
+}
+
+void RecorderDialog::LogNoTrayOnce() {
+    if (noTrayLogged_) return;
+    noTrayLogged_ = true;
+    Log("no notification area: the window stays open, minimised");
+}
+
+// ---- start-up ----
+
+std::vector<RecorderDialog::StartupStep> RecorderDialog::StartupSteps() {
+    return {
+        // Two recorders would fight over the box, the counters and the temp files.
+        {"claim the reload channel",
+         [this] {
+             reload_ = std::make_unique<ReloadReceiver>(QString::fromStdString(env_.reloadChannel));
+             const ReloadReceiver::ListenResult listening = reload_->Listen();
+             if (listening == ReloadReceiver::ListenResult::AlreadyRunning) return false;
+             if (listening == ReloadReceiver::ListenResult::Failed) Log("cannot listen for reload requests");
+             connect(reload_.get(), &ReloadReceiver::reloadRequested, this, &RecorderDialog::RequestReload);
+             return true;
+         },
+         text::kAlreadyRunning},
+        {"make the devices",
+         [this] {
+             core_ = std::make_unique<RecorderCore>(
+                 settings_, toneTables_,
+                 RecorderServices{env_.clock, lines_, static_cast<RecorderView&>(*this),
+                                  static_cast<Notifier&>(*this), env_.fileSystem, env_.freeSpace,
+                                  env_.identifyCaller, [this](const FiledRecording& f) { OnFiled(f); }});
+             devices_ = std::make_unique<LineBoxDevices>(
+                 env_.captureBackend, env_.hidBackend, env_.clock, lines_, static_cast<CaptureUi&>(*this),
+                 [this](uint64_t generation) { PostBlock(generation); }, [this] { RequestReconnect(); },
+                 env_.makePacers());
+             return true;
+         },
+         nullptr},
+        {"search the line interface", [this] { return devices_->SearchLineInterface(); }, nullptr},
+        {"clear the line states", [this] { return devices_->ResetLineStates(), true; }, nullptr},
+        {"load the settings", [this] { return LoadSettingsAndFolders(), true; }, nullptr},
+        {"load the encoders", [this] { return core_->LoadEncoder(0) && core_->LoadEncoder(1); }, text::kCodecFailed},
+        {"initialise capture", [this] { return devices_->capture().InitCapture(); }, text::kSoundFailed},
+        {"open the capture device",
+         [this] {
+             return devices_->capture().FindCaptureDevice(settings_.device, settings_.sampleRate,
+                                                          WaveCapture::Search::kStartUp);
+         },
+         text::kSourceFailed},
+        {"start timer 0", [this] { return timer0_.start(kFirstTimerMs), true; }, nullptr},
+        {"add the notification icon",
+         [this] {
+             if (!TryAddTray()) LogNoTrayOnce();
+             return true;
+         },
+         nullptr},
+        {"start the watchdog and line-poll threads", [this] { return devices_->StartThreads(), true; }, nullptr},
+    };
+}
+
+int RecorderDialog::Start() {
+    for (const StartupStep& step : StartupSteps()) {
+        if (step.run() || step.fatalMessage == nullptr) continue;
+        Log(std::string("start-up failed: ") + step.name);
+        ShowStop(step.fatalMessage);
+        Teardown();
+        return 1;
+    }
+    Log("started: device \"" + settings_.device + "\" at " + std::to_string(devices_->capture().sampleRate()) +
+        " Hz, line interface " + (devices_->lineInterfacePresent() ? "found" : "not found") + ", program folder " +
+        settings_.programFolder);
+    return 0;
+}
+
+void RecorderDialog::LoadSettingsAndFolders() {
+    LoadSettings(settings_, toneTables_, [this] { UpdateMenuStates(); });
+    // The encoder and caller ID must work at the rate capture really runs at.
+    settings_.sampleRate = static_cast<int32_t>(EffectiveSampleRate(settings_.sampleRate));
+    CreateDropFolders(settings_);
+    core_->OnSettingsLoaded();
+}
+
+void RecorderDialog::UpdateMenuStates() {
+    if (playerPath_.empty()) {
+        playerPath_ = FindCompanion(
+            kPlayerProgram, {env_.desktop.PlayerFolder(), FolderOf(env_.executablePath)},
+            [this](const std::string& path) { return env_.desktop.IsExecutable(path); },
+            [this](const std::string& name) { return env_.desktop.FindOnPath(name); });
+        playerAction_->setEnabled(!playerPath_.empty());  // never greyed again once found
+    }
+    startupAction_->setChecked(AutostartRegistered(env_.autostartEntryPath));
+}
+
+// ---- the work queue ----
+
+void RecorderDialog::PostBlock(uint64_t generation) {
+    QMetaObject::invokeMethod(
+        this, [this, generation] { Post([this, generation] { ProcessBlockNotice(generation); }); },
+        Qt::QueuedConnection);
+}
+
+void RecorderDialog::RequestReconnect() {
+    QMetaObject::invokeMethod(this, [this] { Post([this] { Reconnect(); }); }, Qt::QueuedConnection);
+}
+
+void RecorderDialog::RequestReload() { Post([this] { Reload(); }); }
+
+void RecorderDialog::Post(std::function<void()> work) {
+    queue_.push_back(std::move(work));
+    RunQueue();
+}
+
+void RecorderDialog::RunQueue() {
+    // Entered again from a message box's loop: the outer call works the queue off afterwards.
+    if (running_) return;
+    running_ = true;
+    while (!queue_.empty()) {
+        const std::function<void()> work = std::move(queue_.front());
+        queue_.pop_front();
+        work();
+    }
+    running_ = false;
+}
+
+void RecorderDialog::ProcessBlockNotice(uint64_t generation) {
+    if (shutdownStarted_ || !devices_) return;
+    devices_->OnWaveBlock(generation, [this](const int16_t* samples, size_t count) {
+        core_->ProcessBlock(samples, count);
+        ++blocksProcessed_;
+    });
+}
+
+// ---- timer, window, menus ----
+
+void RecorderDialog::OnTimer() {
+    HideToTray();
+    if (!core_) return;
+    if (const std::optional<uint32_t> period = core_->CleanDisk()) timer0_.start(static_cast<int>(*period));
+}
+
+void RecorderDialog::HideToTray() {
+    if (TryAddTray()) {
+        hide();
+        return;
+    }
+    LogNoTrayOnce();
+    if (isVisible() && !isMinimized()) showMinimized();
+}
+
+void RecorderDialog::OnRestore() {
+    showNormal();
+    raise();
+    activateWindow();
+    timer0_.start(kRestoreTimerMs);
+}
+
+void RecorderDialog::reject() { HideToTray(); }
+
+void RecorderDialog::accept() {}
+
+void RecorderDialog::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    if (!shutdownStarted_) HideToTray();
+}
+
+void RecorderDialog::contextMenuEvent(QContextMenuEvent* event) {
+    // Stands in for the window's system menu, which carries the About item.
+    QMenu menu(this);
+    menu.setObjectName("systemMenu");
+    QAction* about = menu.addAction(text::kAboutMenuItem);
+    about->setData(kAboutCommand);
+    if (menu.exec(event->globalPos()) == about) ShowAbout();
+}
+
+void RecorderDialog::ShowAbout() {
+    QDialog about(this);
+    about.setObjectName("aboutDialog");
+    about.setWindowTitle(text::kAboutTitle);
+    about.setFont(DialogFont());
+    auto* icon = new QLabel(&about);
+    icon->setPixmap(RecorderIcon(RecorderIconKind::App).pixmap(32, 32));
+    auto* version = new QLabel(text::kAboutText, &about);
+    auto* ok = new QPushButton(text::kOk, &about);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, &about, &QDialog::accept);
+    auto* row = new QHBoxLayout(&about);
+    row->addWidget(icon, 0, Qt::AlignTop);
+    row->addSpacing(12);
+    row->addWidget(version, 1, Qt::AlignVCenter);
+    row->addWidget(ok, 0, Qt::AlignTop);
+    about.exec();
+}
+
+void RecorderDialog::OnConfiguration() {
+    const std::string program = FindCompanion(
+        kConfiguratorProgram, {settings_.programFolder, FolderOf(env_.executablePath)},
+        [this](const std::string& path) { return env_.desktop.IsExecutable(path); },
+        [this](const std::string& name) { return env_.desktop.FindOnPath(name); });
+    if (program.empty()) return;
+    if (!env_.desktop.StartDetached(program, FolderOf(program))) Log("cannot start " + program);
+}
+
+void RecorderDialog::OnPlayer() {
+    if (playerPath_.empty() || !env_.desktop.IsExecutable(playerPath_)) return;
+    // The player keeps its own files in its working folder when it has no settings value.
+    if (!env_.desktop.StartDetached(playerPath_, FolderOf(playerPath_))) Log("cannot start " + playerPath_);
+}
+
+void RecorderDialog::OnStartupToggle() {
+    const std::optional<bool> registered = ToggleAutostart(env_.autostartEntryPath, env_.executablePath);
+    if (!registered) Log("cannot change the start at login entry " + env_.autostartEntryPath);
+    startupAction_->setChecked(AutostartRegistered(env_.autostartEntryPath));
+}
+
+// ---- reconnect, reload, shut-down ----
+
+void RecorderDialog::Reconnect() {
+    if (shutdownStarted_ || !devices_) return;
+    Log("no sound for 15 s: reconnecting the line box");
+    devices_->OnReconnect(settings_.device, settings_.sampleRate);
+    Log(std::string("reconnect: capture ") + (devices_->capture().running() ? "open" : "not found") +
+        ", line interface " + (devices_->lineInterfacePresent() ? "found" : "not found"));
+}
+
+void RecorderDialog::Reload() {
+    if (shutdownStarted_ || !devices_) return;
+    // A running call is filed with the settings it started under; the next one uses the new ones.
+    core_->FinishAllRecordings();
+    LoadSettingsAndFolders();
+    devices_->Reload(settings_.device, settings_.sampleRate);
+    Log("reloaded settings: device \"" + settings_.device + "\" at " +
+        std::to_string(devices_->capture().sampleRate()) + " Hz, capture " +
+        (devices_->capture().running() ? "open" : "not found") + ", line interface " +
+        (devices_->lineInterfacePresent() ? "found" : "not found"));
+}
+
+void RecorderDialog::OnShutDown() {
+    if (shutdownStarted_ || !env_.desktop.AskQuit(this)) return;
+    ShutDownNow();
+}
+
+void RecorderDialog::ShutDownNow() {
+    if (shutdownStarted_) return;
+    Post([this] { ShutDown(); });
+}
+
+void RecorderDialog::ShutDown() {
+    if (shutdownStarted_) return;
+    shutdownStarted_ = true;
+    Log("shutting down");
+    if (tray_ != nullptr) {
+        tray_->hide();
+        delete tray_;
+        tray_ = nullptr;
+    }
+    if (core_) core_->FinishAllRecordings();
+    Teardown();
+    hide();
+    Log("shut down");
+    emit exitRequested(0);
+}
+
+void RecorderDialog::Teardown() {
+    shutdownStarted_ = true;
+    timer0_.stop();
+    queue_.clear();
+    if (tray_ != nullptr) {
+        delete tray_;
+        tray_ = nullptr;
+    }
+    // Stops the poll and watchdog threads, closes the line interface and capture, then joins
+    // the capture thread; only then do the encoders and buffers go.
+    if (devices_) devices_->Shutdown();
+    devices_.reset();
+    core_.reset();
+    reload_.reset();
+}
+
+void RecorderDialog::OnFiled(const FiledRecording& filed) {
+    std::error_code error;
+    const uint64_t bytes = std::filesystem::file_size(filed.path, error);
+    const int32_t kbps = settings_.channels[filed.channel == 0 ? 0 : 1].bitrate;
+    const uint64_t seconds = !error && kbps > 0 && bytes > 128 ? (bytes - 128) * 8 / (uint64_t(kbps) * 1000) : 0;
+    Log("filed: channel " + std::to_string(filed.channel + 1) + " " + filed.path + " " + Plural(seconds, "second") +
+        " number \"" + filed.number + "\" mark " + std::string(1, filed.directionMark));
+}
+
+// ---- what the core and capture show ----
+
+void RecorderDialog::SetMeter(int channel, int position) { meters_[channel == 0 ? 0 : 1]->setValue(position); }
+
+void RecorderDialog::SetStatusText(int channel, const std::string& text) {
+    QLineEdit* edit = statusEdits_[channel == 0 ? 0 : 1];
+    const QString value = QString::fromStdString(text);
+    if (edit->text() != value) edit->setText(value);
+}
+
+void RecorderDialog::SetRecordingCheck(int channel, bool checked) { checks_[channel == 0 ? 0 : 1]->setChecked(checked); }
+
+void RecorderDialog::SetTrayIcon(TrayIcon icon, const std::string& tip) {
+    // Every encoded block asks again; the desktop only hears of changes.
+    if (icon == trayImage_ && tip == trayTip_) return;
+    trayImage_ = icon;
+    trayTip_ = tip;
+    if (tray_ == nullptr) return;
+    tray_->setIcon(icon == TrayIcon::Recording ? recordingIcon_ : idleIcon_);
+    tray_->setToolTip(TipText(tip));
+}
+
+void RecorderDialog::ShowStop(const std::string& text) { env_.desktop.ShowStop(this, text); }
+
+void RecorderDialog::ShowMessage(const std::string& text) { env_.desktop.ShowStop(this, text); }
+
+void RecorderDialog::SetCaption(const std::string& text) { setWindowTitle(QString::fromStdString(text)); }
+
+}  // namespace pell::recorder

@@ -1,0 +1,168 @@
+// The recorder's main window and the owner of everything the recorder runs: settings, the
+// recording core, the line box devices, timer 0, the notification icon and its menus, the
+// reload channel. It only moves values between the core, the devices and the widgets.
+//
+// Threads: the capture and watchdog threads only post notices here (queued, never waiting).
+// All work runs on the main thread through one queue, so ProcessBlock, a reconnect, a reload
+// and the shut-down never overlap, and a block that arrives while a message box runs its own
+// loop waits in the queue until the box is closed.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QTimer>
+#include <array>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/core/clock.h"
+#include "common/core/recorder_settings.h"
+#include "recorder/app/recorder_desktop.h"
+#include "recorder/core/recorder_core.h"
+#include "recorder/devices/line_box.h"
+
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QSystemTrayIcon;
+
+namespace pell {
+class ReloadReceiver;
+}
+
+namespace pell::recorder {
+
+struct RecorderEnvironment {
+    std::string programFolder;
+    Clock& clock;
+    CaptureBackend& captureBackend;
+    HidBackend& hidBackend;
+    RecorderDesktop& desktop;
+    FileSystem& fileSystem;
+    FreeSpaceProvider& freeSpace;
+    IdentifyCallerFn identifyCaller;
+    // Paces the watchdog and line-poll threads (tests step them).
+    std::function<LineBoxPacers()> makePacers = [] { return LineBoxPacers{}; };
+    std::string executablePath;     // this program, for the autostart entry and the companions
+    std::string autostartEntryPath;  // empty: start at login cannot be registered
+    std::string reloadChannel;       // the reload socket's name
+};
+
+class RecorderDialog : public QDialog, private RecorderView, private Notifier, private CaptureUi {
+    Q_OBJECT
+public:
+    explicit RecorderDialog(RecorderEnvironment environment, QWidget* parent = nullptr);
+    ~RecorderDialog() override;
+
+    // The start-up sequence; 0 when the recorder runs, else the exit code after its message
+    // (everything already started has been stopped again).
+    int Start();
+
+    // Handlers of the timer, the menus and the tray; public so tests drive them.
+    void OnTimer();
+    void OnRestore();
+    void OnShutDown();      // asks first
+    void ShutDownNow();     // signals and the end of the session: no question
+    void OnConfiguration();
+    void OnPlayer();
+    void OnStartupToggle();
+    void RequestReload();
+    void RequestReconnect();
+    void ShowAbout();
+
+    // Notices from the capture thread (any thread).
+    void PostBlock(uint64_t generation);
+
+    const RecorderSettings& settings() const { return settings_; }
+    int timerPeriodMs() const { return timer0_.isActive() ? timer0_.interval() : 0; }
+    bool shutDown() const { return shutdownStarted_; }
+    LineStates& lines() { return lines_; }
+    QSystemTrayIcon* trayIcon() const { return tray_; }
+    QMenu* trayMenu() const { return trayMenu_; }
+    uint64_t blocksProcessed() const { return blocksProcessed_; }
+    size_t queuedWork() const { return queue_.size(); }
+
+signals:
+    // The process should end with this code (shut-down: 0).
+    void exitRequested(int code);
+
+public slots:
+    void reject() override;  // Escape hides the window
+    void accept() override;  // Enter does nothing
+
+protected:
+    void closeEvent(QCloseEvent* event) override;  // the close box hides the window
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    struct StartupStep {
+        const char* name;
+        std::function<bool()> run;
+        const char* fatalMessage;  // shown when run fails; null: a failure is not fatal
+    };
+
+    void BuildWindow();
+    void BuildMenus();
+    bool TryAddTray();
+    void LogNoTrayOnce();
+    std::vector<StartupStep> StartupSteps();
+    void LoadSettingsAndFolders();
+    void UpdateMenuStates();
+    void HideToTray();
+    void Post(std::function<void()> work);
+    void RunQueue();
+    void ProcessBlockNotice(uint64_t generation);
+    void Reconnect();
+    void Reload();
+    void ShutDown();
+    void Teardown();
+    void OnFiled(const FiledRecording& filed);
+    void Log(const std::string& line) { env_.desktop.Log(line); }
+
+    // RecorderView
+    void SetMeter(int channel, int position) override;
+    void SetStatusText(int channel, const std::string& text) override;
+    void SetRecordingCheck(int channel, bool checked) override;
+    void SetTrayIcon(TrayIcon icon, const std::string& tip) override;
+    // Notifier
+    void ShowStop(const std::string& text) override;
+    // CaptureUi
+    void ShowMessage(const std::string& text) override;
+    void SetCaption(const std::string& text) override;
+
+    RecorderEnvironment env_;
+    RecorderSettings settings_;
+    ToneTables toneTables_{};
+    LineStates lines_;
+    std::string playerPath_;  // empty until the player is found
+    QTimer timer0_;
+
+    std::array<QCheckBox*, 2> checks_{};
+    std::array<QProgressBar*, 2> meters_{};
+    std::array<QLineEdit*, 2> statusEdits_{};
+    QAction* playerAction_ = nullptr;
+    QAction* startupAction_ = nullptr;
+    QMenu* trayMenu_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    QIcon idleIcon_;
+    QIcon recordingIcon_;
+    TrayIcon trayImage_ = TrayIcon::Idle;
+    std::string trayTip_ = kIdleTip;
+    bool noTrayLogged_ = false;
+
+    std::deque<std::function<void()>> queue_;
+    bool running_ = false;  // the queue is being worked off
+    uint64_t blocksProcessed_ = 0;
+    bool shutdownStarted_ = false;
+
+    std::unique_ptr<ReloadReceiver> reload_;
+    std::unique_ptr<RecorderCore> core_;
+    // Last: destroyed first, so its threads end before anything they reach.
+    std::unique_ptr<LineBoxDevices> devices_;
+};
+
+}  // namespace pell::recorder

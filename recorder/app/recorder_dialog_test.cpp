@@ -1,0 +1,465 @@
+#include "recorder/app/recorder_dialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+
+#include "common/core/recording_tag_layout.h"
+#include "common/platform/reload_channel.h"
+#include "recorder/app/desktop_rules.h"
+#include "recorder/app/recorder_controls.h"
+#include "recorder/core/testing/mp3_decode.h"
+#include "recorder/core/testing/recorder_fakes.h"
+#include "recorder/devices/testing/device_fakes.h"
+#include "testsupport/temp_dir.h"
+
+namespace pell::recorder {
+namespace {
+
+using pell::testing::AtomicClock;
+using pell::testing::FakeCaptureBackend;
+using pell::testing::FakeHidBackend;
+using pell::testing::StepPacer;
+
+void EnsureApplication() {
+    static int argc = 1;
+    static char name[] = "recorder_ui_test";
+    static char* argv[] = {name, nullptr};
+    if (QCoreApplication::instance() == nullptr) new QApplication(argc, argv);
+}
+
+// Real time only bounds a failing wait; a passing test never waits for it.
+bool ProcessEventsUntil(const std::function<bool()>& condition) {
+    QDeadlineTimer deadline(10000);
+    while (!condition() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return condition();
+}
+
+class FakeDesktop final : public RecorderDesktop {
+public:
+    void ShowStop(QWidget*, const std::string& text) override {
+        messages.push_back(text);
+        if (whileShown) whileShown();
+    }
+    bool AskQuit(QWidget*) override {
+        ++questions;
+        return quitAnswer;
+    }
+    bool StartDetached(const std::string& program, const std::string& folder) override {
+        started.push_back(program + " in " + folder);
+        return true;
+    }
+    bool IsExecutable(const std::string& path) override { return executables.count(path) != 0; }
+    std::string FindOnPath(const std::string& name) override { return onPath.count(name) ? onPath[name] : ""; }
+    std::string PlayerFolder() override { return playerFolder; }
+    bool TrayAvailable() override { return tray; }
+    void Log(const std::string& line) override { log.push_back(line); }
+
+    int LogCount(const std::string& part) const {
+        return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string& l) {
+            return l.find(part) != std::string::npos;
+        }));
+    }
+
+    std::vector<std::string> messages, started, log;
+    std::function<void()> whileShown;
+    bool quitAnswer = false;
+    int questions = 0;
+    std::set<std::string> executables;
+    std::map<std::string, std::string> onPath;
+    std::string playerFolder;
+    bool tray = false;
+};
+
+std::string SettingsText(const std::string& dir, int cleaning, const std::string& prefix1) {
+    std::string text = "[common]\ndevice=Test Box\nsamplerate=8000\nfree_disk_space=1\ncleaning=" +
+                       std::to_string(cleaning) + "\n";
+    for (int n = 1; n <= 2; ++n) {
+        text += "[channel" + std::to_string(n) + "]\nexists=1\nsensitive_control=0\nend_of_file=1\nbitrate=24\n";
+        text += "gain=1\nclip=0\ndescription=Line " + std::to_string(n) + "\n";
+        text += "preffix=" + (n == 1 ? prefix1 : std::string("b")) + "\ndrop_folder=" + dir + "/rec" +
+                std::to_string(n) + "\n";
+    }
+    return text;
+}
+
+// The window over fake devices: a box named "Test Box" without a line interface, a watchdog
+// that a test steps (each step is one second of the clock), a line-poll thread that never turns.
+class RecorderDialogTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { EnsureApplication(); }
+
+    RecorderDialogTest() {
+        capture_->devices = {std::string("Test Box")};
+        freeSpace_.freeBytes = uint64_t{1} << 40;
+        WriteSettings(0, "a");
+    }
+    ~RecorderDialogTest() override { dialog_.reset(); }
+
+    void ResetCapture() {
+        captureOwner_ = std::make_unique<FakeCaptureBackend>();
+        capture_ = captureOwner_.get();
+    }
+
+    void WriteSettings(int cleaning, const std::string& prefix1) {
+        dir_.Write("settings.ini", SettingsText(dir_.path(), cleaning, prefix1));
+    }
+
+    RecorderDialog& Make() {
+        RecorderEnvironment env{dir_.path(), clock_, *capture_, hid_, desktop_, fileSystem_, freeSpace_,
+                                [this](const std::string&, int32_t, int32_t, const ToneTable&) {
+                                    closesAtFiling_.push_back(capture_->closes);
+                                    if (whileIdentifying_) whileIdentifying_();
+                                    return IdentifiedCaller{"42", 'I'};
+                                },
+                                {}, {}, {}, {}};
+        env.makePacers = [this] {
+            LineBoxPacers pacers;
+            auto watchdog = std::make_unique<StepPacer>(&clock_);
+            auto poll = std::make_unique<StepPacer>();
+            watchdog_ = watchdog.get();
+            poll_ = poll.get();
+            pacers.watchdog = std::move(watchdog);
+            pacers.linePoll = std::move(poll);
+            return pacers;
+        };
+        env.executablePath = dir_.File("bin/PellRecorder");
+        env.autostartEntryPath = dir_.File("config/autostart/PellRecorder.desktop");
+        env.reloadChannel = dir_.File("reload.sock");
+        dialog_ = std::make_unique<RecorderDialog>(std::move(env));
+        return *dialog_;
+    }
+
+    RecorderDialog& Started() {
+        Make();
+        EXPECT_EQ(dialog_->Start(), 0) << ::testing::PrintToString(desktop_.messages);
+        dialog_->show();
+        return *dialog_;
+    }
+
+    // One half-second block with a tone on both lines, processed by the window.
+    void Block() {
+        const uint64_t before = dialog_->blocksProcessed();
+        ASSERT_TRUE(capture_->Push(ToneBlock(4000, 8000, 8000)));
+        ASSERT_TRUE(ProcessEventsUntil([&] { return dialog_->blocksProcessed() > before; }));
+        clock_.AdvanceMs(500);
+    }
+
+    void SetLine(int line, bool active) {
+        dialog_->lines().lineActive[static_cast<size_t>(line)] = active;
+        if (active) dialog_->lines().lineSeizedAt[static_cast<size_t>(line)] = clock_.TickMs();
+    }
+
+    QAction* Action(const ControlId& id) { return dialog_->findChild<QAction*>(id.objectName); }
+    std::string Day1(const std::string& name) { return dir_.File("rec1/01.01.2008/" + name); }
+
+    TempDir dir_;
+    AtomicClock clock_;
+    std::unique_ptr<FakeCaptureBackend> captureOwner_ = std::make_unique<FakeCaptureBackend>();
+    FakeCaptureBackend* capture_ = captureOwner_.get();
+    FakeHidBackend hid_;
+    FakeDesktop desktop_;
+    RealFileSystem fileSystem_;
+    FakeFreeSpace freeSpace_;
+    StepPacer* watchdog_ = nullptr;
+    StepPacer* poll_ = nullptr;
+    std::vector<int> closesAtFiling_;
+    std::function<void()> whileIdentifying_;
+    std::unique_ptr<RecorderDialog> dialog_;
+};
+
+// A filed recording plays to its end and carries the number and mark found for it.
+void ExpectFiled(const std::string& path, const std::string& number) {
+    const DecodedMp3 decoded = DecodeMp3File(path);
+    ASSERT_TRUE(decoded.opened) << path;
+    EXPECT_FALSE(decoded.decodeError) << path;
+    EXPECT_GT(decoded.samplesDecoded, 0) << path;
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GE(bytes.size(), kTagSize);
+    const std::string tag = bytes.substr(bytes.size() - kTagSize);
+    EXPECT_EQ(tag.substr(0, 3), "TAG");
+    EXPECT_EQ(tag.substr(tag_offset::kTitle, number.size()), number);
+    EXPECT_EQ(tag[tag_offset::kDirection], 'I');
+}
+
+TEST_F(RecorderDialogTest, StartUpFailuresShowTheirMessagesAndEndWithCodeOne) {
+    struct Case {
+        const char* name;
+        std::vector<std::optional<std::string>> devices;
+        bool otherRecorderRuns;
+        std::vector<std::string> messages;
+        int initializations;
+    };
+    const Case cases[] = {
+        {"no input device", {}, false, {"No Sound Device", text::kSoundFailed}, 1},
+        {"no device of that name", {std::string("Webcam")}, false, {text::kSourceFailed}, 1},
+        {"another recorder", {std::string("Test Box")}, true, {text::kAlreadyRunning}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetCapture();
+        capture_->devices = c.devices;
+        desktop_.messages.clear();
+        hid_.devices = {{{"hid-box", kLineBoxVendorId, kLineBoxProductId}}};
+        hid_.opened.clear();
+        ReloadReceiver other(QString::fromStdString(dir_.File("reload.sock")));
+        if (c.otherRecorderRuns) {
+            ASSERT_EQ(other.Listen(), ReloadReceiver::ListenResult::Listening);
+        }
+        EXPECT_EQ(Make().Start(), 1);
+        EXPECT_EQ(desktop_.messages, c.messages);
+        EXPECT_EQ(capture_->initializations, c.initializations);
+        // The line interface is searched before capture; nothing keeps running afterwards.
+        EXPECT_EQ(hid_.opened.size(), c.otherRecorderRuns ? 0u : 1u);
+        EXPECT_EQ(dialog_->trayIcon(), nullptr);
+        EXPECT_EQ(dialog_->timerPeriodMs(), 0);
+        EXPECT_EQ(capture_->terminations, c.initializations);
+        EXPECT_EQ(hid_.reads(), 0);  // the line-poll thread never ran
+        EXPECT_EQ(desktop_.LogCount("started:"), 0);
+        dialog_.reset();
+    }
+}
+
+TEST_F(RecorderDialogTest, StartUpOpensTheBoxNamesItAndStartsTimerAndThreads) {
+    RecorderDialog& dialog = Started();
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "Pell Recorder - test box");
+    EXPECT_EQ(capture_->openedRate, 8000u);
+    EXPECT_EQ(dialog.timerPeriodMs(), kFirstTimerMs);
+    watchdog_->AwaitSleeps(1);
+    poll_->AwaitSleeps(1);
+    EXPECT_TRUE(desktop_.messages.empty());
+    EXPECT_EQ(desktop_.LogCount("started: device \"test box\" at 8000 Hz"), 1);
+}
+
+TEST_F(RecorderDialogTest, TimerHidesRestoreShowsAndCleaningSetsThePeriod) {
+    struct Case {
+        int cleaning;
+        bool tray;
+        int afterFirstTick, afterRestore, afterNextTick;
+    };
+    const Case cases[] = {
+        {1, true, 10000, kRestoreTimerMs, 10000},
+        {0, true, kFirstTimerMs, kRestoreTimerMs, kRestoreTimerMs},
+        {1, false, 10000, kRestoreTimerMs, 10000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "cleaning " << c.cleaning << " tray " << c.tray);
+        WriteSettings(c.cleaning, "a");
+        desktop_.tray = c.tray;
+        desktop_.log.clear();
+        RecorderDialog& dialog = Started();
+        auto hiddenAway = [&] { return c.tray ? dialog.isHidden() : dialog.isMinimized(); };
+        EXPECT_FALSE(hiddenAway());
+        dialog.OnTimer();
+        EXPECT_TRUE(hiddenAway());
+        EXPECT_EQ(dialog.timerPeriodMs(), c.afterFirstTick);
+        dialog.OnRestore();
+        EXPECT_TRUE(dialog.isVisible() && !dialog.isMinimized());
+        EXPECT_EQ(dialog.timerPeriodMs(), c.afterRestore);
+        dialog.OnTimer();
+        EXPECT_TRUE(hiddenAway());
+        EXPECT_EQ(dialog.timerPeriodMs(), c.afterNextTick);
+        EXPECT_EQ(desktop_.LogCount("no notification area"), c.tray ? 0 : 1);
+        dialog_.reset();
+    }
+}
+
+TEST_F(RecorderDialogTest, TrayIconFollowsRecordingAndItsMenuRestoresOrShutsDown) {
+    desktop_.tray = true;
+    RecorderDialog& dialog = Started();
+    QSystemTrayIcon* tray = dialog.trayIcon();
+    ASSERT_NE(tray, nullptr);
+    EXPECT_EQ(tray->contextMenu(), dialog.trayMenu());
+    EXPECT_EQ(tray->toolTip().toStdString(), kIdleTip);
+    const QList<QAction*> items = dialog.trayMenu()->actions();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0]->text().toStdString(), text::kRestore);
+    EXPECT_EQ(items[1]->text().toStdString(), text::kTrayShutDown);
+    SetLine(0, true);
+    Block();
+    EXPECT_EQ(tray->toolTip().toStdString(), kRecordingTip);
+    SetLine(0, false);
+    clock_.AdvanceMs(1000);
+    Block();
+    EXPECT_EQ(tray->toolTip().toStdString(), kIdleTip);
+}
+
+TEST_F(RecorderDialogTest, ReloadFilesTheRunningCallAndTheNextCallUsesTheNewSettings) {
+    Started();
+    SetLine(0, true);
+    Block();
+    Block();
+    WriteSettings(0, "z");
+    dialog_->RequestReload();
+    EXPECT_EQ(capture_->opens, 2);  // reopened at the new settings' rate
+    ExpectFiled(Day1("a0000000.mp3"), "42");
+    Block();  // the line is still seized: the next recording starts under the new prefix
+    dialog_->ShutDownNow();
+    ExpectFiled(Day1("z0000001.mp3"), "42");
+    EXPECT_EQ(desktop_.LogCount("reloaded settings"), 1);
+}
+
+TEST_F(RecorderDialogTest, WatchdogReconnectsAfterFifteenSecondsWithoutSound) {
+    RecorderDialog& dialog = Started();
+    SetLine(0, true);
+    SetLine(1, true);
+    capture_->devicesAtInitialize = {{}};  // the box was unplugged
+    watchdog_->Step(15);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "Pell Recorder - test box");
+    watchdog_->Step(1);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return dialog.windowTitle() == kCaptionSearching; }));
+    EXPECT_FALSE(dialog.lines().lineActive[0]);
+    EXPECT_FALSE(dialog.lines().lineActive[1]);
+    capture_->devicesAtInitialize = {{std::string("Test Box")}};  // plugged in again
+    watchdog_->Step(16);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return dialog.windowTitle() == "Pell Recorder - test box"; }));
+    Block();
+}
+
+TEST_F(RecorderDialogTest, ShutDownAsksFirstThenFilesEveryCallBeforeTheDevicesStop) {
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        RecorderDialog& dialog = Started();
+        QSignalSpy exits(&dialog, &RecorderDialog::exitRequested);
+        SetLine(0, true);
+        Block();
+        desktop_.quitAnswer = yes;
+        dialog.OnShutDown();
+        EXPECT_EQ(dialog.shutDown(), yes);
+        if (!yes) {
+            Block();  // still recording
+            EXPECT_EQ(exits.count(), 0);
+            EXPECT_EQ(capture_->closes, 0);
+            dialog_.reset();
+            std::filesystem::remove_all(dir_.File("rec1"));
+            ResetCapture();
+            capture_->devices = {std::string("Test Box")};
+            closesAtFiling_.clear();
+            continue;
+        }
+        ASSERT_EQ(exits.count(), 1);
+        EXPECT_EQ(exits.at(0).at(0).toInt(), 0);
+        ExpectFiled(Day1("a0000000.mp3"), "42");
+        EXPECT_EQ(closesAtFiling_, std::vector<int>{0});  // filed while capture still ran
+        EXPECT_EQ(capture_->closes, 1);
+        EXPECT_GE(capture_->terminations, 1);
+        EXPECT_FALSE(capture_->Push(ToneBlock(4000, 8000, 8000)));
+    }
+    EXPECT_EQ(desktop_.questions, 2);
+}
+
+TEST_F(RecorderDialogTest, BlocksArrivingInsideANestedLoopWaitAndAreProcessedInOrder) {
+    RecorderDialog& dialog = Started();
+    uint64_t processedInside = 0;
+    size_t heldInside = 0;
+    whileIdentifying_ = [&] {
+        // Stands in for a message box's loop while a call is finished.
+        processedInside = dialog.blocksProcessed();
+        ASSERT_TRUE(capture_->Push(ToneBlock(4000, 100, 100)));
+        ASSERT_TRUE(capture_->Push(ToneBlock(4000, 100, 100)));
+        ASSERT_TRUE(ProcessEventsUntil([&] { return dialog.queuedWork() >= 1; }));
+        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+        heldInside = dialog.queuedWork();
+        EXPECT_EQ(dialog.blocksProcessed(), processedInside);
+    };
+    SetLine(0, true);
+    Block();
+    SetLine(0, false);
+    clock_.AdvanceMs(1000);
+    Block();  // stops and files the call
+    EXPECT_EQ(heldInside, 1u);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return dialog.blocksProcessed() == processedInside + 3; }));
+    EXPECT_EQ(closesAtFiling_.size(), 1u);
+}
+
+TEST_F(RecorderDialogTest, StartAtLoginTogglesTheAutostartEntry) {
+    const std::string entry = dir_.File("config/autostart/PellRecorder.desktop");
+    Started();
+    QAction* item = Action(kStartupCommand);
+    ASSERT_NE(item, nullptr);
+    EXPECT_FALSE(item->isChecked());
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    std::ifstream in(entry);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("\nExec=\"" + dir_.File("bin/PellRecorder") + "\"\n"), std::string::npos) << text;
+    dialog_.reset();
+    Started();  // the check mark is read back at every load
+    EXPECT_TRUE(Action(kStartupCommand)->isChecked());
+    Action(kStartupCommand)->trigger();
+    EXPECT_FALSE(Action(kStartupCommand)->isChecked());
+    EXPECT_FALSE(std::filesystem::exists(entry));
+}
+
+TEST_F(RecorderDialogTest, PlayerItemIsEnabledOnceThePlayerIsFoundAndStartsItInItsFolder) {
+    struct Case {
+        const char* name;
+        std::string playerFolder;
+        std::string executable;  // where PellPlayer is, empty: nowhere
+        bool onPath;
+    };
+    const std::string beside = dir_.File("bin");
+    const Case cases[] = {
+        {"in its settings folder", "/opt/player", "/opt/player/PellPlayer", false},
+        {"beside the recorder", "", beside + "/PellPlayer", false},
+        {"on PATH", "/opt/empty", "/usr/local/bin/PellPlayer", true},
+        {"nowhere", "/opt/player", "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        desktop_ = FakeDesktop{};
+        desktop_.playerFolder = c.playerFolder;
+        if (!c.executable.empty()) desktop_.executables.insert(c.executable);
+        if (c.onPath) desktop_.onPath["PellPlayer"] = c.executable;
+        Started();
+        QAction* player = Action(kPlayerCommand);
+        EXPECT_EQ(player->isEnabled(), !c.executable.empty());
+        dialog_->OnPlayer();
+        const std::vector<std::string> expected =
+            c.executable.empty() ? std::vector<std::string>{}
+                                 : std::vector<std::string>{c.executable + " in " + FolderOf(c.executable)};
+        EXPECT_EQ(desktop_.started, expected);
+        desktop_.playerFolder.clear();
+        desktop_.onPath.clear();
+        dialog_->RequestReload();  // never greyed again by a later load
+        EXPECT_EQ(player->isEnabled(), !c.executable.empty());
+        dialog_.reset();
+    }
+}
+
+TEST_F(RecorderDialogTest, ConfiguratorIsLookedForInTheProgramFolderFirst) {
+    desktop_.executables = {dir_.File("Pell2CFG"), dir_.File("bin/Pell2CFG")};
+    Started();
+    Action(kConfigurationCommand)->trigger();
+    EXPECT_EQ(desktop_.started, std::vector<std::string>{dir_.File("Pell2CFG") + " in " + dir_.path()});
+}
+
+TEST_F(RecorderDialogTest, CloseEscapeAndEnterNeverEndTheRecorder) {
+    desktop_.tray = true;
+    RecorderDialog& dialog = Started();
+    QSignalSpy exits(&dialog, &RecorderDialog::exitRequested);
+    dialog.close();
+    EXPECT_TRUE(dialog.isHidden());
+    dialog.show();
+    dialog.reject();
+    EXPECT_TRUE(dialog.isHidden());
+    dialog.show();
+    dialog.accept();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(exits.count(), 0);
+    EXPECT_FALSE(dialog.shutDown());
+}
+
+}  // namespace
+}  // namespace pell::recorder

@@ -1,0 +1,19 @@
+// The recorder's icons, drawn by our own code: the window icon (128) and the notification
+// icons for idle (130) and recording (131). Idle is a slate disk, recording a red one, so the
+// two tell apart at 16 px.
+#pragma once
+
+#include <QIcon>
+#include <QImage>
+
+namespace pell::recorder {
+
+enum class RecorderIconKind { App, TrayIdle, TrayRecording };
+
+// The artwork at one size.
+QImage DrawRecorderIcon(RecorderIconKind kind, int sizePx);
+
+// The artwork at the sizes desktops ask for.
+QIcon RecorderIcon(RecorderIconKind kind);
+
+}  // namespace pell::recorder

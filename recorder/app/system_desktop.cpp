@@ -1,0 +1,59 @@
+#include "recorder/app/system_desktop.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+#include <cstdio>
+
+#include "common/platform/program_folder.h"
+#include "recorder/app/recorder_controls.h"
+
+namespace pell::recorder {
+
+SystemDesktop::SystemDesktop()
+    : boxesShown_(QGuiApplication::platformName() != "offscreen" && QGuiApplication::platformName() != "minimal") {}
+
+void SystemDesktop::ShowStop(QWidget* owner, const std::string& text) {
+    Log("message: " + text);
+    if (boxesShown_) QMessageBox::critical(owner, text::kAppName, QString::fromStdString(text));
+}
+
+bool SystemDesktop::AskQuit(QWidget* owner) {
+    if (!boxesShown_) {
+        Log(std::string("question: ") + text::kQuitQuestion + " (no display: No)");
+        return false;
+    }
+    return QMessageBox::question(owner, text::kAppName, text::kQuitQuestion, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool SystemDesktop::StartDetached(const std::string& program, const std::string& workingFolder) {
+    return QProcess::startDetached(QString::fromStdString(program), {}, QString::fromStdString(workingFolder));
+}
+
+bool SystemDesktop::IsExecutable(const std::string& path) {
+    const QFileInfo info(QString::fromStdString(path));
+    return info.isFile() && info.isExecutable();
+}
+
+std::string SystemDesktop::FindOnPath(const std::string& name) {
+    return QStandardPaths::findExecutable(QString::fromStdString(name)).toStdString();
+}
+
+std::string SystemDesktop::PlayerFolder() {
+    QSettings registry(QSettings::NativeFormat, QSettings::SystemScope, kVendorName, kPlayerAppName);
+    return registry.value("PathToProg").toString().left(260).toStdString();
+}
+
+bool SystemDesktop::TrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+void SystemDesktop::Log(const std::string& line) {
+    std::fprintf(stderr, "%s: %s\n", text::kAppName, line.c_str());
+    std::fflush(stderr);
+}
+
+}  // namespace pell::recorder

@@ -1,0 +1,90 @@
+#include "tools/pell-box-scenario/box_scenario.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/core/paths.h"
+#include "common/core/settings_file.h"
+#include "testsupport/signals/signals.h"
+#include "tools/pell-replay/replay.h"
+
+namespace pell {
+namespace {
+
+constexpr uint32_t kDemoSeconds = 20;
+constexpr uint32_t kCallEverySeconds = 60;
+constexpr uint32_t kCallLengthSeconds = 55;
+constexpr uint32_t kMaxSoundSeconds = 120;
+
+void Place(signals::Samples& line, const signals::Samples& piece, double atSeconds, int32_t rate) {
+    const size_t at = static_cast<size_t>(atSeconds * rate);
+    if (line.size() < at + piece.size()) line.resize(at + piece.size(), 0);
+    std::copy(piece.begin(), piece.end(), line.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+}  // namespace
+
+std::string WriteBoxScenario(const std::string& folder, const BoxScenarioOptions& options) {
+    using namespace signals;
+    const int32_t rate = options.sampleRateHz;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    const std::string absolute = std::filesystem::absolute(folder, ec).string();
+
+    SettingsDocument doc;
+    doc.device = "simulated line box";
+    doc.number = "1";
+    doc.samplerate = std::to_string(rate);
+    doc.cleaning = "1";
+    doc.freeDiskSpace = "1";
+    // Both lines follow the box's line states; line 1 reads FSK caller ID, line 2 dialled digits.
+    doc.channels[0] = {"1", "in-", "1", "Line 1 reception", JoinPath(absolute, "line1"), "24", "0", "5", "5",
+                       "30", "10", "2"};
+    doc.channels[1] = {"1", "out-", "1", "Line 2 sales", JoinPath(absolute, "line2"), "24", "0", "5", "5",
+                       "30", "10", "1"};
+    if (WriteFileAtomically(JoinPath(folder, "settings.ini"), FormatSettingsFile(doc)) != WriteResult::Ok) {
+        return "cannot write " + JoinPath(folder, "settings.ini");
+    }
+
+    Samples line1, line2;
+    std::ostringstream timeline;
+    timeline << "# <seconds> <line 1|2> <active|idle>\n";
+    if (options.callSeconds == 0) {
+        // Line 1: the exchange sends the caller's number between rings; answered at 3.5 s.
+        Place(line1, FskBurst(CallSetupMessage({{0x01, "12071530"}, {0x02, kDemoLine1Number}}), {rate}), 1.5, rate);
+        Place(line1, SpeechLike(rate, 6.5, -12.0, 11), 3.5, rate);
+        // Line 2: the handset is lifted at 8 s and a number dialled, then the call is talked.
+        DtmfOptions dtmf;
+        dtmf.sampleRate = rate;
+        dtmf.levelDbfs = -6.0;
+        Place(line2, DtmfDigits(kDemoLine2Number, dtmf), 8.7, rate);
+        Place(line2, SpeechLike(rate, 5.0, -8.0, 3), 10.0, rate);
+        timeline << "3.5 1 active\n8 2 active\n10 1 idle\n15 2 idle\n";
+        line1.resize(size_t{kDemoSeconds} * static_cast<size_t>(rate), 0);
+    } else {
+        const uint32_t soundSeconds = std::min(options.callSeconds, kMaxSoundSeconds);
+        line1 = SpeechLike(rate, soundSeconds, -12.0, 5);
+        line2 = SpeechLike(rate, soundSeconds, -12.0, 7);
+        for (uint32_t at = 1; at < options.callSeconds; at += kCallEverySeconds) {
+            timeline << at << " 1 active\n" << at << " 2 active\n";
+            timeline << at + kCallLengthSeconds << " 1 idle\n" << at + kCallLengthSeconds << " 2 idle\n";
+        }
+    }
+    const size_t length = std::max(line1.size(), line2.size());
+    line1.resize(length, 0);
+    line2.resize(length, 0);
+    std::vector<int16_t> stereo(length * 2);
+    for (size_t i = 0; i < length; ++i) {
+        stereo[2 * i] = line1[i];
+        stereo[2 * i + 1] = line2[i];
+    }
+    if (!WriteStereoWav(JoinPath(folder, "call.wav"), rate, stereo)) return "cannot write " + JoinPath(folder, "call.wav");
+    std::ofstream file(JoinPath(folder, "timeline.txt"), std::ios::trunc);
+    file << timeline.str();
+    if (!file.flush()) return "cannot write " + JoinPath(folder, "timeline.txt");
+    return {};
+}
+
+}  // namespace pell
