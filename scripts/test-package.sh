@@ -91,34 +91,26 @@ printf '1 1 active\n3 1 idle\n' | as_user tee "$home/scenario/timeline.txt" >/de
 "${as_user[@]}" QT_QPA_PLATFORM=offscreen PELL_LINE_BOX_SCENARIO="$home/scenario" PellRecorder \
   >>"$log" 2>&1 &
 recorder=$!
-recorded=no
+# The counter file is written when a recording has been filed.
 for _ in $(seq 1 60); do
   sleep 0.5
-  if ! kill -0 "$recorder" 2>/dev/null; then break; fi
-  if [ -s /var/lib/pell/recorder/channel1 ]; then recorded=yes; break; fi
+  kill -0 "$recorder" 2>/dev/null || { cat "$log"; fail "PellRecorder ended before filing a call"; }
+  [ -s /var/lib/pell/recorder/channel1 ] && break
 done
-if [ "$recorded" = no ] && ! kill -0 "$recorder" 2>/dev/null; then
-  status=0
-  wait "$recorder" || status=$?
-  recorder=""
-  echo "PellRecorder ended at once (exit status $status): this build's recorder does not run" \
-    "yet, so the recording step is SKIPPED"
-else
-  [ "$recorded" = yes ] || fail "no recording was filed within 30 s (log: $log)"
-  kill -TERM "$recorder"
-  status=0
-  wait "$recorder" || status=$?
-  recorder=""
-  [ "$status" -eq 0 ] || fail "PellRecorder ended with status $status after SIGTERM"
-  mapfile -t roots < <(tr -d '\r' </var/lib/pell/player/paths.ini)
-  listing=$(as_user pell-catalogue list --from "$(date -d yesterday +%F)" \
-    --to "$(date -d tomorrow +%F)" "${roots[@]}")
-  echo "$listing"
-  [ -n "$listing" ] || fail "pell-catalogue lists no recording"
-  # Whatever the recorder made stays readable and writable by the other members.
-  foreign=$(find /var/lib/pell -newer "$home/scenario/timeline.txt" \( ! -group pell -o ! -perm -g=rw \))
-  [ -z "$foreign" ] || fail "not shared with the group pell: $foreign"
-fi
+[ -s /var/lib/pell/recorder/channel1 ] || fail "no recording was filed within 30 s (log: $log)"
+kill -TERM "$recorder"
+status=0
+wait "$recorder" || status=$?
+recorder=""
+[ "$status" -eq 0 ] || fail "PellRecorder ended with status $status after SIGTERM"
+mapfile -t roots < <(tr -d '\r' </var/lib/pell/player/paths.ini)
+listing=$(as_user pell-catalogue list --from "$(date -d yesterday +%F)" \
+  --to "$(date -d tomorrow +%F)" "${roots[@]}")
+echo "$listing"
+grep -q "/var/lib/pell/recordings/line1/.*\.mp3" <<<"$listing" || fail "pell-catalogue lists no recording"
+# Whatever the recorder made stays readable and writable by the other members.
+foreign=$(find /var/lib/pell -newer "$home/scenario/timeline.txt" \( ! -group pell -o ! -perm -g=rw \))
+[ -z "$foreign" ] || fail "not shared with the group pell: $foreign"
 
 echo "== removing: settings and recordings stay"
 DEBIAN_FRONTEND=noninteractive apt-get remove -y pell >>"$log" 2>&1 || { cat "$log"; fail "remove"; }
