@@ -10,7 +10,7 @@ packages=(
   libasound2-plugins alsa-utils pulseaudio pulseaudio-utils
   umockdev libumockdev-dev xvfb xauth trayer
   mpg123 lame sox
-  lintian desktop-file-utils
+  lintian desktop-file-utils appstream
 )
 
 sudo=()

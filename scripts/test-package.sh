@@ -71,6 +71,8 @@ grep -q '^PathToProg=/var/lib/pell/player$' "/etc/xdg/Zorvek Software/TeluvaPlay
   fail "the player's PathToProg"
 [ -f /var/lib/pell/recorder/settings.ini ] || fail "no settings.ini in the recorder's folder"
 desktop-file-validate /usr/share/applications/com.zorvek.*.desktop || fail "desktop entries"
+appstreamcli validate --no-net /usr/share/metainfo/com.zorvek.PellRecorder.metainfo.xml >/dev/null ||
+  fail "AppStream data"
 # Each program brings its own icon; until all have landed a missing one is only reported.
 sed -n 's/^Icon=//p' /usr/share/applications/com.zorvek.*.desktop | while read -r icon; do
   find /usr/share/icons/hicolor -name "$icon.*" | grep -q . || echo "WARNING: no icon $icon"
