@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libmp3lame-dev libmpg123-dev libhidapi-dev portaudio19-dev libasound2-dev
   libasound2-plugins alsa-utils pulseaudio pulseaudio-utils
-  umockdev libumockdev-dev xvfb xauth trayer
+  umockdev libumockdev-dev xvfb xauth trayer x11-utils
   mpg123 lame sox
   lintian desktop-file-utils appstream
 )

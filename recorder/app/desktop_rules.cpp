@@ -84,6 +84,16 @@ std::optional<bool> ToggleAutostart(const std::string& entryPath, const std::str
     return true;
 }
 
+std::string CutTip(const std::string& tip, size_t maxCharacters) {
+    size_t characters = 0;
+    for (size_t i = 0; i < tip.size(); ++i) {
+        // Continuation bytes (10xxxxxx) belong to the character before them.
+        if ((static_cast<unsigned char>(tip[i]) & 0xC0) == 0x80) continue;
+        if (characters++ == maxCharacters) return tip.substr(0, i);
+    }
+    return tip;
+}
+
 std::string FindCompanion(const std::string& name, const std::vector<std::string>& folders,
                           const IsExecutableFn& isExecutable, const FindOnPathFn& findOnPath) {
     for (const std::string& folder : folders) {

@@ -27,6 +27,10 @@ bool AutostartRegistered(const std::string& entryPath);
 // when present. The registration afterwards, or nullopt when it could not be changed.
 std::optional<bool> ToggleAutostart(const std::string& entryPath, const std::string& executablePath);
 
+// A notification tip holds at most `maxCharacters` characters; a UTF-8 character is never cut
+// in half.
+std::string CutTip(const std::string& tip, size_t maxCharacters);
+
 using IsExecutableFn = std::function<bool(const std::string& path)>;
 using FindOnPathFn = std::function<std::string(const std::string& name)>;
 

@@ -1,6 +1,5 @@
 // PellRecorder: records both lines of the line box, living in the notification area.
 #include <QApplication>
-#include <QSessionManager>
 #include <cstdlib>
 
 #include "common/platform/program_folder.h"
@@ -43,16 +42,16 @@ int main(int argc, char** argv) {
     };
 
     RecorderDialog dialog(std::move(environment));
+    // Taken from here on, so a stop during start-up waits for the loop instead of killing us.
+    StopSignals stopSignals;
     if (const int failure = dialog.Start(); failure != 0) return failure;
 
-    StopSignals stopSignals;
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &dialog, [&dialog, &desktop](int number) {
         desktop.Log("signal " + std::to_string(number) + ": shutting down without asking");
         dialog.ShutDownNow();
     });
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &dialog, [&dialog](QSessionManager&) {
-        dialog.ShutDownNow();
-    });
+    // The end of the desktop session (or any other quit) files running calls like a shut-down.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &dialog, [&dialog] { dialog.ShutDownNow(); });
     QObject::connect(&dialog, &RecorderDialog::exitRequested, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     dialog.show();
     return QApplication::exec();

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
-#include <filesystem>
 
 #include "common/platform/reload_channel.h"
 #include "common/widgets/dialog_units.h"
@@ -47,7 +46,7 @@ void Place(QWidget* control, const DialogBaseUnits& base, int x, int y, int widt
     control->setGeometry(at.width(), at.height(), size.width(), size.height());
 }
 
-QString TipText(const std::string& tip) { return QString::fromStdString(tip).left(kMaxTipLength); }
+QString TipText(const std::string& tip) { return QString::fromStdString(CutTip(tip, kMaxTipLength)); }
 
 std::string Plural(uint64_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
 
@@ -221,6 +220,7 @@ int RecorderDialog::Start() {
     Log("started: device \"" + settings_.device + "\" at " + std::to_string(devices_->capture().sampleRate()) +
         " Hz, line interface " + (devices_->lineInterfacePresent() ? "found" : "not found") + ", program folder " +
         settings_.programFolder);
+    started_ = true;
     return 0;
 }
 
@@ -279,6 +279,7 @@ void RecorderDialog::ProcessBlockNotice(uint64_t generation) {
     devices_->OnWaveBlock(generation, [this](const int16_t* samples, size_t count) {
         core_->ProcessBlock(samples, count);
         ++blocksProcessed_;
+        for (size_t c = 0; c < 2; ++c) recordedBlocks_[c] += settings_.channels[c].recording ? 1 : 0;
     });
 }
 
@@ -324,24 +325,31 @@ void RecorderDialog::contextMenuEvent(QContextMenuEvent* event) {
     if (menu.exec(event->globalPos()) == about) ShowAbout();
 }
 
-void RecorderDialog::ShowAbout() {
-    QDialog about(this);
-    about.setObjectName("aboutDialog");
-    about.setWindowTitle(text::kAboutTitle);
-    about.setFont(DialogFont());
-    auto* icon = new QLabel(&about);
+std::unique_ptr<QDialog> MakeAboutBox(QWidget* parent) {
+    auto about = std::make_unique<QDialog>(parent);
+    about->setObjectName("aboutDialog");
+    about->setWindowTitle(text::kAboutTitle);
+    about->setWindowIcon(RecorderIcon(RecorderIconKind::App));
+    about->setFont(DialogFont());
+    auto* icon = new QLabel(about.get());
+    icon->setObjectName("aboutIcon");
     icon->setPixmap(RecorderIcon(RecorderIconKind::App).pixmap(32, 32));
-    auto* version = new QLabel(text::kAboutText, &about);
-    auto* ok = new QPushButton(text::kOk, &about);
+    auto* version = new QLabel(text::kAboutText, about.get());
+    version->setObjectName("aboutText");
+    auto* ok = new QPushButton(text::kOk, about.get());
+    ok->setObjectName("aboutOkButton");
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, &about, &QDialog::accept);
-    auto* row = new QHBoxLayout(&about);
+    QObject::connect(ok, &QPushButton::clicked, about.get(), &QDialog::accept);
+    auto* row = new QHBoxLayout(about.get());
     row->addWidget(icon, 0, Qt::AlignTop);
     row->addSpacing(12);
     row->addWidget(version, 1, Qt::AlignVCenter);
     row->addWidget(ok, 0, Qt::AlignTop);
-    about.exec();
+    about->setFixedSize(DialogUnitsToPixels(BaseUnitsOf(about->font()), 170, 40).expandedTo(about->sizeHint()));
+    return about;
 }
+
+void RecorderDialog::ShowAbout() { MakeAboutBox(this)->exec(); }
 
 void RecorderDialog::OnConfiguration() {
     const std::string program = FindCompanion(
@@ -414,6 +422,8 @@ void RecorderDialog::ShutDown() {
 
 void RecorderDialog::Teardown() {
     shutdownStarted_ = true;
+    for (const std::string& text : pendingBoxes_) Log("message not shown at shut-down: " + text);
+    pendingBoxes_.clear();
     timer0_.stop();
     queue_.clear();
     if (tray_ != nullptr) {
@@ -429,10 +439,10 @@ void RecorderDialog::Teardown() {
 }
 
 void RecorderDialog::OnFiled(const FiledRecording& filed) {
-    std::error_code error;
-    const uint64_t bytes = std::filesystem::file_size(filed.path, error);
-    const int32_t kbps = settings_.channels[filed.channel == 0 ? 0 : 1].bitrate;
-    const uint64_t seconds = !error && kbps > 0 && bytes > 128 ? (bytes - 128) * 8 / (uint64_t(kbps) * 1000) : 0;
+    // Half-second blocks since the recording started; a split call counts in its first part.
+    uint64_t& blocks = recordedBlocks_[filed.channel == 0 ? 0 : 1];
+    const uint64_t seconds = blocks / 2;
+    blocks = 0;
     Log("filed: channel " + std::to_string(filed.channel + 1) + " " + filed.path + " " + Plural(seconds, "second") +
         " number \"" + filed.number + "\" mark " + std::string(1, filed.directionMark));
 }
@@ -459,7 +469,29 @@ void RecorderDialog::SetTrayIcon(TrayIcon icon, const std::string& tip) {
     tray_->setToolTip(TipText(tip));
 }
 
-void RecorderDialog::ShowStop(const std::string& text) { env_.desktop.ShowStop(this, text); }
+void RecorderDialog::ShowStop(const std::string& text) {
+    if (!started_) {
+        env_.desktop.ShowStop(this, text);
+        return;
+    }
+    // Shown from an event of its own, not inside block processing: blocks go on being
+    // processed while the box waits for a click, so none has to wait and none is lost.
+    pendingBoxes_.push_back(text);
+    if (pendingBoxes_.size() == 1 && !showingBoxes_) {
+        QMetaObject::invokeMethod(this, [this] { ShowPendingBoxes(); }, Qt::QueuedConnection);
+    }
+}
+
+void RecorderDialog::ShowPendingBoxes() {
+    if (showingBoxes_) return;
+    showingBoxes_ = true;
+    while (!pendingBoxes_.empty() && !shutdownStarted_) {
+        const std::string text = std::move(pendingBoxes_.front());
+        pendingBoxes_.pop_front();
+        env_.desktop.ShowStop(this, text);
+    }
+    showingBoxes_ = false;
+}
 
 void RecorderDialog::ShowMessage(const std::string& text) { env_.desktop.ShowStop(this, text); }
 

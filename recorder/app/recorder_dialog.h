@@ -4,8 +4,9 @@
 //
 // Threads: the capture and watchdog threads only post notices here (queued, never waiting).
 // All work runs on the main thread through one queue, so ProcessBlock, a reconnect, a reload
-// and the shut-down never overlap, and a block that arrives while a message box runs its own
-// loop waits in the queue until the box is closed.
+// and the shut-down never overlap; a block that arrives while the work in hand runs a nested
+// loop waits in the queue until that work is done. The core's message boxes are shown outside
+// the queue, so blocks go on being processed while one is open.
 #pragma once
 
 #include <QDialog>
@@ -35,6 +36,9 @@ class ReloadReceiver;
 }
 
 namespace pell::recorder {
+
+// The About box: the icon, "PellRecorder Version 1.0" and "OK".
+std::unique_ptr<QDialog> MakeAboutBox(QWidget* parent);
 
 struct RecorderEnvironment {
     std::string programFolder;
@@ -121,6 +125,7 @@ private:
     void ShutDown();
     void Teardown();
     void OnFiled(const FiledRecording& filed);
+    void ShowPendingBoxes();
     void Log(const std::string& line) { env_.desktop.Log(line); }
 
     // RecorderView
@@ -157,7 +162,11 @@ private:
     std::deque<std::function<void()>> queue_;
     bool running_ = false;  // the queue is being worked off
     uint64_t blocksProcessed_ = 0;
+    std::array<uint64_t, 2> recordedBlocks_{};  // of the running recording, per channel
     bool shutdownStarted_ = false;
+    bool started_ = false;
+    std::deque<std::string> pendingBoxes_;
+    bool showingBoxes_ = false;
 
     std::unique_ptr<ReloadReceiver> reload_;
     std::unique_ptr<RecorderCore> core_;

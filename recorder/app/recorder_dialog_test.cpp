@@ -13,11 +13,10 @@
 #include <map>
 #include <set>
 
-#include "common/core/recording_tag_layout.h"
 #include "common/platform/reload_channel.h"
 #include "recorder/app/desktop_rules.h"
+#include "recorder/app/filed_check.h"
 #include "recorder/app/recorder_controls.h"
-#include "recorder/core/testing/mp3_decode.h"
 #include "recorder/core/testing/recorder_fakes.h"
 #include "recorder/devices/testing/device_fakes.h"
 #include "testsupport/temp_dir.h"
@@ -80,13 +79,21 @@ public:
     bool tray = false;
 };
 
-std::string SettingsText(const std::string& dir, int cleaning, const std::string& prefix1) {
-    std::string text = "[common]\ndevice=Test Box\nsamplerate=8000\nfree_disk_space=1\ncleaning=" +
-                       std::to_string(cleaning) + "\n";
+struct SettingsChoice {
+    int cleaning = 0;
+    std::string prefix1 = "a";
+    int sampleRate = 8000;
+    int bitrate2 = 24;
+};
+
+std::string SettingsText(const std::string& dir, const SettingsChoice& choice) {
+    std::string text = "[common]\ndevice=Test Box\nfree_disk_space=1\nsamplerate=" +
+                       std::to_string(choice.sampleRate) + "\ncleaning=" + std::to_string(choice.cleaning) + "\n";
     for (int n = 1; n <= 2; ++n) {
-        text += "[channel" + std::to_string(n) + "]\nexists=1\nsensitive_control=0\nend_of_file=1\nbitrate=24\n";
+        text += "[channel" + std::to_string(n) + "]\nexists=1\nsensitive_control=0\nend_of_file=1\nbitrate=" +
+                std::to_string(n == 1 ? 24 : choice.bitrate2) + "\n";
         text += "gain=1\nclip=0\ndescription=Line " + std::to_string(n) + "\n";
-        text += "preffix=" + (n == 1 ? prefix1 : std::string("b")) + "\ndrop_folder=" + dir + "/rec" +
+        text += "preffix=" + (n == 1 ? choice.prefix1 : std::string("b")) + "\ndrop_folder=" + dir + "/rec" +
                 std::to_string(n) + "\n";
     }
     return text;
@@ -101,7 +108,7 @@ protected:
     RecorderDialogTest() {
         capture_->devices = {std::string("Test Box")};
         freeSpace_.freeBytes = uint64_t{1} << 40;
-        WriteSettings(0, "a");
+        WriteSettings({});
     }
     ~RecorderDialogTest() override { dialog_.reset(); }
 
@@ -110,9 +117,7 @@ protected:
         capture_ = captureOwner_.get();
     }
 
-    void WriteSettings(int cleaning, const std::string& prefix1) {
-        dir_.Write("settings.ini", SettingsText(dir_.path(), cleaning, prefix1));
-    }
+    void WriteSettings(const SettingsChoice& choice) { dir_.Write("settings.ini", SettingsText(dir_.path(), choice)); }
 
     RecorderDialog& Make() {
         RecorderEnvironment env{dir_.path(), clock_, *capture_, hid_, desktop_, fileSystem_, freeSpace_,
@@ -177,21 +182,6 @@ protected:
     std::unique_ptr<RecorderDialog> dialog_;
 };
 
-// A filed recording plays to its end and carries the number and mark found for it.
-void ExpectFiled(const std::string& path, const std::string& number) {
-    const DecodedMp3 decoded = DecodeMp3File(path);
-    ASSERT_TRUE(decoded.opened) << path;
-    EXPECT_FALSE(decoded.decodeError) << path;
-    EXPECT_GT(decoded.samplesDecoded, 0) << path;
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_GE(bytes.size(), kTagSize);
-    const std::string tag = bytes.substr(bytes.size() - kTagSize);
-    EXPECT_EQ(tag.substr(0, 3), "TAG");
-    EXPECT_EQ(tag.substr(tag_offset::kTitle, number.size()), number);
-    EXPECT_EQ(tag[tag_offset::kDirection], 'I');
-}
-
 TEST_F(RecorderDialogTest, StartUpFailuresShowTheirMessagesAndEndWithCodeOne) {
     struct Case {
         const char* name;
@@ -254,7 +244,7 @@ TEST_F(RecorderDialogTest, TimerHidesRestoreShowsAndCleaningSetsThePeriod) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "cleaning " << c.cleaning << " tray " << c.tray);
-        WriteSettings(c.cleaning, "a");
+        WriteSettings({.cleaning = c.cleaning});
         desktop_.tray = c.tray;
         desktop_.log.clear();
         RecorderDialog& dialog = Started();
@@ -299,13 +289,13 @@ TEST_F(RecorderDialogTest, ReloadFilesTheRunningCallAndTheNextCallUsesTheNewSett
     SetLine(0, true);
     Block();
     Block();
-    WriteSettings(0, "z");
+    WriteSettings({.prefix1 = "z"});
     dialog_->RequestReload();
     EXPECT_EQ(capture_->opens, 2);  // reopened at the new settings' rate
-    ExpectFiled(Day1("a0000000.mp3"), "42");
+    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
     Block();  // the line is still seized: the next recording starts under the new prefix
     dialog_->ShutDownNow();
-    ExpectFiled(Day1("z0000001.mp3"), "42");
+    ExpectFiled(Day1("z0000001.mp3"), "42", CallDirection::Incoming);
     EXPECT_EQ(desktop_.LogCount("reloaded settings"), 1);
 }
 
@@ -350,7 +340,7 @@ TEST_F(RecorderDialogTest, ShutDownAsksFirstThenFilesEveryCallBeforeTheDevicesSt
         }
         ASSERT_EQ(exits.count(), 1);
         EXPECT_EQ(exits.at(0).at(0).toInt(), 0);
-        ExpectFiled(Day1("a0000000.mp3"), "42");
+        ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
         EXPECT_EQ(closesAtFiling_, std::vector<int>{0});  // filed while capture still ran
         EXPECT_EQ(capture_->closes, 1);
         EXPECT_GE(capture_->terminations, 1);
@@ -381,6 +371,36 @@ TEST_F(RecorderDialogTest, BlocksArrivingInsideANestedLoopWaitAndAreProcessedInO
     EXPECT_EQ(heldInside, 1u);
     ASSERT_TRUE(ProcessEventsUntil([&] { return dialog.blocksProcessed() == processedInside + 3; }));
     EXPECT_EQ(closesAtFiling_.size(), 1u);
+}
+
+TEST_F(RecorderDialogTest, BlocksGoOnWhileAMessageBoxOfTheCoreIsOpen) {
+    WriteSettings({.bitrate2 = 0});  // line 2's encoder cannot open: the core says so in a box
+    RecorderDialog& dialog = Started();
+    uint64_t processedDuringBox = 0;
+    desktop_.whileShown = [&] {
+        const uint64_t before = dialog.blocksProcessed();
+        ASSERT_TRUE(capture_->Push(ToneBlock(4000, 100, 100)));
+        ASSERT_TRUE(capture_->Push(ToneBlock(4000, 100, 100)));
+        ASSERT_TRUE(ProcessEventsUntil([&] { return dialog.blocksProcessed() == before + 2; }));
+        processedDuringBox = dialog.blocksProcessed() - before;
+    };
+    SetLine(1, true);
+    Block();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !desktop_.messages.empty(); }));
+    EXPECT_EQ(desktop_.messages, std::vector<std::string>{"Error opening encoding stream (1)"});
+    EXPECT_EQ(processedDuringBox, 2u);
+}
+
+TEST_F(RecorderDialogTest, AnUnusableRateRecordsAtTheRateCaptureFallsBackTo) {
+    WriteSettings({.sampleRate = 96000});
+    RecorderDialog& dialog = Started();
+    EXPECT_EQ(capture_->openedRate, 8000u);
+    EXPECT_EQ(dialog.settings().sampleRate, 8000);
+    SetLine(0, true);
+    Block();
+    dialog.ShutDownNow();
+    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
+    EXPECT_EQ(DecodeMp3File(Day1("a0000000.mp3")).rateHz, 8000);
 }
 
 TEST_F(RecorderDialogTest, StartAtLoginTogglesTheAutostartEntry) {

@@ -23,12 +23,12 @@ void SystemDesktop::ShowStop(QWidget* owner, const std::string& text) {
 }
 
 bool SystemDesktop::AskQuit(QWidget* owner) {
-    if (!boxesShown_) {
-        Log(std::string("question: ") + text::kQuitQuestion + " (no display: No)");
-        return false;
-    }
-    return QMessageBox::question(owner, text::kAppName, text::kQuitQuestion, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    // Without a display nobody can answer: the default button, No, stands.
+    const bool yes = boxesShown_ && QMessageBox::question(owner, text::kAppName, text::kQuitQuestion,
+                                                          QMessageBox::Yes | QMessageBox::No,
+                                                          QMessageBox::No) == QMessageBox::Yes;
+    Log(std::string("question: ") + text::kQuitQuestion + (yes ? " Yes" : " No"));
+    return yes;
 }
 
 bool SystemDesktop::StartDetached(const std::string& program, const std::string& workingFolder) {

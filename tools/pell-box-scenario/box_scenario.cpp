@@ -15,7 +15,7 @@ namespace {
 
 constexpr uint32_t kDemoSeconds = 20;
 constexpr uint32_t kCallEverySeconds = 60;
-constexpr uint32_t kCallLengthSeconds = 55;
+constexpr uint32_t kCallLengthSeconds = 59;
 constexpr uint32_t kMaxSoundSeconds = 120;
 
 void Place(signals::Samples& line, const signals::Samples& piece, double atSeconds, int32_t rate) {

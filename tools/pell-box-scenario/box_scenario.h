@@ -11,7 +11,7 @@ namespace pell {
 struct BoxScenarioOptions {
     int32_t sampleRateHz = 8000;
     // 0: the 20 s demo (an FSK caller ID call on line 1, a dialled call on line 2). Otherwise
-    // both lines take a 55 s call every minute for this many seconds (sound for the first
+    // both lines take a 59 s call every minute for this many seconds (sound for the first
     // two minutes, silence after it).
     uint32_t callSeconds = 0;
 };

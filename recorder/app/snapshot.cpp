@@ -1,0 +1,120 @@
+// Renders the recorder's window (one line recording, the other idle), its menus, the About
+// box and the notification icons to PNG files, for reviewing the layout:
+// pellrecorder_snapshot <output folder> [program folder with a settings.ini]
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QProgressBar>
+#include <QTextStream>
+
+#include "recorder/app/recorder_controls.h"
+#include "recorder/app/recorder_dialog.h"
+#include "recorder/app/recorder_icons.h"
+
+namespace {
+
+using namespace pell;
+using namespace pell::recorder;
+
+class NoCapture final : public CaptureBackend {
+public:
+    bool Initialize() override { return false; }
+    void Terminate() override {}
+    std::vector<std::optional<std::string>> InputDevices() override { return {}; }
+    std::unique_ptr<CaptureStream> Open(size_t, uint32_t, FramesCallback) override { return nullptr; }
+};
+
+class NoHid final : public HidBackend {
+public:
+    std::vector<HidDeviceInfo> Enumerate(uint16_t, uint16_t) override { return {}; }
+    std::unique_ptr<HidDevice> Open(const std::string&) override { return nullptr; }
+};
+
+class QuietDesktop final : public RecorderDesktop {
+public:
+    void ShowStop(QWidget*, const std::string&) override {}
+    bool AskQuit(QWidget*) override { return false; }
+    bool StartDetached(const std::string&, const std::string&) override { return false; }
+    bool IsExecutable(const std::string&) override { return false; }
+    std::string FindOnPath(const std::string&) override { return {}; }
+    std::string PlayerFolder() override { return {}; }
+    bool TrayAvailable() override { return false; }
+    void Log(const std::string&) override {}
+};
+
+void Settle() {
+    for (int i = 0; i < 20; ++i) QApplication::processEvents();
+}
+
+bool Snap(QWidget& widget, const QString& path) {
+    widget.show();
+    Settle();
+    return widget.grab().save(path);
+}
+
+// The idle and recording notification icons at 16, 22 and 32 px, shown 4 times enlarged
+// beside their real size, on a light and on a dark panel.
+QImage IconSheet() {
+    const int sizes[] = {16, 22, 32};
+    QImage sheet(2 * (16 * 4 + 22 * 4 + 32 * 4 + 16 * 3 + 22 + 32 + 80), 2 * (32 * 4 + 24), QImage::Format_ARGB32);
+    sheet.fill(Qt::white);
+    QPainter p(&sheet);
+    p.fillRect(0, sheet.height() / 2, sheet.width(), sheet.height() / 2, QColor(0x30, 0x30, 0x30));
+    int x = 8;
+    for (RecorderIconKind kind : {RecorderIconKind::TrayIdle, RecorderIconKind::TrayRecording}) {
+        for (int size : sizes) {
+            const QImage icon = DrawRecorderIcon(kind, size);
+            for (int panel = 0; panel < 2; ++panel) {
+                const int y = 8 + panel * sheet.height() / 2;
+                p.drawImage(QRect(x, y, size * 4, size * 4), icon);
+                p.drawImage(x + size * 4 + 4, y, icon);
+            }
+            x += size * 5 + 12;
+        }
+        x += 24;
+    }
+    return sheet;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        QTextStream(stderr) << "usage: pellrecorder_snapshot <output folder> [program folder]\n";
+        return 2;
+    }
+    const QString out = argv[1];
+    SystemClock clock;
+    NoCapture capture;
+    NoHid hid;
+    QuietDesktop desktop;
+    RealFileSystem fileSystem;
+    DiskFreeSpace freeSpace;
+    RecorderDialog dialog({argc > 2 ? argv[2] : "/nonexistent", clock, capture, hid, desktop, fileSystem, freeSpace,
+                           {}, [] { return LineBoxPacers{}; }, "", "", ""});
+    dialog.setWindowTitle("Pell Recorder - usb audio codec");
+    // Line 1 just hung up and its call is still running out; line 2 waits on its level.
+    dialog.findChild<QCheckBox*>(kChannelCheck[0].objectName)->setChecked(true);
+    dialog.findChild<QProgressBar*>(kLevelMeter[0].objectName)->setValue(62);
+    dialog.findChild<QProgressBar*>(kLevelMeter[1].objectName)->setValue(4);
+    dialog.findChild<QLineEdit*>(kStatusEdit[0].objectName)->setText("H1 Off");
+    dialog.findChild<QLineEdit*>(kStatusEdit[1].objectName)->setText("31-10");
+    bool ok = Snap(dialog, out + "/recorder_dialog.png");
+
+    QMenu* file = dialog.findChild<QMenuBar*>("menuBar")->findChild<QMenu*>("fileMenu");
+    ok = Snap(*file, out + "/file_menu.png") && ok;
+    file->hide();
+    ok = Snap(*dialog.trayMenu(), out + "/tray_menu.png") && ok;
+    dialog.trayMenu()->hide();
+    std::unique_ptr<QDialog> about = MakeAboutBox(nullptr);
+    ok = Snap(*about, out + "/about_box.png") && ok;
+    ok = IconSheet().save(out + "/tray_icons.png") && ok;
+    ok = DrawRecorderIcon(RecorderIconKind::App, 128).save(out + "/app_icon.png") && ok;
+    QTextStream(stdout) << "window " << dialog.width() << "x" << dialog.height() << " px, font "
+                        << dialog.font().family() << " " << dialog.font().pointSize() << " pt\n";
+    return ok ? 0 : 1;
+}
