@@ -73,6 +73,9 @@ grep -q '^PathToProg=/var/lib/pell/player$' "/etc/xdg/Zorvek Software/TeluvaPlay
 desktop-file-validate /usr/share/applications/com.zorvek.*.desktop || fail "desktop entries"
 appstreamcli validate --no-net /usr/share/metainfo/com.zorvek.PellRecorder.metainfo.xml >/dev/null ||
   fail "AppStream data"
+sed -n 's/^Exec=//p' /usr/share/applications/com.zorvek.*.desktop | while read -r program; do
+  [ -x "/usr/bin/$program" ] || fail "a menu entry starts $program, which is not installed"
+done
 # Each program brings its own icon; until all have landed a missing one is only reported.
 sed -n 's/^Icon=//p' /usr/share/applications/com.zorvek.*.desktop | while read -r icon; do
   find /usr/share/icons/hicolor -name "$icon.*" | grep -q . || echo "WARNING: no icon $icon"
