@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,6 +45,32 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
+// The file a chain of symbolic links ends at (path itself when it is no link); none for a loop.
+std::optional<std::string> FollowLinks(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) return std::nullopt;
+        link.resize(static_cast<std::size_t>(n));
+        const std::size_t slash = current.rfind('/');
+        current = link.front() == '/' || slash == std::string::npos ? link : current.substr(0, slash + 1) + link;
+    }
+    return std::nullopt;
+}
+
+// A rename is only durable once the folder that holds the name is on disk too.
+void SyncFolderOf(const std::string& file) {
+    const std::size_t slash = file.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 }  // namespace
 
 std::string FormatSettingsFile(const SettingsDocument& doc) {
@@ -58,18 +85,28 @@ std::string FormatSettingsFile(const SettingsDocument& doc) {
     return out;
 }
 
-WriteResult WriteFileAtomically(const std::string& path, const std::string& text) {
-    std::string temp = path + ".tmp-XXXXXX";
+WriteResult WriteFileAtomically(const std::string& path, const std::string& text, unsigned newFileMode) {
+    const std::optional<std::string> target = FollowLinks(path);
+    if (!target) return WriteResult::CannotCreate;
+    std::string temp = *target + ".tmp-XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return WriteResult::CannotCreate;
-    ::fchmod(fd, 0644);
+    struct stat existing {};
+    if (::stat(target->c_str(), &existing) == 0) {
+        // Owner first: a change of owner may clear mode bits that fchmod then sets again.
+        [[maybe_unused]] const bool ownerKept = ::fchown(fd, existing.st_uid, existing.st_gid) == 0;
+        ::fchmod(fd, existing.st_mode & 07777);
+    } else {
+        ::fchmod(fd, static_cast<mode_t>(newFileMode & 07777));
+    }
     bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
+    if (ok) ok = std::rename(temp.c_str(), target->c_str()) == 0;
     if (!ok) {
         std::remove(temp.c_str());
         return WriteResult::WriteFailed;
     }
+    SyncFolderOf(*target);
     return WriteResult::Ok;
 }
 
