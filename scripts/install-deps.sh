@@ -10,6 +10,7 @@ packages=(
   libasound2-plugins alsa-utils pulseaudio pulseaudio-utils
   umockdev libumockdev-dev xvfb xauth trayer
   mpg123 lame sox
+  clang libclang-rt-dev
 )
 
 sudo=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, then builds and runs every test: the pure-core tests under
-# AddressSanitizer/UBSan, the threaded tests under ThreadSanitizer, and the full suite.
+# AddressSanitizer/UBSan, the threaded tests under ThreadSanitizer, the full suite, and each
+# fuzz target for 60 s (when clang is present).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,3 +28,6 @@ echo "== full build and every test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELL_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs" --output-on-failure
+
+echo "== fuzz targets (clang's libFuzzer with AddressSanitizer and UBSan), 60 s each"
+bash scripts/fuzz.sh 60
