@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -16,9 +17,15 @@ namespace pell::fuzz {
 
 // A folder of this process, made once; libFuzzer runs one input at a time per process.
 inline const std::string& ScratchFolder() {
-    static const std::string folder = [] {
-        std::string templ = "/tmp/pell-fuzz-XXXXXX";
-        if (::mkdtemp(templ.data()) == nullptr) std::abort();
+    // Never destroyed, so the clean-up at exit can still read it.
+    static const std::string& folder = *[] {
+        auto* templ = new std::string("/tmp/pell-fuzz-XXXXXX");
+        if (::mkdtemp(templ->data()) == nullptr) std::abort();
+        // Gone when the run ends normally; a fault leaves it for a look.
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(ScratchFolder(), ignored);
+        });
         return templ;
     }();
     return folder;
