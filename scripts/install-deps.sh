@@ -11,6 +11,7 @@ packages=(
   umockdev libumockdev-dev xvfb xauth trayer x11-utils
   mpg123 lame sox
   lintian desktop-file-utils appstream
+  clang libclang-rt-dev
 )
 
 sudo=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, then builds and runs every test: the pure-core tests under
-# AddressSanitizer/UBSan, the threaded tests under ThreadSanitizer, the full suite, and the
-# Debian package (built from the full build, installed, used, purged).
+# AddressSanitizer/UBSan, the threaded tests under ThreadSanitizer, the full suite, each fuzz
+# target for 60 s (when clang is present), and the Debian package (built from the full build,
+# installed, used, purged).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,6 +29,9 @@ echo "== full build and every test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELL_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs" --output-on-failure
+
+echo "== fuzz targets (clang's libFuzzer with AddressSanitizer and UBSan), 60 s each"
+bash scripts/fuzz.sh 60
 
 echo "== Debian package: lintian, install, a recording as a desktop user, purge"
 bash scripts/test-package.sh build

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <optional>
+#include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,6 +46,46 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
+// The file a chain of symbolic links ends at (path itself when it is no link); none for a loop.
+std::optional<std::string> FollowLinks(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) return std::nullopt;
+        link.resize(static_cast<std::size_t>(n));
+        const std::size_t slash = current.rfind('/');
+        current = link.front() == '/' || slash == std::string::npos ? link : current.substr(0, slash + 1) + link;
+    }
+    return std::nullopt;
+}
+
+// A rename is only durable once the folder that holds the name is on disk too.
+void SyncFolderOf(const std::string& file) {
+    const std::size_t slash = file.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Creates a new file beside target with a free name; like any new file it gets mode filtered
+// by the umask or the folder's default ACL, so a group-shared program folder stays shared.
+int CreateTemporaryBeside(const std::string& target, mode_t mode, std::string& temp) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = target + ".tmp-";
+        for (int i = 0; i < 6; ++i) temp += kLetters[random() % (sizeof kLetters - 1)];
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
 }  // namespace
 
 std::string FormatSettingsFile(const SettingsDocument& doc) {
@@ -58,18 +100,26 @@ std::string FormatSettingsFile(const SettingsDocument& doc) {
     return out;
 }
 
-WriteResult WriteFileAtomically(const std::string& path, const std::string& text) {
-    std::string temp = path + ".tmp-XXXXXX";
-    int fd = ::mkstemp(temp.data());
+WriteResult WriteFileAtomically(const std::string& path, const std::string& text, unsigned newFileMode) {
+    const std::optional<std::string> target = FollowLinks(path);
+    if (!target) return WriteResult::CannotCreate;
+    std::string temp;
+    const int fd = CreateTemporaryBeside(*target, static_cast<mode_t>(newFileMode & 07777), temp);
     if (fd < 0) return WriteResult::CannotCreate;
-    ::fchmod(fd, 0644);
+    struct stat existing {};
+    if (::stat(target->c_str(), &existing) == 0) {
+        // Owner first: a change of owner may clear mode bits that fchmod then sets again.
+        [[maybe_unused]] const bool ownerKept = ::fchown(fd, existing.st_uid, existing.st_gid) == 0;
+        ::fchmod(fd, existing.st_mode & 07777);
+    }
     bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
+    if (ok) ok = std::rename(temp.c_str(), target->c_str()) == 0;
     if (!ok) {
         std::remove(temp.c_str());
         return WriteResult::WriteFailed;
     }
+    SyncFolderOf(*target);
     return WriteResult::Ok;
 }
 

@@ -38,9 +38,14 @@ std::string FormatSettingsFile(const SettingsDocument& doc);
 enum class WriteResult { Ok, CannotCreate, WriteFailed };
 
 // Writes the text to a temporary file beside path and renames it over path only when every
-// byte reached the disk, so a full disk never leaves a truncated "settings.ini" behind.
+// byte reached the disk, so a full disk never leaves a truncated "settings.ini" behind; the
+// folder is synced after the rename so the new name survives a power cut. A symbolic link is
+// written through to the file it names and stays a link. The file keeps its mode and owner; a
+// new file gets newFileMode as
+// the umask or the folder's default ACL filter it (owner-only by default: settings may hold
+// private folder names; 0666 for files that must stay shared like the folder they are in).
 // CannotCreate: the temporary file could not be made (nothing changed);
 // WriteFailed: writing, flushing or renaming failed (nothing changed, the temporary is removed).
-WriteResult WriteFileAtomically(const std::string& path, const std::string& text);
+WriteResult WriteFileAtomically(const std::string& path, const std::string& text, unsigned newFileMode = 0600);
 
 }  // namespace pell

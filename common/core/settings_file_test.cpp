@@ -3,8 +3,10 @@
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <sstream>
 
 #include "common/core/profile.h"
@@ -76,6 +78,83 @@ TEST(SettingsFileTest, FailedWriteLeavesTheOldFileAndReportsIt) {
     int files = 0;
     for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
     EXPECT_EQ(files, 1);
+}
+
+// How the folder looks before the save: a plain file, links, or nothing.
+enum class Before { Nothing, File, LinkToFile, LinkChain, DanglingLink, LinkLoop };
+
+TEST(SettingsFileTest, AtomicWriteKeepsModesAndWritesThroughLinks) {
+    struct Case {
+        const char* name;
+        Before before;
+        unsigned oldMode;      // of the existing file
+        unsigned newFileMode;  // asked for a file that does not exist yet
+        WriteResult result;
+        unsigned modeAfter;    // of the file that holds the text
+        unsigned umask = 022;
+    } cases[] = {
+        {"new file is private", Before::Nothing, 0, 0600, WriteResult::Ok, 0600},
+        {"new file with an asked mode", Before::Nothing, 0, 0644, WriteResult::Ok, 0644},
+        {"new shared file follows the umask", Before::Nothing, 0, 0666, WriteResult::Ok, 0644},
+        {"new file in a group's folder stays group-writable", Before::Nothing, 0, 0666, WriteResult::Ok, 0664, 002},
+        {"private file stays private", Before::File, 0600, 0644, WriteResult::Ok, 0600},
+        {"group-readable file keeps its mode", Before::File, 0640, 0600, WriteResult::Ok, 0640},
+        {"shared file keeps its mode", Before::File, 0644, 0600, WriteResult::Ok, 0644},
+        {"link to a file elsewhere", Before::LinkToFile, 0640, 0600, WriteResult::Ok, 0640},
+        {"relative chain of links", Before::LinkChain, 0604, 0600, WriteResult::Ok, 0604},
+        {"link to a file not made yet", Before::DanglingLink, 0, 0600, WriteResult::Ok, 0600},
+        {"loop of links", Before::LinkLoop, 0, 0600, WriteResult::CannotCreate, 0},
+    };
+    namespace fs = std::filesystem;
+    const mode_t processMask = ::umask(022);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::umask(static_cast<mode_t>(c.umask));
+        TempDir dir;
+        fs::create_directory(dir.File("real"));
+        const std::string settings = dir.File("settings.ini");
+        std::string holder = settings;  // the file that should end up with the text
+        switch (c.before) {
+        case Before::Nothing: break;
+        case Before::File: dir.Write("settings.ini", "old"); break;
+        case Before::LinkToFile:
+            dir.Write("real/settings.ini", "old");
+            fs::create_symlink(dir.File("real/settings.ini"), settings);
+            holder = dir.File("real/settings.ini");
+            break;
+        case Before::LinkChain:
+            dir.Write("real/settings.ini", "old");
+            fs::create_symlink("real/settings.ini", dir.File("middle"));
+            fs::create_symlink("middle", settings);
+            holder = dir.File("real/settings.ini");
+            break;
+        case Before::DanglingLink:
+            fs::create_symlink("real/later.ini", settings);
+            holder = dir.File("real/later.ini");
+            break;
+        case Before::LinkLoop:
+            fs::create_symlink("settings.ini", dir.File("other"));
+            fs::create_symlink("other", settings);
+            break;
+        }
+        if (c.oldMode != 0) ::chmod(holder.c_str(), c.oldMode);
+        ASSERT_EQ(WriteFileAtomically(settings, "new", c.newFileMode), c.result);
+        if (c.result != WriteResult::Ok) {
+            EXPECT_TRUE(fs::is_symlink(settings));
+            continue;
+        }
+        EXPECT_EQ(fs::is_symlink(settings), c.before != Before::Nothing && c.before != Before::File);
+        std::ifstream in(settings, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new");
+        struct stat st {};
+        ASSERT_EQ(::stat(holder.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.modeAfter);
+        std::size_t files = 0;
+        for ([[maybe_unused]] auto& entry : fs::recursive_directory_iterator(dir.path())) ++files;
+        EXPECT_EQ(files, c.before == Before::LinkChain ? 4u : c.before >= Before::LinkToFile ? 3u : 2u)
+            << "the temporary file must not stay behind";
+    }
+    ::umask(processMask);
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 #include <QLocalSocket>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -17,6 +20,15 @@ constexpr int kProbeTimeoutMs = 500;
 constexpr qsizetype kMaxPendingBytes = 256;
 
 QByteArray RequestLine() { return QByteArray(kReloadMessageName) + '\n'; }
+
+// A bare name would put the socket in the shared temporary folder, where anyone can take it.
+bool IsSafeChannelName(const QString& name) {
+#ifdef Q_OS_UNIX
+    return name.startsWith('/');
+#else
+    return !name.isEmpty();
+#endif
+}
 
 // Only a process of the recorder's own user may make it reload.
 bool PeerIsSameUser(QLocalSocket* socket) {
@@ -36,18 +48,74 @@ bool PeerIsSameUser(QLocalSocket* socket) {
 
 }  // namespace
 
+#ifdef Q_OS_UNIX
+namespace {
+
+// A real folder (not a link) owned by this user that nobody else may enter or write in.
+bool IsPrivateFolder(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+// The folder a private one may be made in: ours, and not writable by others, so nobody can
+// swap the private folder for one of theirs.
+bool IsOwnFolder(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 022) == 0;
+}
+
+// Creates the folder with mode 0700, or narrows one of ours that has wider rights.
+bool MakePrivateFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool ours = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+    const bool narrowed = ours && ((st.st_mode & 077) == 0 || ::fchmod(fd, 0700) == 0);
+    ::close(fd);
+    return narrowed && IsPrivateFolder(path);
+}
+
+bool IsAbsolute(const QString& path) { return path.startsWith('/'); }
+
+}  // namespace
+#endif
+
+QString ReloadSocketFolder(const QString& runtimeDir, const QString& cacheHome, const QString& home) {
+#ifdef Q_OS_UNIX
+    if (IsAbsolute(runtimeDir) && IsPrivateFolder(runtimeDir.toStdString())) return runtimeDir;
+    QString cache = cacheHome;
+    if (!IsAbsolute(cache)) {
+        if (!IsAbsolute(home)) return {};
+        cache = QDir(home).filePath(".cache");
+        ::mkdir(cache.toLocal8Bit().constData(), 0700);
+    }
+    if (!IsOwnFolder(cache.toStdString())) return {};
+    const QString folder = QDir(cache).filePath("pell-recorder");
+    return MakePrivateFolder(folder.toStdString()) ? folder : QString();
+#else
+    Q_UNUSED(runtimeDir);
+    Q_UNUSED(cacheHome);
+    Q_UNUSED(home);
+    return {};
+#endif
+}
+
 QString ReloadChannelName() {
 #ifdef Q_OS_UNIX
-    const QString name = QString("%1-%2").arg(kReloadMessageName).arg(::geteuid());
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) return QDir(runtime).filePath(name);
-    return name;
+    const QString folder = ReloadSocketFolder(qEnvironmentVariable("XDG_RUNTIME_DIR"),
+                                              qEnvironmentVariable("XDG_CACHE_HOME"), qEnvironmentVariable("HOME"));
+    if (folder.isEmpty()) return {};
+    return QDir(folder).filePath(QString("%1-%2").arg(kReloadMessageName).arg(::geteuid()));
 #else
     return QString("%1-%2").arg(kReloadMessageName, qEnvironmentVariable("USERNAME"));
 #endif
 }
 
 bool SendReload(const QString& channelName, int timeoutMs) {
+    if (!IsSafeChannelName(channelName)) return false;
     QLocalSocket socket;
     socket.connectToServer(channelName, QIODevice::WriteOnly);
     if (!socket.waitForConnected(timeoutMs)) return false;
@@ -70,6 +138,7 @@ ReloadReceiver::~ReloadReceiver() { server_.close(); }
 
 ReloadReceiver::ListenResult ReloadReceiver::Listen() {
     if (server_.isListening()) return ListenResult::Listening;
+    if (!IsSafeChannelName(channelName_)) return ListenResult::Failed;
     // Listening replaces whatever socket file has the name, so ask first whether someone
     // answers there.
     QLocalSocket probe;

@@ -15,8 +15,15 @@ namespace pell {
 
 inline constexpr const char* kReloadMessageName = "RECORDER_RESTART";
 
-// "RECORDER_RESTART-<user id>", inside the user's private runtime folder when there is one.
+// "RECORDER_RESTART-<user id>" inside ReloadSocketFolder(); empty when there is no safe folder,
+// so that neither side ever uses a folder other users can write in.
 QString ReloadChannelName();
+
+// A folder only this user can write in: XDG_RUNTIME_DIR when it is one, else "pell-recorder"
+// under the user's cache folder (XDG_CACHE_HOME, else HOME/.cache), created with mode 0700 and
+// checked (a real folder, owned by the user, no rights for others) every time it is looked up.
+// Empty when neither is safe. The environment is passed in so tests can point it elsewhere.
+QString ReloadSocketFolder(const QString& runtimeDir, const QString& cacheHome, const QString& home);
 
 // Writes one request and returns once it has been handed to the recorder's socket (or the
 // time limit passed); false when no recorder listens or the write did not complete.

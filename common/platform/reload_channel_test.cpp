@@ -185,6 +185,8 @@ class ReloadChannelNameTest : public ::testing::TestWithParam<NameCase> {};
 TEST_P(ReloadChannelNameTest, NameIsPerUserAndPrivateWherePossible) {
     TempDir dir;
     const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray savedCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(dir.path()));
     const std::string runtime = GetParam().runtimeDirExists ? dir.path() : dir.File("missing");
     if (GetParam().setRuntimeDir) {
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime));
@@ -197,13 +199,19 @@ TEST_P(ReloadChannelNameTest, NameIsPerUserAndPrivateWherePossible) {
     } else {
         qputenv("XDG_RUNTIME_DIR", saved);
     }
+    if (savedCache.isNull()) {
+        qunsetenv("XDG_CACHE_HOME");
+    } else {
+        qputenv("XDG_CACHE_HOME", savedCache);
+    }
 
     const QString base = QString("RECORDER_RESTART-%1").arg(::geteuid());
     EXPECT_TRUE(name.endsWith(base)) << name.toStdString();
     EXPECT_EQ(name.startsWith(QString::fromStdString(runtime) + "/"), GetParam().expectInsideRuntimeDir)
         << name.toStdString();
     if (!GetParam().expectInsideRuntimeDir) {
-        EXPECT_EQ(name, base);
+        // Never the shared temporary folder: the user's own private cache folder.
+        EXPECT_EQ(name.toStdString(), dir.File("pell-recorder/") + base.toStdString());
     }
 }
 
@@ -211,6 +219,123 @@ INSTANTIATE_TEST_SUITE_P(Environments, ReloadChannelNameTest,
                          ::testing::Values(NameCase{"runtime folder", true, true, true},
                                            NameCase{"no runtime folder", false, false, false},
                                            NameCase{"runtime folder missing", true, false, false}));
+
+// How the user's folders look before the socket folder is chosen.
+struct FolderCase {
+    const char* name;
+    const char* runtime;     // "" unset; "rt" a folder made with runtimeMode
+    unsigned runtimeMode;
+    const char* cacheHome;   // "" unset; "cache" a folder made with cacheMode
+    unsigned cacheMode;
+    const char* home;        // "" unset; "home" an existing folder
+    const char* before;      // what already stands at <cache>/pell-recorder
+    const char* expected;    // "rt", "cache/pell-recorder", "home/.cache/pell-recorder" or "" (none)
+};
+
+TEST(ReloadSocketFolderTest, TheSocketFolderIsOneOnlyItsUserCanWriteIn) {
+    const FolderCase cases[] = {
+        {"private runtime folder", "rt", 0700, "cache", 0700, "", "", "rt"},
+        {"runtime folder others may enter", "rt", 0755, "cache", 0700, "", "", "cache/pell-recorder"},
+        {"runtime folder anyone may write", "rt", 01777, "cache", 0755, "", "", "cache/pell-recorder"},
+        {"relative runtime path", "relative", 0, "cache", 0700, "", "", "cache/pell-recorder"},
+        {"no runtime folder", "", 0, "cache", 0700, "", "", "cache/pell-recorder"},
+        {"no cache setting: under home", "", 0, "", 0, "home", "", "home/.cache/pell-recorder"},
+        {"our own folder with wide rights is narrowed", "", 0, "cache", 0700, "", "dir0777", "cache/pell-recorder"},
+        {"a link where the folder should be", "", 0, "cache", 0700, "", "link", ""},
+        {"a file where the folder should be", "", 0, "cache", 0700, "", "file", ""},
+        {"cache folder others can write", "", 0, "cache", 0777, "", "", ""},
+        {"nothing at all", "", 0, "", 0, "", "", ""},
+    };
+    namespace fs = std::filesystem;
+    for (const FolderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const auto at = [&](const std::string& name) { return dir.File(name); };
+        QString runtime = c.runtime;
+        if (std::string(c.runtime) == "rt") {
+            fs::create_directory(at("rt"));
+            ::chmod(at("rt").c_str(), c.runtimeMode);
+            runtime = QString::fromStdString(at("rt"));
+        }
+        QString cache;
+        if (std::string(c.cacheHome) == "cache") {
+            fs::create_directory(at("cache"));
+            ::chmod(at("cache").c_str(), c.cacheMode);
+            cache = QString::fromStdString(at("cache"));
+        }
+        QString home;
+        if (std::string(c.home) == "home") {
+            fs::create_directory(at("home"));
+            home = QString::fromStdString(at("home"));
+        }
+        const std::string before = c.before;
+        const std::string target = at("cache/pell-recorder");
+        if (before == "dir0777") {
+            fs::create_directory(target);
+            ::chmod(target.c_str(), 0777);
+        } else if (before == "link") {
+            fs::create_directory(at("elsewhere"));
+            ::chmod(at("elsewhere").c_str(), 0700);
+            fs::create_directory_symlink(at("elsewhere"), target);
+        } else if (before == "file") {
+            dir.Write("cache/pell-recorder", "x");
+        }
+        const QString folder = ReloadSocketFolder(runtime, cache, home);
+        const std::string expected = *c.expected ? at(c.expected) : std::string();
+        EXPECT_EQ(folder.toStdString(), expected);
+        if (!expected.empty()) {
+            struct stat st {};
+            ASSERT_EQ(::lstat(expected.c_str(), &st), 0);
+            EXPECT_TRUE(S_ISDIR(st.st_mode));
+            EXPECT_EQ(st.st_mode & 077, 0u);
+        }
+    }
+}
+
+// Needs root to make a folder another user owns; CI runs as root.
+TEST(ReloadSocketFolderTest, AFolderAnotherUserMadeFirstIsNeverUsed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "making another user's folder needs root";
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("cache"));
+    ::chmod(dir.File("cache").c_str(), 0700);
+    std::filesystem::create_directory(dir.File("cache/pell-recorder"));
+    ::chmod(dir.File("cache/pell-recorder").c_str(), 0700);
+    ASSERT_EQ(::chown(dir.File("cache/pell-recorder").c_str(), 65534, 65534), 0);
+    EXPECT_TRUE(ReloadSocketFolder("", QString::fromStdString(dir.File("cache")), "").isEmpty());
+}
+
+TEST_F(ReloadChannelTest, WithoutARuntimeFolderBothSidesMeetInThePrivateCacheFolder) {
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray savedCache = qgetenv("XDG_CACHE_HOME");
+    const QByteArray savedHome = qgetenv("HOME");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(dir_.path()));
+    const QString name = ReloadChannelName();
+    {
+        ReloadReceiver receiver;
+        ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::Listening);
+        QSignalSpy spy(&receiver, &ReloadReceiver::reloadRequested);
+        ASSERT_TRUE(SendReload());
+        EXPECT_EQ(RequestsBeforeSentinel(spy, name), 1);
+    }
+    EXPECT_TRUE(name.startsWith(QString::fromStdString(dir_.File("pell-recorder/RECORDER_RESTART-"))));
+    qputenv("XDG_CACHE_HOME", "relative");
+    qunsetenv("HOME");
+    // No safe folder: nothing listens and nothing is sent, never the shared temporary folder.
+    EXPECT_TRUE(ReloadChannelName().isEmpty());
+    ReloadReceiver nowhere;
+    EXPECT_EQ(nowhere.Listen(), ReloadReceiver::ListenResult::Failed);
+    EXPECT_FALSE(SendReload());
+    EXPECT_FALSE(SendReload("RECORDER_RESTART-0", 200));
+    for (const auto& [key, saved] : {std::pair{"XDG_RUNTIME_DIR", savedRuntime}, std::pair{"XDG_CACHE_HOME", savedCache},
+                                     std::pair{"HOME", savedHome}}) {
+        if (saved.isNull()) {
+            qunsetenv(key);
+        } else {
+            qputenv(key, saved);
+        }
+    }
+}
 
 }  // namespace
 }  // namespace pell

@@ -247,8 +247,11 @@ int WMp3::FillBuffer(std::uint32_t index) {
                 if (!ParseFrameHeader(write, h) || h.layer != info_.requiredLayer ||
                     h.sampleRateIndex != info_.requiredSampleRateIndex || h.channels != info_.requiredChannels ||
                     h.size < 24) {
-                    if (!s.Seek(-3, FILE_CURRENT) || !FindFirstValidFrame()) return 0;
-                    continue;
+                    if (s.Seek(-3, FILE_CURRENT) && FindFirstValidFrame()) continue;
+                    // Trailing bytes that hold no frame (a cut tag): the frames collected still play.
+                    if (k == 0) return 0;
+                    s.Seek(0, FILE_END);
+                    break;
                 }
                 if (!playing_.load()) return 0;
                 // A frame cut off by the audio's end (a tag may follow) is not played.
@@ -361,8 +364,14 @@ int WMp3::Seek(int seconds) {
     const std::uint32_t s = seconds < 0 ? 0u : std::min<std::uint32_t>(static_cast<std::uint32_t>(seconds),
                                                                        info_.lengthSeconds);
     const std::uint64_t offset = ByteOffsetForSeconds(info_, s);
+    if (!stream_->Seek(static_cast<std::int64_t>(offset), FILE_BEGIN)) {
+        // Back at the audio start, where a stop left it, so the position shown is true.
+        seekOffset_.store(0);
+        stream_->Seek(info_.audioStart, FILE_BEGIN);
+        SetError("WMp3::Seek\n\nCan't seek!");
+        return 0;
+    }
     seekOffset_.store(static_cast<int>(s));
-    stream_->Seek(static_cast<std::int64_t>(offset), FILE_BEGIN);
     return 1;
 }
 

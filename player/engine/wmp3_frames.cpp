@@ -41,8 +41,9 @@ bool WMp3::FindFirstValidFrame() {
                 std::memcpy(next, buf + q, 4);
             } else {
                 std::uint32_t n = 0;
+                // A candidate whose follower would lie past the end is not the frame; others may be.
                 if (!s.Seek(static_cast<std::int64_t>(base + q), FILE_BEGIN) || !s.Read(next, 4, &n) || n < 4)
-                    return false;
+                    continue;
             }
             FrameHeader second;
             if (ParseFrameHeader(next, second) && second.layer == first.layer &&

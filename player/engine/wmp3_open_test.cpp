@@ -212,5 +212,33 @@ TEST_F(WMp3OpenTest, Id3VersionReportsBothTags) {
     }
 }
 
+TEST_F(WMp3OpenTest, AFalseSyncWhoseFollowerLiesPastTheEndDoesNotHideTheFrames) {
+    // A Layer I header claiming 1536 bytes, in a file shorter than that, before the real frames.
+    const std::string falseSync = testing::FrameHeaderBytes(25, 1, 14, 2, false, true);
+    const std::string path = Write("f.mp3", falseSync + EightKiloHertz(10));
+    ASSERT_EQ(mp3_.OpenMp3File(path.c_str(), 1000), 1) << mp3_.GetError();
+    EXPECT_EQ(mp3_.GetStreamInfo().audioStart, 4u);
+    EXPECT_EQ(mp3_.GetStreamInfo().layer, 3);
+}
+
+TEST_F(WMp3OpenTest, ASeekTheStreamRefusesFailsAndKeepsThePositionTrue) {
+    // A region longer than the file: later seconds lie beyond its last byte.
+    const std::string path = Write("a.mp3", EightKiloHertz(100));
+    ASSERT_EQ(mp3_.OpenMp3File(path.c_str(), 1000, 0, 72000), 1) << mp3_.GetError();
+    ASSERT_EQ(mp3_.GetLength(), 72u);
+    struct Case {
+        int seconds, result;
+        std::uint32_t position;
+    } cases[] = {{3, 1, 3}, {50, 0, 0}, {6, 1, 6}, {72, 0, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        EXPECT_EQ(mp3_.Seek(c.seconds), c.result);
+        EXPECT_EQ(mp3_.GetPosition(), c.position);
+        if (c.result == 0) {
+            EXPECT_EQ(mp3_.GetError(), "WMp3::Seek\n\nCan't seek!");
+        }
+    }
+}
+
 }  // namespace
 }  // namespace pell

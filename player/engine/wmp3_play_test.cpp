@@ -104,6 +104,10 @@ TEST_F(WMp3PlayTest, ACutLastFrameBeforeATagEndsThePlaybackAtThePreviousFrame) {
         {"whole", frames + testing::Id3v1Tag(), 30},
         {"cut before tag", frames + frames.substr(0, 200) + testing::Id3v1Tag(), 30},
         {"cut at end", frames + frames.substr(0, 300), 30},
+        // Bytes after the audio in which no frame can be found: everything before them plays.
+        {"tag cut short", frames + testing::Id3v1Tag().substr(0, 60), 30},
+        {"junk after the audio", frames + std::string(300, '\x55'), 30},
+        {"cut frame then cut tag", frames + frames.substr(0, 200) + testing::Id3v1Tag().substr(0, 90), 30},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

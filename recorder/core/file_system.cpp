@@ -121,7 +121,8 @@ bool RealFileSystem::Remove(const std::string& path) {
 
 bool RealFileSystem::WriteWhole(const std::string& path, const std::string& text, std::string* error) {
     errno = 0;
-    const WriteResult result = WriteFileAtomically(path, text);
+    // Counters and state files are shared like the program folder they live in.
+    const WriteResult result = WriteFileAtomically(path, text, 0666);
     if (result == WriteResult::Ok) return true;
     if (error) {
         const int code = errno;

@@ -37,6 +37,11 @@ uint8_t Scenario::StateByteAt(uint32_t atMs) const {
 }
 
 void Scenario::FramesAt(uint64_t firstFrame, size_t count, uint32_t rateHz, int16_t* out) const {
+    if (rateHz == 0) {
+        // No rate to map frames by: silence rather than a division by zero.
+        std::fill(out, out + 2 * count, int16_t{0});
+        return;
+    }
     const uint64_t total = frameCount();
     for (size_t i = 0; i < count; ++i) {
         const uint64_t source = (firstFrame + i) * sampleRate / rateHz;

@@ -121,6 +121,7 @@ TEST(ScenarioTest, FramesAtResamplesByNearestFrameAndEndsInSilence) {
         {0, 4, 16000, {10, -10, 10, -10, 20, -20, 20, -20}},
         {0, 2, 4000, {10, -10, 30, -30}},
         {100, 1, 8000, {0, 0}},
+        {1, 2, 0, {0, 0, 0, 0}},  // a device at 0 Hz hears nothing (found by fuzzing)
     };
     for (const Case& c : cases) {
         std::vector<int16_t> out(c.count * 2, 99);

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "common/core/escape_text.h"
 #include "player/catalogue/record_list.h"
 #include "player/catalogue/tag_writer.h"
 
@@ -18,14 +19,8 @@ int Usage(std::ostream& err, const std::string& problem) {
     return 2;
 }
 
-// Keeps one row on one line: tag texts may hold tabs or line breaks inside.
-std::string Field(const std::string& text) {
-    std::string out = text;
-    for (char& c : out) {
-        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-    }
-    return out;
-}
+// One row per line and nothing a terminal would act on, whatever bytes a tag or a path holds.
+std::string Field(const std::string& text) { return EscapeUnprintable(text); }
 
 int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::optional<std::chrono::year_month_day> from;
@@ -36,10 +31,10 @@ int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
         if (arg == "--from" || arg == "--to") {
             if (i + 1 >= args.size()) return Usage(err, arg + " needs a date");
             const auto date = ParseIsoDate(args[++i]);
-            if (!date) return Usage(err, "not a date: " + args[i]);
+            if (!date) return Usage(err, "not a date: " + Field(args[i]));
             (arg == "--from" ? from : to) = date;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage(err, "unknown option " + arg);
+            return Usage(err, "unknown option " + Field(arg));
         } else {
             roots.push_back(arg);
         }
@@ -57,9 +52,9 @@ int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 int Report(TagWriteResult result, const std::string& file, std::ostream& err) {
     switch (result) {
         case TagWriteResult::Written: return 0;
-        case TagWriteResult::NoTag: err << "pell-catalogue: " << file << " has no tag; left unchanged\n"; break;
-        case TagWriteResult::CannotOpen: err << "pell-catalogue: cannot open " << file << " for writing\n"; break;
-        case TagWriteResult::IoFailed: err << "pell-catalogue: could not write the tag of " << file << "\n"; break;
+        case TagWriteResult::NoTag: err << "pell-catalogue: " << Field(file) << " has no tag; left unchanged\n"; break;
+        case TagWriteResult::CannotOpen: err << "pell-catalogue: cannot open " << Field(file) << " for writing\n"; break;
+        case TagWriteResult::IoFailed: err << "pell-catalogue: could not write the tag of " << Field(file) << "\n"; break;
     }
     return 1;
 }
@@ -101,7 +96,7 @@ int RunCatalogueTool(const std::vector<std::string>& args, std::ostream& out, st
         out << kUsage;
         return 0;
     }
-    return Usage(err, "unknown command " + command);
+    return Usage(err, "unknown command " + Field(command));
 }
 
 }  // namespace pell

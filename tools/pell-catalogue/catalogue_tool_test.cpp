@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "player/catalogue/catalogue_test_support.h"
@@ -96,12 +97,36 @@ TEST(ToolTest, ListsMarksAndBookmarksARecording) {
     EXPECT_EQ(RunTool({"bookmark", first, "call\tback"}).code, 0);
     run = RunTool(list);
     EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
-              "Line 1\t05.03.2009 14:07:55\t00:02:05\t0301234\tcall back\t" + first + "\t2\t1");
+              "Line 1\t05.03.2009 14:07:55\t00:02:05\t0301234\tcall\\x09back\t" + first + "\t2\t1");
 
     run = RunTool({"mark-played", second});
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.err.find("has no tag"), std::string::npos);
     EXPECT_EQ(RunTool({"bookmark", root.File("missing.mp3"), "x"}).code, 1);
+}
+
+TEST(ToolTest, BytesATerminalWouldActOnArePrintedEscaped) {
+    struct Case {
+        const char* name;
+        std::string number, description, expectedNumber, expectedChannel;
+    } cases[] = {
+        {"screen-clearing escape", "\x1b[2J0301", "Line 1", "\\x1B[2J0301", "Line 1"},
+        {"title-setting sequence", "\x1b]0;x\x07", "Line\r\n2", "\\x1B]0;x\\x07", "Line\\x0D\\x0A2"},
+        {"bytes above ASCII and a backslash", "12\\34", "Caf\xc3\xa9", "12\\x5C34", "Caf\\xC3\\xA9"},
+        {"delete character", "\x7f" "55", "L", "\\x7F55", "L"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::ScopedTimeZone zone(kUtc);
+        TempDir root;
+        root.Write("05.03.2009/a0000001.mp3", Layer3Audio(5) + TagString(RecorderTag(c.number, c.description, 'I')));
+        const ToolRun run = RunTool({"list", "--from", "2009-03-05", "--to", "2009-03-05", root.path()});
+        ASSERT_EQ(run.code, 0);
+        EXPECT_EQ(run.out.substr(0, run.out.find('\t')), c.expectedChannel);
+        EXPECT_NE(run.out.find("\t" + c.expectedNumber + "\t"), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find_first_of(std::string("\x1b\x07\x7f\r", 4)), std::string::npos);
+        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
+    }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/core/escape_text.h"
 #include "player/engine/queued_wave_out.h"
 #include "player/engine/wmp3.h"
 #ifdef PELL_HAVE_DEVICES
@@ -98,7 +99,7 @@ int Decode(int argc, char** argv) {
     auto output = std::make_unique<pell::FileWaveOut>(outPath);
     pell::FileWaveOut* fileOut = output.get();
     if (!fileOut->FileOk()) {
-        std::fprintf(stderr, "pell-mp3: cannot write %s\n", outPath);
+        std::fprintf(stderr, "pell-mp3: cannot write %s\n", pell::EscapeUnprintable(outPath).c_str());
         return 1;
     }
     WMp3 mp3(std::move(output));
@@ -123,7 +124,7 @@ int Decode(int argc, char** argv) {
         return 1;
     }
     if (!fileOut->Flush()) {
-        std::fprintf(stderr, "pell-mp3: cannot write %s\n", outPath);
+        std::fprintf(stderr, "pell-mp3: cannot write %s\n", pell::EscapeUnprintable(outPath).c_str());
         return 1;
     }
     return 0;

@@ -106,6 +106,10 @@ TEST_F(PellMp3Test, BadArgumentsAreRefused) {
     const ToolRun full = Tool("decode " + file + " /dev/full");
     EXPECT_EQ(full.exitCode, 1);
     EXPECT_EQ(full.err, "pell-mp3: cannot write /dev/full\n");
+    // A hostile file name reaches the terminal escaped.
+    const ToolRun hostile = Tool("decode " + file + " '" + dir_.File("no/\x1b[2J\xc3\xa9.raw") + "'");
+    EXPECT_EQ(hostile.exitCode, 1);
+    EXPECT_EQ(hostile.err, "pell-mp3: cannot write " + dir_.File("no/\\x1B[2J\\xC3\\xA9.raw") + "\n");
 }
 
 }  // namespace

@@ -2,11 +2,11 @@
 
 // The sound card behind the engine's ring of buffers: a PortAudio output stream in callback mode
 // takes queued buffers in order and counts a buffer done when the device has played its last
-// frame (by the stream's DAC time), then calls the engine's callback on the audio thread.
+// frame (by the stream's DAC time, or by the frames handed out plus the output latency where
+// the host gives no times), then calls the engine's callback on the audio thread, which never
+// allocates.
 
-#include <deque>
-#include <vector>
-
+#include "player/engine/playout_queue.h"
 #include "player/engine/wave_output.h"
 
 typedef void PaStream;
@@ -32,16 +32,6 @@ protected:
     std::optional<std::uint64_t> PlayedFrames() const override;
 
 private:
-    struct Pending {
-        std::uint32_t index;
-        double dacTime;           // when its last frame leaves the device
-        std::uint64_t endFrame;   // frames sent up to its end
-    };
-    struct Chunk {
-        std::uint64_t firstFrame;
-        std::uint32_t frames;
-        double dacTime;
-    };
     static int StreamCallback(const void* input, void* output, unsigned long frames, const void* timeInfo,
                               unsigned long statusFlags, void* self);
     int Fill(std::uint8_t* out, unsigned long frames, double now, double dacStart);
@@ -52,14 +42,7 @@ private:
     void* instance_ = nullptr;
 
     mutable std::mutex lock_;
-    std::deque<std::uint32_t> queue_;
-    std::uint32_t headOffset_ = 0;   // bytes of the head buffer already sent
-    std::deque<Pending> pending_;    // sent whole, not yet heard, in order
-    double lastDacTime_ = 0;
-    std::deque<Chunk> chunks_;       // sent PCM not yet heard, for the position
-    std::uint64_t framesSent_ = 0;
-    std::uint64_t framesPlayed_ = 0;
-    bool paused_ = false;
+    PlayoutQueue queue_;
     bool open_ = false;
 };
 
