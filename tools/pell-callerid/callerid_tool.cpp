@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "common/core/escape_text.h"
 #include "common/core/recorder_settings.h"
 #include "recorder/core/callerid/calling_number.h"
 #include "recorder/core/callerid/dtmf_detector.h"
@@ -40,21 +41,6 @@ std::optional<int32_t> ParseInt(const std::string& text) {
 }
 
 }  // namespace
-
-std::string EscapeField(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u >= 0x7F || c == '\\') {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", u);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
 
 int RunCallerIdTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     int32_t rate = 8000;
@@ -114,8 +100,8 @@ int RunCallerIdTool(const std::vector<std::string>& args, std::ostream& out, std
 
     const ToneTable tones = BuildToneTable(clip);
     const CallerIdentity identity = IdentifyCaller(*file, clip, rate, tones);
-    out << identity.directionMark << '\t' << EscapeField(identity.number) << '\t'
-        << EscapeField(DecodeFskClip(*file, rate, tones)) << '\t' << EscapeField(DetectDtmfDigits(*file, rate)) << '\n';
+    out << identity.directionMark << '\t' << EscapeUnprintable(identity.number) << '\t'
+        << EscapeUnprintable(DecodeFskClip(*file, rate, tones)) << '\t' << EscapeUnprintable(DetectDtmfDigits(*file, rate)) << '\n';
     return 0;
 }
 

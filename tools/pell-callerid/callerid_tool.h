@@ -9,11 +9,8 @@ namespace pell {
 
 // args excludes the program name. Prints one tab-separated line (direction mark, number, raw FSK
 // result, raw DTMF digits) on out and returns 0; on bad arguments or an unreadable file prints a
-// message on err and returns 1. "--help" prints the usage on out and returns 0.
-// Every byte outside printable ASCII, and the backslash itself, as \xNN: a terminal never
-// receives raw bytes from a damaged recording.
-std::string EscapeField(const std::string& text);
-
+// message on err and returns 1. "--help" prints the usage on out and returns 0. Fields are
+// escaped: a terminal never receives raw bytes from a damaged recording.
 int RunCallerIdTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace pell

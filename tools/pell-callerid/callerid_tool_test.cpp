@@ -1,5 +1,7 @@
 #include "tools/pell-callerid/callerid_tool.h"
 
+#include "common/core/escape_text.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -105,7 +107,7 @@ TEST(CallerIdFieldTest, EscapesEveryByteOutsidePrintableAscii) {
         {std::string("\0\x1F\x7F", 3), "\\x00\\x1F\\x7F"},
         {"\x80\xC3\xA9\xFF", "\\x80\\xC3\\xA9\\xFF"},
     };
-    for (const auto& c : cases) EXPECT_EQ(EscapeField(c.in), c.out) << c.out;
+    for (const auto& c : cases) EXPECT_EQ(EscapeUnprintable(c.in), c.out) << c.out;
 }
 
 TEST_F(CallerIdToolTest, HelpExplainsTheOptions) {
