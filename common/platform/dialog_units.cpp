@@ -1,4 +1,4 @@
-#include "configurator/app/dialog_units.h"
+#include "common/platform/dialog_units.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -15,6 +15,13 @@ DialogBaseUnits BaseUnitsOf(const QFont& font) {
 
 QSize DialogUnitsToPixels(const DialogBaseUnits& base, int xUnits, int yUnits) {
     return {xUnits * base.averageCharWidth / 4, yUnits * base.charHeight / 8};
+}
+
+QRect DialogRectToPixels(const DialogBaseUnits& base, int x, int y, int width, int height) {
+    // Each edge is converted on its own, as dialog templates are mapped, so neighbours meet exactly.
+    const QSize topLeft = DialogUnitsToPixels(base, x, y);
+    const QSize bottomRight = DialogUnitsToPixels(base, x + width, y + height);
+    return {QPoint(topLeft.width(), topLeft.height()), QPoint(bottomRight.width() - 1, bottomRight.height() - 1)};
 }
 
 QFont DialogFont() {
