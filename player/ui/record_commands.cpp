@@ -1,7 +1,10 @@
 #include "player/ui/record_commands.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProgressDialog>
+#include <QStandardPaths>
 #include <QWidget>
 
 #include "player/catalogue/record_copy.h"
@@ -20,6 +23,15 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 QString FileNameOf(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     return Q(slash == std::string::npos ? path : path.substr(slash + 1));
+}
+
+// Qt 6.4 moves a file into "files" of the working folder, and reports success, when the user's
+// data folder does not exist yet; the folder is made first and a trash path must be absolute.
+bool MoveToTrash(const QString& path) {
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty() || !QDir().mkpath(data)) return false;
+    QString inTrash;
+    return QFile::moveToTrash(path, &inTrash) && QFileInfo(inTrash).isAbsolute();
 }
 
 QString WithReason(const char* message, const std::string& reason) {
@@ -85,7 +97,7 @@ void RecordCommands::DeleteRecord() {
     if (row < 0) return;
     const std::string path = list_.Text(row, kColumnPlacement);
     if (!services_.notifier.Ask(window_, QString(text::kDeleteQuestion).arg(FileNameOf(path)))) return;
-    if (!QFile::moveToTrash(Q(path))) {
+    if (!MoveToTrash(Q(path))) {
         services_.notifier.Stop(window_, text::kDeleteFailed);
         return;
     }

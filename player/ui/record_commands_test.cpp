@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -187,6 +189,199 @@ TEST_F(RecordCommandsTest, BookmarkThatCannotBeWrittenIsReportedAndTheColumnKeep
         }
         notifier_.shown.clear();
     }
+}
+
+TEST_F(RecordCommandsTest, OneSearchWindowWalksFromMatchToMatchAroundTheList) {
+    list_.SetText(3, kColumnBookmark, "call back on Monday");
+    commands_->OpenSearch();
+    QPointer<SearchDialog> window = commands_->SearchWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), "Search");
+    window->showMinimized();
+    commands_->OpenSearch();
+    EXPECT_EQ(commands_->SearchWindow(), window.data()) << "the open window comes back";
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_EQ(window_.findChildren<SearchDialog*>().size(), 1);
+
+    auto* edit = window->findChild<QLineEdit*>(kTextEdit.objectName);
+    auto* find = window->findChild<QPushButton*>(kFindButton.objectName);
+    EXPECT_EQ(find->text(), "&Find");
+    const struct {
+        QString text;
+        int currentBefore;
+        int currentAfter;
+        bool notFound;
+    } presses[] = {
+        {"555", -1, 0, false},     // numbers 5551234 (0) and 5559999 (2)
+        {"555", 0, 2, false},
+        {"555", 2, 0, false},      // wraps around
+        {"MONDAY", 0, 3, false},   // capitals find small letters in a bookmark
+        {"monday", 3, 3, true},    // the only match is the current row itself
+        {"0123", 3, 1, false},
+        {"", 1, 2, false},         // an empty text matches the next row
+        {"zzz", 2, 2, true},
+    };
+    for (const auto& p : presses) {
+        ASSERT_EQ(list_.current, p.currentBefore) << p.text.toStdString();
+        edit->setText(p.text);
+        QTest::mouseClick(find, Qt::LeftButton);
+        EXPECT_EQ(list_.current, p.currentAfter) << p.text.toStdString();
+        EXPECT_EQ(notifier_.shown, p.notFound ? std::vector<std::string>{"stop: Could not find record!"}
+                                              : std::vector<std::string>{})
+            << p.text.toStdString();
+        EXPECT_TRUE(window->isVisible()) << "Find leaves the window open";
+        notifier_.shown.clear();
+    }
+
+    QTest::mouseClick(window->findChild<QPushButton*>(kCancelButton.objectName), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull()) << "Cancel ends the window";
+    EXPECT_EQ(commands_->SearchWindow(), nullptr);
+    commands_->OpenSearch();
+    ASSERT_NE(commands_->SearchWindow(), nullptr);
+    EXPECT_EQ(commands_->SearchWindow()->Text(), "") << "a new window starts empty";
+}
+
+// Points the desktop's home and data folders into the test's folder for the test's life.
+class ScopedHome {
+public:
+    ScopedHome(const std::string& home, const std::string& data)
+        : home_(qgetenv("HOME")), data_(qgetenv("XDG_DATA_HOME")) {
+        qputenv("HOME", QByteArray::fromStdString(home));
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data));
+    }
+    ~ScopedHome() {
+        qputenv("HOME", home_);
+        qputenv("XDG_DATA_HOME", data_);
+    }
+
+private:
+    QByteArray home_;
+    QByteArray data_;
+};
+
+TEST_F(RecordCommandsTest, DeleteMovesTheFileToTheTrashAndTheRowGoesOnlyThen) {
+    // A fresh home without a data folder yet: the trash is made inside it, never elsewhere.
+    std::filesystem::create_directories(dir_.File("home"));
+    dir_.Write("home/plain-file", "");
+    const std::string data = dir_.File("home/.local/share");
+    const struct {
+        const char* name;
+        int current;
+        bool answer;
+        std::string dataFolder;
+        bool removeFirst;  // the file vanished before the command
+        std::vector<std::string> shown;
+        bool trashed;
+    } cases[] = {
+        {"no current row asks nothing", -1, true, data, false, {}, false},
+        {"No keeps everything", 1, false, data, false,
+         {"ask: Do you really want to move \"a0000001.mp3\" to the trash?"}, false},
+        {"Yes trashes the file and removes the row", 1, true, data, false,
+         {"ask: Do you really want to move \"a0000001.mp3\" to the trash?"}, true},
+        {"a vanished file keeps its row", 2, true, data, true,
+         {"ask: Do you really want to move \"a0000003.mp3\" to the trash?",
+          "stop: Could not move the file to the trash."}, false},
+        {"a trash that cannot be made keeps the file and the row", 0, true, dir_.File("home/plain-file/share"),
+         false, {"ask: Do you really want to move \"a0000000.mp3\" to the trash?",
+                 "stop: Could not move the file to the trash."}, false},
+    };
+    for (const auto& c : cases) {
+        const ScopedHome home(dir_.File("home"), c.dataFolder);
+        list_.current = c.current;
+        const int rowsBefore = list_.RowCount();
+        const std::string path = c.current >= 0 ? Column(c.current, kColumnPlacement) : "";
+        const std::string name = path.substr(path.find_last_of('/') + 1);
+        if (c.removeFirst) std::filesystem::remove(path);
+        notifier_.answers = {c.answer};
+        notifier_.shown.clear();
+        commands_->DeleteRecord();
+        EXPECT_EQ(notifier_.shown, c.shown) << c.name;
+        EXPECT_EQ(list_.RowCount(), rowsBefore - (c.trashed ? 1 : 0)) << c.name;
+        if (c.trashed) {
+            EXPECT_EQ(list_.current, -1) << c.name;
+            EXPECT_FALSE(std::filesystem::exists(path)) << c.name;
+            EXPECT_TRUE(std::filesystem::exists(data + "/Trash/files/" + name)) << c.name;
+        } else if (c.current >= 0) {
+            EXPECT_EQ(Column(c.current, kColumnPlacement), path) << c.name << ": the row stays";
+            EXPECT_EQ(std::filesystem::exists(path), !c.removeFirst) << c.name;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists("files")) << "nothing lands in the working folder";
+}
+
+TEST_F(RecordCommandsTest, CopyToGoesIntoThePickedFolderAndRemembersIt) {
+    for (const char* folder : {"usb", "usb2", "full"}) std::filesystem::create_directories(dir_.File(folder));
+    const std::string usb = dir_.File("usb");
+    const std::string source = Recording(2);
+    const std::string sourceBytes = dir_.Read("rec/05.12.2026/a0000002.mp3");
+    pell::test::SetLastWrite(source, 1733400000, 250000000);
+    const std::string older = "an older file of that name";
+    const struct {
+        const char* name;
+        std::optional<std::string> picked;
+        std::deque<bool> answers;
+        std::string existing;      // put at the target first, when not empty
+        std::string preselected;   // what the picker showed
+        std::vector<std::string> shown;
+        std::string target;        // where the copy is looked for
+        std::string targetBytes;   // what it holds afterwards
+        std::string remembered;    // sendto.ini afterwards
+        bool diskFull = false;
+    } cases[] = {
+        {"first copy without sendto.ini", usb, {}, "", "", {}, usb + "/a0000002.mp3", sourceBytes, usb},
+        {"replace declined", usb, {false}, older, usb,
+         {"ask: \"a0000002.mp3\" already exists in \"" + usb + "\". Do you want to replace it?"},
+         usb + "/a0000002.mp3", older, usb},
+        {"replace accepted", usb, {true}, older, usb,
+         {"ask: \"a0000002.mp3\" already exists in \"" + usb + "\". Do you want to replace it?"},
+         usb + "/a0000002.mp3", sourceBytes, usb},
+        {"cancelled picker copies nothing", std::nullopt, {}, "", usb, {}, dir_.File("usb2/a0000002.mp3"), "", usb},
+        {"folder with a trailing separator", dir_.File("usb2/"), {}, "", usb, {}, dir_.File("usb2/a0000002.mp3"),
+         sourceBytes, dir_.File("usb2/")},
+        {"the source itself is refused", dir_.File("rec/05.12.2026"), {}, "", dir_.File("usb2/"),
+         {"stop: The file cannot be copied onto itself."}, source, sourceBytes, dir_.File("rec/05.12.2026")},
+        {"a full disk is reported", dir_.File("full"), {}, "", dir_.File("rec/05.12.2026"),
+         {"stop: Could not copy the file.\n\nFile too large"}, dir_.File("full/a0000002.mp3"), "",
+         dir_.File("full"), true},
+    };
+    for (const auto& c : cases) {
+        list_.current = 2;
+        if (!c.existing.empty()) {
+            std::ofstream(c.target, std::ios::binary | std::ios::trunc) << c.existing;
+        }
+        picker_.answer = c.picked ? std::optional<QString>(QString::fromStdString(*c.picked)) : std::nullopt;
+        notifier_.answers = c.answers;
+        notifier_.shown.clear();
+        {
+            std::optional<pell::test::ScopedFileSizeLimit> full;
+            if (c.diskFull) full.emplace(1024);
+            commands_->CopyRecordTo();
+        }
+        EXPECT_EQ(picker_.titles.back(), "Choose directory to copy file") << c.name;
+        EXPECT_EQ(picker_.preselections.back(), c.preselected) << c.name;
+        EXPECT_EQ(notifier_.shown, c.shown) << c.name;
+        EXPECT_EQ(std::filesystem::exists(c.target), !c.targetBytes.empty()) << c.name;
+        if (!c.targetBytes.empty()) {
+            std::ifstream in(c.target, std::ios::binary);
+            const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            EXPECT_TRUE(bytes == c.targetBytes) << c.name;
+            if (c.targetBytes == sourceBytes) {
+                EXPECT_EQ(pell::test::LastWrite(c.target).tv_sec, 1733400000) << c.name;
+                EXPECT_EQ(pell::test::LastWrite(c.target).tv_nsec, 250000000) << c.name;
+            }
+        }
+        EXPECT_EQ(dir_.Read("program/sendto.ini"), c.remembered) << c.name;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.File("full")),
+                                std::filesystem::directory_iterator()), 0)
+            << c.name << ": no partial copy stays";
+    }
+
+    const std::size_t picks = picker_.titles.size();
+    list_.current = -1;
+    commands_->CopyRecordTo();
+    EXPECT_EQ(picker_.titles.size(), picks) << "no current row, no picker";
 }
 
 }  // namespace
