@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "configurator/app/app_icon.h"
-#include "common/platform/dialog_units.h"
+#include "common/widgets/dialog_units.h"
 #include "configurator/core/config_controls.h"
 
 namespace pell::configurator {

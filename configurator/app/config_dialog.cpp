@@ -15,7 +15,7 @@
 #include "common/core/paths.h"
 #include "configurator/app/about_dialog.h"
 #include "configurator/app/app_icon.h"
-#include "common/platform/dialog_units.h"
+#include "common/widgets/dialog_units.h"
 
 namespace pell::configurator {
 namespace {

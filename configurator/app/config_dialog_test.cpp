@@ -20,7 +20,7 @@
 #include "common/platform/reload_channel.h"
 #include "configurator/app/about_dialog.h"
 #include "configurator/app/desktop_services.h"
-#include "common/platform/dialog_units.h"
+#include "common/widgets/dialog_units.h"
 #include "testsupport/temp_dir.h"
 
 namespace pell::configurator {

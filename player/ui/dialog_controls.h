@@ -2,6 +2,8 @@
 // and of its record commands. Tests find every control by its object name.
 #pragma once
 
+#include "player/ui/player_controls.h"
+
 namespace pell::player {
 
 struct DialogControl {
@@ -23,7 +25,6 @@ inline constexpr const char* kBookmarkTitle = "Type new bookmark";
 inline constexpr const char* kSearchTitle = "Search";
 inline constexpr const char* kPropertiesTitle = "Properties";
 inline constexpr const char* kPathsTab = "Paths to records";
-inline constexpr const char* kOk = "OK";
 inline constexpr const char* kCancel = "Cancel";
 inline constexpr const char* kFind = "&Find";
 inline constexpr const char* kAddPath = "<--";

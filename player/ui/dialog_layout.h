@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "common/platform/dialog_units.h"
+#include "common/widgets/dialog_units.h"
 #include "player/ui/dialog_controls.h"
 
 class QDialog;

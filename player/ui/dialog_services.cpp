@@ -3,14 +3,16 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "player/ui/player_controls.h"
+
 namespace pell::player {
 
 void DesktopNotifier::Stop(QWidget* owner, const QString& text) {
-    QMessageBox::critical(owner, kMessageTitle, text);
+    QMessageBox::critical(owner, text::kTitle, text);
 }
 
 bool DesktopNotifier::Ask(QWidget* owner, const QString& text) {
-    return QMessageBox::question(owner, kMessageTitle, text, QMessageBox::Yes | QMessageBox::No,
+    return QMessageBox::question(owner, text::kTitle, text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 

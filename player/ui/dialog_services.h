@@ -9,9 +9,6 @@ class QWidget;
 
 namespace pell::player {
 
-// Title of every message box of the player.
-inline constexpr const char* kMessageTitle = "Teluva Player";
-
 class Notifier {
 public:
     virtual ~Notifier() = default;

@@ -1,3 +1,32 @@
-// The player's window arrives with the list and playback controls; until then the program
-// starts and ends cleanly.
-int main() { return 0; }
+// PellPlayer: lists the recordings of a date range and plays them.
+#include <QApplication>
+
+#include "common/platform/program_folder.h"
+#include "player/engine/devices/alsa_volume.h"
+#include "player/engine/devices/wwaveout.h"
+#include "player/ui/player_dialog.h"
+
+namespace {
+
+class AlsaMixer : public pell::player::VolumeMixer {
+public:
+    std::uint32_t GetWaveOutVolume() override { return pell::GetWaveOutVolume(); }
+    void SetWaveOutVolume(std::uint32_t volume) override { pell::SetWaveOutVolume(volume); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("PellPlayer");
+    const std::string programFolder =
+        pell::LookupProgramFolder(pell::kPlayerAppName, pell::ProgramFolderFallback::CurrentDirectory);
+    pell::player::SetDialogColours();
+
+    AlsaMixer mixer;
+    pell::player::PlayerDialog dialog(programFolder,
+                                      {mixer, [] { return std::make_unique<pell::WWaveOut>(); }, true});
+    QObject::connect(&dialog, &QDialog::finished, &app, &QApplication::quit);
+    dialog.show();
+    return app.exec();
+}

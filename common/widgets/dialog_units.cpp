@@ -1,4 +1,4 @@
-#include "common/platform/dialog_units.h"
+#include "common/widgets/dialog_units.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

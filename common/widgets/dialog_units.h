@@ -1,6 +1,6 @@
 // Dialog templates are laid out in dialog units, which scale with the dialog's font: a
 // horizontal unit is a quarter of the font's average character width, a vertical unit an
-// eighth of its height. Later windows of the suite size themselves the same way.
+// eighth of its height. Every window of the suite sizes itself this way.
 #pragma once
 
 #include <QFont>

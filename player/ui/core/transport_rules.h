@@ -1,0 +1,44 @@
+// The transport's arithmetic: which row Next and Previous reach, what the time display, its
+// digits and the position tool tip show, where the monitor's levels land on the meters.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace pell {
+
+// 0 stopped, 1 playing, 2 paused: Play goes 0->1 (with a current row) and 2->1, or restarts
+// at 1; Pause goes 1->2; Stop and the end of a record go to 0.
+enum PlayState : int { kStopped = 0, kPlaying = 1, kPaused = 2 };
+
+inline constexpr int kSecondsPerDay = 86400;
+inline constexpr int kPlayBufferMs = 1000;
+
+// Next from the last row wraps to row 0, Previous from row 0 to the last; -1 (no current row
+// or an empty list) when there is nowhere to go.
+int NextRow(int currentRow, int rowCount);
+int PreviousRow(int currentRow, int rowCount);
+
+// Seconds the display shows for a position: elapsed time, or in clock mode the wall-clock time
+// of the recorded moment, both modulo a day.
+int ShownSeconds(std::uint32_t positionSeconds, int startOfDay, int clockMode);
+
+// "hh:mm:ss" of seconds modulo a day.
+std::string ClockText(int seconds);
+
+// The six digits of the time display, hours first, of a value modulo a day.
+std::array<int, 6> TimeDigits(int seconds);
+
+// The record's start as seconds since local midnight: its last write less its length.
+int StartOfDay(std::time_t lastWrite, std::uint32_t lengthSeconds);
+
+// A meter level (clamped later by the meter) from an engine level 0..100.
+inline constexpr int MeterLevelFromVu(int vu) { return vu / 2 - 4; }
+
+// The monitor's end of record: the position has reached the length (unsigned, so an engine that
+// reports 0 of 0 for a stream it could not open ends at once).
+inline constexpr bool ReachedEnd(std::uint32_t position, std::uint32_t length) { return position >= length; }
+
+}  // namespace pell

@@ -1,0 +1,57 @@
+#include "player/ui/monitor_thread.h"
+
+#include "player/engine/wmp3.h"
+#include "player/ui/core/transport_rules.h"
+
+namespace pell::player {
+
+MonitorThread::MonitorThread(WMp3& engine, const std::atomic<int>& playState,
+                             const std::atomic<std::uint32_t>& generation, std::function<void(const MonitorReport&)> post)
+    : engine_(engine), playState_(playState), generation_(generation), post_(std::move(post)) {}
+
+MonitorThread::~MonitorThread() { Stop(); }
+
+void MonitorThread::Start() {
+    if (thread_.joinable()) return;
+    stopMonitor_ = false;
+    thread_ = std::thread([this] {
+        std::unique_lock lock(lock_);
+        while (!stopMonitor_) {
+            // The stop request wakes the sleep, so closing never waits out a pass.
+            if (wake_.wait_for(lock, std::chrono::milliseconds(kPassMs), [this] { return stopMonitor_; })) break;
+            lock.unlock();
+            RunPass();
+            lock.lock();
+        }
+    });
+}
+
+void MonitorThread::Stop() {
+    {
+        std::lock_guard lock(lock_);
+        stopMonitor_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+void MonitorThread::RunPass() {
+    MonitorReport report;
+    report.generation = generation_.load();
+    if (playState_.load() != kPlaying) {
+        post_(report);  // meters to 0, the tick counter stays
+        return;
+    }
+    if (tickCounter_ > kPositionEveryPasses - 1) {
+        report.positionDue = true;
+        report.length = engine_.GetLength();
+        report.position = engine_.GetPosition();
+        tickCounter_ = 0;
+    }
+    engine_.GetVUData(&report.left, &report.right);
+    report.levelsDue = true;
+    post_(report);
+    ++tickCounter_;
+}
+
+}  // namespace pell::player

@@ -1,0 +1,617 @@
+#include "player/ui/player_dialog.h"
+
+#include <QApplication>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QSlider>
+#include <QToolTip>
+#include <sys/stat.h>
+
+#include "common/widgets/dialog_units.h"
+#include "player/catalogue/record_roots.h"
+#include "player/catalogue/tag_writer.h"
+#include "player/engine/equalizer.h"
+#include "player/engine/volume.h"
+#include "player/engine/wmp3.h"
+#include "player/ui/about_dialog.h"
+#include "player/ui/artwork.h"
+#include "player/ui/core/column_widths.h"
+#include "player/ui/core/transport_rules.h"
+#include "player/ui/player_controls.h"
+#include "player/ui/record_list.h"
+#include "player/ui/skin_controls.h"
+
+namespace pell::player {
+namespace {
+
+std::chrono::year_month_day ToYmd(const QDate& date) {
+    return std::chrono::year_month_day{std::chrono::year(date.year()), std::chrono::month(static_cast<unsigned>(date.month())),
+                                       std::chrono::day(static_cast<unsigned>(date.day()))};
+}
+
+std::time_t LastWriteTime(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mtime : 0;
+}
+
+void Identify(QWidget* widget, const char* name, int id) {
+    widget->setObjectName(name);
+    widget->setProperty("controlId", id);
+}
+
+void Describe(QWidget* widget, const QString& text) {
+    widget->setToolTip(text);
+    widget->setAccessibleName(text);
+}
+
+const char* ButtonText(int kind) {
+    switch (kind) {
+    case kKindPlay: return "Play (Space)";
+    case kKindPause: return "Pause (Space)";
+    case kKindPrevious: return "Previous record (Ctrl+Left)";
+    case kKindNext: return "Next record (Ctrl+Right)";
+    case kKindStop: return "Stop";
+    case kKindRefresh: return "Refresh list (F5)";
+    case kKindSearch: return "Search";
+    default: return "";
+    }
+}
+
+void SetButtonKind(SkinButton* button, int kind) {
+    button->SetKind(kind);
+    Describe(button, ButtonText(kind));
+}
+
+// Slider value changes made by the window itself must never look like a user's action.
+template <typename F>
+void Quietly(QSlider* slider, F&& change) {
+    const QSignalBlocker blocker(slider);
+    change();
+}
+
+}  // namespace
+
+void SetDialogColours() {
+    QPalette palette = QApplication::palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Window, QColor(230, 230, 255));
+        palette.setColor(group, QPalette::WindowText, Qt::black);
+    }
+    QApplication::setPalette(palette);
+}
+
+PlayerDialog::PlayerDialog(std::string programFolder, Services services, QWidget* parent)
+    : QDialog(parent), programFolder_(std::move(programFolder)), services_(std::move(services)) {
+    setObjectName("playerDialog");
+    setWindowTitle(text::kTitle);
+    setWindowIcon(ProgramIcon());
+    setFont(DialogFont());
+    setSizeGripEnabled(false);
+
+    BuildControls();
+    BuildMenus();
+    recordRoots_ = LoadRecordRoots(programFolder_);
+    const ColumnWidths widths = ReadColumnWidths(programFolder_, kDefaultColumnWidths);
+    for (int c = 0; c < kRecordColumnCount; ++c) list_->header()->resizeSection(c, widths[static_cast<std::size_t>(c)]);
+
+    SetButtonKind(playButton_, kKindPlay);
+    SetButtonKind(stopButton_, kKindStop);
+    SetButtonKind(previousButton_, kKindPrevious);
+    SetButtonKind(nextButton_, kKindNext);
+    SetButtonKind(refreshButton_, kKindRefresh);
+    SetButtonKind(searchButton_, kKindSearch);
+    SetUpVolume();
+    ConnectList();
+    ConnectTransport();
+    FillRecordList();
+
+    engine_ = std::make_unique<WMp3>(services_.makeOutput());
+    engine_->EnableEqualizer(1);
+    SetUpEqualizer();
+
+    monitor_ = std::make_unique<MonitorThread>(*engine_, playState_, generation_, [this](const MonitorReport& report) {
+        QMetaObject::invokeMethod(this, [this, report] { OnMonitorReport(report); }, Qt::QueuedConnection);
+    });
+    if (services_.runMonitorThread) monitor_->Start();
+}
+
+PlayerDialog::~PlayerDialog() {
+    if (!closing_) reject();
+}
+
+void PlayerDialog::BuildControls() {
+    const DialogBaseUnits base = BaseUnitsOf(font());
+    auto place = [&](QWidget* w, int x, int y, int width, int height) {
+        const QSize topLeft = DialogUnitsToPixels(base, x, y);
+        const QSize bottomRight = DialogUnitsToPixels(base, x + width, y + height);
+        w->setGeometry(topLeft.width(), topLeft.height(), bottomRight.width() - topLeft.width(),
+                       bottomRight.height() - topLeft.height());
+    };
+    auto group = [&](int id, const char* name, int x, int y, int width, int height) {
+        auto* box = new QGroupBox(this);
+        Identify(box, name, id);
+        place(box, x, y, width, height);
+        return box;
+    };
+    group(kIdDateGroup, "dateGroup", 7, 2, 259, 37);
+    group(0, "equalizerGroup", 269, 2, 153, 36);
+    group(0, "transportGroup", 7, 219, 257, 40);
+    group(0, "levelGroup", 267, 219, 155, 40);
+
+    // The long date with short names, so every date fits the picker.
+    const QString kDateFormat = "ddd, d MMM yyyy";
+    for (auto [edit, id, name, x, width, label] :
+         {std::tuple{&fromDate_, kIdFromDate, "fromDate", 12, 94, "From date"},
+          std::tuple{&toDate_, kIdToDate, "toDate", 111, 91, "To date"}}) {
+        *edit = new QDateEdit(QDate::currentDate(), this);
+        Identify(*edit, name, id);
+        (*edit)->setCalendarPopup(true);
+        (*edit)->setDisplayFormat(kDateFormat);
+        Describe(*edit, label);
+        place(*edit, x, 16, width, 15);
+    }
+
+    auto button = [&](SkinButton** out, int id, const char* name, int x, int y, int width, int height) {
+        *out = new SkinButton(this);
+        Identify(*out, name, id);
+        place(*out, x, y, width, height);
+        connect(*out, &SkinButton::Released, this, &PlayerDialog::OnPlayerButton);
+    };
+    button(&refreshButton_, kIdRefresh, "refreshButton", 206, 8, 26, 29);
+    button(&searchButton_, kIdSearch, "searchButton", 233, 8, 26, 29);
+
+    for (int k = 0; k < kEqualizerSliderCount; ++k) {
+        auto* slider = new QSlider(Qt::Vertical, this);
+        const bool preamp = k == kEqualizerSliderCount - 1;
+        Identify(slider, preamp ? "preampSlider" : qPrintable(QString("bandSlider%1").arg(k + 1)), kIdFirstBand + k);
+        Describe(slider, preamp ? QString("Preamplifier") : QString("Equalizer band %1").arg(k + 1));
+        slider->setTickPosition(QSlider::NoTicks);
+        // Position 0 at the top, and up (key, wheel) means more gain.
+        slider->setInvertedAppearance(true);
+        slider->setInvertedControls(true);
+        place(slider, preamp ? 277 : 303 + 10 * k, 8, 10, 27);
+        equalizer_[static_cast<std::size_t>(k)] = slider;
+    }
+    for (int x : {295, 406}) {
+        for (int y : {8, 17, 27}) {
+            auto* mark = new QLabel("-", this);
+            mark->setObjectName("scaleMark");
+            mark->setAlignment(Qt::AlignCenter);
+            place(mark, x, y, 8, 8);
+        }
+    }
+
+    list_ = new RecordList(this);
+    Identify(list_, "recordList", kIdRecordList);
+    list_->setAccessibleName("Recordings");
+    place(list_, 7, 43, 415, 158);
+
+    position_ = new QSlider(Qt::Horizontal, this);
+    Identify(position_, "positionSlider", kIdPosition);
+    Describe(position_, "Position");
+    position_->setTickPosition(QSlider::NoTicks);
+    position_->setRange(0, 0);
+    place(position_, 2, 205, 425, 14);
+
+    button(&playButton_, kIdPlayPause, "playButton", 12, 227, 25, 27);
+    button(&stopButton_, kIdStop, "stopButton", 40, 227, 25, 27);
+    timeDisplay_ = new TimeDisplay(this);
+    Identify(timeDisplay_, "timeDisplay", kIdTimeDisplay);
+    Describe(timeDisplay_, "Playing time: click for the time of day of the recording");
+    place(timeDisplay_, 67, 227, 137, 28);
+    button(&previousButton_, kIdPrevious, "previousButton", 206, 227, 25, 27);
+    button(&nextButton_, kIdNext, "nextButton", 233, 227, 25, 27);
+
+    leftMeter_ = new LevelMeter(this);
+    Identify(leftMeter_, "leftMeter", kIdLeftMeter);
+    Describe(leftMeter_, "Left level");
+    place(leftMeter_, 272, 229, 79, 9);
+    rightMeter_ = new LevelMeter(this);
+    Identify(rightMeter_, "rightMeter", kIdRightMeter);
+    Describe(rightMeter_, "Right level");
+    place(rightMeter_, 272, 243, 79, 9);
+    volumeIcon_ = new QLabel(this);
+    Identify(volumeIcon_, "volumeIcon", kIdVolumeIcon);
+    volumeIcon_->setAlignment(Qt::AlignCenter);
+    place(volumeIcon_, 354, 230, 20, 20);
+    volume_ = new QSlider(Qt::Horizontal, this);
+    Identify(volume_, "volumeSlider", kIdVolume);
+    Describe(volume_, "Volume");
+    volume_->setTickPosition(QSlider::TicksAbove);
+    place(volume_, 371, 232, 49, 20);
+
+    const QSize client = DialogUnitsToPixels(base, kWindowWidthUnits, kWindowHeightUnits);
+    resize(client);
+}
+
+void PlayerDialog::BuildMenus() {
+    auto makeAction = [this](int command, const char* label, const char* name) {
+        auto* action = new QAction(label, this);
+        action->setObjectName(name);
+        action->setData(command);
+        actions_.push_back(action);
+        return action;
+    };
+    QAction* properties = makeAction(kCmdProperties, text::kProperties, "actionProperties");
+    QAction* exit = makeAction(kCmdExit, text::kExit, "actionExit");
+    QAction* about = makeAction(kCmdAbout, text::kAboutItem, "actionAbout");
+    QAction* play = makeAction(kCmdPlay, text::kPlay, "actionPlay");
+    QAction* bookmark = makeAction(kCmdSetBookmark, text::kSetBookmark, "actionSetBookmark");
+    QAction* copyTo = makeAction(kCmdCopyTo, text::kCopyTo, "actionCopyTo");
+    QAction* remove = makeAction(kCmdDelete, text::kDelete, "actionDelete");
+    connect(properties, &QAction::triggered, this, &PlayerDialog::OnProperties);
+    connect(exit, &QAction::triggered, this, &PlayerDialog::reject);
+    connect(about, &QAction::triggered, this, &PlayerDialog::OnAbout);
+    connect(play, &QAction::triggered, this, &PlayerDialog::Play);
+    connect(bookmark, &QAction::triggered, this, &PlayerDialog::OnSetBookmark);
+    connect(copyTo, &QAction::triggered, this, &PlayerDialog::OnCopyTo);
+    connect(remove, &QAction::triggered, this, &PlayerDialog::OnDelete);
+    // Their dialogs are not part of this window yet: the commands show, greyed.
+    for (QAction* pending : {properties, bookmark, copyTo, remove}) pending->setEnabled(false);
+
+    auto* bar = new QMenuBar(this);
+    bar->setObjectName("menuBar");
+    QMenu* file = bar->addMenu(text::kFileMenu);
+    file->addAction(properties);
+    file->addSeparator();
+    file->addAction(exit);
+    // The window manager's system menu cannot take items, so About has a menu of its own.
+    QMenu* help = bar->addMenu(text::kHelpMenu);
+    help->addAction(about);
+    const int barHeight = bar->sizeHint().height();
+    bar->setGeometry(0, 0, width(), barHeight);
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child != bar) child->move(child->x(), child->y() + barHeight);
+    }
+    setFixedSize(width(), height() + barHeight);
+
+    contextMenu_ = new QMenu(this);
+    contextMenu_->setObjectName("recordMenu");
+    contextMenu_->addAction(play);
+    contextMenu_->addSeparator();
+    contextMenu_->addAction(bookmark);
+    contextMenu_->addAction(copyTo);
+    contextMenu_->addSeparator();
+    contextMenu_->addAction(remove);
+
+    auto shortcut = [this](QKeySequence keys, auto slot) {
+        auto* s = new QShortcut(keys, this);
+        connect(s, &QShortcut::activated, this, slot);
+    };
+    shortcut(QKeySequence(Qt::Key_Space), [this] { playState_.load() == kPlaying ? Pause() : Play(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Left), &PlayerDialog::Previous);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Right), &PlayerDialog::Next);
+    shortcut(QKeySequence(Qt::Key_F5), &PlayerDialog::FillRecordList);
+}
+
+QAction* PlayerDialog::Action(int command) const {
+    for (QAction* action : actions_) {
+        if (action->data().toInt() == command) return action;
+    }
+    return nullptr;
+}
+
+void PlayerDialog::ConnectList() {
+    connect(list_, &RecordList::RowClicked, this, &PlayerDialog::SetCurrentRowFromUser);
+    connect(list_, &RecordList::RowDoubleClicked, this, [this](int row) {
+        SetCurrentRowFromUser(row);
+        Play();
+    });
+    connect(list_, &RecordList::RowRightClicked, this, &PlayerDialog::ShowContextMenu);
+    connect(list_, &RecordList::NavigationKey, this, [this] {
+        if (currentRow_ >= 0) list_->viewport()->update();
+        navigationArmed_ = true;
+    });
+    connect(list_, &RecordList::SelectionMoved, this, [this] {
+        if (!navigationArmed_) return;
+        const int first = list_->FirstSelectedRow();
+        if (first >= 0) currentRow_ = first;
+    });
+    connect(list_, &RecordList::HeaderClicked, this, &PlayerDialog::OnHeaderClicked);
+}
+
+void PlayerDialog::SetCurrentRowFromUser(int row) {
+    if (currentRow_ >= 0) list_->viewport()->update();
+    currentRow_ = row;
+}
+
+void PlayerDialog::MakeRowCurrent(int row) {
+    if (row < 0 || row >= list_->Model().rowCount()) return;
+    SetCurrentRowFromUser(row);
+    list_->SelectRow(row);
+}
+
+void PlayerDialog::ShowContextMenu(int row, QPoint globalPos) {
+    SetCurrentRowFromUser(row);
+    contextMenu_->exec(globalPos);
+}
+
+void PlayerDialog::OnHeaderClicked(int column) {
+    sortState_ = NextSortState(sortState_, column);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    currentRow_ = list_->Model().Sort(sortState_, currentRow_);
+    list_->header()->setSortIndicatorShown(true);
+    list_->header()->setSortIndicator(column, sortState_.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    QApplication::restoreOverrideCursor();
+}
+
+void PlayerDialog::FillRecordList() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    list_->Model().SetRows(pell::FillRecordList(recordRoots_, ToYmd(fromDate_->date()), ToYmd(toDate_->date())));
+    currentRow_ = -1;
+    if (sortState_.column >= 0) list_->header()->setSortIndicatorShown(false);
+    sortState_ = {};
+    QApplication::restoreOverrideCursor();
+}
+
+void PlayerDialog::ConnectTransport() {
+    connect(timeDisplay_, &TimeDisplay::Clicked, this, &PlayerDialog::OnTimeDisplayClicked);
+
+    connect(position_, &QSlider::sliderPressed, this, [this] {
+        if (playState_.load() == kStopped) return;
+        dragging_ = true;
+        QApplication::setOverrideCursor(PositionTrackCursor(devicePixelRatioF()));
+        ShowPositionTip(position_->sliderPosition());
+    });
+    connect(position_, &QSlider::sliderMoved, this, [this](int value) {
+        if (dragging_) ShowPositionTip(value);
+    });
+    connect(position_, &QSlider::sliderReleased, this, [this] {
+        if (!dragging_) return;
+        if (playState_.load() != kStopped) {
+            EndTrack(position_->sliderPosition());
+        } else {  // the record ended under the user's hand
+            dragging_ = false;
+            QApplication::restoreOverrideCursor();
+            QToolTip::hideText();
+        }
+    });
+    // A groove click, a key or the wheel: no handle is held, so the seek happens at once.
+    connect(position_, &QSlider::actionTriggered, this, [this](int action) {
+        if (action == QAbstractSlider::SliderNoAction || position_->isSliderDown()) return;
+        if (playState_.load() != kStopped) EndTrack(position_->sliderPosition());
+    });
+}
+
+void PlayerDialog::ShowPositionTip(int position) {
+    const QString text = QString::fromStdString(ClockText(ShownSeconds(static_cast<std::uint32_t>(position), startOfDay_, clockMode_)));
+    position_->setToolTip(text);
+    QToolTip::showText(QCursor::pos(), text, position_);
+}
+
+void PlayerDialog::EndTrack(int position) {
+    const bool wasDragging = dragging_;
+    dragging_ = false;
+    engine_->Seek(position);
+    if (playState_.load() == kPaused) playState_ = kPlaying;
+    engine_->Play();
+    if (wasDragging) {
+        QApplication::restoreOverrideCursor();
+        QToolTip::hideText();
+    }
+    position_->setToolTip("Position");
+    SetButtonKind(playButton_, kKindPause);
+    timeDisplay_->SetValue(ShownSeconds(static_cast<std::uint32_t>(position), startOfDay_, clockMode_));
+}
+
+void PlayerDialog::OnTimeDisplayClicked() {
+    clockMode_ = clockMode_ == 0 ? 1 : 0;
+    timeDisplay_->SetMode(clockMode_);
+}
+
+void PlayerDialog::OnPlayerButton(int kind) {
+    switch (kind) {
+    case kKindPlay: Play(); break;
+    case kKindPause: Pause(); break;
+    case kKindPrevious: Previous(); break;
+    case kKindNext: Next(); break;
+    case kKindStop: StopPlayback(); break;
+    case kKindRefresh: FillRecordList(); break;
+    case kKindSearch: OnSearch(); break;
+    default: break;
+    }
+}
+
+void PlayerDialog::Play() {
+    if (!engine_) return;
+    if (playState_.load() == kPaused) {
+        playState_ = kPlaying;
+        engine_->Resume();
+        SetButtonKind(playButton_, kKindPause);
+        return;
+    }
+    if (playState_.load() == kPlaying) StopPlayback();
+    const auto& rows = list_->Model().Rows();
+    if (currentRow_ < 0 || currentRow_ >= static_cast<int>(rows.size())) return;
+    const std::string path = rows[static_cast<std::size_t>(currentRow_)].placement;
+    MarkPlayed(path);
+    list_->Model().MarkRowPlayed(currentRow_);
+    ++generation_;
+    // A record that cannot be opened, or a device that will not start, leaves the player stopped.
+    if (!engine_->OpenMp3File(path.c_str(), kPlayBufferMs)) return;
+    if (!engine_->Play()) {
+        engine_->Close();
+        return;
+    }
+    SetButtonKind(playButton_, kKindPause);
+    trackLength_ = engine_->GetLength();
+    startOfDay_ = StartOfDay(LastWriteTime(path), trackLength_);
+    playState_ = kPlaying;
+}
+
+void PlayerDialog::Pause() {
+    if (playState_.load() == kPlaying && engine_) {
+        playState_ = kPaused;
+        engine_->Pause();
+        SetButtonKind(playButton_, kKindPlay);
+    }
+    SetMeters(0, 0);
+}
+
+void PlayerDialog::StopPlayback() {
+    if (playState_.load() != kStopped && engine_) {
+        engine_->Stop();
+        engine_->Close();
+        playState_ = kStopped;
+        SetButtonKind(playButton_, kKindPlay);
+    }
+    Quietly(position_, [this] { position_->setValue(0); });
+    timeDisplay_->SetValue(0);
+    SetMeters(0, 0);
+}
+
+void PlayerDialog::Next() {
+    const int row = NextRow(currentRow_, list_->Model().rowCount());
+    if (row < 0) return;
+    MakeRowCurrent(row);
+    Play();
+}
+
+void PlayerDialog::Previous() {
+    const int row = PreviousRow(currentRow_, list_->Model().rowCount());
+    if (row < 0) return;
+    MakeRowCurrent(row);
+    Play();
+}
+
+void PlayerDialog::SetMeters(int left, int right) {
+    leftMeter_->SetLevel(left);
+    rightMeter_->SetLevel(right);
+}
+
+void PlayerDialog::RunMonitorPass() {
+    if (monitor_) monitor_->RunPass();
+}
+
+void PlayerDialog::OnMonitorReport(const MonitorReport& report) {
+    if (closing_ || !engine_) return;
+    const bool current = report.generation == generation_.load() && playState_.load() == kPlaying;
+    if (!report.levelsDue || !current) {
+        SetMeters(0, 0);
+        return;
+    }
+    if (report.positionDue) {
+        trackLength_ = report.length;
+        Quietly(position_, [&] {
+            position_->setRange(0, static_cast<int>(report.length));
+            if (!dragging_) position_->setValue(static_cast<int>(report.position));
+        });
+        timeDisplay_->SetValue(ShownSeconds(report.position, startOfDay_, clockMode_));
+        // The engine is asked again: a seek after the report was taken moves the record on.
+        if (ReachedEnd(report.position, report.length) && ReachedEnd(engine_->GetPosition(), engine_->GetLength())) {
+            StopPlayback();
+            return;
+        }
+    }
+    SetMeters(MeterLevelFromVu(report.left), MeterLevelFromVu(report.right));
+}
+
+void PlayerDialog::SetUpVolume() {
+    volume_->setTickInterval(4);
+    volume_->setRange(0, 32);
+    const int position = VolumeToSlider(services_.mixer.GetWaveOutVolume());
+    Quietly(volume_, [&] { volume_->setValue(position); });
+    auto showIcon = [this](int p) {
+        const int art = VolumeIconForSlider(p);
+        volumeIcon_->setProperty("art", art);
+        volumeIcon_->setPixmap(ArtPixmap(art, devicePixelRatioF()));
+    };
+    showIcon(position);
+    connect(volume_, &QSlider::sliderReleased, this, [this] { ApplyVolume(volume_->sliderPosition()); });
+    connect(volume_, &QSlider::actionTriggered, this, [this](int action) {
+        if (action != QAbstractSlider::SliderNoAction && !volume_->isSliderDown()) ApplyVolume(volume_->sliderPosition());
+    });
+}
+
+void PlayerDialog::ApplyVolume(int position) {
+    services_.mixer.SetWaveOutVolume(SliderToVolume(position));
+    const int art = VolumeIconForSlider(position);
+    volumeIcon_->setProperty("art", art);
+    volumeIcon_->setPixmap(ArtPixmap(art, devicePixelRatioF()));
+}
+
+void PlayerDialog::SetUpEqualizer() {
+    for (int k = 0; k < kEqualizerSliderCount; ++k) {
+        QSlider* slider = equalizer_[static_cast<std::size_t>(k)];
+        Quietly(slider, [&] {
+            slider->setRange(0, k == kEqualizerSliderCount - 1 ? 11 : 21);
+            slider->setValue(kFlatSliders[static_cast<std::size_t>(k)]);
+        });
+    }
+    if (const auto text = ReadEqualizerFile(programFolder_)) {
+        EqualizerSliders current{};
+        for (int k = 0; k < kEqualizerSliderCount; ++k) current[static_cast<std::size_t>(k)] = equalizer_[static_cast<std::size_t>(k)]->value();
+        const EqualizerSliders loaded = LoadEqualizer(*text, current);
+        for (int k = 0; k < kEqualizerSliderCount; ++k) {
+            QSlider* slider = equalizer_[static_cast<std::size_t>(k)];
+            Quietly(slider, [&] { slider->setValue(loaded[static_cast<std::size_t>(k)]); });
+        }
+        for (int k = 0; k < 10; ++k) ApplyEqualizerSlider(k);
+    }
+    // Connected only now, with the engine in place: loading above is no user's change.
+    for (int k = 0; k < kEqualizerSliderCount; ++k) {
+        QSlider* slider = equalizer_[static_cast<std::size_t>(k)];
+        connect(slider, &QSlider::actionTriggered, this, [this, k](int action) {
+            if (action != QAbstractSlider::SliderNoAction) ApplyEqualizerSlider(k);
+        });
+    }
+}
+
+void PlayerDialog::ApplyEqualizerSlider(int k) {
+    if (!engine_) return;
+    EqualizerSliders positions{};
+    for (int i = 0; i < kEqualizerSliderCount; ++i) {
+        positions[static_cast<std::size_t>(i)] = equalizer_[static_cast<std::size_t>(i)]->sliderPosition();
+    }
+    const EqualizerCall call = EqualizerCallForSlider(positions, k);
+    engine_->SetEqualizer(call.preamp, call.band, call.gain);
+}
+
+std::array<std::int32_t, 10> PlayerDialog::CurrentColumnWidths() const {
+    ColumnWidths widths{};
+    for (int c = 0; c < kRecordColumnCount; ++c) widths[static_cast<std::size_t>(c)] = list_->header()->sectionSize(c);
+    return widths;
+}
+
+void PlayerDialog::reject() {
+    if (closing_) return;
+    // First, so that every report still queued returns at once.
+    closing_ = true;
+    if (monitor_) monitor_->Stop();
+    StopPlayback();
+    monitor_.reset();
+    engine_.reset();
+    EqualizerSliders positions{};
+    for (int k = 0; k < kEqualizerSliderCount; ++k) positions[static_cast<std::size_t>(k)] = equalizer_[static_cast<std::size_t>(k)]->value();
+    WriteEqualizerFile(programFolder_, positions);
+    WriteColumnWidths(programFolder_, CurrentColumnWidths());
+    QDialog::reject();
+}
+
+void PlayerDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();  // no default action closes this window
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void PlayerDialog::OnAbout() {
+    AboutDialog about(this);
+    about.exec();
+}
+
+// The bookmark, file operation, properties and search dialogs plug in here.
+void PlayerDialog::OnSetBookmark() {}
+void PlayerDialog::OnCopyTo() {}
+void PlayerDialog::OnDelete() {}
+void PlayerDialog::OnProperties() {}
+void PlayerDialog::OnSearch() {}
+
+}  // namespace pell::player

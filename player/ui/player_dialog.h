@@ -1,0 +1,148 @@
+// PlayerDialog: the player's main window. It lists the recordings of a date range, plays them
+// through the engine it owns, and keeps its column widths and equalizer between runs. Every rule
+// it follows lives in player/ui/core and the catalogue; the window moves values between those,
+// the engine and its widgets, all on the GUI thread.
+#pragma once
+
+#include <QAction>
+#include <QDialog>
+#include <array>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "player/ui/core/record_sort.h"
+#include "player/ui/monitor_thread.h"
+#include "player/ui/player_services.h"
+
+class QDateEdit;
+class QLabel;
+class QMenu;
+class QSlider;
+
+namespace pell {
+class WMp3;
+}
+
+namespace pell::player {
+
+class LevelMeter;
+class RecordList;
+class SkinButton;
+class TimeDisplay;
+
+class PlayerDialog : public QDialog {
+    Q_OBJECT
+public:
+    struct Services {
+        VolumeMixer& mixer;
+        WaveOutputFactory makeOutput;
+        // Off in tests, which run the monitor's passes themselves with RunMonitorPass.
+        bool runMonitorThread = true;
+    };
+
+    PlayerDialog(std::string programFolder, Services services, QWidget* parent = nullptr);
+    ~PlayerDialog() override;
+
+    // For the dialogs hosted by the window and for tests.
+    const std::string& ProgramFolder() const { return programFolder_; }
+    const std::vector<std::string>& RecordRoots() const { return recordRoots_; }
+    int CurrentRow() const { return currentRow_; }
+    // Makes a row current, selected and visible (search).
+    void MakeRowCurrent(int row);
+    RecordList& List() { return *list_; }
+    WMp3* Engine() { return engine_.get(); }
+    int PlayState() const { return playState_.load(); }
+    int ClockMode() const { return clockMode_; }
+    bool Dragging() const { return dragging_; }
+    std::uint32_t Generation() const { return generation_.load(); }
+    QAction* Action(int command) const;
+    // One monitor pass, its report delivered through the window's event queue.
+    void RunMonitorPass();
+    // Column widths as they will be saved.
+    std::array<std::int32_t, 10> CurrentColumnWidths() const;
+
+public slots:
+    void FillRecordList();
+    void Play();
+    void Pause();
+    void StopPlayback();
+    void Next();
+    void Previous();
+    void OnPlayerButton(int kind);
+
+    // Commands of the bookmark, search, file and properties dialogs.
+    void OnSetBookmark();
+    void OnCopyTo();
+    void OnDelete();
+    void OnProperties();
+    void OnSearch();
+    void OnAbout();
+
+    // The close sequence (Escape, the close box, Exit).
+    void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildMenus();
+    void ConnectList();
+    void ConnectTransport();
+    void SetUpVolume();
+    void SetUpEqualizer();
+    void ApplyEqualizerSlider(int k);
+    void ApplyVolume(int position);
+    void EndTrack(int position);
+    void ShowPositionTip(int position);
+    void OnMonitorReport(const MonitorReport& report);
+    void SetMeters(int left, int right);
+    void OnHeaderClicked(int column);
+    void OnTimeDisplayClicked();
+    void ShowContextMenu(int row, QPoint globalPos);
+    void SetCurrentRowFromUser(int row);
+
+    std::string programFolder_;
+    Services services_;
+    std::vector<std::string> recordRoots_;
+
+    int currentRow_ = -1;
+    SortState sortState_;
+    bool navigationArmed_ = false;
+    std::atomic<int> playState_{0};
+    std::atomic<std::uint32_t> generation_{0};
+    std::uint32_t trackLength_ = 0;
+    int startOfDay_ = 0;
+    int clockMode_ = 0;
+    bool dragging_ = false;
+    bool closing_ = false;
+
+    std::unique_ptr<WMp3> engine_;
+    std::unique_ptr<MonitorThread> monitor_;
+
+    QDateEdit* fromDate_ = nullptr;
+    QDateEdit* toDate_ = nullptr;
+    SkinButton* refreshButton_ = nullptr;
+    SkinButton* searchButton_ = nullptr;
+    std::array<QSlider*, 11> equalizer_{};
+    RecordList* list_ = nullptr;
+    QSlider* position_ = nullptr;
+    SkinButton* playButton_ = nullptr;
+    SkinButton* stopButton_ = nullptr;
+    TimeDisplay* timeDisplay_ = nullptr;
+    SkinButton* previousButton_ = nullptr;
+    SkinButton* nextButton_ = nullptr;
+    LevelMeter* leftMeter_ = nullptr;
+    LevelMeter* rightMeter_ = nullptr;
+    QLabel* volumeIcon_ = nullptr;
+    QSlider* volume_ = nullptr;
+    QMenu* contextMenu_ = nullptr;
+    std::vector<QAction*> actions_;
+};
+
+// Background RGB(230,230,255) and black text for every dialog of the program.
+void SetDialogColours();
+
+}  // namespace pell::player

@@ -1,0 +1,441 @@
+// The player window offscreen, its engine on a driven fake output and a fake mixer: the playing
+// states, the list's rules, the monitor's reports, the sliders and what is kept between runs.
+#include "player/ui/player_dialog.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QSlider>
+#include <QTest>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "player/catalogue/record_info.h"
+#include "player/engine/queued_wave_out.h"
+#include "player/engine/wmp3.h"
+#include "player/ui/core/transport_rules.h"
+#include "player/ui/demo_recordings.h"
+#include "player/ui/player_controls.h"
+#include "player/ui/record_list.h"
+#include "player/ui/skin_controls.h"
+#include "testsupport/temp_dir.h"
+
+namespace pell::player {
+namespace {
+
+class FakeMixer : public VolumeMixer {
+public:
+    std::uint32_t volume = 20000;
+    std::vector<std::uint32_t> sets;
+    std::uint32_t GetWaveOutVolume() override { return volume; }
+    void SetWaveOutVolume(std::uint32_t v) override { sets.push_back(v); }
+};
+
+void App() {
+    static int argc = 1;
+    static char name[] = "player_dialog_test";
+    static char* argv[] = {name, nullptr};
+    if (QCoreApplication::instance() == nullptr) new QApplication(argc, argv);
+}
+
+class PlayerDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        App();
+        root_ = MakeDemoRecordings(dir_.path(), 3, 12.0);
+        ASSERT_FALSE(root_.empty());
+    }
+
+    std::unique_ptr<PlayerDialog> Open(const std::string& folder = {}) {
+        auto dialog = std::make_unique<PlayerDialog>(folder.empty() ? dir_.path() : folder,
+                                                     PlayerDialog::Services{mixer_,
+                                                                            [this] {
+                                                                                auto made = std::make_unique<QueuedWaveOut>();
+                                                                                output_ = made.get();
+                                                                                return made;
+                                                                            },
+                                                                            false});
+        return dialog;
+    }
+
+    template <typename T>
+    static T* Find(PlayerDialog& d, const char* name) {
+        T* found = d.findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    static int PlayKind(PlayerDialog& d) { return Find<SkinButton>(d, "playButton")->Kind(); }
+    static std::string Path(PlayerDialog& d, int row) {
+        return d.List().Model().Rows()[static_cast<std::size_t>(row)].placement;
+    }
+
+    // Lets the fake device play until the engine reports the end of the record.
+    void PlayToEnd(PlayerDialog& d) {
+        for (int i = 0; i < 2000 && d.Engine()->GetPosition() < d.Engine()->GetLength(); ++i) {
+            output_->WaitFor([](std::size_t queued, bool) { return queued > 0; }, std::chrono::milliseconds(50));
+            output_->CompleteNext();
+        }
+        ASSERT_GE(d.Engine()->GetPosition(), d.Engine()->GetLength())
+            << "queued " << output_->QueuedCount() << " open " << output_->IsOpen() << " playing "
+            << d.Engine()->IsPlaying() << " " << d.Engine()->GetError();
+    }
+
+    // Passes until one refreshes the position (every sixth), reports delivered unless held back.
+    static void MonitorUntilPosition(PlayerDialog& d, bool deliverLast = true) {
+        for (int pass = 0; pass < 7; ++pass) {
+            d.RunMonitorPass();
+            if (pass < 6 || deliverLast) QApplication::processEvents();
+        }
+    }
+
+    TempDir dir_;
+    std::string root_;
+    FakeMixer mixer_;
+    QueuedWaveOut* output_ = nullptr;
+};
+
+enum class Command { Play, Pause, Stop, Next, Previous, SeekRelease };
+
+TEST_F(PlayerDialogTest, EveryRowOfThePlayingStateTable) {
+    struct Case {
+        const char* name;
+        int startState;
+        Command command;
+        int endState;
+        int endRow;            // current row afterwards
+        bool newRecordOpened;  // the generation moved on
+    };
+    const Case cases[] = {
+        {"stopped play", kStopped, Command::Play, kPlaying, 0, true},
+        {"stopped pause", kStopped, Command::Pause, kStopped, 0, false},
+        {"stopped stop", kStopped, Command::Stop, kStopped, 0, false},
+        {"stopped next", kStopped, Command::Next, kPlaying, 1, true},
+        {"stopped previous wraps", kStopped, Command::Previous, kPlaying, 2, true},
+        {"stopped slider released", kStopped, Command::SeekRelease, kStopped, 0, false},
+        {"playing play restarts", kPlaying, Command::Play, kPlaying, 0, true},
+        {"playing pause", kPlaying, Command::Pause, kPaused, 0, false},
+        {"playing stop", kPlaying, Command::Stop, kStopped, 0, false},
+        {"playing next", kPlaying, Command::Next, kPlaying, 1, true},
+        {"playing slider released", kPlaying, Command::SeekRelease, kPlaying, 0, false},
+        {"paused play resumes", kPaused, Command::Play, kPlaying, 0, false},
+        {"paused pause", kPaused, Command::Pause, kPaused, 0, false},
+        {"paused stop", kPaused, Command::Stop, kStopped, 0, false},
+        {"paused next resumes the paused record", kPaused, Command::Next, kPlaying, 1, false},
+        {"paused slider released", kPaused, Command::SeekRelease, kPlaying, 0, false},
+    };
+    for (const Case& c : cases) {
+        auto d = Open();
+        ASSERT_EQ(d->List().Model().rowCount(), 3);
+        d->MakeRowCurrent(0);
+        if (c.startState != kStopped) d->Play();
+        if (c.startState == kPaused) d->Pause();
+        ASSERT_EQ(d->PlayState(), c.startState) << c.name;
+        const std::uint32_t generation = d->Generation();
+        QSlider* position = Find<QSlider>(*d, "positionSlider");
+        {
+            const QSignalBlocker quiet(position);
+            position->setRange(0, 12);
+        }
+        switch (c.command) {
+        case Command::Play: d->Play(); break;
+        case Command::Pause: d->Pause(); break;
+        case Command::Stop: d->StopPlayback(); break;
+        case Command::Next: d->Next(); break;
+        case Command::Previous: d->Previous(); break;
+        case Command::SeekRelease:
+            position->setSliderDown(true);
+            position->setSliderPosition(5);
+            position->setSliderDown(false);
+            break;
+        }
+        EXPECT_EQ(d->PlayState(), c.endState) << c.name;
+        EXPECT_EQ(d->CurrentRow(), c.endRow) << c.name;
+        EXPECT_EQ(d->Generation() != generation, c.newRecordOpened) << c.name;
+        EXPECT_EQ(PlayKind(*d), c.endState == kPlaying ? kKindPause : kKindPlay) << c.name;
+        EXPECT_EQ(d->Engine()->IsPlaying() && !d->Engine()->IsPaused(), c.endState == kPlaying) << c.name;
+        EXPECT_FALSE(d->Dragging()) << c.name;
+        if (c.command == Command::SeekRelease && c.startState != kStopped) {
+            EXPECT_GE(d->Engine()->GetPosition(), 5u) << c.name;
+        }
+    }
+}
+
+TEST_F(PlayerDialogTest, WithoutACurrentRowPlayNextAndPreviousDoNothing) {
+    auto d = Open();
+    for (auto command : {&PlayerDialog::Play, &PlayerDialog::Next, &PlayerDialog::Previous}) {
+        (d.get()->*command)();
+        EXPECT_EQ(d->PlayState(), kStopped);
+        EXPECT_EQ(d->CurrentRow(), -1);
+    }
+}
+
+TEST_F(PlayerDialogTest, NextOnTheLastRowWrapsToTheFirstAndPlaysIt) {
+    auto d = Open();
+    d->MakeRowCurrent(2);
+    d->Next();
+    EXPECT_EQ(d->CurrentRow(), 0);
+    EXPECT_EQ(d->List().FirstSelectedRow(), 0);
+    EXPECT_EQ(d->PlayState(), kPlaying);
+    d->Previous();
+    EXPECT_EQ(d->CurrentRow(), 2);
+    EXPECT_EQ(d->PlayState(), kPlaying);
+}
+
+TEST_F(PlayerDialogTest, TheMonitorStopsAtTheEndButNotALaterRecordWithAStaleReport) {
+    auto d = Open();
+    d->MakeRowCurrent(0);
+    d->Play();
+    PlayToEnd(*d);
+    MonitorUntilPosition(*d);
+    EXPECT_EQ(d->PlayState(), kStopped);
+    EXPECT_EQ(PlayKind(*d), kKindPlay);
+
+    // An end-of-record report taken for row 0 arrives after row 1 has started.
+    d->Play();
+    PlayToEnd(*d);
+    MonitorUntilPosition(*d, false);
+    d->Next();
+    QApplication::processEvents();
+    EXPECT_EQ(d->PlayState(), kPlaying);
+    EXPECT_EQ(d->CurrentRow(), 1);
+}
+
+TEST_F(PlayerDialogTest, MonitorReportsMoveTheSliderTimeDisplayAndMeters) {
+    auto d = Open();
+    d->MakeRowCurrent(1);
+    d->Play();
+    for (int i = 0; i < 3; ++i) {
+        output_->WaitFor([](std::size_t queued, bool) { return queued > 0; });
+        output_->CompleteNext();
+    }
+    MonitorUntilPosition(*d);
+    QSlider* position = Find<QSlider>(*d, "positionSlider");
+    EXPECT_EQ(position->maximum(), 12);
+    EXPECT_EQ(position->value(), static_cast<int>(d->Engine()->GetPosition()));
+    EXPECT_EQ(Find<TimeDisplay>(*d, "timeDisplay")->Value(), position->value());
+    d->Pause();
+    QApplication::processEvents();
+    EXPECT_EQ(Find<LevelMeter>(*d, "leftMeter")->ShownLevel(), 0);
+}
+
+TEST_F(PlayerDialogTest, ClockModeShowsTheTimeOfDayAndTheDragTipFollowsIt) {
+    auto d = Open();
+    d->MakeRowCurrent(0);
+    d->Play();
+    QTest::mouseClick(Find<TimeDisplay>(*d, "timeDisplay"), Qt::LeftButton);
+    ASSERT_EQ(d->ClockMode(), 1);
+    struct stat info {};
+    ASSERT_EQ(::stat(Path(*d, 0).c_str(), &info), 0);
+    const int start = StartOfDay(info.st_mtime, 12);
+    QSlider* position = Find<QSlider>(*d, "positionSlider");
+    {
+        const QSignalBlocker quiet(position);
+        position->setRange(0, 12);
+    }
+    position->setSliderDown(true);
+    position->setSliderPosition(7);
+    EXPECT_TRUE(d->Dragging());
+    EXPECT_EQ(position->toolTip().toStdString(), ClockText(start + 7));
+    position->setSliderDown(false);
+    MonitorUntilPosition(*d);
+    EXPECT_EQ(Find<TimeDisplay>(*d, "timeDisplay")->Value(),
+              ShownSeconds(d->Engine()->GetPosition(), start, 1));
+}
+
+TEST_F(PlayerDialogTest, ARecordThatCannotBeOpenedLeavesThePlayerStopped) {
+    auto d = Open();
+    std::ofstream(Path(*d, 1), std::ios::trunc) << "not an mp3";
+    d->MakeRowCurrent(1);
+    d->Play();
+    EXPECT_EQ(d->PlayState(), kStopped);
+    EXPECT_EQ(PlayKind(*d), kKindPlay);
+}
+
+TEST_F(PlayerDialogTest, PlayingTurnsTheRowGreyAndStoresThePlayedMark) {
+    auto d = Open();
+    const QModelIndex cell = d->List().Model().index(2, kColumnNumber);
+    EXPECT_EQ(cell.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::black));
+    EXPECT_EQ(ReadRecordInfo(Path(*d, 2)).played, 0);
+    d->MakeRowCurrent(2);
+    d->Play();
+    EXPECT_EQ(cell.data(Qt::ForegroundRole).value<QColor>(), kPlayedText);
+    EXPECT_EQ(d->List().Model().Rows()[2].itemData & 1, 1);
+    EXPECT_EQ(ReadRecordInfo(Path(*d, 2)).played, 1);
+}
+
+TEST_F(PlayerDialogTest, HeaderClicksSortAndTheCurrentRowStaysOnItsRecord) {
+    auto d = Open();
+    d->MakeRowCurrent(0);
+    const std::string chosen = Path(*d, 0);
+    QHeaderView* header = d->List().header();
+    struct Step {
+        int column;
+        std::vector<std::string> numbers;
+    };
+    const Step steps[] = {
+        {kColumnNumber, {"", "0123456", "5551234"}},
+        {kColumnNumber, {"5551234", "0123456", ""}},
+        {kColumnChannel, {"5551234", "", "0123456"}},  // Line 1, Line 1, Line 2: ties keep their order
+    };
+    for (const Step& s : steps) {
+        emit header->sectionClicked(s.column);
+        std::vector<std::string> numbers;
+        for (const RecordRow& row : d->List().Model().Rows()) numbers.push_back(row.number);
+        EXPECT_EQ(numbers, s.numbers) << s.column;
+        EXPECT_EQ(Path(*d, d->CurrentRow()), chosen);
+        EXPECT_EQ(d->List().FirstSelectedRow(), d->CurrentRow());
+    }
+}
+
+TEST_F(PlayerDialogTest, CurrentRowFollowsClicksAndArmedNavigationOnly) {
+    auto d = Open();
+    d->show();
+    RecordList& list = d->List();
+    const QRect row1 = list.visualRect(list.Model().index(1, 1));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, row1.center());
+    EXPECT_EQ(d->CurrentRow(), 1);
+    // A click below the last row leaves it as it is; so does a selection before any arrow key.
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(20, list.viewport()->height() - 5));
+    EXPECT_EQ(d->CurrentRow(), 1);
+    list.selectionModel()->select(list.Model().index(2, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    EXPECT_EQ(d->CurrentRow(), 1);
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Up);
+    EXPECT_EQ(d->CurrentRow(), list.FirstSelectedRow());
+    list.selectionModel()->select(list.Model().index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    EXPECT_EQ(d->CurrentRow(), 0);
+    QTest::keyClick(d.get(), Qt::Key_Return);
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_EQ(d->Action(kCmdPlay)->text(), "&Play");
+}
+
+TEST_F(PlayerDialogTest, ColumnWidthsAndEqualizerAreKeptBetweenRuns) {
+    {
+        auto d = Open();
+        EXPECT_EQ(d->CurrentColumnWidths(), (std::array<std::int32_t, 10>{110, 140, 80, 120, 120, 20, 0, 0, 0, 0}));
+        d->List().header()->resizeSection(kColumnNumber, 151);
+        QSlider* band3 = Find<QSlider>(*d, "bandSlider3");
+        band3->triggerAction(QAbstractSlider::SliderToMinimum);  // top: most gain
+        EXPECT_GT(d->Engine()->SubbandGain(0, 2), 1.0);
+        QSlider* preamp = Find<QSlider>(*d, "preampSlider");
+        preamp->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        d->reject();
+    }
+    EXPECT_EQ(dir_.Read("eq.ini"), "10\r\n10\r\n0\r\n10\r\n10\r\n10\r\n10\r\n10\r\n10\r\n10\r\n6\r\n");
+    auto d = Open();
+    EXPECT_EQ(d->CurrentColumnWidths()[kColumnNumber], 151);
+    EXPECT_EQ(Find<QSlider>(*d, "bandSlider3")->value(), 0);
+    EXPECT_EQ(Find<QSlider>(*d, "preampSlider")->value(), 6);
+    EXPECT_GT(d->Engine()->SubbandGain(0, 2), d->Engine()->SubbandGain(0, 0));  // applied at load
+}
+
+TEST_F(PlayerDialogTest, ClosingWhilePlayingStopsAndSavesAndAnUnwritableFolderFailsNothing) {
+    auto d = Open();
+    d->MakeRowCurrent(0);
+    d->Play();
+    d->reject();
+    EXPECT_EQ(d->PlayState(), kStopped);
+    EXPECT_EQ(d->Engine(), nullptr);
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_FALSE(dir_.Read("columns.ini").empty());
+    QApplication::processEvents();  // queued reports after the close return at once
+
+    const std::string missing = dir_.path() + "/no/such/folder";
+    auto other = Open(missing);
+    EXPECT_EQ(other->List().Model().rowCount(), 0);
+    other->reject();
+    struct stat info {};
+    EXPECT_NE(::stat((missing + "/columns.ini").c_str(), &info), 0);
+}
+
+TEST_F(PlayerDialogTest, VolumeSliderAppliesUserActionsWithItsIcon) {
+    mixer_.volume = 31 << 11;
+    auto d = Open();
+    QSlider* volume = Find<QSlider>(*d, "volumeSlider");
+    QLabel* icon = Find<QLabel>(*d, "volumeIcon");
+    EXPECT_EQ(volume->value(), 31);
+    EXPECT_TRUE(mixer_.sets.empty());
+    struct Case {
+        int position;
+        std::uint32_t volume;
+        int art;
+    };
+    const Case cases[] = {{32, 0xFFFF, 235}, {31, 63488, 235}, {0, 0, 237}, {1, 2048, 237}, {2, 4096, 236},
+                          {9, 18432, 236},   {10, 20480, 234}, {19, 38912, 234}, {20, 40960, 235}};
+    for (const Case& c : cases) {
+        volume->setSliderDown(true);
+        volume->setSliderPosition(c.position);
+        EXPECT_TRUE(mixer_.sets.empty() || mixer_.sets.back() != c.volume || c.position == 0) << "applied while dragging";
+        volume->setSliderDown(false);
+        ASSERT_FALSE(mixer_.sets.empty());
+        EXPECT_EQ(mixer_.sets.back(), c.volume) << c.position;
+        EXPECT_EQ(icon->property("art").toInt(), c.art) << c.position;
+    }
+    const std::size_t applied = mixer_.sets.size();
+    volume->setValue(5);  // the window's own change is no user's
+    EXPECT_EQ(mixer_.sets.size(), applied);
+    volume->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(mixer_.sets.size(), applied + 1);
+}
+
+TEST(SkinControlsTest, ButtonPicturesFollowThePointerAndOnlyAReleaseOverItCounts) {
+    App();
+    SkinButton button;
+    button.resize(43, 44);
+    button.SetKind(kKindStop);
+    QPoint pointer = button.mapToGlobal(QPoint(5, 5));
+    button.SetPointerProbe([&] { return pointer; });
+    int released = -1;
+    QObject::connect(&button, &SkinButton::Released, [&](int kind) { released = kind; });
+
+    QTest::mouseMove(&button, QPoint(5, 5));
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&button, &move);
+    EXPECT_EQ(button.ShownArt(), 193);
+    QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(button.ShownArt(), 194);
+    pointer = button.mapToGlobal(QPoint(100, 100));
+    button.CheckPointer();
+    EXPECT_EQ(button.ShownArt(), 192);
+    QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(100, 100));
+    EXPECT_EQ(released, -1);
+    QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(6, 6));
+    EXPECT_EQ(released, kKindStop);
+    EXPECT_EQ(button.CurrentState(), SkinButton::kNormal);
+    button.SetKind(kKindPlay);
+    EXPECT_EQ(button.ShownArt(), 166);
+}
+
+TEST(SkinControlsTest, MeterSegmentsAreGreenThenRedOnTheBackground) {
+    App();
+    LevelMeter meter;
+    meter.resize(138, 15);
+    meter.SetLevel(40);
+    const QImage image = meter.grab().toImage();
+    struct Probe {
+        int x;
+        QColor colour;
+    };
+    const Probe probes[] = {
+        {1, QColor(0, 100, 15)},    {3 * 33 + 1, QColor(0, 100, 15)}, {3 * 33 + 2, LevelMeter::kBackground},
+        {3 * 34, QColor(150, 0, 0)}, {3 * 39 + 1, QColor(150, 0, 0)}, {3 * 40, LevelMeter::kBackground},
+    };
+    for (const Probe& p : probes) EXPECT_EQ(image.pixelColor(p.x, 7), p.colour) << p.x;
+    EXPECT_EQ(image.pixelColor(50, 0), QColor(Qt::white));  // frame
+    EXPECT_EQ(meter.ShownLevel(), 40);
+}
+
+TEST(SkinControlsTest, TimeDisplayKeepsItsValueModuloADay) {
+    App();
+    TimeDisplay display;
+    display.SetValue(90061);
+    EXPECT_EQ(display.Value(), 3661);
+    display.SetValue(-1);
+    EXPECT_EQ(display.Value(), 86399);
+}
+
+}  // namespace
+}  // namespace pell::player

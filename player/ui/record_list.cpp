@@ -1,0 +1,182 @@
+#include "player/ui/record_list.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <unordered_map>
+
+#include "player/ui/artwork.h"
+#include "player/ui/core/column_widths.h"
+
+namespace pell::player {
+namespace {
+
+// Rows are drawn on the window colour over the tiled background; text black or grey by itemData.
+class RecordDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        if (!(option.state & QStyle::State_Selected)) painter->fillRect(option.rect, option.palette.color(QPalette::Base));
+        QStyledItemDelegate::paint(painter, option, index);
+    }
+};
+
+}  // namespace
+
+int RecordListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int RecordListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kRecordColumnCount; }
+
+QVariant RecordListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
+    const RecordRow& row = rows_[static_cast<std::size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole: return QString::fromStdString(row.Text(index.column()));
+    case Qt::ForegroundRole: return row.Played() ? kPlayedText : QColor(Qt::black);
+    case Qt::DecorationRole:
+        if (index.column() == kColumnChannel) return DirectionImage(row.image, qApp->devicePixelRatio());
+        return {};
+    case Qt::UserRole: return row.itemData;
+    default: return {};
+    }
+}
+
+QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kRecordColumnCount) return {};
+    return QString(kRecordColumnNames[static_cast<std::size_t>(section)]);
+}
+
+void RecordListModel::SetRows(std::vector<RecordRow> rows) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+}
+
+void RecordListModel::MarkRowPlayed(int row) {
+    if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+    rows_[static_cast<std::size_t>(row)].itemData |= 1;
+    emit dataChanged(index(row, 0), index(row, kRecordColumnCount - 1), {Qt::ForegroundRole});
+}
+
+void RecordListModel::SetBookmark(int row, const std::string& text) {
+    if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+    rows_[static_cast<std::size_t>(row)].bookmark = text;
+    emit dataChanged(index(row, kColumnBookmark), index(row, kColumnBookmark), {Qt::DisplayRole});
+}
+
+void RecordListModel::RemoveRow(int row) {
+    if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+    beginRemoveRows({}, row, row);
+    rows_.erase(rows_.begin() + row);
+    endRemoveRows();
+}
+
+int RecordListModel::Sort(SortState state, int currentRow) {
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<std::int32_t> oldItemData;
+    oldItemData.reserve(rows_.size());
+    for (const RecordRow& row : rows_) oldItemData.push_back(row.itemData);
+    const int newCurrent = SortKeepingCurrent(rows_, state, currentRow);
+    std::unordered_map<std::int32_t, int> newRowOf;
+    newRowOf.reserve(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i) newRowOf[rows_[i].itemData] = static_cast<int>(i);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& old : before) {
+        const int row = newRowOf[oldItemData[static_cast<std::size_t>(old.row())]];
+        after.push_back(index(row, old.column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    return newCurrent;
+}
+
+RecordList::RecordList(QWidget* parent) : QTreeView(parent), model_(this) {
+    setModel(&model_);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setItemDelegate(new RecordDelegate(this));
+    setIconSize(QSize(8, 15));
+    header()->setSectionsClickable(true);
+    header()->setMinimumSectionSize(1);  // a narrow saved width stays as narrow
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(false);
+    header()->setSortIndicatorShown(false);
+    header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    viewport()->setAutoFillBackground(false);
+    connect(header(), &QHeaderView::sectionClicked, this, &RecordList::HeaderClicked);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &RecordList::SelectionMoved);
+}
+
+void RecordList::SelectRow(int row) {
+    if (row < 0 || row >= model_.rowCount()) return;
+    const QModelIndex index = model_.index(row, 0);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index, QAbstractItemView::EnsureVisible);
+    viewport()->update();
+}
+
+int RecordList::FirstSelectedRow() const {
+    int first = -1;
+    for (const QModelIndex& index : selectionModel()->selectedRows()) {
+        if (first < 0 || index.row() < first) first = index.row();
+    }
+    return first;
+}
+
+void RecordList::mousePressEvent(QMouseEvent* event) {
+    const QModelIndex index = indexAt(event->position().toPoint());
+    QTreeView::mousePressEvent(event);
+    if (index.isValid() && event->button() == Qt::LeftButton) emit RowClicked(index.row());
+}
+
+void RecordList::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QModelIndex index = indexAt(event->position().toPoint());
+    QTreeView::mouseDoubleClickEvent(event);
+    if (index.isValid() && event->button() == Qt::LeftButton) emit RowDoubleClicked(index.row());
+}
+
+void RecordList::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_End:
+    case Qt::Key_Home:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) emit NavigationKey();
+        break;
+    default: break;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void RecordList::contextMenuEvent(QContextMenuEvent* event) {
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        const QModelIndex current = currentIndex();
+        if (current.isValid()) emit RowRightClicked(current.row(), viewport()->mapToGlobal(visualRect(current).center()));
+        return;
+    }
+    const QModelIndex index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
+    if (index.isValid()) emit RowRightClicked(index.row(), event->globalPos());
+}
+
+void RecordList::paintEvent(QPaintEvent* event) {
+    {
+        QPainter p(viewport());
+        p.drawTiledPixmap(viewport()->rect(), ArtPixmap(kArtListBackground, devicePixelRatioF()));
+    }
+    QTreeView::paintEvent(event);
+}
+
+}  // namespace pell::player

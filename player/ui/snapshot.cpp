@@ -1,0 +1,86 @@
+// Renders the player's window with recordings listed, one playing in clock mode, and its About
+// box to PNG files, for reviewing layout and artwork:
+// pellplayer_snapshot <output folder> [program folder with a paths.ini]
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include "player/engine/queued_wave_out.h"
+#include "player/engine/wmp3.h"
+#include "player/ui/about_dialog.h"
+#include "player/ui/demo_recordings.h"
+#include "player/ui/player_dialog.h"
+#include "player/ui/record_list.h"
+
+namespace {
+
+class FixedMixer : public pell::player::VolumeMixer {
+public:
+    std::uint32_t GetWaveOutVolume() override { return 22 << 11; }
+    void SetWaveOutVolume(std::uint32_t) override {}
+};
+
+void Settle() {
+    for (int i = 0; i < 20; ++i) QApplication::processEvents();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        QTextStream(stderr) << "usage: pellplayer_snapshot <output folder> [program folder]\n";
+        return 2;
+    }
+    pell::player::SetDialogColours();
+    const QString out = argv[1];
+    QTemporaryDir demo;
+    std::string programFolder = argc > 2 ? argv[2] : demo.path().toStdString();
+    if (argc <= 2 && pell::player::MakeDemoRecordings(programFolder, 6, 40).empty()) {
+        QTextStream(stderr) << "cannot make the demo recordings\n";
+        return 1;
+    }
+
+    FixedMixer mixer;
+    pell::QueuedWaveOut* output = nullptr;
+    pell::player::PlayerDialog dialog(programFolder, {mixer,
+                                                      [&output] {
+                                                          auto made = std::make_unique<pell::QueuedWaveOut>();
+                                                          output = made.get();
+                                                          return made;
+                                                      },
+                                                      false});
+    dialog.show();
+    Settle();
+    if (dialog.List().Model().rowCount() > 1) {
+        dialog.List().Model().MarkRowPlayed(0);
+        dialog.MakeRowCurrent(1);
+        dialog.Play();
+        QMetaObject::invokeMethod(dialog.findChild<QWidget*>("timeDisplay"), "Clicked");
+        // Let the fake device play a few seconds, then the monitor report position and levels.
+        output->WaitFor([](std::size_t queued, bool) { return queued > 0; });
+        for (int i = 0; i < 12 && output->CompleteNext(); ++i) {
+            output->WaitFor([](std::size_t queued, bool) { return queued > 0; }, std::chrono::milliseconds(500));
+        }
+        for (int pass = 0; pass < 7; ++pass) {
+            dialog.RunMonitorPass();
+            Settle();
+        }
+    }
+    Settle();
+    const bool ok = dialog.grab().save(out + "/player_window.png");
+    // The transport row enlarged, to judge the small artwork pixel by pixel.
+    const QWidget* group = dialog.findChild<QWidget*>("transportGroup");
+    const QImage transport = dialog.grab(group->geometry()).toImage();
+    transport.scaled(transport.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(out + "/transport_zoom.png");
+    pell::player::AboutDialog about(&dialog);
+    about.show();
+    Settle();
+    const bool aboutOk = about.grab().save(out + "/about_box.png");
+    QTextStream(stdout) << "window " << dialog.width() << "x" << dialog.height() << " px, font "
+                        << dialog.font().family() << " " << dialog.font().pointSize() << " pt, "
+                        << dialog.List().Model().rowCount() << " recordings listed\n";
+    about.close();
+    dialog.reject();
+    return ok && aboutOk ? 0 : 1;
+}
