@@ -25,3 +25,8 @@ echo
 echo "As the player lists them (channel, start, duration, number, bookmark, file, direction, played):"
 today=$(date '+%Y-%m-%d')
 build/tools/pell-catalogue/pell-catalogue list --from "$today" --to "$today" "$demo/line1" "$demo/line2"
+# The player's program folder for the demo: its record roots are the two drop folders.
+mkdir -p "$demo/player"
+printf '%s\r\n' "$PWD/$demo/line1" "$PWD/$demo/line2" > "$demo/player/paths.ini"
+echo
+echo "To list and play them in the player: (cd $demo/player && ../../player/ui/PellPlayer)"

@@ -82,6 +82,9 @@ void SetDialogColours() {
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
         palette.setColor(group, QPalette::Window, QColor(230, 230, 255));
         palette.setColor(group, QPalette::WindowText, Qt::black);
+        // Selections and slider grooves in the artwork's indigo.
+        palette.setColor(group, QPalette::Highlight, QColor(0x56, 0x5a, 0xe0));
+        palette.setColor(group, QPalette::HighlightedText, Qt::white);
     }
     QApplication::setPalette(palette);
 }
@@ -327,6 +330,18 @@ void PlayerDialog::MakeRowCurrent(int row) {
     list_->SelectRow(row);
 }
 
+void PlayerDialog::RemoveRecordRow(int row) {
+    if (row < 0 || row >= list_->Model().rowCount()) return;
+    list_->Model().RemoveRow(row);
+    if (currentRow_ == row) {
+        currentRow_ = -1;
+    } else if (currentRow_ > row) {
+        --currentRow_;
+    }
+}
+
+void PlayerDialog::ShowBookmark(int row, const std::string& text) { list_->Model().SetBookmark(row, text); }
+
 void PlayerDialog::ShowContextMenu(int row, QPoint globalPos) {
     SetCurrentRowFromUser(row);
     contextMenu_->exec(globalPos);
@@ -397,12 +412,15 @@ void PlayerDialog::EndTrack(int position) {
     }
     position_->setToolTip("Position");
     SetButtonKind(playButton_, kKindPause);
-    timeDisplay_->SetValue(ShownSeconds(static_cast<std::uint32_t>(position), startOfDay_, clockMode_));
+    lastPosition_ = static_cast<std::uint32_t>(position);
+    timeDisplay_->SetValue(ShownSeconds(lastPosition_, startOfDay_, clockMode_));
 }
 
 void PlayerDialog::OnTimeDisplayClicked() {
     clockMode_ = clockMode_ == 0 ? 1 : 0;
     timeDisplay_->SetMode(clockMode_);
+    // Digits and indicator agree at once, also while paused, when no refresh comes.
+    if (playState_.load() != kStopped) timeDisplay_->SetValue(ShownSeconds(lastPosition_, startOfDay_, clockMode_));
 }
 
 void PlayerDialog::OnPlayerButton(int kind) {
@@ -462,6 +480,7 @@ void PlayerDialog::StopPlayback() {
         SetButtonKind(playButton_, kKindPlay);
     }
     Quietly(position_, [this] { position_->setValue(0); });
+    lastPosition_ = 0;
     timeDisplay_->SetValue(0);
     SetMeters(0, 0);
 }
@@ -502,6 +521,7 @@ void PlayerDialog::OnMonitorReport(const MonitorReport& report) {
             position_->setRange(0, static_cast<int>(report.length));
             if (!dragging_) position_->setValue(static_cast<int>(report.position));
         });
+        lastPosition_ = report.position;
         timeDisplay_->SetValue(ShownSeconds(report.position, startOfDay_, clockMode_));
         // The engine is asked again: a seek after the report was taken moves the record on.
         if (ReachedEnd(report.position, report.length) && ReachedEnd(engine_->GetPosition(), engine_->GetLength())) {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "player/ui/core/record_sort.h"
-#include "player/ui/monitor_thread.h"
+#include "player/ui/core/monitor_thread.h"
 #include "player/ui/player_services.h"
 
 class QDateEdit;
@@ -52,6 +52,11 @@ public:
     // Makes a row current, selected and visible (search).
     void MakeRowCurrent(int row);
     RecordList& List() { return *list_; }
+    // A deleted record's row leaves the list; the current row stays on its record, or becomes
+    // -1 when it was the one deleted.
+    void RemoveRecordRow(int row);
+    // A stored bookmark shows in the row at once.
+    void ShowBookmark(int row, const std::string& text);
     WMp3* Engine() { return engine_.get(); }
     int PlayState() const { return playState_.load(); }
     int ClockMode() const { return clockMode_; }
@@ -114,6 +119,7 @@ private:
     std::atomic<int> playState_{0};
     std::atomic<std::uint32_t> generation_{0};
     std::uint32_t trackLength_ = 0;
+    std::uint32_t lastPosition_ = 0;  // seconds, as last shown
     int startOfDay_ = 0;
     int clockMode_ = 0;
     bool dragging_ = false;

@@ -3,6 +3,7 @@
 #include "player/ui/player_dialog.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QSlider>
@@ -240,8 +241,13 @@ TEST_F(PlayerDialogTest, ClockModeShowsTheTimeOfDayAndTheDragTipFollowsIt) {
     EXPECT_EQ(position->toolTip().toStdString(), ClockText(start + 7));
     position->setSliderDown(false);
     MonitorUntilPosition(*d);
-    EXPECT_EQ(Find<TimeDisplay>(*d, "timeDisplay")->Value(),
-              ShownSeconds(d->Engine()->GetPosition(), start, 1));
+    TimeDisplay* display = Find<TimeDisplay>(*d, "timeDisplay");
+    const std::uint32_t at = d->Engine()->GetPosition();
+    EXPECT_EQ(display->Value(), ShownSeconds(at, start, 1));
+    d->Pause();
+    QTest::mouseClick(display, Qt::LeftButton);  // back to elapsed time, at once while paused
+    EXPECT_EQ(display->Mode(), 0);
+    EXPECT_EQ(display->Value(), static_cast<int>(at));
 }
 
 TEST_F(PlayerDialogTest, ARecordThatCannotBeOpenedLeavesThePlayerStopped) {
@@ -306,9 +312,27 @@ TEST_F(PlayerDialogTest, CurrentRowFollowsClicksAndArmedNavigationOnly) {
     EXPECT_EQ(d->CurrentRow(), list.FirstSelectedRow());
     list.selectionModel()->select(list.Model().index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     EXPECT_EQ(d->CurrentRow(), 0);
+    // A right click below the last row shows no menu and changes nothing.
+    QContextMenuEvent below(QContextMenuEvent::Mouse, QPoint(20, list.viewport()->height() - 5),
+                            list.viewport()->mapToGlobal(QPoint(20, list.viewport()->height() - 5)));
+    QApplication::sendEvent(list.viewport(), &below);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_EQ(d->CurrentRow(), 0);
     QTest::keyClick(d.get(), Qt::Key_Return);
     EXPECT_TRUE(d->isVisible());
     EXPECT_EQ(d->Action(kCmdPlay)->text(), "&Play");
+}
+
+TEST_F(PlayerDialogTest, DeletingARowKeepsTheCurrentRecordOrClearsIt) {
+    auto d = Open();
+    d->MakeRowCurrent(2);
+    const std::string chosen = Path(*d, 2);
+    d->RemoveRecordRow(0);
+    EXPECT_EQ(d->CurrentRow(), 1);
+    EXPECT_EQ(Path(*d, 1), chosen);
+    d->RemoveRecordRow(1);
+    EXPECT_EQ(d->CurrentRow(), -1);
+    EXPECT_EQ(d->List().Model().rowCount(), 1);
 }
 
 TEST_F(PlayerDialogTest, ColumnWidthsAndEqualizerAreKeptBetweenRuns) {

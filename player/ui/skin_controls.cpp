@@ -118,13 +118,16 @@ const QColor TimeDisplay::kBackground(215, 215, 240);
 TimeDisplay::TimeDisplay(QWidget* parent) : QWidget(parent) { setCursor(Qt::PointingHandCursor); }
 
 void TimeDisplay::SetValue(int seconds) {
-    const int value = ShownSeconds(0, seconds, 1);
+    const int value = SecondsOfDay(seconds);
     if (value == value_) return;
     value_ = value;
     update();
 }
 
-void TimeDisplay::SetMode(int mode) { mode_ = mode; }
+void TimeDisplay::SetMode(int mode) {
+    mode_ = mode;
+    update();  // the indicator answers the click at once; the digits follow at the next refresh
+}
 
 void TimeDisplay::paintEvent(QPaintEvent*) {
     QPainter p(this);

@@ -2,6 +2,7 @@
 // box to PNG files, for reviewing layout and artwork:
 // pellplayer_snapshot <output folder> [program folder with a paths.ini]
 #include <QApplication>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -61,6 +62,18 @@ int main(int argc, char** argv) {
         output->WaitFor([](std::size_t queued, bool) { return queued > 0; });
         for (int i = 0; i < 12 && output->CompleteNext(); ++i) {
             output->WaitFor([](std::size_t queued, bool) { return queued > 0; }, std::chrono::milliseconds(500));
+        }
+        // Half-way through, as a user's seek puts it.
+        auto* position = dialog.findChild<QSlider*>("positionSlider");
+        const int length = static_cast<int>(dialog.Engine()->GetLength());
+        {
+            const QSignalBlocker quiet(position);
+            position->setRange(0, length);
+        }
+        position->setSliderPosition(length / 2);
+        for (int i = 0; i < 12 && output->WaitFor([](std::size_t queued, bool) { return queued > 0; },
+                                                  std::chrono::milliseconds(500)); ++i) {
+            output->CompleteNext();
         }
         for (int pass = 0; pass < 7; ++pass) {
             dialog.RunMonitorPass();

@@ -3,14 +3,10 @@
 #include <cstdio>
 
 namespace pell {
-namespace {
-
-int DayModulo(long long seconds) {
+int SecondsOfDay(long long seconds) {
     const long long day = seconds % kSecondsPerDay;
     return static_cast<int>(day < 0 ? day + kSecondsPerDay : day);
 }
-
-}  // namespace
 
 int NextRow(int currentRow, int rowCount) {
     if (currentRow < 0 || rowCount <= 0) return -1;
@@ -23,18 +19,18 @@ int PreviousRow(int currentRow, int rowCount) {
 }
 
 int ShownSeconds(std::uint32_t positionSeconds, int startOfDay, int clockMode) {
-    return DayModulo(static_cast<long long>(positionSeconds) + (clockMode != 0 ? startOfDay : 0));
+    return SecondsOfDay(static_cast<long long>(positionSeconds) + (clockMode != 0 ? startOfDay : 0));
 }
 
 std::string ClockText(int seconds) {
-    const int v = DayModulo(seconds);
+    const int v = SecondsOfDay(seconds);
     char text[16];
     std::snprintf(text, sizeof text, "%.2d:%.2d:%.2d", v / 3600, (v % 3600) / 60, v % 60);
     return text;
 }
 
 std::array<int, 6> TimeDigits(int seconds) {
-    const int v = DayModulo(seconds);
+    const int v = SecondsOfDay(seconds);
     return {v / 36000, (v / 3600) % 10, (v % 3600) / 600, ((v % 3600) / 60) % 10, (v % 60) / 10, v % 10};
 }
 

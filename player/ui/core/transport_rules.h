@@ -21,6 +21,9 @@ inline constexpr int kPlayBufferMs = 1000;
 int NextRow(int currentRow, int rowCount);
 int PreviousRow(int currentRow, int rowCount);
 
+// Seconds modulo a day, 0..86399 (negative values count back from midnight).
+int SecondsOfDay(long long seconds);
+
 // Seconds the display shows for a position: elapsed time, or in clock mode the wall-clock time
 // of the recorded moment, both modulo a day.
 int ShownSeconds(std::uint32_t positionSeconds, int startOfDay, int clockMode);

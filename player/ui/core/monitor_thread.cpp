@@ -1,4 +1,4 @@
-#include "player/ui/monitor_thread.h"
+#include "player/ui/core/monitor_thread.h"
 
 #include "player/engine/wmp3.h"
 #include "player/ui/core/transport_rules.h"

@@ -1,0 +1,134 @@
+// Times the player window's list and its playback load, and prints the figures:
+// pellplayer_benchmark [seconds of playback to measure, default 10]
+//  - refresh: FillRecordList for a day of 1,000 and of 10,000 recordings, until the list is drawn;
+//  - sort: a header click on Date, Number and Duration for each list;
+//  - CPU share of the whole process while playing an 8 kHz mono recording with the monitor
+//    thread, meters and time display running, the device paced in real time by a fake output.
+#include <QApplication>
+#include <QHeaderView>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <sys/resource.h>
+#include <thread>
+
+#include "player/catalogue/record_list.h"
+#include "player/engine/queued_wave_out.h"
+#include "player/engine/wmp3.h"
+#include "player/ui/demo_recordings.h"
+#include "player/ui/player_dialog.h"
+#include "player/ui/record_list.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class FixedMixer : public pell::player::VolumeMixer {
+public:
+    std::uint32_t GetWaveOutVolume() override { return 40000; }
+    void SetWaveOutVolume(std::uint32_t) override {}
+};
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The window's own event loop, idle between events as in the program.
+void RunEventLoopFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void Settle() {
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+void MeasureList(int count, QTextStream& out) {
+    QTemporaryDir folder;
+    if (pell::player::MakeDemoRecordings(folder.path().toStdString(), count, 1.0).empty()) {
+        out << "cannot write " << count << " recordings\n";
+        return;
+    }
+    FixedMixer mixer;
+    pell::player::PlayerDialog dialog(folder.path().toStdString(),
+                                      {mixer, [] { return std::make_unique<pell::QueuedWaveOut>(); }, false});
+    dialog.show();
+    Settle();
+    for (int run = 0; run < 2; ++run) {
+        const auto start = Clock::now();
+        dialog.FillRecordList();
+        dialog.List().viewport()->repaint();
+        out << "refresh " << count << " recordings (" << (run == 0 ? "first" : "again") << "): "
+            << Ms(Clock::now() - start) << " ms, " << dialog.List().Model().rowCount() << " rows\n";
+    }
+    for (int column : {pell::kColumnDate, pell::kColumnNumber, pell::kColumnDuration}) {
+        const auto start = Clock::now();
+        emit dialog.List().header()->sectionClicked(column);
+        dialog.List().viewport()->repaint();
+        out << "sort " << count << " by column " << column << ": " << Ms(Clock::now() - start) << " ms\n";
+    }
+    out.flush();
+    dialog.reject();
+}
+
+void MeasurePlayback(double seconds, QTextStream& out) {
+    QTemporaryDir folder;
+    if (pell::player::MakeDemoRecordings(folder.path().toStdString(), 1, seconds + 5).empty()) return;
+    FixedMixer mixer;
+    pell::QueuedWaveOut* output = nullptr;
+    pell::player::PlayerDialog dialog(folder.path().toStdString(),
+                                      {mixer,
+                                       [&output] {
+                                           auto made = std::make_unique<pell::QueuedWaveOut>();
+                                           output = made.get();
+                                           return made;
+                                       },
+                                       true});
+    dialog.show();
+    Settle();
+    dialog.MakeRowCurrent(0);
+    dialog.Play();
+    // The device: a buffer is done once real time has caught up with what was played.
+    std::atomic<bool> running{true};
+    const auto started = Clock::now();
+    std::thread device([&] {
+        while (running.load()) {
+            const auto elapsedMs = static_cast<std::uint64_t>(Ms(Clock::now() - started));
+            if (output->GetPosition(1) > elapsedMs || !output->CompleteNext()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }
+    });
+    RunEventLoopFor(1000);
+    const double cpuStart = CpuSeconds();
+    const auto wallStart = Clock::now();
+    RunEventLoopFor(static_cast<int>(seconds * 1000));
+    const double cpu = CpuSeconds() - cpuStart;
+    const double wall = std::chrono::duration<double>(Clock::now() - wallStart).count();
+    out << "playing 8 kHz mono for " << wall << " s: CPU " << cpu * 1000 << " ms = " << 100.0 * cpu / wall
+        << " % of one core (state " << dialog.PlayState() << ", position " << dialog.Engine()->GetPosition()
+        << " s)\n";
+    running = false;
+    device.join();
+    dialog.reject();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    pell::player::SetDialogColours();
+    QTextStream out(stdout);
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
+    MeasureList(1000, out);
+    MeasureList(10000, out);
+    MeasurePlayback(seconds > 0 ? seconds : 10.0, out);
+    return 0;
+}
