@@ -19,12 +19,6 @@ void EnsureApplication() {
     if (QCoreApplication::instance() == nullptr) new QApplication(argc, argv);
 }
 
-void RowList::SetText(int row, int column, const std::string& text) {
-    RecordRow& r = rows.at(static_cast<std::size_t>(row));
-    std::string* fields[] = {&r.channel, &r.date, &r.duration, &r.number, &r.bookmark, &r.placement};
-    *fields[column] = text;
-}
-
 void WriteRecording(const std::string& path, const std::string& number, const std::string& channel,
                     const std::string& commentBytes) {
     Mp3Encoder encoder;

@@ -61,7 +61,7 @@ void RecordCommands::SetBookmark() {
     for (int at = 0; at < list_.RowCount(); ++at) {
         const int candidate = (row + at) % list_.RowCount();
         if (list_.Text(candidate, kColumnPlacement) == path) {
-            list_.SetText(candidate, kColumnBookmark, BookmarkAsStored(text));
+            list_.SetBookmark(candidate, BookmarkAsStored(text));
             return;
         }
     }

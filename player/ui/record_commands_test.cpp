@@ -192,7 +192,7 @@ TEST_F(RecordCommandsTest, BookmarkThatCannotBeWrittenIsReportedAndTheColumnKeep
 }
 
 TEST_F(RecordCommandsTest, OneSearchWindowWalksFromMatchToMatchAroundTheList) {
-    list_.SetText(3, kColumnBookmark, "call back on Monday");
+    list_.SetBookmark(3, "call back on Monday");
     commands_->OpenSearch();
     QPointer<SearchDialog> window = commands_->SearchWindow();
     ASSERT_NE(window, nullptr);

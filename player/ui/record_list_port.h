@@ -15,10 +15,10 @@ public:
     virtual int CurrentRow() const = 0;
     // UTF-8 text of a column (RecordColumn) of a row.
     virtual std::string Text(int row, int column) const = 0;
-    virtual void SetText(int row, int column, const std::string& text) = 0;
+    virtual void SetBookmark(int row, const std::string& text) = 0;
     // Selects and focuses the row, shows it at once, scrolls it into view and makes it current.
     virtual void SelectRow(int row) = 0;
-    // Removes the row; no row is current afterwards.
+    // Removes the row; when it was the current one, no row is current afterwards.
     virtual void RemoveRow(int row) = 0;
 };
 
