@@ -7,13 +7,26 @@
 
 namespace pell::player {
 
+namespace {
+
+// File names and tag texts may look like markup; they are always shown as they are.
+int ShowPlain(QWidget* owner, QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons,
+              QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(icon, text::kTitle, text, buttons, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(defaultButton);
+    return box.exec();
+}
+
+}  // namespace
+
 void DesktopNotifier::Stop(QWidget* owner, const QString& text) {
-    QMessageBox::critical(owner, text::kTitle, text);
+    ShowPlain(owner, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 bool DesktopNotifier::Ask(QWidget* owner, const QString& text) {
-    return QMessageBox::question(owner, text::kTitle, text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    return ShowPlain(owner, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 std::optional<QString> DesktopFolderPicker::PickFolder(QWidget* owner, const QString& title,

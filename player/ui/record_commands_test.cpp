@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -382,6 +384,41 @@ TEST_F(RecordCommandsTest, CopyToGoesIntoThePickedFolderAndRemembersIt) {
     list_.current = -1;
     commands_->CopyRecordTo();
     EXPECT_EQ(picker_.titles.size(), picks) << "no current row, no picker";
+}
+
+TEST(DesktopNotifierTest, BoxesShowTextAsItIsAndQuestionsDefaultToNo) {
+    test::EnsureApplication();
+    DesktopNotifier notifier;
+    const QString markup = "Do you really want to move \"<b>x</b>.mp3\" to the trash?";
+    const struct {
+        const char* name;
+        std::function<bool()> show;
+        bool answer;  // what pressing the default button gives
+        QMessageBox::Icon icon;
+    } cases[] = {
+        {"question", [&] { return notifier.Ask(nullptr, markup); }, false, QMessageBox::Question},
+        {"stop", [&] { notifier.Stop(nullptr, markup); return false; }, false, QMessageBox::Critical},
+    };
+    for (const auto& c : cases) {
+        QWidget owner;
+        struct {
+            Qt::TextFormat format = Qt::RichText;
+            QString title;
+            QString text;
+            QMessageBox::Icon icon = QMessageBox::NoIcon;
+        } seen;
+        QTimer::singleShot(0, &owner, [&seen] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            seen = {box->textFormat(), box->windowTitle(), box->text(), box->icon()};
+            box->defaultButton()->click();
+        });
+        EXPECT_EQ(c.show(), c.answer) << c.name;
+        EXPECT_EQ(seen.format, Qt::PlainText) << c.name;
+        EXPECT_EQ(seen.title, "Teluva Player") << c.name;
+        EXPECT_EQ(seen.text, markup) << c.name;
+        EXPECT_EQ(seen.icon, c.icon) << c.name;
+    }
 }
 
 }  // namespace
