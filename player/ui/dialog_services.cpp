@@ -1,6 +1,5 @@
 #include "player/ui/dialog_services.h"
 
-#include <QFileDialog>
 #include <QMessageBox>
 
 #include "player/ui/player_controls.h"
@@ -27,14 +26,6 @@ void DesktopNotifier::Stop(QWidget* owner, const QString& text) {
 bool DesktopNotifier::Ask(QWidget* owner, const QString& text) {
     return ShowPlain(owner, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
            QMessageBox::Yes;
-}
-
-std::optional<QString> DesktopFolderPicker::PickFolder(QWidget* owner, const QString& title,
-                                                       const QString& preselected) {
-    const QString folder =
-        QFileDialog::getExistingDirectory(owner, title, preselected, QFileDialog::ShowDirsOnly);
-    if (folder.isEmpty()) return std::nullopt;
-    return folder;
 }
 
 }  // namespace pell::player

@@ -1,9 +1,11 @@
 // What the player's commands ask of the desktop, behind interfaces that tests replace: message
-// boxes and the folder picker. Both are called on the GUI thread and may run a modal loop.
+// boxes here, and the suite's FolderPicker. Called on the GUI thread; both may run a modal loop.
 #pragma once
 
 #include <QString>
 #include <optional>
+
+#include "common/widgets/folder_picker.h"
 
 class QWidget;
 
@@ -18,25 +20,11 @@ public:
     virtual bool Ask(QWidget* owner, const QString& text) = 0;
 };
 
-class FolderPicker {
-public:
-    virtual ~FolderPicker() = default;
-    // The chosen folder's path, or nothing when the user cancelled.
-    virtual std::optional<QString> PickFolder(QWidget* owner, const QString& title,
-                                              const QString& preselected) = 0;
-};
-
-// Qt's message boxes and folder picker.
+// Qt's message boxes.
 class DesktopNotifier final : public Notifier {
 public:
     void Stop(QWidget* owner, const QString& text) override;
     bool Ask(QWidget* owner, const QString& text) override;
-};
-
-class DesktopFolderPicker final : public FolderPicker {
-public:
-    std::optional<QString> PickFolder(QWidget* owner, const QString& title,
-                                      const QString& preselected) override;
 };
 
 }  // namespace pell::player

@@ -14,7 +14,7 @@ namespace {
 
 using namespace pell::player;
 
-class NoPicker : public FolderPicker {
+class NoPicker : public pell::FolderPicker {
 public:
     std::optional<QString> PickFolder(QWidget*, const QString&, const QString&) override { return std::nullopt; }
 };

@@ -103,7 +103,7 @@ PlayerDialog::PlayerDialog(std::string programFolder, Services services, QWidget
         services_.notifier = ownNotifier_.get();
     }
     if (services_.picker == nullptr) {
-        ownPicker_ = std::make_unique<DesktopFolderPicker>();
+        ownPicker_ = std::make_unique<DirectoryDialogPicker>();
         services_.picker = ownPicker_.get();
     }
     commands_ = new RecordCommands(this, *this, programFolder_, {*services_.notifier, *services_.picker});
