@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <QTextStream>
 
+#include "player/ui/artwork.h"
 #include "player/ui/bookmark_dialog.h"
 #include "player/ui/dialog_controls.h"
 #include "player/ui/properties_dialog.h"
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
     PropertiesDialog properties("/nonexistent",
                                 {"/srv/recordings/line1", "/srv/recordings/line2", "/media/archive/2025",
                                  "/home/operator/Calls with a rather long folder name/kept"},
-                                picker, notifier);
+                                picker, notifier, nullptr, ArtPixmap(kArtListBackground, 1.0));
     properties.findChild<QListWidget*>(kPathsList.objectName)->setCurrentRow(1);
     const bool ok = Snap(bookmark, out + "/bookmark_dialog.png") && Snap(search, out + "/search_dialog.png") &&
                     Snap(properties, out + "/properties_dialog.png");

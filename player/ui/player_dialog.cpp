@@ -106,7 +106,9 @@ PlayerDialog::PlayerDialog(std::string programFolder, Services services, QWidget
         ownPicker_ = std::make_unique<DirectoryDialogPicker>();
         services_.picker = ownPicker_.get();
     }
-    commands_ = new RecordCommands(this, *this, programFolder_, {*services_.notifier, *services_.picker});
+    RecordCommandServices commandServices{*services_.notifier, *services_.picker};
+    commandServices.listBackground = ArtPixmap(kArtListBackground, devicePixelRatioF());
+    commands_ = new RecordCommands(this, *this, programFolder_, std::move(commandServices));
 
     BuildControls();
     BuildMenus();

@@ -128,7 +128,10 @@ TEST_F(PlayerWindowCommandsTest, CopyToAndDeleteActOnTheCurrentRecord) {
 
 TEST_F(PlayerWindowCommandsTest, PropertiesFromTheFileMenuReplacesTheRecordRoots) {
     picker_.answer = QString::fromStdString(dir_.File("archive"));
-    test::AnswerNextModal(window_.get(), [](QDialog& dialog) {
+    bool tiled = false;
+    test::AnswerNextModal(window_.get(), [&tiled](QDialog& dialog) {
+        auto* list = dialog.findChild<QListWidget*>(kPathsList.objectName);
+        tiled = !list->palette().brush(QPalette::Base).texture().isNull();
         QTest::mouseClick(dialog.findChild<QPushButton*>(kAddPathButton.objectName), Qt::LeftButton);
         QTest::mouseClick(dialog.findChild<QPushButton*>(kOkButton.objectName), Qt::LeftButton);
     });
@@ -137,6 +140,7 @@ TEST_F(PlayerWindowCommandsTest, PropertiesFromTheFileMenuReplacesTheRecordRoots
     EXPECT_EQ(window_->RecordRoots(), expected);
     EXPECT_EQ(LoadRecordRoots(dir_.path()), expected);
     EXPECT_EQ(window_->List().Model().rowCount(), 3) << "the list waits for the next refresh";
+    EXPECT_TRUE(tiled) << "the folders lie on the record list's background";
 }
 
 }  // namespace

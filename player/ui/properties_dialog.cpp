@@ -10,7 +10,8 @@
 namespace pell::player {
 
 PropertiesDialog::PropertiesDialog(std::string programFolder, const std::vector<std::string>& recordRoots,
-                                   FolderPicker& picker, Notifier& notifier, QWidget* parent)
+                                   FolderPicker& picker, Notifier& notifier, QWidget* parent,
+                                   const QPixmap& listBackground)
     : QDialog(parent), programFolder_(std::move(programFolder)), picker_(picker), notifier_(notifier) {
     const DialogBaseUnits base = SetUpFixedDialog(*this, text::kPropertiesTitle, 273, 142);
     auto* tabs = Named(new QTabWidget(this), kPathsTab);
@@ -21,6 +22,11 @@ PropertiesDialog::PropertiesDialog(std::string programFolder, const std::vector<
     list_ = Named(new QListWidget(this), kPathsList);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     Place(list_, base, 7, 22, 228, 78);
+    if (!listBackground.isNull()) {
+        QPalette palette = list_->palette();
+        palette.setBrush(QPalette::Base, QBrush(listBackground));
+        list_->setPalette(palette);
+    }
     for (const std::string& root : recordRoots) {
         const std::size_t at = InsertRecordRoot(roots_, root);
         list_->insertItem(static_cast<int>(at), QString::fromStdString(root));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPixmap>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,10 @@ namespace pell::player {
 class PropertiesDialog : public QDialog {
     Q_OBJECT
 public:
+    // `listBackground`, when given, is tiled behind the folders as behind the record list.
     PropertiesDialog(std::string programFolder, const std::vector<std::string>& recordRoots,
-                     FolderPicker& picker, Notifier& notifier, QWidget* parent = nullptr);
+                     FolderPicker& picker, Notifier& notifier, QWidget* parent = nullptr,
+                     const QPixmap& listBackground = {});
 
     // The folders in the order shown; after OK, the new record roots.
     const std::vector<std::string>& RecordRoots() const { return roots_; }

@@ -149,7 +149,8 @@ void RecordCommands::CopyRecordTo() {
 }
 
 bool RecordCommands::EditProperties(std::vector<std::string>& recordRoots) {
-    PropertiesDialog dialog(programFolder_, recordRoots, services_.picker, services_.notifier, window_);
+    PropertiesDialog dialog(programFolder_, recordRoots, services_.picker, services_.notifier, window_,
+                            services_.listBackground);
     if (dialog.exec() != QDialog::Accepted) return false;
     recordRoots = dialog.RecordRoots();
     return true;

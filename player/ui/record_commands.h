@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPixmap>
 #include <QPointer>
 #include <QString>
 #include <functional>
@@ -27,6 +28,8 @@ struct RecordCommandServices {
     // Writes a bookmark into a recording's tag; the catalogue's StoreBookmark outside tests.
     std::function<TagWriteResult(const std::string& path, std::string_view text)> storeBookmark =
         [](const std::string& path, std::string_view text) { return StoreBookmark(path, text); };
+    // Tiled behind the Properties dialog's folders, as behind the record list; none when null.
+    QPixmap listBackground = {};
 };
 
 class RecordCommands : public QObject {
