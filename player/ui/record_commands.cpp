@@ -25,13 +25,19 @@ QString FileNameOf(const std::string& path) {
     return Q(slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
-// Qt 6.4 moves a file into "files" of the working folder, and reports success, when the user's
-// data folder does not exist yet; the folder is made first and a trash path must be absolute.
+// Qt 6.4 moves a file into "files" of the working folder, and reports success, when it cannot
+// make the user's trash (data folder missing or not writable): the trash is made here first,
+// and a file that still lands in the working folder is put back.
 bool MoveToTrash(const QString& path) {
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (data.isEmpty() || !QDir().mkpath(data)) return false;
+    if (data.isEmpty() || !QDir().mkpath(data + "/Trash/files") || !QDir().mkpath(data + "/Trash/info")) {
+        return false;
+    }
     QString inTrash;
-    return QFile::moveToTrash(path, &inTrash) && QFileInfo(inTrash).isAbsolute();
+    if (!QFile::moveToTrash(path, &inTrash)) return false;
+    if (QFileInfo(inTrash).isAbsolute()) return true;
+    QFile::rename(QDir::current().absoluteFilePath(inTrash), path);
+    return false;
 }
 
 QString WithReason(const char* message, const std::string& reason) {

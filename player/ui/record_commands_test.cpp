@@ -276,6 +276,7 @@ TEST_F(RecordCommandsTest, DeleteMovesTheFileToTheTrashAndTheRowGoesOnlyThen) {
         bool removeFirst;  // the file vanished before the command
         std::vector<std::string> shown;
         bool trashed;
+        bool asUser = false;  // root writes anywhere, so the move runs as an ordinary user
     } cases[] = {
         {"no current row asks nothing", -1, true, data, false, {}, false},
         {"No keeps everything", 1, false, data, false,
@@ -288,7 +289,14 @@ TEST_F(RecordCommandsTest, DeleteMovesTheFileToTheTrashAndTheRowGoesOnlyThen) {
         {"a trash that cannot be made keeps the file and the row", 0, true, dir_.File("home/plain-file/share"),
          false, {"ask: Do you really want to move \"a0000000.mp3\" to the trash?",
                  "stop: Could not move the file to the trash."}, false},
+        {"a data folder that cannot be written keeps the file and the row", 1, true, dir_.File("home/read-only"),
+         false, {"ask: Do you really want to move \"a0000002.mp3\" to the trash?",
+                 "stop: Could not move the file to the trash."}, false, true},
     };
+    std::filesystem::create_directories(dir_.File("home/read-only"));
+    ::chmod(dir_.File("home/read-only").c_str(), 0555);
+    for (const char* folder : {"", "/rec", "/rec/05.12.2026"}) ::chmod((dir_.path() + folder).c_str(), 0777);
+    ::chmod(Recording(2).c_str(), 0666);
     for (const auto& c : cases) {
         const ScopedHome home(dir_.File("home"), c.dataFolder);
         list_.current = c.current;
@@ -298,7 +306,11 @@ TEST_F(RecordCommandsTest, DeleteMovesTheFileToTheTrashAndTheRowGoesOnlyThen) {
         if (c.removeFirst) std::filesystem::remove(path);
         notifier_.answers = {c.answer};
         notifier_.shown.clear();
-        commands_->DeleteRecord();
+        {
+            std::optional<pell::test::ScopedUnprivilegedUser> user;
+            if (c.asUser) user.emplace();
+            commands_->DeleteRecord();
+        }
         EXPECT_EQ(notifier_.shown, c.shown) << c.name;
         EXPECT_EQ(list_.RowCount(), rowsBefore - (c.trashed ? 1 : 0)) << c.name;
         if (c.trashed) {
