@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QString>
-#include <optional>
 
 #include "common/widgets/folder_picker.h"
 
