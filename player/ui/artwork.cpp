@@ -19,7 +19,7 @@ const QColor kFaceBottom(0xe4, 0xe4, 0xfa);
 const QColor kRim(0xb4, 0xb6, 0xe0);
 const QColor kDisplayUnlit(0xcd, 0xcd, 0xec);
 const QColor kIncoming(0x1e, 0x8e, 0x5a);
-const QColor kOutgoing(0x3b, 0x3e, 0xb0);
+const QColor kOutgoing(0xd9, 0x6c, 0x12);  // warm, so it stays visible on the indigo selection
 const QColor kUnknown(0x8a, 0x8c, 0xa8);
 
 enum class Glyph { Play, Pause, Previous, Next, Stop, Refresh, Search };

@@ -345,6 +345,12 @@ TEST_F(PlayerDialogTest, ColumnWidthsAndEqualizerAreKeptBetweenRuns) {
         EXPECT_GT(d->Engine()->SubbandGain(0, 2), 1.0);
         QSlider* preamp = Find<QSlider>(*d, "preampSlider");
         preamp->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        // Up (the key) means more gain on an equalizer slider, as on the screen.
+        QSlider* band1 = Find<QSlider>(*d, "bandSlider1");
+        QTest::keyClick(band1, Qt::Key_Up);
+        EXPECT_EQ(band1->value(), 9);
+        EXPECT_GT(d->Engine()->SubbandGain(0, 0), d->Engine()->SubbandGain(0, 5));
+        QTest::keyClick(band1, Qt::Key_Down);
         d->reject();
     }
     EXPECT_EQ(dir_.Read("eq.ini"), "10\r\n10\r\n0\r\n10\r\n10\r\n10\r\n10\r\n10\r\n10\r\n10\r\n6\r\n");
