@@ -73,7 +73,7 @@ TEST_F(PropertiesDialogTest, OkSavesTheFoldersInAscendingOrderWithCrLf) {
     const struct {
         const char* name;
         Roots start;
-        std::vector<std::string> steps;  // "add <folder>" through the picker, "select <folder>", "remove"
+        std::vector<std::string> steps;  // "add <folder>" through the picker, "select <folder>", "down", "remove"
         Roots saved;
     } cases[] = {
         {"sorted whatever the order of adding", {"/srv/b"}, {"add /srv/D", "add /srv/a", "add /SRV/c"},
@@ -82,6 +82,8 @@ TEST_F(PropertiesDialogTest, OkSavesTheFoldersInAscendingOrderWithCrLf) {
         {"duplicates stay", {"/srv/a"}, {"add /srv/a", "add /srv/a"}, {"/srv/a", "/srv/a", "/srv/a"}},
         {"remove after add takes the folder selected at the press", {"/srv/b", "/srv/c"},
          {"select /srv/b", "add /srv/a", "remove"}, {"/srv/a", "/srv/c"}},
+        {"remove after a keyboard move takes the folder moved to", {"/srv/a", "/srv/b", "/srv/c"},
+         {"select /srv/a", "down", "remove"}, {"/srv/a", "/srv/c"}},
         {"remove all", {"/srv/a", "/srv/b"}, {"select /srv/a", "remove", "select /srv/b", "remove"}, {}},
         {"remove twice removes one", {"/srv/a", "/srv/b"}, {"select /srv/a", "remove", "remove"}, {"/srv/b"}},
         {"remove with nothing selected does nothing", {"/srv/a"}, {"remove"}, {"/srv/a"}},
@@ -91,6 +93,7 @@ TEST_F(PropertiesDialogTest, OkSavesTheFoldersInAscendingOrderWithCrLf) {
         for (const std::string& step : c.steps) {
             if (step.starts_with("add ")) Add(*dialog, step.substr(4));
             if (step.starts_with("select ")) Select(step.substr(7));
+            if (step == "down") QTest::keyClick(list_, Qt::Key_Down);
             if (step == "remove") Press(*dialog, kRemovePathButton);
         }
         EXPECT_EQ(Shown(), c.saved) << c.name << ": shown before OK";
