@@ -1,5 +1,6 @@
 // PellPlayer: lists the recordings of a date range and plays them.
 #include <QApplication>
+#include <QScreen>
 
 #include "common/platform/program_folder.h"
 #include "player/engine/devices/alsa_volume.h"
@@ -27,6 +28,9 @@ int main(int argc, char** argv) {
     pell::player::PlayerDialog dialog(programFolder,
                                       {mixer, [] { return std::make_unique<pell::WWaveOut>(); }, true});
     QObject::connect(&dialog, &QDialog::finished, &app, &QApplication::quit);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        dialog.move(screen->availableGeometry().center() - dialog.rect().center());
+    }
     dialog.show();
     return app.exec();
 }

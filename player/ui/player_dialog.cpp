@@ -97,6 +97,9 @@ PlayerDialog::PlayerDialog(std::string programFolder, Services services, QWidget
     setWindowIcon(ProgramIcon());
     setFont(DialogFont());
     setSizeGripEnabled(false);
+    // A main window of its own: in the task bar, with a minimise box, not resizable.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
     if (services_.notifier == nullptr) {
         ownNotifier_ = std::make_unique<DesktopNotifier>();
