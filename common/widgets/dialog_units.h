@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QFont>
+#include <QRect>
 #include <QSize>
 
 namespace pell {
@@ -15,6 +16,8 @@ struct DialogBaseUnits {
 
 DialogBaseUnits BaseUnitsOf(const QFont& font);
 QSize DialogUnitsToPixels(const DialogBaseUnits& base, int xUnits, int yUnits);
+// A control's rectangle, given as in a dialog template (x, y, width, height in dialog units).
+QRect DialogRectToPixels(const DialogBaseUnits& base, int x, int y, int width, int height);
 
 // Verdana 8 where installed, otherwise the desktop's sans serif at 8 points.
 QFont DialogFont();

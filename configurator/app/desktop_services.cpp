@@ -1,6 +1,5 @@
 #include "configurator/app/desktop_services.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
@@ -26,14 +25,6 @@ void MessageBoxNotifier::Information(QWidget* owner, const QString& text) {
 
 void MessageBoxNotifier::Warning(QWidget* owner, const QString& text) {
     QMessageBox::warning(owner, text::kTitle, text);
-}
-
-std::optional<QString> DirectoryDialogPicker::PickFolder(QWidget* owner, const QString& title,
-                                                         const QString& preselected) {
-    const QString folder =
-        QFileDialog::getExistingDirectory(owner, title, preselected, QFileDialog::ShowDirsOnly);
-    if (folder.isEmpty()) return std::nullopt;
-    return folder;
 }
 
 DesktopRecorderSignals::DesktopRecorderSignals(QString reloadChannel, int stopTimeoutMs)

@@ -14,11 +14,7 @@ public:
     void Warning(QWidget* owner, const QString& text) override;
 };
 
-class DirectoryDialogPicker : public FolderPicker {
-public:
-    std::optional<QString> PickFolder(QWidget* owner, const QString& title,
-                                      const QString& preselected) override;
-};
+using pell::DirectoryDialogPicker;
 
 class DesktopRecorderSignals : public RecorderSignalPort {
 public:

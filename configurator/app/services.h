@@ -6,23 +6,19 @@
 #include <QString>
 #include <optional>
 
+#include "common/widgets/folder_picker.h"
+
 class QWidget;
 
 namespace pell::configurator {
+
+using pell::FolderPicker;
 
 class Notifier {
 public:
     virtual ~Notifier() = default;
     virtual void Information(QWidget* owner, const QString& text) = 0;
     virtual void Warning(QWidget* owner, const QString& text) = 0;
-};
-
-class FolderPicker {
-public:
-    virtual ~FolderPicker() = default;
-    // The chosen folder's path, or nothing when the user cancelled.
-    virtual std::optional<QString> PickFolder(QWidget* owner, const QString& title,
-                                              const QString& preselected) = 0;
 };
 
 }  // namespace pell::configurator

@@ -1,9 +1,12 @@
 #include "player/catalogue/record_roots.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
 #include "common/core/paths.h"
+#include "common/core/settings_file.h"
+#include "player/catalogue/ascii_case.h"
 
 namespace pell {
 
@@ -28,6 +31,36 @@ std::vector<std::string> ReadRecordRoots(const std::string& file) {
 
 std::vector<std::string> LoadRecordRoots(const std::string& programFolder) {
     return ReadRecordRoots(JoinPath(programFolder, kRecordRootsFile));
+}
+
+bool RecordRootLess(std::string_view a, std::string_view b) {
+    const std::string foldedA = LowerAscii(a);
+    const std::string foldedB = LowerAscii(b);
+    if (foldedA != foldedB) return foldedA < foldedB;
+    return a < b;
+}
+
+std::size_t InsertRecordRoot(std::vector<std::string>& roots, std::string root) {
+    const auto at = std::upper_bound(roots.begin(), roots.end(), root,
+                                     [](const std::string& x, const std::string& y) { return RecordRootLess(x, y); });
+    const auto index = at - roots.begin();
+    roots.insert(at, std::move(root));
+    return static_cast<std::size_t>(index);
+}
+
+std::string FormatRecordRoots(const std::vector<std::string>& roots) {
+    std::string text;
+    for (const std::string& root : roots) {
+        if (root.empty()) continue;
+        text += root;
+        text += "\r\n";
+    }
+    return text;
+}
+
+bool SaveRecordRoots(const std::string& programFolder, const std::vector<std::string>& roots) {
+    return WriteFileAtomically(JoinPath(programFolder, kRecordRootsFile), FormatRecordRoots(roots)) ==
+           WriteResult::Ok;
 }
 
 }  // namespace pell

@@ -41,3 +41,59 @@ TEST(LoadRecordRootsTest, ReadsPathsIniInTheProgramFolder) {
 
 }  // namespace
 }  // namespace pell
+
+namespace pell {
+namespace {
+
+TEST(RecordRootOrderTest, FoldersSortAscendingIgnoringTheCaseOfAToZ) {
+    const struct {
+        std::vector<std::string> added;
+        std::vector<std::string> shown;
+    } cases[] = {
+        {{"/srv/b", "/srv/a", "/srv/c"}, {"/srv/a", "/srv/b", "/srv/c"}},
+        {{"/Srv/b", "/srv/A", "/SRV/C"}, {"/srv/A", "/Srv/b", "/SRV/C"}},
+        {{"/data/rec", "/data/rec"}, {"/data/rec", "/data/rec"}},
+        {{"/srv/a", "/SRV/A", "/srv/a"}, {"/SRV/A", "/srv/a", "/srv/a"}},
+        {{"/mnt/z", "/", "/mnt/Y"}, {"/", "/mnt/Y", "/mnt/z"}},
+        {{"/aB", "/a_b"}, {"/a_b", "/aB"}},  // folded, "b" comes after "_" as "B" would not
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> roots;
+        for (const std::string& root : c.added) {
+            const std::size_t at = InsertRecordRoot(roots, root);
+            EXPECT_EQ(roots.at(at), root);
+        }
+        EXPECT_EQ(roots, c.shown);
+    }
+}
+
+TEST(SaveRecordRootsTest, WritesNonEmptyRootsWithCrLfAndReadsBack) {
+    const struct {
+        std::vector<std::string> roots;
+        std::string file;
+    } cases[] = {
+        {{"/srv/a", "/srv/b"}, "/srv/a\r\n/srv/b\r\n"},
+        {{"/srv/a", "", "/srv/a"}, "/srv/a\r\n/srv/a\r\n"},
+        {{}, ""},
+        {{"/"}, "/\r\n"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        dir.Write("paths.ini", "/old\r\n");
+        ASSERT_TRUE(SaveRecordRoots(dir.path(), c.roots));
+        EXPECT_EQ(dir.Read("paths.ini"), c.file);
+        std::vector<std::string> expected;
+        for (const std::string& root : c.roots) {
+            if (!root.empty()) expected.push_back(root);
+        }
+        EXPECT_EQ(LoadRecordRoots(dir.path()), expected);
+    }
+}
+
+TEST(SaveRecordRootsTest, MissingProgramFolderFailsAndWritesNothing) {
+    TempDir dir;
+    EXPECT_FALSE(SaveRecordRoots(dir.File("gone"), {"/srv/a"}));
+}
+
+}  // namespace
+}  // namespace pell

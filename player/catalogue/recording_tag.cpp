@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/core/tag_text.h"
+
 namespace pell {
 namespace {
 
@@ -19,7 +21,7 @@ std::string ReadTagText(const TagBytes& tag, std::size_t offset) {
     std::string_view text(begin, end != nullptr ? static_cast<std::size_t>(end - begin) : available);
     while (!text.empty() && IsTrimmed(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsTrimmed(text.back())) text.remove_suffix(1);
-    return std::string(text);
+    return TagTextAsUtf8(text);
 }
 
 std::optional<TagFields> ParseRecordingTag(const TagBytes& tag) {
@@ -50,10 +52,16 @@ TagBytes MakeFreshTag() {
 void SetPlayedMark(TagBytes& tag) { tag[tag_offset::kPlayed] = 1; }
 
 void SetBookmarkText(TagBytes& tag, std::string_view text) {
-    const std::size_t kept = std::min(text.size(), kTagTextLength);
+    const std::string stored = EncodeTagText(text, kTagTextLength);
     uint8_t* field = tag.data() + tag_offset::kComment;
     std::memset(field, 0, kTagTextLength);
-    if (kept > 0) std::memcpy(field, text.data(), kept);
+    if (!stored.empty()) std::memcpy(field, stored.data(), stored.size());
+}
+
+std::string BookmarkAsStored(std::string_view text) {
+    TagBytes tag = MakeFreshTag();
+    SetBookmarkText(tag, text);
+    return ReadTagText(tag, tag_offset::kComment);
 }
 
 }  // namespace pell

@@ -35,7 +35,7 @@ struct TagFields {
 bool HasTagMarker(const TagBytes& tag);
 
 // One 30-byte text field: bytes up to the first zero (or the field's end), blanks, tabs, CR and
-// LF trimmed at both ends, bytes taken as they are.
+// LF trimmed at both ends; UTF-8, or Latin-1 in older files (returned as UTF-8 either way).
 std::string ReadTagText(const TagBytes& tag, std::size_t offset);
 
 // The player's view of a tag, or nothing when the block does not begin with TAG.
@@ -47,8 +47,12 @@ TagBytes MakeFreshTag();
 // The played mark: byte 94 = 1.
 void SetPlayedMark(TagBytes& tag);
 
-// The bookmark: the first 30 bytes of text in the comment field, the rest zero-filled (30 bytes
-// of text leave no terminating zero).
+// The bookmark: text as UTF-8, cut to 30 bytes between characters, the rest zero-filled (30
+// bytes of text leave no terminating zero).
 void SetBookmarkText(TagBytes& tag, std::string_view text);
+
+// What the list shows after `text` has been stored as a bookmark: cut, zero-ended and trimmed
+// as a reader of the field sees it.
+std::string BookmarkAsStored(std::string_view text);
 
 }  // namespace pell

@@ -39,7 +39,8 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"TrimsBlanksTabsCrLf", " \t\r\n+49 30 1234\n\r\t ", "+49 30 1234"},
         TextCase{"KeepsInnerBlanks", "Line 1  front", "Line 1  front"},
         TextCase{"OnlyWhiteSpace", " \t ", ""},
-        TextCase{"KeepsHighBytes", "B\xFCro", "B\xFCro"},
+        TextCase{"Latin1ReadAsUtf8", "B\xFCro", "B\xC3\xBCro"},
+        TextCase{"Utf8KeptAsItIs", "B\xC3\xBCro \xE2\x82\xAC", "B\xC3\xBCro \xE2\x82\xAC"},
         TextCase{"TrimStopsAtOtherControls", "\x01 12 ", "\x01 12"}),
     [](const auto& info) { return info.param.name; });
 
@@ -121,8 +122,26 @@ INSTANTIATE_TEST_SUITE_P(
         BookmarkCase{"Empty", "", std::string(30, '\0')},
         BookmarkCase{"ShortIsZeroFilled", "ok", "ok" + std::string(28, '\0')},
         BookmarkCase{"ExactlyThirtyHasNoZero", std::string(30, 'x'), std::string(30, 'x')},
-        BookmarkCase{"LongerIsCut", std::string(30, 'y') + "zzz", std::string(30, 'y')}),
+        BookmarkCase{"LongerIsCut", std::string(30, 'y') + "zzz", std::string(30, 'y')},
+        BookmarkCase{"CutBeforeACharacterThatDoesNotFit", std::string(29, 'y') + "\xC3\xBC",
+                     std::string(29, 'y') + '\0'},
+        BookmarkCase{"Latin1StoredAsUtf8", "B\xFCro", "B\xC3\xBCro" + std::string(25, '\0')}),
     [](const auto& info) { return info.param.name; });
+
+TEST(BookmarkAsStoredTest, ShowsWhatAReaderOfTheFieldGets) {
+    const struct {
+        std::string text;
+        std::string shown;
+    } cases[] = {
+        {"call back", "call back"},
+        {"  padded  ", "padded"},
+        {std::string(31, 'x'), std::string(30, 'x')},
+        {std::string(28, 'x') + "\xE2\x82\xAC", std::string(28, 'x')},
+        {std::string("cut\0here", 8), "cut"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(BookmarkAsStored(c.text), c.shown) << c.text;
+}
 
 }  // namespace
 }  // namespace pell

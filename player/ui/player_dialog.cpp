@@ -24,6 +24,7 @@
 #include "player/ui/core/column_widths.h"
 #include "player/ui/core/transport_rules.h"
 #include "player/ui/player_controls.h"
+#include "player/ui/record_commands.h"
 #include "player/ui/record_list.h"
 #include "player/ui/skin_controls.h"
 
@@ -99,6 +100,18 @@ PlayerDialog::PlayerDialog(std::string programFolder, Services services, QWidget
     // A main window of its own: in the task bar, with a minimise box, not resizable.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+    if (services_.notifier == nullptr) {
+        ownNotifier_ = std::make_unique<DesktopNotifier>();
+        services_.notifier = ownNotifier_.get();
+    }
+    if (services_.picker == nullptr) {
+        ownPicker_ = std::make_unique<DirectoryDialogPicker>();
+        services_.picker = ownPicker_.get();
+    }
+    RecordCommandServices commandServices{*services_.notifier, *services_.picker};
+    commandServices.listBackground = ArtPixmap(kArtListBackground, devicePixelRatioF());
+    commands_ = new RecordCommands(this, *this, programFolder_, std::move(commandServices));
 
     BuildControls();
     BuildMenus();
@@ -258,8 +271,6 @@ void PlayerDialog::BuildMenus() {
     connect(bookmark, &QAction::triggered, this, &PlayerDialog::OnSetBookmark);
     connect(copyTo, &QAction::triggered, this, &PlayerDialog::OnCopyTo);
     connect(remove, &QAction::triggered, this, &PlayerDialog::OnDelete);
-    // Their dialogs are not part of this window yet: the commands show, greyed.
-    for (QAction* pending : {properties, bookmark, copyTo, remove}) pending->setEnabled(false);
 
     auto* bar = new QMenuBar(this);
     bar->setObjectName("menuBar");
@@ -630,11 +641,22 @@ void PlayerDialog::OnAbout() {
     about.exec();
 }
 
-// The bookmark, file operation, properties and search dialogs plug in here.
-void PlayerDialog::OnSetBookmark() {}
-void PlayerDialog::OnCopyTo() {}
-void PlayerDialog::OnDelete() {}
-void PlayerDialog::OnProperties() {}
-void PlayerDialog::OnSearch() {}
+void PlayerDialog::OnSetBookmark() { commands_->SetBookmark(); }
+void PlayerDialog::OnCopyTo() { commands_->CopyRecordTo(); }
+void PlayerDialog::OnDelete() { commands_->DeleteRecord(); }
+// The new folders take effect at the next refresh, as the list is not refilled here.
+void PlayerDialog::OnProperties() { commands_->EditProperties(recordRoots_); }
+void PlayerDialog::OnSearch() { commands_->OpenSearch(); }
+void PlayerDialog::SearchRecords(const QString& text) { commands_->SearchRecords(text); }
+
+int PlayerDialog::RowCount() const { return list_->Model().rowCount(); }
+
+std::string PlayerDialog::Text(int row, int column) const {
+    return list_->Model().Rows().at(static_cast<std::size_t>(row)).Text(column);
+}
+
+void PlayerDialog::SetBookmark(int row, const std::string& text) { ShowBookmark(row, text); }
+void PlayerDialog::SelectRow(int row) { MakeRowCurrent(row); }
+void PlayerDialog::RemoveRow(int row) { RemoveRecordRow(row); }
 
 }  // namespace pell::player

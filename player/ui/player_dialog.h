@@ -14,7 +14,9 @@
 
 #include "player/ui/core/record_sort.h"
 #include "player/ui/core/monitor_thread.h"
+#include "player/ui/dialog_services.h"
 #include "player/ui/player_services.h"
+#include "player/ui/record_list_port.h"
 
 class QDateEdit;
 class QLabel;
@@ -28,11 +30,12 @@ class WMp3;
 namespace pell::player {
 
 class LevelMeter;
+class RecordCommands;
 class RecordList;
 class SkinButton;
 class TimeDisplay;
 
-class PlayerDialog : public QDialog {
+class PlayerDialog : public QDialog, private RecordListPort {
     Q_OBJECT
 public:
     struct Services {
@@ -40,6 +43,9 @@ public:
         WaveOutputFactory makeOutput;
         // Off in tests, which run the monitor's passes themselves with RunMonitorPass.
         bool runMonitorThread = true;
+        // Message boxes and the folder picker of the record commands; Qt's own when null.
+        Notifier* notifier = nullptr;
+        FolderPicker* picker = nullptr;
     };
 
     PlayerDialog(std::string programFolder, Services services, QWidget* parent = nullptr);
@@ -67,6 +73,10 @@ public:
     void RunMonitorPass();
     // Column widths as they will be saved.
     std::array<std::int32_t, 10> CurrentColumnWidths() const;
+    // Bookmark, search, delete, copy and Properties, acting on this window's list.
+    RecordCommands& Commands() { return *commands_; }
+    // Selects the next row whose number or bookmark contains `text` (the search window's Find).
+    void SearchRecords(const QString& text);
 
 public slots:
     void FillRecordList();
@@ -109,6 +119,13 @@ private:
     void ShowContextMenu(int row, QPoint globalPos);
     void SetCurrentRowFromUser(int row);
 
+    // The list as the record commands see it.
+    int RowCount() const override;
+    std::string Text(int row, int column) const override;
+    void SetBookmark(int row, const std::string& text) override;
+    void SelectRow(int row) override;
+    void RemoveRow(int row) override;
+
     std::string programFolder_;
     Services services_;
     std::vector<std::string> recordRoots_;
@@ -146,6 +163,10 @@ private:
     QSlider* volume_ = nullptr;
     QMenu* contextMenu_ = nullptr;
     std::vector<QAction*> actions_;
+
+    std::unique_ptr<Notifier> ownNotifier_;
+    std::unique_ptr<FolderPicker> ownPicker_;
+    RecordCommands* commands_ = nullptr;
 };
 
 // Background RGB(230,230,255) and black text for every dialog of the program.

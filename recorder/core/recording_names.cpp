@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/core/tag_text.h"
+
 namespace pell {
 namespace {
 
@@ -21,7 +23,8 @@ std::string DateText(std::chrono::year_month_day date, bool dayFirst) {
 }
 
 void PutField(std::array<uint8_t, RecordingTag::kSize>& bytes, size_t offset, const std::string& text) {
-    std::memcpy(bytes.data() + offset, text.data(), std::min(text.size(), kTagTextLength));
+    const std::string stored = EncodeTagText(text, kTagTextLength);
+    std::memcpy(bytes.data() + offset, stored.data(), stored.size());
 }
 
 }  // namespace

@@ -1,0 +1,163 @@
+#include "player/catalogue/record_copy.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "common/core/paths.h"
+#include "common/core/settings_file.h"
+
+namespace pell {
+namespace {
+
+std::string_view FileNameOf(std::string_view path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderOf(std::string_view path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string_view::npos) return ".";
+    return slash == 0 ? "/" : std::string(path.substr(0, slash));
+}
+
+std::string Canonical(const std::string& path) {
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+}
+
+std::string SystemReason(int error) { return std::strerror(error); }
+
+// Closes the descriptor and removes the unfinished temporary copy unless released.
+class PartialCopy {
+public:
+    PartialCopy(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    ~PartialCopy() {
+        if (fd_ >= 0) ::close(fd_);
+        if (!path_.empty()) ::unlink(path_.c_str());
+    }
+    PartialCopy(const PartialCopy&) = delete;
+    PartialCopy& operator=(const PartialCopy&) = delete;
+
+    int fd() const { return fd_; }
+    const std::string& path() const { return path_; }
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+    void Release() { path_.clear(); }
+
+private:
+    int fd_;
+    std::string path_;
+};
+
+class SourceFile {
+public:
+    explicit SourceFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~SourceFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    SourceFile(const SourceFile&) = delete;
+    SourceFile& operator=(const SourceFile&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool WriteAll(int fd, const char* data, std::size_t count) {
+    while (count > 0) {
+        const ssize_t n = ::write(fd, data, count);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        data += n;
+        count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string ReadSendToFolder(const std::string& programFolder) {
+    std::ifstream in(JoinPath(programFolder, kSendToFile), std::ios::binary);
+    if (!in) return {};
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+bool WriteSendToFolder(const std::string& programFolder, const std::string& folder) {
+    return WriteFileAtomically(JoinPath(programFolder, kSendToFile), folder) == WriteResult::Ok;
+}
+
+std::string CopyTargetPath(std::string_view folder, std::string_view sourcePath) {
+    std::string target(folder);
+    if (target.empty() || target.back() != '/') target += '/';
+    target += FileNameOf(sourcePath);
+    return target;
+}
+
+CopyCheck CheckCopyTarget(const std::string& sourcePath, const std::string& targetPath) {
+    struct stat target {};
+    if (::stat(targetPath.c_str(), &target) != 0) return CopyCheck::Copy;
+    struct stat source {};
+    if (::stat(sourcePath.c_str(), &source) == 0 && source.st_dev == target.st_dev &&
+        source.st_ino == target.st_ino) {
+        return CopyCheck::SameFile;
+    }
+    if (Canonical(sourcePath) == Canonical(targetPath)) return CopyCheck::SameFile;
+    if (!S_ISREG(target.st_mode)) return CopyCheck::TargetIsFolder;
+    return CopyCheck::AskReplace;
+}
+
+CopyResult CopyRecordFile(const std::string& sourcePath, const std::string& targetPath,
+                          const CopyProgress& progress) {
+    const SourceFile source(sourcePath);
+    struct stat status {};
+    if (source.fd() < 0 || ::fstat(source.fd(), &status) != 0) return {false, SystemReason(errno)};
+    if (!S_ISREG(status.st_mode)) return {false, SystemReason(EINVAL)};
+
+    std::string tempPath = FolderOf(targetPath) + "/." + std::string(FileNameOf(targetPath)) + ".copy-XXXXXX";
+    const int tempFd = ::mkostemp(tempPath.data(), O_CLOEXEC);
+    if (tempFd < 0) return {false, SystemReason(errno)};
+    PartialCopy temp(tempFd, tempPath);
+
+    std::array<char, 64 * 1024> buffer;
+    int64_t done = 0;
+    for (;;) {
+        const ssize_t n = ::read(source.fd(), buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return {false, SystemReason(errno)};
+        if (n == 0) break;
+        if (!WriteAll(temp.fd(), buffer.data(), static_cast<std::size_t>(n))) return {false, SystemReason(errno)};
+        done += n;
+        if (progress && !progress(done, status.st_size)) return {false, SystemReason(ECANCELED)};
+    }
+    // The last-write time goes on after the last write, which would otherwise move it.
+    const struct timespec times[2] = {status.st_atim, status.st_mtim};
+    if (::fchmod(temp.fd(), status.st_mode & 0777) != 0 || ::futimens(temp.fd(), times) != 0 ||
+        ::fsync(temp.fd()) != 0) {
+        return {false, SystemReason(errno)};
+    }
+    if (!temp.Close()) return {false, SystemReason(errno)};
+    if (std::rename(temp.path().c_str(), targetPath.c_str()) != 0) return {false, SystemReason(errno)};
+    temp.Release();
+    return {true, {}};
+}
+
+}  // namespace pell

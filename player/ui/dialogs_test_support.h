@@ -1,0 +1,72 @@
+// Shared by the player dialogs' tests: the desktop fakes, a record list over catalogue rows,
+// real recordings made by the recorder's encoder, and answering a modal dialog from inside it.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "player/catalogue/record_list.h"
+#include "player/ui/dialog_services.h"
+#include "player/ui/record_list_port.h"
+
+namespace pell::player::test {
+
+void EnsureApplication();
+
+class FakeNotifier : public Notifier {
+public:
+    void Stop(QWidget*, const QString& text) override { shown.push_back("stop: " + text.toStdString()); }
+    bool Ask(QWidget*, const QString& text) override {
+        shown.push_back("ask: " + text.toStdString());
+        if (answers.empty()) return false;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::vector<std::string> shown;
+    std::deque<bool> answers;
+};
+
+class FakeFolderPicker : public FolderPicker {
+public:
+    std::optional<QString> PickFolder(QWidget*, const QString& title, const QString& preselected) override {
+        titles.push_back(title.toStdString());
+        preselections.push_back(preselected.toStdString());
+        return answer;
+    }
+    std::vector<std::string> titles;
+    std::vector<std::string> preselections;
+    std::optional<QString> answer;
+};
+
+// The list as a vector of catalogue rows.
+class RowList : public RecordListPort {
+public:
+    int RowCount() const override { return static_cast<int>(rows.size()); }
+    int CurrentRow() const override { return current; }
+    std::string Text(int row, int column) const override { return rows.at(static_cast<std::size_t>(row)).Text(column); }
+    void SetBookmark(int row, const std::string& text) override { rows.at(static_cast<std::size_t>(row)).bookmark = text; }
+    void SelectRow(int row) override { current = row; }
+    void RemoveRow(int row) override {
+        rows.erase(rows.begin() + row);
+        current = -1;
+    }
+    std::vector<RecordRow> rows;
+    int current = -1;
+};
+
+// One second of tone encoded as the recorder does, with the recorder's tag and then, when
+// given, `commentBytes` written raw into the comment field.
+void WriteRecording(const std::string& path, const std::string& number, const std::string& channel,
+                    const std::string& commentBytes = "");
+
+// Runs `answer` on the next modal dialog once its event loop runs, then closes any dialog
+// still open, so a command that opens a dialog never blocks the test. Dropped with `context`.
+void AnswerNextModal(QObject* context, std::function<void(QDialog&)> answer);
+
+}  // namespace pell::player::test

@@ -1,0 +1,147 @@
+// The record commands driven from the player window: the context menu's Set bookmark, Copy to
+// and Delete, the search button, and Properties in the File menu, on demo recordings.
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "player/catalogue/record_info.h"
+#include "player/catalogue/record_roots.h"
+#include "player/engine/queued_wave_out.h"
+#include "player/ui/demo_recordings.h"
+#include "player/ui/dialog_controls.h"
+#include "player/ui/dialogs_test_support.h"
+#include "player/ui/player_dialog.h"
+#include "player/ui/record_commands.h"
+#include "player/ui/record_list.h"
+#include "player/ui/skin_controls.h"
+#include "testsupport/temp_dir.h"
+
+namespace pell::player {
+namespace {
+
+class SilentMixer : public VolumeMixer {
+public:
+    std::uint32_t GetWaveOutVolume() override { return 30000; }
+    void SetWaveOutVolume(std::uint32_t) override {}
+};
+
+class PlayerWindowCommandsTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { test::EnsureApplication(); }
+
+    void SetUp() override {
+        root_ = MakeDemoRecordings(dir_.path(), 3, 1.0);
+        ASSERT_FALSE(root_.empty());
+        window_ = std::make_unique<PlayerDialog>(
+            dir_.path(), PlayerDialog::Services{mixer_, [] { return std::make_unique<QueuedWaveOut>(); }, false,
+                                                &notifier_, &picker_});
+        ASSERT_EQ(window_->List().Model().rowCount(), 3);
+    }
+    void TearDown() override { window_.reset(); }
+
+    const RecordRow& Row(int row) const { return window_->List().Model().Rows().at(static_cast<std::size_t>(row)); }
+    void Trigger(int command) {
+        QAction* action = window_->Action(command);
+        ASSERT_NE(action, nullptr) << command;
+        ASSERT_TRUE(action->isEnabled()) << command;
+        action->trigger();
+    }
+
+    TempDir dir_;
+    std::string root_;
+    SilentMixer mixer_;
+    test::FakeNotifier notifier_;
+    test::FakeFolderPicker picker_;
+    std::unique_ptr<PlayerDialog> window_;
+};
+
+TEST_F(PlayerWindowCommandsTest, MenusCarryTheCommandsEnabled) {
+    auto* menu = window_->findChild<QMenu*>("recordMenu");
+    ASSERT_NE(menu, nullptr);
+    std::vector<std::string> items;
+    for (QAction* action : menu->actions()) {
+        if (!action->isSeparator()) items.push_back(action->text().toStdString() + (action->isEnabled() ? "" : " (off)"));
+    }
+    EXPECT_EQ(items, (std::vector<std::string>{"&Play", "&Set bookmark", "&Copy to..", "&Delete"}));
+    EXPECT_TRUE(window_->Action(kCmdProperties)->isEnabled());
+}
+
+TEST_F(PlayerWindowCommandsTest, SetBookmarkThenSearchFindsItFromTheSearchButton) {
+    window_->MakeRowCurrent(2);
+    test::AnswerNextModal(window_.get(), [](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>(kTextEdit.objectName)->setText("Call back Monday");
+        QTest::mouseClick(dialog.findChild<QPushButton*>(kOkButton.objectName), Qt::LeftButton);
+    });
+    Trigger(kCmdSetBookmark);
+    EXPECT_EQ(Row(2).bookmark, "Call back Monday");
+    EXPECT_EQ(ReadRecordInfo(Row(2).placement).bookmark, "Call back Monday");
+
+    window_->MakeRowCurrent(0);
+    QTest::mouseClick(window_->findChild<SkinButton*>("searchButton"), Qt::LeftButton);
+    QApplication::processEvents();
+    SearchDialog* search = window_->Commands().SearchWindow();
+    ASSERT_NE(search, nullptr);
+    search->findChild<QLineEdit*>(kTextEdit.objectName)->setText("MONDAY");
+    QTest::mouseClick(search->findChild<QPushButton*>(kFindButton.objectName), Qt::LeftButton);
+    EXPECT_EQ(window_->CurrentRow(), 2);
+    EXPECT_EQ(window_->List().FirstSelectedRow(), 2) << "the match is selected in the list";
+    QTest::mouseClick(search->findChild<QPushButton*>(kFindButton.objectName), Qt::LeftButton);
+    EXPECT_EQ(notifier_.shown, std::vector<std::string>{"stop: Could not find record!"});
+
+    QTest::mouseClick(window_->findChild<SkinButton*>("searchButton"), Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_EQ(window_->Commands().SearchWindow(), search) << "one search window at a time";
+}
+
+TEST_F(PlayerWindowCommandsTest, CopyToAndDeleteActOnTheCurrentRecord) {
+    std::filesystem::create_directories(dir_.File("usb"));
+    window_->MakeRowCurrent(1);
+    const std::string source = Row(1).placement;
+    const std::string name = source.substr(source.find_last_of('/') + 1);
+    picker_.answer = QString::fromStdString(dir_.File("usb"));
+    Trigger(kCmdCopyTo);
+    EXPECT_TRUE(std::filesystem::exists(dir_.File("usb/" + name)));
+    EXPECT_EQ(dir_.Read("sendto.ini"), dir_.File("usb"));
+
+    std::filesystem::create_directories(dir_.File("home/.local/share"));
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir_.File("home/.local/share")));
+    notifier_.answers = {true};
+    Trigger(kCmdDelete);
+    qputenv("XDG_DATA_HOME", savedData);
+    EXPECT_EQ(window_->List().Model().rowCount(), 2);
+    EXPECT_EQ(window_->CurrentRow(), -1);
+    EXPECT_FALSE(std::filesystem::exists(source));
+    EXPECT_TRUE(std::filesystem::exists(dir_.File("home/.local/share/Trash/files/" + name)));
+    for (int row = 0; row < 2; ++row) EXPECT_NE(Row(row).placement, source);
+
+    const std::size_t asked = notifier_.shown.size();
+    Trigger(kCmdDelete);
+    EXPECT_EQ(notifier_.shown.size(), asked) << "no current row: Delete does nothing";
+}
+
+TEST_F(PlayerWindowCommandsTest, PropertiesFromTheFileMenuReplacesTheRecordRoots) {
+    picker_.answer = QString::fromStdString(dir_.File("archive"));
+    bool tiled = false;
+    test::AnswerNextModal(window_.get(), [&tiled](QDialog& dialog) {
+        auto* list = dialog.findChild<QListWidget*>(kPathsList.objectName);
+        tiled = !list->palette().brush(QPalette::Base).texture().isNull();
+        QTest::mouseClick(dialog.findChild<QPushButton*>(kAddPathButton.objectName), Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>(kOkButton.objectName), Qt::LeftButton);
+    });
+    Trigger(kCmdProperties);
+    const std::vector<std::string> expected = {dir_.File("archive"), root_};
+    EXPECT_EQ(window_->RecordRoots(), expected);
+    EXPECT_EQ(LoadRecordRoots(dir_.path()), expected);
+    EXPECT_EQ(window_->List().Model().rowCount(), 3) << "the list waits for the next refresh";
+    EXPECT_TRUE(tiled) << "the folders lie on the record list's background";
+}
+
+}  // namespace
+}  // namespace pell::player

@@ -1,0 +1,43 @@
+// The modal "Properties" dialog over the record folders: a working copy of the list, kept in
+// ascending order, changed only by adding a folder from the folder picker and by removing the
+// selected one; OK writes paths.ini and hands the new list back, Cancel changes nothing.
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+#include <string>
+#include <vector>
+
+#include "player/ui/dialog_services.h"
+
+class QListWidget;
+
+namespace pell::player {
+
+class PropertiesDialog : public QDialog {
+    Q_OBJECT
+public:
+    // `listBackground`, when given, is tiled behind the folders as behind the record list.
+    PropertiesDialog(std::string programFolder, const std::vector<std::string>& recordRoots,
+                     FolderPicker& picker, Notifier& notifier, QWidget* parent = nullptr,
+                     const QPixmap& listBackground = {});
+
+    // The folders in the order shown; after OK, the new record roots.
+    const std::vector<std::string>& RecordRoots() const { return roots_; }
+
+public slots:
+    void accept() override;
+
+private:
+    void AddFolder();
+    void RemoveSelectedFolder();
+    int SelectedRow() const;
+
+    std::string programFolder_;
+    FolderPicker& picker_;
+    Notifier& notifier_;
+    std::vector<std::string> roots_;
+    QListWidget* list_;
+};
+
+}  // namespace pell::player

@@ -1,0 +1,25 @@
+// The record list as the player's commands see it: the row texts, the current row, and the
+// three changes they make. The main window's list implements it; tests use a plain one.
+// Called on the GUI thread only.
+#pragma once
+
+#include <string>
+
+namespace pell::player {
+
+class RecordListPort {
+public:
+    virtual ~RecordListPort() = default;
+    virtual int RowCount() const = 0;
+    // -1 when no row is current.
+    virtual int CurrentRow() const = 0;
+    // UTF-8 text of a column (RecordColumn) of a row.
+    virtual std::string Text(int row, int column) const = 0;
+    virtual void SetBookmark(int row, const std::string& text) = 0;
+    // Selects and focuses the row, shows it at once, scrolls it into view and makes it current.
+    virtual void SelectRow(int row) = 0;
+    // Removes the row; when it was the current one, no row is current afterwards.
+    virtual void RemoveRow(int row) = 0;
+};
+
+}  // namespace pell::player
