@@ -33,16 +33,16 @@ printf '[General]\nPathToProg=%s\n' "$work" >"$work/xdg/Zorvek Software/TeluvaRe
 trayer --edge top --align right --SetDockType true --widthtype request --height 24 --transparent false \
   >/dev/null 2>&1 &
 tray_pid=$!
-await 100 bash -c 'xwininfo -root -tree | grep -q "\"panel\""' || fail "trayer did not start"
+await 300 bash -c 'xwininfo -root -tree | grep -q "\"panel\""' || fail "trayer did not start"
 
 QT_QPA_PLATFORM=xcb PELL_LINE_BOX_SCENARIO="$work" XDG_CONFIG_DIRS="$work/xdg" XDG_RUNTIME_DIR="$work/run" \
   XDG_CONFIG_HOME="$work/config" "$recorder" 2>"$work/log" &
 recorder_pid=$!
-await 150 logged "started:" || fail "the recorder did not start"
+await 300 logged "started:" || fail "the recorder did not start"
 logged "notification icon added" || fail "no notification icon although trayer runs"
-await 100 icon_in_tray || fail "the icon is not embedded in trayer's panel"
+await 300 icon_in_tray || fail "the icon is not embedded in trayer's panel"
 # Timer 0 hides the window 2 s after the start, leaving the icon to restore it from.
-await 100 window_hidden || fail "the window was not hidden"
+await 300 window_hidden || fail "the window was not hidden"
 kill -TERM "$recorder_pid"
 wait "$recorder_pid"
 status=$?
