@@ -12,6 +12,11 @@
 namespace {
 thread_local std::size_t g_allocations = 0;
 }  // namespace
+// Optimised builds inline these into std::vector and then take malloc/free for a mismatched pair.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void* operator new(std::size_t bytes) {
     ++g_allocations;
     if (void* p = std::malloc(bytes ? bytes : 1)) return p;
@@ -19,6 +24,9 @@ void* operator new(std::size_t bytes) {
 }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 namespace pell {
 namespace {
