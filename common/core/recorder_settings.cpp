@@ -149,7 +149,6 @@ std::chrono::year_month_day ReadFolderDateFile(const std::string& path) {
 
 void LoadSettings(RecorderSettings& settings, ToneTables& toneTables, const AfterLoadHook& afterLoad) {
     for (ChannelConfig& c : settings.channels) {
-        c.recording = false;
         c.fileCounter = 0;
         c.folderDate = kDefaultFolderDate;
     }

@@ -21,7 +21,7 @@ inline constexpr std::chrono::year_month_day kDefaultFolderDate{
 struct ChannelConfig {
     std::string prefix;
     std::string dropFolder;
-    uint32_t fileCounter = 0;  // 0..9999999
+    uint32_t fileCounter = 0;  // 0..9999999, as read from the counter file; the core carries it on
     int32_t stereo = 1;
     int32_t bitrate = 24;           // kbit/s
     int32_t sensitiveControl = 1;   // 0: HID, otherwise VOX
@@ -33,13 +33,8 @@ struct ChannelConfig {
     int32_t clip = kClipNone;
     int32_t exists = 1;
     std::string description;
+    // As read from the cleaning cursor file; the recorder core carries it on from there.
     std::chrono::year_month_day folderDate = kDefaultFolderDate;
-
-    // Runtime state of the recording; every load resets `recording`. The open MP3 file itself
-    // belongs to the recorder core's encoder binding.
-    bool recording = false;
-    uint32_t silenceStart = 0;  // tick ms; 0: not running
-    std::string mp3Path;
 };
 
 struct RecorderSettings {

@@ -46,7 +46,6 @@ TEST(LoadSettingsTest, NoSettingsFileGivesEveryReaderDefault) {
         EXPECT_EQ(c.description, "");
         EXPECT_EQ(c.fileCounter, 0u);
         EXPECT_EQ(c.folderDate, kDefaultFolderDate);
-        EXPECT_FALSE(c.recording);
     }
     EXPECT_EQ(s.loadMessages.size(), 2u) << "one message per channel without a drop folder";
 }
@@ -81,15 +80,13 @@ TEST(LoadSettingsTest, ReadsEveryKeyWhateverItsCase) {
     EXPECT_EQ(s.channels[0].gain, 1) << "channel 1 keeps its defaults";
 }
 
-TEST(LoadSettingsTest, EveryLoadResetsTheRecordingFlagAndRereadsStateFiles) {
+TEST(LoadSettingsTest, EveryLoadRereadsStateFiles) {
     TempDir dir;
     RecorderSettings s;
     s.programFolder = dir.path();
-    s.channels[0].recording = true;
     s.channels[1].fileCounter = 55;
     ToneTables tables;
     LoadSettings(s, tables);
-    EXPECT_FALSE(s.channels[0].recording);
     EXPECT_EQ(s.channels[1].fileCounter, 0u);
     EXPECT_EQ(s.programFolder, dir.path());
     int hookCalls = 0;

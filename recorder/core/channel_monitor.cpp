@@ -19,25 +19,28 @@ int MeterPosition(int64_t peak) { return static_cast<int>(std::min<int64_t>(peak
 
 }  // namespace
 
-RecorderCore::RecorderCore(RecorderSettings& settings, const ToneTables& toneTables, RecorderServices services)
+RecorderCore::RecorderCore(const RecorderSettings& settings, const ToneTables& toneTables, RecorderServices services)
     : settings_(settings), toneTables_(toneTables), services_(std::move(services)) {
     OnSettingsLoaded();
 }
 
 RecorderCore::~RecorderCore() = default;
 
-void RecorderCore::OnSettingsLoaded() {
+void RecorderCore::OnSettingsLoaded(std::vector<std::string> loadMessages) {
     const size_t perBlock = settings_.sampleRate > 0 ? static_cast<size_t>(settings_.sampleRate) / 2 : 0;
-    for (ChannelRuntime& ch : channels_) {
+    for (size_t c = 0; c < channels_.size(); ++c) {
+        ChannelRuntime& ch = channels_[c];
         ch.block.assign(perBlock, 0);
         for (std::vector<int16_t>& h : ch.history) h.assign(perBlock, 0);
+        // The state files were read with the settings: numbering and cleaning go on from there.
+        ch.fileCounter = settings_.channels[c].fileCounter;
+        ch.folderDate = settings_.channels[c].folderDate;
     }
     // Settings the load had to refuse: each is told once per load.
-    for (std::string& text : settings_.loadMessages) {
+    for (std::string& text : loadMessages) {
         services_.notifier.Log(text);
         QueueMessage(std::move(text));
     }
-    settings_.loadMessages.clear();
     ShowPendingMessages();
 }
 
@@ -86,7 +89,7 @@ void RecorderCore::ProcessBlock(const int16_t* samples, size_t count) {
         }
         services_.view.SetStatusText(c, text);
     }
-    for (int c = 0; c < 2; ++c) services_.view.SetRecordingCheck(c, settings_.channels[Index(c)].recording);
+    for (int c = 0; c < 2; ++c) services_.view.SetRecordingCheck(c, channels_[Index(c)].recording);
 
     for (int c = 0; c < 2; ++c) {
         const ChannelConfig& cfg = settings_.channels[Index(c)];
@@ -97,7 +100,7 @@ void RecorderCore::ProcessBlock(const int16_t* samples, size_t count) {
     for (int c = 0; c < 2; ++c) {
         const ChannelConfig& cfg = settings_.channels[Index(c)];
         ChannelRuntime& ch = channels_[Index(c)];
-        if (cfg.exists == 0 || !cfg.recording || ch.finishing) continue;
+        if (cfg.exists == 0 || !ch.recording || ch.finishing) continue;
         if (ch.stereoPath) {
             // The MP3 gets both lines as they came; the temp file only line 1 with gain.
             EncodeBlock(c, samples, perChannel * 2);
@@ -116,18 +119,19 @@ void RecorderCore::ProcessBlock(const int16_t* samples, size_t count) {
 }
 
 void RecorderCore::Decide(int channel, int64_t level, uint32_t now) {
-    ChannelConfig& cfg = settings_.channels[Index(channel)];
+    const ChannelConfig& cfg = settings_.channels[Index(channel)];
+    ChannelRuntime& ch = channels_[Index(channel)];
     const int64_t endOfFileS = std::max<int32_t>(cfg.endOfFile, 0);
     if (cfg.sensitiveControl != 0) {
         const int64_t threshold = int64_t{std::max(cfg.sensitiveLevel, 1)} * 1024;
         if (level >= threshold) {
-            if (!cfg.recording) StartRecording(channel, false);
-            cfg.silenceStart = 0;
-        } else if (cfg.recording) {
-            if (cfg.silenceStart == 0) {
+            if (!ch.recording) StartRecording(channel, false);
+            ch.silenceStart = 0;
+        } else if (ch.recording) {
+            if (ch.silenceStart == 0) {
                 // 0 means "not running": a silence starting at tick 0 counts from the tick before.
-                cfg.silenceStart = now != 0 ? now : now - 1;
-            } else if (int64_t{TicksSince(cfg.silenceStart, now)} / 1000 > endOfFileS) {
+                ch.silenceStart = now != 0 ? now : now - 1;
+            } else if (int64_t{TicksSince(ch.silenceStart, now)} / 1000 > endOfFileS) {
                 StopRecording(channel);
             }
         }
@@ -135,16 +139,15 @@ void RecorderCore::Decide(int channel, int64_t level, uint32_t now) {
     }
     const bool active = services_.lines.lineActive[Index(channel)];
     if (active) {
-        if (!cfg.recording) StartRecording(channel, true);
-        cfg.silenceStart = 0;
-    } else if (cfg.recording) {
+        if (!ch.recording) StartRecording(channel, true);
+        ch.silenceStart = 0;
+    } else if (ch.recording) {
         const uint32_t seizedAt = services_.lines.lineSeizedAt[Index(channel)];
         if (int64_t{TicksSince(seizedAt, now)} >= endOfFileS * 1000) StopRecording(channel);
     }
 }
 
 void RecorderCore::StartRecording(int channel, bool withHistory) {
-    ChannelConfig& cfg = settings_.channels[Index(channel)];
     ChannelRuntime& ch = channels_[Index(channel)];
     ch.stereoPath = StereoPath(channel);
     ch.reported = false;
@@ -157,8 +160,8 @@ void RecorderCore::StartRecording(int channel, bool withHistory) {
         OpenRecordingFile(channel);
         StartEncoding(channel);
     }
-    cfg.recording = true;
-    cfg.silenceStart = 0;
+    ch.recording = true;
+    ch.silenceStart = 0;
     if (withHistory) {
         // Oldest first: the caller-ID burst lies in the seconds before the line was seen seized.
         for (size_t i = ch.history.size(); i-- > 0;) WriteTemp(channel, ch.history[i].data(), ch.history[i].size());
@@ -166,7 +169,7 @@ void RecorderCore::StartRecording(int channel, bool withHistory) {
 }
 
 void RecorderCore::StopRecording(int channel) {
-    settings_.channels[Index(channel)].recording = false;
+    channels_[Index(channel)].recording = false;
     services_.view.SetTrayIcon(TrayIcon::Idle, kIdleTip);
     channels_[Index(channel)].finishing = true;
     FinishRecording(channel);
@@ -174,7 +177,7 @@ void RecorderCore::StopRecording(int channel) {
 
 void RecorderCore::FinishAllRecordings() {
     for (int c = 0; c < 2; ++c) {
-        if (settings_.channels[Index(c)].recording && !channels_[Index(c)].finishing) StopRecording(c);
+        if (channels_[Index(c)].recording && !channels_[Index(c)].finishing) StopRecording(c);
     }
     ShowPendingMessages();
 }

@@ -74,7 +74,7 @@ bool RecorderCore::StartEncoding(int channel) {
 }
 
 void RecorderCore::OpenRecordingFile(int channel) {
-    ChannelConfig& cfg = settings_.channels[Index(channel)];
+    const ChannelConfig& cfg = settings_.channels[Index(channel)];
     ChannelRuntime& ch = channels_[Index(channel)];
     ch.mp3File = File();
     ch.fileDate = services_.clock.Now().date;
@@ -82,24 +82,24 @@ void RecorderCore::OpenRecordingFile(int channel) {
     // Never overwrite a recording: a wrapped or lost counter moves on to the first free name.
     bool advanced = false;
     for (uint32_t tries = 0; tries <= kMaxFileCounter; ++tries) {
-        cfg.mp3Path = RecordingFilePath(cfg.dropFolder, ch.fileDate, cfg.prefix, cfg.fileCounter);
-        if (!services_.fileSystem.Exists(cfg.mp3Path)) break;
-        cfg.fileCounter = NextFileCounter(cfg.fileCounter);
+        ch.mp3Path = RecordingFilePath(cfg.dropFolder, ch.fileDate, cfg.prefix, ch.fileCounter);
+        if (!services_.fileSystem.Exists(ch.mp3Path)) break;
+        ch.fileCounter = NextFileCounter(ch.fileCounter);
         advanced = true;
     }
     if (advanced) WriteCounterFile(channel);
     std::string error;
-    ch.mp3File = services_.fileSystem.Open(cfg.mp3Path, "wb", &error);
+    ch.mp3File = services_.fileSystem.Open(ch.mp3Path, "wb", &error);
     ch.fileBytes = 0;
     ch.needPart = !ch.mp3File;
     ch.fileHoldsStreamStart = ch.mp3File && ch.streamBytes == 0;
     if (!ch.mp3File) {
         ReportRecordingLoss(channel, LineText(channel) + Format("the recording file %s could not be created (%s). "
                                                                 "Recording goes on as soon as the disk accepts it.",
-                                                                cfg.mp3Path, error));
+                                                                ch.mp3Path, error));
         return;
     }
-    ch.parts.push_back({cfg.mp3Path, cfg.fileCounter});
+    ch.parts.push_back({ch.mp3Path, ch.fileCounter});
     // The journal names the part before its first byte, so a crash leaves it findable.
     WriteJournal(channel);
 }
@@ -120,7 +120,6 @@ void RecorderCore::WriteMp3(int channel, const std::vector<uint8_t>& bytes) {
 }
 
 void RecorderCore::ClosePart(int channel, bool failed, const std::string& why) {
-    ChannelConfig& cfg = settings_.channels[Index(channel)];
     ChannelRuntime& ch = channels_[Index(channel)];
     if (!ch.mp3File) return;
     const std::string path = ch.parts.back().path;
@@ -138,7 +137,7 @@ void RecorderCore::ClosePart(int channel, bool failed, const std::string& why) {
         ch.parts.pop_back();
         WriteJournal(channel);
     } else {
-        cfg.fileCounter = NextFileCounter(cfg.fileCounter);
+        ch.fileCounter = NextFileCounter(ch.fileCounter);
         WriteCounterFile(channel);
     }
     if (failed) {
@@ -158,7 +157,7 @@ void RecorderCore::ReportRecordingLoss(int channel, const std::string& text) {
 }
 
 void RecorderCore::EncodeBlock(int channel, const int16_t* samples, size_t count) {
-    ChannelConfig& cfg = settings_.channels[Index(channel)];
+    const ChannelConfig& cfg = settings_.channels[Index(channel)];
     ChannelRuntime& ch = channels_[Index(channel)];
     services_.view.SetTrayIcon(TrayIcon::Recording, kRecordingTip);
     encodedBlock_.clear();
@@ -291,10 +290,9 @@ void RecorderCore::WriteJournal(int channel) {
 }
 
 void RecorderCore::WriteCounterFile(int channel) {
-    const ChannelConfig& cfg = settings_.channels[Index(channel)];
     const std::string path = JoinPath(settings_.programFolder, CounterFileName(channel));
     std::string error;
-    if (services_.fileSystem.WriteWhole(path, std::to_string(cfg.fileCounter), &error)) {
+    if (services_.fileSystem.WriteWhole(path, std::to_string(channels_[Index(channel)].fileCounter), &error)) {
         ClearFailure(path);
     } else {
         ReportFailure(path, Format("The counter file %s could not be written (%s); numbers go on from memory and no "

@@ -45,14 +45,15 @@ enum RemoveDayResult : int { kDayRemoved = 0, kDayRemoveFailed = 1, kDayMissing 
 class RecorderCore {
 public:
     // settings and toneTables belong to the owner and are reloaded by it; call OnSettingsLoaded
-    // after every load, and FinishAllRecordings before one.
-    RecorderCore(RecorderSettings& settings, const ToneTables& toneTables, RecorderServices services);
+    // after every load, and FinishAllRecordings before one. The core never writes the settings.
+    RecorderCore(const RecorderSettings& settings, const ToneTables& toneTables, RecorderServices services);
     ~RecorderCore();
     RecorderCore(const RecorderCore&) = delete;
     RecorderCore& operator=(const RecorderCore&) = delete;
 
-    // Sizes the history blocks and buffers for the loaded sample rate, zero-filled.
-    void OnSettingsLoaded();
+    // Sizes the history blocks and buffers for the loaded sample rate, zero-filled, takes the file
+    // counters and cleaning cursors as loaded, and tells each of loadMessages (what the load refused).
+    void OnSettingsLoaded(std::vector<std::string> loadMessages = {});
 
     // The encoder library is linked in: true when an encoder instance can be made for the channel;
     // otherwise "Could not open lame codec dll" has been shown.
@@ -83,6 +84,11 @@ public:
 
     uint32_t lastBufferTick() const { return lastBufferTick_; }
     bool finishing(int channel) const { return channels_[Index(channel)].finishing; }
+    bool recording(int channel) const { return channels_[Index(channel)].recording; }
+    // The number the channel's next recording file takes.
+    uint32_t fileCounter(int channel) const { return channels_[Index(channel)].fileCounter; }
+    // The cleaning cursor: the oldest day folder not yet deleted.
+    std::chrono::year_month_day folderDate(int channel) const { return channels_[Index(channel)].folderDate; }
     std::string TempFilePath(int channel) const;
     // The running recording's journal: "channel1.journal" / "channel2.journal" in the program folder.
     std::string JournalPath(int channel) const;
@@ -93,6 +99,11 @@ private:
         uint32_t counter = 0;
     };
     struct ChannelRuntime {
+        bool recording = false;           // sound or line decided so; a load does not end it, FinishAllRecordings does
+        uint32_t silenceStart = 0;        // tick ms the quiet began; 0: not running
+        uint32_t fileCounter = 0;         // carried on from the counter file
+        std::chrono::year_month_day folderDate{};  // carried on from the cleaning cursor file
+        std::string mp3Path;              // the part being written or last tried
         Mp3Encoder encoder;
         File mp3File;
         File tempFile;
@@ -133,7 +144,7 @@ private:
     void QueueMessage(std::string text);
     void ShowPendingMessages();
 
-    RecorderSettings& settings_;
+    const RecorderSettings& settings_;
     const ToneTables& toneTables_;
     RecorderServices services_;
     std::array<ChannelRuntime, 2> channels_;

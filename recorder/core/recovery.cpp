@@ -93,7 +93,8 @@ bool EndsWithTag(const std::string& path) {
 int RecorderCore::RecoverUnfinishedRecordings() {
     int recovered = 0;
     for (int c = 0; c < 2; ++c) {
-        ChannelConfig& cfg = settings_.channels[Index(c)];
+        const ChannelConfig& cfg = settings_.channels[Index(c)];
+        ChannelRuntime& ch = channels_[Index(c)];
         Journal journal;
         if (!ReadJournal(JournalPath(c), journal)) continue;
         std::vector<Part> parts;
@@ -122,8 +123,8 @@ int RecorderCore::RecoverUnfinishedRecordings() {
         }
         TagParts(c, untagged, caller);
         // The counter still names the cut part when no finish moved it on.
-        if (!parts.empty() && cfg.fileCounter == parts.back().counter) {
-            cfg.fileCounter = NextFileCounter(cfg.fileCounter);
+        if (!parts.empty() && ch.fileCounter == parts.back().counter) {
+            ch.fileCounter = NextFileCounter(ch.fileCounter);
             WriteCounterFile(c);
         }
         services_.fileSystem.Remove(JournalPath(c));
