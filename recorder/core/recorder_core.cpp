@@ -48,7 +48,7 @@ bool RecorderCore::StereoPath(int channel) const {
     // Only line 1 has a stereo path, and only under sound-level control: a line-state channel
     // records its own line.
     const ChannelConfig& c = settings_.channels[Index(channel)];
-    return channel == 0 && c.stereo != 0 && c.sensitiveControl != 0;
+    return channel == 0 && c.stereo && c.sensitiveControl == LineControl::kSoundLevel;
 }
 
 void RecorderCore::ProcessBlock(const int16_t* samples, size_t count) {
@@ -81,7 +81,7 @@ void RecorderCore::ProcessBlock(const int16_t* samples, size_t count) {
     for (int c = 0; c < 2; ++c) {
         const ChannelConfig& cfg = settings_.channels[Index(c)];
         char text[64];
-        if (cfg.sensitiveControl != 0) {
+        if (cfg.sensitiveControl == LineControl::kSoundLevel) {
             std::snprintf(text, sizeof text, "%lld-%d", static_cast<long long>(peaks[Index(c)] / 1024),
                           std::max(cfg.sensitiveLevel, 1));
         } else {
@@ -93,14 +93,14 @@ void RecorderCore::ProcessBlock(const int16_t* samples, size_t count) {
 
     for (int c = 0; c < 2; ++c) {
         const ChannelConfig& cfg = settings_.channels[Index(c)];
-        if (cfg.exists == 0 || channels_[Index(c)].finishing) continue;
+        if (!cfg.exists || channels_[Index(c)].finishing) continue;
         Decide(c, StereoPath(c) ? peakAll : peaks[Index(c)], now);
     }
 
     for (int c = 0; c < 2; ++c) {
         const ChannelConfig& cfg = settings_.channels[Index(c)];
         ChannelRuntime& ch = channels_[Index(c)];
-        if (cfg.exists == 0 || !ch.recording || ch.finishing) continue;
+        if (!cfg.exists || !ch.recording || ch.finishing) continue;
         if (ch.stereoPath) {
             // The MP3 gets both lines as they came; the temp file only line 1 with gain.
             EncodeBlock(c, samples, perChannel * 2);
@@ -122,7 +122,7 @@ void RecorderCore::Decide(int channel, int64_t level, uint32_t now) {
     const ChannelConfig& cfg = settings_.channels[Index(channel)];
     ChannelRuntime& ch = channels_[Index(channel)];
     const int64_t endOfFileS = std::max<int32_t>(cfg.endOfFile, 0);
-    if (cfg.sensitiveControl != 0) {
+    if (cfg.sensitiveControl == LineControl::kSoundLevel) {
         const int64_t threshold = int64_t{std::max(cfg.sensitiveLevel, 1)} * 1024;
         if (level >= threshold) {
             if (!ch.recording) StartRecording(channel, false);

@@ -346,7 +346,7 @@ INSTANTIATE_TEST_SUITE_P(Table, TempFailureTest,
 TEST(WholeCallTest, LineStateCallWithCallerIdAndLevelCallWithDialledDigitsAreFiledAndNamed) {
     using namespace signals;
     CoreRig rig;
-    rig.ch(0).sensitiveControl = 0;
+    rig.ch(0).sensitiveControl = LineControl::kLineState;
     rig.ch(0).endOfFile = 2;
     rig.ch(0).clip = kClipFskEurope;
     rig.ch(1).clip = kClipTone;

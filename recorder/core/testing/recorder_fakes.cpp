@@ -105,10 +105,10 @@ CoreRig::CoreRig(LocalDateTime start) : clock(start, 5000) {
         ChannelConfig& cfg = ch(c);
         cfg.dropFolder = dir.File(c == 0 ? "rec1" : "rec2");
         cfg.prefix = c == 0 ? "a" : "b";
-        cfg.stereo = 0;
+        cfg.stereo = false;
         cfg.gain = 1;
         cfg.bitrate = 24;
-        cfg.sensitiveControl = 1;
+        cfg.sensitiveControl = LineControl::kSoundLevel;
         cfg.sensitiveLevel = 5;
         cfg.endOfFile = 3;
         cfg.maxFileLength = 0;
@@ -151,7 +151,7 @@ std::string CoreRig::ReadFile(const std::string& path) const {
 }
 
 CoreRig& LineOneOnly(CoreRig& rig) {
-    rig.ch(1).exists = 0;
+    rig.ch(1).exists = false;
     rig.ch(0).endOfFile = 0;
     rig.Reload();
     return rig;
