@@ -10,11 +10,11 @@
 
 namespace pell {
 
-RemoveDayResult RecorderCore::RemoveOldestDay(const std::string& path, int channel, std::chrono::year_month_day date) {
+RemoveDayResult RecorderCore::RemoveOldestDay(const std::string& path, Line line, std::chrono::year_month_day date) {
     FileSystem& fs = services_.fileSystem;
     if (!fs.Exists(path)) return kDayMissing;
     fs.RemoveTree(path);
-    WriteFolderDateFile(channel, date);
+    WriteFolderDateFile(line, date);
     // An emptied folder that stays behind is not a removal: cleaning would never move on.
     return fs.Exists(path) ? kDayRemoveFailed : kDayRemoved;
 }
@@ -32,8 +32,8 @@ std::optional<uint32_t> RecorderCore::CleanDisk() {
     }
     const int64_t limitBytes = int64_t{settings_.freeDiskSpace} * 1048576;
     for (int c = 0; c < 2; ++c) {
-        const ChannelConfig& cfg = settings_.channels[Index(c)];
-        std::chrono::year_month_day& folderDate = channels_[Index(c)].folderDate;
+        const ChannelConfig& cfg = Config(c);
+        std::chrono::year_month_day& folderDate = channels_[c].folderDate;
         // A cursor beyond today comes from a clock that was once wrong: waiting for that day
         // would stop cleaning until then.
         if (sys_days{folderDate} > sys_days{today}) {
@@ -87,8 +87,8 @@ void RecorderCore::AppendHistoryLog(const std::string& line) {
     ReportFailure(path, "The cleaning log " + path + " could not be written (" + error + "); not logged: " + entry);
 }
 
-void RecorderCore::WriteFolderDateFile(int channel, std::chrono::year_month_day date) {
-    const std::string path = JoinPath(settings_.programFolder, FolderDateFileName(channel));
+void RecorderCore::WriteFolderDateFile(Line line, std::chrono::year_month_day date) {
+    const std::string path = JoinPath(settings_.programFolder, FolderDateFileName(line.channel()));
     std::string error;
     if (services_.fileSystem.WriteWhole(path, FormatFolderDate(date), &error)) {
         ClearFailure(path);
