@@ -37,9 +37,10 @@ std::string FirstLine(const std::string& path, bool* found) {
 
 void LoadChannel(const ProfileReader& ini, int number, ChannelConfig& c) {
     const std::string section = "channel" + std::to_string(number);
-    c.exists = ini.ReadInt(section, "exists", 1);
-    c.stereo = ini.ReadInt(section, "stereo", 1);
-    c.sensitiveControl = ini.ReadInt(section, "sensitive_control", 1);
+    c.exists = ini.ReadInt(section, "exists", 1) != 0;
+    c.stereo = ini.ReadInt(section, "stereo", 1) != 0;
+    c.sensitiveControl =
+        ini.ReadInt(section, "sensitive_control", 1) != 0 ? LineControl::kSoundLevel : LineControl::kLineState;
     c.bitrate = ini.ReadInt(section, "bitrate", 24);
     c.endOfFile = ini.ReadInt(section, "end_of_file", 10);
     c.maxFileLength = ini.ReadInt(section, "max_file_length", 10);
@@ -73,7 +74,7 @@ void RefuseUnusable(RecorderSettings& settings) {
     for (size_t i = 0; i < settings.channels.size(); ++i) {
         ChannelConfig& c = settings.channels[i];
         const std::string channel = "channel " + std::to_string(i + 1);
-        const bool told = c.exists != 0;  // a channel that is off records nothing to refuse
+        const bool told = c.exists;  // a channel that is off records nothing to refuse
         if (c.dropFolder.empty()) {
             c.dropFolder = settings.programFolder;
             if (told) messages.push_back("No drop folder is set for " + channel + "; its recordings go to " +
@@ -149,7 +150,6 @@ std::chrono::year_month_day ReadFolderDateFile(const std::string& path) {
 
 void LoadSettings(RecorderSettings& settings, ToneTables& toneTables, const AfterLoadHook& afterLoad) {
     for (ChannelConfig& c : settings.channels) {
-        c.recording = false;
         c.fileCounter = 0;
         c.folderDate = kDefaultFolderDate;
     }
@@ -181,7 +181,7 @@ void CreateDropFolders(const RecorderSettings& settings, const MakeDirectoryFn& 
         ::mkdir(path.c_str(), 0777);
     };
     for (const ChannelConfig& c : settings.channels) {
-        if (c.exists == 0) continue;
+        if (!c.exists) continue;
         for (size_t i = c.dropFolder.find('/'); i != std::string::npos; i = c.dropFolder.find('/', i + 1)) {
             make(c.dropFolder.substr(0, i));
         }

@@ -15,31 +15,29 @@ namespace pell {
 // Caller identification choice ("clip" key).
 enum ClipMode : int32_t { kClipNone = 0, kClipTone = 1, kClipFskEurope = 2, kClipFskUs = 3 };
 
+// What starts and stops a channel's recording ("sensitive_control": 0 line state, any other sound level).
+enum class LineControl : int32_t { kLineState = 0, kSoundLevel = 1 };
+
 inline constexpr std::chrono::year_month_day kDefaultFolderDate{
     std::chrono::year{2008}, std::chrono::month{1}, std::chrono::day{1}};
 
 struct ChannelConfig {
     std::string prefix;
     std::string dropFolder;
-    uint32_t fileCounter = 0;  // 0..9999999
-    int32_t stereo = 1;
+    uint32_t fileCounter = 0;  // 0..9999999, as read from the counter file; the core carries it on
+    bool stereo = true;             // line 1 under sound-level control records both lines
     int32_t bitrate = 24;           // kbit/s
-    int32_t sensitiveControl = 1;   // 0: HID, otherwise VOX
+    LineControl sensitiveControl = LineControl::kSoundLevel;
     int32_t sensitiveLevel = 5;     // VOX threshold = level x 1024 on the peak scale
     int32_t gain = 1;               // sample multiplier; 0 silences the channel
     int32_t maxFileLength = 10;     // MiB; 0: no limit
     int32_t minFileLength = 30;     // KB, kept but not acted on
     int32_t endOfFile = 10;         // s
     int32_t clip = kClipNone;
-    int32_t exists = 1;
+    bool exists = true;
     std::string description;
+    // As read from the cleaning cursor file; the recorder core carries it on from there.
     std::chrono::year_month_day folderDate = kDefaultFolderDate;
-
-    // Runtime state of the recording; every load resets `recording`. The open MP3 file itself
-    // belongs to the recorder core's encoder binding.
-    bool recording = false;
-    uint32_t silenceStart = 0;  // tick ms; 0: not running
-    std::string mp3Path;
 };
 
 struct RecorderSettings {

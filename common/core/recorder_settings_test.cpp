@@ -31,9 +31,9 @@ TEST(LoadSettingsTest, NoSettingsFileGivesEveryReaderDefault) {
     EXPECT_EQ(s.sampleRate, 8000);
     EXPECT_EQ(s.device, "");
     for (const ChannelConfig& c : s.channels) {
-        EXPECT_EQ(c.exists, 1);
-        EXPECT_EQ(c.stereo, 1);
-        EXPECT_EQ(c.sensitiveControl, 1);
+        EXPECT_TRUE(c.exists);
+        EXPECT_TRUE(c.stereo);
+        EXPECT_EQ(c.sensitiveControl, LineControl::kSoundLevel);
         EXPECT_EQ(c.sensitiveLevel, 5);
         EXPECT_EQ(c.gain, 1) << "never configured is unity, not silence";
         EXPECT_EQ(c.bitrate, 24);
@@ -46,7 +46,6 @@ TEST(LoadSettingsTest, NoSettingsFileGivesEveryReaderDefault) {
         EXPECT_EQ(c.description, "");
         EXPECT_EQ(c.fileCounter, 0u);
         EXPECT_EQ(c.folderDate, kDefaultFolderDate);
-        EXPECT_FALSE(c.recording);
     }
     EXPECT_EQ(s.loadMessages.size(), 2u) << "one message per channel without a drop folder";
 }
@@ -70,10 +69,10 @@ TEST(LoadSettingsTest, ReadsEveryKeyWhateverItsCase) {
     EXPECT_EQ(c.clip, 2);
     EXPECT_EQ(c.dropFolder, "/x/y");
     EXPECT_EQ(c.description, "Sales");
-    EXPECT_EQ(c.stereo, 0);
-    EXPECT_EQ(c.exists, 0);
+    EXPECT_FALSE(c.stereo);
+    EXPECT_FALSE(c.exists);
     EXPECT_EQ(c.bitrate, 32);
-    EXPECT_EQ(c.sensitiveControl, 0);
+    EXPECT_EQ(c.sensitiveControl, LineControl::kLineState);
     EXPECT_EQ(c.sensitiveLevel, 7);
     EXPECT_EQ(c.endOfFile, 3);
     EXPECT_EQ(c.minFileLength, 40);
@@ -81,15 +80,13 @@ TEST(LoadSettingsTest, ReadsEveryKeyWhateverItsCase) {
     EXPECT_EQ(s.channels[0].gain, 1) << "channel 1 keeps its defaults";
 }
 
-TEST(LoadSettingsTest, EveryLoadResetsTheRecordingFlagAndRereadsStateFiles) {
+TEST(LoadSettingsTest, EveryLoadRereadsStateFiles) {
     TempDir dir;
     RecorderSettings s;
     s.programFolder = dir.path();
-    s.channels[0].recording = true;
     s.channels[1].fileCounter = 55;
     ToneTables tables;
     LoadSettings(s, tables);
-    EXPECT_FALSE(s.channels[0].recording);
     EXPECT_EQ(s.channels[1].fileCounter, 0u);
     EXPECT_EQ(s.programFolder, dir.path());
     int hookCalls = 0;
@@ -253,7 +250,7 @@ TEST(CreateDropFoldersTest, MakesEachLevelFromTheLeftThenTheWholePath) {
     RecorderSettings s;
     s.channels[0].dropFolder = "/rec/calls/line1";
     s.channels[1].dropFolder = "/rec/other";
-    s.channels[1].exists = 0;
+    s.channels[1].exists = false;
     std::vector<std::string> made;
     CreateDropFolders(s, [&](const std::string& p) { made.push_back(p); });
     EXPECT_EQ(made, (std::vector<std::string>{"", "/rec", "/rec/calls", "/rec/calls/line1"}));

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "common/platform/reload_channel.h"
 #include "common/widgets/about_box.h"
@@ -232,7 +233,7 @@ void RecorderDialog::LoadSettingsAndFolders() {
     // The encoder and caller ID must work at the rate capture really runs at.
     settings_.sampleRate = static_cast<int32_t>(EffectiveSampleRate(settings_.sampleRate));
     CreateDropFolders(settings_);
-    core_->OnSettingsLoaded();
+    core_->OnSettingsLoaded(std::exchange(settings_.loadMessages, {}));
 }
 
 void RecorderDialog::UpdateMenuStates() {
@@ -282,7 +283,7 @@ void RecorderDialog::ProcessBlockNotice(uint64_t generation) {
     devices_->OnWaveBlock(generation, [this](const int16_t* samples, size_t count) {
         core_->ProcessBlock(samples, count);
         ++blocksProcessed_;
-        for (size_t c = 0; c < 2; ++c) recordedBlocks_[c] += settings_.channels[c].recording ? 1 : 0;
+        for (size_t c = 0; c < 2; ++c) recordedBlocks_[c] += core_->recording(static_cast<int>(c)) ? 1 : 0;
     });
 }
 

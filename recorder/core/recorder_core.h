@@ -45,18 +45,19 @@ enum RemoveDayResult : int { kDayRemoved = 0, kDayRemoveFailed = 1, kDayMissing 
 class RecorderCore {
 public:
     // settings and toneTables belong to the owner and are reloaded by it; call OnSettingsLoaded
-    // after every load, and FinishAllRecordings before one.
-    RecorderCore(RecorderSettings& settings, const ToneTables& toneTables, RecorderServices services);
+    // after every load, and FinishAllRecordings before one. The core never writes the settings.
+    RecorderCore(const RecorderSettings& settings, const ToneTables& toneTables, RecorderServices services);
     ~RecorderCore();
     RecorderCore(const RecorderCore&) = delete;
     RecorderCore& operator=(const RecorderCore&) = delete;
 
-    // Sizes the history blocks and buffers for the loaded sample rate, zero-filled.
-    void OnSettingsLoaded();
+    // Sizes the history blocks and buffers for the loaded sample rate, zero-filled, takes the file
+    // counters and cleaning cursors as loaded, and tells each of loadMessages (what the load refused).
+    void OnSettingsLoaded(std::vector<std::string> loadMessages = {});
 
     // The encoder library is linked in: true when an encoder instance can be made for the channel;
     // otherwise "Could not open lame codec dll" has been shown.
-    bool LoadEncoder(int channel);
+    bool LoadEncoder(Line line);
 
     // count interleaved 16-bit values (left = line 1, right = line 2), normally sampleRate of them.
     void ProcessBlock(const int16_t* samples, size_t count);
@@ -67,13 +68,13 @@ public:
     // One cleaning pass; nullopt while cleaning is off (the timer keeps its period), else the
     // period (ms) the timer must be restarted with.
     std::optional<uint32_t> CleanDisk();
-    RemoveDayResult RemoveOldestDay(const std::string& path, int channel, std::chrono::year_month_day date);
+    RemoveDayResult RemoveOldestDay(const std::string& path, Line line, std::chrono::year_month_day date);
 
     // The steps block processing calls; public so the owner and tests can drive them.
-    void OpenRecordingFile(int channel);
-    bool StartEncoding(int channel);
-    void EncodeBlock(int channel, const int16_t* samples, size_t count);
-    void FinishRecording(int channel);
+    void OpenRecordingFile(Line line);
+    bool StartEncoding(Line line);
+    void EncodeBlock(Line line, const int16_t* samples, size_t count);
+    void FinishRecording(Line line);
 
     // Start-up, after the settings are loaded and before capture starts: finishes every recording
     // that a crash or power cut left unfinished (its journal is still there). Each part gets the
@@ -82,10 +83,15 @@ public:
     int RecoverUnfinishedRecordings();
 
     uint32_t lastBufferTick() const { return lastBufferTick_; }
-    bool finishing(int channel) const { return channels_[Index(channel)].finishing; }
-    std::string TempFilePath(int channel) const;
+    bool finishing(Line line) const { return channels_[line].finishing; }
+    bool recording(Line line) const { return channels_[line].recording; }
+    // The number the channel's next recording file takes.
+    uint32_t fileCounter(Line line) const { return channels_[line].fileCounter; }
+    // The cleaning cursor: the oldest day folder not yet deleted.
+    std::chrono::year_month_day folderDate(Line line) const { return channels_[line].folderDate; }
+    std::string TempFilePath(Line line) const;
     // The running recording's journal: "channel1.journal" / "channel2.journal" in the program folder.
-    std::string JournalPath(int channel) const;
+    std::string JournalPath(Line line) const;
 
 private:
     struct Part {
@@ -93,6 +99,11 @@ private:
         uint32_t counter = 0;
     };
     struct ChannelRuntime {
+        bool recording = false;           // sound or line decided so; a load does not end it, FinishAllRecordings does
+        uint32_t silenceStart = 0;        // tick ms the quiet began; 0: not running
+        uint32_t fileCounter = 0;         // carried on from the counter file
+        std::chrono::year_month_day folderDate{};  // carried on from the cleaning cursor file
+        std::string mp3Path;              // the part being written or last tried
         Mp3Encoder encoder;
         File mp3File;
         File tempFile;
@@ -111,32 +122,33 @@ private:
         std::array<std::vector<int16_t>, 5> history;  // [0] previous block ... [4] five back
     };
 
-    static size_t Index(int channel) { return channel == 0 ? 0 : 1; }
-    bool StereoPath(int channel) const;
-    void Decide(int channel, int64_t level, uint32_t now);
-    void StartRecording(int channel, bool withHistory);
-    void StopRecording(int channel);
-    void WriteTemp(int channel, const int16_t* samples, size_t count);
-    void WriteMp3(int channel, const std::vector<uint8_t>& bytes);
-    void WriteInfoFrame(int channel);
+    const ChannelConfig& Config(Line line) const { return settings_.channels[line.index()]; }
+    const ToneTable& Tones(Line line) const { return toneTables_[line.index()]; }
+    bool StereoPath(Line line) const;
+    void Decide(Line line, int64_t level, uint32_t now);
+    void StartRecording(Line line, bool withHistory);
+    void StopRecording(Line line);
+    void WriteTemp(Line line, const int16_t* samples, size_t count);
+    void WriteMp3(Line line, const std::vector<uint8_t>& bytes);
+    void WriteInfoFrame(Line line);
     // Ends the open part: empty parts are removed, kept ones advance the counter.
-    void ClosePart(int channel, bool failed, const std::string& why);
-    void ReportRecordingLoss(int channel, const std::string& text);
-    void WriteJournal(int channel);
-    void TagParts(int channel, const std::vector<Part>& parts, const IdentifiedCaller& caller);
-    void WriteCounterFile(int channel);
+    void ClosePart(Line line, bool failed, const std::string& why);
+    void ReportRecordingLoss(Line line, const std::string& text);
+    void WriteJournal(Line line);
+    void TagParts(Line line, const std::vector<Part>& parts, const IdentifiedCaller& caller);
+    void WriteCounterFile(Line line);
     void AppendHistoryLog(const std::string& line);
-    void WriteFolderDateFile(int channel, std::chrono::year_month_day date);
+    void WriteFolderDateFile(Line line, std::chrono::year_month_day date);
     // Tells of a failing file once, until the same file works again.
     void ReportFailure(const std::string& key, const std::string& text);
     void ClearFailure(const std::string& key) { failing_.erase(key); }
     void QueueMessage(std::string text);
     void ShowPendingMessages();
 
-    RecorderSettings& settings_;
+    const RecorderSettings& settings_;
     const ToneTables& toneTables_;
     RecorderServices services_;
-    std::array<ChannelRuntime, 2> channels_;
+    PerLine<ChannelRuntime> channels_;
     uint32_t lastBufferTick_ = 0;
     std::vector<uint8_t> encodedBlock_;
     std::deque<std::string> pendingMessages_;

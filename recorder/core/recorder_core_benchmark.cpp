@@ -33,7 +33,7 @@ void BM_ProcessBlockBothRecording(benchmark::State& state) {
     CoreRig rig;
     rig.settings.sampleRate = rate;
     for (int c = 0; c < 2; ++c) {
-        rig.ch(c).sensitiveControl = 0;  // line state: recording whatever the level
+        rig.ch(c).sensitiveControl = LineControl::kLineState;  // line state: recording whatever the level
         rig.ch(c).bitrate = 24;
         rig.ch(c).maxFileLength = 10;
     }
@@ -64,11 +64,11 @@ void BM_FinishRecordingOneHourCall(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         auto rig = std::make_unique<CoreRig>();
-        rig->ch(0).sensitiveControl = 0;
+        rig->ch(0).sensitiveControl = LineControl::kLineState;
         rig->ch(0).endOfFile = 0;
         rig->ch(0).clip = kClipFskEurope;
         rig->ch(0).maxFileLength = 0;
-        rig->ch(1).exists = 0;
+        rig->ch(1).exists = false;
         rig->toneTables[0] = BuildToneTable(kClipFskEurope);
         UseRealCallerId(*rig);
         rig->Seize(0);

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
+#include <utility>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -295,6 +296,7 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
                                       << f.directionMark << '\n';
                               }};
     RecorderCore core(settings, toneTables, services);
+    core.OnSettingsLoaded(std::exchange(settings.loadMessages, {}));
     if (!core.LoadEncoder(0) || !core.LoadEncoder(1)) {
         err << "pell-replay: Could not upload mp3 codec!\n";
         return 1;

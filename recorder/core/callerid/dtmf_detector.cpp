@@ -17,12 +17,13 @@ constexpr DtmfFilterSet kSetB{{2869, 2617, 2311, 1957, 784, 196, -461, -1174},
                               104};
 constexpr int kMaxWindow = 106;
 constexpr int64_t kChunkLimit = 65536;
-constexpr int64_t kMinLevelSum = 1000;
+// Amplitude ratios are given in dB as 20 log10, power ratios as 10 log10.
+constexpr int64_t kMinLevelSum = 1000;  // sum of |x| over a window: a sine of about -67 dBFS
 constexpr int64_t kShortestToneMs = 40;  // the shortest digit a receiver must take
-constexpr double kMinToneShare = 0.30;  // of the window's absolute level sum
-constexpr double kMinPairPower = 0.60;  // of the window's power, against talk-off
-constexpr double kContinuingToneShare = 0.22;  // of the level sum, for a tone that goes on
-constexpr double kMaxSecondHarmonic = 0.30;  // magnitude at 2f against the tone's own
+constexpr double kMinToneShare = 0.30;  // -10.5 dB: magnitude against the window's absolute level sum
+constexpr double kMinPairPower = 0.60;  // -2.2 dB: the pair's power against the window's, against talk-off
+constexpr double kContinuingToneShare = 0.22;  // -13.2 dB: as kMinToneShare, for a tone that goes on
+constexpr double kMaxSecondHarmonic = 0.30;  // -10.5 dB: magnitude at 2f against the tone's own
 
 constexpr char kDigits[4][4] = {{'1', '2', '3', 'A'}, {'4', '5', '6', 'B'}, {'7', '8', '9', 'C'}, {'*', '0', '#', 'D'}};
 

@@ -2,20 +2,30 @@
 //
 // How it works: windows of about 13 ms (106 analysed samples at 8000 Hz) start one stride apart;
 // in each, eight Goertzel filters (the four row and four column tones) are run, each over its
-// own window length. A tone is present when its magnitude exceeds 30 % of the summed absolute
-// sample values of its window (and that sum exceeds 1000); exactly one row and one column tone
-// that together carry at least 60 % of the window's power make a digit, unless the column tone
-// has a second harmonic above 30 % of it (voiced speech has one, a key has none). Tones 3 %
-// off a key already fail the 30 % share. Twist needs no own limit: a tone flag already needs 30 % of the level sum,
-// which bounds the weaker tone at -10.5 dB of the stronger. When a new digit appears, the scan
+// own window length. A tone is present when its magnitude exceeds 30 % (-10.5 dB) of the summed
+// absolute sample values of its window (and that sum exceeds 1000, a sine of about -67 dBFS);
+// exactly one row and one column tone that together carry at least 60 % (-2.2 dB) of the window's
+// power make a digit, unless the column tone has a second harmonic above 30 % (-10.5 dB) of it
+// (voiced speech has one, a key has none). Tones 3 % off a key already fail the 30 % share. Twist
+// needs no own limit: the tone share and the pair power together take +-7 dB at every rate and
+// window alignment and refuse +-9 dB. When a new digit appears, the scan
 // steps back half a window to catch the tone's start. A digit seen in three windows (two at
 // 5512.5 Hz, whose windows are 19 ms) is held and is emitted once as many windows of silence
 // follow; a digit whose first window was counted twice must also lead both tone groups in the
 // window half a stride on (a stride at 5512.5 Hz) or half a stride before its first window, so
 // it has lasted the 40 ms a key gives and that a speech harmonic rarely holds.
-// Recordings at 16000 and
-// 32000 Hz analyse every 2nd/4th sample with the 8000 Hz filters, those at 11025, 22050 and
-// 44100 Hz every 2nd/4th/8th with filters for 5512.5 Hz; other rates are not analysed.
+// Recordings at 16000 and 32000 Hz analyse every 2nd/4th sample with the 8000 Hz filters, those
+// at 11025, 22050 and 44100 Hz every 2nd/4th/8th with filters for 5512.5 Hz; other rates are not
+// analysed.
+//
+// Hit patterns, one letter per window a stride apart (D the digit, x any other result, - no
+// digit), for the three windows a digit must fill at the 8000 Hz rates (two at 5512.5 Hz: drop
+// one D from each):
+//   D D D             the digit is held
+//   D x D D, D D x D  held too: one window unlike the run, before the run is held, is passed over
+//   D x D x D         not held: a second unlike window starts a new run
+//   D D D - - -       D is emitted once its windows of silence are filled
+//   D D D E E E - - - E only: a digit is emitted when silence follows it, not another digit
 #pragma once
 
 #include <array>
@@ -67,25 +77,26 @@ private:
     // The digit's two tones still lead their groups in this window.
     bool PairContinues(const int16_t* window, char digit) const;
 
-    bool supported_ = false;
-    bool wideVectors_ = false;
-    DtmfFilterSet set_{};
-    int32_t step_ = 1;
-    int64_t half_ = 0;         // h * s samples
-    int64_t stride_ = 0;       // T = Nmax * s samples
-    size_t chunkSamples_ = 0;  // floor(65536 / T) * T
+    bool supported_ = false;     // the rate has a filter set; otherwise nothing is analysed
+    bool wideVectors_ = false;   // the Goertzel filters run four to a vector
+    DtmfFilterSet set_{};        // filters of the rate's family
+    int32_t step_ = 1;           // s: every s-th recording sample is analysed
+    int64_t half_ = 0;           // h * s recording samples: half a window, the realignment step
+    int64_t stride_ = 0;         // T = Nmax * s recording samples between window starts
+    size_t chunkSamples_ = 0;    // floor(65536 / T) * T
     int64_t windowsToHold_ = 3;  // windows a digit (and the silence after it) must fill
-    std::vector<int16_t> chunk_;
-    bool finished_ = false;
+    std::vector<int16_t> chunk_;  // samples of the chunk not yet complete, kept between Feeds
+    bool finished_ = false;      // Finish ran: later Feeds are ignored
 
-    char last_ = 0;
-    int64_t count_ = 0;
-    bool pending_ = false;
-    char held_ = 0;
-    bool realign_ = false;
-    char saved_ = 0;
+    // The window-by-window state, carried across chunks.
+    char last_ = 0;              // the result (digit, or 0 for none) of the current run of windows
+    int64_t count_ = 0;          // windows of the run after its first
+    bool pending_ = false;       // the run is new and not yet held: one unlike window is passed over
+    char held_ = 0;              // a digit that filled its windows and waits for silence; 0: none
+    bool realign_ = false;       // a new digit was seen and the scan stepped back half a window
+    char saved_ = 0;             // that digit, counted for the earlier window if it shows no tone
     bool startCounted_ = false;  // the digit's first window was counted twice (realign found no tone before it)
-    std::string digits_;
+    std::string digits_;         // the digits emitted so far
 };
 
 // The digit string of a whole recording; empty for an unsupported rate.

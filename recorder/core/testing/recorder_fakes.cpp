@@ -105,10 +105,10 @@ CoreRig::CoreRig(LocalDateTime start) : clock(start, 5000) {
         ChannelConfig& cfg = ch(c);
         cfg.dropFolder = dir.File(c == 0 ? "rec1" : "rec2");
         cfg.prefix = c == 0 ? "a" : "b";
-        cfg.stereo = 0;
+        cfg.stereo = false;
         cfg.gain = 1;
         cfg.bitrate = 24;
-        cfg.sensitiveControl = 1;
+        cfg.sensitiveControl = LineControl::kSoundLevel;
         cfg.sensitiveLevel = 5;
         cfg.endOfFile = 3;
         cfg.maxFileLength = 0;
@@ -151,7 +151,7 @@ std::string CoreRig::ReadFile(const std::string& path) const {
 }
 
 CoreRig& LineOneOnly(CoreRig& rig) {
-    rig.ch(1).exists = 0;
+    rig.ch(1).exists = false;
     rig.ch(0).endOfFile = 0;
     rig.Reload();
     return rig;
@@ -159,7 +159,7 @@ CoreRig& LineOneOnly(CoreRig& rig) {
 
 void RecordOnce(CoreRig& rig, double seconds) {
     rig.FeedSeconds(seconds, 8000, 0);
-    while (rig.ch(0).recording) rig.Feed(0, 0);
+    while (rig.core->recording(0)) rig.Feed(0, 0);
 }
 
 std::vector<int16_t> ToneBlock(size_t perChannel, int16_t leftPeak, int16_t rightPeak, size_t offset) {

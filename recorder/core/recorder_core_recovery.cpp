@@ -93,7 +93,8 @@ bool EndsWithTag(const std::string& path) {
 int RecorderCore::RecoverUnfinishedRecordings() {
     int recovered = 0;
     for (int c = 0; c < 2; ++c) {
-        ChannelConfig& cfg = settings_.channels[Index(c)];
+        const ChannelConfig& cfg = Config(c);
+        ChannelRuntime& ch = channels_[c];
         Journal journal;
         if (!ReadJournal(JournalPath(c), journal)) continue;
         std::vector<Part> parts;
@@ -105,7 +106,7 @@ int RecorderCore::RecoverUnfinishedRecordings() {
         }
         IdentifiedCaller caller;
         if (services_.identifyCaller && services_.fileSystem.Exists(TempFilePath(c))) {
-            caller = services_.identifyCaller(TempFilePath(c), cfg.clip, settings_.sampleRate, toneTables_[Index(c)]);
+            caller = services_.identifyCaller(TempFilePath(c), cfg.clip, settings_.sampleRate, Tones(c));
         }
         std::vector<Part> untagged;
         for (const Part& part : parts) {
@@ -122,8 +123,8 @@ int RecorderCore::RecoverUnfinishedRecordings() {
         }
         TagParts(c, untagged, caller);
         // The counter still names the cut part when no finish moved it on.
-        if (!parts.empty() && cfg.fileCounter == parts.back().counter) {
-            cfg.fileCounter = NextFileCounter(cfg.fileCounter);
+        if (!parts.empty() && ch.fileCounter == parts.back().counter) {
+            ch.fileCounter = NextFileCounter(ch.fileCounter);
             WriteCounterFile(c);
         }
         services_.fileSystem.Remove(JournalPath(c));

@@ -43,7 +43,7 @@ void ExpectFiledFilesPlayAndAreTagged(CoreRig& rig, size_t expectedFiles) {
         ASSERT_EQ(tag.substr(0, 3), "TAG");
         EXPECT_EQ(tag.substr(3, rig.caller.number.size()), rig.caller.number);
     }
-    EXPECT_EQ(rig.ch(0).fileCounter, expectedFiles);
+    EXPECT_EQ(rig.core->fileCounter(0), expectedFiles);
     EXPECT_EQ(rig.dir.Read("channel1"), expectedFiles > 0 ? std::to_string(expectedFiles) : "");
     EXPECT_FALSE(fs::exists(rig.core->JournalPath(0))) << "a finished recording leaves no journal";
 }
@@ -121,7 +121,7 @@ TEST(SeamFaultTest, ATagThatCannotBeAppendedIsCutBackAndTold) {
     // Every write from now on fails: the last blocks and the tag.
     rig.fileSystem.failWriteMatching = ".mp3";
     rig.fileSystem.failFirstWrite = 1;
-    while (rig.ch(0).recording) rig.Feed(0, 0);
+    while (rig.core->recording(0)) rig.Feed(0, 0);
     ASSERT_EQ(rig.filed.size(), 1u);
     EXPECT_NE(TagOf(rig.filed[0].path).substr(0, 3), "TAG");
     EXPECT_FALSE(DecodeMp3File(rig.filed[0].path).decodeError) << "no half tag is left to be read as sound";

@@ -20,21 +20,21 @@ std::string Format(const char* format, const std::string& a, const std::string& 
     return text.data();
 }
 
-std::string LineText(int channel) { return "Line " + std::to_string(channel + 1) + ": "; }
+std::string LineText(Line line) { return "Line " + std::to_string(line.channel() + 1) + ": "; }
 
 }  // namespace
 
-std::string RecorderCore::TempFilePath(int channel) const {
+std::string RecorderCore::TempFilePath(Line line) const {
     // Crossed on purpose: line 1 goes to "wave2.out", line 2 to "wave1.out".
-    return JoinPath(settings_.programFolder, channel == 0 ? "wave2.out" : "wave1.out");
+    return JoinPath(settings_.programFolder, line.channel() == 0 ? "wave2.out" : "wave1.out");
 }
 
-std::string RecorderCore::JournalPath(int channel) const {
-    return JoinPath(settings_.programFolder, CounterFileName(channel) + ".journal");
+std::string RecorderCore::JournalPath(Line line) const {
+    return JoinPath(settings_.programFolder, CounterFileName(line.channel()) + ".journal");
 }
 
-bool RecorderCore::LoadEncoder(int channel) {
-    (void)channel;
+bool RecorderCore::LoadEncoder(Line line) {
+    (void)line;
     Mp3Encoder probe;
     if (probe.Open(EncoderConfig{}) != 0) {
         services_.notifier.ShowStop("Could not open lame codec dll");
@@ -43,18 +43,18 @@ bool RecorderCore::LoadEncoder(int channel) {
     return true;
 }
 
-bool RecorderCore::StartEncoding(int channel) {
-    ChannelRuntime& ch = channels_[Index(channel)];
-    const ChannelConfig& cfg = settings_.channels[Index(channel)];
+bool RecorderCore::StartEncoding(Line line) {
+    ChannelRuntime& ch = channels_[line];
+    const ChannelConfig& cfg = Config(line);
     std::string error;
-    ch.tempFile = services_.fileSystem.Open(TempFilePath(channel), "wb", &error);
-    const std::string tempKey = "temp" + std::to_string(channel);
+    ch.tempFile = services_.fileSystem.Open(TempFilePath(line), "wb", &error);
+    const std::string tempKey = "temp" + std::to_string(line.channel());
     if (ch.tempFile) {
         ClearFailure(tempKey);
     } else {
-        ReportFailure(tempKey, LineText(channel) + Format("the caller ID file %s could not be created (%s); the caller "
-                                                          "of this call stays unknown.",
-                                                          TempFilePath(channel), error));
+        ReportFailure(tempKey, LineText(line) + Format("the caller ID file %s could not be created (%s); the caller "
+                                                       "of this call stays unknown.",
+                                                       TempFilePath(line), error));
     }
     ch.tempBytes = 0;
     ch.streamBytes = 0;
@@ -73,55 +73,54 @@ bool RecorderCore::StartEncoding(int channel) {
     return true;
 }
 
-void RecorderCore::OpenRecordingFile(int channel) {
-    ChannelConfig& cfg = settings_.channels[Index(channel)];
-    ChannelRuntime& ch = channels_[Index(channel)];
+void RecorderCore::OpenRecordingFile(Line line) {
+    const ChannelConfig& cfg = Config(line);
+    ChannelRuntime& ch = channels_[line];
     ch.mp3File = File();
     ch.fileDate = services_.clock.Now().date;
     services_.fileSystem.MakeDirectories(DayFolderPath(cfg.dropFolder, ch.fileDate));
     // Never overwrite a recording: a wrapped or lost counter moves on to the first free name.
     bool advanced = false;
     for (uint32_t tries = 0; tries <= kMaxFileCounter; ++tries) {
-        cfg.mp3Path = RecordingFilePath(cfg.dropFolder, ch.fileDate, cfg.prefix, cfg.fileCounter);
-        if (!services_.fileSystem.Exists(cfg.mp3Path)) break;
-        cfg.fileCounter = NextFileCounter(cfg.fileCounter);
+        ch.mp3Path = RecordingFilePath(cfg.dropFolder, ch.fileDate, cfg.prefix, ch.fileCounter);
+        if (!services_.fileSystem.Exists(ch.mp3Path)) break;
+        ch.fileCounter = NextFileCounter(ch.fileCounter);
         advanced = true;
     }
-    if (advanced) WriteCounterFile(channel);
+    if (advanced) WriteCounterFile(line);
     std::string error;
-    ch.mp3File = services_.fileSystem.Open(cfg.mp3Path, "wb", &error);
+    ch.mp3File = services_.fileSystem.Open(ch.mp3Path, "wb", &error);
     ch.fileBytes = 0;
     ch.needPart = !ch.mp3File;
     ch.fileHoldsStreamStart = ch.mp3File && ch.streamBytes == 0;
     if (!ch.mp3File) {
-        ReportRecordingLoss(channel, LineText(channel) + Format("the recording file %s could not be created (%s). "
-                                                                "Recording goes on as soon as the disk accepts it.",
-                                                                cfg.mp3Path, error));
+        ReportRecordingLoss(line, LineText(line) + Format("the recording file %s could not be created (%s). "
+                                                          "Recording goes on as soon as the disk accepts it.",
+                                                          ch.mp3Path, error));
         return;
     }
-    ch.parts.push_back({cfg.mp3Path, cfg.fileCounter});
+    ch.parts.push_back({ch.mp3Path, ch.fileCounter});
     // The journal names the part before its first byte, so a crash leaves it findable.
-    WriteJournal(channel);
+    WriteJournal(line);
 }
 
-void RecorderCore::WriteMp3(int channel, const std::vector<uint8_t>& bytes) {
-    ChannelRuntime& ch = channels_[Index(channel)];
-    if (!ch.mp3File && ch.needPart && !bytes.empty()) OpenRecordingFile(channel);
+void RecorderCore::WriteMp3(Line line, const std::vector<uint8_t>& bytes) {
+    ChannelRuntime& ch = channels_[line];
+    if (!ch.mp3File && ch.needPart && !bytes.empty()) OpenRecordingFile(line);
     if (ch.mp3File && !bytes.empty()) {
         if (ch.mp3File.Write(bytes.data(), bytes.size())) {
             ch.fileBytes += bytes.size();
         } else {
             // Never go on in the same file: the bytes lost would leave a hole in the middle of it.
             const std::string why = ch.mp3File.LastError();
-            ClosePart(channel, true, why);
+            ClosePart(line, true, why);
         }
     }
     ch.streamBytes += bytes.size();
 }
 
-void RecorderCore::ClosePart(int channel, bool failed, const std::string& why) {
-    ChannelConfig& cfg = settings_.channels[Index(channel)];
-    ChannelRuntime& ch = channels_[Index(channel)];
+void RecorderCore::ClosePart(Line line, bool failed, const std::string& why) {
+    ChannelRuntime& ch = channels_[line];
     if (!ch.mp3File) return;
     const std::string path = ch.parts.back().path;
     std::string reason = why;
@@ -136,30 +135,30 @@ void RecorderCore::ClosePart(int channel, bool failed, const std::string& why) {
         // Nothing of the call is in it: not a recording, and its number stays free.
         services_.fileSystem.Remove(path);
         ch.parts.pop_back();
-        WriteJournal(channel);
+        WriteJournal(line);
     } else {
-        cfg.fileCounter = NextFileCounter(cfg.fileCounter);
-        WriteCounterFile(channel);
+        ch.fileCounter = NextFileCounter(ch.fileCounter);
+        WriteCounterFile(line);
     }
     if (failed) {
-        ReportRecordingLoss(channel, LineText(channel) + Format("the recording %s could not be written (%s). What "
-                                                                "reached the disk is kept; recording goes on in a new "
-                                                                "file as soon as the disk accepts it.",
-                                                                path, reason));
+        ReportRecordingLoss(line, LineText(line) + Format("the recording %s could not be written (%s). What "
+                                                          "reached the disk is kept; recording goes on in a new "
+                                                          "file as soon as the disk accepts it.",
+                                                          path, reason));
     }
 }
 
-void RecorderCore::ReportRecordingLoss(int channel, const std::string& text) {
-    ChannelRuntime& ch = channels_[Index(channel)];
+void RecorderCore::ReportRecordingLoss(Line line, const std::string& text) {
+    ChannelRuntime& ch = channels_[line];
     if (ch.reported) return;
     ch.reported = true;
     QueueMessage(text);
     services_.notifier.Log(text);
 }
 
-void RecorderCore::EncodeBlock(int channel, const int16_t* samples, size_t count) {
-    ChannelConfig& cfg = settings_.channels[Index(channel)];
-    ChannelRuntime& ch = channels_[Index(channel)];
+void RecorderCore::EncodeBlock(Line line, const int16_t* samples, size_t count) {
+    const ChannelConfig& cfg = Config(line);
+    ChannelRuntime& ch = channels_[line];
     services_.view.SetTrayIcon(TrayIcon::Recording, kRecordingTip);
     encodedBlock_.clear();
     if (ch.encoder.IsOpen()) {
@@ -171,19 +170,19 @@ void RecorderCore::EncodeBlock(int channel, const int16_t* samples, size_t count
             taken += n;
         }
     }
-    WriteMp3(channel, encodedBlock_);
+    WriteMp3(line, encodedBlock_);
 
     const int64_t limitBytes = int64_t{cfg.maxFileLength} * 1048576;
     if (cfg.maxFileLength > 0 && ch.mp3File && static_cast<int64_t>(ch.fileBytes) > limitBytes) {
         // The first part's Info frame slot gets a frame that describes that part alone.
-        WriteInfoFrame(channel);
-        ClosePart(channel, false, {});
-        OpenRecordingFile(channel);
+        WriteInfoFrame(line);
+        ClosePart(line, false, {});
+        OpenRecordingFile(line);
     }
 }
 
-void RecorderCore::WriteInfoFrame(int channel) {
-    ChannelRuntime& ch = channels_[Index(channel)];
+void RecorderCore::WriteInfoFrame(Line line) {
+    ChannelRuntime& ch = channels_[line];
     // The frame describes every frame made so far: true of this part only when it holds them all.
     if (!ch.mp3File || !ch.fileHoldsStreamStart || ch.fileBytes != ch.streamBytes) return;
     const std::vector<uint8_t> frame = ch.encoder.InfoFrame();
@@ -198,43 +197,42 @@ void RecorderCore::WriteInfoFrame(int channel) {
     }
 }
 
-void RecorderCore::FinishRecording(int channel) {
-    const ChannelConfig& cfg = settings_.channels[Index(channel)];
-    ChannelRuntime& ch = channels_[Index(channel)];
+void RecorderCore::FinishRecording(Line line) {
+    const ChannelConfig& cfg = Config(line);
+    ChannelRuntime& ch = channels_[line];
     if (ch.encoder.IsOpen()) {
         encodedBlock_.clear();
         ch.encoder.Flush(encodedBlock_);
-        WriteMp3(channel, encodedBlock_);
-        WriteInfoFrame(channel);  // taken before the encoder is closed
+        WriteMp3(line, encodedBlock_);
+        WriteInfoFrame(line);  // taken before the encoder is closed
     }
-    ClosePart(channel, false, {});
+    ClosePart(line, false, {});
     ch.encoder.Close();
     // A temp file that could not be created anew still holds the call before: its caller is not this one's.
     const bool ownTempFile = static_cast<bool>(ch.tempFile);
     if (ownTempFile && !ch.tempFile.Close()) {
-        ReportFailure("temp" + std::to_string(channel),
-                      LineText(channel) + Format("the caller ID file %s could not be written (%s); the caller of this "
-                                                 "call may stay unknown.",
-                                                 TempFilePath(channel), ch.tempFile.LastError()));
+        ReportFailure("temp" + std::to_string(line.channel()),
+                      LineText(line) + Format("the caller ID file %s could not be written (%s); the caller of this "
+                                              "call may stay unknown.",
+                                              TempFilePath(line), ch.tempFile.LastError()));
     }
     ch.tempFile = File();
 
     IdentifiedCaller caller;
     if (services_.identifyCaller && ownTempFile) {
-        caller = services_.identifyCaller(TempFilePath(channel), cfg.clip, settings_.sampleRate,
-                                          toneTables_[Index(channel)]);
+        caller = services_.identifyCaller(TempFilePath(line), cfg.clip, settings_.sampleRate, Tones(line));
     }
     const std::vector<Part> parts = std::move(ch.parts);
-    TagParts(channel, parts, caller);
+    TagParts(line, parts, caller);
     if (parts.empty()) {
-        ReportRecordingLoss(channel, LineText(channel) + "the call was not recorded: no sound of it could be written.");
+        ReportRecordingLoss(line, LineText(line) + "the call was not recorded: no sound of it could be written.");
     }
-    services_.fileSystem.Remove(JournalPath(channel));
+    services_.fileSystem.Remove(JournalPath(line));
 
     if (services_.onFiled) {
         for (const Part& part : parts) {
             if (services_.fileSystem.Exists(part.path)) {
-                services_.onFiled({channel, part.path, caller.number, caller.directionMark});
+                services_.onFiled({line.channel(), part.path, caller.number, caller.directionMark});
             }
         }
     }
@@ -245,11 +243,11 @@ void RecorderCore::FinishRecording(int channel) {
     ch.finishing = false;
 }
 
-void RecorderCore::TagParts(int channel, const std::vector<Part>& parts, const IdentifiedCaller& caller) {
-    const ChannelConfig& cfg = settings_.channels[Index(channel)];
+void RecorderCore::TagParts(Line line, const std::vector<Part>& parts, const IdentifiedCaller& caller) {
+    const ChannelConfig& cfg = Config(line);
     const RecordingTag tag{caller.number, cfg.description, caller.directionMark};
     const auto bytes = tag.Bytes();
-    const std::string key = "tag" + std::to_string(channel);
+    const std::string key = "tag" + std::to_string(line.channel());
     // Every part is one call's recording: the player lists each with the caller.
     for (const Part& part : parts) {
         std::string error;
@@ -267,34 +265,33 @@ void RecorderCore::TagParts(int channel, const std::vector<Part>& parts, const I
         if (tagged) {
             ClearFailure(key);
         } else {
-            ReportFailure(key, LineText(channel) + Format("the caller could not be added to %s (%s); the recording "
-                                                          "plays but is listed without its caller.",
-                                                          part.path, error));
+            ReportFailure(key, LineText(line) + Format("the caller could not be added to %s (%s); the recording "
+                                                       "plays but is listed without its caller.",
+                                                       part.path, error));
         }
     }
 }
 
-void RecorderCore::WriteJournal(int channel) {
-    const ChannelRuntime& ch = channels_[Index(channel)];
-    std::string text = "channel=" + std::to_string(channel + 1) + "\nstart=" +
+void RecorderCore::WriteJournal(Line line) {
+    const ChannelRuntime& ch = channels_[line];
+    std::string text = "channel=" + std::to_string(line.channel() + 1) + "\nstart=" +
                        FormatLocal(ch.startedAt, "%Y-%m-%d %H:%M:%S") + "\n";
     for (const Part& part : ch.parts) text += "part=" + std::to_string(part.counter) + " " + part.path + "\n";
     std::string error;
-    const std::string key = "journal" + std::to_string(channel);
-    if (services_.fileSystem.WriteWhole(JournalPath(channel), text, &error)) {
+    const std::string key = "journal" + std::to_string(line.channel());
+    if (services_.fileSystem.WriteWhole(JournalPath(line), text, &error)) {
         ClearFailure(key);
     } else {
         ReportFailure(key, Format("The recording journal %s could not be written (%s); if the recorder stops during "
                                   "this call, the recording stays without its caller.",
-                                  JournalPath(channel), error));
+                                  JournalPath(line), error));
     }
 }
 
-void RecorderCore::WriteCounterFile(int channel) {
-    const ChannelConfig& cfg = settings_.channels[Index(channel)];
-    const std::string path = JoinPath(settings_.programFolder, CounterFileName(channel));
+void RecorderCore::WriteCounterFile(Line line) {
+    const std::string path = JoinPath(settings_.programFolder, CounterFileName(line.channel()));
     std::string error;
-    if (services_.fileSystem.WriteWhole(path, std::to_string(cfg.fileCounter), &error)) {
+    if (services_.fileSystem.WriteWhole(path, std::to_string(channels_[line].fileCounter), &error)) {
         ClearFailure(path);
     } else {
         ReportFailure(path, Format("The counter file %s could not be written (%s); numbers go on from memory and no "

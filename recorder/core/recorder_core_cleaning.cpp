@@ -10,11 +10,11 @@
 
 namespace pell {
 
-RemoveDayResult RecorderCore::RemoveOldestDay(const std::string& path, int channel, std::chrono::year_month_day date) {
+RemoveDayResult RecorderCore::RemoveOldestDay(const std::string& path, Line line, std::chrono::year_month_day date) {
     FileSystem& fs = services_.fileSystem;
     if (!fs.Exists(path)) return kDayMissing;
     fs.RemoveTree(path);
-    WriteFolderDateFile(channel, date);
+    WriteFolderDateFile(line, date);
     // An emptied folder that stays behind is not a removal: cleaning would never move on.
     return fs.Exists(path) ? kDayRemoveFailed : kDayRemoved;
 }
@@ -26,17 +26,18 @@ std::optional<uint32_t> RecorderCore::CleanDisk() {
     // Never walk into today's folder nor into the folder of a recording still open on either channel.
     sys_days stopAt{today};
     for (size_t c = 0; c < 2; ++c) {
-        if (settings_.channels[c].recording || channels_[c].finishing) {
+        if (channels_[c].recording || channels_[c].finishing) {
             stopAt = std::min(stopAt, sys_days{channels_[c].fileDate});
         }
     }
     const int64_t limitBytes = int64_t{settings_.freeDiskSpace} * 1048576;
     for (int c = 0; c < 2; ++c) {
-        ChannelConfig& cfg = settings_.channels[Index(c)];
+        const ChannelConfig& cfg = Config(c);
+        std::chrono::year_month_day& folderDate = channels_[c].folderDate;
         // A cursor beyond today comes from a clock that was once wrong: waiting for that day
         // would stop cleaning until then.
-        if (sys_days{cfg.folderDate} > sys_days{today}) {
-            cfg.folderDate = today;
+        if (sys_days{folderDate} > sys_days{today}) {
+            folderDate = today;
             WriteFolderDateFile(c, today);
         }
         if (settings_.freeDiskSpace <= 0 || cfg.dropFolder.empty()) continue;
@@ -45,23 +46,23 @@ std::optional<uint32_t> RecorderCore::CleanDisk() {
         // A failed query is not a low drive: deleting recordings needs a reason.
         if (!freeBytes || *freeBytes >= static_cast<uint64_t>(limitBytes)) continue;
 
-        std::chrono::year_month_day persisted = cfg.folderDate;
-        while (sys_days{cfg.folderDate} < stopAt) {
-            const std::string path = DayFolderPath(cfg.dropFolder, cfg.folderDate);
-            const RemoveDayResult result = RemoveOldestDay(path, c, cfg.folderDate);
+        std::chrono::year_month_day persisted = folderDate;
+        while (sys_days{folderDate} < stopAt) {
+            const std::string path = DayFolderPath(cfg.dropFolder, folderDate);
+            const RemoveDayResult result = RemoveOldestDay(path, c, folderDate);
             if (result == kDayRemoved) {
                 AppendHistoryLog(path + " was removed\r\n");
-                persisted = cfg.folderDate;
+                persisted = folderDate;
                 break;
             }
             if (result == kDayRemoveFailed) {
                 AppendHistoryLog(path + " couldn't remove\r\n");
-                persisted = cfg.folderDate;
+                persisted = folderDate;
             }
-            cfg.folderDate = sys_days{cfg.folderDate} + std::chrono::days{1};
+            folderDate = sys_days{folderDate} + std::chrono::days{1};
         }
         // Days skipped in memory are remembered, so a reload does not walk them again.
-        if (cfg.folderDate != persisted) WriteFolderDateFile(c, cfg.folderDate);
+        if (folderDate != persisted) WriteFolderDateFile(c, folderDate);
     }
     ShowPendingMessages();
     return kCleaningPeriodMs;
@@ -86,8 +87,8 @@ void RecorderCore::AppendHistoryLog(const std::string& line) {
     ReportFailure(path, "The cleaning log " + path + " could not be written (" + error + "); not logged: " + entry);
 }
 
-void RecorderCore::WriteFolderDateFile(int channel, std::chrono::year_month_day date) {
-    const std::string path = JoinPath(settings_.programFolder, FolderDateFileName(channel));
+void RecorderCore::WriteFolderDateFile(Line line, std::chrono::year_month_day date) {
+    const std::string path = JoinPath(settings_.programFolder, FolderDateFileName(line.channel()));
     std::string error;
     if (services_.fileSystem.WriteWhole(path, FormatFolderDate(date), &error)) {
         ClearFailure(path);

@@ -54,6 +54,7 @@ TEST_P(CleaningWalkTest, DeletesTheOldestDayPerPassAndLogsIt) {
     const WalkCase& p = GetParam();
     CleaningRig rig;
     rig.ch(0).folderDate = p.cursor;
+    rig.Reload();
     rig.ch(1).dropFolder.clear();
     for (year_month_day d : p.days) rig.MakeDay(0, d);
     for (year_month_day d : p.locked) rig.fileSystem.locked.insert(rig.Day(0, d));
@@ -68,7 +69,7 @@ TEST_P(CleaningWalkTest, DeletesTheOldestDayPerPassAndLogsIt) {
     for (size_t at = log.find('@'); at != std::string::npos; at = log.find('@')) log.replace(at, 1, rig.ch(0).dropFolder);
     EXPECT_EQ(rig.Log(), log);
     EXPECT_EQ(rig.dir.Read("folder1"), p.expectedStateFile);
-    EXPECT_EQ(rig.ch(0).folderDate, p.expectedCursor);
+    EXPECT_EQ(rig.core->folderDate(0), p.expectedCursor);
     EXPECT_TRUE(fs::exists(rig.Day(0, Date(2026, 1, 10))) || std::find(p.days.begin(), p.days.end(), Date(2026, 1, 10)) == p.days.end())
         << "today is never deleted";
     EXPECT_FALSE(fs::exists(rig.dir.File("folder2")));
@@ -123,6 +124,7 @@ TEST_P(LowSpaceTest, DeletesOnlyWhenFreeBytesAreBelowTheLimit) {
     rig.settings.freeDiskSpace = p.freeDiskSpaceMb;
     rig.freeSpace.freeBytes = p.freeBytes;
     rig.ch(0).folderDate = Date(2026, 1, 2);
+    rig.Reload();
     rig.ch(1).dropFolder.clear();
     rig.MakeDay(0, Date(2026, 1, 2));
     const std::optional<uint32_t> period = rig.core->CleanDisk();
@@ -154,6 +156,7 @@ TEST(CleaningChannelsTest, EachChannelDeletesAtMostOneOfItsOwnDaysPerPass) {
         rig.MakeDay(c, Date(2026, 1, 2));
         rig.MakeDay(c, Date(2026, 1, 3));
     }
+    rig.Reload();
     rig.core->CleanDisk();
     for (int c = 0; c < 2; ++c) {
         EXPECT_FALSE(fs::exists(rig.Day(c, Date(2026, 1, 2))));
@@ -188,13 +191,13 @@ TEST(CleaningChannelsTest, TheDayOfARecordingStillOpenIsNeverDeleted) {
     rig.Reload();
     fs::create_directories(DayFolderPath(rig.ch(1).dropFolder, Date(2026, 1, 8)));
     rig.FeedSeconds(120, 8000, 0);
-    ASSERT_TRUE(rig.ch(0).recording);
+    ASSERT_TRUE(rig.core->recording(0));
     ASSERT_EQ(rig.clock.Now().date, Date(2026, 1, 10));
     rig.core->CleanDisk();
     EXPECT_TRUE(fs::exists(DayFolderPath(rig.ch(0).dropFolder, Date(2026, 1, 9))));
     EXPECT_FALSE(fs::exists(DayFolderPath(rig.ch(1).dropFolder, Date(2026, 1, 8))));
-    EXPECT_EQ(rig.ch(0).folderDate, Date(2026, 1, 9));
-    EXPECT_EQ(rig.ch(1).folderDate, Date(2026, 1, 8));
+    EXPECT_EQ(rig.core->folderDate(0), Date(2026, 1, 9));
+    EXPECT_EQ(rig.core->folderDate(1), Date(2026, 1, 8));
     rig.core->FinishAllRecordings();
     rig.core->CleanDisk();
     EXPECT_FALSE(fs::exists(DayFolderPath(rig.ch(0).dropFolder, Date(2026, 1, 9))));
@@ -203,6 +206,7 @@ TEST(CleaningChannelsTest, TheDayOfARecordingStillOpenIsNeverDeleted) {
 TEST(CleaningChannelsTest, SkippedDaysAreRememberedAcrossAReload) {
     CleaningRig rig;
     rig.ch(0).folderDate = Date(2025, 1, 1);
+    rig.Reload();
     rig.ch(1).dropFolder.clear();
     rig.core->CleanDisk();
     EXPECT_EQ(rig.dir.Read("folder1"), "20260110");

@@ -46,12 +46,12 @@ TEST_P(VoxDecisionTest, RecordingStartsAtTheThresholdAndStopsAfterTheSilenceTime
     rig.clock = ManualClock(rig.clock.Now(), p.startTickMs);
     rig.ch(0).sensitiveLevel = p.sensitiveLevel;
     rig.ch(0).endOfFile = p.endOfFile;
-    rig.ch(1).exists = 0;
+    rig.ch(1).exists = false;
     rig.Reload();
     std::string states;
     for (char c : p.blocks) {
         rig.Feed(VoxPeak(c), 0);
-        states += rig.ch(0).recording ? 'R' : '-';
+        states += rig.core->recording(0) ? 'R' : '-';
     }
     EXPECT_EQ(states, p.expected);
     // Every stop files one recording.
@@ -99,19 +99,19 @@ TEST_P(HidDecisionTest, RecordingFollowsTheLineWithAMinimumTimeFromSeizure) {
     const HidCase& p = GetParam();
     CoreRig rig;
     rig.clock = ManualClock(rig.clock.Now(), p.startTickMs);
-    rig.ch(0).sensitiveControl = 0;
+    rig.ch(0).sensitiveControl = LineControl::kLineState;
     rig.ch(0).endOfFile = p.endOfFile;
     rig.ch(0).stereo = p.stereo;
-    rig.ch(1).exists = 0;
+    rig.ch(1).exists = false;
     rig.Reload();
     int started = -1, stopped = -1;
     for (int b = 0; b < p.blocks; ++b) {
         if (b == p.seizeAtBlock) rig.Seize(0);
         if (b == p.releaseAtBlock) rig.Release(0);
-        const bool before = rig.ch(0).recording;
+        const bool before = rig.core->recording(0);
         rig.Feed(1000, 0);
-        if (!before && rig.ch(0).recording && started < 0) started = b;
-        if (before && !rig.ch(0).recording && stopped < 0) stopped = b;
+        if (!before && rig.core->recording(0) && started < 0) started = b;
+        if (before && !rig.core->recording(0) && stopped < 0) stopped = b;
         EXPECT_EQ(rig.view.status[0], rig.lines.lineActive[0] ? "H1 On" : "H1 Off");
     }
     EXPECT_EQ(started, p.expectedStartBlock);
@@ -164,9 +164,9 @@ TEST_P(GainTest, StoredSamplesSaturateInsteadOfWrapping) {
     const GainCase& p = GetParam();
     CoreRig rig;
     rig.ch(0).gain = p.gain;
-    rig.ch(0).sensitiveControl = 0;
+    rig.ch(0).sensitiveControl = LineControl::kLineState;
     rig.ch(0).endOfFile = 0;
-    rig.ch(1).exists = 0;
+    rig.ch(1).exists = false;
     rig.Reload();
     rig.Seize(0);
     rig.Feed(p.peak, 0);
@@ -205,10 +205,10 @@ TEST_P(TempFileTest, LineStateRecordingsCarryTheFiveBlocksBeforeTheSeizure) {
     const PrerollCase& p = GetParam();
     CoreRig rig;
     rig.settings.sampleRate = p.reloadFromRate != 0 ? p.reloadFromRate : p.sampleRate;
-    rig.ch(0).sensitiveControl = p.lineState ? 0 : 1;
+    rig.ch(0).sensitiveControl = p.lineState ? LineControl::kLineState : LineControl::kSoundLevel;
     rig.ch(0).endOfFile = 0;
     rig.ch(0).sensitiveLevel = 1;
-    rig.ch(1).exists = 0;
+    rig.ch(1).exists = false;
     rig.Reload();
     if (p.reloadFromRate != 0) {
         rig.Feed(100, 0);
@@ -267,10 +267,10 @@ TEST(TempFileCrossingTest, LineOneGoesToWave2AndLineTwoToWave1) {
 
 TEST(TempFileLimitTest, KeepsTheFirstTenMinutesOnly) {
     CoreRig rig;
-    rig.ch(0).sensitiveControl = 0;
+    rig.ch(0).sensitiveControl = LineControl::kLineState;
     rig.ch(0).endOfFile = 0;
     rig.ch(0).bitrate = 8;
-    rig.ch(1).exists = 0;
+    rig.ch(1).exists = false;
     rig.Reload();
     rig.Seize(0);
     rig.FeedSeconds(11 * 60, 1000, 0);
@@ -284,7 +284,7 @@ TEST(TempFileLimitTest, KeepsTheFirstTenMinutesOnly) {
 struct StereoCase {
     const char* name;
     int channel;
-    int32_t sensitiveControl;
+    LineControl sensitiveControl;
     int expectedMp3Channels;
 };
 
@@ -294,18 +294,18 @@ TEST_P(StereoFlagTest, OnlyLineOneUnderLevelControlRecordsBothLines) {
     const StereoCase& p = GetParam();
     CoreRig rig;
     const int other = 1 - p.channel;
-    rig.ch(other).exists = 0;
+    rig.ch(other).exists = false;
     ChannelConfig& cfg = rig.ch(p.channel);
-    cfg.stereo = 1;
+    cfg.stereo = true;
     cfg.gain = 2;
     cfg.sensitiveControl = p.sensitiveControl;
     cfg.sensitiveLevel = 4;
     cfg.endOfFile = 0;
     rig.Reload();
-    if (p.sensitiveControl == 0) rig.Seize(p.channel);
+    if (p.sensitiveControl == LineControl::kLineState) rig.Seize(p.channel);
     // Line 1 quiet, line 2 loud: the stereo path starts on the louder line, unscaled.
     for (int i = 0; i < 4; ++i) rig.Feed(1000, 6000);
-    if (p.sensitiveControl == 0) rig.Release(p.channel);
+    if (p.sensitiveControl == LineControl::kLineState) rig.Release(p.channel);
     for (int i = 0; i < 4; ++i) rig.Feed(0, 0);
     ASSERT_EQ(rig.filed.size(), 1u);
     const DecodedMp3 mp3 = DecodeMp3File(rig.filed[0].path);
@@ -315,15 +315,15 @@ TEST_P(StereoFlagTest, OnlyLineOneUnderLevelControlRecordsBothLines) {
     const std::vector<int16_t> temp =
         Samples(rig.ReadFile(rig.dir.File(p.channel == 0 ? "wave2.out" : "wave1.out")));
     ASSERT_GT(temp.size(), 5u);
-    const size_t skip = p.sensitiveControl == 0 ? 5 * 4000 : 0;
+    const size_t skip = p.sensitiveControl == LineControl::kLineState ? 5 * 4000 : 0;
     EXPECT_EQ(temp[skip + 5], p.channel == 0 ? 2000 : 12000);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, StereoFlagTest,
-                         ::testing::Values(StereoCase{"LineOneLevelControl", 0, 1, 2},
-                                           StereoCase{"LineOneLineState", 0, 0, 1},
-                                           StereoCase{"LineTwoLevelControl", 1, 1, 1},
-                                           StereoCase{"LineTwoLineState", 1, 0, 1}),
+                         ::testing::Values(StereoCase{"LineOneLevelControl", 0, LineControl::kSoundLevel, 2},
+                                           StereoCase{"LineOneLineState", 0, LineControl::kLineState, 1},
+                                           StereoCase{"LineTwoLevelControl", 1, LineControl::kSoundLevel, 1},
+                                           StereoCase{"LineTwoLineState", 1, LineControl::kLineState, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Window state -------------------------------------------------------------------------
@@ -342,8 +342,8 @@ TEST(WindowStateTest, CheckBoxesAndTrayFollowBothChannels) {
     rig.Feed(0, 6000);
     rig.Feed(0, 6000);
     rig.Feed(0, 6000);
-    EXPECT_FALSE(rig.ch(0).recording);
-    EXPECT_TRUE(rig.ch(1).recording);
+    EXPECT_FALSE(rig.core->recording(0));
+    EXPECT_TRUE(rig.core->recording(1));
     EXPECT_EQ(rig.view.trayIcon, TrayIcon::Recording) << "line 2's block sets the recording icon again";
     rig.Feed(0, 6000);
     EXPECT_FALSE(rig.view.check[0]);
@@ -353,11 +353,11 @@ TEST(WindowStateTest, CheckBoxesAndTrayFollowBothChannels) {
 
 TEST(WindowStateTest, AbsentChannelNeverRecords) {
     CoreRig rig;
-    rig.ch(1).exists = 0;
+    rig.ch(1).exists = false;
     rig.Reload();
     rig.FeedSeconds(2, 6000, 6000);
-    EXPECT_TRUE(rig.ch(0).recording);
-    EXPECT_FALSE(rig.ch(1).recording);
+    EXPECT_TRUE(rig.core->recording(0));
+    EXPECT_FALSE(rig.core->recording(1));
     EXPECT_FALSE(std::filesystem::exists(rig.dir.File("wave1.out")));
 }
 
@@ -366,7 +366,7 @@ TEST(WindowStateTest, AbsentChannelNeverRecords) {
 TEST(EncoderMessageTest, AFailedStartShowsOneBoxAfterTheBlockEvenWhenBlocksArriveMeanwhile) {
     CoreRig rig;
     rig.ch(0).bitrate = 0;  // the encoder refuses it
-    rig.ch(1).exists = 0;
+    rig.ch(1).exists = false;
     rig.Reload();
     int nested = 0;
     rig.notifier.whileShown = [&] {
@@ -381,27 +381,27 @@ TEST(EncoderMessageTest, AFailedStartShowsOneBoxAfterTheBlockEvenWhenBlocksArriv
     ASSERT_EQ(rig.notifier.shown.size(), 1u);
     EXPECT_EQ(rig.notifier.shown[0], "Error opening encoding stream (1)");
     EXPECT_EQ(nested, 3);
-    EXPECT_TRUE(rig.ch(0).recording) << "the recording goes on for the temp file and caller ID";
+    EXPECT_TRUE(rig.core->recording(0)) << "the recording goes on for the temp file and caller ID";
     rig.notifier.whileShown = nullptr;
     rig.FeedSeconds(3, 6000, 0);
     EXPECT_EQ(rig.notifier.shown.size(), 1u) << "no retry of the failed start on every block";
     rig.core->FinishAllRecordings();
     EXPECT_EQ(std::filesystem::file_size(rig.dir.File("wave2.out")), 10u * 8000) << "every block, nested ones included, reaches the temp file";
     EXPECT_TRUE(rig.filed.empty()) << "no sound was encoded: nothing is reported filed";
-    EXPECT_EQ(rig.ch(0).fileCounter, 0u) << "and no number is used up";
+    EXPECT_EQ(rig.core->fileCounter(0), 0u) << "and no number is used up";
     ASSERT_EQ(rig.notifier.shown.size(), 2u);
     EXPECT_EQ(rig.notifier.shown[1], "Line 1: the call was not recorded: no sound of it could be written.");
 }
 
 TEST(FinishAllTest, FilesEveryRunningRecordingAndLeavesIdleChannelsAlone) {
     CoreRig rig;
-    rig.ch(1).sensitiveControl = 0;
+    rig.ch(1).sensitiveControl = LineControl::kLineState;
     rig.Reload();
     rig.FeedSeconds(2, 6000, 0);
-    ASSERT_TRUE(rig.ch(0).recording);
-    ASSERT_FALSE(rig.ch(1).recording);
+    ASSERT_TRUE(rig.core->recording(0));
+    ASSERT_FALSE(rig.core->recording(1));
     rig.core->FinishAllRecordings();
-    EXPECT_FALSE(rig.ch(0).recording);
+    EXPECT_FALSE(rig.core->recording(0));
     EXPECT_FALSE(rig.core->finishing(0));
     ASSERT_EQ(rig.filed.size(), 1u);
     EXPECT_EQ(rig.filed[0].channel, 0);

@@ -19,33 +19,36 @@ int MeterPosition(int64_t peak) { return static_cast<int>(std::min<int64_t>(peak
 
 }  // namespace
 
-RecorderCore::RecorderCore(RecorderSettings& settings, const ToneTables& toneTables, RecorderServices services)
+RecorderCore::RecorderCore(const RecorderSettings& settings, const ToneTables& toneTables, RecorderServices services)
     : settings_(settings), toneTables_(toneTables), services_(std::move(services)) {
     OnSettingsLoaded();
 }
 
 RecorderCore::~RecorderCore() = default;
 
-void RecorderCore::OnSettingsLoaded() {
+void RecorderCore::OnSettingsLoaded(std::vector<std::string> loadMessages) {
     const size_t perBlock = settings_.sampleRate > 0 ? static_cast<size_t>(settings_.sampleRate) / 2 : 0;
-    for (ChannelRuntime& ch : channels_) {
+    for (size_t c = 0; c < channels_.size(); ++c) {
+        ChannelRuntime& ch = channels_[c];
         ch.block.assign(perBlock, 0);
         for (std::vector<int16_t>& h : ch.history) h.assign(perBlock, 0);
+        // The state files were read with the settings: numbering and cleaning go on from there.
+        ch.fileCounter = settings_.channels[c].fileCounter;
+        ch.folderDate = settings_.channels[c].folderDate;
     }
     // Settings the load had to refuse: each is told once per load.
-    for (std::string& text : settings_.loadMessages) {
+    for (std::string& text : loadMessages) {
         services_.notifier.Log(text);
         QueueMessage(std::move(text));
     }
-    settings_.loadMessages.clear();
     ShowPendingMessages();
 }
 
-bool RecorderCore::StereoPath(int channel) const {
+bool RecorderCore::StereoPath(Line line) const {
     // Only line 1 has a stereo path, and only under sound-level control: a line-state channel
     // records its own line.
-    const ChannelConfig& c = settings_.channels[Index(channel)];
-    return channel == 0 && c.stereo != 0 && c.sensitiveControl != 0;
+    const ChannelConfig& c = Config(line);
+    return line.channel() == 0 && c.stereo && c.sensitiveControl == LineControl::kSoundLevel;
 }
 
 void RecorderCore::ProcessBlock(const int16_t* samples, size_t count) {
@@ -73,31 +76,31 @@ void RecorderCore::ProcessBlock(const int16_t* samples, size_t count) {
     }
     const std::array<int64_t, 2> peaks{peak0, peak1};
 
-    for (int c = 0; c < 2; ++c) services_.view.SetMeter(c, MeterPosition(peaks[Index(c)]));
+    for (int c = 0; c < 2; ++c) services_.view.SetMeter(c, MeterPosition(peaks[c]));
 
     for (int c = 0; c < 2; ++c) {
-        const ChannelConfig& cfg = settings_.channels[Index(c)];
+        const ChannelConfig& cfg = Config(c);
         char text[64];
-        if (cfg.sensitiveControl != 0) {
-            std::snprintf(text, sizeof text, "%lld-%d", static_cast<long long>(peaks[Index(c)] / 1024),
+        if (cfg.sensitiveControl == LineControl::kSoundLevel) {
+            std::snprintf(text, sizeof text, "%lld-%d", static_cast<long long>(peaks[c] / 1024),
                           std::max(cfg.sensitiveLevel, 1));
         } else {
-            std::snprintf(text, sizeof text, "H%d %s", c + 1, services_.lines.lineActive[Index(c)] ? "On" : "Off");
+            std::snprintf(text, sizeof text, "H%d %s", c + 1, services_.lines.lineActive[c] ? "On" : "Off");
         }
         services_.view.SetStatusText(c, text);
     }
-    for (int c = 0; c < 2; ++c) services_.view.SetRecordingCheck(c, settings_.channels[Index(c)].recording);
+    for (int c = 0; c < 2; ++c) services_.view.SetRecordingCheck(c, channels_[c].recording);
 
     for (int c = 0; c < 2; ++c) {
-        const ChannelConfig& cfg = settings_.channels[Index(c)];
-        if (cfg.exists == 0 || channels_[Index(c)].finishing) continue;
-        Decide(c, StereoPath(c) ? peakAll : peaks[Index(c)], now);
+        const ChannelConfig& cfg = Config(c);
+        if (!cfg.exists || channels_[c].finishing) continue;
+        Decide(c, StereoPath(c) ? peakAll : peaks[c], now);
     }
 
     for (int c = 0; c < 2; ++c) {
-        const ChannelConfig& cfg = settings_.channels[Index(c)];
-        ChannelRuntime& ch = channels_[Index(c)];
-        if (cfg.exists == 0 || !cfg.recording || ch.finishing) continue;
+        const ChannelConfig& cfg = Config(c);
+        ChannelRuntime& ch = channels_[c];
+        if (!cfg.exists || !ch.recording || ch.finishing) continue;
         if (ch.stereoPath) {
             // The MP3 gets both lines as they came; the temp file only line 1 with gain.
             EncodeBlock(c, samples, perChannel * 2);
@@ -115,72 +118,72 @@ void RecorderCore::ProcessBlock(const int16_t* samples, size_t count) {
     ShowPendingMessages();
 }
 
-void RecorderCore::Decide(int channel, int64_t level, uint32_t now) {
-    ChannelConfig& cfg = settings_.channels[Index(channel)];
+void RecorderCore::Decide(Line line, int64_t level, uint32_t now) {
+    const ChannelConfig& cfg = Config(line);
+    ChannelRuntime& ch = channels_[line];
     const int64_t endOfFileS = std::max<int32_t>(cfg.endOfFile, 0);
-    if (cfg.sensitiveControl != 0) {
+    if (cfg.sensitiveControl == LineControl::kSoundLevel) {
         const int64_t threshold = int64_t{std::max(cfg.sensitiveLevel, 1)} * 1024;
         if (level >= threshold) {
-            if (!cfg.recording) StartRecording(channel, false);
-            cfg.silenceStart = 0;
-        } else if (cfg.recording) {
-            if (cfg.silenceStart == 0) {
+            if (!ch.recording) StartRecording(line, false);
+            ch.silenceStart = 0;
+        } else if (ch.recording) {
+            if (ch.silenceStart == 0) {
                 // 0 means "not running": a silence starting at tick 0 counts from the tick before.
-                cfg.silenceStart = now != 0 ? now : now - 1;
-            } else if (int64_t{TicksSince(cfg.silenceStart, now)} / 1000 > endOfFileS) {
-                StopRecording(channel);
+                ch.silenceStart = now != 0 ? now : now - 1;
+            } else if (int64_t{TicksSince(ch.silenceStart, now)} / 1000 > endOfFileS) {
+                StopRecording(line);
             }
         }
         return;
     }
-    const bool active = services_.lines.lineActive[Index(channel)];
+    const bool active = services_.lines.lineActive[line];
     if (active) {
-        if (!cfg.recording) StartRecording(channel, true);
-        cfg.silenceStart = 0;
-    } else if (cfg.recording) {
-        const uint32_t seizedAt = services_.lines.lineSeizedAt[Index(channel)];
-        if (int64_t{TicksSince(seizedAt, now)} >= endOfFileS * 1000) StopRecording(channel);
+        if (!ch.recording) StartRecording(line, true);
+        ch.silenceStart = 0;
+    } else if (ch.recording) {
+        const uint32_t seizedAt = services_.lines.lineSeizedAt[line];
+        if (int64_t{TicksSince(seizedAt, now)} >= endOfFileS * 1000) StopRecording(line);
     }
 }
 
-void RecorderCore::StartRecording(int channel, bool withHistory) {
-    ChannelConfig& cfg = settings_.channels[Index(channel)];
-    ChannelRuntime& ch = channels_[Index(channel)];
-    ch.stereoPath = StereoPath(channel);
+void RecorderCore::StartRecording(Line line, bool withHistory) {
+    ChannelRuntime& ch = channels_[line];
+    ch.stereoPath = StereoPath(line);
     ch.reported = false;
     ch.startedAt = services_.clock.Now();
     ch.parts.clear();
     if (ch.stereoPath) {
-        StartEncoding(channel);
-        OpenRecordingFile(channel);
+        StartEncoding(line);
+        OpenRecordingFile(line);
     } else {
-        OpenRecordingFile(channel);
-        StartEncoding(channel);
+        OpenRecordingFile(line);
+        StartEncoding(line);
     }
-    cfg.recording = true;
-    cfg.silenceStart = 0;
+    ch.recording = true;
+    ch.silenceStart = 0;
     if (withHistory) {
         // Oldest first: the caller-ID burst lies in the seconds before the line was seen seized.
-        for (size_t i = ch.history.size(); i-- > 0;) WriteTemp(channel, ch.history[i].data(), ch.history[i].size());
+        for (size_t i = ch.history.size(); i-- > 0;) WriteTemp(line, ch.history[i].data(), ch.history[i].size());
     }
 }
 
-void RecorderCore::StopRecording(int channel) {
-    settings_.channels[Index(channel)].recording = false;
+void RecorderCore::StopRecording(Line line) {
+    channels_[line].recording = false;
     services_.view.SetTrayIcon(TrayIcon::Idle, kIdleTip);
-    channels_[Index(channel)].finishing = true;
-    FinishRecording(channel);
+    channels_[line].finishing = true;
+    FinishRecording(line);
 }
 
 void RecorderCore::FinishAllRecordings() {
     for (int c = 0; c < 2; ++c) {
-        if (settings_.channels[Index(c)].recording && !channels_[Index(c)].finishing) StopRecording(c);
+        if (channels_[c].recording && !channels_[c].finishing) StopRecording(c);
     }
     ShowPendingMessages();
 }
 
-void RecorderCore::WriteTemp(int channel, const int16_t* samples, size_t count) {
-    ChannelRuntime& ch = channels_[Index(channel)];
+void RecorderCore::WriteTemp(Line line, const int16_t* samples, size_t count) {
+    ChannelRuntime& ch = channels_[line];
     if (!ch.tempFile || count == 0) return;
     const uint64_t limit = static_cast<uint64_t>(std::max(settings_.sampleRate, 0)) * 2 * kTempFileMaxSeconds;
     if (ch.tempBytes >= limit) return;
@@ -194,8 +197,8 @@ void RecorderCore::WriteTemp(int channel, const int16_t* samples, size_t count) 
     const std::string error = ch.tempFile.LastError();
     ch.tempFile.Truncate(ch.tempBytes);
     ch.tempBytes = limit;
-    ReportFailure("temp" + std::to_string(channel),
-                  "Line " + std::to_string(channel + 1) + ": the caller ID file " + TempFilePath(channel) +
+    ReportFailure("temp" + std::to_string(line.channel()),
+                  "Line " + std::to_string(line.channel() + 1) + ": the caller ID file " + TempFilePath(line) +
                       " could not be written (" + error + "); the caller of this call may stay unknown.");
 }
 
