@@ -1,6 +1,7 @@
 // A recording's tail as a hostile file: the catalogue's tag and frame reading, the player's two
 // tag writes (played mark, bookmark) and the recorder's tag writer read back by the player.
 
+#include "common/core/tag_text.h"
 #include "fuzz/fuzz_support.h"
 #include "player/catalogue/record_info.h"
 #include "player/catalogue/recording_tag.h"
@@ -11,14 +12,15 @@ using namespace pell;
 
 namespace {
 
-// What the player reads back from a text the recorder cut to 30 bytes.
+// What the player reads back from a text the recorder stored: UTF-8 cut to 30 bytes between
+// characters, read up to a NUL, trimmed, and taken as UTF-8 (or Latin-1 where it is not).
 std::string AsReadBack(const std::string& text) {
-    std::string cut = text.substr(0, 30);
-    cut = cut.substr(0, cut.find('\0'));
+    std::string stored = EncodeTagText(text, 30);
+    stored = stored.substr(0, stored.find('\0'));
     const char* blanks = " \t\r\n";
-    const std::size_t first = cut.find_first_not_of(blanks);
+    const std::size_t first = stored.find_first_not_of(blanks);
     if (first == std::string::npos) return {};
-    return cut.substr(first, cut.find_last_not_of(blanks) - first + 1);
+    return TagTextAsUtf8(stored.substr(first, stored.find_last_not_of(blanks) - first + 1));
 }
 
 }  // namespace
