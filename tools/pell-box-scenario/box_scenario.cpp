@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "common/core/paths.h"
-#include "common/core/settings_file.h"
 #include "testsupport/signals/signals.h"
+#include "tools/pell-replay/demo_scenario.h"
 #include "tools/pell-replay/replay.h"
 
 namespace pell {
@@ -29,23 +29,10 @@ void Place(signals::Samples& line, const signals::Samples& piece, double atSecon
 std::string WriteBoxScenario(const std::string& folder, const BoxScenarioOptions& options) {
     using namespace signals;
     const int32_t rate = options.sampleRateHz;
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    const std::string absolute = std::filesystem::absolute(folder, ec).string();
-
-    SettingsDocument doc;
-    doc.device = "simulated line box";
-    doc.number = "1";
-    doc.samplerate = std::to_string(rate);
-    doc.cleaning = "1";
-    doc.freeDiskSpace = "1";
     // Both lines follow the box's line states; line 1 reads FSK caller ID, line 2 dialled digits.
-    doc.channels[0] = {"1", "in-", "1", "Line 1 reception", JoinPath(absolute, "line1"), "24", "0", "5", "5",
-                       "30", "10", "2"};
-    doc.channels[1] = {"1", "out-", "1", "Line 2 sales", JoinPath(absolute, "line2"), "24", "0", "5", "5",
-                       "30", "10", "1"};
-    if (WriteFileAtomically(JoinPath(folder, "settings.ini"), FormatSettingsFile(doc)) != WriteResult::Ok) {
-        return "cannot write " + JoinPath(folder, "settings.ini");
+    if (std::string failed = WriteDemoSettings(folder, "simulated line box", rate, {"0", "5"}, {"0", "5"});
+        !failed.empty()) {
+        return failed;
     }
 
     Samples line1, line2;

@@ -10,28 +10,34 @@
 
 namespace pell {
 
-bool WriteDemoScenario(const std::string& folder, std::string* error) {
-    using namespace signals;
-    constexpr int32_t kRate = 8000;
+std::string WriteDemoSettings(const std::string& folder, const std::string& device, int32_t rateHz,
+                              DemoLineControl line1, DemoLineControl line2) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     const std::string absolute = std::filesystem::absolute(folder, ec).string();
 
     SettingsDocument doc;
-    doc.device = "USB Audio";
+    doc.device = device;
     doc.number = "1";
-    doc.samplerate = std::to_string(kRate);
+    doc.samplerate = std::to_string(rateHz);
     doc.cleaning = "1";
     doc.freeDiskSpace = "1";
-    // Line 1 follows the line state and reads FSK caller ID; line 2 starts on sound and reads digits.
-    doc.channels[0] = {"1", "in-", "1", "Line 1 reception", JoinPath(absolute, "line1"), "24", "0", "5", "2",
-                       "30", "10", "2"};
-    doc.channels[1] = {"1", "out-", "1", "Line 2 sales", JoinPath(absolute, "line2"), "24", "1", "5", "3",
-                       "30", "10", "1"};
+    doc.channels[0] = {"1", "in-", "1", "Line 1 reception", JoinPath(absolute, "line1"), "24",
+                       line1.sensitiveControl, "5", line1.endOfFile, "30", "10", "2"};
+    doc.channels[1] = {"1", "out-", "1", "Line 2 sales", JoinPath(absolute, "line2"), "24",
+                       line2.sensitiveControl, "5", line2.endOfFile, "30", "10", "1"};
     if (WriteFileAtomically(JoinPath(folder, "settings.ini"), FormatSettingsFile(doc)) != WriteResult::Ok) {
-        *error = "cannot write " + JoinPath(folder, "settings.ini");
-        return false;
+        return "cannot write " + JoinPath(folder, "settings.ini");
     }
+    return {};
+}
+
+bool WriteDemoScenario(const std::string& folder, std::string* error) {
+    using namespace signals;
+    constexpr int32_t kRate = 8000;
+    // Line 1 follows the line state and reads FSK caller ID; line 2 starts on sound and reads digits.
+    *error = WriteDemoSettings(folder, "USB Audio", kRate, {"0", "2"}, {"1", "3"});
+    if (!error->empty()) return false;
 
     // Line 1: the exchange sends the caller's number between rings, the line is seized at 3 s.
     Samples line1 = Silence(kRate, 0.5);

@@ -3,9 +3,22 @@
 // and timeline that replay it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace pell {
+
+// How a demo line starts and stops its recordings: the keys "sensitive_control" and "end_of_file".
+struct DemoLineControl {
+    const char* sensitiveControl;
+    const char* endOfFile;
+};
+
+// Writes settings.ini for the demo's two lines into folder (created when missing): line 1 "in-"
+// reception reading FSK caller ID, line 2 "out-" sales reading dialled digits, recording into
+// "line1" and "line2" inside folder. Empty when written, else what failed.
+std::string WriteDemoSettings(const std::string& folder, const std::string& device, int32_t rateHz,
+                              DemoLineControl line1, DemoLineControl line2);
 
 // Writes settings.ini (drop folders "line1" and "line2" inside folder), call.wav and
 // timeline.txt into folder; false when a file cannot be written.
