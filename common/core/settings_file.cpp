@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/core/unique_fd.h"
+
 namespace pell {
 namespace {
 
@@ -35,17 +37,6 @@ void Channel(std::string& out, int number, const SettingsChannelEntries& c) {
     Line(out, "clip", c.clip);
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // The file a chain of symbolic links ends at (path itself when it is no link); none for a loop.
 std::optional<std::string> FollowLinks(const std::string& path) {
     std::string current = path;
@@ -66,24 +57,22 @@ std::optional<std::string> FollowLinks(const std::string& path) {
 void SyncFolderOf(const std::string& file) {
     const std::size_t slash = file.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
+    const UniqueFd fd = UniqueFd::Open(folder, O_RDONLY | O_DIRECTORY);
+    if (fd) ::fsync(fd.Get());
 }
 
 // Creates a new file beside target with a free name; like any new file it gets mode filtered
 // by the umask or the folder's default ACL, so a group-shared program folder stays shared.
-int CreateTemporaryBeside(const std::string& target, mode_t mode, std::string& temp) {
+UniqueFd CreateTemporaryBeside(const std::string& target, mode_t mode, std::string& temp) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp = target + ".tmp-";
         for (int i = 0; i < 6; ++i) temp += kLetters[random() % (sizeof kLetters - 1)];
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        UniqueFd fd = UniqueFd::Open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
+        if (fd || errno != EEXIST) return fd;
     }
-    return -1;
+    return UniqueFd();
 }
 
 }  // namespace
@@ -104,16 +93,16 @@ WriteResult WriteFileAtomically(const std::string& path, const std::string& text
     const std::optional<std::string> target = FollowLinks(path);
     if (!target) return WriteResult::CannotCreate;
     std::string temp;
-    const int fd = CreateTemporaryBeside(*target, static_cast<mode_t>(newFileMode & 07777), temp);
-    if (fd < 0) return WriteResult::CannotCreate;
+    UniqueFd fd = CreateTemporaryBeside(*target, static_cast<mode_t>(newFileMode & 07777), temp);
+    if (!fd) return WriteResult::CannotCreate;
     struct stat existing {};
     if (::stat(target->c_str(), &existing) == 0) {
         // Owner first: a change of owner may clear mode bits that fchmod then sets again.
-        [[maybe_unused]] const bool ownerKept = ::fchown(fd, existing.st_uid, existing.st_gid) == 0;
-        ::fchmod(fd, existing.st_mode & 07777);
+        [[maybe_unused]] const bool ownerKept = ::fchown(fd.Get(), existing.st_uid, existing.st_gid) == 0;
+        ::fchmod(fd.Get(), existing.st_mode & 07777);
     }
-    bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    bool ok = fd.WriteAll(text.data(), text.size()) && ::fsync(fd.Get()) == 0;
+    ok = fd.Close() && ok;
     if (ok) ok = std::rename(temp.c_str(), target->c_str()) == 0;
     if (!ok) {
         std::remove(temp.c_str());
