@@ -6,6 +6,7 @@
 #include "configurator/app/about_dialog.h"
 #include "configurator/app/config_dialog.h"
 #include "configurator/core/exit_sequence.h"
+#include "common/widgets/snapshot.h"
 
 namespace {
 
@@ -35,28 +36,18 @@ public:
     bool SendReload() override { return false; }
 };
 
-bool Snap(QWidget& widget, const QString& path) {
-    widget.show();
-    for (int i = 0; i < 20; ++i) QApplication::processEvents();
-    return widget.grab().save(path);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc < 2) {
-        QTextStream(stderr) << "usage: pell2cfg_snapshot <output folder> [program folder]\n";
-        return 2;
-    }
-    const QString out = argv[1];
+    const QString out = pell::SnapshotFolder(argc, argv, "pell2cfg_snapshot <output folder> [program folder]");
+    if (out.isEmpty()) return 2;
     SilentNotifier notifier;
     NoFolderPicker picker;
     NoRecorder recorder;
     ConfigDialog dialog(argc > 2 ? argv[2] : "/nonexistent", {notifier, picker, recorder});
     AboutDialog about;
-    const bool ok = Snap(dialog, out + "/config_dialog.png") && Snap(about, out + "/about_box.png");
-    QTextStream(stdout) << "dialog " << dialog.width() << "x" << dialog.height() << " px, font "
-                        << dialog.font().family() << " " << dialog.font().pointSize() << " pt\n";
+    const bool ok = pell::SaveSnapshot(dialog, out + "/config_dialog.png") &&
+                    pell::SaveSnapshot(about, out + "/about_box.png");
     return ok ? 0 : 1;
 }

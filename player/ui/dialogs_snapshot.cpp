@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <QTextStream>
 
+#include "common/widgets/snapshot.h"
 #include "player/ui/artwork.h"
 #include "player/ui/bookmark_dialog.h"
 #include "player/ui/dialog_controls.h"
@@ -26,29 +27,18 @@ public:
     bool Ask(QWidget*, const QString&) override { return false; }
 };
 
-bool Snap(QWidget& widget, const QString& path) {
-    widget.show();
-    for (int i = 0; i < 20; ++i) QApplication::processEvents();
-    QTextStream(stdout) << path << ": " << widget.width() << "x" << widget.height() << " px, font "
-                        << widget.font().family() << " " << widget.font().pointSize() << " pt\n";
-    return widget.grab().save(path);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc < 2) {
-        QTextStream(stderr) << "usage: pell_player_dialogs_snapshot <output folder>\n";
-        return 2;
-    }
+    const QString out = pell::SnapshotFolder(argc, argv, "pell_player_dialogs_snapshot <output folder>");
+    if (out.isEmpty()) return 2;
     // The player's dialog colours.
     QPalette palette = app.palette();
     palette.setColor(QPalette::Window, QColor(230, 230, 255));
     palette.setColor(QPalette::WindowText, Qt::black);
     app.setPalette(palette);
 
-    const QString out = argv[1];
     NoPicker picker;
     SilentNotifier notifier;
     BookmarkDialog bookmark(QString::fromUtf8("Call back on Monday, M\xC3\xBCller"));
@@ -58,7 +48,8 @@ int main(int argc, char** argv) {
                                  "/home/operator/Calls with a rather long folder name/kept"},
                                 picker, notifier, nullptr, ArtPixmap(kArtListBackground, 1.0));
     properties.findChild<QListWidget*>(kPathsList.objectName)->setCurrentRow(1);
-    const bool ok = Snap(bookmark, out + "/bookmark_dialog.png") && Snap(search, out + "/search_dialog.png") &&
-                    Snap(properties, out + "/properties_dialog.png");
+    const bool ok = pell::SaveSnapshot(bookmark, out + "/bookmark_dialog.png") &&
+                    pell::SaveSnapshot(search, out + "/search_dialog.png") &&
+                    pell::SaveSnapshot(properties, out + "/properties_dialog.png");
     return ok ? 0 : 1;
 }

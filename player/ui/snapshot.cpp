@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include "common/widgets/snapshot.h"
 #include "player/engine/queued_wave_out.h"
 #include "player/engine/wmp3.h"
 #include "player/ui/about_dialog.h"
@@ -21,20 +22,13 @@ public:
     void SetWaveOutVolume(std::uint32_t) override {}
 };
 
-void Settle() {
-    for (int i = 0; i < 20; ++i) QApplication::processEvents();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc < 2) {
-        QTextStream(stderr) << "usage: pellplayer_snapshot <output folder> [program folder]\n";
-        return 2;
-    }
+    const QString out = pell::SnapshotFolder(argc, argv, "pellplayer_snapshot <output folder> [program folder]");
+    if (out.isEmpty()) return 2;
     pell::player::SetDialogColours();
-    const QString out = argv[1];
     QTemporaryDir demo;
     std::string programFolder = argc > 2 ? argv[2] : demo.path().toStdString();
     if (argc <= 2 && pell::player::MakeDemoRecordings(programFolder, 6, 40).empty()) {
@@ -52,7 +46,7 @@ int main(int argc, char** argv) {
                                                       },
                                                       false});
     dialog.show();
-    Settle();
+    pell::SettleEvents();
     if (dialog.List().Model().rowCount() > 1) {
         dialog.List().Model().MarkRowPlayed(0);
         dialog.MakeRowCurrent(1);
@@ -77,19 +71,17 @@ int main(int argc, char** argv) {
         }
         for (int pass = 0; pass < 7; ++pass) {
             dialog.RunMonitorPass();
-            Settle();
+            pell::SettleEvents();
         }
     }
-    Settle();
+    pell::SettleEvents();
     const bool ok = dialog.grab().save(out + "/player_window.png");
     // The transport row enlarged, to judge the small artwork pixel by pixel.
     const QWidget* group = dialog.findChild<QWidget*>("transportGroup");
     const QImage transport = dialog.grab(group->geometry()).toImage();
     transport.scaled(transport.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(out + "/transport_zoom.png");
     pell::player::AboutDialog about(&dialog);
-    about.show();
-    Settle();
-    const bool aboutOk = about.grab().save(out + "/about_box.png");
+    const bool aboutOk = pell::SaveSnapshot(about, out + "/about_box.png");
     QTextStream(stdout) << "window " << dialog.width() << "x" << dialog.height() << " px, font "
                         << dialog.font().family() << " " << dialog.font().pointSize() << " pt, "
                         << dialog.List().Model().rowCount() << " recordings listed\n";

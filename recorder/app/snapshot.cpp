@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QTextStream>
 
+#include "common/widgets/snapshot.h"
 #include "recorder/app/recorder_controls.h"
 #include "recorder/app/recorder_dialog.h"
 #include "recorder/app/recorder_icons.h"
@@ -45,16 +46,6 @@ public:
     void Log(const std::string&) override {}
 };
 
-void Settle() {
-    for (int i = 0; i < 20; ++i) QApplication::processEvents();
-}
-
-bool Snap(QWidget& widget, const QString& path) {
-    widget.show();
-    Settle();
-    return widget.grab().save(path);
-}
-
 // The idle and recording notification icons at 16, 22 and 32 px, shown 4 times enlarged
 // beside their real size, on a light and on a dark panel.
 QImage IconSheet() {
@@ -83,11 +74,8 @@ QImage IconSheet() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc < 2) {
-        QTextStream(stderr) << "usage: pellrecorder_snapshot <output folder> [program folder]\n";
-        return 2;
-    }
-    const QString out = argv[1];
+    const QString out = SnapshotFolder(argc, argv, "pellrecorder_snapshot <output folder> [program folder]");
+    if (out.isEmpty()) return 2;
     SystemClock clock;
     NoCapture capture;
     NoHid hid;
@@ -103,18 +91,16 @@ int main(int argc, char** argv) {
     dialog.findChild<QProgressBar*>(kLevelMeter[1].objectName)->setValue(4);
     dialog.findChild<QLineEdit*>(kStatusEdit[0].objectName)->setText("H1 Off");
     dialog.findChild<QLineEdit*>(kStatusEdit[1].objectName)->setText("31-10");
-    bool ok = Snap(dialog, out + "/recorder_dialog.png");
+    bool ok = SaveSnapshot(dialog, out + "/recorder_dialog.png");
 
     QMenu* file = dialog.findChild<QMenuBar*>("menuBar")->findChild<QMenu*>("fileMenu");
-    ok = Snap(*file, out + "/file_menu.png") && ok;
+    ok = SaveSnapshot(*file, out + "/file_menu.png") && ok;
     file->hide();
-    ok = Snap(*dialog.trayMenu(), out + "/tray_menu.png") && ok;
+    ok = SaveSnapshot(*dialog.trayMenu(), out + "/tray_menu.png") && ok;
     dialog.trayMenu()->hide();
     std::unique_ptr<QDialog> about = MakeAboutBox(nullptr);
-    ok = Snap(*about, out + "/about_box.png") && ok;
+    ok = SaveSnapshot(*about, out + "/about_box.png") && ok;
     ok = IconSheet().save(out + "/tray_icons.png") && ok;
     ok = DrawRecorderIcon(RecorderIconKind::App, 128).save(out + "/app_icon.png") && ok;
-    QTextStream(stdout) << "window " << dialog.width() << "x" << dialog.height() << " px, font "
-                        << dialog.font().family() << " " << dialog.font().pointSize() << " pt\n";
     return ok ? 0 : 1;
 }
