@@ -21,7 +21,7 @@ TEST(UniqueFdTest, OwnsOneDescriptorThroughMovesAndReportsClose) {
     EXPECT_TRUE((::fcntl(fd, F_GETFD) & FD_CLOEXEC) != 0);
 
     UniqueFd second = std::move(first);
-    EXPECT_FALSE(first);
+    EXPECT_FALSE(first);  // NOLINT(bugprone-use-after-move): a moved-from owner holds nothing
     EXPECT_EQ(second.Get(), fd);
     ASSERT_TRUE(second.WriteAll("abc", 3));
     EXPECT_TRUE(second.Close());
