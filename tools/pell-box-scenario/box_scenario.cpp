@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "common/core/paths.h"
+#include "common/core/wav_file.h"
 #include "testsupport/signals/signals.h"
 #include "tools/pell-replay/demo_scenario.h"
-#include "tools/pell-replay/replay.h"
 
 namespace pell {
 namespace {
@@ -67,7 +67,7 @@ std::string WriteBoxScenario(const std::string& folder, const BoxScenarioOptions
         stereo[2 * i] = line1[i];
         stereo[2 * i + 1] = line2[i];
     }
-    if (!WriteStereoWav(JoinPath(folder, "call.wav"), rate, stereo)) return "cannot write " + JoinPath(folder, "call.wav");
+    if (!WriteWavFile(JoinPath(folder, "call.wav"), rate, 2, stereo)) return "cannot write " + JoinPath(folder, "call.wav");
     std::ofstream file(JoinPath(folder, "timeline.txt"), std::ios::trunc);
     file << timeline.str();
     if (!file.flush()) return "cannot write " + JoinPath(folder, "timeline.txt");

@@ -5,8 +5,8 @@
 
 #include "common/core/paths.h"
 #include "common/core/settings_file.h"
+#include "common/core/wav_file.h"
 #include "testsupport/signals/signals.h"
-#include "tools/pell-replay/replay.h"
 
 namespace pell {
 
@@ -57,7 +57,7 @@ bool WriteDemoScenario(const std::string& folder, std::string* error) {
         stereo[2 * i] = line1[i];
         stereo[2 * i + 1] = line2[i];
     }
-    if (!WriteStereoWav(JoinPath(folder, "call.wav"), kRate, stereo)) {
+    if (!WriteWavFile(JoinPath(folder, "call.wav"), kRate, 2, stereo)) {
         *error = "cannot write " + JoinPath(folder, "call.wav");
         return false;
     }
