@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/core/settings_file.h"
+#include "common/core/wav_file.h"
 #include "fuzz/fuzz_support.h"
 #include "player/engine/testing/mp3_fixtures.h"
 #include "recorder/core/recording_names.h"
@@ -38,16 +39,6 @@ std::string Pcm(const signals::Samples& samples) {
         bytes += static_cast<char>((s >> 8) & 0xFF);
     }
     return bytes;
-}
-
-std::string Wav(const signals::Samples& interleaved, uint32_t rate, uint16_t channels) {
-    const std::string data = Pcm(interleaved);
-    InputWriter w;
-    w.Rest("RIFF").U32(static_cast<uint32_t>(36 + data.size())).Rest("WAVEfmt ").U32(16);
-    w.Byte(1).Byte(0).Byte(static_cast<uint8_t>(channels)).Byte(0).U32(rate).U32(rate * channels * 2);
-    w.Byte(static_cast<uint8_t>(channels * 2)).Byte(0).Byte(16).Byte(0);
-    w.Rest("data").U32(static_cast<uint32_t>(data.size())).Rest(data);
-    return w.Bytes();
 }
 
 std::string Settings(const char* rate, const char* clip1, const char* control2) {
@@ -143,9 +134,9 @@ int main(int argc, char** argv) {
     const std::string timeline = "0.5 line 1 active\n0.25 line 2 active\n1 line 1 idle\n# done\n";
     Seed("fuzz_scenario", "stereo_call",
          InputWriter().U32(600).U32(100).U32(256).U32(16000).Byte(static_cast<uint8_t>(timeline.size())).Byte(0)
-             .Rest(timeline).Rest(Wav(stereo, 8000, 2)).Bytes());
+             .Rest(timeline).Rest(EncodeWav(8000, 2, stereo)).Bytes());
     Seed("fuzz_scenario", "mono_call",
-         InputWriter().U32(100).U32(0).U32(4096).U32(8000).Byte(0).Byte(0).Rest(Wav(line1, 11025, 1)).Bytes());
+         InputWriter().U32(100).U32(0).U32(4096).U32(8000).Byte(0).Byte(0).Rest(EncodeWav(11025, 1, line1)).Bytes());
 
     std::printf("%d seeds written under %s\n", g_written, g_root.c_str());
     return 0;

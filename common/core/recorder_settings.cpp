@@ -51,7 +51,7 @@ void LoadChannel(const ProfileReader& ini, int number, ChannelConfig& c) {
     c.description = ini.ReadString(section, "description");
     // Absent means never configured: unity, not silence (a written 0 still silences).
     c.gain = ini.ReadInt(section, "gain", 1);
-    c.clip = ini.ReadInt(section, "clip", kClipNone);
+    c.clip = static_cast<ClipMode>(ini.ReadInt(section, "clip", kClipNone));
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }

@@ -33,7 +33,7 @@ struct ChannelConfig {
     int32_t maxFileLength = 10;     // MiB; 0: no limit
     int32_t minFileLength = 30;     // KB, kept but not acted on
     int32_t endOfFile = 10;         // s
-    int32_t clip = kClipNone;
+    ClipMode clip = kClipNone;      // as read: a value outside the four still means FSK
     bool exists = true;
     std::string description;
     // As read from the cleaning cursor file; the recorder core carries it on from there.

@@ -10,6 +10,8 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "common/core/unique_fd.h"
 #endif
 
 namespace pell {
@@ -69,12 +71,11 @@ bool IsOwnFolder(const std::string& path) {
 // Creates the folder with mode 0700, or narrows one of ours that has wider rights.
 bool MakePrivateFolder(const std::string& path) {
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return false;
+    const UniqueFd folder = UniqueFd::Open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (!folder) return false;
     struct stat st {};
-    const bool ours = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
-    const bool narrowed = ours && ((st.st_mode & 077) == 0 || ::fchmod(fd, 0700) == 0);
-    ::close(fd);
+    const bool ours = ::fstat(folder.Get(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+    const bool narrowed = ours && ((st.st_mode & 077) == 0 || ::fchmod(folder.Get(), 0700) == 0);
     return narrowed && IsPrivateFolder(path);
 }
 

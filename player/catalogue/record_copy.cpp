@@ -12,9 +12,11 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "common/core/paths.h"
 #include "common/core/settings_file.h"
+#include "common/core/unique_fd.h"
 
 namespace pell {
 namespace {
@@ -37,58 +39,25 @@ std::string Canonical(const std::string& path) {
 
 std::string SystemReason(int error) { return std::strerror(error); }
 
-// Closes the descriptor and removes the unfinished temporary copy unless released.
+// Removes the unfinished temporary copy unless released; the descriptor closes first.
 class PartialCopy {
 public:
-    PartialCopy(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    PartialCopy(UniqueFd file, std::string path) : file_(std::move(file)), path_(std::move(path)) {}
     ~PartialCopy() {
-        if (fd_ >= 0) ::close(fd_);
+        file_ = UniqueFd();
         if (!path_.empty()) ::unlink(path_.c_str());
     }
     PartialCopy(const PartialCopy&) = delete;
     PartialCopy& operator=(const PartialCopy&) = delete;
 
-    int fd() const { return fd_; }
+    UniqueFd& file() { return file_; }
     const std::string& path() const { return path_; }
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
     void Release() { path_.clear(); }
 
 private:
-    int fd_;
+    UniqueFd file_;
     std::string path_;
 };
-
-class SourceFile {
-public:
-    explicit SourceFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~SourceFile() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    SourceFile(const SourceFile&) = delete;
-    SourceFile& operator=(const SourceFile&) = delete;
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-bool WriteAll(int fd, const char* data, std::size_t count) {
-    while (count > 0) {
-        const ssize_t n = ::write(fd, data, count);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        data += n;
-        count -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -127,34 +96,33 @@ CopyCheck CheckCopyTarget(const std::string& sourcePath, const std::string& targ
 
 CopyResult CopyRecordFile(const std::string& sourcePath, const std::string& targetPath,
                           const CopyProgress& progress) {
-    const SourceFile source(sourcePath);
+    UniqueFd source = UniqueFd::Open(sourcePath, O_RDONLY);
     struct stat status {};
-    if (source.fd() < 0 || ::fstat(source.fd(), &status) != 0) return {false, SystemReason(errno)};
+    if (!source || ::fstat(source.Get(), &status) != 0) return {false, SystemReason(errno)};
     if (!S_ISREG(status.st_mode)) return {false, SystemReason(EINVAL)};
 
     std::string tempPath = FolderOf(targetPath) + "/." + std::string(FileNameOf(targetPath)) + ".copy-XXXXXX";
-    const int tempFd = ::mkostemp(tempPath.data(), O_CLOEXEC);
-    if (tempFd < 0) return {false, SystemReason(errno)};
-    PartialCopy temp(tempFd, tempPath);
+    UniqueFd tempFile(::mkostemp(tempPath.data(), O_CLOEXEC));
+    if (!tempFile) return {false, SystemReason(errno)};
+    PartialCopy temp(std::move(tempFile), tempPath);
 
     std::array<char, 64 * 1024> buffer;
     int64_t done = 0;
     for (;;) {
-        const ssize_t n = ::read(source.fd(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = source.ReadFull(buffer.data(), buffer.size());
         if (n < 0) return {false, SystemReason(errno)};
         if (n == 0) break;
-        if (!WriteAll(temp.fd(), buffer.data(), static_cast<std::size_t>(n))) return {false, SystemReason(errno)};
+        if (!temp.file().WriteAll(buffer.data(), static_cast<std::size_t>(n))) return {false, SystemReason(errno)};
         done += n;
         if (progress && !progress(done, status.st_size)) return {false, SystemReason(ECANCELED)};
     }
     // The last-write time goes on after the last write, which would otherwise move it.
     const struct timespec times[2] = {status.st_atim, status.st_mtim};
-    if (::fchmod(temp.fd(), status.st_mode & 0777) != 0 || ::futimens(temp.fd(), times) != 0 ||
-        ::fsync(temp.fd()) != 0) {
+    if (::fchmod(temp.file().Get(), status.st_mode & 0777) != 0 || ::futimens(temp.file().Get(), times) != 0 ||
+        ::fsync(temp.file().Get()) != 0) {
         return {false, SystemReason(errno)};
     }
-    if (!temp.Close()) return {false, SystemReason(errno)};
+    if (!temp.file().Close()) return {false, SystemReason(errno)};
     if (std::rename(temp.path().c_str(), targetPath.c_str()) != 0) return {false, SystemReason(errno)};
     temp.Release();
     return {true, {}};

@@ -11,41 +11,19 @@ namespace pell {
 
 RecordFile::RecordFile(const std::string& path, Mode mode) {
     // Non-blocking so that opening a FIFO that happens to be named *.mp3 cannot hang the list.
-    const int flags = (mode == Mode::Read ? O_RDONLY : O_RDWR) | O_NONBLOCK | O_CLOEXEC;
-    int fd = ::open(path.c_str(), flags);
-    if (fd < 0) return;
+    UniqueFd file = UniqueFd::Open(path, (mode == Mode::Read ? O_RDONLY : O_RDWR) | O_NONBLOCK);
     struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
-        return;
-    }
-    fd_ = fd;
+    if (!file || ::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) return;
+    file_ = std::move(file);
     length_ = static_cast<int64_t>(status.st_size);
     lastWrite_ = FileTime{static_cast<int64_t>(status.st_mtim.tv_sec), status.st_mtim.tv_nsec};
-}
-
-RecordFile::~RecordFile() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-RecordFile::RecordFile(RecordFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), length_(other.length_), lastWrite_(other.lastWrite_) {}
-
-RecordFile& RecordFile::operator=(RecordFile&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-        length_ = other.length_;
-        lastWrite_ = other.lastWrite_;
-    }
-    return *this;
 }
 
 std::size_t RecordFile::ReadSome(int64_t offset, void* out, std::size_t count) const {
     auto* cursor = static_cast<char*>(out);
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pread(fd_, cursor + done, count - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
+        const ssize_t n = ::pread(file_.Get(), cursor + done, count - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += static_cast<std::size_t>(n);
@@ -60,7 +38,7 @@ bool RecordFile::ReadExactly(int64_t offset, void* out, std::size_t count) const
 bool RecordFile::WriteExactly(int64_t offset, const void* data, std::size_t count) const {
     const auto* cursor = static_cast<const char*>(data);
     while (count > 0) {
-        const ssize_t n = ::pwrite(fd_, cursor, count, static_cast<off_t>(offset));
+        const ssize_t n = ::pwrite(file_.Get(), cursor, count, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         cursor += n;
@@ -70,11 +48,13 @@ bool RecordFile::WriteExactly(int64_t offset, const void* data, std::size_t coun
     return true;
 }
 
-bool RecordFile::Truncate(int64_t length) const { return ::ftruncate(fd_, static_cast<off_t>(length)) == 0; }
+bool RecordFile::Truncate(int64_t length) const { return ::ftruncate(file_.Get(), static_cast<off_t>(length)) == 0; }
+
+bool RecordFile::Close() { return file_.Close(); }
 
 bool RecordFile::SetLastWrite(FileTime when) const {
     const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(when.seconds), when.nanoseconds}};
-    return ::futimens(fd_, times) == 0;
+    return ::futimens(file_.Get(), times) == 0;
 }
 
 std::size_t FileRecordBytes::ReadAt(int64_t offset, std::span<uint8_t> out) const {

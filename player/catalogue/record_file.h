@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/core/unique_fd.h"
 #include "player/catalogue/record_info.h"
 
 namespace pell {
@@ -23,13 +24,8 @@ public:
     // Opens a regular file; IsOpen() is false for anything else (folders, FIFOs, devices would
     // block or lie about their length).
     RecordFile(const std::string& path, Mode mode);
-    ~RecordFile();
-    RecordFile(const RecordFile&) = delete;
-    RecordFile& operator=(const RecordFile&) = delete;
-    RecordFile(RecordFile&& other) noexcept;
-    RecordFile& operator=(RecordFile&& other) noexcept;
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return static_cast<bool>(file_); }
     // Length and last-write time as they were when the file was opened.
     int64_t Length() const { return length_; }
     FileTime LastWrite() const { return lastWrite_; }
@@ -42,9 +38,11 @@ public:
     bool Truncate(int64_t length) const;
     // Sets the last-write time and leaves the last-access time alone.
     bool SetLastWrite(FileTime when) const;
+    // A write lost on a full or network file system shows up here; false with errno set.
+    bool Close();
 
 private:
-    int fd_ = -1;
+    UniqueFd file_;
     int64_t length_ = 0;
     FileTime lastWrite_;
 };

@@ -49,6 +49,7 @@ TagWriteResult ChangeRecordingTag(const std::string& path, const TagChange& chan
     const TagWriteResult result = ChangeRecordingTag(tagFile, change);
     // The list shows last write minus duration as the call's start: it must not move.
     if (result == TagWriteResult::Written || result == TagWriteResult::IoFailed) file.SetLastWrite(file.LastWrite());
+    if (result == TagWriteResult::Written && !file.Close()) return TagWriteResult::IoFailed;
     return result;
 }
 

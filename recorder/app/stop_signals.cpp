@@ -8,23 +8,28 @@
 namespace pell::recorder {
 namespace {
 
-int g_pipe[2] = {-1, -1};
+// The write end for the handler, which can reach no object; StopSignals owns both ends.
+int g_writeFd = -1;
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 void OnSignal(int number) {
     const unsigned char byte = static_cast<unsigned char>(number);
     // Only async-signal-safe calls here; a full pipe just drops a repeated request.
-    [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
+    [[maybe_unused]] const ssize_t written = ::write(g_writeFd, &byte, 1);
 }
 
 }  // namespace
 
 StopSignals::StopSignals(QObject* parent) : QObject(parent) {
-    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    readEnd_ = UniqueFd(ends[0]);
+    writeEnd_ = UniqueFd(ends[1]);
+    g_writeFd = writeEnd_.Get();
+    notifier_ = new QSocketNotifier(readEnd_.Get(), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         unsigned char byte = 0;
-        while (::read(g_pipe[0], &byte, 1) == 1) emit stopRequested(byte);
+        while (::read(readEnd_.Get(), &byte, 1) == 1) emit stopRequested(byte);
     });
     struct sigaction action {};
     action.sa_handler = OnSignal;
@@ -36,10 +41,7 @@ StopSignals::StopSignals(QObject* parent) : QObject(parent) {
 StopSignals::~StopSignals() {
     for (int number : kSignals) std::signal(number, SIG_DFL);
     delete notifier_;
-    for (int& fd : g_pipe) {
-        if (fd >= 0) ::close(fd);
-        fd = -1;
-    }
+    g_writeFd = -1;
 }
 
 }  // namespace pell::recorder

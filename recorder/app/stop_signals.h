@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include "common/core/unique_fd.h"
+
 class QSocketNotifier;
 
 namespace pell::recorder {
@@ -18,6 +20,8 @@ signals:
     void stopRequested(int signalNumber);
 
 private:
+    UniqueFd readEnd_;
+    UniqueFd writeEnd_;
     QSocketNotifier* notifier_ = nullptr;
 };
 

@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
+#include <utility>
 #include <unistd.h>
 
 #include "common/core/settings_file.h"
+#include "common/core/unique_fd.h"
 #include "recorder/core/recorder_ports.h"
 
 namespace pell {
@@ -19,28 +21,14 @@ namespace {
 // A plain descriptor: no library buffer sits between a write and its result.
 class DescriptorFile final : public FileHandle {
 public:
-    explicit DescriptorFile(int fd) : fd_(fd) {}
-    ~DescriptorFile() override {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    DescriptorFile(const DescriptorFile&) = delete;
-    DescriptorFile& operator=(const DescriptorFile&) = delete;
+    explicit DescriptorFile(UniqueFd file) : file_(std::move(file)) {}
 
-    bool Write(const void* data, size_t size) override {
-        const auto* bytes = static_cast<const char*>(data);
-        for (size_t done = 0; done < size;) {
-            const ssize_t n = ::write(fd_, bytes + done, size - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return Fail(n == 0 ? ENOSPC : errno);
-            done += static_cast<size_t>(n);
-        }
-        return true;
-    }
+    bool Write(const void* data, size_t size) override { return file_.WriteAll(data, size) || Fail(errno); }
     bool Seek(uint64_t offset) override {
-        return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0 || Fail(errno);
+        return ::lseek(file_.Get(), static_cast<off_t>(offset), SEEK_SET) >= 0 || Fail(errno);
     }
     std::optional<uint64_t> SeekEnd() override {
-        const off_t end = ::lseek(fd_, 0, SEEK_END);
+        const off_t end = ::lseek(file_.Get(), 0, SEEK_END);
         if (end < 0) {
             Fail(errno);
             return std::nullopt;
@@ -48,13 +36,11 @@ public:
         return static_cast<uint64_t>(end);
     }
     bool Truncate(uint64_t size) override {
-        return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 || Fail(errno);
+        return ::ftruncate(file_.Get(), static_cast<off_t>(size)) == 0 || Fail(errno);
     }
     bool Close() override {
-        if (fd_ < 0) return false;
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0 || Fail(errno);
+        if (!file_) return false;
+        return file_.Close() || Fail(errno);
     }
     std::string LastError() const override { return error_; }
 
@@ -64,7 +50,7 @@ private:
         return false;
     }
 
-    int fd_;
+    UniqueFd file_;
     std::string error_;
 };
 
@@ -88,12 +74,12 @@ std::optional<uint64_t> DiskFreeSpace::FreeBytes(const std::string& folder) {
 }
 
 File RealFileSystem::Open(const std::string& path, const char* mode, std::string* error) {
-    const int fd = ::open(path.c_str(), OpenFlags(mode) | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    UniqueFd file = UniqueFd::Open(path, OpenFlags(mode), 0666);
+    if (!file) {
         if (error) *error = std::strerror(errno);
         return File();
     }
-    return File(std::make_unique<DescriptorFile>(fd));
+    return File(std::make_unique<DescriptorFile>(std::move(file)));
 }
 
 bool RealFileSystem::Exists(const std::string& path) {

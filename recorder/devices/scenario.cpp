@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <sstream>
+
+#include "common/core/wav_file.h"
 
 namespace pell {
 namespace {
@@ -84,42 +85,28 @@ std::string ParseTimeline(const std::string& text, std::vector<TimelineEvent>& e
 }
 
 std::string ParseWav(const std::string& bytes, Scenario& scenario) {
-    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0)
-        return "call.wav: not a RIFF WAVE file";
-    bool haveFormat = false;
-    uint32_t channels = 0;
-    for (size_t at = 12; at + 8 <= bytes.size();) {
-        const std::string id = bytes.substr(at, 4);
-        const uint32_t size = LittleEndian(bytes, at + 4, 4);
-        const size_t body = at + 8;
-        if (size > bytes.size() - body) return "call.wav: chunk \"" + id + "\" runs past the end of the file";
-        if (id == "fmt ") {
-            if (size < 16) return "call.wav: format chunk too short";
-            const uint32_t tag = LittleEndian(bytes, body, 2);
-            channels = LittleEndian(bytes, body + 2, 2);
-            const uint32_t rate = LittleEndian(bytes, body + 4, 4);
-            const uint32_t bits = LittleEndian(bytes, body + 14, 2);
-            if ((tag != 1 && tag != 0xFFFE) || bits != 16) return "call.wav: only 16-bit PCM is supported";
-            if (channels != 1 && channels != 2) return "call.wav: only mono or stereo is supported";
-            if (rate == 0 || rate > 192000) return "call.wav: bad sample rate";
-            scenario.sampleRate = rate;
-            haveFormat = true;
-        } else if (id == "data") {
-            if (!haveFormat) return "call.wav: data before the format chunk";
-            const size_t frames = size / (2 * channels);
-            scenario.frames.assign(frames * 2, 0);
-            for (size_t frame = 0; frame < frames; ++frame) {
-                for (size_t side = 0; side < 2; ++side) {
-                    const size_t channel = channels == 2 ? side : 0;
-                    const size_t offset = body + (frame * channels + channel) * 2;
-                    scenario.frames[2 * frame + side] = static_cast<int16_t>(LittleEndian(bytes, offset, 2));
-                }
-            }
-            return {};
+    const auto check = [](const WavFormat& format) -> std::string {
+        if ((format.formatTag != 1 && !format.extensible) || format.bitsPerSample != 16)
+            return "only 16-bit PCM is supported";
+        if (format.channels != 1 && format.channels != 2) return "only mono or stereo is supported";
+        if (format.sampleRateHz == 0 || format.sampleRateHz > kMaxWavRateHz) return "bad sample rate";
+        return {};
+    };
+    std::istringstream in(bytes);
+    WavLayout layout;
+    if (const std::string why = ReadWavLayout(in, check, true, layout); !why.empty()) return "call.wav: " + why;
+    const size_t channels = layout.format.channels;
+    const size_t frames = layout.dataBytes / (2 * channels);
+    scenario.sampleRate = layout.format.sampleRateHz;
+    scenario.frames.assign(frames * 2, 0);
+    for (size_t frame = 0; frame < frames; ++frame) {
+        for (size_t side = 0; side < 2; ++side) {
+            const size_t channel = channels == 2 ? side : 0;
+            const size_t offset = layout.dataOffset + (frame * channels + channel) * 2;
+            scenario.frames[2 * frame + side] = static_cast<int16_t>(LittleEndian(bytes, offset, 2));
         }
-        at = body + size + (size & 1);
     }
-    return haveFormat ? "call.wav: no data chunk" : "call.wav: no format chunk";
+    return {};
 }
 
 std::string LoadScenario(const std::string& folder, Scenario& scenario) {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "common/core/recorder_settings.h"
+#include "common/core/wav_file.h"
 #include "recorder/core/callerid/dtmf_detector.h"
 #include "recorder/core/callerid/fsk_decoder.h"
 #include "testsupport/signals/signals.h"
@@ -32,18 +33,6 @@ namespace sig = pell::signals;
 
 constexpr int32_t kRates[] = {8000, 11025, 16000};
 constexpr uint32_t kSeeds = 5;
-
-bool WriteWav(const std::string& path, const Samples& s, int32_t rate) {
-    std::ofstream f(path, std::ios::binary);
-    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) f.put(static_cast<char>((v >> (8 * i)) & 0xFF)); };
-    auto u16 = [&](uint16_t v) { f.put(static_cast<char>(v & 0xFF)); f.put(static_cast<char>(v >> 8)); };
-    const auto bytes = static_cast<uint32_t>(s.size() * 2);
-    f.write("RIFF", 4); u32(36 + bytes); f.write("WAVEfmt ", 8); u32(16); u16(1); u16(1);
-    u32(static_cast<uint32_t>(rate)); u32(static_cast<uint32_t>(rate) * 2); u16(2); u16(16);
-    f.write("data", 4); u32(bytes);
-    for (const int16_t v : s) u16(static_cast<uint16_t>(v));
-    return static_cast<bool>(f.flush());
-}
 
 Samples ReadRaw(const std::string& path, size_t skipBytes = 0) {
     std::ifstream f(path, std::ios::binary);
@@ -147,7 +136,7 @@ int Generate(const std::string& dir, uint32_t seedBase) {
     auto emit = [&](const std::string& kind, const std::string& group, const std::string& name, int32_t rate,
                     const std::string& pair, uint32_t seed, const Samples& s, const std::string& expected) {
         const std::string file = kind + "-" + Slug(name) + "-" + std::to_string(rate) + "-" + pair + "-" + std::to_string(seed) + ".wav";
-        WriteWav(dir + "/files/" + file, s, rate);
+        pell::WriteWavFile(dir + "/files/" + file, static_cast<uint32_t>(rate), 1, s);
         manifest << file << '\t' << kind << '\t' << group << '\t' << name << '\t' << rate << '\t' << pair << '\t' << expected << '\n';
         ++files;
     };

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "common/core/paths.h"
 #include "testsupport/signals/signals.h"
 #include "tools/pell-replay/demo_scenario.h"
-#include "tools/pell-replay/replay.h"
 
 namespace pell {
 namespace {
@@ -60,14 +60,8 @@ std::string WriteBoxScenario(const std::string& folder, const BoxScenarioOptions
         }
     }
     const size_t length = std::max(line1.size(), line2.size());
-    line1.resize(length, 0);
-    line2.resize(length, 0);
-    std::vector<int16_t> stereo(length * 2);
-    for (size_t i = 0; i < length; ++i) {
-        stereo[2 * i] = line1[i];
-        stereo[2 * i + 1] = line2[i];
-    }
-    if (!WriteStereoWav(JoinPath(folder, "call.wav"), rate, stereo)) return "cannot write " + JoinPath(folder, "call.wav");
+    if (std::string why = WriteDemoCall(folder, rate, std::move(line1), std::move(line2), length); !why.empty())
+        return why;
     std::ofstream file(JoinPath(folder, "timeline.txt"), std::ios::trunc);
     file << timeline.str();
     if (!file.flush()) return "cannot write " + JoinPath(folder, "timeline.txt");

@@ -1,12 +1,13 @@
 #include "tools/pell-callerid/callerid_tool.h"
 
 #include <charconv>
-#include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <optional>
 
 #include "common/core/escape_text.h"
 #include "common/core/recorder_settings.h"
+#include "common/core/unique_fd.h"
 #include "recorder/core/callerid/calling_number.h"
 #include "recorder/core/callerid/dtmf_detector.h"
 #include "recorder/core/callerid/fsk_decoder.h"
@@ -91,9 +92,7 @@ int RunCallerIdTool(const std::vector<std::string>& args, std::ostream& out, std
         err << "pell-callerid: " << *file << " is a directory\n";
         return 1;
     }
-    if (std::FILE* probe = std::fopen(file->c_str(), "rb")) {
-        std::fclose(probe);
-    } else {
+    if (!UniqueFd::Open(*file, O_RDONLY)) {
         err << "pell-callerid: cannot read " << *file << "\n";
         return 1;
     }

@@ -2,11 +2,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "common/core/paths.h"
 #include "common/core/settings_file.h"
+#include "common/core/wav_file.h"
 #include "testsupport/signals/signals.h"
-#include "tools/pell-replay/replay.h"
 
 namespace pell {
 
@@ -32,6 +33,19 @@ std::string WriteDemoSettings(const std::string& folder, const std::string& devi
     return {};
 }
 
+std::string WriteDemoCall(const std::string& folder, int32_t rateHz, std::vector<int16_t> line1,
+                          std::vector<int16_t> line2, size_t frames) {
+    line1.resize(frames, 0);
+    line2.resize(frames, 0);
+    std::vector<int16_t> stereo(frames * 2);
+    for (size_t i = 0; i < frames; ++i) {
+        stereo[2 * i] = line1[i];
+        stereo[2 * i + 1] = line2[i];
+    }
+    const std::string path = JoinPath(folder, "call.wav");
+    return WriteWavFile(path, static_cast<uint32_t>(rateHz), 2, stereo) ? "" : "cannot write " + path;
+}
+
 bool WriteDemoScenario(const std::string& folder, std::string* error) {
     using namespace signals;
     constexpr int32_t kRate = 8000;
@@ -49,18 +63,8 @@ bool WriteDemoScenario(const std::string& folder, std::string* error) {
     Append(line2, DtmfDigits("0123456", {kRate, 70, 70, -6.0}));
     Append(line2, Silence(kRate, 0.5));
     Append(line2, SpeechLike(kRate, 3.0, -6.0, 3));
-    const size_t length = kRate * 14;
-    line1.resize(length, 0);
-    line2.resize(length, 0);
-    std::vector<int16_t> stereo(length * 2);
-    for (size_t i = 0; i < length; ++i) {
-        stereo[2 * i] = line1[i];
-        stereo[2 * i + 1] = line2[i];
-    }
-    if (!WriteStereoWav(JoinPath(folder, "call.wav"), kRate, stereo)) {
-        *error = "cannot write " + JoinPath(folder, "call.wav");
-        return false;
-    }
+    *error = WriteDemoCall(folder, kRate, std::move(line1), std::move(line2), kRate * 14);
+    if (!error->empty()) return false;
     std::ofstream timeline(JoinPath(folder, "timeline.txt"), std::ios::trunc);
     timeline << "# <seconds> <line 1|2> <active|idle>\n3 1 active\n9 1 idle\n";
     if (!timeline.flush()) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace pell {
 
@@ -19,6 +20,11 @@ struct DemoLineControl {
 // "line1" and "line2" inside folder. Empty when written, else what failed.
 std::string WriteDemoSettings(const std::string& folder, const std::string& device, int32_t rateHz,
                               DemoLineControl line1, DemoLineControl line2);
+
+// Writes folder/call.wav: line 1 left, line 2 right, both cut or padded with silence to `frames`.
+// Empty when written, else what failed.
+std::string WriteDemoCall(const std::string& folder, int32_t rateHz, std::vector<int16_t> line1,
+                          std::vector<int16_t> line2, size_t frames);
 
 // Writes settings.ini (drop folders "line1" and "line2" inside folder), call.wav and
 // timeline.txt into folder; false when a file cannot be written.

@@ -7,28 +7,18 @@
 #include <sys/stat.h>
 #include <thread>
 #include <utility>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
 #include "common/core/paths.h"
 #include "common/core/recorder_settings.h"
+#include "common/core/wav_file.h"
 #include "recorder/core/caller_identification.h"
 #include "recorder/core/recorder_core.h"
 
 namespace pell {
 namespace {
-
-uint32_t Le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-void Put32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (8 * i) & 0xFF);
-}
-void Put16(std::string& out, uint16_t v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>(v >> 8);
-}
 
 // Tick and local time advance together, 500 ms per block.
 class ReplayClock final : public Clock {
@@ -133,42 +123,20 @@ bool StereoWavReader::Open(const std::string& path, std::string* error) {
     };
     in_ = std::ifstream(path, std::ios::binary);
     if (!in_) return fail("cannot be opened");
-    unsigned char riff[12];
-    if (!in_.read(reinterpret_cast<char*>(riff), 12) || std::memcmp(riff, "RIFF", 4) != 0 ||
-        std::memcmp(riff + 8, "WAVE", 4) != 0) {
-        return fail("not a RIFF WAVE file");
-    }
-    bool haveFormat = false;
-    unsigned char head[8];
-    while (in_.read(reinterpret_cast<char*>(head), 8)) {
-        const uint32_t size = Le32(head + 4);
-        if (std::memcmp(head, "fmt ", 4) == 0) {
-            unsigned char b[40] = {};
-            const std::streamsize want = std::min<uint32_t>(size, sizeof b);
-            const std::streamsize available = in_.read(reinterpret_cast<char*>(b), want).gcount();
-            if (available < 16) return fail("format chunk too short");
-            uint16_t format = Le16(b);
-            const uint16_t channels = Le16(b + 2);
-            const uint32_t rate = Le32(b + 4);
-            const uint16_t bits = Le16(b + 14);
-            // WAVE_FORMAT_EXTENSIBLE names its real format in the first two bytes of the sub-format.
-            if (format == 0xFFFE && available >= 26) format = Le16(b + 24);
-            if (format != 1) return fail("not PCM (format " + std::to_string(format) + ")");
-            if (channels != 2) return fail("has " + std::to_string(channels) + " channel(s), 2 are needed");
-            if (bits != 16) return fail("has " + std::to_string(bits) + "-bit samples, 16 are needed");
-            if (rate == 0 || rate > 192000) return fail("has an impossible sample rate");
-            sampleRateHz_ = static_cast<int32_t>(rate);
-            haveFormat = true;
-            in_.seekg(static_cast<std::streamoff>(size - available + (size & 1)), std::ios::cur);
-        } else if (std::memcmp(head, "data", 4) == 0) {
-            if (!haveFormat) return fail("data before the format chunk");
-            framesLeft_ = size / 4;
-            return true;
-        } else {
-            in_.seekg(static_cast<std::streamoff>(size) + (size & 1), std::ios::cur);
-        }
-    }
-    return fail(haveFormat ? "no data chunk" : "no format chunk");
+    const auto check = [](const WavFormat& format) -> std::string {
+        if (format.formatTag != 1) return "not PCM (format " + std::to_string(format.formatTag) + ")";
+        if (format.channels != 2) return "has " + std::to_string(format.channels) + " channel(s), 2 are needed";
+        if (format.bitsPerSample != 16)
+            return "has " + std::to_string(format.bitsPerSample) + "-bit samples, 16 are needed";
+        if (format.sampleRateHz == 0 || format.sampleRateHz > kMaxWavRateHz) return "has an impossible sample rate";
+        return {};
+    };
+    // A recording cut short still replays up to where it stops.
+    WavLayout layout;
+    if (const std::string why = ReadWavLayout(in_, check, false, layout); !why.empty()) return fail(why);
+    sampleRateHz_ = static_cast<int32_t>(layout.format.sampleRateHz);
+    framesLeft_ = layout.dataBytes / 4;
+    return true;
 }
 
 size_t StereoWavReader::Read(int16_t* out, size_t frames) {
@@ -191,26 +159,6 @@ std::optional<WavAudio> ReadStereoWav(const std::string& path, std::string* erro
         audio.samples.insert(audio.samples.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(frames * 2));
     }
     return audio;
-}
-
-bool WriteStereoWav(const std::string& path, int32_t sampleRateHz, const std::vector<int16_t>& samples) {
-    const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
-    std::string out = "RIFF";
-    Put32(out, 36 + dataBytes);
-    out += "WAVEfmt ";
-    Put32(out, 16);
-    Put16(out, 1);
-    Put16(out, 2);
-    Put32(out, static_cast<uint32_t>(sampleRateHz));
-    Put32(out, static_cast<uint32_t>(sampleRateHz) * 4);
-    Put16(out, 4);
-    Put16(out, 16);
-    out += "data";
-    Put32(out, dataBytes);
-    out.append(reinterpret_cast<const char*>(samples.data()), dataBytes);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(out.data(), static_cast<std::streamsize>(out.size()));
-    return static_cast<bool>(file.flush());
 }
 
 std::optional<std::vector<LineEvent>> ParseTimeline(std::istream& in, std::string* error) {

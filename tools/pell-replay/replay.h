@@ -37,8 +37,6 @@ private:
 
 // The whole file at once, for small files and tests.
 std::optional<WavAudio> ReadStereoWav(const std::string& path, std::string* error);
-// 16-bit stereo PCM WAV; false on failure.
-bool WriteStereoWav(const std::string& path, int32_t sampleRateHz, const std::vector<int16_t>& samples);
 
 struct LineEvent {
     double seconds = 0;

@@ -11,6 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "common/core/wav_file.h"
 #include "recorder/core/testing/mp3_decode.h"
 #include "testsupport/temp_dir.h"
 #include "tools/pell-replay/demo_scenario.h"
@@ -62,7 +63,7 @@ TEST(ReplayKillTest, ACallCutBySigkillIsFinishedAndTaggedAtTheNextStart) {
     EXPECT_EQ(dir.Read("out.txt"), "") << "nothing was filed before the kill";
 
     // The next start: a quiet second of sound, no line change.
-    ASSERT_TRUE(WriteStereoWav(dir.File("quiet.wav"), 8000, std::vector<int16_t>(8000 * 2, 0)));
+    ASSERT_TRUE(WriteWavFile(dir.File("quiet.wav"), 8000, 2, std::vector<int16_t>(8000 * 2, 0)));
     dir.Write("quiet.txt", "");
     const int restart = Wait(StartReplay(dir, dir.File("quiet.wav"), dir.File("quiet.txt"), "0"));
     ASSERT_TRUE(WIFEXITED(restart) && WEXITSTATUS(restart) == 0) << dir.Read("err.txt");

@@ -8,30 +8,17 @@
 #include <sstream>
 
 #include "common/core/settings_file.h"
+#include "common/core/wav_file.h"
 #include "recorder/core/testing/mp3_decode.h"
 #include "testsupport/manual_clock.h"
 #include "testsupport/temp_dir.h"
+#include "testsupport/wav_bytes.h"
 #include "tools/pell-replay/demo_scenario.h"
 
 namespace pell {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Le(uint32_t v, int bytes) {
-    std::string out;
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>(v >> (8 * i) & 0xFF);
-    return out;
-}
-
-// A WAV header with the given format fields, then `frames` stereo frames of zeros.
-std::string Wav(uint16_t format, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t dataBytes) {
-    std::string fmt = Le(format, 2) + Le(channels, 2) + Le(rate, 4) + Le(rate * channels * bits / 8, 4) +
-                      Le(static_cast<uint32_t>(channels * bits / 8), 2) + Le(bits, 2);
-    std::string body = "WAVEfmt " + Le(16, 4) + fmt + "LIST" + Le(3, 4) + "abc" + std::string(1, '\0') + "data" +
-                       Le(dataBytes, 4) + std::string(dataBytes, '\0');
-    return "RIFF" + Le(static_cast<uint32_t>(body.size()), 4) + body;
-}
 
 struct WavCase {
     const char* name;
@@ -60,14 +47,12 @@ TEST_P(ReadStereoWavTest, AcceptsOnly16BitStereoPcm) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ReadStereoWavTest,
-    ::testing::Values(WavCase{"StereoPcm", Wav(1, 2, 8000, 16, 400), true, "", 200},
-                      WavCase{"OddTrailingBytesIgnored", Wav(1, 2, 8000, 16, 402), true, "", 200},
-                      WavCase{"Mono", Wav(1, 1, 8000, 16, 400), false, "1 channel(s)", 0},
-                      WavCase{"EightBit", Wav(1, 2, 8000, 8, 400), false, "8-bit", 0},
-                      WavCase{"Float", Wav(3, 2, 8000, 32, 400), false, "not PCM", 0},
-                      WavCase{"NotRiff", std::string("hello world, not a wave file"), false, "not a RIFF", 0},
-                      WavCase{"Empty", std::string(), false, "not a RIFF", 0},
-                      WavCase{"NoData", Wav(1, 2, 8000, 16, 0).substr(0, 36), false, "no data", 0}),
+    ::testing::Values(WavCase{"StereoPcm", EncodeWav(8000, 2, std::vector<int16_t>(200)), true, "", 200},
+                      WavCase{"OddTrailingBytesIgnored", EncodeWav(8000, 2, std::vector<int16_t>(201)), true, "", 200},
+                      WavCase{"Mono", EncodeWav(8000, 1, std::vector<int16_t>(200)), false, "1 channel(s)", 0},
+                      WavCase{"EightBit", testing::WavWithFormat(8000, 2, {}, 1, 8), false, "8-bit", 0},
+                      WavCase{"Float", testing::WavWithFormat(8000, 2, {}, 3, 32), false, "not PCM", 0},
+                      WavCase{"NotRiff", std::string("hello world, not a wave file"), false, "not a RIFF", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct TimelineCase {
@@ -126,7 +111,7 @@ struct Folder {
     }
     int Run(const std::vector<int16_t>& samples, const std::string& timeline, std::string* out, std::string* err,
             const std::string& start = "2026-12-06 10:00:00") {
-        WriteStereoWav(dir.File("call.wav"), 8000, samples);
+        WriteWavFile(dir.File("call.wav"), 8000, 2, samples);
         dir.Write("timeline.txt", timeline);
         std::ostringstream o, e;
         const int code = RunReplay({dir.path(), dir.File("call.wav"), dir.File("timeline.txt"), *ParseStartTime(start)}, o, e);
@@ -175,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ReplayTimingTest,
 TEST(ReplayTest, AWavAtAnotherRateIsAClearError) {
     Folder f;
     f.Settings("");
-    WriteStereoWav(f.dir.File("call.wav"), 16000, Loud(1));
+    WriteWavFile(f.dir.File("call.wav"), 16000, 2, Loud(1));
     f.dir.Write("timeline.txt", "");
     std::ostringstream out, err;
     EXPECT_EQ(RunReplay({f.dir.path(), f.dir.File("call.wav"), f.dir.File("timeline.txt"), {}}, out, err), 2);
@@ -185,7 +170,7 @@ TEST(ReplayTest, AWavAtAnotherRateIsAClearError) {
 
 TEST(ReplayTest, AFolderWithoutSettingsIsAClearError) {
     Folder f;
-    WriteStereoWav(f.dir.File("call.wav"), 8000, Loud(1));
+    WriteWavFile(f.dir.File("call.wav"), 8000, 2, Loud(1));
     f.dir.Write("timeline.txt", "0 1 active\n");
     std::ostringstream out, err;
     EXPECT_EQ(RunReplay({f.dir.path(), f.dir.File("call.wav"), f.dir.File("timeline.txt"), {}}, out, err), 2);
@@ -220,7 +205,7 @@ TEST_P(ReplayRateTest, BlocksAreHalfASecondOfWholeFramesSoTheLinesNeverSwap) {
                                 "[channel2]\r\ndrop_folder=" + f.dir.File("rec2") + "\r\ngain=1\r\nend_of_file=0\r\n");
     std::vector<int16_t> samples(static_cast<size_t>(rate) * 4 * 2, 0);
     for (size_t i = 0; i < samples.size(); i += 2) samples[i] = static_cast<int16_t>(i % 40 < 20 ? 9000 : -9000);
-    WriteStereoWav(f.dir.File("call.wav"), rate, samples);
+    WriteWavFile(f.dir.File("call.wav"), rate, 2, samples);
     f.dir.Write("timeline.txt", "");
     std::ostringstream out, err;
     ASSERT_EQ(RunReplay({f.dir.path(), f.dir.File("call.wav"), f.dir.File("timeline.txt"),

@@ -1,31 +1,20 @@
 #include "recorder/core/callerid/sample_file.h"
 
 #include <bit>
-#include <utility>
+#include <fcntl.h>
 
 namespace pell {
 
-SampleFileReader::SampleFileReader(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {}
-
-SampleFileReader::~SampleFileReader() {
-    if (file_ != nullptr) std::fclose(file_);
-}
-
-SampleFileReader::SampleFileReader(SampleFileReader&& other) noexcept
-    : file_(std::exchange(other.file_, nullptr)) {}
-
-SampleFileReader& SampleFileReader::operator=(SampleFileReader&& other) noexcept {
-    if (this != &other) {
-        if (file_ != nullptr) std::fclose(file_);
-        file_ = std::exchange(other.file_, nullptr);
-    }
-    return *this;
-}
+SampleFileReader::SampleFileReader(const std::string& path) : file_(UniqueFd::Open(path, O_RDONLY)) {}
 
 size_t SampleFileReader::Read(int16_t* out, size_t maxSamples) {
-    if (file_ == nullptr || maxSamples == 0) return 0;
-    const size_t bytes = std::fread(out, 1, maxSamples * 2, file_);
-    const size_t samples = bytes / 2;
+    if (!file_ || maxSamples == 0) return 0;
+    const ssize_t bytes = file_.ReadFull(out, maxSamples * 2);
+    if (bytes < 0) {
+        readFailed_ = true;
+        return 0;
+    }
+    const size_t samples = static_cast<size_t>(bytes) / 2;
     if constexpr (std::endian::native == std::endian::big) {
         for (size_t i = 0; i < samples; ++i) {
             const auto u = static_cast<uint16_t>(out[i]);

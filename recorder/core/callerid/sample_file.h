@@ -4,29 +4,26 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
+
+#include "common/core/unique_fd.h"
 
 namespace pell {
 
 class SampleFileReader {
 public:
     explicit SampleFileReader(const std::string& path);
-    ~SampleFileReader();
-    SampleFileReader(const SampleFileReader&) = delete;
-    SampleFileReader& operator=(const SampleFileReader&) = delete;
-    SampleFileReader(SampleFileReader&& other) noexcept;
-    SampleFileReader& operator=(SampleFileReader&& other) noexcept;
 
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return static_cast<bool>(file_); }
     // Fills out with up to maxSamples samples in host order; returns how many were read. Fewer
     // than asked means the end of the file (a trailing odd byte is dropped) or a read error;
     // failed() tells them apart.
     size_t Read(int16_t* out, size_t maxSamples);
-    bool failed() const { return file_ == nullptr || std::ferror(file_) != 0; }
+    bool failed() const { return !file_ || readFailed_; }
 
 private:
-    std::FILE* file_ = nullptr;
+    UniqueFd file_;
+    bool readFailed_ = false;
 };
 
 }  // namespace pell

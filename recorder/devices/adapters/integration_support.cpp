@@ -12,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/core/unique_fd.h"
+
 extern char** environ;
 
 namespace pell::testing {
@@ -28,19 +30,21 @@ int RunProgram(const std::vector<std::string>& argv, std::string* output) {
     args.push_back(nullptr);
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return -1;
+    UniqueFd readEnd(pipeFds[0]);
+    UniqueFd writeEnd(pipeFds[1]);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), 1);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), 2);
+    posix_spawn_file_actions_addclose(&actions, readEnd.Get());
     pid_t pid = 0;
     const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
+    // Our copy of the write end must go, or the read below never sees the end of the output.
+    writeEnd.Close();
     std::string text;
     char buffer[4096];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
-    close(pipeFds[0]);
+    for (ssize_t n; (n = read(readEnd.Get(), buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
     if (output) *output = text;
     if (spawned != 0) return -1;
     int status = 0;
@@ -103,8 +107,9 @@ bool PulseDaemon::AddSource() { return Pactl({"load-module", "module-pipe-source
 PacedFifoWriter::PacedFifoWriter(const std::string& fifo, uint32_t sampleRate) {
     signal(SIGPIPE, SIG_IGN);  // a source that goes away must not end the test
     thread_ = std::thread([this, fifo, sampleRate] {
-        const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-        if (fd < 0) return;
+        const UniqueFd fifoFile = UniqueFd::Open(fifo, O_WRONLY | O_NONBLOCK);
+        if (!fifoFile) return;
+        const int fd = fifoFile.Get();
         const size_t framesPerPiece = sampleRate / 50;
         std::vector<int16_t> piece(framesPerPiece * 2);
         auto due = std::chrono::steady_clock::now();
@@ -129,7 +134,6 @@ PacedFifoWriter::PacedFifoWriter(const std::string& fifo, uint32_t sampleRate) {
             due += std::chrono::milliseconds(20);
             std::this_thread::sleep_until(due);
         }
-        close(fd);
     });
 }
 

@@ -3,6 +3,7 @@
 
 #include <fstream>
 
+#include "common/core/wav_file.h"
 #include "recorder/devices/adapters/integration_support.h"
 #include "recorder/devices/adapters/portaudio_capture.h"
 #include "recorder/devices/adapters/system_devices.h"
@@ -135,7 +136,7 @@ TEST_F(AlsaFileCaptureTest, AReopenAfterARetryCapturesAgain) {
 }
 
 TEST_F(AlsaFileCaptureTest, TheScenarioVariableAddsTheSimulatedBoxBesideRealDevices) {
-    dir_.Write("call.wav", testing::EncodeWav(8000, 2, CountingFrames(100, 1)));
+    dir_.Write("call.wav", EncodeWav(8000, 2, CountingFrames(100, 1)));
     dir_.Write("timeline.txt", "1 1 active\n");
     SystemClock clock;
     SystemLineBoxBackends backends(clock, dir_.path().c_str());

@@ -152,33 +152,3 @@ std::vector<int16_t> CountingFrames(size_t frames, uint32_t first) {
 }
 
 }  // namespace pell::testing
-
-namespace pell::testing {
-namespace {
-
-void PutLittleEndian(std::string& out, uint32_t value, int width) {
-    for (int i = 0; i < width; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-}  // namespace
-
-std::string EncodeWav(uint32_t sampleRate, uint16_t channels, const std::vector<int16_t>& samples,
-                      uint16_t bitsPerSample, uint16_t formatTag) {
-    const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
-    std::string out = "RIFF";
-    PutLittleEndian(out, 36 + dataBytes, 4);
-    out += "WAVEfmt ";
-    PutLittleEndian(out, 16, 4);
-    PutLittleEndian(out, formatTag, 2);
-    PutLittleEndian(out, channels, 2);
-    PutLittleEndian(out, sampleRate, 4);
-    PutLittleEndian(out, sampleRate * channels * 2, 4);
-    PutLittleEndian(out, channels * 2u, 2);
-    PutLittleEndian(out, bitsPerSample, 2);
-    out += "data";
-    PutLittleEndian(out, dataBytes, 4);
-    for (int16_t sample : samples) PutLittleEndian(out, static_cast<uint16_t>(sample), 2);
-    return out;
-}
-
-}  // namespace pell::testing

@@ -152,11 +152,3 @@ private:
 std::vector<int16_t> CountingFrames(size_t frames, uint32_t first);
 
 }  // namespace pell::testing
-
-namespace pell::testing {
-
-// A RIFF WAVE file of 16-bit PCM; `bitsPerSample` and `formatTag` may be set to make bad files.
-std::string EncodeWav(uint32_t sampleRate, uint16_t channels, const std::vector<int16_t>& samples,
-                      uint16_t bitsPerSample = 16, uint16_t formatTag = 1);
-
-}  // namespace pell::testing
