@@ -9,18 +9,6 @@
 
 namespace pell {
 
-void AutoResetEvent::Set() {
-    std::lock_guard lock(lock_);
-    signalled_ = true;
-    cv_.notify_one();
-}
-
-void AutoResetEvent::Wait() {
-    std::unique_lock lock(lock_);
-    cv_.wait(lock, [&] { return signalled_; });
-    signalled_ = false;
-}
-
 namespace {
 constexpr std::size_t kSearchBufferBytes = 8192;
 constexpr std::size_t kMaxFrameBytes = 5761;

@@ -10,7 +10,6 @@
 
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -18,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/core/auto_reset_event.h"
 #include "player/engine/equalizer.h"
 #include "player/engine/error_text.h"
 #include "player/engine/mp3_decoder.h"
@@ -26,18 +26,6 @@
 #include "player/engine/wstream.h"
 
 namespace pell {
-
-// Auto-reset event: one Set wakes one Wait; a Set with nobody waiting is kept for the next.
-class AutoResetEvent {
-public:
-    void Set();
-    void Wait();
-
-private:
-    std::mutex lock_;
-    std::condition_variable cv_;
-    bool signalled_ = false;
-};
 
 class WMp3 {
 public:
