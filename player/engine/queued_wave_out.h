@@ -5,7 +5,6 @@
 // buffer by buffer and can make the open or a write fail. FileWaveOut completes buffers on a
 // thread of its own as fast as they come and writes their PCM to a file.
 
-#include <condition_variable>
 #include <cstdio>
 #include <deque>
 #include <functional>
@@ -20,13 +19,6 @@ public:
 
     QueuedWaveOut() = default;
     ~QueuedWaveOut() override = default;
-
-    int OpenAudioOutput(std::uint32_t deviceId, WaveOutProc callback, void* instance, std::uint32_t flags) override;
-    int Close() override;
-    int PlayBuffer(std::uint32_t index) override;
-    int Reset() override;
-    int Pause() override;
-    int Restart() override;
 
     // Plays the oldest queued buffer to its end; false when nothing is queued, paused or closed.
     bool CompleteNext();
@@ -43,20 +35,19 @@ public:
     int OpenCount() const;
 
 protected:
-    std::optional<std::uint64_t> PlayedFrames() const override;
-    bool HasPlayableLocked() const { return open_ && !paused_ && !queue_.empty(); }
-    mutable std::mutex lock_;
-    mutable std::condition_variable changed_;
+    int OpenDevice(std::uint32_t deviceId) override;
+    void ClearLocked() override;
+    bool QueueLocked(std::uint32_t index, const WaveHeader& header) override;
+    std::size_t TakeAllLocked(std::span<std::uint32_t> out) override;
+    bool IdleLocked() const override { return queue_.empty(); }
+    void SetPausedLocked(bool paused) override { paused_ = paused; }
+    std::uint64_t PlayedFramesLocked() const override { return playedFrames_; }
 
 private:
     std::deque<std::uint32_t> queue_;
-    bool open_ = false;
     bool paused_ = false;
-    WaveOutProc callback_ = nullptr;
-    void* instance_ = nullptr;
     std::uint64_t playedFrames_ = 0;
     Sink sink_;
-    int callbacksInFlight_ = 0;
     int failOpenCode_ = MMSYSERR_NOERROR;
     int failPlayNumber_ = 0;
     int playCount_ = 0;

@@ -31,6 +31,10 @@ const char* CloseErrorText(int result) {
     }
 }
 
+namespace {
+void NoCallback(WaveOutput*, unsigned, void*, WaveHeader*) {}
+}  // namespace
+
 WaveOutput::~WaveOutput() = default;
 
 int WaveOutput::Initialize(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t samplesPerSec,
@@ -91,14 +95,121 @@ int WaveOutput::UnprepareHeader(std::uint32_t index) {
     return 1;
 }
 
+int WaveOutput::OpenAudioOutput(std::uint32_t deviceId, WaveOutProc callback, void* instance, std::uint32_t) {
+    {
+        std::lock_guard lock(lock_);
+        if (open_) {
+            SetError(OpenAudioOutputErrorText(MMSYSERR_ALLOCATED));
+            return 0;
+        }
+    }
+    int result = OpenDevice(deviceId);
+    if (result == MMSYSERR_NOERROR) {
+        std::lock_guard lock(lock_);
+        callback_ = callback ? callback : &NoCallback;
+        instance_ = instance;
+        ClearLocked();
+        open_ = true;
+        changed_.notify_all();
+    }
+    if (result == MMSYSERR_NOERROR) {
+        result = StartDevice();
+        if (result != MMSYSERR_NOERROR) {
+            std::lock_guard lock(lock_);
+            open_ = false;
+            changed_.notify_all();
+        }
+    }
+    if (result != MMSYSERR_NOERROR) {
+        SetError(OpenAudioOutputErrorText(result));
+        return 0;
+    }
+    return 1;
+}
+
+int WaveOutput::Close() {
+    {
+        std::unique_lock lock(lock_);
+        // No completion may reach the engine after its device is closed.
+        changed_.wait(lock, [&] { return deliveriesInFlight_ == 0; });
+        if (!open_) {
+            SetError(CloseErrorText(MMSYSERR_INVALHANDLE));
+            return 0;
+        }
+        if (!IdleLocked()) {
+            SetError(CloseErrorText(WAVERR_STILLPLAYING));
+            return 0;
+        }
+        open_ = false;
+        changed_.notify_all();
+    }
+    CloseDevice();
+    return 1;
+}
+
+int WaveOutput::PlayBuffer(std::uint32_t index) {
+    std::lock_guard lock(lock_);
+    WaveHeader* header = Header(index);
+    if (!open_ || header == nullptr) {
+        SetError("WWaveOut::PlayBuffer   *** Can't prepare data");
+        return 0;
+    }
+    header->dwLoops = 0;
+    header->dwFlags.store(WHDR_PREPARED);
+    if (!QueueLocked(index, *header)) {
+        SetError("WWaveOut::PlayBuffer   *** Can't write data");
+        return 0;
+    }
+    header->dwFlags.store(WHDR_PREPARED | WHDR_INQUEUE);
+    changed_.notify_all();
+    return 1;
+}
+
+int WaveOutput::Reset() {
+    std::vector<std::uint32_t> returned(GetNumOfBuffers());
+    std::unique_lock lock(lock_);
+    returned.resize(TakeAllLocked(returned));
+    DeliverCompletions(lock, returned);
+    return 1;
+}
+
+int WaveOutput::Pause() {
+    std::lock_guard lock(lock_);
+    SetPausedLocked(true);
+    return 1;
+}
+
+int WaveOutput::Restart() {
+    std::lock_guard lock(lock_);
+    SetPausedLocked(false);
+    changed_.notify_all();
+    return 1;
+}
+
+void WaveOutput::DeliverCompletions(std::unique_lock<std::mutex>& lock, std::span<const std::uint32_t> finished) {
+    if (finished.empty()) return;
+    const WaveOutProc callback = callback_;
+    void* const instance = instance_;
+    ++deliveriesInFlight_;
+    lock.unlock();
+    for (std::uint32_t index : finished) CompleteHeader(this, callback, instance, Header(index));
+    lock.lock();
+    --deliveriesInFlight_;
+    changed_.notify_all();
+}
+
 std::uint64_t WaveOutput::GetPosition(int kind) const {
-    const std::optional<std::uint64_t> frames = PlayedFrames();
-    if (!frames) return 0;
+    std::uint64_t frames = 0;
+    {
+        std::lock_guard lock(lock_);
+        if (!open_) return 0;
+        frames = PlayedFramesLocked();
+    }
     switch (kind) {
-    case 0: return *frames;
-    case 1: return sampleRate_ ? *frames * 1000 / sampleRate_ : 0;
-    case 2: return sampleRate_ ? *frames / sampleRate_ : 0;
-    case 3: return *frames * format_.nBlockAlign;
+    case 0: return frames;
+    case 1: return sampleRate_ ? frames * 1000 / sampleRate_ : 0;
+    case 2: return sampleRate_ ? frames / sampleRate_ : 0;
+    case 3: return frames * format_.nBlockAlign;
     default: return 0;
     }
 }
