@@ -154,7 +154,6 @@ int WaveOutput::PlayBuffer(std::uint32_t index) {
         SetError("WWaveOut::PlayBuffer   *** Can't prepare data");
         return 0;
     }
-    header->dwLoops = 0;
     header->dwFlags.store(WHDR_PREPARED);
     if (!QueueLocked(index, *header)) {
         SetError("WWaveOut::PlayBuffer   *** Can't write data");

@@ -33,7 +33,6 @@ struct WaveHeader {
     std::uint32_t dwBufferLength = 0;  // valid bytes, set by the engine after decoding
     std::uint32_t dwUser = 0;          // the buffer's index
     std::atomic<std::uint32_t> dwFlags{0};  // set by the device's thread, read by the engine's
-    std::uint32_t dwLoops = 0;
 };
 
 struct WaveFormat {
