@@ -4,11 +4,11 @@
 
 namespace pell {
 
-int QueuedWaveOut::OpenDevice(std::uint32_t) {
+OutputResult QueuedWaveOut::OpenDevice(std::uint32_t) {
     std::lock_guard lock(lock_);
-    if (failOpenCode_ != MMSYSERR_NOERROR) return failOpenCode_;
+    if (failOpenResult_ != OutputResult::kOk) return failOpenResult_;
     ++openCount_;
-    return MMSYSERR_NOERROR;
+    return OutputResult::kOk;
 }
 
 void QueuedWaveOut::ClearLocked() {
@@ -36,8 +36,8 @@ bool QueuedWaveOut::CompleteNext() {
     queue_.pop_front();
     const WaveHeader* header = Header(index);
     const std::uint32_t align = GetFormat().nBlockAlign ? GetFormat().nBlockAlign : 1;
-    playedFrames_ += header->dwBufferLength / align;
-    if (sink_) sink_(header->lpData, header->dwBufferLength);
+    playedFrames_ += header->validBytes / align;
+    if (sink_) sink_(header->data, header->validBytes);
     DeliverCompletions(lock, std::span(&index, 1));
     return true;
 }
@@ -70,9 +70,9 @@ void QueuedWaveOut::SetSink(Sink sink) {
     sink_ = std::move(sink);
 }
 
-void QueuedWaveOut::FailOpenWith(int resultCode) {
+void QueuedWaveOut::FailOpenWith(OutputResult result) {
     std::lock_guard lock(lock_);
-    failOpenCode_ = resultCode;
+    failOpenResult_ = result;
 }
 
 void QueuedWaveOut::FailPlayBufferNumber(int n) {

@@ -30,12 +30,12 @@ public:
 
     void SetSink(Sink sink);
     // Failure injection: the open answers this code; the n-th PlayBuffer (1-based) fails.
-    void FailOpenWith(int resultCode);
+    void FailOpenWith(OutputResult result);
     void FailPlayBufferNumber(int n);
     int OpenCount() const;
 
 protected:
-    int OpenDevice(std::uint32_t deviceId) override;
+    OutputResult OpenDevice(std::uint32_t deviceId) override;
     void ClearLocked() override;
     bool QueueLocked(std::uint32_t index, const WaveHeader& header) override;
     std::size_t TakeAllLocked(std::span<std::uint32_t> out) override;
@@ -48,7 +48,7 @@ private:
     bool paused_ = false;
     std::uint64_t playedFrames_ = 0;
     Sink sink_;
-    int failOpenCode_ = MMSYSERR_NOERROR;
+    OutputResult failOpenResult_ = OutputResult::kOk;
     int failPlayNumber_ = 0;
     int playCount_ = 0;
     int openCount_ = 0;

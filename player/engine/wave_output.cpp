@@ -4,35 +4,35 @@
 
 namespace pell {
 
-const char* OpenAudioOutputErrorText(int result) {
+const char* OpenAudioOutputErrorText(OutputResult result) {
     switch (result) {
-    case MMSYSERR_NOERROR: return "";
-    case MMSYSERR_ALLOCATED: return "WWaveOut::OpenAudioOutput  *** Specified resource is already allocated";
-    case MMSYSERR_BADDEVICEID: return "WWaveOut::OpenAudioOutput  *** Specified device identifier is out of range";
-    case MMSYSERR_NODRIVER: return "WWaveOut::OpenAudioOutput  *** No device driver is present";
-    case MMSYSERR_NOMEM: return "WWaveOut::OpenAudioOutput  *** Unable to allocate or lock memory";
-    case WAVERR_BADFORMAT:
+    case OutputResult::kOk: return "";
+    case OutputResult::kAllocated: return "WWaveOut::OpenAudioOutput  *** Specified resource is already allocated";
+    case OutputResult::kBadDeviceId: return "WWaveOut::OpenAudioOutput  *** Specified device identifier is out of range";
+    case OutputResult::kNoDriver: return "WWaveOut::OpenAudioOutput  *** No device driver is present";
+    case OutputResult::kNoMemory: return "WWaveOut::OpenAudioOutput  *** Unable to allocate or lock memory";
+    case OutputResult::kBadFormat:
         return "WWaveOut::OpenAudioOutput   *** Attempted to open with an unsupported waveform-audio format";
-    case WAVERR_SYNC:
+    case OutputResult::kSync:
         return "WWaveOut::OpenAudioOutput   *** The device is synchronous but waveOutOpen was called without "
                "using the WAVE_ALLOWSYNC flag";
     default: return "WWaveOut::OpenAudioOutput   *** Unknown error";
     }
 }
 
-const char* CloseErrorText(int result) {
+const char* CloseErrorText(OutputResult result) {
     switch (result) {
-    case MMSYSERR_NOERROR: return "";
-    case MMSYSERR_INVALHANDLE: return "WWaveOut::Close  *** Specified device handle is invalid";
-    case MMSYSERR_NODRIVER: return "WWaveOut::Close  *** No device driver is present";
-    case MMSYSERR_NOMEM: return "WWaveOut::Close   *** Unable to allocate or lock memory";
-    case WAVERR_STILLPLAYING: return "WWaveOut::Close   *** There are still buffers in the queue";
+    case OutputResult::kOk: return "";
+    case OutputResult::kInvalidHandle: return "WWaveOut::Close  *** Specified device handle is invalid";
+    case OutputResult::kNoDriver: return "WWaveOut::Close  *** No device driver is present";
+    case OutputResult::kNoMemory: return "WWaveOut::Close   *** Unable to allocate or lock memory";
+    case OutputResult::kStillPlaying: return "WWaveOut::Close   *** There are still buffers in the queue";
     default: return "WWaveOut::Close   *** Unknown error";
     }
 }
 
 namespace {
-void NoCallback(WaveOutput*, unsigned, void*, WaveHeader*) {}
+void NoCallback(WaveOutput*, OutputMessage, void*, WaveHeader*) {}
 }  // namespace
 
 WaveOutput::~WaveOutput() = default;
@@ -66,8 +66,8 @@ int WaveOutput::Initialize(std::uint16_t formatTag, std::uint16_t channels, std:
             SetError("WWave::Initialize *** Can't allocate memory for output data buffer");
             return 0;
         }
-        headers[i].lpData = data.get();
-        headers[i].dwUser = i;
+        headers[i].data = data.get();
+        headers[i].index = i;
         buffers.push_back(std::move(data));
     }
     headers_ = std::move(headers);
@@ -90,8 +90,8 @@ int WaveOutput::Uninitialize() {
 int WaveOutput::UnprepareHeader(std::uint32_t index) {
     WaveHeader* header = Header(index);
     if (header == nullptr) return 0;
-    if (header->dwFlags.load() & WHDR_INQUEUE) return 0;
-    header->dwFlags.fetch_and(~WHDR_PREPARED);
+    if (header->flags.load() & kBufferQueued) return 0;
+    header->flags.fetch_and(~kBufferPrepared);
     return 1;
 }
 
@@ -99,12 +99,12 @@ int WaveOutput::OpenAudioOutput(std::uint32_t deviceId, WaveOutProc callback, vo
     {
         std::lock_guard lock(lock_);
         if (open_) {
-            SetError(OpenAudioOutputErrorText(MMSYSERR_ALLOCATED));
+            SetError(OpenAudioOutputErrorText(OutputResult::kAllocated));
             return 0;
         }
     }
-    int result = OpenDevice(deviceId);
-    if (result == MMSYSERR_NOERROR) {
+    OutputResult result = OpenDevice(deviceId);
+    if (result == OutputResult::kOk) {
         std::lock_guard lock(lock_);
         callback_ = callback ? callback : &NoCallback;
         instance_ = instance;
@@ -112,15 +112,15 @@ int WaveOutput::OpenAudioOutput(std::uint32_t deviceId, WaveOutProc callback, vo
         open_ = true;
         changed_.notify_all();
     }
-    if (result == MMSYSERR_NOERROR) {
+    if (result == OutputResult::kOk) {
         result = StartDevice();
-        if (result != MMSYSERR_NOERROR) {
+        if (result != OutputResult::kOk) {
             std::lock_guard lock(lock_);
             open_ = false;
             changed_.notify_all();
         }
     }
-    if (result != MMSYSERR_NOERROR) {
+    if (result != OutputResult::kOk) {
         SetError(OpenAudioOutputErrorText(result));
         return 0;
     }
@@ -133,11 +133,11 @@ int WaveOutput::Close() {
         // No completion may reach the engine after its device is closed.
         changed_.wait(lock, [&] { return deliveriesInFlight_ == 0; });
         if (!open_) {
-            SetError(CloseErrorText(MMSYSERR_INVALHANDLE));
+            SetError(CloseErrorText(OutputResult::kInvalidHandle));
             return 0;
         }
         if (!IdleLocked()) {
-            SetError(CloseErrorText(WAVERR_STILLPLAYING));
+            SetError(CloseErrorText(OutputResult::kStillPlaying));
             return 0;
         }
         open_ = false;
@@ -154,12 +154,12 @@ int WaveOutput::PlayBuffer(std::uint32_t index) {
         SetError("WWaveOut::PlayBuffer   *** Can't prepare data");
         return 0;
     }
-    header->dwFlags.store(WHDR_PREPARED);
+    header->flags.store(kBufferPrepared);
     if (!QueueLocked(index, *header)) {
         SetError("WWaveOut::PlayBuffer   *** Can't write data");
         return 0;
     }
-    header->dwFlags.store(WHDR_PREPARED | WHDR_INQUEUE);
+    header->flags.store(kBufferPrepared | kBufferQueued);
     changed_.notify_all();
     return 1;
 }
@@ -219,25 +219,25 @@ WaveHeader* WaveOutput::Header(std::uint32_t index) const {
 
 std::uint8_t* WaveOutput::GetBufferData(std::uint32_t index) const {
     WaveHeader* header = Header(index);
-    return header ? header->lpData : nullptr;
+    return header ? header->data : nullptr;
 }
 
 void WaveOutput::SetBufferDataSize(std::uint32_t index, std::uint32_t bytes) {
-    if (WaveHeader* header = Header(index)) header->dwBufferLength = bytes > bufferSize_ ? bufferSize_ : bytes;
+    if (WaveHeader* header = Header(index)) header->validBytes = bytes > bufferSize_ ? bufferSize_ : bytes;
 }
 
 std::uint32_t WaveOutput::GetBufferDataSize(std::uint32_t index) const {
     WaveHeader* header = Header(index);
-    return header ? header->dwBufferLength : 0;
+    return header ? header->validBytes : 0;
 }
 
 int WaveOutput::IsBufferDone(std::uint32_t index) const {
     WaveHeader* header = Header(index);
-    return header && (header->dwFlags.load() & WHDR_DONE) ? 1 : 0;
+    return header && (header->flags.load() & kBufferDone) ? 1 : 0;
 }
 
 void WaveOutput::SetBufferDone(std::uint32_t index) {
-    if (WaveHeader* header = Header(index)) header->dwFlags.fetch_or(WHDR_DONE);
+    if (WaveHeader* header = Header(index)) header->flags.fetch_or(kBufferDone);
 }
 
 std::string WaveOutput::GetError() const {
@@ -254,14 +254,14 @@ void WaveOutput::CompleteHeader(WaveOutput* output, WaveOutProc callback, void* 
     // The engine may refill the buffer as soon as it is marked done, so the callback gets the
     // finished header as it was.
     WaveHeader finished;
-    finished.lpData = header->lpData;
-    finished.dwBufferLength = header->dwBufferLength;
-    finished.dwUser = header->dwUser;
-    std::uint32_t flags = header->dwFlags.load();
-    while (!header->dwFlags.compare_exchange_weak(flags, (flags & ~WHDR_INQUEUE) | WHDR_DONE)) {
+    finished.data = header->data;
+    finished.validBytes = header->validBytes;
+    finished.index = header->index;
+    std::uint32_t flags = header->flags.load();
+    while (!header->flags.compare_exchange_weak(flags, (flags & ~kBufferQueued) | kBufferDone)) {
     }
-    finished.dwFlags.store((flags & ~WHDR_INQUEUE) | WHDR_DONE);
-    if (callback != nullptr) callback(output, WOM_DONE, instance, &finished);
+    finished.flags.store((flags & ~kBufferQueued) | kBufferDone);
+    if (callback != nullptr) callback(output, OutputMessage::kDone, instance, &finished);
 }
 
 }  // namespace pell

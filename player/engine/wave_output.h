@@ -19,20 +19,24 @@
 
 namespace pell {
 
-inline constexpr std::uint32_t WHDR_DONE = 0x1;
-inline constexpr std::uint32_t WHDR_PREPARED = 0x2;
-inline constexpr std::uint32_t WHDR_INQUEUE = 0x10;
-inline constexpr unsigned WOM_OPEN = 0x3BB;
-inline constexpr unsigned WOM_CLOSE = 0x3BC;
-inline constexpr unsigned WOM_DONE = 0x3BD;
-inline constexpr std::uint32_t WAVE_MAPPER = 0xFFFFFFFFu;
-inline constexpr std::uint32_t CALLBACK_FUNCTION = 0x30000;
+// Header flags. Done: the device has played the buffer and the engine may refill it.
+inline constexpr std::uint32_t kBufferDone = 0x1;
+inline constexpr std::uint32_t kBufferPrepared = 0x2;
+inline constexpr std::uint32_t kBufferQueued = 0x10;
+
+// What the device tells the engine's callback; only kDone is sent.
+enum class OutputMessage { kOpen, kClose, kDone };
+
+// The device the engine plays on: the system's default output.
+inline constexpr std::uint32_t kDefaultOutputDevice = 0xFFFFFFFFu;
+// The engine's open flag: completions arrive through its callback function.
+inline constexpr std::uint32_t kCallbackFunction = 0x30000;
 
 struct WaveHeader {
-    std::uint8_t* lpData = nullptr;
-    std::uint32_t dwBufferLength = 0;  // valid bytes, set by the engine after decoding
-    std::uint32_t dwUser = 0;          // the buffer's index
-    std::atomic<std::uint32_t> dwFlags{0};  // set by the device's thread, read by the engine's
+    std::uint8_t* data = nullptr;
+    std::uint32_t validBytes = 0;         // set by the engine after decoding
+    std::uint32_t index = 0;              // the buffer's place in the ring
+    std::atomic<std::uint32_t> flags{0};  // set by the device's thread, read by the engine's
 };
 
 struct WaveFormat {
@@ -45,24 +49,27 @@ struct WaveFormat {
     std::uint16_t cbSize = 0;
 };
 
-inline constexpr int MMSYSERR_NOERROR = 0;
-inline constexpr int MMSYSERR_ERROR = 1;
-inline constexpr int MMSYSERR_BADDEVICEID = 2;
-inline constexpr int MMSYSERR_ALLOCATED = 4;
-inline constexpr int MMSYSERR_INVALHANDLE = 5;
-inline constexpr int MMSYSERR_NODRIVER = 6;
-inline constexpr int MMSYSERR_NOMEM = 7;
-inline constexpr int WAVERR_BADFORMAT = 32;
-inline constexpr int WAVERR_STILLPLAYING = 33;
-inline constexpr int WAVERR_SYNC = 35;
+// Why a device open or close failed; each has its last-error text.
+enum class OutputResult {
+    kOk,
+    kError,
+    kBadDeviceId,
+    kAllocated,
+    kInvalidHandle,
+    kNoDriver,
+    kNoMemory,
+    kBadFormat,
+    kStillPlaying,
+    kSync,
+};
 
 // Last-error texts of a failed device open and close, by result code.
-const char* OpenAudioOutputErrorText(int result);
-const char* CloseErrorText(int result);
+const char* OpenAudioOutputErrorText(OutputResult result);
+const char* CloseErrorText(OutputResult result);
 
 class WaveOutput;
-// Called on the device's thread (or the one resetting it) with WOM_DONE and the finished header.
-using WaveOutProc = void (*)(WaveOutput* output, unsigned message, void* instance, WaveHeader* header);
+// Called on the device's thread (or the one resetting it) with OutputMessage::kDone and the finished header.
+using WaveOutProc = void (*)(WaveOutput* output, OutputMessage message, void* instance, WaveHeader* header);
 
 class WaveOutput {
 public:
@@ -103,10 +110,10 @@ public:
 protected:
     // What a device supplies. The ...Locked hooks run with lock_ held and must not call back
     // into the engine; OpenDevice, StartDevice and CloseDevice run without it.
-    // Acquires the device for the stored format; MMSYSERR_NOERROR or the reason it cannot.
-    virtual int OpenDevice(std::uint32_t deviceId) = 0;
+    // Acquires the device for the stored format; kOk or the reason it cannot.
+    virtual OutputResult OpenDevice(std::uint32_t deviceId) = 0;
     // Starts it once the engine's callback is in place; a failure leaves the device closed.
-    virtual int StartDevice() { return MMSYSERR_NOERROR; }
+    virtual OutputResult StartDevice() { return OutputResult::kOk; }
     // Releases it after Close found nothing queued; no completion may run after it returns.
     virtual void CloseDevice() {}
     // Forgets what an earlier open played: an empty queue, not paused, no frames played.

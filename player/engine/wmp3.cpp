@@ -52,7 +52,7 @@ int WMp3::OpenMp3File(const char* fileName, int bufferMs, std::uint32_t startOff
                                                                              : "WMp3::OpenMp3File\n\nCan't open file");
         return 0;
     }
-    return _Open(std::move(stream), bufferMs, startOffset, length);
+    return OpenStream(std::move(stream), bufferMs, startOffset, length);
 }
 
 void WMp3::FailOpen(std::string_view message) {
@@ -65,7 +65,7 @@ void WMp3::FailOpen(std::string_view message) {
     info_.requiredLayer = info_.requiredSampleRateIndex = info_.requiredChannels = -1;
 }
 
-int WMp3::_Open(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_t startOffset, std::uint32_t length) {
+int WMp3::OpenStream(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_t startOffset, std::uint32_t length) {
     JoinWorker();
     std::lock_guard lock(streamLock_);
     try {
@@ -77,7 +77,7 @@ int WMp3::_Open(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_t sta
     info_ = StreamInfo{};
     stream_ = std::move(stream);
     info_.startOffset = startOffset;
-    if (!stream_->Seek(startOffset, FILE_BEGIN)) {
+    if (!stream_->Seek(startOffset, SeekFrom::kBegin)) {
         FailOpen("WMp3::_Open\n\nCan't seek !");
         return 0;
     }
@@ -172,7 +172,7 @@ void WMp3::PlayingThread() {
         output_->SetBufferDone(i);
         output_->UnprepareHeader(i);
     }
-    if (!output_->OpenAudioOutput(WAVE_MAPPER, &WMp3::WaveOutDone, this, CALLBACK_FUNCTION)) {
+    if (!output_->OpenAudioOutput(kDefaultOutputDevice, &WMp3::WaveOutDone, this, kCallbackFunction)) {
         // Without a device nothing plays: say so instead of reporting a silent playback.
         SetError(output_->GetError());
         playing_.store(0);
@@ -235,10 +235,10 @@ int WMp3::FillBuffer(std::uint32_t index) {
                 if (!ParseFrameHeader(write, h) || h.layer != info_.requiredLayer ||
                     h.sampleRateIndex != info_.requiredSampleRateIndex || h.channels != info_.requiredChannels ||
                     h.size < 24) {
-                    if (s.Seek(-3, FILE_CURRENT) && FindFirstValidFrame()) continue;
+                    if (s.Seek(-3, SeekFrom::kCurrent) && FindFirstValidFrame()) continue;
                     // Trailing bytes that hold no frame (a cut tag): the frames collected still play.
                     if (k == 0) return 0;
-                    s.Seek(0, FILE_END);
+                    s.Seek(0, SeekFrom::kEnd);
                     break;
                 }
                 if (!playing_.load()) return 0;
@@ -255,7 +255,7 @@ int WMp3::FillBuffer(std::uint32_t index) {
                 }
             }
             if (k == 0) return 0;
-            s.Seek(0, FILE_END);
+            s.Seek(0, SeekFrom::kEnd);
             break;
         }
     }
@@ -285,12 +285,12 @@ int WMp3::FillBuffer(std::uint32_t index) {
     return 1;
 }
 
-void WMp3::WaveOutDone(WaveOutput*, unsigned message, void* instance, WaveHeader* header) {
-    if (message != WOM_DONE) return;
+void WMp3::WaveOutDone(WaveOutput*, OutputMessage message, void* instance, WaveHeader* header) {
+    if (message != OutputMessage::kDone) return;
     auto* self = static_cast<WMp3*>(instance);
-    self->doneBytes_.fetch_add(header->dwBufferLength);
+    self->doneBytes_.fetch_add(header->validBytes);
     const std::uint32_t count = self->output_->GetNumOfBuffers();
-    self->currentBuffer_.store(header->dwUser + 1 >= count ? 0 : header->dwUser + 1);
+    self->currentBuffer_.store(header->index + 1 >= count ? 0 : header->index + 1);
     self->wakeEvent_->Set();
     self->levelReady_.store(1);
 }
@@ -312,7 +312,7 @@ int WMp3::Stop() {
     wakeEvent_->Set();
     JoinWorker();
     std::lock_guard lock(streamLock_);
-    stream_->Seek(info_.audioStart, FILE_BEGIN);
+    stream_->Seek(info_.audioStart, SeekFrom::kBegin);
     seekOffset_.store(0);
     doneBytes_.store(0);
     currentBuffer_.store(0);
@@ -352,10 +352,10 @@ int WMp3::Seek(int seconds) {
     const std::uint32_t s = seconds < 0 ? 0u : std::min<std::uint32_t>(static_cast<std::uint32_t>(seconds),
                                                                        info_.lengthSeconds);
     const std::uint64_t offset = ByteOffsetForSeconds(info_, s);
-    if (!stream_->Seek(static_cast<std::int64_t>(offset), FILE_BEGIN)) {
+    if (!stream_->Seek(static_cast<std::int64_t>(offset), SeekFrom::kBegin)) {
         // Back at the audio start, where a stop left it, so the position shown is true.
         seekOffset_.store(0);
-        stream_->Seek(info_.audioStart, FILE_BEGIN);
+        stream_->Seek(info_.audioStart, SeekFrom::kBegin);
         SetError("WMp3::Seek\n\nCan't seek!");
         return 0;
     }

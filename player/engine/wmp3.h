@@ -62,17 +62,17 @@ public:
 
     // Frame functions over the attached stream and the current header.
     bool FindFirstValidFrame();
-    int _GetID3Version();
+    int GetID3Version();
     bool ReadXingHeader();
     const FrameHeader& CurrentHeader() const { return header_; }
 
 private:
-    int _Open(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_t startOffset, std::uint32_t length);
+    int OpenStream(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_t startOffset, std::uint32_t length);
     bool MeasureStream(std::uint32_t length);
     int GetID3VersionLocked();
     void PlayingThread();
     int FillBuffer(std::uint32_t index);
-    static void WaveOutDone(WaveOutput* output, unsigned message, void* instance, WaveHeader* header);
+    static void WaveOutDone(WaveOutput* output, OutputMessage message, void* instance, WaveHeader* header);
     bool AllBuffersDone() const;
     bool OnWorkerThread() const;
     void JoinWorker();

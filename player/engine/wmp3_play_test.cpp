@@ -266,13 +266,13 @@ TEST_F(WMp3PlayTest, ADeviceFailureStopsInsteadOfPlayingSilence) {
     EXPECT_EQ(mp3_->GetError(), "WWaveOut::PlayBuffer   *** Can't write data");
     out_->FailPlayBufferNumber(0);
     // An output that cannot open ends the worker and the playback.
-    out_->FailOpenWith(MMSYSERR_NODRIVER);
+    out_->FailOpenWith(OutputResult::kNoDriver);
     ASSERT_EQ(mp3_->Play(), 1);
     ASSERT_TRUE(out_->WaitFor([&](std::size_t, bool) { return !mp3_->IsPlaying(); }));
     EXPECT_EQ(mp3_->GetError(), "WWaveOut::OpenAudioOutput  *** No device driver is present");
     EXPECT_EQ(mp3_->Stop(), 0);
     // Once the device is back, playing again works.
-    out_->FailOpenWith(MMSYSERR_NOERROR);
+    out_->FailOpenWith(OutputResult::kOk);
     ASSERT_EQ(mp3_->Play(), 1);
     PlayToEnd();
     EXPECT_EQ(played_.size(), 700u * 576 * 2);

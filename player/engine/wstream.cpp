@@ -58,7 +58,7 @@ int WStream::OpenFile(const char* fileName) {
     return 1;
 }
 
-int WStream::Seek(std::int64_t distance, int method) {
+int WStream::Seek(std::int64_t distance, SeekFrom method) {
     if (fd_ < 0) {
         error_.Set("WStream::Seek\n\nStream isn't open!");
         return 0;
@@ -68,15 +68,15 @@ int WStream::Seek(std::int64_t distance, int method) {
     std::int64_t target = 0;
     bool inBounds = false;
     switch (method) {
-    case FILE_BEGIN:
+    case SeekFrom::kBegin:
         inBounds = distance >= 0 && distance <= length;
         target = distance;
         break;
-    case FILE_CURRENT:
+    case SeekFrom::kCurrent:
         inBounds = distance >= 0 ? distance <= length - position : -distance <= position;
         target = position + distance;
         break;
-    case FILE_END:
+    case SeekFrom::kEnd:
         inBounds = distance <= 0 && -distance <= length;
         target = length + distance;
         break;

@@ -8,10 +8,8 @@
 
 namespace pell {
 
-// Seek methods of WStream::Seek.
-inline constexpr int FILE_BEGIN = 0;
-inline constexpr int FILE_CURRENT = 1;
-inline constexpr int FILE_END = 2;
+// Where a WStream::Seek distance counts from.
+enum class SeekFrom { kBegin, kCurrent, kEnd };
 
 // A seekable read-only byte stream over one file, with bounds checked against the length it had
 // when opened. Every operation returns 1 on success and 0 with a last-error text on failure.
@@ -24,7 +22,7 @@ public:
 
     int OpenFile(const char* fileName);
     // distance in bytes; files are below 4 GiB, so 64-bit distances reach every byte.
-    int Seek(std::int64_t distance, int method);
+    int Seek(std::int64_t distance, SeekFrom method);
     int Read(void* buffer, std::uint32_t count, std::uint32_t* bytesRead);
     std::uint32_t GetSize() const { return length_; }
     std::uint32_t GetPosition() const { return position_; }

@@ -18,30 +18,30 @@ WWaveOut::~WWaveOut() {
     if (paInitialized_) Pa_Terminate();
 }
 
-int WWaveOut::OpenResultForPaError(int paError) {
+OutputResult WWaveOut::OpenResultForPaError(int paError) {
     switch (paError) {
-    case paNoError: return MMSYSERR_NOERROR;
-    case paInvalidDevice: return MMSYSERR_BADDEVICEID;
-    case paDeviceUnavailable: return MMSYSERR_ALLOCATED;
-    case paInsufficientMemory: return MMSYSERR_NOMEM;
+    case paNoError: return OutputResult::kOk;
+    case paInvalidDevice: return OutputResult::kBadDeviceId;
+    case paDeviceUnavailable: return OutputResult::kAllocated;
+    case paInsufficientMemory: return OutputResult::kNoMemory;
     case paInvalidChannelCount:
     case paInvalidSampleRate:
-    case paSampleFormatNotSupported: return WAVERR_BADFORMAT;
+    case paSampleFormatNotSupported: return OutputResult::kBadFormat;
     case paNotInitialized:
     case paHostApiNotFound:
-    case paInvalidHostApi: return MMSYSERR_NODRIVER;
-    default: return MMSYSERR_ERROR;
+    case paInvalidHostApi: return OutputResult::kNoDriver;
+    default: return OutputResult::kError;
     }
 }
 
-int WWaveOut::OpenDevice(std::uint32_t deviceId) {
+OutputResult WWaveOut::OpenDevice(std::uint32_t deviceId) {
     if (!paInitialized_) {
-        if (Pa_Initialize() != paNoError) return MMSYSERR_NODRIVER;
+        if (Pa_Initialize() != paNoError) return OutputResult::kNoDriver;
         paInitialized_ = true;
     }
-    PaDeviceIndex device = deviceId == WAVE_MAPPER ? Pa_GetDefaultOutputDevice() : static_cast<PaDeviceIndex>(deviceId);
-    if (device == paNoDevice) return MMSYSERR_NODRIVER;
-    if (device < 0 || device >= Pa_GetDeviceCount()) return MMSYSERR_BADDEVICEID;
+    PaDeviceIndex device = deviceId == kDefaultOutputDevice ? Pa_GetDefaultOutputDevice() : static_cast<PaDeviceIndex>(deviceId);
+    if (device == paNoDevice) return OutputResult::kNoDriver;
+    if (device < 0 || device >= Pa_GetDeviceCount()) return OutputResult::kBadDeviceId;
     const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
     PaStreamParameters params{};
     params.device = device;
@@ -56,16 +56,16 @@ int WWaveOut::OpenDevice(std::uint32_t deviceId) {
     const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream);
     outputLatency_ = streamInfo ? streamInfo->outputLatency : params.suggestedLatency;
     stream_ = stream;
-    return MMSYSERR_NOERROR;
+    return OutputResult::kOk;
 }
 
 void WWaveOut::ClearLocked() {
     queue_.Open(GetNumOfBuffers(), GetFormat().nSamplesPerSec, GetFormat().nBlockAlign, outputLatency_);
 }
 
-int WWaveOut::StartDevice() {
+OutputResult WWaveOut::StartDevice() {
     const PaError err = Pa_StartStream(stream_);
-    if (err == paNoError) return MMSYSERR_NOERROR;
+    if (err == paNoError) return OutputResult::kOk;
     Pa_CloseStream(stream_);
     stream_ = nullptr;
     return OpenResultForPaError(err);
@@ -79,7 +79,7 @@ void WWaveOut::CloseDevice() {
 }
 
 bool WWaveOut::QueueLocked(std::uint32_t index, const WaveHeader& header) {
-    return queue_.Push(index, header.lpData, header.dwBufferLength);
+    return queue_.Push(index, header.data, header.validBytes);
 }
 
 int WWaveOut::StreamCallback(const void*, void* output, unsigned long frames, const void* timeInfo, unsigned long,

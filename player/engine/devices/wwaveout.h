@@ -19,11 +19,11 @@ public:
     ~WWaveOut() override;
 
     // The nearest device-open result for a PortAudio error.
-    static int OpenResultForPaError(int paError);
+    static OutputResult OpenResultForPaError(int paError);
 
 protected:
-    int OpenDevice(std::uint32_t deviceId) override;
-    int StartDevice() override;
+    OutputResult OpenDevice(std::uint32_t deviceId) override;
+    OutputResult StartDevice() override;
     void CloseDevice() override;
     void ClearLocked() override;
     bool QueueLocked(std::uint32_t index, const WaveHeader& header) override;
