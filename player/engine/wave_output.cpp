@@ -33,6 +33,17 @@ const char* CloseErrorText(OutputResult result) {
 
 namespace {
 void NoCallback(WaveOutput*, OutputMessage, void*, WaveHeader*) {}
+
+// Last-error texts besides the open and close results, character for character as the output
+// has always stored them.
+constexpr std::string_view kAlreadyInitialized =
+    "WWaveOut::Initialize   *** Already initializet. Uninitialize first.";
+constexpr std::string_view kNoHeaderMemory =
+    "WWave::Initialize *** Can't allocate memory for WAVEHDR structure";
+constexpr std::string_view kNoBufferMemory =
+    "WWave::Initialize *** Can't allocate memory for output data buffer";
+constexpr std::string_view kCantPrepare = "WWaveOut::PlayBuffer   *** Can't prepare data";
+constexpr std::string_view kCantWrite = "WWaveOut::PlayBuffer   *** Can't write data";
 }  // namespace
 
 WaveOutput::~WaveOutput() = default;
@@ -40,7 +51,7 @@ WaveOutput::~WaveOutput() = default;
 int WaveOutput::Initialize(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t samplesPerSec,
                            std::uint16_t bitsPerSample, std::uint32_t numberOfBuffers, std::uint32_t bufferMs) {
     if (headers_) {
-        SetError("WWaveOut::Initialize   *** Already initializet. Uninitialize first.");
+        SetError(kAlreadyInitialized);
         return 0;
     }
     format_.wFormatTag = formatTag;
@@ -53,7 +64,7 @@ int WaveOutput::Initialize(std::uint16_t formatTag, std::uint16_t channels, std:
 
     std::unique_ptr<WaveHeader[]> headers(new (std::nothrow) WaveHeader[numberOfBuffers]);
     if (!headers) {
-        SetError("WWave::Initialize *** Can't allocate memory for WAVEHDR structure");
+        SetError(kNoHeaderMemory);
         return 0;
     }
     const std::uint32_t size =
@@ -63,7 +74,7 @@ int WaveOutput::Initialize(std::uint16_t formatTag, std::uint16_t channels, std:
     for (std::uint32_t i = 0; i < numberOfBuffers; ++i) {
         std::unique_ptr<std::uint8_t[]> data(new (std::nothrow) std::uint8_t[size > 0 ? size : 1]());
         if (!data) {
-            SetError("WWave::Initialize *** Can't allocate memory for output data buffer");
+            SetError(kNoBufferMemory);
             return 0;
         }
         headers[i].data = data.get();
@@ -151,12 +162,12 @@ int WaveOutput::PlayBuffer(std::uint32_t index) {
     std::lock_guard lock(lock_);
     WaveHeader* header = Header(index);
     if (!open_ || header == nullptr) {
-        SetError("WWaveOut::PlayBuffer   *** Can't prepare data");
+        SetError(kCantPrepare);
         return 0;
     }
     header->flags.store(kBufferPrepared);
     if (!QueueLocked(index, *header)) {
-        SetError("WWaveOut::PlayBuffer   *** Can't write data");
+        SetError(kCantWrite);
         return 0;
     }
     header->flags.store(kBufferPrepared | kBufferQueued);

@@ -1,4 +1,5 @@
 #include "player/engine/wmp3.h"
+#include "player/engine/wmp3_messages.h"
 
 #include "player/engine/vu_meter.h"
 
@@ -8,6 +9,8 @@
 #include <new>
 
 namespace pell {
+
+namespace msg = wmp3_messages;
 
 namespace {
 constexpr std::size_t kSearchBufferBytes = 8192;
@@ -42,14 +45,14 @@ int WMp3::OpenMp3File(const char* fileName, int bufferMs) { return OpenMp3File(f
 
 int WMp3::OpenMp3File(const char* fileName, int bufferMs, std::uint32_t startOffset, std::uint32_t length) {
     if (streamOpen_.load()) {
-        SetError("You need to close mp3 file before open new one");
+        SetError(msg::kCloseBeforeOpen);
         return 0;
     }
     auto stream = std::make_unique<WStream>();
     if (!stream->OpenFile(fileName)) {
         // The stream's own reason says more than the generic text (too large, missing name).
-        SetError(stream->GetError().find("too large") != std::string::npos ? stream->GetError()
-                                                                             : "WMp3::OpenMp3File\n\nCan't open file");
+        const std::string& reason = stream->GetError();
+        SetError(reason.find("too large") != std::string::npos ? std::string_view(reason) : msg::kCantOpenFile);
         return 0;
     }
     return OpenStream(std::move(stream), bufferMs, startOffset, length);
@@ -71,26 +74,26 @@ int WMp3::OpenStream(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_
     try {
         searchBuffer_.assign(kSearchBufferBytes, 0);
     } catch (const std::bad_alloc&) {
-        FailOpen("WMp3::_Open\n\nCan't allocate memory for search buffer!");
+        FailOpen(msg::kNoSearchBuffer);
         return 0;
     }
     info_ = StreamInfo{};
     stream_ = std::move(stream);
     info_.startOffset = startOffset;
     if (!stream_->Seek(startOffset, SeekFrom::kBegin)) {
-        FailOpen("WMp3::_Open\n\nCan't seek !");
+        FailOpen(msg::kCantSeekToStart);
         return 0;
     }
     if (!FindFirstValidFrame()) {
-        FailOpen("WMp3::_Open   *** Can't find first valid mp3 frame");
+        FailOpen(msg::kNoValidFrame);
         return 0;
     }
     if (!MeasureStream(length)) {
-        FailOpen("WMp3::_Open\n\nCan't seek!!!!!");
+        FailOpen(msg::kCantMeasure);
         return 0;
     }
     if (bufferMs < 200) {
-        FailOpen("WMp3::_Open\n\nBuffer can't be smaller than 200 ms");
+        FailOpen(msg::kBufferTooShort);
         return 0;
     }
     wakeEvent_ = std::make_unique<AutoResetEvent>();
@@ -102,7 +105,7 @@ int WMp3::OpenStream(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_
                                  static_cast<std::uint32_t>(info_.sampleRate), 16,
                                  static_cast<std::uint32_t>(plan_.bufferCount),
                                  static_cast<std::uint32_t>(plan_.bufferMs))) {
-            FailOpen("WMp3::_Open\n\nCan't initialize wave out");
+            FailOpen(msg::kCantInitializeOutput);
             return 0;
         }
     }
@@ -113,7 +116,7 @@ int WMp3::OpenStream(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_
             std::lock_guard buffers(bufferLock_);
             output_->Uninitialize();
         }
-        FailOpen("WMp3::Init\n\nCan't allocate input buffer.");
+        FailOpen(msg::kNoInputBuffer);
         return 0;
     }
     streamOpen_.store(true);
@@ -125,7 +128,7 @@ int WMp3::OpenStream(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_
 int WMp3::Play() {
     levelReady_.store(0);
     if (!streamOpen_.load()) {
-        SetError("WMp3::Play\n\nStrean isn't open!");
+        SetError(msg::kNotOpen);
         return 0;
     }
     if (paused_.load()) return Resume();
@@ -144,7 +147,7 @@ int WMp3::Play() {
     } catch (const std::system_error&) {
         workerRunning_.store(false);
         playing_.store(0);
-        SetError("WMp3::Initialize   *** Can't create thread");
+        SetError(msg::kCantCreateThread);
         return 0;
     }
     wakeEvent_->Set();
@@ -298,7 +301,7 @@ void WMp3::WaveOutDone(WaveOutput*, OutputMessage message, void* instance, WaveH
 int WMp3::Stop() {
     levelReady_.store(0);
     if (!streamOpen_.load()) {
-        SetError("WMp3::Play\n\nStream isn't open!");
+        SetError(msg::kStopNotOpen);
         JoinWorker();
         return 0;
     }
@@ -321,7 +324,7 @@ int WMp3::Stop() {
 
 int WMp3::Pause() {
     if (!streamOpen_.load()) {
-        SetError("WMp3::Play\n\nStrean isn't open!");
+        SetError(msg::kNotOpen);
         return 0;
     }
     if (!playing_.load()) return 0;
@@ -332,7 +335,7 @@ int WMp3::Pause() {
 
 int WMp3::Resume() {
     if (!streamOpen_.load()) {
-        SetError("WMp3::Play\n\nStrean isn't open!");
+        SetError(msg::kNotOpen);
         return 0;
     }
     output_->Restart();
@@ -342,7 +345,7 @@ int WMp3::Resume() {
 
 int WMp3::Seek(int seconds) {
     if (!streamOpen_.load()) {
-        SetError("WMp3::Play\n\nStrean isn't open!");
+        SetError(msg::kNotOpen);
         return 0;
     }
     if (playing_.load()) Stop();
@@ -356,7 +359,7 @@ int WMp3::Seek(int seconds) {
         // Back at the audio start, where a stop left it, so the position shown is true.
         seekOffset_.store(0);
         stream_->Seek(info_.audioStart, SeekFrom::kBegin);
-        SetError("WMp3::Seek\n\nCan't seek!");
+        SetError(msg::kCantSeek);
         return 0;
     }
     seekOffset_.store(static_cast<int>(s));
@@ -365,7 +368,7 @@ int WMp3::Seek(int seconds) {
 
 std::uint32_t WMp3::GetPosition() {
     if (!streamOpen_.load()) {
-        SetError("WMp3::Play\n\nStrean isn't open!");
+        SetError(msg::kNotOpen);
         return 0;
     }
     if (atEnd_.load()) return lengthSeconds_.load();

@@ -4,8 +4,11 @@
 #include <cstring>
 
 #include "player/engine/wmp3.h"
+#include "player/engine/wmp3_messages.h"
 
 namespace pell {
+
+namespace msg = wmp3_messages;
 
 namespace {
 
@@ -70,20 +73,20 @@ int WMp3::GetID3VersionLocked() {
     std::uint8_t tag[3];
     std::uint32_t n = 0;
     if (!s.Seek(info_.startOffset, SeekFrom::kBegin)) {
-        SetError("WMp3::_GetID3Version\n\nCan't seek to stream begin!");
+        SetError(msg::kId3CantSeekToBegin);
         return 0;
     }
     if (!s.Read(tag, 3, &n) || n < 3) {
-        SetError("WMp3::_GetID3Version\n\nCan't read ID3!");
+        SetError(msg::kId3CantReadId3);
         return 0;
     }
     if (std::memcmp(tag, "ID3", 3) == 0) version += 2;
     if (!s.Seek(std::int64_t{info_.startOffset} + info_.regionLength - 128, SeekFrom::kBegin)) {
-        SetError("WMp3::_GetID3Version\n\nCan't seek to stream end!");
+        SetError(msg::kId3CantSeekToEnd);
         return 0;
     }
     if (!s.Read(tag, 3, &n) || n < 3) {
-        SetError("WMp3::_GetID3Version\n\nCan't read TAG!");
+        SetError(msg::kId3CantReadTag);
         return 0;
     }
     if (std::memcmp(tag, "TAG", 3) == 0) version += 1;
@@ -137,7 +140,7 @@ bool WMp3::MeasureStream(std::uint32_t length) {
     info_.xing = ReadXingHeader() ? 1 : 0;
     if (info_.xing) info_.vbr = 1;
     if (!s.Seek(info_.audioStart, SeekFrom::kBegin)) {
-        SetError("WMp3::_Open\n\nCan't seek!!!!!");
+        SetError(msg::kCantMeasure);
         return false;
     }
     std::uint64_t total = 0;
@@ -158,7 +161,7 @@ bool WMp3::MeasureStream(std::uint32_t length) {
     FinishMeasurement(info_, static_cast<std::uint32_t>(header_.size), total, count);
     lengthSeconds_.store(info_.lengthSeconds);
     if (!s.Seek(info_.audioStart, SeekFrom::kBegin)) {
-        SetError("WMp3::_Open\n\nCan't seek!!!!!");
+        SetError(msg::kCantMeasure);
         return false;
     }
     return true;

@@ -11,6 +11,23 @@ namespace pell {
 
 namespace {
 constexpr std::uint32_t kCacheBytes = 65536;
+
+// Last-error texts, character for character as the stream has always stored them (a closed
+// stream's Read reports under Seek's name).
+constexpr std::string_view kAlreadyOpen = "WStream::OpenFile\n\nStream already open.Close stream before!";
+constexpr std::string_view kNeedFileName = "WStream::OpenFile\n\nNeed file name!";
+constexpr std::string_view kCantOpenFile = "WStream::OpenFile\n\nCan't open file!";
+constexpr std::string_view kFileTooLarge =
+    "WStream::OpenFile\n\nFile too large! Files of 4 GiB or more are not supported.";
+constexpr std::string_view kCantSeekToBeginning = "WStream::OpenFile\n\nCan't seek to begining!";
+constexpr std::string_view kNotOpen = "WStream::Seek\n\nStream isn't open!";
+constexpr std::string_view kSeekOutOfBounds =
+    "WStream::Seek\n\nCan't seek stream !\nlDistanceToMove out of bounds.";
+constexpr std::string_view kCantSeekFile = "WStream::Seek\n\nCan't seek file pointer!";
+constexpr std::string_view kNoBytesReadPointer = "WStream::Read\n\nlpNumberOfBytesRead can't be 0 !";
+constexpr std::string_view kNoBuffer = "WStream::Read\n\nlpBuffer can't be 0 !";
+constexpr std::string_view kPositionOutOfBounds = "WStream::Read\n\nStream pointer out of bounds !";
+constexpr std::string_view kCantRead = "WStream::Read\n\nCan't read from file";
 }  // namespace
 
 WStream::~WStream() {
@@ -19,32 +36,32 @@ WStream::~WStream() {
 
 int WStream::OpenFile(const char* fileName) {
     if (fd_ >= 0) {
-        error_.Set("WStream::OpenFile\n\nStream already open.Close stream before!");
+        error_.Set(kAlreadyOpen);
         return 0;
     }
     if (fileName == nullptr || *fileName == '\0') {
-        error_.Set("WStream::OpenFile\n\nNeed file name!");
+        error_.Set(kNeedFileName);
         return 0;
     }
     int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        error_.Set("WStream::OpenFile\n\nCan't open file!");
+        error_.Set(kCantOpenFile);
         return 0;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        error_.Set("WStream::OpenFile\n\nCan't open file!");
+        error_.Set(kCantOpenFile);
         return 0;
     }
     // Lengths and positions are 32-bit: a larger file would be silently cut to its low bits.
     if (static_cast<std::uint64_t>(st.st_size) > 0xFFFFFFFEull) {
         ::close(fd);
-        error_.Set("WStream::OpenFile\n\nFile too large! Files of 4 GiB or more are not supported.");
+        error_.Set(kFileTooLarge);
         return 0;
     }
     if (::lseek(fd, 0, SEEK_SET) != 0) {
-        error_.Set("WStream::OpenFile\n\nCan't seek to begining!");
+        error_.Set(kCantSeekToBeginning);
         ::close(fd);
         return 0;
     }
@@ -60,7 +77,7 @@ int WStream::OpenFile(const char* fileName) {
 
 int WStream::Seek(std::int64_t distance, SeekFrom method) {
     if (fd_ < 0) {
-        error_.Set("WStream::Seek\n\nStream isn't open!");
+        error_.Set(kNotOpen);
         return 0;
     }
     const std::int64_t length = length_;
@@ -84,12 +101,12 @@ int WStream::Seek(std::int64_t distance, SeekFrom method) {
         break;
     }
     if (!inBounds) {
-        error_.Set("WStream::Seek\n\nCan't seek stream !\nlDistanceToMove out of bounds.");
+        error_.Set(kSeekOutOfBounds);
         return 0;
     }
     off_t got = ::lseek(fd_, static_cast<off_t>(target), SEEK_SET);
     if (got < 0) {
-        error_.Set("WStream::Seek\n\nCan't seek file pointer!");
+        error_.Set(kCantSeekFile);
         return 0;
     }
     position_ = static_cast<std::uint32_t>(got);
@@ -98,25 +115,25 @@ int WStream::Seek(std::int64_t distance, SeekFrom method) {
 
 int WStream::Read(void* buffer, std::uint32_t count, std::uint32_t* bytesRead) {
     if (fd_ < 0) {
-        error_.Set("WStream::Seek\n\nStream isn't open!");
+        error_.Set(kNotOpen);
         return 0;
     }
     if (bytesRead == nullptr) {
-        error_.Set("WStream::Read\n\nlpNumberOfBytesRead can't be 0 !");
+        error_.Set(kNoBytesReadPointer);
         return 0;
     }
     *bytesRead = 0;
     if (buffer == nullptr) {
-        error_.Set("WStream::Read\n\nlpBuffer can't be 0 !");
+        error_.Set(kNoBuffer);
         return 0;
     }
     if (position_ > length_) {
-        error_.Set("WStream::Read\n\nStream pointer out of bounds !");
+        error_.Set(kPositionOutOfBounds);
         return 0;
     }
     if (count > length_ - position_) count = length_ - position_;
     if (count == 0) {
-        error_.Set("WStream::Read\n\nCan't read from file");
+        error_.Set(kCantRead);
         return 0;
     }
     const bool cached = position_ >= cacheStart_ && std::uint64_t{position_} + count <= std::uint64_t{cacheStart_} + cacheBytes_;
@@ -147,7 +164,7 @@ int WStream::Read(void* buffer, std::uint32_t count, std::uint32_t* bytesRead) {
         delivered += static_cast<std::uint32_t>(got);
     }
     if (delivered == 0) {
-        error_.Set("WStream::Read\n\nCan't read from file");
+        error_.Set(kCantRead);
         return 0;
     }
     position_ += delivered;
