@@ -220,57 +220,64 @@ void WMp3::PlayingThread() {
 
 int WMp3::FillBuffer(std::uint32_t index) {
     if (!playing_.load()) return 0;
-    std::uint32_t collected = 0;
-    {
-        std::lock_guard lock(streamLock_);
-        WStream& s = *stream_;
-        const std::uint64_t audioEnd = std::uint64_t{info_.audioStart} + info_.audioBytes;
-        const std::int64_t limit = static_cast<std::int64_t>(audioEnd) - 25;
-        std::uint8_t* write = inputBuffer_.data();
-        int k = 0;
-        while (k < plan_.framesPerBuffer) {
-            if (!playing_.load()) return 0;
-            const std::uint32_t headerPos = s.GetPosition();
-            std::uint32_t n = 0;
-            bool ended = static_cast<std::int64_t>(headerPos) > limit || !s.Read(write, 4, &n) || n < 4;
-            if (!ended) {
-                FrameHeader h;
-                if (!ParseFrameHeader(write, h) || h.layer != info_.requiredLayer ||
-                    h.sampleRateIndex != info_.requiredSampleRateIndex || h.channels != info_.requiredChannels ||
-                    h.size < 24) {
-                    if (s.Seek(-3, SeekFrom::kCurrent) && FindFirstValidFrame()) continue;
-                    // Trailing bytes that hold no frame (a cut tag): the frames collected still play.
-                    if (k == 0) return 0;
-                    s.Seek(0, SeekFrom::kEnd);
-                    break;
-                }
-                if (!playing_.load()) return 0;
-                // A frame cut off by the audio's end (a tag may follow) is not played.
-                ended = std::uint64_t{headerPos} + static_cast<std::uint64_t>(h.size) > audioEnd ||
-                        !s.Read(write + 4, static_cast<std::uint32_t>(h.size - 4), &n) ||
-                        n < static_cast<std::uint32_t>(h.size - 4);
-                if (!ended) {
-                    collected += static_cast<std::uint32_t>(h.size);
-                    write += h.size;
-                    ++k;
-                    if (!playing_.load()) return 0;
-                    continue;
-                }
-            }
-            if (k == 0) return 0;
-            s.Seek(0, SeekFrom::kEnd);
-            break;
-        }
-    }
+    const std::uint32_t collected = CollectFrames();
+    if (collected == 0) return 0;
+    return DecodeFrames(index, collected) ? 1 : 0;
+}
 
+std::uint32_t WMp3::CollectFrames() {
+    std::uint32_t collected = 0;
+    std::lock_guard lock(streamLock_);
+    WStream& s = *stream_;
+    const std::uint64_t audioEnd = std::uint64_t{info_.audioStart} + info_.audioBytes;
+    const std::int64_t limit = static_cast<std::int64_t>(audioEnd) - 25;
+    std::uint8_t* write = inputBuffer_.data();
+    int k = 0;
+    while (k < plan_.framesPerBuffer) {
+        if (!playing_.load()) return 0;
+        const std::uint32_t headerPos = s.GetPosition();
+        std::uint32_t n = 0;
+        bool ended = static_cast<std::int64_t>(headerPos) > limit || !s.Read(write, 4, &n) || n < 4;
+        if (!ended) {
+            FrameHeader h;
+            if (!ParseFrameHeader(write, h) || h.layer != info_.requiredLayer ||
+                h.sampleRateIndex != info_.requiredSampleRateIndex || h.channels != info_.requiredChannels ||
+                h.size < 24) {
+                if (s.Seek(-3, SeekFrom::kCurrent) && FindFirstValidFrame()) continue;
+                // Trailing bytes that hold no frame (a cut tag): the frames collected still play.
+                if (k == 0) return 0;
+                s.Seek(0, SeekFrom::kEnd);
+                break;
+            }
+            if (!playing_.load()) return 0;
+            // A frame cut off by the audio's end (a tag may follow) is not played.
+            ended = std::uint64_t{headerPos} + static_cast<std::uint64_t>(h.size) > audioEnd ||
+                    !s.Read(write + 4, static_cast<std::uint32_t>(h.size - 4), &n) ||
+                    n < static_cast<std::uint32_t>(h.size - 4);
+            if (!ended) {
+                collected += static_cast<std::uint32_t>(h.size);
+                write += h.size;
+                ++k;
+                if (!playing_.load()) return 0;
+                continue;
+            }
+        }
+        if (k == 0) return 0;
+        s.Seek(0, SeekFrom::kEnd);
+        break;
+    }
+    return collected;
+}
+
+bool WMp3::DecodeFrames(std::uint32_t index, std::uint32_t bytes) {
     std::lock_guard buffers(bufferLock_);
     const std::uint32_t capacity = output_->GetBufferSize();
     std::uint8_t* out = output_->GetBufferData(index);
     std::uint32_t produced = 0;
     std::size_t done = 0;
-    int r = decodeMP3(decoder_, inputBuffer_.data(), collected, out, capacity, &done);
+    int r = decodeMP3(decoder_, inputBuffer_.data(), bytes, out, capacity, &done);
     while (r == MP3_OK) {
-        if (!playing_.load()) return 0;
+        if (!playing_.load()) return false;
         produced += static_cast<std::uint32_t>(done);
         // The rest stays queued in the decoder for the next buffer rather than overrun this one.
         if (capacity - produced < static_cast<std::uint32_t>(framePcmBytes_)) {
@@ -281,11 +288,12 @@ int WMp3::FillBuffer(std::uint32_t index) {
     }
     if (r == MP3_NEED_MORE) {
         output_->SetBufferDataSize(index, produced);
-        return 1;
+        return true;
     }
+    // A frame the decoder rejects plays as an empty buffer, and decoding starts afresh.
     InitMP3(decoder_);
     output_->SetBufferDataSize(index, 0);
-    return 1;
+    return true;
 }
 
 void WMp3::WaveOutDone(WaveOutput*, OutputMessage message, void* instance, WaveHeader* header) {

@@ -71,7 +71,15 @@ private:
     bool MeasureStream(std::uint32_t length);
     int GetID3VersionLocked();
     void PlayingThread();
+    // Collects the next frames and decodes them into buffer index; 0 at the stream's end (no
+    // frame left) or when playing stopped.
     int FillBuffer(std::uint32_t index);
+    // Copies up to a buffer's worth of whole frames into the input buffer, under the stream lock;
+    // the bytes copied, 0 when none is left or playing stopped.
+    std::uint32_t CollectFrames();
+    // Decodes the collected bytes into buffer index, outside the stream lock; false when
+    // playing stopped meanwhile.
+    bool DecodeFrames(std::uint32_t index, std::uint32_t bytes);
     static void WaveOutDone(WaveOutput* output, OutputMessage message, void* instance, WaveHeader* header);
     bool AllBuffersDone() const;
     bool OnWorkerThread() const;
