@@ -44,7 +44,7 @@ StreamInfo WMp3::GetStreamInfo() const {
 int WMp3::OpenMp3File(const char* fileName, int bufferMs) { return OpenMp3File(fileName, bufferMs, 0, 0); }
 
 int WMp3::OpenMp3File(const char* fileName, int bufferMs, std::uint32_t startOffset, std::uint32_t length) {
-    if (streamOpen_.load()) {
+    if (state_.load() != State::kClosed) {
         SetError(msg::kCloseBeforeOpen);
         return 0;
     }
@@ -119,34 +119,30 @@ int WMp3::OpenStream(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_
         FailOpen(msg::kNoInputBuffer);
         return 0;
     }
-    streamOpen_.store(true);
-    atEnd_.store(false);
     seekOffset_.store(0);
+    state_.store(State::kOpen);
     return 1;
 }
 
 int WMp3::Play() {
     levelReady_.store(0);
-    if (!streamOpen_.load()) {
+    const State state = state_.load();
+    if (state == State::kClosed) {
         SetError(msg::kNotOpen);
         return 0;
     }
-    if (paused_.load()) return Resume();
-    if (playing_.load()) return 0;
+    if (state == State::kPaused) return Resume();
+    if (state == State::kPlaying) return 0;
     std::lock_guard threadLock(threadLock_);
     // A worker that ended on its own (end of stream, failed device) is collected first.
     JoinWorker();
-    atEnd_.store(false);
-    playing_.store(1);
-    paused_.store(0);
+    state_.store(State::kPlaying);
     doneBytes_.store(0);
     currentBuffer_.store(0);
     try {
-        workerRunning_.store(true);
         worker_ = std::thread([this] { PlayingThread(); });
     } catch (const std::system_error&) {
-        workerRunning_.store(false);
-        playing_.store(0);
+        state_.store(State::kOpen);
         SetError(msg::kCantCreateThread);
         return 0;
     }
@@ -178,28 +174,27 @@ void WMp3::PlayingThread() {
     if (!output_->OpenAudioOutput(kDefaultOutputDevice, &WMp3::WaveOutDone, this, kCallbackFunction)) {
         // Without a device nothing plays: say so instead of reporting a silent playback.
         SetError(output_->GetError());
-        playing_.store(0);
-        paused_.store(0);
+        State state = state_.load();
+        while (IsPlaying(state) && !state_.compare_exchange_weak(state, State::kOpen)) {
+        }
         ExitMP3(decoder_);
         workerId_.store(std::thread::id{});
-        workerRunning_.store(false);
         return;
     }
-    while (playing_.load()) {
+    while (IsPlaying()) {
         wakeEvent_->Wait();
-        if (!playing_.load()) break;
-        for (std::uint32_t i = 0; i < count && playing_.load(); ++i) {
+        if (!IsPlaying()) break;
+        for (std::uint32_t i = 0; i < count && IsPlaying(); ++i) {
             if (!output_->IsBufferDone(i)) continue;
             output_->UnprepareHeader(i);
             if (!FillBuffer(i)) {
-                if (playing_.load() && AllBuffersDone()) {
-                    atEnd_.store(true);
-                    Stop();
+                if (IsPlaying() && AllBuffersDone()) {
+                    StopPlayback(State::kEnded);
                     break;
                 }
                 continue;
             }
-            if (!playing_.load()) break;
+            if (!IsPlaying()) break;
             if (!output_->PlayBuffer(i)) {
                 // A buffer the device refused never completes: stop rather than wait for it.
                 SetError(output_->GetError());
@@ -215,11 +210,10 @@ void WMp3::PlayingThread() {
     output_->Close();
     ExitMP3(decoder_);
     workerId_.store(std::thread::id{});
-    workerRunning_.store(false);
 }
 
 int WMp3::FillBuffer(std::uint32_t index) {
-    if (!playing_.load()) return 0;
+    if (!IsPlaying()) return 0;
     const std::uint32_t collected = CollectFrames();
     if (collected == 0) return 0;
     return DecodeFrames(index, collected) ? 1 : 0;
@@ -234,7 +228,7 @@ std::uint32_t WMp3::CollectFrames() {
     std::uint8_t* write = inputBuffer_.data();
     int k = 0;
     while (k < plan_.framesPerBuffer) {
-        if (!playing_.load()) return 0;
+        if (!IsPlaying()) return 0;
         const std::uint32_t headerPos = s.GetPosition();
         std::uint32_t n = 0;
         bool ended = static_cast<std::int64_t>(headerPos) > limit || !s.Read(write, 4, &n) || n < 4;
@@ -249,7 +243,7 @@ std::uint32_t WMp3::CollectFrames() {
                 s.Seek(0, SeekFrom::kEnd);
                 break;
             }
-            if (!playing_.load()) return 0;
+            if (!IsPlaying()) return 0;
             // A frame cut off by the audio's end (a tag may follow) is not played.
             ended = std::uint64_t{headerPos} + static_cast<std::uint64_t>(h.size) > audioEnd ||
                     !s.Read(write + 4, static_cast<std::uint32_t>(h.size - 4), &n) ||
@@ -258,7 +252,7 @@ std::uint32_t WMp3::CollectFrames() {
                 collected += static_cast<std::uint32_t>(h.size);
                 write += h.size;
                 ++k;
-                if (!playing_.load()) return 0;
+                if (!IsPlaying()) return 0;
                 continue;
             }
         }
@@ -277,7 +271,7 @@ bool WMp3::DecodeFrames(std::uint32_t index, std::uint32_t bytes) {
     std::size_t done = 0;
     int r = decodeMP3(decoder_, inputBuffer_.data(), bytes, out, capacity, &done);
     while (r == MP3_OK) {
-        if (!playing_.load()) return false;
+        if (!IsPlaying()) return false;
         produced += static_cast<std::uint32_t>(done);
         // The rest stays queued in the decoder for the next buffer rather than overrun this one.
         if (capacity - produced < static_cast<std::uint32_t>(framePcmBytes_)) {
@@ -308,17 +302,24 @@ void WMp3::WaveOutDone(WaveOutput*, OutputMessage message, void* instance, WaveH
 
 int WMp3::Stop() {
     levelReady_.store(0);
-    if (!streamOpen_.load()) {
+    if (state_.load() == State::kClosed) {
         SetError(msg::kStopNotOpen);
         JoinWorker();
         return 0;
     }
-    if (!playing_.exchange(0)) {
-        // A worker that stopped itself at the stream's end may still be closing the device.
-        JoinWorker();
-        return 0;
-    }
-    paused_.store(0);
+    return StopPlayback(State::kOpen);
+}
+
+int WMp3::StopPlayback(State next) {
+    levelReady_.store(0);
+    State state = state_.load();
+    do {
+        if (!IsPlaying(state)) {
+            // A worker that stopped itself at the stream's end may still be closing the device.
+            JoinWorker();
+            return 0;
+        }
+    } while (!state_.compare_exchange_weak(state, next));
     output_->Reset();
     wakeEvent_->Set();
     JoinWorker();
@@ -331,34 +332,38 @@ int WMp3::Stop() {
 }
 
 int WMp3::Pause() {
-    if (!streamOpen_.load()) {
+    const State state = state_.load();
+    if (state == State::kClosed) {
         SetError(msg::kNotOpen);
         return 0;
     }
-    if (!playing_.load()) return 0;
+    if (!IsPlaying(state)) return 0;
     output_->Pause();
-    paused_.store(1);
+    State playing = State::kPlaying;
+    state_.compare_exchange_strong(playing, State::kPaused);
     return 1;
 }
 
 int WMp3::Resume() {
-    if (!streamOpen_.load()) {
+    if (state_.load() == State::kClosed) {
         SetError(msg::kNotOpen);
         return 0;
     }
     output_->Restart();
-    paused_.store(0);
+    State paused = State::kPaused;
+    state_.compare_exchange_strong(paused, State::kPlaying);
     return 1;
 }
 
 int WMp3::Seek(int seconds) {
-    if (!streamOpen_.load()) {
+    if (state_.load() == State::kClosed) {
         SetError(msg::kNotOpen);
         return 0;
     }
-    if (playing_.load()) Stop();
+    if (IsPlaying()) Stop();
     JoinWorker();
-    atEnd_.store(false);
+    State ended = State::kEnded;
+    state_.compare_exchange_strong(ended, State::kOpen);
     std::lock_guard lock(streamLock_);
     const std::uint32_t s = seconds < 0 ? 0u : std::min<std::uint32_t>(static_cast<std::uint32_t>(seconds),
                                                                        info_.lengthSeconds);
@@ -375,11 +380,12 @@ int WMp3::Seek(int seconds) {
 }
 
 std::uint32_t WMp3::GetPosition() {
-    if (!streamOpen_.load()) {
+    const State state = state_.load();
+    if (state == State::kClosed) {
         SetError(msg::kNotOpen);
         return 0;
     }
-    if (atEnd_.load()) return lengthSeconds_.load();
+    if (state == State::kEnded) return lengthSeconds_.load();
     return static_cast<std::uint32_t>(output_->GetPosition(2)) + static_cast<std::uint32_t>(seekOffset_.load());
 }
 
@@ -387,7 +393,7 @@ int WMp3::GetVUData(int* left, int* right) {
     *left = 0;
     *right = 0;
     std::lock_guard lock(bufferLock_);
-    if (!streamOpen_.load() || !playing_.load() || !levelReady_.load()) return 0;
+    if (!IsPlaying() || !levelReady_.load()) return 0;
     const std::uint32_t count = output_->GetNumOfBuffers();
     if (count == 0) return 0;
     const std::uint32_t channels = static_cast<std::uint32_t>(info_.channels);
@@ -429,7 +435,7 @@ int WMp3::Close() {
     {
         std::lock_guard lock(streamLock_);
         std::lock_guard buffers(bufferLock_);
-        streamOpen_.store(false);
+        state_.store(State::kClosed);
         output_->Uninitialize();
         wakeEvent_.reset();
         inputBuffer_.clear();
@@ -441,7 +447,6 @@ int WMp3::Close() {
         searchBuffer_.shrink_to_fit();
     }
     lengthSeconds_.store(0);
-    atEnd_.store(false);
     seekOffset_.store(0);
     return 1;
 }
