@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
+
 namespace pell {
 
 OutputResult QueuedWaveOut::OpenDevice(std::uint32_t) {
@@ -86,16 +88,15 @@ int QueuedWaveOut::OpenCount() const {
     return openCount_;
 }
 
-FileWaveOut::FileWaveOut(const std::string& path) : path_(path) {
-    if (!path_.empty()) file_ = std::fopen(path_.c_str(), "wb");
+FileWaveOut::FileWaveOut(const std::string& path) {
+    if (!path.empty()) {
+        file_ = UniqueFd::Open(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        fileOk_ = static_cast<bool>(file_);
+    }
     SetSink([this](const std::uint8_t* data, std::uint32_t bytes) {
-        if (file_ != nullptr && bytes > 0 && std::fwrite(data, 1, bytes, file_) != bytes) writeFailed_ = true;
+        if (file_ && bytes > 0 && !file_.WriteAll(data, bytes)) writeFailed_ = true;
         written_ += bytes;
     });
-}
-
-FileWaveOut::~FileWaveOut() {
-    if (file_ != nullptr) std::fclose(file_);
 }
 
 std::uint64_t FileWaveOut::BytesWritten() const {
@@ -103,9 +104,10 @@ std::uint64_t FileWaveOut::BytesWritten() const {
     return written_;
 }
 
-bool FileWaveOut::Flush() {
+bool FileWaveOut::CloseFile() {
     std::lock_guard lock(lock_);
-    if (file_ != nullptr && std::fflush(file_) != 0) writeFailed_ = true;
+    // A lost write on a full or remote file system may show only here.
+    if (file_ && !file_.Close()) writeFailed_ = true;
     return !writeFailed_;
 }
 

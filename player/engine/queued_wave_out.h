@@ -5,10 +5,10 @@
 // buffer by buffer and can make the open or a write fail. FileWaveOut completes buffers on a
 // thread of its own as fast as they come and writes their PCM to a file.
 
-#include <cstdio>
 #include <deque>
 #include <functional>
 
+#include "common/core/unique_fd.h"
 #include "player/engine/wave_output.h"
 
 namespace pell {
@@ -58,19 +58,19 @@ class FileWaveOut : public QueuedWaveOut {
 public:
     // PCM goes to the file at path (16-bit, interleaved, as decoded); an empty path discards it.
     explicit FileWaveOut(const std::string& path);
-    ~FileWaveOut() override;
-    bool FileOk() const { return path_.empty() || file_ != nullptr; }
+    bool FileOk() const { return fileOk_; }
     std::uint64_t BytesWritten() const;
-    // Pushes what is buffered to the file; false when any PCM did not reach it.
-    bool Flush();
+    // Closes the file; false when any PCM did not reach it (a write or the close failed). Later
+    // PCM is counted but not written.
+    bool CloseFile();
 
     // A buffer is written and completed at once, on the caller's thread; while paused they wait.
     int PlayBuffer(std::uint32_t index) override;
     int Restart() override;
 
 private:
-    std::string path_;
-    std::FILE* file_ = nullptr;
+    UniqueFd file_;
+    bool fileOk_ = true;
     std::uint64_t written_ = 0;
     bool writeFailed_ = false;
 };

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace pell {
 
@@ -30,12 +31,8 @@ constexpr std::string_view kPositionOutOfBounds = "WStream::Read\n\nStream point
 constexpr std::string_view kCantRead = "WStream::Read\n\nCan't read from file";
 }  // namespace
 
-WStream::~WStream() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
 int WStream::OpenFile(const char* fileName) {
-    if (fd_ >= 0) {
+    if (fd_) {
         error_.Set(kAlreadyOpen);
         return 0;
     }
@@ -43,29 +40,26 @@ int WStream::OpenFile(const char* fileName) {
         error_.Set(kNeedFileName);
         return 0;
     }
-    int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd fd = UniqueFd::Open(fileName, O_RDONLY);
+    if (!fd) {
         error_.Set(kCantOpenFile);
         return 0;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         error_.Set(kCantOpenFile);
         return 0;
     }
     // Lengths and positions are 32-bit: a larger file would be silently cut to its low bits.
     if (static_cast<std::uint64_t>(st.st_size) > 0xFFFFFFFEull) {
-        ::close(fd);
         error_.Set(kFileTooLarge);
         return 0;
     }
-    if (::lseek(fd, 0, SEEK_SET) != 0) {
+    if (::lseek(fd.Get(), 0, SEEK_SET) != 0) {
         error_.Set(kCantSeekToBeginning);
-        ::close(fd);
         return 0;
     }
-    fd_ = fd;
+    fd_ = std::move(fd);
     cache_.resize(kCacheBytes);
     cacheStart_ = 0;
     cacheBytes_ = 0;
@@ -76,7 +70,7 @@ int WStream::OpenFile(const char* fileName) {
 }
 
 int WStream::Seek(std::int64_t distance, SeekFrom method) {
-    if (fd_ < 0) {
+    if (!fd_) {
         error_.Set(kNotOpen);
         return 0;
     }
@@ -104,7 +98,7 @@ int WStream::Seek(std::int64_t distance, SeekFrom method) {
         error_.Set(kSeekOutOfBounds);
         return 0;
     }
-    off_t got = ::lseek(fd_, static_cast<off_t>(target), SEEK_SET);
+    off_t got = ::lseek(fd_.Get(), static_cast<off_t>(target), SEEK_SET);
     if (got < 0) {
         error_.Set(kCantSeekFile);
         return 0;
@@ -114,7 +108,7 @@ int WStream::Seek(std::int64_t distance, SeekFrom method) {
 }
 
 int WStream::Read(void* buffer, std::uint32_t count, std::uint32_t* bytesRead) {
-    if (fd_ < 0) {
+    if (!fd_) {
         error_.Set(kNotOpen);
         return 0;
     }
@@ -141,7 +135,7 @@ int WStream::Read(void* buffer, std::uint32_t count, std::uint32_t* bytesRead) {
         cacheBytes_ = 0;
         ssize_t got = -1;
         do {
-            got = ::pread(fd_, cache_.data(), kCacheBytes, static_cast<off_t>(position_));
+            got = ::pread(fd_.Get(), cache_.data(), kCacheBytes, static_cast<off_t>(position_));
         } while (got < 0 && errno == EINTR);
         if (got > 0) {
             cacheStart_ = position_;
@@ -157,7 +151,7 @@ int WStream::Read(void* buffer, std::uint32_t count, std::uint32_t* bytesRead) {
     while (delivered < count) {
         ssize_t got = -1;
         do {
-            got = ::pread(fd_, static_cast<std::uint8_t*>(buffer) + delivered, count - delivered,
+            got = ::pread(fd_.Get(), static_cast<std::uint8_t*>(buffer) + delivered, count - delivered,
                           static_cast<off_t>(position_) + delivered);
         } while (got < 0 && errno == EINTR);
         if (got <= 0) break;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/core/unique_fd.h"
 #include "player/engine/error_text.h"
 
 namespace pell {
@@ -16,7 +17,6 @@ enum class SeekFrom { kBegin, kCurrent, kEnd };
 class WStream {
 public:
     WStream() = default;
-    ~WStream();
     WStream(const WStream&) = delete;
     WStream& operator=(const WStream&) = delete;
 
@@ -26,11 +26,11 @@ public:
     int Read(void* buffer, std::uint32_t count, std::uint32_t* bytesRead);
     std::uint32_t GetSize() const { return length_; }
     std::uint32_t GetPosition() const { return position_; }
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return static_cast<bool>(fd_); }
     const std::string& GetError() const { return error_.Get(); }
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_;
     std::uint32_t fileSize_ = 0;
     std::uint32_t length_ = 0;
     std::uint32_t position_ = 0;
