@@ -19,7 +19,7 @@ void ExerciseStream(const std::string& path, fuzz::Input& ops) {
         const std::uint32_t before = stream.GetPosition();
         const std::uint8_t op = ops.Byte();
         if (op & 1) {
-            const int method = (op >> 1) % 4;
+            const auto method = static_cast<SeekFrom>((op >> 1) % 4);
             const std::int64_t distance = ops.I32();
             if (!stream.Seek(distance, method)) PELL_FUZZ_CHECK(stream.GetPosition() == before);
         } else {
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         PELL_FUZZ_CHECK(info.sampleRate > 0 && (info.channels == 1 || info.channels == 2));
         const BufferPlan plan = mp3.GetBufferPlan();
         PELL_FUZZ_CHECK(plan.framesPerBuffer > 0 && plan.bufferCount > 0);
-        mp3._GetID3Version();
+        mp3.GetID3Version();
         for (int s : {-1, 0, 1, static_cast<int>(info.lengthSeconds / 2), static_cast<int>(info.lengthSeconds) + 1}) {
             if (mp3.Seek(s)) PELL_FUZZ_CHECK(mp3.GetPosition() <= info.lengthSeconds);
             PELL_FUZZ_CHECK(ByteOffsetForSeconds(info, std::min<std::uint32_t>(s < 0 ? 0 : s, info.lengthSeconds)) <=

@@ -1,118 +1,46 @@
 #include "player/engine/queued_wave_out.h"
 
+#include <algorithm>
+
+#include <fcntl.h>
+
 namespace pell {
 
-namespace {
-void NoCallback(WaveOutput*, unsigned, void*, WaveHeader*) {}
-}  // namespace
-
-int QueuedWaveOut::OpenAudioOutput(std::uint32_t, WaveOutProc callback, void* instance, std::uint32_t) {
+OutputResult QueuedWaveOut::OpenDevice(std::uint32_t) {
     std::lock_guard lock(lock_);
-    if (failOpenCode_ != MMSYSERR_NOERROR) {
-        SetError(OpenAudioOutputErrorText(failOpenCode_));
-        return 0;
-    }
-    if (open_) {
-        SetError(OpenAudioOutputErrorText(MMSYSERR_ALLOCATED));
-        return 0;
-    }
-    callback_ = callback ? callback : &NoCallback;
-    instance_ = instance;
-    open_ = true;
+    if (failOpenResult_ != OutputResult::kOk) return failOpenResult_;
+    ++openCount_;
+    return OutputResult::kOk;
+}
+
+void QueuedWaveOut::ClearLocked() {
     paused_ = false;
     playedFrames_ = 0;
-    ++openCount_;
-    changed_.notify_all();
-    return 1;
 }
 
-int QueuedWaveOut::Close() {
-    std::unique_lock lock(lock_);
-    // No completion may reach the engine after its device is closed.
-    changed_.wait(lock, [&] { return callbacksInFlight_ == 0; });
-    if (!open_) {
-        SetError(CloseErrorText(MMSYSERR_INVALHANDLE));
-        return 0;
-    }
-    if (!queue_.empty()) {
-        SetError(CloseErrorText(WAVERR_STILLPLAYING));
-        return 0;
-    }
-    open_ = false;
-    changed_.notify_all();
-    return 1;
-}
-
-int QueuedWaveOut::PlayBuffer(std::uint32_t index) {
-    std::lock_guard lock(lock_);
-    WaveHeader* header = Header(index);
-    if (!open_ || header == nullptr) {
-        SetError("WWaveOut::PlayBuffer   *** Can't prepare data");
-        return 0;
-    }
-    header->dwLoops = 0;
-    header->dwFlags.store(WHDR_PREPARED);
-    if (++playCount_ == failPlayNumber_) {
-        SetError("WWaveOut::PlayBuffer   *** Can't write data");
-        return 0;
-    }
-    header->dwFlags.store(WHDR_PREPARED | WHDR_INQUEUE);
+bool QueuedWaveOut::QueueLocked(std::uint32_t index, const WaveHeader&) {
+    if (++playCount_ == failPlayNumber_) return false;
     queue_.push_back(index);
-    changed_.notify_all();
-    return 1;
+    return true;
 }
 
-int QueuedWaveOut::Reset() {
-    std::deque<std::uint32_t> returned;
-    WaveOutProc callback = nullptr;
-    void* instance = nullptr;
-    {
-        std::lock_guard lock(lock_);
-        returned.swap(queue_);
-        callback = callback_;
-        instance = instance_;
-        ++callbacksInFlight_;
-    }
-    for (std::uint32_t index : returned) CompleteHeader(this, callback, instance, Header(index));
-    std::lock_guard lock(lock_);
-    --callbacksInFlight_;
-    changed_.notify_all();
-    return 1;
-}
-
-int QueuedWaveOut::Pause() {
-    std::lock_guard lock(lock_);
-    paused_ = true;
-    return 1;
-}
-
-int QueuedWaveOut::Restart() {
-    std::lock_guard lock(lock_);
-    paused_ = false;
-    changed_.notify_all();
-    return 1;
+std::size_t QueuedWaveOut::TakeAllLocked(std::span<std::uint32_t> out) {
+    const std::size_t count = std::min(out.size(), queue_.size());
+    std::copy_n(queue_.begin(), count, out.begin());
+    queue_.clear();
+    return count;
 }
 
 bool QueuedWaveOut::CompleteNext() {
-    WaveHeader* header = nullptr;
-    WaveOutProc callback = nullptr;
-    void* instance = nullptr;
-    {
-        std::lock_guard lock(lock_);
-        if (!open_ || paused_ || queue_.empty()) return false;
-        header = Header(queue_.front());
-        queue_.pop_front();
-        const std::uint32_t align = GetFormat().nBlockAlign ? GetFormat().nBlockAlign : 1;
-        playedFrames_ += header->dwBufferLength / align;
-        if (sink_) sink_(header->lpData, header->dwBufferLength);
-        callback = callback_;
-        instance = instance_;
-        ++callbacksInFlight_;
-    }
-    CompleteHeader(this, callback, instance, header);
-    std::lock_guard lock(lock_);
-    --callbacksInFlight_;
-    changed_.notify_all();
+    std::unique_lock lock(lock_);
+    if (!open_ || paused_ || queue_.empty()) return false;
+    const std::uint32_t index = queue_.front();
+    queue_.pop_front();
+    const WaveHeader* header = Header(index);
+    const std::uint32_t align = GetFormat().nBlockAlign ? GetFormat().nBlockAlign : 1;
+    playedFrames_ += header->validBytes / align;
+    if (sink_) sink_(header->data, header->validBytes);
+    DeliverCompletions(lock, std::span(&index, 1));
     return true;
 }
 
@@ -144,9 +72,9 @@ void QueuedWaveOut::SetSink(Sink sink) {
     sink_ = std::move(sink);
 }
 
-void QueuedWaveOut::FailOpenWith(int resultCode) {
+void QueuedWaveOut::FailOpenWith(OutputResult result) {
     std::lock_guard lock(lock_);
-    failOpenCode_ = resultCode;
+    failOpenResult_ = result;
 }
 
 void QueuedWaveOut::FailPlayBufferNumber(int n) {
@@ -160,22 +88,15 @@ int QueuedWaveOut::OpenCount() const {
     return openCount_;
 }
 
-std::optional<std::uint64_t> QueuedWaveOut::PlayedFrames() const {
-    std::lock_guard lock(lock_);
-    if (!open_) return std::nullopt;
-    return playedFrames_;
-}
-
-FileWaveOut::FileWaveOut(const std::string& path) : path_(path) {
-    if (!path_.empty()) file_ = std::fopen(path_.c_str(), "wb");
+FileWaveOut::FileWaveOut(const std::string& path) {
+    if (!path.empty()) {
+        file_ = UniqueFd::Open(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        fileOk_ = static_cast<bool>(file_);
+    }
     SetSink([this](const std::uint8_t* data, std::uint32_t bytes) {
-        if (file_ != nullptr && bytes > 0 && std::fwrite(data, 1, bytes, file_) != bytes) writeFailed_ = true;
+        if (file_ && bytes > 0 && !file_.WriteAll(data, bytes)) writeFailed_ = true;
         written_ += bytes;
     });
-}
-
-FileWaveOut::~FileWaveOut() {
-    if (file_ != nullptr) std::fclose(file_);
 }
 
 std::uint64_t FileWaveOut::BytesWritten() const {
@@ -183,9 +104,10 @@ std::uint64_t FileWaveOut::BytesWritten() const {
     return written_;
 }
 
-bool FileWaveOut::Flush() {
+bool FileWaveOut::CloseFile() {
     std::lock_guard lock(lock_);
-    if (file_ != nullptr && std::fflush(file_) != 0) writeFailed_ = true;
+    // A lost write on a full or remote file system may show only here.
+    if (file_ && !file_.Close()) writeFailed_ = true;
     return !writeFailed_;
 }
 

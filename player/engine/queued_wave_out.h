@@ -5,11 +5,10 @@
 // buffer by buffer and can make the open or a write fail. FileWaveOut completes buffers on a
 // thread of its own as fast as they come and writes their PCM to a file.
 
-#include <condition_variable>
-#include <cstdio>
 #include <deque>
 #include <functional>
 
+#include "common/core/unique_fd.h"
 #include "player/engine/wave_output.h"
 
 namespace pell {
@@ -21,13 +20,6 @@ public:
     QueuedWaveOut() = default;
     ~QueuedWaveOut() override = default;
 
-    int OpenAudioOutput(std::uint32_t deviceId, WaveOutProc callback, void* instance, std::uint32_t flags) override;
-    int Close() override;
-    int PlayBuffer(std::uint32_t index) override;
-    int Reset() override;
-    int Pause() override;
-    int Restart() override;
-
     // Plays the oldest queued buffer to its end; false when nothing is queued, paused or closed.
     bool CompleteNext();
     std::size_t QueuedCount() const;
@@ -38,26 +30,25 @@ public:
 
     void SetSink(Sink sink);
     // Failure injection: the open answers this code; the n-th PlayBuffer (1-based) fails.
-    void FailOpenWith(int resultCode);
+    void FailOpenWith(OutputResult result);
     void FailPlayBufferNumber(int n);
     int OpenCount() const;
 
 protected:
-    std::optional<std::uint64_t> PlayedFrames() const override;
-    bool HasPlayableLocked() const { return open_ && !paused_ && !queue_.empty(); }
-    mutable std::mutex lock_;
-    mutable std::condition_variable changed_;
+    OutputResult OpenDevice(std::uint32_t deviceId) override;
+    void ClearLocked() override;
+    bool QueueLocked(std::uint32_t index, const WaveHeader& header) override;
+    std::size_t TakeAllLocked(std::span<std::uint32_t> out) override;
+    bool IdleLocked() const override { return queue_.empty(); }
+    void SetPausedLocked(bool paused) override { paused_ = paused; }
+    std::uint64_t PlayedFramesLocked() const override { return playedFrames_; }
 
 private:
     std::deque<std::uint32_t> queue_;
-    bool open_ = false;
     bool paused_ = false;
-    WaveOutProc callback_ = nullptr;
-    void* instance_ = nullptr;
     std::uint64_t playedFrames_ = 0;
     Sink sink_;
-    int callbacksInFlight_ = 0;
-    int failOpenCode_ = MMSYSERR_NOERROR;
+    OutputResult failOpenResult_ = OutputResult::kOk;
     int failPlayNumber_ = 0;
     int playCount_ = 0;
     int openCount_ = 0;
@@ -67,19 +58,19 @@ class FileWaveOut : public QueuedWaveOut {
 public:
     // PCM goes to the file at path (16-bit, interleaved, as decoded); an empty path discards it.
     explicit FileWaveOut(const std::string& path);
-    ~FileWaveOut() override;
-    bool FileOk() const { return path_.empty() || file_ != nullptr; }
+    bool FileOk() const { return fileOk_; }
     std::uint64_t BytesWritten() const;
-    // Pushes what is buffered to the file; false when any PCM did not reach it.
-    bool Flush();
+    // Closes the file; false when any PCM did not reach it (a write or the close failed). Later
+    // PCM is counted but not written.
+    bool CloseFile();
 
     // A buffer is written and completed at once, on the caller's thread; while paused they wait.
     int PlayBuffer(std::uint32_t index) override;
     int Restart() override;
 
 private:
-    std::string path_;
-    std::FILE* file_ = nullptr;
+    UniqueFd file_;
+    bool fileOk_ = true;
     std::uint64_t written_ = 0;
     bool writeFailed_ = false;
 };

@@ -4,39 +4,54 @@
 
 namespace pell {
 
-const char* OpenAudioOutputErrorText(int result) {
+const char* OpenAudioOutputErrorText(OutputResult result) {
     switch (result) {
-    case MMSYSERR_NOERROR: return "";
-    case MMSYSERR_ALLOCATED: return "WWaveOut::OpenAudioOutput  *** Specified resource is already allocated";
-    case MMSYSERR_BADDEVICEID: return "WWaveOut::OpenAudioOutput  *** Specified device identifier is out of range";
-    case MMSYSERR_NODRIVER: return "WWaveOut::OpenAudioOutput  *** No device driver is present";
-    case MMSYSERR_NOMEM: return "WWaveOut::OpenAudioOutput  *** Unable to allocate or lock memory";
-    case WAVERR_BADFORMAT:
+    case OutputResult::kOk: return "";
+    case OutputResult::kAllocated: return "WWaveOut::OpenAudioOutput  *** Specified resource is already allocated";
+    case OutputResult::kBadDeviceId: return "WWaveOut::OpenAudioOutput  *** Specified device identifier is out of range";
+    case OutputResult::kNoDriver: return "WWaveOut::OpenAudioOutput  *** No device driver is present";
+    case OutputResult::kNoMemory: return "WWaveOut::OpenAudioOutput  *** Unable to allocate or lock memory";
+    case OutputResult::kBadFormat:
         return "WWaveOut::OpenAudioOutput   *** Attempted to open with an unsupported waveform-audio format";
-    case WAVERR_SYNC:
+    case OutputResult::kSync:
         return "WWaveOut::OpenAudioOutput   *** The device is synchronous but waveOutOpen was called without "
                "using the WAVE_ALLOWSYNC flag";
     default: return "WWaveOut::OpenAudioOutput   *** Unknown error";
     }
 }
 
-const char* CloseErrorText(int result) {
+const char* CloseErrorText(OutputResult result) {
     switch (result) {
-    case MMSYSERR_NOERROR: return "";
-    case MMSYSERR_INVALHANDLE: return "WWaveOut::Close  *** Specified device handle is invalid";
-    case MMSYSERR_NODRIVER: return "WWaveOut::Close  *** No device driver is present";
-    case MMSYSERR_NOMEM: return "WWaveOut::Close   *** Unable to allocate or lock memory";
-    case WAVERR_STILLPLAYING: return "WWaveOut::Close   *** There are still buffers in the queue";
+    case OutputResult::kOk: return "";
+    case OutputResult::kInvalidHandle: return "WWaveOut::Close  *** Specified device handle is invalid";
+    case OutputResult::kNoDriver: return "WWaveOut::Close  *** No device driver is present";
+    case OutputResult::kNoMemory: return "WWaveOut::Close   *** Unable to allocate or lock memory";
+    case OutputResult::kStillPlaying: return "WWaveOut::Close   *** There are still buffers in the queue";
     default: return "WWaveOut::Close   *** Unknown error";
     }
 }
+
+namespace {
+void NoCallback(WaveOutput*, OutputMessage, void*, WaveHeader*) {}
+
+// Last-error texts besides the open and close results, character for character as the output
+// has always stored them.
+constexpr std::string_view kAlreadyInitialized =
+    "WWaveOut::Initialize   *** Already initializet. Uninitialize first.";
+constexpr std::string_view kNoHeaderMemory =
+    "WWave::Initialize *** Can't allocate memory for WAVEHDR structure";
+constexpr std::string_view kNoBufferMemory =
+    "WWave::Initialize *** Can't allocate memory for output data buffer";
+constexpr std::string_view kCantPrepare = "WWaveOut::PlayBuffer   *** Can't prepare data";
+constexpr std::string_view kCantWrite = "WWaveOut::PlayBuffer   *** Can't write data";
+}  // namespace
 
 WaveOutput::~WaveOutput() = default;
 
 int WaveOutput::Initialize(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t samplesPerSec,
                            std::uint16_t bitsPerSample, std::uint32_t numberOfBuffers, std::uint32_t bufferMs) {
     if (headers_) {
-        SetError("WWaveOut::Initialize   *** Already initializet. Uninitialize first.");
+        SetError(kAlreadyInitialized);
         return 0;
     }
     format_.wFormatTag = formatTag;
@@ -49,7 +64,7 @@ int WaveOutput::Initialize(std::uint16_t formatTag, std::uint16_t channels, std:
 
     std::unique_ptr<WaveHeader[]> headers(new (std::nothrow) WaveHeader[numberOfBuffers]);
     if (!headers) {
-        SetError("WWave::Initialize *** Can't allocate memory for WAVEHDR structure");
+        SetError(kNoHeaderMemory);
         return 0;
     }
     const std::uint32_t size =
@@ -59,11 +74,11 @@ int WaveOutput::Initialize(std::uint16_t formatTag, std::uint16_t channels, std:
     for (std::uint32_t i = 0; i < numberOfBuffers; ++i) {
         std::unique_ptr<std::uint8_t[]> data(new (std::nothrow) std::uint8_t[size > 0 ? size : 1]());
         if (!data) {
-            SetError("WWave::Initialize *** Can't allocate memory for output data buffer");
+            SetError(kNoBufferMemory);
             return 0;
         }
-        headers[i].lpData = data.get();
-        headers[i].dwUser = i;
+        headers[i].data = data.get();
+        headers[i].index = i;
         buffers.push_back(std::move(data));
     }
     headers_ = std::move(headers);
@@ -86,19 +101,125 @@ int WaveOutput::Uninitialize() {
 int WaveOutput::UnprepareHeader(std::uint32_t index) {
     WaveHeader* header = Header(index);
     if (header == nullptr) return 0;
-    if (header->dwFlags.load() & WHDR_INQUEUE) return 0;
-    header->dwFlags.fetch_and(~WHDR_PREPARED);
+    if (header->flags.load() & kBufferQueued) return 0;
+    header->flags.fetch_and(~kBufferPrepared);
     return 1;
 }
 
+int WaveOutput::OpenAudioOutput(std::uint32_t deviceId, WaveOutProc callback, void* instance, std::uint32_t) {
+    {
+        std::lock_guard lock(lock_);
+        if (open_) {
+            SetError(OpenAudioOutputErrorText(OutputResult::kAllocated));
+            return 0;
+        }
+    }
+    OutputResult result = OpenDevice(deviceId);
+    if (result == OutputResult::kOk) {
+        std::lock_guard lock(lock_);
+        callback_ = callback ? callback : &NoCallback;
+        instance_ = instance;
+        ClearLocked();
+        open_ = true;
+        changed_.notify_all();
+    }
+    if (result == OutputResult::kOk) {
+        result = StartDevice();
+        if (result != OutputResult::kOk) {
+            std::lock_guard lock(lock_);
+            open_ = false;
+            changed_.notify_all();
+        }
+    }
+    if (result != OutputResult::kOk) {
+        SetError(OpenAudioOutputErrorText(result));
+        return 0;
+    }
+    return 1;
+}
+
+int WaveOutput::Close() {
+    {
+        std::unique_lock lock(lock_);
+        // No completion may reach the engine after its device is closed.
+        changed_.wait(lock, [&] { return deliveriesInFlight_ == 0; });
+        if (!open_) {
+            SetError(CloseErrorText(OutputResult::kInvalidHandle));
+            return 0;
+        }
+        if (!IdleLocked()) {
+            SetError(CloseErrorText(OutputResult::kStillPlaying));
+            return 0;
+        }
+        open_ = false;
+        changed_.notify_all();
+    }
+    CloseDevice();
+    return 1;
+}
+
+int WaveOutput::PlayBuffer(std::uint32_t index) {
+    std::lock_guard lock(lock_);
+    WaveHeader* header = Header(index);
+    if (!open_ || header == nullptr) {
+        SetError(kCantPrepare);
+        return 0;
+    }
+    header->flags.store(kBufferPrepared);
+    if (!QueueLocked(index, *header)) {
+        SetError(kCantWrite);
+        return 0;
+    }
+    header->flags.store(kBufferPrepared | kBufferQueued);
+    changed_.notify_all();
+    return 1;
+}
+
+int WaveOutput::Reset() {
+    std::vector<std::uint32_t> returned(GetNumOfBuffers());
+    std::unique_lock lock(lock_);
+    returned.resize(TakeAllLocked(returned));
+    DeliverCompletions(lock, returned);
+    return 1;
+}
+
+int WaveOutput::Pause() {
+    std::lock_guard lock(lock_);
+    SetPausedLocked(true);
+    return 1;
+}
+
+int WaveOutput::Restart() {
+    std::lock_guard lock(lock_);
+    SetPausedLocked(false);
+    changed_.notify_all();
+    return 1;
+}
+
+void WaveOutput::DeliverCompletions(std::unique_lock<std::mutex>& lock, std::span<const std::uint32_t> finished) {
+    if (finished.empty()) return;
+    const WaveOutProc callback = callback_;
+    void* const instance = instance_;
+    ++deliveriesInFlight_;
+    lock.unlock();
+    for (std::uint32_t index : finished) CompleteHeader(this, callback, instance, Header(index));
+    lock.lock();
+    --deliveriesInFlight_;
+    changed_.notify_all();
+}
+
 std::uint64_t WaveOutput::GetPosition(int kind) const {
-    const std::optional<std::uint64_t> frames = PlayedFrames();
-    if (!frames) return 0;
+    std::uint64_t frames = 0;
+    {
+        std::lock_guard lock(lock_);
+        if (!open_) return 0;
+        frames = PlayedFramesLocked();
+    }
     switch (kind) {
-    case 0: return *frames;
-    case 1: return sampleRate_ ? *frames * 1000 / sampleRate_ : 0;
-    case 2: return sampleRate_ ? *frames / sampleRate_ : 0;
-    case 3: return *frames * format_.nBlockAlign;
+    case 0: return frames;
+    case 1: return sampleRate_ ? frames * 1000 / sampleRate_ : 0;
+    case 2: return sampleRate_ ? frames / sampleRate_ : 0;
+    case 3: return frames * format_.nBlockAlign;
     default: return 0;
     }
 }
@@ -109,25 +230,25 @@ WaveHeader* WaveOutput::Header(std::uint32_t index) const {
 
 std::uint8_t* WaveOutput::GetBufferData(std::uint32_t index) const {
     WaveHeader* header = Header(index);
-    return header ? header->lpData : nullptr;
+    return header ? header->data : nullptr;
 }
 
 void WaveOutput::SetBufferDataSize(std::uint32_t index, std::uint32_t bytes) {
-    if (WaveHeader* header = Header(index)) header->dwBufferLength = bytes > bufferSize_ ? bufferSize_ : bytes;
+    if (WaveHeader* header = Header(index)) header->validBytes = bytes > bufferSize_ ? bufferSize_ : bytes;
 }
 
 std::uint32_t WaveOutput::GetBufferDataSize(std::uint32_t index) const {
     WaveHeader* header = Header(index);
-    return header ? header->dwBufferLength : 0;
+    return header ? header->validBytes : 0;
 }
 
 int WaveOutput::IsBufferDone(std::uint32_t index) const {
     WaveHeader* header = Header(index);
-    return header && (header->dwFlags.load() & WHDR_DONE) ? 1 : 0;
+    return header && (header->flags.load() & kBufferDone) ? 1 : 0;
 }
 
 void WaveOutput::SetBufferDone(std::uint32_t index) {
-    if (WaveHeader* header = Header(index)) header->dwFlags.fetch_or(WHDR_DONE);
+    if (WaveHeader* header = Header(index)) header->flags.fetch_or(kBufferDone);
 }
 
 std::string WaveOutput::GetError() const {
@@ -144,14 +265,14 @@ void WaveOutput::CompleteHeader(WaveOutput* output, WaveOutProc callback, void* 
     // The engine may refill the buffer as soon as it is marked done, so the callback gets the
     // finished header as it was.
     WaveHeader finished;
-    finished.lpData = header->lpData;
-    finished.dwBufferLength = header->dwBufferLength;
-    finished.dwUser = header->dwUser;
-    std::uint32_t flags = header->dwFlags.load();
-    while (!header->dwFlags.compare_exchange_weak(flags, (flags & ~WHDR_INQUEUE) | WHDR_DONE)) {
+    finished.data = header->data;
+    finished.validBytes = header->validBytes;
+    finished.index = header->index;
+    std::uint32_t flags = header->flags.load();
+    while (!header->flags.compare_exchange_weak(flags, (flags & ~kBufferQueued) | kBufferDone)) {
     }
-    finished.dwFlags.store((flags & ~WHDR_INQUEUE) | WHDR_DONE);
-    if (callback != nullptr) callback(output, WOM_DONE, instance, &finished);
+    finished.flags.store((flags & ~kBufferQueued) | kBufferDone);
+    if (callback != nullptr) callback(output, OutputMessage::kDone, instance, &finished);
 }
 
 }  // namespace pell

@@ -7,10 +7,11 @@
 // Every operation returns 1 on success and 0 with a last-error text on failure.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,21 +19,24 @@
 
 namespace pell {
 
-inline constexpr std::uint32_t WHDR_DONE = 0x1;
-inline constexpr std::uint32_t WHDR_PREPARED = 0x2;
-inline constexpr std::uint32_t WHDR_INQUEUE = 0x10;
-inline constexpr unsigned WOM_OPEN = 0x3BB;
-inline constexpr unsigned WOM_CLOSE = 0x3BC;
-inline constexpr unsigned WOM_DONE = 0x3BD;
-inline constexpr std::uint32_t WAVE_MAPPER = 0xFFFFFFFFu;
-inline constexpr std::uint32_t CALLBACK_FUNCTION = 0x30000;
+// Header flags. Done: the device has played the buffer and the engine may refill it.
+inline constexpr std::uint32_t kBufferDone = 0x1;
+inline constexpr std::uint32_t kBufferPrepared = 0x2;
+inline constexpr std::uint32_t kBufferQueued = 0x10;
+
+// What the device tells the engine's callback; only kDone is sent.
+enum class OutputMessage { kOpen, kClose, kDone };
+
+// The device the engine plays on: the system's default output.
+inline constexpr std::uint32_t kDefaultOutputDevice = 0xFFFFFFFFu;
+// The engine's open flag: completions arrive through its callback function.
+inline constexpr std::uint32_t kCallbackFunction = 0x30000;
 
 struct WaveHeader {
-    std::uint8_t* lpData = nullptr;
-    std::uint32_t dwBufferLength = 0;  // valid bytes, set by the engine after decoding
-    std::uint32_t dwUser = 0;          // the buffer's index
-    std::atomic<std::uint32_t> dwFlags{0};  // set by the device's thread, read by the engine's
-    std::uint32_t dwLoops = 0;
+    std::uint8_t* data = nullptr;
+    std::uint32_t validBytes = 0;         // set by the engine after decoding
+    std::uint32_t index = 0;              // the buffer's place in the ring
+    std::atomic<std::uint32_t> flags{0};  // set by the device's thread, read by the engine's
 };
 
 struct WaveFormat {
@@ -45,24 +49,27 @@ struct WaveFormat {
     std::uint16_t cbSize = 0;
 };
 
-inline constexpr int MMSYSERR_NOERROR = 0;
-inline constexpr int MMSYSERR_ERROR = 1;
-inline constexpr int MMSYSERR_BADDEVICEID = 2;
-inline constexpr int MMSYSERR_ALLOCATED = 4;
-inline constexpr int MMSYSERR_INVALHANDLE = 5;
-inline constexpr int MMSYSERR_NODRIVER = 6;
-inline constexpr int MMSYSERR_NOMEM = 7;
-inline constexpr int WAVERR_BADFORMAT = 32;
-inline constexpr int WAVERR_STILLPLAYING = 33;
-inline constexpr int WAVERR_SYNC = 35;
+// Why a device open or close failed; each has its last-error text.
+enum class OutputResult {
+    kOk,
+    kError,
+    kBadDeviceId,
+    kAllocated,
+    kInvalidHandle,
+    kNoDriver,
+    kNoMemory,
+    kBadFormat,
+    kStillPlaying,
+    kSync,
+};
 
 // Last-error texts of a failed device open and close, by result code.
-const char* OpenAudioOutputErrorText(int result);
-const char* CloseErrorText(int result);
+const char* OpenAudioOutputErrorText(OutputResult result);
+const char* CloseErrorText(OutputResult result);
 
 class WaveOutput;
-// Called on the device's thread with WOM_DONE and the finished header.
-using WaveOutProc = void (*)(WaveOutput* output, unsigned message, void* instance, WaveHeader* header);
+// Called on the device's thread (or the one resetting it) with OutputMessage::kDone and the finished header.
+using WaveOutProc = void (*)(WaveOutput* output, OutputMessage message, void* instance, WaveHeader* header);
 
 class WaveOutput {
 public:
@@ -75,14 +82,16 @@ public:
                    std::uint16_t bitsPerSample, std::uint32_t numberOfBuffers, std::uint32_t bufferMs);
     int Uninitialize();
 
-    virtual int OpenAudioOutput(std::uint32_t deviceId, WaveOutProc callback, void* instance,
-                                std::uint32_t flags) = 0;
-    virtual int Close() = 0;
-    virtual int PlayBuffer(std::uint32_t index) = 0;
+    int OpenAudioOutput(std::uint32_t deviceId, WaveOutProc callback, void* instance, std::uint32_t flags);
+    // Fails while buffers are queued; waits for completions being delivered, so none reaches the
+    // engine after it returns.
+    int Close();
+    virtual int PlayBuffer(std::uint32_t index);
     virtual int UnprepareHeader(std::uint32_t index);
-    virtual int Reset() = 0;
-    virtual int Pause() = 0;
-    virtual int Restart() = 0;
+    // Hands every queued buffer back as done, in order.
+    int Reset();
+    int Pause();
+    virtual int Restart();
 
     // kind 0 samples, 1 milliseconds, 2 whole seconds, 3 bytes played since the device opened;
     // 0 while it is closed or for another kind.
@@ -99,14 +108,41 @@ public:
     std::string GetError() const;
 
 protected:
-    // Sample frames the device has played since it was opened, or nullopt while it is closed.
-    virtual std::optional<std::uint64_t> PlayedFrames() const = 0;
+    // What a device supplies. The ...Locked hooks run with lock_ held and must not call back
+    // into the engine; OpenDevice, StartDevice and CloseDevice run without it.
+    // Acquires the device for the stored format; kOk or the reason it cannot.
+    virtual OutputResult OpenDevice(std::uint32_t deviceId) = 0;
+    // Starts it once the engine's callback is in place; a failure leaves the device closed.
+    virtual OutputResult StartDevice() { return OutputResult::kOk; }
+    // Releases it after Close found nothing queued; no completion may run after it returns.
+    virtual void CloseDevice() {}
+    // Forgets what an earlier open played: an empty queue, not paused, no frames played.
+    virtual void ClearLocked() = 0;
+    // Queues a buffer's valid bytes behind the others; false when the device refuses it.
+    virtual bool QueueLocked(std::uint32_t index, const WaveHeader& header) = 0;
+    // Takes every queued buffer, in order, into out (which holds the buffer count); returns how many.
+    virtual std::size_t TakeAllLocked(std::span<std::uint32_t> out) = 0;
+    virtual bool IdleLocked() const = 0;
+    virtual void SetPausedLocked(bool paused) = 0;
+    // Sample frames the device has played since it was opened.
+    virtual std::uint64_t PlayedFramesLocked() const = 0;
+
     WaveHeader* Header(std::uint32_t index) const;
     void SetError(std::string_view message);
-    // Marks a header done and tells the engine; call without holding the subclass's lock.
-    static void CompleteHeader(WaveOutput* output, WaveOutProc callback, void* instance, WaveHeader* header);
+    // Marks the finished buffers done and tells the engine with lock released, so the engine may
+    // queue the next buffer from its callback; returns with lock held again. Allocation-free, so
+    // the audio thread may call it.
+    void DeliverCompletions(std::unique_lock<std::mutex>& lock, std::span<const std::uint32_t> finished);
+
+    // Guards the device's queue and open state, the engine's callback and the delivery count.
+    mutable std::mutex lock_;
+    // Notified on every change of the queue or the open state.
+    mutable std::condition_variable changed_;
+    bool open_ = false;
 
 private:
+    static void CompleteHeader(WaveOutput* output, WaveOutProc callback, void* instance, WaveHeader* header);
+
     std::unique_ptr<WaveHeader[]> headers_;
     std::vector<std::unique_ptr<std::uint8_t[]>> buffers_;
     WaveFormat format_;
@@ -114,6 +150,9 @@ private:
     std::uint32_t bufferSize_ = 0;
     std::uint32_t bufferMs_ = 0;
     std::uint32_t sampleRate_ = 0;
+    WaveOutProc callback_ = nullptr;
+    void* instance_ = nullptr;
+    int deliveriesInFlight_ = 0;
     mutable std::mutex errorLock_;
     ErrorText error_;
 };

@@ -11,12 +11,12 @@ struct Completions {
     std::uint32_t lastUser = 0;
 };
 
-void Record(WaveOutput*, unsigned message, void* instance, WaveHeader* header) {
-    if (message != WOM_DONE) return;
+void Record(WaveOutput*, OutputMessage message, void* instance, WaveHeader* header) {
+    if (message != OutputMessage::kDone) return;
     auto* c = static_cast<Completions*>(instance);
     ++c->count;
-    c->lastLength = header->dwBufferLength;
-    c->lastUser = header->dwUser;
+    c->lastLength = header->validBytes;
+    c->lastUser = header->index;
 }
 
 TEST(WaveOutputTest, BufferSizesFollowFormatAndDuration) {
@@ -54,7 +54,7 @@ TEST(WaveOutputTest, BuffersCompleteInOrderIncludingEmptyOnes) {
     QueuedWaveOut out;
     ASSERT_EQ(out.Initialize(1, 1, 8000, 16, 3, 144), 1);
     Completions c;
-    ASSERT_EQ(out.OpenAudioOutput(WAVE_MAPPER, &Record, &c, CALLBACK_FUNCTION), 1);
+    ASSERT_EQ(out.OpenAudioOutput(kDefaultOutputDevice, &Record, &c, kCallbackFunction), 1);
     out.SetBufferDataSize(0, 0);
     out.SetBufferDataSize(1, 1000);
     out.SetBufferDataSize(2, 99999);  // cut to the buffer
@@ -98,7 +98,7 @@ TEST(WaveOutputTest, PositionKindsTruncateAndUseSixtyFourBits) {
     for (const Case& c : cases) {
         QueuedWaveOut out;
         ASSERT_EQ(out.Initialize(1, c.channels, c.rate, 16, 1, c.ms), 1);
-        ASSERT_EQ(out.OpenAudioOutput(WAVE_MAPPER, nullptr, nullptr, CALLBACK_FUNCTION), 1);
+        ASSERT_EQ(out.OpenAudioOutput(kDefaultOutputDevice, nullptr, nullptr, kCallbackFunction), 1);
         for (int i = 0; i < c.buffers; ++i) {
             out.SetBufferDataSize(0, c.bufferBytes);
             ASSERT_EQ(out.PlayBuffer(0), 1);
@@ -116,7 +116,7 @@ TEST(WaveOutputTest, ResetReturnsQueuedBuffersAndPauseHoldsThem) {
     QueuedWaveOut out;
     ASSERT_EQ(out.Initialize(1, 2, 44100, 16, 4, 131), 1);
     Completions c;
-    ASSERT_EQ(out.OpenAudioOutput(WAVE_MAPPER, &Record, &c, CALLBACK_FUNCTION), 1);
+    ASSERT_EQ(out.OpenAudioOutput(kDefaultOutputDevice, &Record, &c, kCallbackFunction), 1);
     for (std::uint32_t i = 0; i < 4; ++i) ASSERT_EQ(out.PlayBuffer(i), 1);
     out.Pause();
     EXPECT_FALSE(out.CompleteNext());
@@ -130,26 +130,26 @@ TEST(WaveOutputTest, ResetReturnsQueuedBuffersAndPauseHoldsThem) {
 
 TEST(WaveOutputTest, OpenAndCloseTextsByResultCode) {
     struct Case {
-        int code;
+        OutputResult code;
         const char* open;
     } cases[] = {
-        {MMSYSERR_ALLOCATED, "WWaveOut::OpenAudioOutput  *** Specified resource is already allocated"},
-        {MMSYSERR_BADDEVICEID, "WWaveOut::OpenAudioOutput  *** Specified device identifier is out of range"},
-        {MMSYSERR_NODRIVER, "WWaveOut::OpenAudioOutput  *** No device driver is present"},
-        {MMSYSERR_NOMEM, "WWaveOut::OpenAudioOutput  *** Unable to allocate or lock memory"},
-        {WAVERR_BADFORMAT, "WWaveOut::OpenAudioOutput   *** Attempted to open with an unsupported waveform-audio format"},
-        {WAVERR_SYNC, "WWaveOut::OpenAudioOutput   *** The device is synchronous but waveOutOpen was called without using the WAVE_ALLOWSYNC flag"},
-        {1, "WWaveOut::OpenAudioOutput   *** Unknown error"},
+        {OutputResult::kAllocated, "WWaveOut::OpenAudioOutput  *** Specified resource is already allocated"},
+        {OutputResult::kBadDeviceId, "WWaveOut::OpenAudioOutput  *** Specified device identifier is out of range"},
+        {OutputResult::kNoDriver, "WWaveOut::OpenAudioOutput  *** No device driver is present"},
+        {OutputResult::kNoMemory, "WWaveOut::OpenAudioOutput  *** Unable to allocate or lock memory"},
+        {OutputResult::kBadFormat, "WWaveOut::OpenAudioOutput   *** Attempted to open with an unsupported waveform-audio format"},
+        {OutputResult::kSync, "WWaveOut::OpenAudioOutput   *** The device is synchronous but waveOutOpen was called without using the WAVE_ALLOWSYNC flag"},
+        {OutputResult::kError, "WWaveOut::OpenAudioOutput   *** Unknown error"},
     };
     for (const Case& c : cases) {
         QueuedWaveOut out;
         out.FailOpenWith(c.code);
-        EXPECT_EQ(out.OpenAudioOutput(WAVE_MAPPER, nullptr, nullptr, CALLBACK_FUNCTION), 0);
+        EXPECT_EQ(out.OpenAudioOutput(kDefaultOutputDevice, nullptr, nullptr, kCallbackFunction), 0);
         EXPECT_EQ(out.GetError(), c.open);
     }
-    EXPECT_STREQ(CloseErrorText(MMSYSERR_NODRIVER), "WWaveOut::Close  *** No device driver is present");
-    EXPECT_STREQ(CloseErrorText(MMSYSERR_NOMEM), "WWaveOut::Close   *** Unable to allocate or lock memory");
-    EXPECT_STREQ(CloseErrorText(3), "WWaveOut::Close   *** Unknown error");
+    EXPECT_STREQ(CloseErrorText(OutputResult::kNoDriver), "WWaveOut::Close  *** No device driver is present");
+    EXPECT_STREQ(CloseErrorText(OutputResult::kNoMemory), "WWaveOut::Close   *** Unable to allocate or lock memory");
+    EXPECT_STREQ(CloseErrorText(OutputResult::kError), "WWaveOut::Close   *** Unknown error");
 }
 
 TEST(WaveOutputTest, PlayBufferFailsOnAClosedDeviceOrWhenTheWriteFails) {
@@ -157,7 +157,7 @@ TEST(WaveOutputTest, PlayBufferFailsOnAClosedDeviceOrWhenTheWriteFails) {
     ASSERT_EQ(out.Initialize(1, 1, 8000, 16, 2, 144), 1);
     EXPECT_EQ(out.PlayBuffer(0), 0);
     EXPECT_EQ(out.GetError(), "WWaveOut::PlayBuffer   *** Can't prepare data");
-    ASSERT_EQ(out.OpenAudioOutput(WAVE_MAPPER, nullptr, nullptr, CALLBACK_FUNCTION), 1);
+    ASSERT_EQ(out.OpenAudioOutput(kDefaultOutputDevice, nullptr, nullptr, kCallbackFunction), 1);
     out.FailPlayBufferNumber(2);
     EXPECT_EQ(out.PlayBuffer(0), 1);
     EXPECT_EQ(out.PlayBuffer(1), 0);

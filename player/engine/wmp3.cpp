@@ -1,4 +1,5 @@
 #include "player/engine/wmp3.h"
+#include "player/engine/wmp3_messages.h"
 
 #include "player/engine/vu_meter.h"
 
@@ -9,17 +10,7 @@
 
 namespace pell {
 
-void AutoResetEvent::Set() {
-    std::lock_guard lock(lock_);
-    signalled_ = true;
-    cv_.notify_one();
-}
-
-void AutoResetEvent::Wait() {
-    std::unique_lock lock(lock_);
-    cv_.wait(lock, [&] { return signalled_; });
-    signalled_ = false;
-}
+namespace msg = wmp3_messages;
 
 namespace {
 constexpr std::size_t kSearchBufferBytes = 8192;
@@ -53,18 +44,18 @@ StreamInfo WMp3::GetStreamInfo() const {
 int WMp3::OpenMp3File(const char* fileName, int bufferMs) { return OpenMp3File(fileName, bufferMs, 0, 0); }
 
 int WMp3::OpenMp3File(const char* fileName, int bufferMs, std::uint32_t startOffset, std::uint32_t length) {
-    if (streamOpen_.load()) {
-        SetError("You need to close mp3 file before open new one");
+    if (state_.load() != State::kClosed) {
+        SetError(msg::kCloseBeforeOpen);
         return 0;
     }
     auto stream = std::make_unique<WStream>();
     if (!stream->OpenFile(fileName)) {
         // The stream's own reason says more than the generic text (too large, missing name).
-        SetError(stream->GetError().find("too large") != std::string::npos ? stream->GetError()
-                                                                             : "WMp3::OpenMp3File\n\nCan't open file");
+        const std::string& reason = stream->GetError();
+        SetError(reason.find("too large") != std::string::npos ? std::string_view(reason) : msg::kCantOpenFile);
         return 0;
     }
-    return _Open(std::move(stream), bufferMs, startOffset, length);
+    return OpenStream(std::move(stream), bufferMs, startOffset, length);
 }
 
 void WMp3::FailOpen(std::string_view message) {
@@ -77,32 +68,32 @@ void WMp3::FailOpen(std::string_view message) {
     info_.requiredLayer = info_.requiredSampleRateIndex = info_.requiredChannels = -1;
 }
 
-int WMp3::_Open(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_t startOffset, std::uint32_t length) {
+int WMp3::OpenStream(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_t startOffset, std::uint32_t length) {
     JoinWorker();
     std::lock_guard lock(streamLock_);
     try {
         searchBuffer_.assign(kSearchBufferBytes, 0);
     } catch (const std::bad_alloc&) {
-        FailOpen("WMp3::_Open\n\nCan't allocate memory for search buffer!");
+        FailOpen(msg::kNoSearchBuffer);
         return 0;
     }
     info_ = StreamInfo{};
     stream_ = std::move(stream);
     info_.startOffset = startOffset;
-    if (!stream_->Seek(startOffset, FILE_BEGIN)) {
-        FailOpen("WMp3::_Open\n\nCan't seek !");
+    if (!stream_->Seek(startOffset, SeekFrom::kBegin)) {
+        FailOpen(msg::kCantSeekToStart);
         return 0;
     }
     if (!FindFirstValidFrame()) {
-        FailOpen("WMp3::_Open   *** Can't find first valid mp3 frame");
+        FailOpen(msg::kNoValidFrame);
         return 0;
     }
     if (!MeasureStream(length)) {
-        FailOpen("WMp3::_Open\n\nCan't seek!!!!!");
+        FailOpen(msg::kCantMeasure);
         return 0;
     }
     if (bufferMs < 200) {
-        FailOpen("WMp3::_Open\n\nBuffer can't be smaller than 200 ms");
+        FailOpen(msg::kBufferTooShort);
         return 0;
     }
     wakeEvent_ = std::make_unique<AutoResetEvent>();
@@ -114,7 +105,7 @@ int WMp3::_Open(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_t sta
                                  static_cast<std::uint32_t>(info_.sampleRate), 16,
                                  static_cast<std::uint32_t>(plan_.bufferCount),
                                  static_cast<std::uint32_t>(plan_.bufferMs))) {
-            FailOpen("WMp3::_Open\n\nCan't initialize wave out");
+            FailOpen(msg::kCantInitializeOutput);
             return 0;
         }
     }
@@ -125,38 +116,34 @@ int WMp3::_Open(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_t sta
             std::lock_guard buffers(bufferLock_);
             output_->Uninitialize();
         }
-        FailOpen("WMp3::Init\n\nCan't allocate input buffer.");
+        FailOpen(msg::kNoInputBuffer);
         return 0;
     }
-    streamOpen_.store(true);
-    atEnd_.store(false);
     seekOffset_.store(0);
+    state_.store(State::kOpen);
     return 1;
 }
 
 int WMp3::Play() {
     levelReady_.store(0);
-    if (!streamOpen_.load()) {
-        SetError("WMp3::Play\n\nStrean isn't open!");
+    const State state = state_.load();
+    if (state == State::kClosed) {
+        SetError(msg::kNotOpen);
         return 0;
     }
-    if (paused_.load()) return Resume();
-    if (playing_.load()) return 0;
+    if (state == State::kPaused) return Resume();
+    if (state == State::kPlaying) return 0;
     std::lock_guard threadLock(threadLock_);
     // A worker that ended on its own (end of stream, failed device) is collected first.
     JoinWorker();
-    atEnd_.store(false);
-    playing_.store(1);
-    paused_.store(0);
+    state_.store(State::kPlaying);
     doneBytes_.store(0);
     currentBuffer_.store(0);
     try {
-        workerRunning_.store(true);
         worker_ = std::thread([this] { PlayingThread(); });
     } catch (const std::system_error&) {
-        workerRunning_.store(false);
-        playing_.store(0);
-        SetError("WMp3::Initialize   *** Can't create thread");
+        state_.store(State::kOpen);
+        SetError(msg::kCantCreateThread);
         return 0;
     }
     wakeEvent_->Set();
@@ -184,31 +171,30 @@ void WMp3::PlayingThread() {
         output_->SetBufferDone(i);
         output_->UnprepareHeader(i);
     }
-    if (!output_->OpenAudioOutput(WAVE_MAPPER, &WMp3::WaveOutDone, this, CALLBACK_FUNCTION)) {
+    if (!output_->OpenAudioOutput(kDefaultOutputDevice, &WMp3::WaveOutDone, this, kCallbackFunction)) {
         // Without a device nothing plays: say so instead of reporting a silent playback.
         SetError(output_->GetError());
-        playing_.store(0);
-        paused_.store(0);
+        State state = state_.load();
+        while (IsPlaying(state) && !state_.compare_exchange_weak(state, State::kOpen)) {
+        }
         ExitMP3(decoder_);
         workerId_.store(std::thread::id{});
-        workerRunning_.store(false);
         return;
     }
-    while (playing_.load()) {
+    while (IsPlaying()) {
         wakeEvent_->Wait();
-        if (!playing_.load()) break;
-        for (std::uint32_t i = 0; i < count && playing_.load(); ++i) {
+        if (!IsPlaying()) break;
+        for (std::uint32_t i = 0; i < count && IsPlaying(); ++i) {
             if (!output_->IsBufferDone(i)) continue;
             output_->UnprepareHeader(i);
             if (!FillBuffer(i)) {
-                if (playing_.load() && AllBuffersDone()) {
-                    atEnd_.store(true);
-                    Stop();
+                if (IsPlaying() && AllBuffersDone()) {
+                    StopPlayback(State::kEnded);
                     break;
                 }
                 continue;
             }
-            if (!playing_.load()) break;
+            if (!IsPlaying()) break;
             if (!output_->PlayBuffer(i)) {
                 // A buffer the device refused never completes: stop rather than wait for it.
                 SetError(output_->GetError());
@@ -224,62 +210,68 @@ void WMp3::PlayingThread() {
     output_->Close();
     ExitMP3(decoder_);
     workerId_.store(std::thread::id{});
-    workerRunning_.store(false);
 }
 
 int WMp3::FillBuffer(std::uint32_t index) {
-    if (!playing_.load()) return 0;
-    std::uint32_t collected = 0;
-    {
-        std::lock_guard lock(streamLock_);
-        WStream& s = *stream_;
-        const std::uint64_t audioEnd = std::uint64_t{info_.audioStart} + info_.audioBytes;
-        const std::int64_t limit = static_cast<std::int64_t>(audioEnd) - 25;
-        std::uint8_t* write = inputBuffer_.data();
-        int k = 0;
-        while (k < plan_.framesPerBuffer) {
-            if (!playing_.load()) return 0;
-            const std::uint32_t headerPos = s.GetPosition();
-            std::uint32_t n = 0;
-            bool ended = static_cast<std::int64_t>(headerPos) > limit || !s.Read(write, 4, &n) || n < 4;
-            if (!ended) {
-                FrameHeader h;
-                if (!ParseFrameHeader(write, h) || h.layer != info_.requiredLayer ||
-                    h.sampleRateIndex != info_.requiredSampleRateIndex || h.channels != info_.requiredChannels ||
-                    h.size < 24) {
-                    if (s.Seek(-3, FILE_CURRENT) && FindFirstValidFrame()) continue;
-                    // Trailing bytes that hold no frame (a cut tag): the frames collected still play.
-                    if (k == 0) return 0;
-                    s.Seek(0, FILE_END);
-                    break;
-                }
-                if (!playing_.load()) return 0;
-                // A frame cut off by the audio's end (a tag may follow) is not played.
-                ended = std::uint64_t{headerPos} + static_cast<std::uint64_t>(h.size) > audioEnd ||
-                        !s.Read(write + 4, static_cast<std::uint32_t>(h.size - 4), &n) ||
-                        n < static_cast<std::uint32_t>(h.size - 4);
-                if (!ended) {
-                    collected += static_cast<std::uint32_t>(h.size);
-                    write += h.size;
-                    ++k;
-                    if (!playing_.load()) return 0;
-                    continue;
-                }
-            }
-            if (k == 0) return 0;
-            s.Seek(0, FILE_END);
-            break;
-        }
-    }
+    if (!IsPlaying()) return 0;
+    const std::uint32_t collected = CollectFrames();
+    if (collected == 0) return 0;
+    return DecodeFrames(index, collected) ? 1 : 0;
+}
 
+std::uint32_t WMp3::CollectFrames() {
+    std::uint32_t collected = 0;
+    std::lock_guard lock(streamLock_);
+    WStream& s = *stream_;
+    const std::uint64_t audioEnd = std::uint64_t{info_.audioStart} + info_.audioBytes;
+    const std::int64_t limit = static_cast<std::int64_t>(audioEnd) - 25;
+    std::uint8_t* write = inputBuffer_.data();
+    int k = 0;
+    while (k < plan_.framesPerBuffer) {
+        if (!IsPlaying()) return 0;
+        const std::uint32_t headerPos = s.GetPosition();
+        std::uint32_t n = 0;
+        bool ended = static_cast<std::int64_t>(headerPos) > limit || !s.Read(write, 4, &n) || n < 4;
+        if (!ended) {
+            FrameHeader h;
+            if (!ParseFrameHeader(write, h) || h.layer != info_.requiredLayer ||
+                h.sampleRateIndex != info_.requiredSampleRateIndex || h.channels != info_.requiredChannels ||
+                h.size < 24) {
+                if (s.Seek(-3, SeekFrom::kCurrent) && FindFirstValidFrame()) continue;
+                // Trailing bytes that hold no frame (a cut tag): the frames collected still play.
+                if (k == 0) return 0;
+                s.Seek(0, SeekFrom::kEnd);
+                break;
+            }
+            if (!IsPlaying()) return 0;
+            // A frame cut off by the audio's end (a tag may follow) is not played.
+            ended = std::uint64_t{headerPos} + static_cast<std::uint64_t>(h.size) > audioEnd ||
+                    !s.Read(write + 4, static_cast<std::uint32_t>(h.size - 4), &n) ||
+                    n < static_cast<std::uint32_t>(h.size - 4);
+            if (!ended) {
+                collected += static_cast<std::uint32_t>(h.size);
+                write += h.size;
+                ++k;
+                if (!IsPlaying()) return 0;
+                continue;
+            }
+        }
+        if (k == 0) return 0;
+        s.Seek(0, SeekFrom::kEnd);
+        break;
+    }
+    return collected;
+}
+
+bool WMp3::DecodeFrames(std::uint32_t index, std::uint32_t bytes) {
     std::lock_guard buffers(bufferLock_);
     const std::uint32_t capacity = output_->GetBufferSize();
     std::uint8_t* out = output_->GetBufferData(index);
     std::uint32_t produced = 0;
     std::size_t done = 0;
-    int r = decodeMP3(decoder_, inputBuffer_.data(), collected, out, capacity, &done);
+    int r = decodeMP3(decoder_, inputBuffer_.data(), bytes, out, capacity, &done);
     while (r == MP3_OK) {
-        if (!playing_.load()) return 0;
+        if (!IsPlaying()) return false;
         produced += static_cast<std::uint32_t>(done);
         // The rest stays queued in the decoder for the next buffer rather than overrun this one.
         if (capacity - produced < static_cast<std::uint32_t>(framePcmBytes_)) {
@@ -290,41 +282,49 @@ int WMp3::FillBuffer(std::uint32_t index) {
     }
     if (r == MP3_NEED_MORE) {
         output_->SetBufferDataSize(index, produced);
-        return 1;
+        return true;
     }
+    // A frame the decoder rejects plays as an empty buffer, and decoding starts afresh.
     InitMP3(decoder_);
     output_->SetBufferDataSize(index, 0);
-    return 1;
+    return true;
 }
 
-void WMp3::WaveOutDone(WaveOutput*, unsigned message, void* instance, WaveHeader* header) {
-    if (message != WOM_DONE) return;
+void WMp3::WaveOutDone(WaveOutput*, OutputMessage message, void* instance, WaveHeader* header) {
+    if (message != OutputMessage::kDone) return;
     auto* self = static_cast<WMp3*>(instance);
-    self->doneBytes_.fetch_add(header->dwBufferLength);
+    self->doneBytes_.fetch_add(header->validBytes);
     const std::uint32_t count = self->output_->GetNumOfBuffers();
-    self->currentBuffer_.store(header->dwUser + 1 >= count ? 0 : header->dwUser + 1);
+    self->currentBuffer_.store(header->index + 1 >= count ? 0 : header->index + 1);
     self->wakeEvent_->Set();
     self->levelReady_.store(1);
 }
 
 int WMp3::Stop() {
     levelReady_.store(0);
-    if (!streamOpen_.load()) {
-        SetError("WMp3::Play\n\nStream isn't open!");
+    if (state_.load() == State::kClosed) {
+        SetError(msg::kStopNotOpen);
         JoinWorker();
         return 0;
     }
-    if (!playing_.exchange(0)) {
-        // A worker that stopped itself at the stream's end may still be closing the device.
-        JoinWorker();
-        return 0;
-    }
-    paused_.store(0);
+    return StopPlayback(State::kOpen);
+}
+
+int WMp3::StopPlayback(State next) {
+    levelReady_.store(0);
+    State state = state_.load();
+    do {
+        if (!IsPlaying(state)) {
+            // A worker that stopped itself at the stream's end may still be closing the device.
+            JoinWorker();
+            return 0;
+        }
+    } while (!state_.compare_exchange_weak(state, next));
     output_->Reset();
     wakeEvent_->Set();
     JoinWorker();
     std::lock_guard lock(streamLock_);
-    stream_->Seek(info_.audioStart, FILE_BEGIN);
+    stream_->Seek(info_.audioStart, SeekFrom::kBegin);
     seekOffset_.store(0);
     doneBytes_.store(0);
     currentBuffer_.store(0);
@@ -332,43 +332,47 @@ int WMp3::Stop() {
 }
 
 int WMp3::Pause() {
-    if (!streamOpen_.load()) {
-        SetError("WMp3::Play\n\nStrean isn't open!");
+    const State state = state_.load();
+    if (state == State::kClosed) {
+        SetError(msg::kNotOpen);
         return 0;
     }
-    if (!playing_.load()) return 0;
+    if (!IsPlaying(state)) return 0;
     output_->Pause();
-    paused_.store(1);
+    State playing = State::kPlaying;
+    state_.compare_exchange_strong(playing, State::kPaused);
     return 1;
 }
 
 int WMp3::Resume() {
-    if (!streamOpen_.load()) {
-        SetError("WMp3::Play\n\nStrean isn't open!");
+    if (state_.load() == State::kClosed) {
+        SetError(msg::kNotOpen);
         return 0;
     }
     output_->Restart();
-    paused_.store(0);
+    State paused = State::kPaused;
+    state_.compare_exchange_strong(paused, State::kPlaying);
     return 1;
 }
 
 int WMp3::Seek(int seconds) {
-    if (!streamOpen_.load()) {
-        SetError("WMp3::Play\n\nStrean isn't open!");
+    if (state_.load() == State::kClosed) {
+        SetError(msg::kNotOpen);
         return 0;
     }
-    if (playing_.load()) Stop();
+    if (IsPlaying()) Stop();
     JoinWorker();
-    atEnd_.store(false);
+    State ended = State::kEnded;
+    state_.compare_exchange_strong(ended, State::kOpen);
     std::lock_guard lock(streamLock_);
     const std::uint32_t s = seconds < 0 ? 0u : std::min<std::uint32_t>(static_cast<std::uint32_t>(seconds),
                                                                        info_.lengthSeconds);
     const std::uint64_t offset = ByteOffsetForSeconds(info_, s);
-    if (!stream_->Seek(static_cast<std::int64_t>(offset), FILE_BEGIN)) {
+    if (!stream_->Seek(static_cast<std::int64_t>(offset), SeekFrom::kBegin)) {
         // Back at the audio start, where a stop left it, so the position shown is true.
         seekOffset_.store(0);
-        stream_->Seek(info_.audioStart, FILE_BEGIN);
-        SetError("WMp3::Seek\n\nCan't seek!");
+        stream_->Seek(info_.audioStart, SeekFrom::kBegin);
+        SetError(msg::kCantSeek);
         return 0;
     }
     seekOffset_.store(static_cast<int>(s));
@@ -376,11 +380,12 @@ int WMp3::Seek(int seconds) {
 }
 
 std::uint32_t WMp3::GetPosition() {
-    if (!streamOpen_.load()) {
-        SetError("WMp3::Play\n\nStrean isn't open!");
+    const State state = state_.load();
+    if (state == State::kClosed) {
+        SetError(msg::kNotOpen);
         return 0;
     }
-    if (atEnd_.load()) return lengthSeconds_.load();
+    if (state == State::kEnded) return lengthSeconds_.load();
     return static_cast<std::uint32_t>(output_->GetPosition(2)) + static_cast<std::uint32_t>(seekOffset_.load());
 }
 
@@ -388,7 +393,7 @@ int WMp3::GetVUData(int* left, int* right) {
     *left = 0;
     *right = 0;
     std::lock_guard lock(bufferLock_);
-    if (!streamOpen_.load() || !playing_.load() || !levelReady_.load()) return 0;
+    if (!IsPlaying() || !levelReady_.load()) return 0;
     const std::uint32_t count = output_->GetNumOfBuffers();
     if (count == 0) return 0;
     const std::uint32_t channels = static_cast<std::uint32_t>(info_.channels);
@@ -430,7 +435,7 @@ int WMp3::Close() {
     {
         std::lock_guard lock(streamLock_);
         std::lock_guard buffers(bufferLock_);
-        streamOpen_.store(false);
+        state_.store(State::kClosed);
         output_->Uninitialize();
         wakeEvent_.reset();
         inputBuffer_.clear();
@@ -442,7 +447,6 @@ int WMp3::Close() {
         searchBuffer_.shrink_to_fit();
     }
     lengthSeconds_.store(0);
-    atEnd_.store(false);
     seekOffset_.store(0);
     return 1;
 }

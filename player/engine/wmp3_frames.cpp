@@ -4,8 +4,11 @@
 #include <cstring>
 
 #include "player/engine/wmp3.h"
+#include "player/engine/wmp3_messages.h"
 
 namespace pell {
+
+namespace msg = wmp3_messages;
 
 namespace {
 
@@ -42,22 +45,22 @@ bool WMp3::FindFirstValidFrame() {
             } else {
                 std::uint32_t n = 0;
                 // A candidate whose follower would lie past the end is not the frame; others may be.
-                if (!s.Seek(static_cast<std::int64_t>(base + q), FILE_BEGIN) || !s.Read(next, 4, &n) || n < 4)
+                if (!s.Seek(static_cast<std::int64_t>(base + q), SeekFrom::kBegin) || !s.Read(next, 4, &n) || n < 4)
                     continue;
             }
             FrameHeader second;
             if (ParseFrameHeader(next, second) && second.layer == first.layer &&
                 second.sampleRateIndex == first.sampleRateIndex && second.channels == first.channels) {
                 header_ = second;
-                return s.Seek(std::int64_t{base} + p, FILE_BEGIN) != 0;
+                return s.Seek(std::int64_t{base} + p, SeekFrom::kBegin) != 0;
             }
         }
         // The next block starts three bytes back, so a header cut by this block's end is examined.
-        if (!s.Seek(std::int64_t{base} + got - 3, FILE_BEGIN)) return false;
+        if (!s.Seek(std::int64_t{base} + got - 3, SeekFrom::kBegin)) return false;
     }
 }
 
-int WMp3::_GetID3Version() {
+int WMp3::GetID3Version() {
     std::lock_guard lock(streamLock_);
     return GetID3VersionLocked();
 }
@@ -69,25 +72,25 @@ int WMp3::GetID3VersionLocked() {
     int version = 0;
     std::uint8_t tag[3];
     std::uint32_t n = 0;
-    if (!s.Seek(info_.startOffset, FILE_BEGIN)) {
-        SetError("WMp3::_GetID3Version\n\nCan't seek to stream begin!");
+    if (!s.Seek(info_.startOffset, SeekFrom::kBegin)) {
+        SetError(msg::kId3CantSeekToBegin);
         return 0;
     }
     if (!s.Read(tag, 3, &n) || n < 3) {
-        SetError("WMp3::_GetID3Version\n\nCan't read ID3!");
+        SetError(msg::kId3CantReadId3);
         return 0;
     }
     if (std::memcmp(tag, "ID3", 3) == 0) version += 2;
-    if (!s.Seek(std::int64_t{info_.startOffset} + info_.regionLength - 128, FILE_BEGIN)) {
-        SetError("WMp3::_GetID3Version\n\nCan't seek to stream end!");
+    if (!s.Seek(std::int64_t{info_.startOffset} + info_.regionLength - 128, SeekFrom::kBegin)) {
+        SetError(msg::kId3CantSeekToEnd);
         return 0;
     }
     if (!s.Read(tag, 3, &n) || n < 3) {
-        SetError("WMp3::_GetID3Version\n\nCan't read TAG!");
+        SetError(msg::kId3CantReadTag);
         return 0;
     }
     if (std::memcmp(tag, "TAG", 3) == 0) version += 1;
-    s.Seek(saved, FILE_BEGIN);
+    s.Seek(saved, SeekFrom::kBegin);
     return version;
 }
 
@@ -99,16 +102,16 @@ bool WMp3::ReadXingHeader() {
     std::uint32_t n = 0;
     FrameHeader h;
     if (!s.Read(head, 4, &n) || n < 4 || !ParseFrameHeader(head, h) || h.layer != 3) {
-        s.Seek(saved, FILE_BEGIN);
+        s.Seek(saved, SeekFrom::kBegin);
         return false;
     }
-    s.Seek(saved, FILE_BEGIN);
+    s.Seek(saved, SeekFrom::kBegin);
     std::vector<std::uint8_t> frame(static_cast<std::size_t>(h.size));
     if (!s.Read(frame.data(), static_cast<std::uint32_t>(frame.size()), &n) || n < frame.size()) {
-        s.Seek(saved, FILE_BEGIN);
+        s.Seek(saved, SeekFrom::kBegin);
         return false;
     }
-    s.Seek(saved, FILE_BEGIN);
+    s.Seek(saved, SeekFrom::kBegin);
     return ParseXingFrame(frame, h, info_.xingInfo);
 }
 
@@ -136,8 +139,8 @@ bool WMp3::MeasureStream(std::uint32_t length) {
 
     info_.xing = ReadXingHeader() ? 1 : 0;
     if (info_.xing) info_.vbr = 1;
-    if (!s.Seek(info_.audioStart, FILE_BEGIN)) {
-        SetError("WMp3::_Open\n\nCan't seek!!!!!");
+    if (!s.Seek(info_.audioStart, SeekFrom::kBegin)) {
+        SetError(msg::kCantMeasure);
         return false;
     }
     std::uint64_t total = 0;
@@ -152,13 +155,13 @@ bool WMp3::MeasureStream(std::uint32_t length) {
             total += static_cast<std::uint64_t>(header_.size);
             count += 1;
             // Sampled frames lie further and further apart; past the end there is nothing to sample.
-            if (!s.Seek(static_cast<std::int64_t>(total), FILE_CURRENT)) break;
+            if (!s.Seek(static_cast<std::int64_t>(total), SeekFrom::kCurrent)) break;
         }
     }
     FinishMeasurement(info_, static_cast<std::uint32_t>(header_.size), total, count);
     lengthSeconds_.store(info_.lengthSeconds);
-    if (!s.Seek(info_.audioStart, FILE_BEGIN)) {
-        SetError("WMp3::_Open\n\nCan't seek!!!!!");
+    if (!s.Seek(info_.audioStart, SeekFrom::kBegin)) {
+        SetError(msg::kCantMeasure);
         return false;
     }
     return true;

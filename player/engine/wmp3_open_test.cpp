@@ -207,7 +207,7 @@ TEST_F(WMp3OpenTest, Id3VersionReportsBothTags) {
     for (const Case& c : cases) {
         const std::string path = Write("t.mp3", c.prefix + EightKiloHertz(60) + c.suffix);
         ASSERT_EQ(mp3_.OpenMp3File(path.c_str(), 1000), 1);
-        EXPECT_EQ(mp3_._GetID3Version(), c.version);
+        EXPECT_EQ(mp3_.GetID3Version(), c.version);
         mp3_.Close();
     }
 }

@@ -151,6 +151,59 @@ TEST_F(WMp3PlayTest, CommandsFollowTheStateTable) {
     EXPECT_EQ(out_->OpenCount(), 2);
 }
 
+TEST_F(WMp3PlayTest, EveryCommandMovesTheStateAsDocumented) {
+    const std::string path = Write("a.mp3", testing::EncodeTone({8000, 1, 2.0, 300, 0, 9000}, {16, false, true}));
+    using State = WMp3::State;
+    enum class Op { kPlay, kPause, kResume, kStop, kSeek, kPlayToEnd, kClose };
+    struct Step {
+        const char* name;
+        Op op;
+        int result;
+        State state;
+    } steps[] = {
+        {"pause when stopped does nothing", Op::kPause, 0, State::kOpen},
+        {"resume when stopped answers 1 and stays", Op::kResume, 1, State::kOpen},
+        {"play", Op::kPlay, 1, State::kPlaying},
+        {"pause", Op::kPause, 1, State::kPaused},
+        {"pause again answers 1", Op::kPause, 1, State::kPaused},
+        {"resume", Op::kResume, 1, State::kPlaying},
+        {"stop", Op::kStop, 1, State::kOpen},
+        {"play again", Op::kPlay, 1, State::kPlaying},
+        {"the worker ends at the stream's end", Op::kPlayToEnd, 1, State::kEnded},
+        {"stop at the end does nothing", Op::kStop, 0, State::kEnded},
+        {"seek leaves the end", Op::kSeek, 1, State::kOpen},
+        {"play from the seek", Op::kPlay, 1, State::kPlaying},
+        {"seek while playing stops", Op::kSeek, 1, State::kOpen},
+        {"play", Op::kPlay, 1, State::kPlaying},
+        {"the end again", Op::kPlayToEnd, 1, State::kEnded},
+        {"play from the end starts over", Op::kPlay, 1, State::kPlaying},
+        {"close", Op::kClose, 1, State::kClosed},
+        {"stop when closed fails", Op::kStop, 0, State::kClosed},
+    };
+    ASSERT_EQ(mp3_->OpenMp3File(path.c_str(), 1000), 1);
+    EXPECT_EQ(mp3_->GetState(), State::kOpen);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        int result = 1;
+        switch (step.op) {
+        case Op::kPlay: result = mp3_->Play(); break;
+        case Op::kPause: result = mp3_->Pause(); break;
+        case Op::kResume: result = mp3_->Resume(); break;
+        case Op::kStop: result = mp3_->Stop(); break;
+        case Op::kSeek: result = mp3_->Seek(1); break;
+        case Op::kPlayToEnd: PlayToEnd(); break;
+        case Op::kClose: result = mp3_->Close(); break;
+        }
+        EXPECT_EQ(result, step.result);
+        EXPECT_EQ(mp3_->GetState(), step.state);
+        EXPECT_EQ(mp3_->IsPlaying(), step.state == State::kPlaying || step.state == State::kPaused);
+        EXPECT_EQ(mp3_->IsPaused(), step.state == State::kPaused);
+        if (step.state == State::kEnded) {
+            EXPECT_EQ(mp3_->GetPosition(), mp3_->GetLength());
+        }
+    }
+}
+
 TEST_F(WMp3PlayTest, PositionCountsPlayedSecondsFromTheSeekAndReadsTheLengthAtTheEnd) {
     const std::string path = Write("a.mp3", testing::SilentFrames(700, 25, 3, 1, 2, true));  // 50 s at 8 kHz
     ASSERT_EQ(mp3_->OpenMp3File(path.c_str(), 1000), 1);
@@ -266,13 +319,13 @@ TEST_F(WMp3PlayTest, ADeviceFailureStopsInsteadOfPlayingSilence) {
     EXPECT_EQ(mp3_->GetError(), "WWaveOut::PlayBuffer   *** Can't write data");
     out_->FailPlayBufferNumber(0);
     // An output that cannot open ends the worker and the playback.
-    out_->FailOpenWith(MMSYSERR_NODRIVER);
+    out_->FailOpenWith(OutputResult::kNoDriver);
     ASSERT_EQ(mp3_->Play(), 1);
     ASSERT_TRUE(out_->WaitFor([&](std::size_t, bool) { return !mp3_->IsPlaying(); }));
     EXPECT_EQ(mp3_->GetError(), "WWaveOut::OpenAudioOutput  *** No device driver is present");
     EXPECT_EQ(mp3_->Stop(), 0);
     // Once the device is back, playing again works.
-    out_->FailOpenWith(MMSYSERR_NOERROR);
+    out_->FailOpenWith(OutputResult::kOk);
     ASSERT_EQ(mp3_->Play(), 1);
     PlayToEnd();
     EXPECT_EQ(played_.size(), 700u * 576 * 2);

@@ -6,49 +6,60 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace pell {
 
 namespace {
 constexpr std::uint32_t kCacheBytes = 65536;
+
+// Last-error texts, character for character as the stream has always stored them (a closed
+// stream's Read reports under Seek's name).
+constexpr std::string_view kAlreadyOpen = "WStream::OpenFile\n\nStream already open.Close stream before!";
+constexpr std::string_view kNeedFileName = "WStream::OpenFile\n\nNeed file name!";
+constexpr std::string_view kCantOpenFile = "WStream::OpenFile\n\nCan't open file!";
+constexpr std::string_view kFileTooLarge =
+    "WStream::OpenFile\n\nFile too large! Files of 4 GiB or more are not supported.";
+constexpr std::string_view kCantSeekToBeginning = "WStream::OpenFile\n\nCan't seek to begining!";
+constexpr std::string_view kNotOpen = "WStream::Seek\n\nStream isn't open!";
+constexpr std::string_view kSeekOutOfBounds =
+    "WStream::Seek\n\nCan't seek stream !\nlDistanceToMove out of bounds.";
+constexpr std::string_view kCantSeekFile = "WStream::Seek\n\nCan't seek file pointer!";
+constexpr std::string_view kNoBytesReadPointer = "WStream::Read\n\nlpNumberOfBytesRead can't be 0 !";
+constexpr std::string_view kNoBuffer = "WStream::Read\n\nlpBuffer can't be 0 !";
+constexpr std::string_view kPositionOutOfBounds = "WStream::Read\n\nStream pointer out of bounds !";
+constexpr std::string_view kCantRead = "WStream::Read\n\nCan't read from file";
 }  // namespace
 
-WStream::~WStream() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
 int WStream::OpenFile(const char* fileName) {
-    if (fd_ >= 0) {
-        error_.Set("WStream::OpenFile\n\nStream already open.Close stream before!");
+    if (fd_) {
+        error_.Set(kAlreadyOpen);
         return 0;
     }
     if (fileName == nullptr || *fileName == '\0') {
-        error_.Set("WStream::OpenFile\n\nNeed file name!");
+        error_.Set(kNeedFileName);
         return 0;
     }
-    int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error_.Set("WStream::OpenFile\n\nCan't open file!");
+    UniqueFd fd = UniqueFd::Open(fileName, O_RDONLY);
+    if (!fd) {
+        error_.Set(kCantOpenFile);
         return 0;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        error_.Set("WStream::OpenFile\n\nCan't open file!");
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        error_.Set(kCantOpenFile);
         return 0;
     }
     // Lengths and positions are 32-bit: a larger file would be silently cut to its low bits.
     if (static_cast<std::uint64_t>(st.st_size) > 0xFFFFFFFEull) {
-        ::close(fd);
-        error_.Set("WStream::OpenFile\n\nFile too large! Files of 4 GiB or more are not supported.");
+        error_.Set(kFileTooLarge);
         return 0;
     }
-    if (::lseek(fd, 0, SEEK_SET) != 0) {
-        error_.Set("WStream::OpenFile\n\nCan't seek to begining!");
-        ::close(fd);
+    if (::lseek(fd.Get(), 0, SEEK_SET) != 0) {
+        error_.Set(kCantSeekToBeginning);
         return 0;
     }
-    fd_ = fd;
+    fd_ = std::move(fd);
     cache_.resize(kCacheBytes);
     cacheStart_ = 0;
     cacheBytes_ = 0;
@@ -58,9 +69,9 @@ int WStream::OpenFile(const char* fileName) {
     return 1;
 }
 
-int WStream::Seek(std::int64_t distance, int method) {
-    if (fd_ < 0) {
-        error_.Set("WStream::Seek\n\nStream isn't open!");
+int WStream::Seek(std::int64_t distance, SeekFrom method) {
+    if (!fd_) {
+        error_.Set(kNotOpen);
         return 0;
     }
     const std::int64_t length = length_;
@@ -68,15 +79,15 @@ int WStream::Seek(std::int64_t distance, int method) {
     std::int64_t target = 0;
     bool inBounds = false;
     switch (method) {
-    case FILE_BEGIN:
+    case SeekFrom::kBegin:
         inBounds = distance >= 0 && distance <= length;
         target = distance;
         break;
-    case FILE_CURRENT:
+    case SeekFrom::kCurrent:
         inBounds = distance >= 0 ? distance <= length - position : -distance <= position;
         target = position + distance;
         break;
-    case FILE_END:
+    case SeekFrom::kEnd:
         inBounds = distance <= 0 && -distance <= length;
         target = length + distance;
         break;
@@ -84,12 +95,12 @@ int WStream::Seek(std::int64_t distance, int method) {
         break;
     }
     if (!inBounds) {
-        error_.Set("WStream::Seek\n\nCan't seek stream !\nlDistanceToMove out of bounds.");
+        error_.Set(kSeekOutOfBounds);
         return 0;
     }
-    off_t got = ::lseek(fd_, static_cast<off_t>(target), SEEK_SET);
+    off_t got = ::lseek(fd_.Get(), static_cast<off_t>(target), SEEK_SET);
     if (got < 0) {
-        error_.Set("WStream::Seek\n\nCan't seek file pointer!");
+        error_.Set(kCantSeekFile);
         return 0;
     }
     position_ = static_cast<std::uint32_t>(got);
@@ -97,26 +108,26 @@ int WStream::Seek(std::int64_t distance, int method) {
 }
 
 int WStream::Read(void* buffer, std::uint32_t count, std::uint32_t* bytesRead) {
-    if (fd_ < 0) {
-        error_.Set("WStream::Seek\n\nStream isn't open!");
+    if (!fd_) {
+        error_.Set(kNotOpen);
         return 0;
     }
     if (bytesRead == nullptr) {
-        error_.Set("WStream::Read\n\nlpNumberOfBytesRead can't be 0 !");
+        error_.Set(kNoBytesReadPointer);
         return 0;
     }
     *bytesRead = 0;
     if (buffer == nullptr) {
-        error_.Set("WStream::Read\n\nlpBuffer can't be 0 !");
+        error_.Set(kNoBuffer);
         return 0;
     }
     if (position_ > length_) {
-        error_.Set("WStream::Read\n\nStream pointer out of bounds !");
+        error_.Set(kPositionOutOfBounds);
         return 0;
     }
     if (count > length_ - position_) count = length_ - position_;
     if (count == 0) {
-        error_.Set("WStream::Read\n\nCan't read from file");
+        error_.Set(kCantRead);
         return 0;
     }
     const bool cached = position_ >= cacheStart_ && std::uint64_t{position_} + count <= std::uint64_t{cacheStart_} + cacheBytes_;
@@ -124,7 +135,7 @@ int WStream::Read(void* buffer, std::uint32_t count, std::uint32_t* bytesRead) {
         cacheBytes_ = 0;
         ssize_t got = -1;
         do {
-            got = ::pread(fd_, cache_.data(), kCacheBytes, static_cast<off_t>(position_));
+            got = ::pread(fd_.Get(), cache_.data(), kCacheBytes, static_cast<off_t>(position_));
         } while (got < 0 && errno == EINTR);
         if (got > 0) {
             cacheStart_ = position_;
@@ -140,14 +151,14 @@ int WStream::Read(void* buffer, std::uint32_t count, std::uint32_t* bytesRead) {
     while (delivered < count) {
         ssize_t got = -1;
         do {
-            got = ::pread(fd_, static_cast<std::uint8_t*>(buffer) + delivered, count - delivered,
+            got = ::pread(fd_.Get(), static_cast<std::uint8_t*>(buffer) + delivered, count - delivered,
                           static_cast<off_t>(position_) + delivered);
         } while (got < 0 && errno == EINTR);
         if (got <= 0) break;
         delivered += static_cast<std::uint32_t>(got);
     }
     if (delivered == 0) {
-        error_.Set("WStream::Read\n\nCan't read from file");
+        error_.Set(kCantRead);
         return 0;
     }
     position_ += delivered;

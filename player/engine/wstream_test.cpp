@@ -25,21 +25,21 @@ protected:
 struct SeekCase {
     std::uint32_t from;
     std::int64_t distance;
-    int method;
+    SeekFrom method;
     bool ok;
     std::uint32_t position;
 };
 
 TEST_F(WStreamTest, SeekKeepsInsideTheStreamForEveryMethod) {
     const SeekCase cases[] = {
-        {0, 10, FILE_BEGIN, true, 10},   {0, 11, FILE_BEGIN, false, 0},  {5, -1, FILE_BEGIN, false, 5},
-        {4, 6, FILE_CURRENT, true, 10},  {4, 7, FILE_CURRENT, false, 4}, {4, -4, FILE_CURRENT, true, 0},
-        {4, -5, FILE_CURRENT, false, 4}, {3, 0, FILE_END, true, 10},     {3, -10, FILE_END, true, 0},
-        {3, -11, FILE_END, false, 3},    {3, 1, FILE_END, false, 3},     {3, 0, 7, false, 3},
+        {0, 10, SeekFrom::kBegin, true, 10},   {0, 11, SeekFrom::kBegin, false, 0},  {5, -1, SeekFrom::kBegin, false, 5},
+        {4, 6, SeekFrom::kCurrent, true, 10},  {4, 7, SeekFrom::kCurrent, false, 4}, {4, -4, SeekFrom::kCurrent, true, 0},
+        {4, -5, SeekFrom::kCurrent, false, 4}, {3, 0, SeekFrom::kEnd, true, 10},     {3, -10, SeekFrom::kEnd, true, 0},
+        {3, -11, SeekFrom::kEnd, false, 3},    {3, 1, SeekFrom::kEnd, false, 3},     {3, 0, static_cast<SeekFrom>(7), false, 3},
     };
     for (const SeekCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.from << " " << c.distance << " " << c.method);
-        ASSERT_EQ(stream_.Seek(c.from, FILE_BEGIN), 1);
+        SCOPED_TRACE(testing::Message() << c.from << " " << c.distance << " " << static_cast<int>(c.method));
+        ASSERT_EQ(stream_.Seek(c.from, SeekFrom::kBegin), 1);
         EXPECT_EQ(stream_.Seek(c.distance, c.method), c.ok ? 1 : 0);
         EXPECT_EQ(stream_.GetPosition(), c.position);
         if (!c.ok) {
@@ -51,7 +51,7 @@ TEST_F(WStreamTest, SeekKeepsInsideTheStreamForEveryMethod) {
 TEST_F(WStreamTest, ReadCutsAtTheEndAndFailsThereLeavingThePosition) {
     char buf[8];
     std::uint32_t got = 99;
-    ASSERT_EQ(stream_.Seek(7, FILE_BEGIN), 1);
+    ASSERT_EQ(stream_.Seek(7, SeekFrom::kBegin), 1);
     EXPECT_EQ(stream_.Read(buf, 8, &got), 1);
     EXPECT_EQ(got, 3u);
     EXPECT_EQ(std::string(buf, 3), "789");
@@ -59,7 +59,7 @@ TEST_F(WStreamTest, ReadCutsAtTheEndAndFailsThereLeavingThePosition) {
     EXPECT_EQ(got, 0u);
     EXPECT_EQ(stream_.GetPosition(), 10u);
     EXPECT_EQ(stream_.GetError(), "WStream::Read\n\nCan't read from file");
-    ASSERT_EQ(stream_.Seek(2, FILE_BEGIN), 1);
+    ASSERT_EQ(stream_.Seek(2, SeekFrom::kBegin), 1);
     EXPECT_EQ(stream_.Read(buf, 2, &got), 1);
     EXPECT_EQ(std::string(buf, 2), "23");
 }
@@ -75,7 +75,7 @@ TEST_F(WStreamTest, ReadChecksItsArgumentsInOrder) {
     WStream closed;
     EXPECT_EQ(closed.Read(buf, 4, &got), 0);
     EXPECT_EQ(closed.GetError(), "WStream::Seek\n\nStream isn't open!");
-    EXPECT_EQ(closed.Seek(0, FILE_BEGIN), 0);
+    EXPECT_EQ(closed.Seek(0, SeekFrom::kBegin), 0);
     EXPECT_EQ(closed.GetError(), "WStream::Seek\n\nStream isn't open!");
 }
 
@@ -96,7 +96,7 @@ TEST(WStreamReadTest, ReadsReturnTheFileBytesAcrossReadAheadBoundaries) {
     std::vector<char> buf(80000);
     for (const Step& step : steps) {
         SCOPED_TRACE(step.at);
-        ASSERT_EQ(stream.Seek(step.at, FILE_BEGIN), 1);
+        ASSERT_EQ(stream.Seek(step.at, SeekFrom::kBegin), 1);
         std::uint32_t got = 0;
         ASSERT_EQ(stream.Read(buf.data(), step.count, &got), 1);
         EXPECT_EQ(got, step.expected);
@@ -104,7 +104,7 @@ TEST(WStreamReadTest, ReadsReturnTheFileBytesAcrossReadAheadBoundaries) {
         EXPECT_EQ(stream.GetPosition(), step.at + got);
     }
     // Reads in a row continue where the last one stopped.
-    ASSERT_EQ(stream.Seek(65000, FILE_BEGIN), 1);
+    ASSERT_EQ(stream.Seek(65000, SeekFrom::kBegin), 1);
     std::string joined;
     for (int i = 0; i < 10; ++i) {
         std::uint32_t got = 0;

@@ -18,18 +18,4 @@ void SteadyPacer::Stop() {
     wake_.notify_all();
 }
 
-void AutoResetEvent::Set() {
-    {
-        std::lock_guard lock(mutex_);
-        signalled_ = true;
-    }
-    wake_.notify_one();
-}
-
-void AutoResetEvent::Wait() {
-    std::unique_lock lock(mutex_);
-    wake_.wait(lock, [this] { return signalled_; });
-    signalled_ = false;
-}
-
 }  // namespace pell

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "common/core/auto_reset_event.h"
+
 namespace pell {
 
 class Pacer {
@@ -27,19 +29,6 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopped_ = false;
-};
-
-// An auto-reset event: Set() wakes one Wait(), and a Set() with nobody waiting is kept for the
-// next Wait().
-class AutoResetEvent {
-public:
-    void Set();
-    void Wait();
-
-private:
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool signalled_ = false;
 };
 
 }  // namespace pell

@@ -123,7 +123,7 @@ int Decode(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    if (!fileOut->Flush()) {
+    if (!fileOut->CloseFile()) {
         std::fprintf(stderr, "pell-mp3: cannot write %s\n", pell::EscapeUnprintable(outPath).c_str());
         return 1;
     }

@@ -47,12 +47,12 @@ struct Done {
     std::vector<std::uint32_t> lengths;
 };
 
-void Record(WaveOutput*, unsigned message, void* instance, WaveHeader* header) {
-    if (message != WOM_DONE) return;
+void Record(WaveOutput*, OutputMessage message, void* instance, WaveHeader* header) {
+    if (message != OutputMessage::kDone) return;
     auto* done = static_cast<Done*>(instance);
     std::lock_guard lock(done->lock);
-    done->order.push_back(header->dwUser);
-    done->lengths.push_back(header->dwBufferLength);
+    done->order.push_back(header->index);
+    done->lengths.push_back(header->validBytes);
     done->cv.notify_all();
 }
 
@@ -60,7 +60,7 @@ TEST_F(DevicesTest, BuffersReachTheDeviceInOrderAndComeBackDone) {
     WWaveOut out;
     ASSERT_EQ(out.Initialize(1, 1, 8000, 16, 4, 144), 1);
     Done done;
-    ASSERT_EQ(out.OpenAudioOutput(WAVE_MAPPER, &Record, &done, CALLBACK_FUNCTION), 1) << out.GetError();
+    ASSERT_EQ(out.OpenAudioOutput(kDefaultOutputDevice, &Record, &done, kCallbackFunction), 1) << out.GetError();
     const std::uint32_t sizes[] = {2304, 0, 1000, 2304};
     std::string expected;
     for (std::uint32_t i = 0; i < 4; ++i) {
@@ -87,7 +87,7 @@ TEST_F(DevicesTest, CloseRefusesWhileBuffersAreQueuedAndResetReturnsThem) {
     WWaveOut out;
     ASSERT_EQ(out.Initialize(1, 2, 44100, 16, 3, 131), 1);
     Done done;
-    ASSERT_EQ(out.OpenAudioOutput(WAVE_MAPPER, &Record, &done, CALLBACK_FUNCTION), 1) << out.GetError();
+    ASSERT_EQ(out.OpenAudioOutput(kDefaultOutputDevice, &Record, &done, kCallbackFunction), 1) << out.GetError();
     ASSERT_EQ(out.Pause(), 1);
     for (std::uint32_t i = 0; i < 3; ++i) {
         out.SetBufferDataSize(i, out.GetBufferSize());
@@ -113,10 +113,10 @@ TEST_F(DevicesTest, OpenFailuresMapToTheirTexts) {
     for (const Case& c : cases) {
         WWaveOut out;
         ASSERT_EQ(out.Initialize(1, c.channels, 8000, 16, 2, 144), 1);
-        EXPECT_EQ(out.OpenAudioOutput(c.device, nullptr, nullptr, CALLBACK_FUNCTION), 0);
+        EXPECT_EQ(out.OpenAudioOutput(c.device, nullptr, nullptr, kCallbackFunction), 0);
         EXPECT_EQ(out.GetError(), c.error);
     }
-    EXPECT_EQ(WWaveOut::OpenResultForPaError(0), MMSYSERR_NOERROR);
+    EXPECT_EQ(WWaveOut::OpenResultForPaError(0), OutputResult::kOk);
 }
 
 TEST_F(DevicesTest, TheEnginePlaysAFileToItsEndOnTheDevice) {

@@ -18,18 +18,19 @@ public:
     WWaveOut() = default;
     ~WWaveOut() override;
 
-    int OpenAudioOutput(std::uint32_t deviceId, WaveOutProc callback, void* instance, std::uint32_t flags) override;
-    int Close() override;
-    int PlayBuffer(std::uint32_t index) override;
-    int Reset() override;
-    int Pause() override;
-    int Restart() override;
-
     // The nearest device-open result for a PortAudio error.
-    static int OpenResultForPaError(int paError);
+    static OutputResult OpenResultForPaError(int paError);
 
 protected:
-    std::optional<std::uint64_t> PlayedFrames() const override;
+    OutputResult OpenDevice(std::uint32_t deviceId) override;
+    OutputResult StartDevice() override;
+    void CloseDevice() override;
+    void ClearLocked() override;
+    bool QueueLocked(std::uint32_t index, const WaveHeader& header) override;
+    std::size_t TakeAllLocked(std::span<std::uint32_t> out) override { return queue_.TakeAll(out); }
+    bool IdleLocked() const override { return queue_.Idle(); }
+    void SetPausedLocked(bool paused) override { queue_.SetPaused(paused); }
+    std::uint64_t PlayedFramesLocked() const override { return queue_.PlayedFrames(); }
 
 private:
     static int StreamCallback(const void* input, void* output, unsigned long frames, const void* timeInfo,
@@ -38,12 +39,9 @@ private:
 
     PaStream* stream_ = nullptr;
     bool paInitialized_ = false;
-    WaveOutProc callback_ = nullptr;
-    void* instance_ = nullptr;
-
-    mutable std::mutex lock_;
+    // The latency the opened stream reports, for the queue's counted clock.
+    double outputLatency_ = 0;
     PlayoutQueue queue_;
-    bool open_ = false;
 };
 
 }  // namespace pell
