@@ -2,8 +2,8 @@
 
 // Wave outputs without a sound card. QueuedWaveOut keeps the device's queue and completes the
 // oldest buffer when asked (CompleteNext), handing its PCM to a sink first; tests drive it
-// buffer by buffer and can make the open or a write fail. FileWaveOut completes buffers on a
-// thread of its own as fast as they come and writes their PCM to a file.
+// buffer by buffer and can make the open or a write fail. FileWaveOut completes each buffer as
+// soon as it is queued, on the caller's thread, and writes its PCM to a file.
 
 #include <deque>
 #include <functional>
