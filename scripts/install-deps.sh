@@ -11,7 +11,7 @@ packages=(
   umockdev libumockdev-dev xvfb xauth trayer x11-utils
   mpg123 lame sox
   lintian desktop-file-utils appstream
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format clang-tidy
 )
 
 sudo=()

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is needed, then builds and runs every test: the pure-core tests under
+# Installs what is needed, checks the layout, then builds and runs every test: the pure-core tests under
 # AddressSanitizer/UBSan, the threaded tests under ThreadSanitizer, the full suite, each fuzz
 # target for 60 s (when clang is present), and the Debian package (built from the full build,
-# installed, used, purged).
+# installed, used, purged). clang-tidy runs on the C++ files changed since $PELL_TIDY_BASE
+# (default: the previous commit).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 jobs=$(nproc)
+
+bash scripts/check-style.sh format
 
 echo "== core and threaded tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPELL_WERROR=ON \
@@ -26,9 +29,13 @@ TSAN_OPTIONS="halt_on_error=1" setarch "$(uname -m)" -R \
   ctest --test-dir build-tsan -L '^threads$' -j "$jobs" --output-on-failure
 
 echo "== full build and every test"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELL_WERROR=ON >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELL_WERROR=ON \
+  -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs" --output-on-failure
+
+echo "== clang-tidy on the changed files"
+bash scripts/check-style.sh tidy build
 
 echo "== fuzz targets (clang's libFuzzer with AddressSanitizer and UBSan), 60 s each"
 bash scripts/fuzz.sh 60
