@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string pcm = input.Rest();
     std::vector<int16_t> samples(pcm.size() / 2);
     for (std::size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<int16_t>(static_cast<uint8_t>(pcm[2 * i]) | (static_cast<uint8_t>(pcm[2 * i + 1]) << 8));
+        samples[i] =
+            static_cast<int16_t>(static_cast<uint8_t>(pcm[2 * i]) | (static_cast<uint8_t>(pcm[2 * i + 1]) << 8));
 
     const ToneTable tones = BuildToneTable(clip);
     const std::string fsk = DecodeFskClip(samples.data(), samples.size(), rate, tones);

@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::size_t timelineBytes = input.Byte();
     timelineBytes |= std::size_t{input.Byte()} << 8;
     std::string timeline;
-    for (std::size_t i = 0; i < timelineBytes && input.Remaining() > 0; ++i) timeline += static_cast<char>(input.Byte());
+    for (std::size_t i = 0; i < timelineBytes && input.Remaining() > 0; ++i)
+        timeline += static_cast<char>(input.Byte());
     const std::string wav = input.Rest();
 
     Scenario scenario;

@@ -10,10 +10,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const ProfileReader reader = ProfileReader::FromText(text);
     static const char* const kSections[] = {"common", "channel1", "channel2", "COMMON", "", "x"};
-    static const char* const kKeys[] = {"device", "number", "samplerate", "cleaning", "free_disk_space", "exists",
-                                        "preffix", "gain", "description", "drop_folder", "bitrate", "clip",
-                                        "sensitive_control", "sensitive_level", "end_of_file", "min_file_length",
-                                        "max_file_length", "", "=", "[common]"};
+    static const char* const kKeys[] = {"device",
+                                        "number",
+                                        "samplerate",
+                                        "cleaning",
+                                        "free_disk_space",
+                                        "exists",
+                                        "preffix",
+                                        "gain",
+                                        "description",
+                                        "drop_folder",
+                                        "bitrate",
+                                        "clip",
+                                        "sensitive_control",
+                                        "sensitive_level",
+                                        "end_of_file",
+                                        "min_file_length",
+                                        "max_file_length",
+                                        "",
+                                        "=",
+                                        "[common]"};
     for (const char* section : kSections) {
         for (const char* key : kKeys) {
             const std::string value = reader.ReadString(section, key, "default");

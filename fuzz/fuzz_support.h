@@ -86,7 +86,10 @@ private:
 
 class InputWriter {
 public:
-    InputWriter& Byte(std::uint8_t value) { bytes_ += static_cast<char>(value); return *this; }
+    InputWriter& Byte(std::uint8_t value) {
+        bytes_ += static_cast<char>(value);
+        return *this;
+    }
     InputWriter& U32(std::uint32_t value) {
         for (int i = 0; i < 4; ++i) Byte(static_cast<std::uint8_t>(value >> (8 * i)));
         return *this;
@@ -97,7 +100,10 @@ public:
         bytes_.append(text);
         return *this;
     }
-    InputWriter& Rest(std::string_view rest) { bytes_.append(rest); return *this; }
+    InputWriter& Rest(std::string_view rest) {
+        bytes_.append(rest);
+        return *this;
+    }
     const std::string& Bytes() const { return bytes_; }
 
 private:
@@ -111,7 +117,7 @@ private:
 
 }  // namespace pell::fuzz
 
-#define PELL_FUZZ_CHECK(condition) \
-    do {                           \
+#define PELL_FUZZ_CHECK(condition)                                            \
+    do {                                                                      \
         if (!(condition)) ::pell::fuzz::Fail(#condition, __FILE__, __LINE__); \
     } while (false)

@@ -58,8 +58,8 @@ std::vector<std::pair<std::string, std::string>> Recordings() {
     return {
         {"cbr_8k_mono", EncodeTone({8000, 1, 0.5, 300, 0, 9000}, {16, false, true})},
         {"vbr_22k_xing", EncodeTone({22050, 1, 0.4, 1000, 0, 9000}, {48, true, true})},
-        {"stereo_44k_tags", testing::Id3v2Tag(200, true) + EncodeTone({44100, 2, 0.2, 440, 660, 9000}, {64, false, false}) +
-                                testing::Id3v1Tag()},
+        {"stereo_44k_tags", testing::Id3v2Tag(200, true) +
+                                EncodeTone({44100, 2, 0.2, 440, 660, 9000}, {64, false, false}) + testing::Id3v1Tag()},
         {"layer2_16k", testing::SilentFrames(12, 2, 2, 8, 2, true)},
         {"xing_toc", testing::XingFrame(1, 9, 0, false, 15, 20, std::vector<uint8_t>(100, 7)) +
                          testing::SilentFrames(20, 1, 3, 9, 0, false)},
@@ -89,16 +89,29 @@ int main(int argc, char** argv) {
     const std::string tagText(tagBytes.begin(), tagBytes.end());
     for (const auto& [name, mp3] : Recordings()) {
         Seed("fuzz_mp3_frames", name,
-             InputWriter().U32(0).U32(0).U32(1000).Text(InputWriter().Byte(0).U32(4000).Byte(3).U32(100).Byte(5)
-                                                            .U32(static_cast<uint32_t>(-60)).Byte(0).U32(70000).Bytes())
-                 .Rest(mp3).Bytes());
-        Seed("fuzz_engine_play", name, InputWriter().Byte(name == "cbr_8k_mono" ? 3 : 0).Byte(15).Byte(3).Rest(mp3).Bytes());
+             InputWriter()
+                 .U32(0)
+                 .U32(0)
+                 .U32(1000)
+                 .Text(InputWriter()
+                           .Byte(0)
+                           .U32(4000)
+                           .Byte(3)
+                           .U32(100)
+                           .Byte(5)
+                           .U32(static_cast<uint32_t>(-60))
+                           .Byte(0)
+                           .U32(70000)
+                           .Bytes())
+                 .Rest(mp3)
+                 .Bytes());
+        Seed("fuzz_engine_play", name,
+             InputWriter().Byte(name == "cbr_8k_mono" ? 3 : 0).Byte(15).Byte(3).Rest(mp3).Bytes());
     }
     const std::string call = testing::EncodeTone({8000, 1, 0.5, 300, 0, 9000}, {16, false, true});
     Seed("fuzz_catalogue_tags", "tagged",
          InputWriter().Text("5551234").Text("Line 1").Text("call back").Byte('I').Rest(call + tagText).Bytes());
-    Seed("fuzz_catalogue_tags", "untagged",
-         InputWriter().Text("").Text("").Text("note").Byte('U').Rest(call).Bytes());
+    Seed("fuzz_catalogue_tags", "untagged", InputWriter().Text("").Text("").Text("note").Byte('U').Rest(call).Bytes());
     Seed("fuzz_catalogue_tags", "shorter_than_a_tag",
          InputWriter().Text("0123456").Text("Line 2").Text("").Byte('O').Rest(call.substr(0, 50)).Bytes());
 
@@ -133,8 +146,16 @@ int main(int argc, char** argv) {
     }
     const std::string timeline = "0.5 line 1 active\n0.25 line 2 active\n1 line 1 idle\n# done\n";
     Seed("fuzz_scenario", "stereo_call",
-         InputWriter().U32(600).U32(100).U32(256).U32(16000).Byte(static_cast<uint8_t>(timeline.size())).Byte(0)
-             .Rest(timeline).Rest(EncodeWav(8000, 2, stereo)).Bytes());
+         InputWriter()
+             .U32(600)
+             .U32(100)
+             .U32(256)
+             .U32(16000)
+             .Byte(static_cast<uint8_t>(timeline.size()))
+             .Byte(0)
+             .Rest(timeline)
+             .Rest(EncodeWav(8000, 2, stereo))
+             .Bytes());
     Seed("fuzz_scenario", "mono_call",
          InputWriter().U32(100).U32(0).U32(4096).U32(8000).Byte(0).Byte(0).Rest(EncodeWav(11025, 1, line1)).Bytes());
 

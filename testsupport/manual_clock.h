@@ -8,8 +8,7 @@ namespace pell {
 // daylight-saving jumps. The tick wraps at 2^32 like the real one.
 class ManualClock final : public Clock {
 public:
-    explicit ManualClock(LocalDateTime start = {}, uint32_t startTickMs = 1000)
-        : now_(start), tickMs_(startTickMs) {}
+    explicit ManualClock(LocalDateTime start = {}, uint32_t startTickMs = 1000) : now_(start), tickMs_(startTickMs) {}
 
     uint32_t TickMs() override { return tickMs_; }
     LocalDateTime Now() override { return now_; }

@@ -42,8 +42,8 @@ int32_t LeadingDecimal(std::string_view text) {
         value = std::min(value * 10 + (text[i] - '0'), kLimit);
     }
     if (negative) value = -value;
-    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 ProfileReader ProfileReader::FromText(std::string_view text) {
@@ -115,8 +115,7 @@ std::string ProfileReader::ReadString(std::string_view section, std::string_view
     return std::string(text.substr(0, kMaxStringChars));
 }
 
-int32_t ProfileReader::ReadInt(std::string_view section, std::string_view key,
-                               int32_t defaultValue) const {
+int32_t ProfileReader::ReadInt(std::string_view section, std::string_view key, int32_t defaultValue) const {
     const std::string* value = Find(section, key);
     return value != nullptr ? LeadingDecimal(*value) : defaultValue;
 }

@@ -21,8 +21,7 @@ public:
     static ProfileReader FromFile(const std::string& path);
 
     bool HasKey(std::string_view section, std::string_view key) const;
-    std::string ReadString(std::string_view section, std::string_view key,
-                           std::string_view defaultValue = {}) const;
+    std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue = {}) const;
     int32_t ReadInt(std::string_view section, std::string_view key, int32_t defaultValue) const;
 
     static constexpr size_t kMaxStringChars = 4095;

@@ -12,8 +12,8 @@ struct ReadCase {
     std::string text;
     const char* section;
     const char* key;
-    int32_t expectedInt;        // with default 77
-    std::string expectedString; // with default "dflt"
+    int32_t expectedInt;         // with default 77
+    std::string expectedString;  // with default "dflt"
 };
 
 void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
@@ -50,7 +50,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"unclosedSectionHeaderIgnored", "[c]\nk=6\n[broken\nk=7\n", "c", "k", 6, "6"},
         ReadCase{"noLineEndAtAll", "[c]", "c", "k", 77, "dflt"},
         ReadCase{"valueMayHoldEquals", "[c]\nk=a=b\n", "c", "k", 0, "a=b"},
-        ReadCase{"nulBytesAreOrdinaryCharacters", std::string("[c]\nk=1\0x\n", 10), "c", "k", 1, std::string("1\0x", 3)}),
+        ReadCase{"nulBytesAreOrdinaryCharacters", std::string("[c]\nk=1\0x\n", 10), "c", "k", 1,
+                 std::string("1\0x", 3)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProfileReaderTest, StringsAreCutAt4095Characters) {
@@ -68,7 +69,7 @@ TEST(ProfileReaderTest, HostileFilesReadAsDefaultsWithoutCrashing) {
     }
     const std::string hostile[] = {
         garbage,
-        std::string(1 << 20, 'a'),                   // a line of a megabyte, no line end
+        std::string(1 << 20, 'a'),                     // a line of a megabyte, no line end
         "[c]\nk=" + std::string(1 << 20, '9') + "\n",  // a megabyte of digits
         std::string(1 << 16, '['),
         std::string(1 << 16, '\n'),

@@ -77,20 +77,23 @@ void RefuseUnusable(RecorderSettings& settings) {
         const bool told = c.exists;  // a channel that is off records nothing to refuse
         if (c.dropFolder.empty()) {
             c.dropFolder = settings.programFolder;
-            if (told) messages.push_back("No drop folder is set for " + channel + "; its recordings go to " +
-                                         Quoted(c.dropFolder) + ".");
+            if (told)
+                messages.push_back("No drop folder is set for " + channel + "; its recordings go to " +
+                                   Quoted(c.dropFolder) + ".");
         }
         const std::string prefix = FileNamePart(c.prefix);
         if (prefix != c.prefix) {
-            if (told) messages.push_back("The file name prefix " + Quoted(c.prefix) + " of " + channel +
-                                         " leads out of its folder; " + Quoted(prefix) + " is used.");
+            if (told)
+                messages.push_back("The file name prefix " + Quoted(c.prefix) + " of " + channel +
+                                   " leads out of its folder; " + Quoted(prefix) + " is used.");
             c.prefix = prefix;
         }
         const int32_t bitrate = NearestMp3Bitrate(settings.sampleRate, c.bitrate);
         if (bitrate != c.bitrate) {
-            if (told) messages.push_back("The bit rate " + std::to_string(c.bitrate) + " kbit/s of " + channel +
-                                         " cannot be encoded at " + std::to_string(settings.sampleRate) + " Hz; " +
-                                         std::to_string(bitrate) + " kbit/s is used.");
+            if (told)
+                messages.push_back("The bit rate " + std::to_string(c.bitrate) + " kbit/s of " + channel +
+                                   " cannot be encoded at " + std::to_string(settings.sampleRate) + " Hz; " +
+                                   std::to_string(bitrate) + " kbit/s is used.");
             c.bitrate = bitrate;
         }
     }
@@ -140,8 +143,7 @@ std::chrono::year_month_day ReadFolderDateFile(const std::string& path) {
     const int year = LeadingDecimal(line.substr(0, 4));
     const int month = LeadingDecimal(line.substr(4, 2));
     const int day = LeadingDecimal(line.substr(6, 2));
-    const std::chrono::year_month_day date{std::chrono::year{year},
-                                           std::chrono::month{static_cast<unsigned>(month)},
+    const std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
                                            std::chrono::day{static_cast<unsigned>(day)}};
     // An impossible date would make the cleaning walk endless or point a day folder at the root.
     if (year < 1 || month < 1 || day < 1 || !date.ok()) return kDefaultFolderDate;
@@ -177,9 +179,8 @@ void LoadSettings(RecorderSettings& settings, ToneTables& toneTables, const Afte
 }
 
 void CreateDropFolders(const RecorderSettings& settings, const MakeDirectoryFn& makeDirectory) {
-    const MakeDirectoryFn make = makeDirectory ? makeDirectory : [](const std::string& path) {
-        ::mkdir(path.c_str(), 0777);
-    };
+    const MakeDirectoryFn make =
+        makeDirectory ? makeDirectory : [](const std::string& path) { ::mkdir(path.c_str(), 0777); };
     for (const ChannelConfig& c : settings.channels) {
         if (!c.exists) continue;
         for (size_t i = c.dropFolder.find('/'); i != std::string::npos; i = c.dropFolder.find('/', i + 1)) {

@@ -18,22 +18,22 @@ enum ClipMode : int32_t { kClipNone = 0, kClipTone = 1, kClipFskEurope = 2, kCli
 // What starts and stops a channel's recording ("sensitive_control": 0 line state, any other sound level).
 enum class LineControl : int32_t { kLineState = 0, kSoundLevel = 1 };
 
-inline constexpr std::chrono::year_month_day kDefaultFolderDate{
-    std::chrono::year{2008}, std::chrono::month{1}, std::chrono::day{1}};
+inline constexpr std::chrono::year_month_day kDefaultFolderDate{std::chrono::year{2008}, std::chrono::month{1},
+                                                                std::chrono::day{1}};
 
 struct ChannelConfig {
     std::string prefix;
     std::string dropFolder;
     uint32_t fileCounter = 0;  // 0..9999999, as read from the counter file; the core carries it on
-    bool stereo = true;             // line 1 under sound-level control records both lines
-    int32_t bitrate = 24;           // kbit/s
+    bool stereo = true;        // line 1 under sound-level control records both lines
+    int32_t bitrate = 24;      // kbit/s
     LineControl sensitiveControl = LineControl::kSoundLevel;
-    int32_t sensitiveLevel = 5;     // VOX threshold = level x 1024 on the peak scale
-    int32_t gain = 1;               // sample multiplier; 0 silences the channel
-    int32_t maxFileLength = 10;     // MiB; 0: no limit
-    int32_t minFileLength = 30;     // KB, kept but not acted on
-    int32_t endOfFile = 10;         // s
-    ClipMode clip = kClipNone;      // as read: a value outside the four still means FSK
+    int32_t sensitiveLevel = 5;  // VOX threshold = level x 1024 on the peak scale
+    int32_t gain = 1;            // sample multiplier; 0 silences the channel
+    int32_t maxFileLength = 10;  // MiB; 0: no limit
+    int32_t minFileLength = 30;  // KB, kept but not acted on
+    int32_t endOfFile = 10;      // s
+    ClipMode clip = kClipNone;   // as read: a value outside the four still means FSK
     bool exists = true;
     std::string description;
     // As read from the cleaning cursor file; the recorder core carries it on from there.
@@ -88,8 +88,7 @@ using AfterLoadHook = std::function<void()>;
 // tables. Every missing item takes its default; a value that cannot work (no drop folder, a
 // prefix that names another folder, a bit rate the encoder lacks, a rate no device delivers)
 // takes a safe one, with a message in settings.loadMessages. An absent "gain" reads 1.
-void LoadSettings(RecorderSettings& settings, ToneTables& toneTables,
-                  const AfterLoadHook& afterLoad = {});
+void LoadSettings(RecorderSettings& settings, ToneTables& toneTables, const AfterLoadHook& afterLoad = {});
 
 using MakeDirectoryFn = std::function<void(const std::string& path)>;
 // For each existing channel, makes every folder along the drop folder path from the left, then

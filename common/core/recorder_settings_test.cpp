@@ -52,11 +52,12 @@ TEST(LoadSettingsTest, NoSettingsFileGivesEveryReaderDefault) {
 
 TEST(LoadSettingsTest, ReadsEveryKeyWhateverItsCase) {
     TempDir dir;
-    dir.Write("settings.ini",
-              "[CHANNEL2]\r\nGain=1\r\nPreffix=b\r\nClip=2\r\nDrop_Folder=/x/y\r\nDescription=Sales\r\n"
-              "Stereo=0\r\nExists=0\r\nBitRate=32\r\nSensitive_Control=0\r\nSensitive_Level=7\r\n"
-              "End_Of_File=3\r\nMin_File_Length=40\r\nMax_File_Length=20\r\n"
-              "[Common]\r\nDevice=USB Audio\r\nSampleRate=16000\r\nCleaning=0\r\nFree_Disk_Space=250\r\n2_Channels=0\r\n");
+    dir.Write(
+        "settings.ini",
+        "[CHANNEL2]\r\nGain=1\r\nPreffix=b\r\nClip=2\r\nDrop_Folder=/x/y\r\nDescription=Sales\r\n"
+        "Stereo=0\r\nExists=0\r\nBitRate=32\r\nSensitive_Control=0\r\nSensitive_Level=7\r\n"
+        "End_Of_File=3\r\nMin_File_Length=40\r\nMax_File_Length=20\r\n"
+        "[Common]\r\nDevice=USB Audio\r\nSampleRate=16000\r\nCleaning=0\r\nFree_Disk_Space=250\r\n2_Channels=0\r\n");
     RecorderSettings s = Load(dir);
     EXPECT_FALSE(s.twoChannels);
     EXPECT_EQ(s.cleaning, 0);
@@ -110,14 +111,15 @@ TEST_P(CounterFileTest, ReadsTheLeadingDecimalOfTheFirstLine) {
     EXPECT_EQ(Load(dir).channels[1].fileCounter, GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Counters, CounterFileTest,
-    ::testing::Values(CounterCase{"absent", nullptr, 0}, CounterCase{"plain", "42", 42},
-                      CounterCase{"digitsThenLetters", "123abc", 123}, CounterCase{"letters", "abc", 0},
-                      CounterCase{"secondLineIgnored", "7\r\n8", 7}, CounterCase{"largest", "9999999", 9999999},
-                      CounterCase{"beyondSevenDigits", "10000000", 0}, CounterCase{"negative", "-3", 0},
-                      CounterCase{"empty", "", 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Counters, CounterFileTest,
+                         ::testing::Values(CounterCase{"absent", nullptr, 0}, CounterCase{"plain", "42", 42},
+                                           CounterCase{"digitsThenLetters", "123abc", 123},
+                                           CounterCase{"letters", "abc", 0},
+                                           CounterCase{"secondLineIgnored", "7\r\n8", 7},
+                                           CounterCase{"largest", "9999999", 9999999},
+                                           CounterCase{"beyondSevenDigits", "10000000", 0},
+                                           CounterCase{"negative", "-3", 0}, CounterCase{"empty", "", 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct FolderDateCase {
     const char* name;
@@ -137,27 +139,26 @@ TEST_P(FolderDateFileTest, UsesOnlyEightCharactersOfARealDate) {
 
 INSTANTIATE_TEST_SUITE_P(
     Dates, FolderDateFileTest,
-    ::testing::Values(
-        FolderDateCase{"absent", nullptr, kDefaultFolderDate},
-        FolderDateCase{"sixDecember2026", "20261206", year{2026} / month{12} / day{6}},
-        FolderDateCase{"windowsLineEnd", "20261206\r\n", year{2026} / month{12} / day{6}},
-        FolderDateCase{"sevenCharacters", "2026120", kDefaultFolderDate},
-        FolderDateCase{"nineCharacters", "202612061", kDefaultFolderDate},
-        FolderDateCase{"allZeros", "00000000", kDefaultFolderDate},
-        FolderDateCase{"thirtiethOfFebruary", "20260230", kDefaultFolderDate},
-        FolderDateCase{"monthThirteen", "20261301", kDefaultFolderDate},
-        FolderDateCase{"leapDay", "20240229", year{2024} / month{2} / day{29}},
-        FolderDateCase{"letters", "abcdefgh", kDefaultFolderDate},
-        FolderDateCase{"blanksInside", "2024 1 2", kDefaultFolderDate},
-        FolderDateCase{"leadingSign", "+0011231", kDefaultFolderDate},
-        FolderDateCase{"trailingBlank", "2024010 ", kDefaultFolderDate}),
+    ::testing::Values(FolderDateCase{"absent", nullptr, kDefaultFolderDate},
+                      FolderDateCase{"sixDecember2026", "20261206", year{2026} / month{12} / day{6}},
+                      FolderDateCase{"windowsLineEnd", "20261206\r\n", year{2026} / month{12} / day{6}},
+                      FolderDateCase{"sevenCharacters", "2026120", kDefaultFolderDate},
+                      FolderDateCase{"nineCharacters", "202612061", kDefaultFolderDate},
+                      FolderDateCase{"allZeros", "00000000", kDefaultFolderDate},
+                      FolderDateCase{"thirtiethOfFebruary", "20260230", kDefaultFolderDate},
+                      FolderDateCase{"monthThirteen", "20261301", kDefaultFolderDate},
+                      FolderDateCase{"leapDay", "20240229", year{2024} / month{2} / day{29}},
+                      FolderDateCase{"letters", "abcdefgh", kDefaultFolderDate},
+                      FolderDateCase{"blanksInside", "2024 1 2", kDefaultFolderDate},
+                      FolderDateCase{"leadingSign", "+0011231", kDefaultFolderDate},
+                      FolderDateCase{"trailingBlank", "2024010 ", kDefaultFolderDate}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Settings that cannot work --------------------------------------------------------------
 
 struct RefusalCase {
     const char* name;
-    const char* settings;        // channel 1 and common keys; channel 2 is switched off
+    const char* settings;            // channel 1 and common keys; channel 2 is switched off
     std::string expectedDropFolder;  // "@" stands for the program folder
     std::string expectedPrefix;
     int32_t expectedBitrate;
@@ -197,27 +198,84 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"HandWrittenGainZeroStillSilences", "drop_folder=/r\ngain=0\n", "/r", "", 24, 8000, 0, {}},
         RefusalCase{"EmptyDropFolder",
                     "drop_folder=\n",
-                    "@", "", 24, 8000, 1,
+                    "@",
+                    "",
+                    24,
+                    8000,
+                    1,
                     {"No drop folder is set for channel 1; its recordings go to \"@\"."}},
-        RefusalCase{"PrefixClimbingOut", "drop_folder=/r\npreffix=../../x\n", "/r", "x", 24, 8000, 1,
+        RefusalCase{"PrefixClimbingOut",
+                    "drop_folder=/r\npreffix=../../x\n",
+                    "/r",
+                    "x",
+                    24,
+                    8000,
+                    1,
                     {"The file name prefix \"../../x\" of channel 1 leads out of its folder; \"x\" is used."}},
-        RefusalCase{"PrefixWithAFolder", "drop_folder=/r\npreffix=sub/in-\n", "/r", "in-", 24, 8000, 1,
+        RefusalCase{"PrefixWithAFolder",
+                    "drop_folder=/r\npreffix=sub/in-\n",
+                    "/r",
+                    "in-",
+                    24,
+                    8000,
+                    1,
                     {"The file name prefix \"sub/in-\" of channel 1 leads out of its folder; \"in-\" is used."}},
-        RefusalCase{"PrefixOnlyDots", "drop_folder=/r\npreffix=..\n", "/r", "", 24, 8000, 1,
+        RefusalCase{"PrefixOnlyDots",
+                    "drop_folder=/r\npreffix=..\n",
+                    "/r",
+                    "",
+                    24,
+                    8000,
+                    1,
                     {"The file name prefix \"..\" of channel 1 leads out of its folder; \"\" is used."}},
-        RefusalCase{"BitRateZero", "drop_folder=/r\nbitrate=0\n", "/r", "", 8, 8000, 1,
+        RefusalCase{"BitRateZero",
+                    "drop_folder=/r\nbitrate=0\n",
+                    "/r",
+                    "",
+                    8,
+                    8000,
+                    1,
                     {"The bit rate 0 kbit/s of channel 1 cannot be encoded at 8000 Hz; 8 kbit/s is used."}},
-        RefusalCase{"BitRateNegative", "drop_folder=/r\nbitrate=-5\n", "/r", "", 8, 8000, 1,
+        RefusalCase{"BitRateNegative",
+                    "drop_folder=/r\nbitrate=-5\n",
+                    "/r",
+                    "",
+                    8,
+                    8000,
+                    1,
                     {"The bit rate -5 kbit/s of channel 1 cannot be encoded at 8000 Hz; 8 kbit/s is used."}},
-        RefusalCase{"BitRateAboveWhatEightKilohertzTakes", "drop_folder=/r\nbitrate=128\n", "/r", "", 64, 8000, 1,
+        RefusalCase{"BitRateAboveWhatEightKilohertzTakes",
+                    "drop_folder=/r\nbitrate=128\n",
+                    "/r",
+                    "",
+                    64,
+                    8000,
+                    1,
                     {"The bit rate 128 kbit/s of channel 1 cannot be encoded at 8000 Hz; 64 kbit/s is used."}},
-        RefusalCase{"BitRateBetweenTwoAt32k", "drop_folder=/r\nbitrate=20\n[common]\nsamplerate=32000\n", "/r", "",
-                    32, 32000, 1,
+        RefusalCase{"BitRateBetweenTwoAt32k",
+                    "drop_folder=/r\nbitrate=20\n[common]\nsamplerate=32000\n",
+                    "/r",
+                    "",
+                    32,
+                    32000,
+                    1,
                     {"The bit rate 20 kbit/s of channel 1 cannot be encoded at 32000 Hz; 32 kbit/s is used."}},
-        RefusalCase{"RateBelowEightKilohertz", "drop_folder=/r\n[common]\nsamplerate=1\n", "/r", "", 24, 8000, 1,
+        RefusalCase{"RateBelowEightKilohertz",
+                    "drop_folder=/r\n[common]\nsamplerate=1\n",
+                    "/r",
+                    "",
+                    24,
+                    8000,
+                    1,
                     {"The sample rate 1 Hz cannot be captured; 8000 Hz is used."}},
-        RefusalCase{"RateAboveWhatADeviceDelivers", "drop_folder=/r\nbitrate=32\n[common]\nsamplerate=384000\n",
-                    "/r", "", 32, 8000, 1, {"The sample rate 384000 Hz cannot be captured; 8000 Hz is used."}}),
+        RefusalCase{"RateAboveWhatADeviceDelivers",
+                    "drop_folder=/r\nbitrate=32\n[common]\nsamplerate=384000\n",
+                    "/r",
+                    "",
+                    32,
+                    8000,
+                    1,
+                    {"The sample rate 384000 Hz cannot be captured; 8000 Hz is used."}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ToneTableTest, EuropeanPairOnlyForClipTwo) {

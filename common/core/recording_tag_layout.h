@@ -14,12 +14,12 @@ inline constexpr std::size_t kTagTextLength = 30;
 inline constexpr uint8_t kSpeechGenre = 0x65;
 
 namespace tag_offset {
-inline constexpr std::size_t kTitle = 3;      // calling number
-inline constexpr std::size_t kArtist = 33;    // line description
-inline constexpr std::size_t kPlayed = 94;    // set by the player
-inline constexpr std::size_t kDirection = 95; // 'I', 'O' or 'U'
+inline constexpr std::size_t kTitle = 3;          // calling number
+inline constexpr std::size_t kArtist = 33;        // line description
+inline constexpr std::size_t kPlayed = 94;        // set by the player
+inline constexpr std::size_t kDirection = 95;     // 'I', 'O' or 'U'
 inline constexpr std::size_t kRecorderFlag = 96;  // 1 in every tag the recorder writes
-inline constexpr std::size_t kComment = 97;   // bookmark, set by the player
+inline constexpr std::size_t kComment = 97;       // bookmark, set by the player
 inline constexpr std::size_t kGenre = 127;
 }  // namespace tag_offset
 

@@ -90,7 +90,7 @@ TEST(SettingsFileTest, AtomicWriteKeepsModesAndWritesThroughLinks) {
         unsigned oldMode;      // of the existing file
         unsigned newFileMode;  // asked for a file that does not exist yet
         WriteResult result;
-        unsigned modeAfter;    // of the file that holds the text
+        unsigned modeAfter;  // of the file that holds the text
         unsigned umask = 022;
     } cases[] = {
         {"new file is private", Before::Nothing, 0, 0600, WriteResult::Ok, 0600},
@@ -115,27 +115,30 @@ TEST(SettingsFileTest, AtomicWriteKeepsModesAndWritesThroughLinks) {
         const std::string settings = dir.File("settings.ini");
         std::string holder = settings;  // the file that should end up with the text
         switch (c.before) {
-        case Before::Nothing: break;
-        case Before::File: dir.Write("settings.ini", "old"); break;
-        case Before::LinkToFile:
-            dir.Write("real/settings.ini", "old");
-            fs::create_symlink(dir.File("real/settings.ini"), settings);
-            holder = dir.File("real/settings.ini");
-            break;
-        case Before::LinkChain:
-            dir.Write("real/settings.ini", "old");
-            fs::create_symlink("real/settings.ini", dir.File("middle"));
-            fs::create_symlink("middle", settings);
-            holder = dir.File("real/settings.ini");
-            break;
-        case Before::DanglingLink:
-            fs::create_symlink("real/later.ini", settings);
-            holder = dir.File("real/later.ini");
-            break;
-        case Before::LinkLoop:
-            fs::create_symlink("settings.ini", dir.File("other"));
-            fs::create_symlink("other", settings);
-            break;
+            case Before::Nothing:
+                break;
+            case Before::File:
+                dir.Write("settings.ini", "old");
+                break;
+            case Before::LinkToFile:
+                dir.Write("real/settings.ini", "old");
+                fs::create_symlink(dir.File("real/settings.ini"), settings);
+                holder = dir.File("real/settings.ini");
+                break;
+            case Before::LinkChain:
+                dir.Write("real/settings.ini", "old");
+                fs::create_symlink("real/settings.ini", dir.File("middle"));
+                fs::create_symlink("middle", settings);
+                holder = dir.File("real/settings.ini");
+                break;
+            case Before::DanglingLink:
+                fs::create_symlink("real/later.ini", settings);
+                holder = dir.File("real/later.ini");
+                break;
+            case Before::LinkLoop:
+                fs::create_symlink("settings.ini", dir.File("other"));
+                fs::create_symlink("other", settings);
+                break;
         }
         if (c.oldMode != 0) ::chmod(holder.c_str(), c.oldMode);
         ASSERT_EQ(WriteFileAtomically(settings, "new", c.newFileMode), c.result);
@@ -151,7 +154,9 @@ TEST(SettingsFileTest, AtomicWriteKeepsModesAndWritesThroughLinks) {
         EXPECT_EQ(st.st_mode & 07777, c.modeAfter);
         std::size_t files = 0;
         for ([[maybe_unused]] auto& entry : fs::recursive_directory_iterator(dir.path())) ++files;
-        EXPECT_EQ(files, c.before == Before::LinkChain ? 4u : c.before >= Before::LinkToFile ? 3u : 2u)
+        EXPECT_EQ(files, c.before == Before::LinkChain    ? 4u
+                         : c.before >= Before::LinkToFile ? 3u
+                                                          : 2u)
             << "the temporary file must not stay behind";
     }
     ::umask(processMask);

@@ -15,7 +15,7 @@ namespace pell {
 inline constexpr uint32_t kMaxWavRateHz = 192000;
 
 struct WavFormat {
-    uint16_t formatTag = 0;  // 1 is PCM; an extensible file's sub-format when it names one
+    uint16_t formatTag = 0;   // 1 is PCM; an extensible file's sub-format when it names one
     bool extensible = false;  // the header said 0xFFFE
     uint16_t channels = 0;
     uint32_t sampleRateHz = 0;

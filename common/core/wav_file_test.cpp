@@ -17,7 +17,9 @@ std::string Le32(uint32_t v) {
 std::string Chunk(const std::string& id, const std::string& body) {
     return id + Le32(static_cast<uint32_t>(body.size())) + body + std::string(body.size() & 1, '\0');
 }
-std::string Riff(const std::string& chunks) { return "RIFF" + Le32(static_cast<uint32_t>(4 + chunks.size())) + "WAVE" + chunks; }
+std::string Riff(const std::string& chunks) {
+    return "RIFF" + Le32(static_cast<uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
+}
 // A format chunk of `size` bytes: `tag`, 2 channels, 8000 Hz, 16 bits, then zeros.
 std::string Fmt(size_t size, uint16_t tag = 1) {
     std::string body = EncodeWav(8000, 2, {}).substr(20, 16) + std::string(24, '\0');
@@ -88,7 +90,8 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"ShortFormatChunk", Riff(Chunk("fmt ", Fmt(14)) + kData), false, "format chunk too short", 0},
         LayoutCase{"CheckRefusesFormat", Riff(Chunk("fmt ", Fmt(16, 3)) + kData), false, "format 3", 0},
         LayoutCase{"ExtensiblePcm", Riff(Chunk("fmt ", Fmt(26, 0xFFFE).replace(24, 1, "\1")) + kData), false, "", 54},
-        LayoutCase{"ExtensibleFloat", Riff(Chunk("fmt ", Fmt(26, 0xFFFE).replace(24, 1, "\3")) + kData), false, "format 3", 0},
+        LayoutCase{"ExtensibleFloat", Riff(Chunk("fmt ", Fmt(26, 0xFFFE).replace(24, 1, "\3")) + kData), false,
+                   "format 3", 0},
         LayoutCase{"DataFirst", Riff(kData + Chunk("fmt ", Fmt(16))), false, "data before the format chunk", 0},
         LayoutCase{"NoFormat", Riff(Chunk("LIST", "ab")), false, "no format chunk", 0},
         LayoutCase{"NoData", EncodeWav(8000, 2, {}).substr(0, 36), false, "no data chunk", 0},

@@ -12,10 +12,8 @@ namespace {
 class ProgramFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope,
-                           QString::fromStdString(dir_.path()));
-        QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope,
-                           QString::fromStdString(dir_.path()));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, QString::fromStdString(dir_.path()));
+        QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, QString::fromStdString(dir_.path()));
     }
     void Store(const char* app, const QVariant& value) {
         QSettings s(QSettings::NativeFormat, QSettings::SystemScope, kVendorName, app);

@@ -37,8 +37,7 @@ bool PeerIsSameUser(QLocalSocket* socket) {
 #if defined(Q_OS_LINUX)
     ucred credentials{};
     socklen_t size = sizeof credentials;
-    if (::getsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED,
-                     &credentials, &size) != 0) {
+    if (::getsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0) {
         return false;
     }
     return credentials.uid == ::geteuid();

@@ -106,8 +106,7 @@ TEST_F(ReloadChannelTest, SocketIsReachableByItsOwnUserOnly) {
 // Needs root to act as another user; CI runs as root.
 TEST_F(ReloadChannelTest, AnotherUserCannotRequestAReload) {
     if (::geteuid() != 0) GTEST_SKIP() << "switching users needs root";
-    std::filesystem::permissions(dir_.path(), std::filesystem::perms::owner_all |
-                                                  std::filesystem::perms::group_exec |
+    std::filesystem::permissions(dir_.path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_exec |
                                                   std::filesystem::perms::others_exec);
     ReloadReceiver receiver(Channel());
     ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::Listening);
@@ -142,8 +141,7 @@ struct PayloadCase {
 
 void PrintTo(const PayloadCase& c, std::ostream* os) { *os << c.name; }
 
-class ReloadPayloadTest : public ReloadChannelTest,
-                          public ::testing::WithParamInterface<PayloadCase> {};
+class ReloadPayloadTest : public ReloadChannelTest, public ::testing::WithParamInterface<PayloadCase> {};
 
 TEST_P(ReloadPayloadTest, EachRequestLineIsOneReload) {
     ReloadReceiver receiver(Channel());
@@ -160,16 +158,15 @@ TEST_P(ReloadPayloadTest, EachRequestLineIsOneReload) {
     EXPECT_EQ(RequestsBeforeSentinel(spy, Channel()), GetParam().expectedReloads);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Payloads, ReloadPayloadTest,
-    ::testing::Values(PayloadCase{"one request", "RECORDER_RESTART\n", 1},
-                      PayloadCase{"CR LF line end", "RECORDER_RESTART\r\n", 1},
-                      PayloadCase{"two requests", "RECORDER_RESTART\nRECORDER_RESTART\n", 2},
-                      PayloadCase{"unknown line", "HELLO\n", 0},
-                      PayloadCase{"unfinished line", "RECORDER_RESTART", 0},
-                      PayloadCase{"lower case", "recorder_restart\n", 0},
-                      PayloadCase{"flood without line end", QByteArray(4096, 'R'), 0},
-                      PayloadCase{"nothing", "", 0}));
+INSTANTIATE_TEST_SUITE_P(Payloads, ReloadPayloadTest,
+                         ::testing::Values(PayloadCase{"one request", "RECORDER_RESTART\n", 1},
+                                           PayloadCase{"CR LF line end", "RECORDER_RESTART\r\n", 1},
+                                           PayloadCase{"two requests", "RECORDER_RESTART\nRECORDER_RESTART\n", 2},
+                                           PayloadCase{"unknown line", "HELLO\n", 0},
+                                           PayloadCase{"unfinished line", "RECORDER_RESTART", 0},
+                                           PayloadCase{"lower case", "recorder_restart\n", 0},
+                                           PayloadCase{"flood without line end", QByteArray(4096, 'R'), 0},
+                                           PayloadCase{"nothing", "", 0}));
 
 struct NameCase {
     const char* name;
@@ -223,13 +220,13 @@ INSTANTIATE_TEST_SUITE_P(Environments, ReloadChannelNameTest,
 // How the user's folders look before the socket folder is chosen.
 struct FolderCase {
     const char* name;
-    const char* runtime;     // "" unset; "rt" a folder made with runtimeMode
+    const char* runtime;  // "" unset; "rt" a folder made with runtimeMode
     unsigned runtimeMode;
-    const char* cacheHome;   // "" unset; "cache" a folder made with cacheMode
+    const char* cacheHome;  // "" unset; "cache" a folder made with cacheMode
     unsigned cacheMode;
-    const char* home;        // "" unset; "home" an existing folder
-    const char* before;      // what already stands at <cache>/pell-recorder
-    const char* expected;    // "rt", "cache/pell-recorder", "home/.cache/pell-recorder" or "" (none)
+    const char* home;      // "" unset; "home" an existing folder
+    const char* before;    // what already stands at <cache>/pell-recorder
+    const char* expected;  // "rt", "cache/pell-recorder", "home/.cache/pell-recorder" or "" (none)
 };
 
 TEST(ReloadSocketFolderTest, TheSocketFolderIsOneOnlyItsUserCanWriteIn) {
@@ -327,8 +324,8 @@ TEST_F(ReloadChannelTest, WithoutARuntimeFolderBothSidesMeetInThePrivateCacheFol
     EXPECT_EQ(nowhere.Listen(), ReloadReceiver::ListenResult::Failed);
     EXPECT_FALSE(SendReload());
     EXPECT_FALSE(SendReload("RECORDER_RESTART-0", 200));
-    for (const auto& [key, saved] : {std::pair{"XDG_RUNTIME_DIR", savedRuntime}, std::pair{"XDG_CACHE_HOME", savedCache},
-                                     std::pair{"HOME", savedHome}}) {
+    for (const auto& [key, saved] : {std::pair{"XDG_RUNTIME_DIR", savedRuntime},
+                                     std::pair{"XDG_CACHE_HOME", savedCache}, std::pair{"HOME", savedHome}}) {
         if (saved.isNull()) {
             qunsetenv(key);
         } else {

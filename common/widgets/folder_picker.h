@@ -13,15 +13,13 @@ class FolderPicker {
 public:
     virtual ~FolderPicker() = default;
     // The chosen folder's path, or nothing when the user cancelled.
-    virtual std::optional<QString> PickFolder(QWidget* owner, const QString& title,
-                                              const QString& preselected) = 0;
+    virtual std::optional<QString> PickFolder(QWidget* owner, const QString& title, const QString& preselected) = 0;
 };
 
 // Qt's folder picker, opened at the preselected folder.
 class DirectoryDialogPicker final : public FolderPicker {
 public:
-    std::optional<QString> PickFolder(QWidget* owner, const QString& title,
-                                      const QString& preselected) override;
+    std::optional<QString> PickFolder(QWidget* owner, const QString& title, const QString& preselected) override;
 };
 
 }  // namespace pell

@@ -69,12 +69,8 @@ void SetGroupMargins(QGridLayout* grid) {
 
 }  // namespace
 
-ConfigDialog::ConfigDialog(std::string programFolder, ConfigDialogServices services,
-                           QWidget* parent)
-    : QDialog(parent),
-      programFolder_(std::move(programFolder)),
-      services_(services),
-      members_(ConstructorMembers()) {
+ConfigDialog::ConfigDialog(std::string programFolder, ConfigDialogServices services, QWidget* parent)
+    : QDialog(parent), programFolder_(std::move(programFolder)), services_(services), members_(ConstructorMembers()) {
     BuildWindow();
     ShowControls(MembersToControls(members_));
     InitDialog();
@@ -117,8 +113,7 @@ void ConfigDialog::BuildWindow() {
     top->addLayout(channels, 1);
     top->addLayout(buttons);
 
-    setFixedSize(
-        DialogUnitsToPixels(base, kWidthUnits, kHeightUnits).expandedTo(minimumSizeHint()));
+    setFixedSize(DialogUnitsToPixels(base, kWidthUnits, kHeightUnits).expandedTo(minimumSizeHint()));
 }
 
 QComboBox* ConfigDialog::MakeDropList(const ControlId& id, const std::vector<std::string>& items) {
@@ -128,13 +123,11 @@ QComboBox* ConfigDialog::MakeDropList(const ControlId& id, const std::vector<std
     // The template fixes the widths; the longest item must not widen the window.
     list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     list->setMinimumContentsLength(4);
-    connect(list, &QComboBox::activated, this,
-            [list] { list->setProperty(kPickedProperty, true); });
+    connect(list, &QComboBox::activated, this, [list] { list->setProperty(kPickedProperty, true); });
     return list;
 }
 
-QComboBox* ConfigDialog::MakeEditableDropDown(const ControlId& id,
-                                              const std::vector<std::string>& items) {
+QComboBox* ConfigDialog::MakeEditableDropDown(const ControlId& id, const std::vector<std::string>& items) {
     auto* combo = Named(new QComboBox(this), id);
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
@@ -193,8 +186,7 @@ QWidget* ConfigDialog::BuildChannelGroup(int channel) {
     w.maxFileSize = Named(new QLineEdit(group), kMaxFileSizeEdit[n]);
 
     connect(w.browse, &QPushButton::clicked, this, [this, channel] { BrowseFolder(channel); });
-    connect(w.signalControl, &QComboBox::activated, this,
-            [this, channel] { ApplySignalControlRule(channel); });
+    connect(w.signalControl, &QComboBox::activated, this, [this, channel] { ApplySignalControlRule(channel); });
 
     auto* folderRow = new QHBoxLayout;
     folderRow->setSpacing(2);
@@ -267,8 +259,8 @@ void ConfigDialog::SaveSettings() {
 
 void ConfigDialog::BrowseFolder(int channel) {
     const size_t n = static_cast<size_t>(channel);
-    const std::optional<QString> folder = services_.folderPicker.PickFolder(
-        this, text::kBrowseTitle[n], Q(members_.channels[n].folder));
+    const std::optional<QString> folder =
+        services_.folderPicker.PickFolder(this, text::kBrowseTitle[n], Q(members_.channels[n].folder));
     if (folder) channels_[n].folder->setText(*folder);
 }
 

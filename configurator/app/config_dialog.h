@@ -33,8 +33,7 @@ class ConfigDialog : public QDialog {
 public:
     // Builds the window with the constructor values, then initialises it from the settings
     // file in programFolder.
-    ConfigDialog(std::string programFolder, ConfigDialogServices services,
-                 QWidget* parent = nullptr);
+    ConfigDialog(std::string programFolder, ConfigDialogServices services, QWidget* parent = nullptr);
 
     void LoadSettingsIntoDialog();
     void SaveSettings();

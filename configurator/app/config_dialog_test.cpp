@@ -51,8 +51,7 @@ public:
 
 class FakeFolderPicker : public FolderPicker {
 public:
-    std::optional<QString> PickFolder(QWidget*, const QString& title,
-                                      const QString& preselected) override {
+    std::optional<QString> PickFolder(QWidget*, const QString& title, const QString& preselected) override {
         titles.push_back(title.toStdString());
         preselections.push_back(preselected.toStdString());
         return answer;
@@ -64,13 +63,11 @@ public:
 
 class FakeRecorder : public RecorderSignalPort {
 public:
-    RunOutcome RunRestartProgram(const std::vector<std::string>& arguments,
-                                 const std::string&) override {
+    RunOutcome RunRestartProgram(const std::vector<std::string>& arguments, const std::string&) override {
         calls.push_back("run " + arguments[0] + " " + arguments[1]);
         return RunOutcome::Finished;
     }
-    bool StartRestartProgram(const std::vector<std::string>& arguments,
-                             const std::string&) override {
+    bool StartRestartProgram(const std::vector<std::string>& arguments, const std::string&) override {
         calls.push_back("start " + arguments[0] + " " + arguments[1]);
         return true;
     }
@@ -106,8 +103,7 @@ protected:
     static void SetUpTestSuite() { EnsureApplication(); }
 
     std::unique_ptr<ConfigDialog> Open() {
-        return std::make_unique<ConfigDialog>(dir_.path(),
-                                              ConfigDialogServices{notifier_, picker_, recorder_});
+        return std::make_unique<ConfigDialog>(dir_.path(), ConfigDialogServices{notifier_, picker_, recorder_});
     }
     void Click(const QWidget& dialog, const ControlId& id) {
         QTest::mouseClick(Find<QPushButton>(dialog, id), Qt::LeftButton);
@@ -160,8 +156,7 @@ std::vector<ControlCase> AllControls() {
     return out;
 }
 
-class ControlTableTest : public ConfigDialogTest,
-                         public ::testing::WithParamInterface<ControlCase> {};
+class ControlTableTest : public ConfigDialogTest, public ::testing::WithParamInterface<ControlCase> {};
 
 TEST_P(ControlTableTest, ControlCarriesItsIdAndCaption) {
     const ControlCase& c = GetParam();
@@ -204,19 +199,18 @@ TEST_P(DropListItemsTest, ListHoldsItsItemsInOrder) {
     EXPECT_EQ(list->isEditable(), GetParam().editable);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lists, DropListItemsTest,
-    ::testing::Values(ListCase{kDeviceNumberList, &items::DeviceNumber(), false},
-                      ListCase{kSampleRateCombo, &items::SampleRate(), true},
-                      ListCase{kAutocleaningList, &items::Autocleaning(), false},
-                      ListCase{kPrefixList[0], &items::Prefix(), false},
-                      ListCase{kPrefixList[1], &items::Prefix(), false},
-                      ListCase{kClipList[1], &items::Clip(), false},
-                      ListCase{kGainList[0], &items::Gain(), false},
-                      ListCase{kSignalControlList[1], &items::SignalControl(), false},
-                      ListCase{kStartLevelList[0], &items::StartLevel(), false},
-                      ListCase{kStopAfterCombo[1], &items::StopAfter(), true},
-                      ListCase{kBitrateList[0], &items::Bitrate(), false}));
+INSTANTIATE_TEST_SUITE_P(Lists, DropListItemsTest,
+                         ::testing::Values(ListCase{kDeviceNumberList, &items::DeviceNumber(), false},
+                                           ListCase{kSampleRateCombo, &items::SampleRate(), true},
+                                           ListCase{kAutocleaningList, &items::Autocleaning(), false},
+                                           ListCase{kPrefixList[0], &items::Prefix(), false},
+                                           ListCase{kPrefixList[1], &items::Prefix(), false},
+                                           ListCase{kClipList[1], &items::Clip(), false},
+                                           ListCase{kGainList[0], &items::Gain(), false},
+                                           ListCase{kSignalControlList[1], &items::SignalControl(), false},
+                                           ListCase{kStartLevelList[0], &items::StartLevel(), false},
+                                           ListCase{kStopAfterCombo[1], &items::StopAfter(), true},
+                                           ListCase{kBitrateList[0], &items::Bitrate(), false}));
 
 TEST_F(ConfigDialogTest, WindowHasItsTitleIconFontSizeAndDefaultButton) {
     auto dialog = Open();
@@ -258,8 +252,8 @@ TEST_F(ConfigDialogTest, FreshSystemShowsTheListedValuesAndSavesThem) {
     EXPECT_EQ(notifier_.shown, std::vector<std::string>{"info: Settings were saved successfully"});
     EXPECT_TRUE(dialog->settingsSaved());
     EXPECT_TRUE(dialog->isVisible());  // Save keeps the dialog open
-    for (const char* line : {"number=1", "cleaning=1", "free_disk_space=100", "exists=1",
-                             "exists=0", "samplerate=8000"}) {
+    for (const char* line :
+         {"number=1", "cleaning=1", "free_disk_space=100", "exists=1", "exists=0", "samplerate=8000"}) {
         EXPECT_TRUE(SettingsHas(line)) << line;
     }
     const std::string file = Settings();
@@ -271,8 +265,8 @@ TEST_F(ConfigDialogTest, FreshSystemShowsTheListedValuesAndSavesThem) {
 }
 
 TEST_F(ConfigDialogTest, ReturnInAFieldSavesAndKeepsTheDialogOpen) {
-    const ControlId fields[] = {kDescriptionEdit[0], kMinDiskSizeEdit, kSampleRateCombo,
-                                kStopAfterCombo[1], kDeviceEdit};
+    const ControlId fields[] = {kDescriptionEdit[0], kMinDiskSizeEdit, kSampleRateCombo, kStopAfterCombo[1],
+                                kDeviceEdit};
     for (const ControlId& field : fields) {
         auto dialog = Open();
         dialog->show();
@@ -360,8 +354,7 @@ TEST_F(ConfigDialogTest, GainOffRoundTripsAsUnityGain) {
         Click(*dialog, kSaveButton);
     }
     const std::string file = Settings();
-    EXPECT_NE(file.find("[channel2]\r\nexists=0\r\nstereo=0\r\npreffix=b\r\ngain=1\r\n"),
-              std::string::npos);
+    EXPECT_NE(file.find("[channel2]\r\nexists=0\r\nstereo=0\r\npreffix=b\r\ngain=1\r\n"), std::string::npos);
     auto reopened = Open();
     EXPECT_EQ(Find<QComboBox>(*reopened, kGainList[1])->currentText(), "Off");
     EXPECT_EQ(Find<QComboBox>(*reopened, kGainList[0])->currentText(), "1");
@@ -378,8 +371,8 @@ TEST_F(ConfigDialogTest, FileSizesAndValuesNoListHoldSurviveAnUnchangedSave) {
     EXPECT_EQ(Find<QComboBox>(*dialog, kBitrateList[0])->currentText(), "128");
     EXPECT_EQ(Find<QComboBox>(*dialog, kSampleRateCombo)->currentText(), "11025");
     Click(*dialog, kSaveButton);
-    for (const char* line : {"min_file_length=40", "max_file_length=20", "gain=17", "bitrate=12",
-                             "preffix=ab", "samplerate=11025"}) {
+    for (const char* line :
+         {"min_file_length=40", "max_file_length=20", "gain=17", "bitrate=12", "preffix=ab", "samplerate=11025"}) {
         EXPECT_TRUE(SettingsHas(line)) << line << "\n" << Settings();
     }
 }
@@ -477,9 +470,15 @@ TEST_P(ExitTest, RecorderIsSignalledOnceAndOnlyAfterASave) {
     dialog->show();
     if (c.save) Click(*dialog, kSaveButton);
     switch (c.by) {
-        case ExitBy::Button: Click(*dialog, kExitButton); break;
-        case ExitBy::Escape: QTest::keyClick(dialog.get(), Qt::Key_Escape); break;
-        case ExitBy::CloseBox: dialog->close(); break;
+        case ExitBy::Button:
+            Click(*dialog, kExitButton);
+            break;
+        case ExitBy::Escape:
+            QTest::keyClick(dialog.get(), Qt::Key_Escape);
+            break;
+        case ExitBy::CloseBox:
+            dialog->close();
+            break;
     }
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
@@ -494,10 +493,10 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{"escape without save, marker", false, true, ExitBy::Escape, {}},
         ExitCase{"save then exit", true, false, ExitBy::Button, {"reload"}},
         ExitCase{"save then close box", true, false, ExitBy::CloseBox, {"reload"}},
-        ExitCase{"save then escape, marker", true, true, ExitBy::Escape,
-                 {"run -k _PellRecorder", "start -r _PellRecorder"}},
-        ExitCase{"save then exit, marker", true, true, ExitBy::Button,
-                 {"run -k _PellRecorder", "start -r _PellRecorder"}}));
+        ExitCase{
+            "save then escape, marker", true, true, ExitBy::Escape, {"run -k _PellRecorder", "start -r _PellRecorder"}},
+        ExitCase{
+            "save then exit, marker", true, true, ExitBy::Button, {"run -k _PellRecorder", "start -r _PellRecorder"}}));
 
 TEST_F(ConfigDialogTest, SystemMenuOpensTheAboutBox) {
     auto dialog = Open();
@@ -543,8 +542,7 @@ protected:
         dir_.Write("_PellRecorder", std::string("#!/bin/sh\necho \"start $*\" >> calls.log\n"
                                                 "[ \"$1\" = -k ] && sleep ") +
                                         stopSeconds + "\necho \"end $*\" >> calls.log\n");
-        std::filesystem::permissions(dir_.File("_PellRecorder"),
-                                     std::filesystem::perms::owner_all);
+        std::filesystem::permissions(dir_.File("_PellRecorder"), std::filesystem::perms::owner_all);
         dir_.Write("PellRecorder.sys", "");
     }
 
@@ -580,9 +578,10 @@ TEST_F(DesktopExitTest, RestartProgramStopsBeforeItStartsAgain) {
     DesktopRecorderSignals recorder(Channel());
     SaveAndExit(recorder, true);
 
-    ASSERT_TRUE(ProcessEventsUntil(
-        [&] { return std::filesystem::exists(dir_.File("calls.log")) &&
-                     dir_.Read("calls.log").find("end -r") != std::string::npos; }));
+    ASSERT_TRUE(ProcessEventsUntil([&] {
+        return std::filesystem::exists(dir_.File("calls.log")) &&
+               dir_.Read("calls.log").find("end -r") != std::string::npos;
+    }));
     EXPECT_EQ(dir_.Read("calls.log"),
               "start -k _PellRecorder\nend -k _PellRecorder\nstart -r _PellRecorder\n"
               "end -r _PellRecorder\n");

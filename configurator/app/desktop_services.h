@@ -24,10 +24,8 @@ public:
     explicit DesktopRecorderSignals(QString reloadChannel = ReloadChannelName(),
                                     int stopTimeoutMs = kDefaultStopTimeoutMs);
 
-    RunOutcome RunRestartProgram(const std::vector<std::string>& arguments,
-                                 const std::string& workingFolder) override;
-    bool StartRestartProgram(const std::vector<std::string>& arguments,
-                             const std::string& workingFolder) override;
+    RunOutcome RunRestartProgram(const std::vector<std::string>& arguments, const std::string& workingFolder) override;
+    bool StartRestartProgram(const std::vector<std::string>& arguments, const std::string& workingFolder) override;
     bool SendReload() override;
 
     // "_PellRecorder" in the program folder when it is there, else wherever PATH finds it.

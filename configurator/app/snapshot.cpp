@@ -20,9 +20,7 @@ public:
 
 class NoFolderPicker : public FolderPicker {
 public:
-    std::optional<QString> PickFolder(QWidget*, const QString&, const QString&) override {
-        return std::nullopt;
-    }
+    std::optional<QString> PickFolder(QWidget*, const QString&, const QString&) override { return std::nullopt; }
 };
 
 class NoRecorder : public RecorderSignalPort {
@@ -30,9 +28,7 @@ public:
     RunOutcome RunRestartProgram(const std::vector<std::string>&, const std::string&) override {
         return RunOutcome::FailedToStart;
     }
-    bool StartRestartProgram(const std::vector<std::string>&, const std::string&) override {
-        return false;
-    }
+    bool StartRestartProgram(const std::vector<std::string>&, const std::string&) override { return false; }
     bool SendReload() override { return false; }
 };
 
@@ -47,7 +43,7 @@ int main(int argc, char** argv) {
     NoRecorder recorder;
     ConfigDialog dialog(argc > 2 ? argv[2] : "/nonexistent", {notifier, picker, recorder});
     AboutDialog about;
-    const bool ok = pell::SaveSnapshot(dialog, out + "/config_dialog.png") &&
-                    pell::SaveSnapshot(about, out + "/about_box.png");
+    const bool ok =
+        pell::SaveSnapshot(dialog, out + "/config_dialog.png") && pell::SaveSnapshot(about, out + "/about_box.png");
     return ok ? 0 : 1;
 }

@@ -31,25 +31,18 @@ inline constexpr ControlId kAutocleaningList{1003, "autocleaningList"};
 inline constexpr ControlId kMinDiskSizeEdit{1004, "minDiskSizeEdit"};
 
 inline constexpr ChannelControlIds kActiveCheck{{{1005, "activeCheck1"}, {1017, "activeCheck2"}}};
-inline constexpr ChannelControlIds kDescriptionEdit{
-    {{1006, "descriptionEdit1"}, {1018, "descriptionEdit2"}}};
+inline constexpr ChannelControlIds kDescriptionEdit{{{1006, "descriptionEdit1"}, {1018, "descriptionEdit2"}}};
 inline constexpr ChannelControlIds kFolderEdit{{{1007, "folderEdit1"}, {1019, "folderEdit2"}}};
-inline constexpr ChannelControlIds kBrowseButton{
-    {{1008, "browseButton1"}, {1020, "browseButton2"}}};
+inline constexpr ChannelControlIds kBrowseButton{{{1008, "browseButton1"}, {1020, "browseButton2"}}};
 inline constexpr ChannelControlIds kPrefixList{{{1009, "prefixList1"}, {1021, "prefixList2"}}};
 inline constexpr ChannelControlIds kClipList{{{1029, "clipList1"}, {1030, "clipList2"}}};
 inline constexpr ChannelControlIds kGainList{{{1010, "gainList1"}, {1022, "gainList2"}}};
-inline constexpr ChannelControlIds kSignalControlList{
-    {{1011, "signalControlList1"}, {1023, "signalControlList2"}}};
-inline constexpr ChannelControlIds kStartLevelList{
-    {{1012, "startLevelList1"}, {1024, "startLevelList2"}}};
-inline constexpr ChannelControlIds kStopAfterCombo{
-    {{1013, "stopAfterCombo1"}, {1025, "stopAfterCombo2"}}};
+inline constexpr ChannelControlIds kSignalControlList{{{1011, "signalControlList1"}, {1023, "signalControlList2"}}};
+inline constexpr ChannelControlIds kStartLevelList{{{1012, "startLevelList1"}, {1024, "startLevelList2"}}};
+inline constexpr ChannelControlIds kStopAfterCombo{{{1013, "stopAfterCombo1"}, {1025, "stopAfterCombo2"}}};
 inline constexpr ChannelControlIds kBitrateList{{{1014, "bitrateList1"}, {1026, "bitrateList2"}}};
-inline constexpr ChannelControlIds kMinFileSizeEdit{
-    {{1015, "minFileSizeEdit1"}, {1027, "minFileSizeEdit2"}}};
-inline constexpr ChannelControlIds kMaxFileSizeEdit{
-    {{1016, "maxFileSizeEdit1"}, {1028, "maxFileSizeEdit2"}}};
+inline constexpr ChannelControlIds kMinFileSizeEdit{{{1015, "minFileSizeEdit1"}, {1027, "minFileSizeEdit2"}}};
+inline constexpr ChannelControlIds kMaxFileSizeEdit{{{1016, "maxFileSizeEdit1"}, {1028, "maxFileSizeEdit2"}}};
 
 namespace text {
 inline constexpr const char* kTitle = "Pell2CFG";
@@ -75,8 +68,8 @@ inline constexpr const char* kStopAfter = "Stop if silence after, s:";
 inline constexpr const char* kBitrate = "MP3 bitrate:";
 inline constexpr const char* kMinFileSize = "Min file size, KB:";
 inline constexpr const char* kMaxFileSize = "Max file size, MB:";
-inline constexpr std::array<const char*, 2> kBrowseTitle{
-    "Choose directory for 1st channel files", "Choose directory for 2nd channel files"};
+inline constexpr std::array<const char*, 2> kBrowseTitle{"Choose directory for 1st channel files",
+                                                         "Choose directory for 2nd channel files"};
 inline constexpr const char* kSaved = "Settings were saved successfully";
 inline constexpr const char* kNotSaved =
     "Settings were not saved: the file could not be written completely. "

@@ -64,9 +64,8 @@ const std::vector<std::string>& StopAfter() {
     return list;
 }
 const std::vector<std::string>& Bitrate() {
-    static const std::vector<std::string> list{"8",   "16",  "24",  "32",  "40",  "48",
-                                               "56",  "64",  "80",  "96",  "112", "128",
-                                               "160", "192", "224", "256", "320"};
+    static const std::vector<std::string> list{"8",  "16",  "24",  "32",  "40",  "48",  "56",  "64", "80",
+                                               "96", "112", "128", "160", "192", "224", "256", "320"};
     return list;
 }
 
@@ -107,8 +106,7 @@ void TakeIndex(const DropListState& state, const std::vector<std::string>& list,
     if (PickedItem(state, list)) member = state.index;
 }
 
-void TakeText(const DropListState& state, const std::vector<std::string>& list,
-              std::string& member) {
+void TakeText(const DropListState& state, const std::vector<std::string>& list, std::string& member) {
     if (PickedItem(state, list)) member = list[static_cast<size_t>(state.index)];
 }
 
@@ -286,8 +284,8 @@ SettingsDocument MembersToDocument(const DialogMembers& m) {
     return doc;
 }
 
-SaveOutcome SaveSettings(const DialogControls& controls, DialogMembers& members,
-                         const std::string& settingsPath, bool& settingsSaved) {
+SaveOutcome SaveSettings(const DialogControls& controls, DialogMembers& members, const std::string& settingsPath,
+                         bool& settingsSaved) {
     if (!ControlsToMembers(controls, members)) return SaveOutcome::InvalidMinDiskSize;
     switch (WriteFileAtomically(settingsPath, FormatSettingsFile(MembersToDocument(members)))) {
         case WriteResult::Ok:

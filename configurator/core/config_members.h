@@ -24,9 +24,9 @@ struct ChannelMembers {
     int32_t active = 0;  // "exists"
     std::string description;
     std::string folder;
-    std::string prefix;             // text of the prefix list
-    int32_t clipIndex = -1;         // -1: nothing chosen
-    int64_t gainIndex = 0;          // gain value - 1, so "Off" (index 0) is unity gain 1
+    std::string prefix;              // text of the prefix list
+    int32_t clipIndex = -1;          // -1: nothing chosen
+    int64_t gainIndex = 0;           // gain value - 1, so "Off" (index 0) is unity gain 1
     int32_t signalControlIndex = 0;  // 0 HID, otherwise VOX
     std::string startLevel;
     std::string stopAfter;
@@ -120,7 +120,7 @@ enum class SaveOutcome {
 
 // "Save": takes the controls, writes the whole file through a temporary file, and sets
 // settingsSaved only when the new file is in place.
-SaveOutcome SaveSettings(const DialogControls& controls, DialogMembers& members,
-                         const std::string& settingsPath, bool& settingsSaved);
+SaveOutcome SaveSettings(const DialogControls& controls, DialogMembers& members, const std::string& settingsPath,
+                         bool& settingsSaved);
 
 }  // namespace pell::configurator

@@ -86,63 +86,43 @@ void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.file; }
 std::string Index(const DropListState& s) { return std::to_string(s.index); }
 
 const RoundTripCase kRoundTrips[] = {
-    {"[channel1]\ngain=1", [](const DialogControls& c) { return Index(c.channels[0].gain); }, "0",
-     "gain=1"},
-    {"[channel2]\ngain=16", [](const DialogControls& c) { return Index(c.channels[1].gain); }, "15",
-     "gain=16"},
-    {"[channel1]\ngain=17", [](const DialogControls& c) { return Index(c.channels[0].gain); }, "-1",
-     "gain=17"},
-    {"[channel1]\ngain=0", [](const DialogControls& c) { return Index(c.channels[0].gain); }, "-1",
-     "gain=0"},
-    {"[channel1]\nbitrate=128", [](const DialogControls& c) { return Index(c.channels[0].bitrate); },
-     "11", "bitrate=128"},
-    {"[channel1]\nbitrate=12", [](const DialogControls& c) { return Index(c.channels[0].bitrate); },
-     "11", "bitrate=12"},
-    {"[channel2]\nbitrate=", [](const DialogControls& c) { return Index(c.channels[1].bitrate); },
-     "-1", "bitrate="},
-    {"[channel1]\npreffix=ab", [](const DialogControls& c) { return Index(c.channels[0].prefix); },
-     "-1", "preffix=ab"},
-    {"[channel2]\npreffix=Q", [](const DialogControls& c) { return Index(c.channels[1].prefix); },
-     "16", "preffix=Q"},
-    {"[channel1]\npreffix=7", [](const DialogControls& c) { return Index(c.channels[0].prefix); },
-     "-1", "preffix=7"},
-    {"[channel1]\nclip=3", [](const DialogControls& c) { return Index(c.channels[0].clip); }, "3",
-     "clip=3"},
-    {"[channel1]\nclip=4", [](const DialogControls& c) { return Index(c.channels[0].clip); }, "-1",
-     "clip=4"},
-    {"[channel2]\nclip=-1", [](const DialogControls& c) { return Index(c.channels[1].clip); }, "-1",
-     "clip=-1"},
-    {"[common]\nnumber=4", [](const DialogControls& c) { return Index(c.deviceNumber); }, "3",
-     "number=4"},
-    {"[common]\nnumber=9", [](const DialogControls& c) { return Index(c.deviceNumber); }, "-1",
-     "number=9"},
-    {"[common]\nnumber=-2147483648", [](const DialogControls& c) { return Index(c.deviceNumber); },
-     "-1", "number=-2147483648"},
-    {"[common]\ncleaning=0", [](const DialogControls& c) { return Index(c.autocleaning); }, "0",
-     "cleaning=0"},
-    {"[common]\ncleaning=2", [](const DialogControls& c) { return Index(c.autocleaning); }, "-1",
-     "cleaning=2"},
-    {"[common]\nfree_disk_space=abc", [](const DialogControls& c) { return c.minDiskSize; }, "0",
-     "free_disk_space=0"},
-    {"[common]\nsamplerate=11025", [](const DialogControls& c) { return c.sampleRate; }, "11025",
-     "samplerate=11025"},
-    {"[channel1]\nsensitive_level=33",
-     [](const DialogControls& c) { return Index(c.channels[0].startLevel); }, "-1",
+    {"[channel1]\ngain=1", [](const DialogControls& c) { return Index(c.channels[0].gain); }, "0", "gain=1"},
+    {"[channel2]\ngain=16", [](const DialogControls& c) { return Index(c.channels[1].gain); }, "15", "gain=16"},
+    {"[channel1]\ngain=17", [](const DialogControls& c) { return Index(c.channels[0].gain); }, "-1", "gain=17"},
+    {"[channel1]\ngain=0", [](const DialogControls& c) { return Index(c.channels[0].gain); }, "-1", "gain=0"},
+    {"[channel1]\nbitrate=128", [](const DialogControls& c) { return Index(c.channels[0].bitrate); }, "11",
+     "bitrate=128"},
+    {"[channel1]\nbitrate=12", [](const DialogControls& c) { return Index(c.channels[0].bitrate); }, "11",
+     "bitrate=12"},
+    {"[channel2]\nbitrate=", [](const DialogControls& c) { return Index(c.channels[1].bitrate); }, "-1", "bitrate="},
+    {"[channel1]\npreffix=ab", [](const DialogControls& c) { return Index(c.channels[0].prefix); }, "-1", "preffix=ab"},
+    {"[channel2]\npreffix=Q", [](const DialogControls& c) { return Index(c.channels[1].prefix); }, "16", "preffix=Q"},
+    {"[channel1]\npreffix=7", [](const DialogControls& c) { return Index(c.channels[0].prefix); }, "-1", "preffix=7"},
+    {"[channel1]\nclip=3", [](const DialogControls& c) { return Index(c.channels[0].clip); }, "3", "clip=3"},
+    {"[channel1]\nclip=4", [](const DialogControls& c) { return Index(c.channels[0].clip); }, "-1", "clip=4"},
+    {"[channel2]\nclip=-1", [](const DialogControls& c) { return Index(c.channels[1].clip); }, "-1", "clip=-1"},
+    {"[common]\nnumber=4", [](const DialogControls& c) { return Index(c.deviceNumber); }, "3", "number=4"},
+    {"[common]\nnumber=9", [](const DialogControls& c) { return Index(c.deviceNumber); }, "-1", "number=9"},
+    {"[common]\nnumber=-2147483648", [](const DialogControls& c) { return Index(c.deviceNumber); }, "-1",
+     "number=-2147483648"},
+    {"[common]\ncleaning=0", [](const DialogControls& c) { return Index(c.autocleaning); }, "0", "cleaning=0"},
+    {"[common]\ncleaning=2", [](const DialogControls& c) { return Index(c.autocleaning); }, "-1", "cleaning=2"},
+    {"[common]\nfree_disk_space=abc", [](const DialogControls& c) { return c.minDiskSize; }, "0", "free_disk_space=0"},
+    {"[common]\nsamplerate=11025", [](const DialogControls& c) { return c.sampleRate; }, "11025", "samplerate=11025"},
+    {"[channel1]\nsensitive_level=33", [](const DialogControls& c) { return Index(c.channels[0].startLevel); }, "-1",
      "sensitive_level=33"},
-    {"[channel1]\nsensitive_level=3",
-     [](const DialogControls& c) { return Index(c.channels[0].startLevel); }, "2",
+    {"[channel1]\nsensitive_level=3", [](const DialogControls& c) { return Index(c.channels[0].startLevel); }, "2",
      "sensitive_level=3"},
-    {"[channel1]\nend_of_file=25", [](const DialogControls& c) { return c.channels[0].stopAfter; },
-     "25", "end_of_file=25"},
-    {"[channel1]\nmin_file_length=40",
-     [](const DialogControls& c) { return c.channels[0].minFileSize; }, "40", "min_file_length=40"},
-    {"[channel1]\nmax_file_length=20",
-     [](const DialogControls& c) { return c.channels[0].maxFileSize; }, "20", "max_file_length=20"},
-    {"[channel2]\nexists=7", [](const DialogControls& c) { return std::to_string(c.channels[1].active); },
-     "1", "exists=1"},
-    {"[CHANNEL2]\nDrop_Folder=/srv/calls/two",
-     [](const DialogControls& c) { return c.channels[1].folder; }, "/srv/calls/two",
-     "drop_folder=/srv/calls/two"},
+    {"[channel1]\nend_of_file=25", [](const DialogControls& c) { return c.channels[0].stopAfter; }, "25",
+     "end_of_file=25"},
+    {"[channel1]\nmin_file_length=40", [](const DialogControls& c) { return c.channels[0].minFileSize; }, "40",
+     "min_file_length=40"},
+    {"[channel1]\nmax_file_length=20", [](const DialogControls& c) { return c.channels[0].maxFileSize; }, "20",
+     "max_file_length=20"},
+    {"[channel2]\nexists=7", [](const DialogControls& c) { return std::to_string(c.channels[1].active); }, "1",
+     "exists=1"},
+    {"[CHANNEL2]\nDrop_Folder=/srv/calls/two", [](const DialogControls& c) { return c.channels[1].folder; },
+     "/srv/calls/two", "drop_folder=/srv/calls/two"},
     {"[channel1]\nsensitive_control=1",
      [](const DialogControls& c) { return std::to_string(c.channels[0].startLevelEnabled); }, "1",
      "sensitive_control=1"},
@@ -178,15 +158,13 @@ struct PickCase {
 const PickCase kPicks[] = {
     {"[channel1]\ngain=17", [](DialogControls& c) { return &c.channels[0].gain; }, 0, "gain=1"},
     {"[channel2]\ngain=3", [](DialogControls& c) { return &c.channels[1].gain; }, 15, "gain=16"},
-    {"[channel1]\nbitrate=12", [](DialogControls& c) { return &c.channels[0].bitrate; }, 11,
-     "bitrate=128"},
-    {"[channel1]\npreffix=ab", [](DialogControls& c) { return &c.channels[0].prefix; }, 2,
-     "preffix=c"},
+    {"[channel1]\nbitrate=12", [](DialogControls& c) { return &c.channels[0].bitrate; }, 11, "bitrate=128"},
+    {"[channel1]\npreffix=ab", [](DialogControls& c) { return &c.channels[0].prefix; }, 2, "preffix=c"},
     {"[channel2]\nclip=4", [](DialogControls& c) { return &c.channels[1].clip; }, 2, "clip=2"},
-    {"[channel2]\nsensitive_level=5", [](DialogControls& c) { return &c.channels[1].startLevel; },
-     31, "sensitive_level=32"},
-    {"[channel1]\nsensitive_control=2",
-     [](DialogControls& c) { return &c.channels[0].signalControl; }, 0, "sensitive_control=0"},
+    {"[channel2]\nsensitive_level=5", [](DialogControls& c) { return &c.channels[1].startLevel; }, 31,
+     "sensitive_level=32"},
+    {"[channel1]\nsensitive_control=2", [](DialogControls& c) { return &c.channels[0].signalControl; }, 0,
+     "sensitive_control=0"},
     {"[common]\nnumber=9", [](DialogControls& c) { return &c.deviceNumber; }, 3, "number=4"},
     {"[common]\ncleaning=1", [](DialogControls& c) { return &c.autocleaning; }, 0, "cleaning=0"},
 };
@@ -240,17 +218,13 @@ TEST_P(DialogIntegerTest, AcceptsOnlyAWholeNumberInRange) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, DialogIntegerTest,
-    ::testing::Values(IntegerCase{"100", 100}, IntegerCase{" 42\t", 42}, IntegerCase{"-5", -5},
-                      IntegerCase{"+7", 7}, IntegerCase{"0", 0},
-                      IntegerCase{"000000000000012", 12},
-                      IntegerCase{"2147483647", 2147483647},
+    ::testing::Values(IntegerCase{"100", 100}, IntegerCase{" 42\t", 42}, IntegerCase{"-5", -5}, IntegerCase{"+7", 7},
+                      IntegerCase{"0", 0}, IntegerCase{"000000000000012", 12}, IntegerCase{"2147483647", 2147483647},
                       IntegerCase{"-2147483648", std::numeric_limits<int32_t>::min()},
-                      IntegerCase{"2147483648", std::nullopt},
-                      IntegerCase{"99999999999999999999", std::nullopt},
-                      IntegerCase{"", std::nullopt}, IntegerCase{"  ", std::nullopt},
-                      IntegerCase{"-", std::nullopt}, IntegerCase{"12a", std::nullopt},
-                      IntegerCase{"1 2", std::nullopt}, IntegerCase{"1.5", std::nullopt},
-                      IntegerCase{"abc", std::nullopt}));
+                      IntegerCase{"2147483648", std::nullopt}, IntegerCase{"99999999999999999999", std::nullopt},
+                      IntegerCase{"", std::nullopt}, IntegerCase{"  ", std::nullopt}, IntegerCase{"-", std::nullopt},
+                      IntegerCase{"12a", std::nullopt}, IntegerCase{"1 2", std::nullopt},
+                      IntegerCase{"1.5", std::nullopt}, IntegerCase{"abc", std::nullopt}));
 
 struct SelectCase {
     const std::vector<std::string>* list;
@@ -263,8 +237,7 @@ void PrintTo(const SelectCase& c, std::ostream* os) { *os << '"' << c.text << '"
 class SelectStringTest : public ::testing::TestWithParam<SelectCase> {};
 
 TEST_P(SelectStringTest, SelectsTheFirstItemBeginningWithTheText) {
-    EXPECT_EQ(SelectString(*GetParam().list, GetParam().text), GetParam().expected)
-        << GetParam().text;
+    EXPECT_EQ(SelectString(*GetParam().list, GetParam().text), GetParam().expected) << GetParam().text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -272,10 +245,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SelectCase{&items::Bitrate(), "12", 11}, SelectCase{&items::Bitrate(), "3", 3},
                       SelectCase{&items::Bitrate(), "320", 16}, SelectCase{&items::Bitrate(), "9", 9},
                       SelectCase{&items::Bitrate(), "7", -1}, SelectCase{&items::Bitrate(), "", -1},
-                      SelectCase{&items::Bitrate(), "3200", -1},
-                      SelectCase{&items::Prefix(), "B", 1}, SelectCase{&items::Prefix(), "z", 25},
-                      SelectCase{&items::Clip(), "fsk", 2}, SelectCase{&items::Gain(), "1", 1},
-                      SelectCase{&items::Gain(), "o", 0}));
+                      SelectCase{&items::Bitrate(), "3200", -1}, SelectCase{&items::Prefix(), "B", 1},
+                      SelectCase{&items::Prefix(), "z", 25}, SelectCase{&items::Clip(), "fsk", 2},
+                      SelectCase{&items::Gain(), "1", 1}, SelectCase{&items::Gain(), "o", 0}));
 
 TEST(ConfigMembersTest, ItemListsHoldTheirItemsInOrder) {
     EXPECT_EQ(items::Gain().size(), 16u);
@@ -305,8 +277,7 @@ TEST(ConfigMembersTest, SaveRefusesAMinDiskSizeThatIsNoWholeNumber) {
     DialogControls controls = MembersToControls(members);
     controls.minDiskSize = "12 MB";
     bool saved = false;
-    EXPECT_EQ(SaveSettings(controls, members, dir.File("settings.ini"), saved),
-              SaveOutcome::InvalidMinDiskSize);
+    EXPECT_EQ(SaveSettings(controls, members, dir.File("settings.ini"), saved), SaveOutcome::InvalidMinDiskSize);
     EXPECT_FALSE(saved);
     EXPECT_FALSE(std::filesystem::exists(dir.File("settings.ini")));
     EXPECT_EQ(members.minDiskSize, 100);
@@ -319,14 +290,12 @@ TEST(ConfigMembersTest, FailedSaveKeepsTheOldFileAndTheSavedFlag) {
 
     for (bool savedBefore : {false, true}) {
         bool saved = savedBefore;
-        EXPECT_EQ(SaveSettings(controls, members, dir.File("missing/settings.ini"), saved),
-                  SaveOutcome::CannotCreate);
+        EXPECT_EQ(SaveSettings(controls, members, dir.File("missing/settings.ini"), saved), SaveOutcome::CannotCreate);
         EXPECT_EQ(saved, savedBefore);
 
         // A folder in the file's place makes the final rename fail after a complete write.
         std::filesystem::create_directories(dir.File("blocked/settings.ini/inner"));
-        EXPECT_EQ(SaveSettings(controls, members, dir.File("blocked/settings.ini"), saved),
-                  SaveOutcome::WriteFailed);
+        EXPECT_EQ(SaveSettings(controls, members, dir.File("blocked/settings.ini"), saved), SaveOutcome::WriteFailed);
         EXPECT_EQ(saved, savedBefore);
         EXPECT_TRUE(std::filesystem::is_directory(dir.File("blocked/settings.ini/inner")));
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("blocked")),

@@ -15,8 +15,7 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
-ExitOutcome ExitConfigurator(bool settingsSaved, const std::string& programFolder,
-                             RecorderSignalPort& port) {
+ExitOutcome ExitConfigurator(bool settingsSaved, const std::string& programFolder, RecorderSignalPort& port) {
     if (!settingsSaved) return ExitOutcome::NothingSaved;
     const std::string marker = JoinPath(programFolder, kMarkerFileName);
     if (Exists(marker)) {

@@ -23,21 +23,19 @@ public:
     virtual RunOutcome RunRestartProgram(const std::vector<std::string>& arguments,
                                          const std::string& workingFolder) = 0;
     // Starts the restart program and returns at once; false when it could not start.
-    virtual bool StartRestartProgram(const std::vector<std::string>& arguments,
-                                     const std::string& workingFolder) = 0;
+    virtual bool StartRestartProgram(const std::vector<std::string>& arguments, const std::string& workingFolder) = 0;
     // Delivers one reload request to the running recorder; false when none listens.
     virtual bool SendReload() = 0;
 };
 
 enum class ExitOutcome {
-    NothingSaved,        // nothing signalled
-    ReloadSent,          // a listening recorder got the request
-    NoRecorderListening, // nobody to tell; the next recorder start reads the file anyway
-    Restarted,           // "-k" finished, "-r" started (or failed to start, silently)
-    RestartStuck,        // "-k" did not end in time; "-r" was not started, never two recorders
+    NothingSaved,         // nothing signalled
+    ReloadSent,           // a listening recorder got the request
+    NoRecorderListening,  // nobody to tell; the next recorder start reads the file anyway
+    Restarted,            // "-k" finished, "-r" started (or failed to start, silently)
+    RestartStuck,         // "-k" did not end in time; "-r" was not started, never two recorders
 };
 
-ExitOutcome ExitConfigurator(bool settingsSaved, const std::string& programFolder,
-                             RecorderSignalPort& port);
+ExitOutcome ExitConfigurator(bool settingsSaved, const std::string& programFolder, RecorderSignalPort& port);
 
 }  // namespace pell::configurator

@@ -17,14 +17,12 @@ std::string Joined(const std::vector<std::string>& arguments) {
 // Records every call; the stop run can remove the marker the way a supervisor might.
 class FakeSignals : public RecorderSignalPort {
 public:
-    RunOutcome RunRestartProgram(const std::vector<std::string>& arguments,
-                                 const std::string& folder) override {
+    RunOutcome RunRestartProgram(const std::vector<std::string>& arguments, const std::string& folder) override {
         calls.push_back("run " + Joined(arguments) + (folder == expectedFolder ? "" : " elsewhere"));
         if (removeMarkerOnRun) std::filesystem::remove(markerPath);
         return runOutcome;
     }
-    bool StartRestartProgram(const std::vector<std::string>& arguments,
-                             const std::string& folder) override {
+    bool StartRestartProgram(const std::vector<std::string>& arguments, const std::string& folder) override {
         calls.push_back("start " + Joined(arguments) + (folder == expectedFolder ? "" : " elsewhere"));
         return true;
     }
@@ -74,23 +72,50 @@ TEST_P(ExitSequenceTest, SignalsTheRecorderOnlyAfterASave) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ExitSequenceTest,
     ::testing::Values(
-        ExitCase{"no save, no marker", false, false, false, RunOutcome::Finished, true, {},
-                 ExitOutcome::NothingSaved},
-        ExitCase{"no save, marker", false, true, false, RunOutcome::Finished, true, {},
-                 ExitOutcome::NothingSaved},
-        ExitCase{"save, no marker", true, false, false, RunOutcome::Finished, true, {"reload"},
-                 ExitOutcome::ReloadSent},
-        ExitCase{"save, no marker, no recorder", true, false, false, RunOutcome::Finished, false,
-                 {"reload"}, ExitOutcome::NoRecorderListening},
-        ExitCase{"save, marker", true, true, false, RunOutcome::Finished, true,
-                 {"run -k _PellRecorder", "start -r _PellRecorder"}, ExitOutcome::Restarted},
-        ExitCase{"save, marker gone after stop", true, true, true, RunOutcome::Finished, true,
-                 {"run -k _PellRecorder", "reload"}, ExitOutcome::ReloadSent},
-        ExitCase{"save, marker, restart program missing", true, true, false,
-                 RunOutcome::FailedToStart, true, {"run -k _PellRecorder", "start -r _PellRecorder"},
+        ExitCase{"no save, no marker", false, false, false, RunOutcome::Finished, true, {}, ExitOutcome::NothingSaved},
+        ExitCase{"no save, marker", false, true, false, RunOutcome::Finished, true, {}, ExitOutcome::NothingSaved},
+        ExitCase{
+            "save, no marker", true, false, false, RunOutcome::Finished, true, {"reload"}, ExitOutcome::ReloadSent},
+        ExitCase{"save, no marker, no recorder",
+                 true,
+                 false,
+                 false,
+                 RunOutcome::Finished,
+                 false,
+                 {"reload"},
+                 ExitOutcome::NoRecorderListening},
+        ExitCase{"save, marker",
+                 true,
+                 true,
+                 false,
+                 RunOutcome::Finished,
+                 true,
+                 {"run -k _PellRecorder", "start -r _PellRecorder"},
                  ExitOutcome::Restarted},
-        ExitCase{"save, marker, stop never ends", true, true, false, RunOutcome::TimedOut, true,
-                 {"run -k _PellRecorder"}, ExitOutcome::RestartStuck}));
+        ExitCase{"save, marker gone after stop",
+                 true,
+                 true,
+                 true,
+                 RunOutcome::Finished,
+                 true,
+                 {"run -k _PellRecorder", "reload"},
+                 ExitOutcome::ReloadSent},
+        ExitCase{"save, marker, restart program missing",
+                 true,
+                 true,
+                 false,
+                 RunOutcome::FailedToStart,
+                 true,
+                 {"run -k _PellRecorder", "start -r _PellRecorder"},
+                 ExitOutcome::Restarted},
+        ExitCase{"save, marker, stop never ends",
+                 true,
+                 true,
+                 false,
+                 RunOutcome::TimedOut,
+                 true,
+                 {"run -k _PellRecorder"},
+                 ExitOutcome::RestartStuck}));
 
 }  // namespace
 }  // namespace pell::configurator

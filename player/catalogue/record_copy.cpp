@@ -85,8 +85,7 @@ CopyCheck CheckCopyTarget(const std::string& sourcePath, const std::string& targ
     struct stat target {};
     if (::stat(targetPath.c_str(), &target) != 0) return CopyCheck::Copy;
     struct stat source {};
-    if (::stat(sourcePath.c_str(), &source) == 0 && source.st_dev == target.st_dev &&
-        source.st_ino == target.st_ino) {
+    if (::stat(sourcePath.c_str(), &source) == 0 && source.st_dev == target.st_dev && source.st_ino == target.st_ino) {
         return CopyCheck::SameFile;
     }
     if (Canonical(sourcePath) == Canonical(targetPath)) return CopyCheck::SameFile;
@@ -94,8 +93,7 @@ CopyCheck CheckCopyTarget(const std::string& sourcePath, const std::string& targ
     return CopyCheck::AskReplace;
 }
 
-CopyResult CopyRecordFile(const std::string& sourcePath, const std::string& targetPath,
-                          const CopyProgress& progress) {
+CopyResult CopyRecordFile(const std::string& sourcePath, const std::string& targetPath, const CopyProgress& progress) {
     UniqueFd source = UniqueFd::Open(sourcePath, O_RDONLY);
     struct stat status {};
     if (!source || ::fstat(source.Get(), &status) != 0) return {false, SystemReason(errno)};

@@ -107,15 +107,16 @@ TEST_F(CopyRecordFileTest, FailedCopyRemovesThePartAndKeepsTheOldTarget) {
         const char* name;
         std::function<CopyResult()> copy;
     } cases[] = {
-        {"disk full", [&] {
+        {"disk full",
+         [&] {
              const test::ScopedFileSizeLimit full(65536);
              return CopyRecordFile(Source(), Target());
          }},
-        {"cancelled", [&] {
-             return CopyRecordFile(Source(), Target(), [](int64_t done, int64_t) { return done < 100000; });
-         }},
+        {"cancelled",
+         [&] { return CopyRecordFile(Source(), Target(), [](int64_t done, int64_t) { return done < 100000; }); }},
         {"source gone", [&] { return CopyRecordFile(dir_.File("day/gone.mp3"), Target()); }},
-        {"no permission", [&] {
+        {"no permission",
+         [&] {
              ::chmod(dir_.File("usb").c_str(), 0555);
              ::chmod(dir_.path().c_str(), 0755);
              ::chmod(dir_.File("day").c_str(), 0755);

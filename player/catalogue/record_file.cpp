@@ -23,7 +23,8 @@ std::size_t RecordFile::ReadSome(int64_t offset, void* out, std::size_t count) c
     auto* cursor = static_cast<char*>(out);
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pread(file_.Get(), cursor + done, count - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
+        const ssize_t n =
+            ::pread(file_.Get(), cursor + done, count - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += static_cast<std::size_t>(n);

@@ -94,10 +94,17 @@ int BitrateKbps(const FrameSync& sync) {
     const bool mpeg1Rows = sync.versionBits == 3 || sync.versionBits == 1;
     const int* row = nullptr;
     switch (sync.layerBits) {
-        case 3: row = mpeg1Rows ? kMpeg1Layer1 : kMpeg2Layer1; break;
-        case 2: row = mpeg1Rows ? kMpeg1Layer2 : kMpeg2Layer23; break;
-        case 1: row = mpeg1Rows ? kMpeg1Layer3 : kMpeg2Layer23; break;
-        default: return 0;
+        case 3:
+            row = mpeg1Rows ? kMpeg1Layer1 : kMpeg2Layer1;
+            break;
+        case 2:
+            row = mpeg1Rows ? kMpeg1Layer2 : kMpeg2Layer23;
+            break;
+        case 1:
+            row = mpeg1Rows ? kMpeg1Layer3 : kMpeg2Layer23;
+            break;
+        default:
+            return 0;
     }
     return row[sync.bitrateIndex - 1];
 }

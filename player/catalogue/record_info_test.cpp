@@ -20,9 +20,7 @@ using test::Layer3Audio;
 using test::RecorderTag;
 using test::TagString;
 
-std::span<const uint8_t> Bytes(const std::string& s) {
-    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
-}
+std::span<const uint8_t> Bytes(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
 
 struct SyncCase {
     const char* name;
@@ -47,27 +45,27 @@ TEST_P(FirstSyncTest, FindsTheFirstSyncOrEnds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scans, FirstSyncTest,
-    testing::Values(
-        SyncCase{"AtStart", std::string("\xFF\xF3\x20\xC4", 4), 0, 2, 1, 2},
-        SyncCase{"AfterJunk", std::string("\0\x12\xFF\xFB\x90\x00", 6), 2, 3, 1, 9},
-        SyncCase{"FalseSyncThenReal", std::string("\xFF\x1F\xFF\xE2\x50\x00", 6), 2, 0, 1, 5},
-        SyncCase{"SecondByteFFIsASync", std::string("\xFF\xFF\xE0\x00", 4), 0, 3, 3, 14},
-        SyncCase{"LayerTwoStopsTheScan", std::string("\xFF\xFD\x80\x00\xFF\xFB\x90\x00", 8), 0, 3, 2, 8},
-        SyncCase{"Id3v2HeaderIsNotSkipped", std::string("ID3\x03\0\0\0\0\0\x0A\xFF\xE7\x10\0\xFF\xFB\x90\0", 18), 10, 0, 3,
-                 1},
-        SyncCase{"HeaderAcrossTheFirstRead", std::string(511, '\0') + std::string("\xFF\x00\xFF\xFB\x90\x00", 6), 513, 3, 1,
-                 9},
-        SyncCase{"NoSync", std::string(300, '\x55'), -1, 0, 0, 0},
-        SyncCase{"EndsInFF00", std::string("\x01\x02\xFF\x00", 4), -1, 0, 0, 0},
-        SyncCase{"EndsInFF", std::string("\x01\x02\x03\xFF", 4), -1, 0, 0, 0},
-        SyncCase{"TwoBytesAfterFF", std::string("\xFF\xFB\x90", 3), -1, 0, 0, 0},
-        SyncCase{"FalseSyncsToTheEnd", std::string("\xFF\x00\xFF\x00\xFF\x00\xFF", 7), -1, 0, 0, 0},
-        SyncCase{"Empty", std::string(), -1, 0, 0, 0}),
+    testing::Values(SyncCase{"AtStart", std::string("\xFF\xF3\x20\xC4", 4), 0, 2, 1, 2},
+                    SyncCase{"AfterJunk", std::string("\0\x12\xFF\xFB\x90\x00", 6), 2, 3, 1, 9},
+                    SyncCase{"FalseSyncThenReal", std::string("\xFF\x1F\xFF\xE2\x50\x00", 6), 2, 0, 1, 5},
+                    SyncCase{"SecondByteFFIsASync", std::string("\xFF\xFF\xE0\x00", 4), 0, 3, 3, 14},
+                    SyncCase{"LayerTwoStopsTheScan", std::string("\xFF\xFD\x80\x00\xFF\xFB\x90\x00", 8), 0, 3, 2, 8},
+                    SyncCase{"Id3v2HeaderIsNotSkipped",
+                             std::string("ID3\x03\0\0\0\0\0\x0A\xFF\xE7\x10\0\xFF\xFB\x90\0", 18), 10, 0, 3, 1},
+                    SyncCase{"HeaderAcrossTheFirstRead",
+                             std::string(511, '\0') + std::string("\xFF\x00\xFF\xFB\x90\x00", 6), 513, 3, 1, 9},
+                    SyncCase{"NoSync", std::string(300, '\x55'), -1, 0, 0, 0},
+                    SyncCase{"EndsInFF00", std::string("\x01\x02\xFF\x00", 4), -1, 0, 0, 0},
+                    SyncCase{"EndsInFF", std::string("\x01\x02\x03\xFF", 4), -1, 0, 0, 0},
+                    SyncCase{"TwoBytesAfterFF", std::string("\xFF\xFB\x90", 3), -1, 0, 0, 0},
+                    SyncCase{"FalseSyncsToTheEnd", std::string("\xFF\x00\xFF\x00\xFF\x00\xFF", 7), -1, 0, 0, 0},
+                    SyncCase{"Empty", std::string(), -1, 0, 0, 0}),
     [](const auto& info) { return info.param.name; });
 
 // A bookmark whose last byte is 0xFF sits right before the genre byte at the very end.
 TEST(FirstSyncTest, BookmarkEndingIn0xFFBeforeTheGenreEndsTheScan) {
-    const std::string file = std::string(200, '\0') + TagString(RecorderTag("1", "L", 'I', 0, std::string(29, 'a') + "\xFF"));
+    const std::string file =
+        std::string(200, '\0') + TagString(RecorderTag("1", "L", 'I', 0, std::string(29, 'a') + "\xFF"));
     MemoryRecordBytes bytes(Bytes(file));
     EXPECT_FALSE(FindFirstSync(bytes).has_value());
 }
@@ -111,15 +109,16 @@ TEST_P(BitrateTest, UsesTheRowOfVersionAndLayer) {
     EXPECT_EQ(BitrateKbps(sync), GetParam().kbps);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, BitrateTest,
-    testing::Values(BitrateCase{3, 1, 1, 32}, BitrateCase{3, 1, 9, 128}, BitrateCase{3, 1, 14, 320},
-                    BitrateCase{1, 1, 9, 128},  // reserved version shares MPEG-1
-                    BitrateCase{2, 1, 1, 8}, BitrateCase{2, 1, 14, 160}, BitrateCase{0, 1, 2, 16},
-                    BitrateCase{3, 3, 14, 448}, BitrateCase{3, 3, 9, 288}, BitrateCase{3, 2, 14, 384},
-                    BitrateCase{3, 2, 2, 48}, BitrateCase{2, 3, 13, 224}, BitrateCase{0, 3, 9, 144},
-                    BitrateCase{2, 2, 9, 80}, BitrateCase{3, 1, 0, 0}, BitrateCase{3, 1, 15, 0},
-                    BitrateCase{2, 2, 15, 0}, BitrateCase{3, 0, 9, 0}));
+INSTANTIATE_TEST_SUITE_P(Rows, BitrateTest,
+                         testing::Values(BitrateCase{3, 1, 1, 32}, BitrateCase{3, 1, 9, 128},
+                                         BitrateCase{3, 1, 14, 320},
+                                         BitrateCase{1, 1, 9, 128},  // reserved version shares MPEG-1
+                                         BitrateCase{2, 1, 1, 8}, BitrateCase{2, 1, 14, 160}, BitrateCase{0, 1, 2, 16},
+                                         BitrateCase{3, 3, 14, 448}, BitrateCase{3, 3, 9, 288},
+                                         BitrateCase{3, 2, 14, 384}, BitrateCase{3, 2, 2, 48},
+                                         BitrateCase{2, 3, 13, 224}, BitrateCase{0, 3, 9, 144},
+                                         BitrateCase{2, 2, 9, 80}, BitrateCase{3, 1, 0, 0}, BitrateCase{3, 1, 15, 0},
+                                         BitrateCase{2, 2, 15, 0}, BitrateCase{3, 0, 9, 0}));
 
 struct DurationCase {
     int64_t length;
@@ -136,16 +135,15 @@ TEST_P(DurationTest, TakesTheTagOffAndTruncates) {
     EXPECT_EQ(FormatDuration(seconds), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, DurationTest,
-    testing::Values(DurationCase{128 + 2000 * 61, 16, 61, "00:01:01"},
-                    DurationCase{128 + 1999, 16, 0, "00:00:00"},
-                    DurationCase{128 + 2000 * 3661 + 1999, 16, 3661, "01:01:01"},
-                    DurationCase{128 + 1000 * 360000, 8, 360000, "100:00:00"},
-                    DurationCase{128 + 16000, 128, 1, "00:00:01"},
-                    DurationCase{128, 16, 0, "00:00:00"},
-                    DurationCase{100, 16, 0, "00:00:00"},  // shorter than a tag: never negative
-                    DurationCase{1000128, 0, 0, "00:00:00"}));
+INSTANTIATE_TEST_SUITE_P(Lengths, DurationTest,
+                         testing::Values(DurationCase{128 + 2000 * 61, 16, 61, "00:01:01"},
+                                         DurationCase{128 + 1999, 16, 0, "00:00:00"},
+                                         DurationCase{128 + 2000 * 3661 + 1999, 16, 3661, "01:01:01"},
+                                         DurationCase{128 + 1000 * 360000, 8, 360000, "100:00:00"},
+                                         DurationCase{128 + 16000, 128, 1, "00:00:01"},
+                                         DurationCase{128, 16, 0, "00:00:00"},
+                                         DurationCase{100, 16, 0, "00:00:00"},  // shorter than a tag: never negative
+                                         DurationCase{1000128, 0, 0, "00:00:00"}));
 
 struct StartCase {
     const char* zone;
@@ -161,13 +159,12 @@ TEST_P(StartTimeTest, FormatsInTheLocalZone) {
 }
 
 // 1238288400 is 2009-03-29 01:00:00 UTC, the moment Central Europe moves to summer time.
-INSTANTIATE_TEST_SUITE_P(
-    Zones, StartTimeTest,
-    testing::Values(StartCase{kUtc, 1238288400, "29.03.2009 01:00:00"},
-                    StartCase{kCentralEurope, 1238288400 - 1, "29.03.2009 01:59:59"},
-                    StartCase{kCentralEurope, 1238288400, "29.03.2009 03:00:00"},
-                    StartCase{kUtc, 0, "01.01.1970 00:00:00"},
-                    StartCase{kUtc, 1800000000 + 1, "15.01.2027 08:00:01"}));
+INSTANTIATE_TEST_SUITE_P(Zones, StartTimeTest,
+                         testing::Values(StartCase{kUtc, 1238288400, "29.03.2009 01:00:00"},
+                                         StartCase{kCentralEurope, 1238288400 - 1, "29.03.2009 01:59:59"},
+                                         StartCase{kCentralEurope, 1238288400, "29.03.2009 03:00:00"},
+                                         StartCase{kUtc, 0, "01.01.1970 00:00:00"},
+                                         StartCase{kUtc, 1800000000 + 1, "15.01.2027 08:00:01"}));
 
 struct DescribeCase {
     const char* name;
@@ -175,10 +172,11 @@ struct DescribeCase {
     RecordInfo expected;
 };
 
-RecordInfo Info(std::string channel, std::string number, std::string duration, std::string bookmark,
-                std::string date, int played, CallDirection direction) {
-    return RecordInfo{std::move(channel), std::move(number), std::move(duration), std::move(bookmark),
-                      std::move(date), played, direction};
+RecordInfo Info(std::string channel, std::string number, std::string duration, std::string bookmark, std::string date,
+                int played, CallDirection direction) {
+    return RecordInfo{
+        std::move(channel), std::move(number), std::move(duration), std::move(bookmark), std::move(date), played,
+        direction};
 }
 
 class DescribeRecordingTest : public testing::TestWithParam<DescribeCase> {};

@@ -48,12 +48,18 @@ void ListDayFolder(const std::string& folder, std::vector<std::string>& names, s
 
 const std::string& RecordRow::Text(int column) const {
     switch (column) {
-        case kColumnChannel: return channel;
-        case kColumnDate: return date;
-        case kColumnDuration: return duration;
-        case kColumnNumber: return number;
-        case kColumnBookmark: return bookmark;
-        default: return placement;
+        case kColumnChannel:
+            return channel;
+        case kColumnDate:
+            return date;
+        case kColumnDuration:
+            return duration;
+        case kColumnNumber:
+            return number;
+        case kColumnBookmark:
+            return bookmark;
+        default:
+            return placement;
     }
 }
 
@@ -77,8 +83,7 @@ RecordRow MakeRecordRow(const RecordInfo& info, const std::string& fileName, con
     return row;
 }
 
-std::vector<RecordRow> FillRecordList(const std::vector<std::string>& roots,
-                                      std::chrono::year_month_day from,
+std::vector<RecordRow> FillRecordList(const std::vector<std::string>& roots, std::chrono::year_month_day from,
                                       std::chrono::year_month_day to) {
     std::vector<RecordRow> rows;
     if (!from.ok() || !to.ok() || from > to) return rows;

@@ -50,8 +50,7 @@ RecordRow MakeRecordRow(const RecordInfo& info, const std::string& fileName, con
 
 // All rows for the roots and the dates from `from` to `to` inclusive (only dates matter; a
 // from-date after the to-date, or an invalid date, gives no rows).
-std::vector<RecordRow> FillRecordList(const std::vector<std::string>& roots,
-                                      std::chrono::year_month_day from,
+std::vector<RecordRow> FillRecordList(const std::vector<std::string>& roots, std::chrono::year_month_day from,
                                       std::chrono::year_month_day to);
 
 }  // namespace pell

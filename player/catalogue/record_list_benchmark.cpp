@@ -73,7 +73,8 @@ void BM_BareWalk(benchmark::State& state) {
         char tail[128];
         for (int day = 0; day < kDays; ++day) {
             std::error_code error;
-            for (const auto& entry : std::filesystem::directory_iterator(root + "/" + DayFolderName(DayAt(day)), error)) {
+            for (const auto& entry :
+                 std::filesystem::directory_iterator(root + "/" + DayFolderName(DayAt(day)), error)) {
                 const int fd = ::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC);
                 if (fd < 0) continue;
                 const off_t length = ::lseek(fd, 0, SEEK_END);

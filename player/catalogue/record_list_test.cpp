@@ -26,7 +26,8 @@ year_month_day Date(int y, unsigned m, unsigned d) {
 // A root with recordings in some day folders; each recording is "<folder>/<name>".
 class RecordTree {
 public:
-    void Add(const std::string& relative, const std::string& bytes = Layer3Audio(1) + TagString(RecorderTag("1", "L"))) {
+    void Add(const std::string& relative,
+             const std::string& bytes = Layer3Audio(1) + TagString(RecorderTag("1", "L"))) {
         dir_.Write(relative, bytes);
     }
     std::string Root() const { return dir_.path(); }
@@ -56,10 +57,10 @@ TEST_P(FillRangeTest, ListsEachDayOfTheRangeOnceInOrder) {
     // Central European zone: summer time starts on 29.03.2009 and ends on 25.10.2009.
     test::ScopedTimeZone zone(kCentralEurope);
     RecordTree tree;
-    for (const char* file : {"27.03.2009/a.mp3", "28.03.2009/a.mp3", "29.03.2009/a.mp3", "30.03.2009/a.mp3",
-                             "24.10.2009/a.mp3", "25.10.2009/a.mp3", "26.10.2009/a.mp3", "31.12.2009/a.mp3",
-                             "01.01.2010/a.mp3", "29.02.2008/a.mp3", "01.03.2008/a.mp3", "30.12.9999/a.mp3",
-                             "31.12.9999/a.mp3"}) {
+    for (const char* file :
+         {"27.03.2009/a.mp3", "28.03.2009/a.mp3", "29.03.2009/a.mp3", "30.03.2009/a.mp3", "24.10.2009/a.mp3",
+          "25.10.2009/a.mp3", "26.10.2009/a.mp3", "31.12.2009/a.mp3", "01.01.2010/a.mp3", "29.02.2008/a.mp3",
+          "01.03.2008/a.mp3", "30.12.9999/a.mp3", "31.12.9999/a.mp3"}) {
         tree.Add(file);
     }
     const auto rows = FillRecordList({tree.Root()}, GetParam().from, GetParam().to);
@@ -71,15 +72,22 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RangeCase{"FromAfterToIsEmpty", Date(2009, 3, 30), Date(2009, 3, 28), {}},
         RangeCase{"EqualDatesListOneDay", Date(2009, 3, 29), Date(2009, 3, 29), {"29.03.2009/a.mp3"}},
-        RangeCase{"SpringForward", Date(2009, 3, 28), Date(2009, 3, 30),
+        RangeCase{"SpringForward",
+                  Date(2009, 3, 28),
+                  Date(2009, 3, 30),
                   {"28.03.2009/a.mp3", "29.03.2009/a.mp3", "30.03.2009/a.mp3"}},
-        RangeCase{"FallBack", Date(2009, 10, 24), Date(2009, 10, 26),
+        RangeCase{"FallBack",
+                  Date(2009, 10, 24),
+                  Date(2009, 10, 26),
                   {"24.10.2009/a.mp3", "25.10.2009/a.mp3", "26.10.2009/a.mp3"}},
         RangeCase{"AcrossTheYear", Date(2009, 12, 31), Date(2010, 1, 1), {"31.12.2009/a.mp3", "01.01.2010/a.mp3"}},
         RangeCase{"LeapDay", Date(2008, 2, 28), Date(2008, 3, 1), {"29.02.2008/a.mp3", "01.03.2008/a.mp3"}},
-        RangeCase{"MissingDaysAreSkipped", Date(2009, 3, 1), Date(2009, 4, 30),
+        RangeCase{"MissingDaysAreSkipped",
+                  Date(2009, 3, 1),
+                  Date(2009, 4, 30),
                   {"27.03.2009/a.mp3", "28.03.2009/a.mp3", "29.03.2009/a.mp3", "30.03.2009/a.mp3"}},
-        RangeCase{"EndsAtTheLastDate", Date(9999, 12, 30), Date(9999, 12, 31), {"30.12.9999/a.mp3", "31.12.9999/a.mp3"}},
+        RangeCase{
+            "EndsAtTheLastDate", Date(9999, 12, 30), Date(9999, 12, 31), {"30.12.9999/a.mp3", "31.12.9999/a.mp3"}},
         RangeCase{"InvalidDateIsEmpty", Date(2009, 2, 30), Date(2009, 3, 30), {}}),
     [](const auto& info) { return info.param.name; });
 
@@ -90,8 +98,8 @@ TEST(FillRecordListTest, FillsEveryColumnOfARow) {
     test::SetLastWrite(tree.File("05.03.2009/a0000007.mp3"), 1236262200);
     const auto rows = FillRecordList({tree.Root()}, Date(2009, 3, 5), Date(2009, 3, 5));
     ASSERT_EQ(rows.size(), 1u);
-    const RecordRow expected{"Line 1",  "05.03.2009 14:07:55", "00:02:05", "0301234", "boss",
-                             tree.File("05.03.2009/a0000007.mp3"), 2, 1};
+    const RecordRow expected{
+        "Line 1", "05.03.2009 14:07:55", "00:02:05", "0301234", "boss", tree.File("05.03.2009/a0000007.mp3"), 2, 1};
     EXPECT_EQ(rows[0], expected);
     const char* texts[] = {"Line 1", "05.03.2009 14:07:55", "00:02:05", "0301234", "boss"};
     for (int column = 0; column < 5; ++column) EXPECT_EQ(rows[0].Text(column), texts[column]);
@@ -157,8 +165,8 @@ TEST(FillRecordListTest, RootListedTwiceListsTwiceWithDistinctItemData) {
     tree.Add("06.03.2009/c.mp3", Layer3Audio(1) + TagString(RecorderTag("3", "L", 'I', 0)));
     RecordTree other;
     other.Add("06.03.2009/d.mp3", Layer3Audio(1) + TagString(RecorderTag("4", "L", 'I', 1)));
-    const auto rows = FillRecordList({tree.Root(), other.Root(), "/nonexistent/root", tree.Root()},
-                                     Date(2009, 3, 5), Date(2009, 3, 6));
+    const auto rows = FillRecordList({tree.Root(), other.Root(), "/nonexistent/root", tree.Root()}, Date(2009, 3, 5),
+                                     Date(2009, 3, 6));
     std::vector<std::string> numbers;
     std::vector<int32_t> itemData;
     for (const auto& row : rows) {

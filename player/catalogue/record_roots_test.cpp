@@ -15,22 +15,18 @@ struct RootsCase {
 
 class RecordRootsTest : public testing::TestWithParam<RootsCase> {};
 
-TEST_P(RecordRootsTest, OneRootPerNonEmptyLine) {
-    EXPECT_EQ(ParseRecordRoots(GetParam().text), GetParam().roots);
-}
+TEST_P(RecordRootsTest, OneRootPerNonEmptyLine) { EXPECT_EQ(ParseRecordRoots(GetParam().text), GetParam().roots); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, RecordRootsTest,
-    testing::Values(
-        RootsCase{"Empty", "", {}},
-        RootsCase{"CrLf", "/srv/rec1\r\n/srv/rec2\r\n", {"/srv/rec1", "/srv/rec2"}},
-        RootsCase{"LfAndNoFinalEnd", "/a\n/b", {"/a", "/b"}},
-        RootsCase{"EmptyLinesSkipped", "\r\n/a\r\n\r\n\n/b\r\n\r\n", {"/a", "/b"}},
-        RootsCase{"DuplicatesKept", "/a\r\n/b\r\n/a\r\n", {"/a", "/b", "/a"}},
-        RootsCase{"DriveRootKeepsItsSeparator", "/\r\nd:\\\r\n", {"/", "d:\\"}},
-        RootsCase{"BlanksAreKept", " /a b \r\n", {" /a b "}},
-        RootsCase{"OnlyTheLastCrIsTheLineEnd", "/a\r\r\n", {"/a\r"}}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Files, RecordRootsTest,
+                         testing::Values(RootsCase{"Empty", "", {}},
+                                         RootsCase{"CrLf", "/srv/rec1\r\n/srv/rec2\r\n", {"/srv/rec1", "/srv/rec2"}},
+                                         RootsCase{"LfAndNoFinalEnd", "/a\n/b", {"/a", "/b"}},
+                                         RootsCase{"EmptyLinesSkipped", "\r\n/a\r\n\r\n\n/b\r\n\r\n", {"/a", "/b"}},
+                                         RootsCase{"DuplicatesKept", "/a\r\n/b\r\n/a\r\n", {"/a", "/b", "/a"}},
+                                         RootsCase{"DriveRootKeepsItsSeparator", "/\r\nd:\\\r\n", {"/", "d:\\"}},
+                                         RootsCase{"BlanksAreKept", " /a b \r\n", {" /a b "}},
+                                         RootsCase{"OnlyTheLastCrIsTheLineEnd", "/a\r\r\n", {"/a\r"}}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(LoadRecordRootsTest, ReadsPathsIniInTheProgramFolder) {
     TempDir dir;

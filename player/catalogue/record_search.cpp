@@ -4,8 +4,7 @@
 
 namespace pell {
 
-std::optional<int> FindNextRecord(int rowCount, int currentRow, std::string_view text,
-                                  const SearchableRowAt& rowAt) {
+std::optional<int> FindNextRecord(int rowCount, int currentRow, std::string_view text, const SearchableRowAt& rowAt) {
     const std::string wanted = LowerAscii(text);
     const auto matches = [&](int row) {
         const SearchableRow texts = rowAt(row);

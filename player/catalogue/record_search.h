@@ -21,7 +21,6 @@ using SearchableRowAt = std::function<SearchableRow(int row)>;
 // The row to select for `text` among `rowCount` rows, given the current row (-1 for none), or
 // nothing when no other row matches. Only A to Z are folded to lower case; an empty text
 // matches every row.
-std::optional<int> FindNextRecord(int rowCount, int currentRow, std::string_view text,
-                                  const SearchableRowAt& rowAt);
+std::optional<int> FindNextRecord(int rowCount, int currentRow, std::string_view text, const SearchableRowAt& rowAt);
 
 }  // namespace pell

@@ -48,17 +48,17 @@ TEST_P(RecorderRoundTripTest, PlayerReadsWhatTheRecorderTagged) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tags, RecorderRoundTripTest,
-    ::testing::Values(
-        RoundTripCase{"incoming", "5551234", "Line 1 reception", 'I', "5551234", "Line 1 reception", CallDirection::Incoming},
-        RoundTripCase{"dialled", "0123456", "Sales", 'O', "0123456", "Sales", CallDirection::Outgoing},
-        RoundTripCase{"unknown", "", "", 'U', "", "", CallDirection::Unknown},
-        RoundTripCase{"private", "Private", "Desk", 'I', "Private", "Desk", CallDirection::Incoming},
-        RoundTripCase{"cutAtThirty", std::string(35, '7'), std::string(40, 'd'), 'I', std::string(30, '7'),
-                      std::string(30, 'd'), CallDirection::Incoming},
-        RoundTripCase{"utf8CutBetweenCharacters", "5551234", std::string(29, 'd') + "\xC3\xBC", 'I', "5551234",
-                      std::string(29, 'd'), CallDirection::Incoming},
-        RoundTripCase{"latin1DescriptionStoredAsUtf8", "", "B\xFCro", 'U', "", "B\xC3\xBCro",
-                      CallDirection::Unknown}),
+    ::testing::Values(RoundTripCase{"incoming", "5551234", "Line 1 reception", 'I', "5551234", "Line 1 reception",
+                                    CallDirection::Incoming},
+                      RoundTripCase{"dialled", "0123456", "Sales", 'O', "0123456", "Sales", CallDirection::Outgoing},
+                      RoundTripCase{"unknown", "", "", 'U', "", "", CallDirection::Unknown},
+                      RoundTripCase{"private", "Private", "Desk", 'I', "Private", "Desk", CallDirection::Incoming},
+                      RoundTripCase{"cutAtThirty", std::string(35, '7'), std::string(40, 'd'), 'I',
+                                    std::string(30, '7'), std::string(30, 'd'), CallDirection::Incoming},
+                      RoundTripCase{"utf8CutBetweenCharacters", "5551234", std::string(29, 'd') + "\xC3\xBC", 'I',
+                                    "5551234", std::string(29, 'd'), CallDirection::Incoming},
+                      RoundTripCase{"latin1DescriptionStoredAsUtf8", "", "B\xFCro", 'U', "", "B\xC3\xBCro",
+                                    CallDirection::Unknown}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Three seconds of a 440 Hz tone through the recorder's encoder, as a filed recording.

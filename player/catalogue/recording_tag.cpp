@@ -33,9 +33,15 @@ std::optional<TagFields> ParseRecordingTag(const TagBytes& tag) {
     // Any non-zero byte counts as played, so a foreign tag's year digit cannot spill into itemData.
     fields.played = tag[tag_offset::kPlayed] != 0 ? 1 : 0;
     switch (tag[tag_offset::kDirection]) {
-        case 'I': fields.direction = CallDirection::Incoming; break;
-        case 'O': fields.direction = CallDirection::Outgoing; break;
-        default: fields.direction = CallDirection::Unknown; break;
+        case 'I':
+            fields.direction = CallDirection::Incoming;
+            break;
+        case 'O':
+            fields.direction = CallDirection::Outgoing;
+            break;
+        default:
+            fields.direction = CallDirection::Unknown;
+            break;
     }
     return fields;
 }

@@ -31,17 +31,24 @@ TEST_P(TagTextTest, ReadsUpToTheFirstZeroAndTrimsWhiteSpace) {
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, TagTextTest,
-    testing::Values(
-        TextCase{"Plain", "0891234567", "0891234567"},
-        TextCase{"StopsAtZero", std::string("12\0" "34", 5), "12"},
-        TextCase{"LeadingZeroIsEmpty", std::string("\0" "1234", 5), ""},
-        TextCase{"ThirtyBytesWithoutZero", "123456789012345678901234567890", "123456789012345678901234567890"},
-        TextCase{"TrimsBlanksTabsCrLf", " \t\r\n+49 30 1234\n\r\t ", "+49 30 1234"},
-        TextCase{"KeepsInnerBlanks", "Line 1  front", "Line 1  front"},
-        TextCase{"OnlyWhiteSpace", " \t ", ""},
-        TextCase{"Latin1ReadAsUtf8", "B\xFCro", "B\xC3\xBCro"},
-        TextCase{"Utf8KeptAsItIs", "B\xC3\xBCro \xE2\x82\xAC", "B\xC3\xBCro \xE2\x82\xAC"},
-        TextCase{"TrimStopsAtOtherControls", "\x01 12 ", "\x01 12"}),
+    testing::Values(TextCase{"Plain", "0891234567", "0891234567"},
+                    TextCase{"StopsAtZero",
+                             std::string("12\0"
+                                         "34",
+                                         5),
+                             "12"},
+                    TextCase{"LeadingZeroIsEmpty",
+                             std::string("\0"
+                                         "1234",
+                                         5),
+                             ""},
+                    TextCase{"ThirtyBytesWithoutZero", "123456789012345678901234567890",
+                             "123456789012345678901234567890"},
+                    TextCase{"TrimsBlanksTabsCrLf", " \t\r\n+49 30 1234\n\r\t ", "+49 30 1234"},
+                    TextCase{"KeepsInnerBlanks", "Line 1  front", "Line 1  front"},
+                    TextCase{"OnlyWhiteSpace", " \t ", ""}, TextCase{"Latin1ReadAsUtf8", "B\xFCro", "B\xC3\xBCro"},
+                    TextCase{"Utf8KeptAsItIs", "B\xC3\xBCro \xE2\x82\xAC", "B\xC3\xBCro \xE2\x82\xAC"},
+                    TextCase{"TrimStopsAtOtherControls", "\x01 12 ", "\x01 12"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(TagTextTest, ThirtyByteFieldDoesNotRunIntoTheNextField) {
@@ -78,17 +85,16 @@ TEST_P(ParseTagTest, ReadsMarkerPlayedByteAndDirection) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tags, ParseTagTest,
-    testing::Values(
-        ParseCase{"Incoming", "TAG", 0, 'I', true, 0, CallDirection::Incoming},
-        ParseCase{"OutgoingPlayed", "TAG", 1, 'O', true, 1, CallDirection::Outgoing},
-        ParseCase{"UnknownMark", "TAG", 0, 'U', true, 0, CallDirection::Unknown},
-        ParseCase{"LowerCaseMarkIsUnknown", "TAG", 0, 'i', true, 0, CallDirection::Unknown},
-        ParseCase{"ZeroMarkIsUnknown", "TAG", 0, 0, true, 0, CallDirection::Unknown},
-        ParseCase{"ForeignYearDigitCountsAsPlayed", "TAG", '9', 'I', true, 1, CallDirection::Incoming},
-        ParseCase{"AnyNonZeroIsPlayed", "TAG", 0xFF, 'O', true, 1, CallDirection::Outgoing},
-        ParseCase{"LowerCaseMarkerIsNoTag", "tag", 0, 'I', false, 0, CallDirection::Unknown},
-        ParseCase{"ZerosAreNoTag", std::string(3, '\0'), 0, 'I', false, 0, CallDirection::Unknown},
-        ParseCase{"TwoLettersAreNoTag", "TAX", 0, 'I', false, 0, CallDirection::Unknown}),
+    testing::Values(ParseCase{"Incoming", "TAG", 0, 'I', true, 0, CallDirection::Incoming},
+                    ParseCase{"OutgoingPlayed", "TAG", 1, 'O', true, 1, CallDirection::Outgoing},
+                    ParseCase{"UnknownMark", "TAG", 0, 'U', true, 0, CallDirection::Unknown},
+                    ParseCase{"LowerCaseMarkIsUnknown", "TAG", 0, 'i', true, 0, CallDirection::Unknown},
+                    ParseCase{"ZeroMarkIsUnknown", "TAG", 0, 0, true, 0, CallDirection::Unknown},
+                    ParseCase{"ForeignYearDigitCountsAsPlayed", "TAG", '9', 'I', true, 1, CallDirection::Incoming},
+                    ParseCase{"AnyNonZeroIsPlayed", "TAG", 0xFF, 'O', true, 1, CallDirection::Outgoing},
+                    ParseCase{"LowerCaseMarkerIsNoTag", "tag", 0, 'I', false, 0, CallDirection::Unknown},
+                    ParseCase{"ZerosAreNoTag", std::string(3, '\0'), 0, 'I', false, 0, CallDirection::Unknown},
+                    ParseCase{"TwoLettersAreNoTag", "TAX", 0, 'I', false, 0, CallDirection::Unknown}),
     [](const auto& info) { return info.param.name; });
 
 TEST(FreshTagTest, HasMarkerSpeechGenreAndZerosElsewhere) {
@@ -118,14 +124,13 @@ TEST_P(BookmarkTextTest, WritesThirtyBytesAndTouchesNothingElse) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, BookmarkTextTest,
-    testing::Values(
-        BookmarkCase{"Empty", "", std::string(30, '\0')},
-        BookmarkCase{"ShortIsZeroFilled", "ok", "ok" + std::string(28, '\0')},
-        BookmarkCase{"ExactlyThirtyHasNoZero", std::string(30, 'x'), std::string(30, 'x')},
-        BookmarkCase{"LongerIsCut", std::string(30, 'y') + "zzz", std::string(30, 'y')},
-        BookmarkCase{"CutBeforeACharacterThatDoesNotFit", std::string(29, 'y') + "\xC3\xBC",
-                     std::string(29, 'y') + '\0'},
-        BookmarkCase{"Latin1StoredAsUtf8", "B\xFCro", "B\xC3\xBCro" + std::string(25, '\0')}),
+    testing::Values(BookmarkCase{"Empty", "", std::string(30, '\0')},
+                    BookmarkCase{"ShortIsZeroFilled", "ok", "ok" + std::string(28, '\0')},
+                    BookmarkCase{"ExactlyThirtyHasNoZero", std::string(30, 'x'), std::string(30, 'x')},
+                    BookmarkCase{"LongerIsCut", std::string(30, 'y') + "zzz", std::string(30, 'y')},
+                    BookmarkCase{"CutBeforeACharacterThatDoesNotFit", std::string(29, 'y') + "\xC3\xBC",
+                                 std::string(29, 'y') + '\0'},
+                    BookmarkCase{"Latin1StoredAsUtf8", "B\xFCro", "B\xC3\xBCro" + std::string(25, '\0')}),
     [](const auto& info) { return info.param.name; });
 
 TEST(BookmarkAsStoredTest, ShowsWhatAReaderOfTheFieldGets) {

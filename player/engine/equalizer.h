@@ -11,19 +11,19 @@
 
 namespace pell {
 
-inline constexpr std::array<double, 21> kBandFactors = {
-    0.112, 0.177, 0.214, 0.251, 0.303, 0.355, 0.527, 0.5,  0.603, 0.707, 1.0,
-    1.707, 1.414, 2.0,   2.121, 2.828, 3.404, 3.98,  4.08, 4.38,  5.08};
-inline constexpr std::array<double, 11> kPreampFactors = {
-    0.355, 0.5, 0.603, 0.707, 0.853, 1.0, 1.207, 1.414, 1.707, 2.0, 2.12};
+inline constexpr std::array<double, 21> kBandFactors = {0.112, 0.177, 0.214, 0.251, 0.303, 0.355, 0.527,
+                                                        0.5,   0.603, 0.707, 1.0,   1.707, 1.414, 2.0,
+                                                        2.121, 2.828, 3.404, 3.98,  4.08,  4.38,  5.08};
+inline constexpr std::array<double, 11> kPreampFactors = {0.355, 0.5,   0.603, 0.707, 0.853, 1.0,
+                                                          1.207, 1.414, 1.707, 2.0,   2.12};
 
 struct SubbandRange {
     int first;
     int last;
 };
 // Subbands of bands 1..10 (index 0..9), lowest frequency first.
-inline constexpr std::array<SubbandRange, 10> kBandSubbands = {{
-    {0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 7}, {8, 13}, {14, 18}, {19, 23}, {24, 31}}};
+inline constexpr std::array<SubbandRange, 10> kBandSubbands = {
+    {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 7}, {8, 13}, {14, 18}, {19, 23}, {24, 31}}};
 
 // Band-factor row (0..20) per subband and the gains they give with the preamp.
 class EqualizerBands {

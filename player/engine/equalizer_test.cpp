@@ -50,10 +50,10 @@ TEST(EqualizerBandsTest, OutOfRangeArgumentsChangeNothing) {
         int preamp, band, gain, result;
         double gain0, gain5;
     } cases[] = {
-        {5, 6, 10, 1, 2.12, 2.12 * 5.08},  // preamp and band multiply
-        {-6, 6, 0, 0, 2.12, 2.12 * 5.08},  // preamp slider at 11 is refused
-        {0, 6, -11, 0, 2.12, 2.12 * 5.08}, // band slider at 21 is refused
-        {0, 0, 99, 1, 1.0, 5.08},          // another band number sets only the preamp
+        {5, 6, 10, 1, 2.12, 2.12 * 5.08},   // preamp and band multiply
+        {-6, 6, 0, 0, 2.12, 2.12 * 5.08},   // preamp slider at 11 is refused
+        {0, 6, -11, 0, 2.12, 2.12 * 5.08},  // band slider at 21 is refused
+        {0, 0, 99, 1, 1.0, 5.08},           // another band number sets only the preamp
         {-5, 11, 0, 1, 0.355, 0.355 * 5.08},
         {0, 6, -10, 1, 1.0, 0.112},
     };
@@ -115,7 +115,7 @@ TEST(VolumeMappingTest, SliderVolumeAndIcon) {
         int slider;
         std::uint32_t volume;
         int icon;
-    } cases[] = {{0, 0, 237}, {1, 2048, 237}, {2, 4096, 236}, {9, 18432, 236}, {10, 20480, 234},
+    } cases[] = {{0, 0, 237},      {1, 2048, 237},   {2, 4096, 236},   {9, 18432, 236}, {10, 20480, 234},
                  {19, 38912, 234}, {20, 40960, 235}, {31, 63488, 235}, {32, 65535, 235}};
     for (const Case& c : cases) {
         EXPECT_EQ(SliderToVolume(c.slider), c.volume);

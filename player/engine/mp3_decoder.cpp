@@ -71,12 +71,11 @@ void InitMP3(Mp3DecoderState& state) {
     state.appliedVersion = 0;
 }
 
-int decodeMP3(Mp3DecoderState& state, const std::uint8_t* input, std::size_t inputLength,
-              std::uint8_t* out, std::size_t capacity, std::size_t* done) {
+int decodeMP3(Mp3DecoderState& state, const std::uint8_t* input, std::size_t inputLength, std::uint8_t* out,
+              std::size_t capacity, std::size_t* done) {
     if (done != nullptr) *done = 0;
     if (state.handle == nullptr || !state.open || done == nullptr) return MP3_ERR;
-    if (input != nullptr && inputLength > 0 &&
-        mpg123_feed(state.handle, input, inputLength) != MPG123_OK)
+    if (input != nullptr && inputLength > 0 && mpg123_feed(state.handle, input, inputLength) != MPG123_OK)
         return MP3_ERR;
     if (state.pendingBytes > 0) {
         if (state.pendingBytes > capacity) return MP3_NEED_MORE;

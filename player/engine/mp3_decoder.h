@@ -47,8 +47,8 @@ void InitMP3(Mp3DecoderState& state);
 // input may be null with length 0 to drain what was fed before. Returns MP3_OK with one frame's
 // PCM in out (*done bytes), MP3_NEED_MORE when the input is used up or the next frame does not
 // fit capacity, MP3_ERR when the decoder fails.
-int decodeMP3(Mp3DecoderState& state, const std::uint8_t* input, std::size_t inputLength,
-              std::uint8_t* out, std::size_t capacity, std::size_t* done);
+int decodeMP3(Mp3DecoderState& state, const std::uint8_t* input, std::size_t inputLength, std::uint8_t* out,
+              std::size_t capacity, std::size_t* done);
 void ExitMP3(Mp3DecoderState& state);
 
 }  // namespace pell

@@ -25,8 +25,8 @@ bool IsValidHeader(std::uint32_t h) {
 }
 
 bool ParseFrameHeader(const std::uint8_t* bytes, FrameHeader& header) {
-    const std::uint32_t h = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
-                            (std::uint32_t{bytes[2]} << 8) | bytes[3];
+    const std::uint32_t h =
+        (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) | bytes[3];
     if (!IsValidHeader(h)) return false;
     FrameHeader out;
     if (h & (1u << 20)) {
@@ -45,9 +45,15 @@ bool ParseFrameHeader(const std::uint8_t* bytes, FrameHeader& header) {
     const int bitrate = kBitrates[out.lsf][out.layer - 1][out.bitrateIndex];
     const int rate = kSampleRates[static_cast<std::size_t>(out.sampleRateIndex)];
     switch (out.layer) {
-    case 1: out.size = (bitrate * 12000 / rate + out.padding) * 4; break;
-    case 2: out.size = bitrate * 144000 / rate + out.padding; break;
-    default: out.size = bitrate * 144000 / (rate << out.lsf) + out.padding; break;
+        case 1:
+            out.size = (bitrate * 12000 / rate + out.padding) * 4;
+            break;
+        case 2:
+            out.size = bitrate * 144000 / rate + out.padding;
+            break;
+        default:
+            out.size = bitrate * 144000 / (rate << out.lsf) + out.padding;
+            break;
     }
     header = out;
     return true;
@@ -115,8 +121,8 @@ bool ParseXingFrame(std::span<const std::uint8_t> frame, const FrameHeader& head
     return true;
 }
 
-void FinishMeasurement(StreamInfo& info, std::uint32_t currentHeaderSize,
-                       std::uint64_t sampledTotal, std::uint32_t sampledCount) {
+void FinishMeasurement(StreamInfo& info, std::uint32_t currentHeaderSize, std::uint64_t sampledTotal,
+                       std::uint32_t sampledCount) {
     info.frames = 0;
     info.lengthSeconds = 0;
     if (info.vbr && info.xing) {
@@ -131,9 +137,9 @@ void FinishMeasurement(StreamInfo& info, std::uint32_t currentHeaderSize,
         info.frames = info.averageFrameBytes ? info.audioBytes / info.averageFrameBytes : 0;
     }
     if (info.sampleRate > 0) {
-        info.lengthSeconds = static_cast<std::uint32_t>(std::uint64_t{info.frames} *
-                                                        static_cast<std::uint64_t>(info.samplesPerFrame) /
-                                                        static_cast<std::uint64_t>(info.sampleRate));
+        info.lengthSeconds =
+            static_cast<std::uint32_t>(std::uint64_t{info.frames} * static_cast<std::uint64_t>(info.samplesPerFrame) /
+                                       static_cast<std::uint64_t>(info.sampleRate));
     }
 }
 

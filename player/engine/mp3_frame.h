@@ -11,21 +11,20 @@
 
 namespace pell {
 
-inline constexpr std::array<int, 9> kSampleRates = {44100, 48000, 32000, 22050, 24000,
-                                                    16000, 11025, 12000, 8000};
+inline constexpr std::array<int, 9> kSampleRates = {44100, 48000, 32000, 22050, 24000, 16000, 11025, 12000, 8000};
 
 // kbit/s by [lsf][layer - 1][bitrate index]; MPEG-2.5 uses the lsf rows.
 extern const int kBitrates[2][3][16];
 
 struct FrameHeader {
-    int channels = 0;          // 1 for single channel, else 2
-    int lsf = 0;               // 1 for MPEG-2 and MPEG-2.5
+    int channels = 0;  // 1 for single channel, else 2
+    int lsf = 0;       // 1 for MPEG-2 and MPEG-2.5
     int mpeg25 = 0;
-    int layer = 0;             // 1, 2 or 3
+    int layer = 0;  // 1, 2 or 3
     int bitrateIndex = 0;
-    int sampleRateIndex = 0;   // into kSampleRates
+    int sampleRateIndex = 0;  // into kSampleRates
     int padding = 0;
-    int size = 0;              // bytes including the 4 header bytes
+    int size = 0;  // bytes including the 4 header bytes
 };
 
 struct XingInfo {
@@ -46,7 +45,7 @@ struct StreamInfo {
     std::uint32_t regionLength = 0;
     std::uint32_t audioStart = 0;
     std::uint32_t audioBytes = 0;
-    int requiredLayer = -1;           // -1: any
+    int requiredLayer = -1;  // -1: any
     int requiredSampleRateIndex = -1;
     int requiredChannels = -1;
     int sampleRate = 0;
@@ -77,8 +76,8 @@ int SideInfoSize(int lsf, int channels);
 bool ParseXingFrame(std::span<const std::uint8_t> frame, const FrameHeader& header, XingInfo& xing);
 
 // Frames and length from the sampled sizes; zero counts or sizes leave the length at 0.
-void FinishMeasurement(StreamInfo& info, std::uint32_t currentHeaderSize,
-                       std::uint64_t sampledTotal, std::uint32_t sampledCount);
+void FinishMeasurement(StreamInfo& info, std::uint32_t currentHeaderSize, std::uint64_t sampledTotal,
+                       std::uint32_t sampledCount);
 
 // Byte offset relative to the audio start, interpolated in the Xing table of contents.
 std::uint64_t TocSeekOffset(const StreamInfo& info, std::uint32_t seconds);

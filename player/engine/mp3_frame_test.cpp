@@ -37,7 +37,8 @@ class ParseFrameHeaderTest : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParseFrameHeaderTest, GivesSizeRateAndSamplesPerFrame) {
     const ParseCase& c = GetParam();
-    const std::string bytes = testing::FrameHeaderBytes(c.version, c.layer, c.bitrateIndex, c.rateBits, c.padding, c.mono);
+    const std::string bytes =
+        testing::FrameHeaderBytes(c.version, c.layer, c.bitrateIndex, c.rateBits, c.padding, c.mono);
     FrameHeader h;
     ASSERT_TRUE(ParseFrameHeader(Bytes(bytes), h));
     EXPECT_EQ(h.size, c.size);
@@ -51,15 +52,15 @@ TEST_P(ParseFrameHeaderTest, GivesSizeRateAndSamplesPerFrame) {
 
 INSTANTIATE_TEST_SUITE_P(
     Frames, ParseFrameHeaderTest,
-    ::testing::Values(ParseCase{1, 3, 9, 0, false, false, 417, 0, 0, 0, 1152},   // 128k 44.1k
+    ::testing::Values(ParseCase{1, 3, 9, 0, false, false, 417, 0, 0, 0, 1152},  // 128k 44.1k
                       ParseCase{1, 3, 9, 0, true, false, 418, 0, 0, 0, 1152},
                       ParseCase{1, 3, 5, 2, false, true, 288, 2, 0, 0, 1152},    // 64k 32k mono
                       ParseCase{1, 2, 12, 1, false, false, 768, 1, 0, 0, 1152},  // 256k 48k Layer II
-                      ParseCase{1, 1, 12, 0, true, false, 420, 0, 0, 0, 384},   // 384k Layer I
+                      ParseCase{1, 1, 12, 0, true, false, 420, 0, 0, 0, 384},    // 384k Layer I
                       ParseCase{2, 3, 8, 2, false, true, 288, 5, 1, 0, 576},     // 64k 16k
                       ParseCase{2, 2, 8, 2, false, true, 576, 5, 1, 0, 1152},    // Layer II keeps 1152
                       ParseCase{2, 1, 8, 2, false, true, 384, 5, 1, 0, 384},
-                      ParseCase{25, 3, 1, 2, false, true, 72, 8, 1, 1, 576}));   // 8k 8 kHz
+                      ParseCase{25, 3, 1, 2, false, true, 72, 8, 1, 1, 576}));  // 8k 8 kHz
 
 TEST(ParseFrameHeaderTest, RejectsTheReservedVersion) {
     const std::uint8_t bytes[] = {0xFF, 0xEB, 0x90, 0x64};
@@ -124,12 +125,12 @@ TEST(MeasurementTest, FramesAndLengthByRuleWithoutDividingByZero) {
         std::uint32_t count;
         std::uint32_t frames, average, seconds;
     } cases[] = {
-        {0, 0, 0, 0, 72, 72, 1, 100, 72, 7},         // 100 frames of 576 at 8000 Hz: 7 s
-        {0, 0, 0, 0, 0, 0, 1, 0, 0, 0},              // zero frame size
-        {1, 0, 0, 0, 72, 720, 9, 90, 80, 6},         // sampled average
-        {1, 1, 1, 50, 72, 0, 0, 50, 144, 3},         // Xing count
-        {1, 1, 0, 0, 72, 0, 0, 0, 72, 0},            // Xing without a count: length 0
-        {1, 1, 1, 0, 72, 0, 0, 0, 72, 0},            // zero count
+        {0, 0, 0, 0, 72, 72, 1, 100, 72, 7},  // 100 frames of 576 at 8000 Hz: 7 s
+        {0, 0, 0, 0, 0, 0, 1, 0, 0, 0},       // zero frame size
+        {1, 0, 0, 0, 72, 720, 9, 90, 80, 6},  // sampled average
+        {1, 1, 1, 50, 72, 0, 0, 50, 144, 3},  // Xing count
+        {1, 1, 0, 0, 72, 0, 0, 0, 72, 0},     // Xing without a count: length 0
+        {1, 1, 1, 0, 72, 0, 0, 0, 72, 0},     // zero count
     };
     for (const Case& c : cases) {
         StreamInfo info = Info(8000, 576, 7200);
@@ -157,8 +158,8 @@ TEST(SeekOffsetTest, TableOfContentsOrAverageFrameRule) {
         {0, 0, 0, 10, 100 + (10 * 44100 / 1152) * 400},
         {1, 1, 7, 0, 100},
         {1, 1, 7, 50, 100 + 500000},
-        {1, 1, 7, 100, 100 + 1000000},        // i = 99 interpolates towards 256
-        {1, 1, 3, 10, 100 + 382 * 400},       // no table: average rule
+        {1, 1, 7, 100, 100 + 1000000},   // i = 99 interpolates towards 256
+        {1, 1, 3, 10, 100 + 382 * 400},  // no table: average rule
     };
     for (const Case& c : cases) {
         info.vbr = c.vbr;
@@ -190,8 +191,8 @@ TEST(BufferPlanTest, PlansForTheDefaultSecond) {
         {32000, 1, 1152, 3, 144, 7, 9216, 6912},
         {16000, 1, 576, 3, 144, 7, 4608, 3456},
         {8000, 1, 576, 1, 144, 7, 2304, 1152},
-        {16000, 1, 1152, 1, 144, 7, 4608, 2304},   // MPEG-2 Layer II: room for two frames
-        {44100, 2, 384, 11, 104, 10, 18345, 16896}, // Layer I
+        {16000, 1, 1152, 1, 144, 7, 4608, 2304},     // MPEG-2 Layer II: room for two frames
+        {44100, 2, 384, 11, 104, 10, 18345, 16896},  // Layer I
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rate);

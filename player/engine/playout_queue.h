@@ -42,14 +42,20 @@ private:
     template <typename T>
     class Ring {
     public:
-        void Reset(std::size_t capacity) { items_.assign(capacity, T{}); head_ = size_ = 0; }
+        void Reset(std::size_t capacity) {
+            items_.assign(capacity, T{});
+            head_ = size_ = 0;
+        }
         std::size_t Size() const { return size_; }
         std::size_t Capacity() const { return items_.size(); }
         bool Full() const { return size_ == items_.size(); }
         T& Front() { return items_[head_]; }
         T& At(std::size_t i) { return items_[(head_ + i) % items_.size()]; }
         void Push(const T& item) { items_[(head_ + size_++) % items_.size()] = item; }
-        void Pop() { head_ = (head_ + 1) % items_.size(); --size_; }
+        void Pop() {
+            head_ = (head_ + 1) % items_.size();
+            --size_;
+        }
         void Clear() { head_ = size_ = 0; }
 
     private:
@@ -85,7 +91,7 @@ private:
     double rate_ = 1;
     double latency_ = 0;
     Clock clock_ = Clock::Unknown;
-    double nextDacStart_ = 0;       // device time at which the next callback's first frame plays
+    double nextDacStart_ = 0;  // device time at which the next callback's first frame plays
     double lastHeardAt_ = 0;
     std::uint64_t callbackFrames_ = 0;
     std::uint64_t framesSent_ = 0;

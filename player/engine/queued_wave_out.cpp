@@ -113,15 +113,13 @@ bool FileWaveOut::CloseFile() {
 
 int FileWaveOut::PlayBuffer(std::uint32_t index) {
     const int result = QueuedWaveOut::PlayBuffer(index);
-    while (CompleteNext()) {
-    }
+    while (CompleteNext()) {}
     return result;
 }
 
 int FileWaveOut::Restart() {
     QueuedWaveOut::Restart();
-    while (CompleteNext()) {
-    }
+    while (CompleteNext()) {}
     return 1;
 }
 

@@ -27,9 +27,12 @@ enum class MixerRead { Ok, NoMixer, NoVolumeControl, ReadFailed };
 // The value GetWaveOutVolume reports for what the mixer gave.
 inline constexpr std::uint32_t ResolveVolumeRead(MixerRead result, std::uint32_t value) {
     switch (result) {
-    case MixerRead::Ok: return value > 0xFFFFu ? 0xFFFFu : value;
-    case MixerRead::ReadFailed: return kVolumeReadFailed;
-    default: return kVolumeNoMixer;
+        case MixerRead::Ok:
+            return value > 0xFFFFu ? 0xFFFFu : value;
+        case MixerRead::ReadFailed:
+            return kVolumeReadFailed;
+        default:
+            return kVolumeNoMixer;
     }
 }
 

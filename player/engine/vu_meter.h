@@ -8,8 +8,8 @@
 namespace pell {
 
 struct VuWindow {
-    bool nextBuffer = false;  // the device has moved past the buffer looked at
-    std::uint32_t offset = 0; // bytes, whole sample frames
+    bool nextBuffer = false;   // the device has moved past the buffer looked at
+    std::uint32_t offset = 0;  // bytes, whole sample frames
 };
 
 // Bytes of 20 ms in whole sample frames.

@@ -6,28 +6,40 @@ namespace pell {
 
 const char* OpenAudioOutputErrorText(OutputResult result) {
     switch (result) {
-    case OutputResult::kOk: return "";
-    case OutputResult::kAllocated: return "WWaveOut::OpenAudioOutput  *** Specified resource is already allocated";
-    case OutputResult::kBadDeviceId: return "WWaveOut::OpenAudioOutput  *** Specified device identifier is out of range";
-    case OutputResult::kNoDriver: return "WWaveOut::OpenAudioOutput  *** No device driver is present";
-    case OutputResult::kNoMemory: return "WWaveOut::OpenAudioOutput  *** Unable to allocate or lock memory";
-    case OutputResult::kBadFormat:
-        return "WWaveOut::OpenAudioOutput   *** Attempted to open with an unsupported waveform-audio format";
-    case OutputResult::kSync:
-        return "WWaveOut::OpenAudioOutput   *** The device is synchronous but waveOutOpen was called without "
-               "using the WAVE_ALLOWSYNC flag";
-    default: return "WWaveOut::OpenAudioOutput   *** Unknown error";
+        case OutputResult::kOk:
+            return "";
+        case OutputResult::kAllocated:
+            return "WWaveOut::OpenAudioOutput  *** Specified resource is already allocated";
+        case OutputResult::kBadDeviceId:
+            return "WWaveOut::OpenAudioOutput  *** Specified device identifier is out of range";
+        case OutputResult::kNoDriver:
+            return "WWaveOut::OpenAudioOutput  *** No device driver is present";
+        case OutputResult::kNoMemory:
+            return "WWaveOut::OpenAudioOutput  *** Unable to allocate or lock memory";
+        case OutputResult::kBadFormat:
+            return "WWaveOut::OpenAudioOutput   *** Attempted to open with an unsupported waveform-audio format";
+        case OutputResult::kSync:
+            return "WWaveOut::OpenAudioOutput   *** The device is synchronous but waveOutOpen was called without "
+                   "using the WAVE_ALLOWSYNC flag";
+        default:
+            return "WWaveOut::OpenAudioOutput   *** Unknown error";
     }
 }
 
 const char* CloseErrorText(OutputResult result) {
     switch (result) {
-    case OutputResult::kOk: return "";
-    case OutputResult::kInvalidHandle: return "WWaveOut::Close  *** Specified device handle is invalid";
-    case OutputResult::kNoDriver: return "WWaveOut::Close  *** No device driver is present";
-    case OutputResult::kNoMemory: return "WWaveOut::Close   *** Unable to allocate or lock memory";
-    case OutputResult::kStillPlaying: return "WWaveOut::Close   *** There are still buffers in the queue";
-    default: return "WWaveOut::Close   *** Unknown error";
+        case OutputResult::kOk:
+            return "";
+        case OutputResult::kInvalidHandle:
+            return "WWaveOut::Close  *** Specified device handle is invalid";
+        case OutputResult::kNoDriver:
+            return "WWaveOut::Close  *** No device driver is present";
+        case OutputResult::kNoMemory:
+            return "WWaveOut::Close   *** Unable to allocate or lock memory";
+        case OutputResult::kStillPlaying:
+            return "WWaveOut::Close   *** There are still buffers in the queue";
+        default:
+            return "WWaveOut::Close   *** Unknown error";
     }
 }
 
@@ -36,12 +48,9 @@ void NoCallback(WaveOutput*, OutputMessage, void*, WaveHeader*) {}
 
 // Last-error texts besides the open and close results, character for character as the output
 // has always stored them.
-constexpr std::string_view kAlreadyInitialized =
-    "WWaveOut::Initialize   *** Already initializet. Uninitialize first.";
-constexpr std::string_view kNoHeaderMemory =
-    "WWave::Initialize *** Can't allocate memory for WAVEHDR structure";
-constexpr std::string_view kNoBufferMemory =
-    "WWave::Initialize *** Can't allocate memory for output data buffer";
+constexpr std::string_view kAlreadyInitialized = "WWaveOut::Initialize   *** Already initializet. Uninitialize first.";
+constexpr std::string_view kNoHeaderMemory = "WWave::Initialize *** Can't allocate memory for WAVEHDR structure";
+constexpr std::string_view kNoBufferMemory = "WWave::Initialize *** Can't allocate memory for output data buffer";
 constexpr std::string_view kCantPrepare = "WWaveOut::PlayBuffer   *** Can't prepare data";
 constexpr std::string_view kCantWrite = "WWaveOut::PlayBuffer   *** Can't write data";
 }  // namespace
@@ -67,8 +76,7 @@ int WaveOutput::Initialize(std::uint16_t formatTag, std::uint16_t channels, std:
         SetError(kNoHeaderMemory);
         return 0;
     }
-    const std::uint32_t size =
-        static_cast<std::uint32_t>(std::uint64_t{bufferMs} * format_.nAvgBytesPerSec / 1000);
+    const std::uint32_t size = static_cast<std::uint32_t>(std::uint64_t{bufferMs} * format_.nAvgBytesPerSec / 1000);
     std::vector<std::unique_ptr<std::uint8_t[]>> buffers;
     buffers.reserve(numberOfBuffers);
     for (std::uint32_t i = 0; i < numberOfBuffers; ++i) {
@@ -216,11 +224,16 @@ std::uint64_t WaveOutput::GetPosition(int kind) const {
         frames = PlayedFramesLocked();
     }
     switch (kind) {
-    case 0: return frames;
-    case 1: return sampleRate_ ? frames * 1000 / sampleRate_ : 0;
-    case 2: return sampleRate_ ? frames / sampleRate_ : 0;
-    case 3: return frames * format_.nBlockAlign;
-    default: return 0;
+        case 0:
+            return frames;
+        case 1:
+            return sampleRate_ ? frames * 1000 / sampleRate_ : 0;
+        case 2:
+            return sampleRate_ ? frames / sampleRate_ : 0;
+        case 3:
+            return frames * format_.nBlockAlign;
+        default:
+            return 0;
     }
 }
 
@@ -269,8 +282,7 @@ void WaveOutput::CompleteHeader(WaveOutput* output, WaveOutProc callback, void* 
     finished.validBytes = header->validBytes;
     finished.index = header->index;
     std::uint32_t flags = header->flags.load();
-    while (!header->flags.compare_exchange_weak(flags, (flags & ~kBufferQueued) | kBufferDone)) {
-    }
+    while (!header->flags.compare_exchange_weak(flags, (flags & ~kBufferQueued) | kBufferDone)) {}
     finished.flags.store((flags & ~kBufferQueued) | kBufferDone);
     if (callback != nullptr) callback(output, OutputMessage::kDone, instance, &finished);
 }

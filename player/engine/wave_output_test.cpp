@@ -137,8 +137,11 @@ TEST(WaveOutputTest, OpenAndCloseTextsByResultCode) {
         {OutputResult::kBadDeviceId, "WWaveOut::OpenAudioOutput  *** Specified device identifier is out of range"},
         {OutputResult::kNoDriver, "WWaveOut::OpenAudioOutput  *** No device driver is present"},
         {OutputResult::kNoMemory, "WWaveOut::OpenAudioOutput  *** Unable to allocate or lock memory"},
-        {OutputResult::kBadFormat, "WWaveOut::OpenAudioOutput   *** Attempted to open with an unsupported waveform-audio format"},
-        {OutputResult::kSync, "WWaveOut::OpenAudioOutput   *** The device is synchronous but waveOutOpen was called without using the WAVE_ALLOWSYNC flag"},
+        {OutputResult::kBadFormat,
+         "WWaveOut::OpenAudioOutput   *** Attempted to open with an unsupported waveform-audio format"},
+        {OutputResult::kSync,
+         "WWaveOut::OpenAudioOutput   *** The device is synchronous but waveOutOpen was called without using the "
+         "WAVE_ALLOWSYNC flag"},
         {OutputResult::kError, "WWaveOut::OpenAudioOutput   *** Unknown error"},
     };
     for (const Case& c : cases) {

@@ -101,10 +101,9 @@ int WMp3::OpenStream(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_
     framePcmBytes_ = info_.samplesPerFrame * info_.channels * 2;
     {
         std::lock_guard buffers(bufferLock_);
-        if (!output_->Initialize(1, static_cast<std::uint16_t>(info_.channels),
-                                 static_cast<std::uint32_t>(info_.sampleRate), 16,
-                                 static_cast<std::uint32_t>(plan_.bufferCount),
-                                 static_cast<std::uint32_t>(plan_.bufferMs))) {
+        if (!output_->Initialize(
+                1, static_cast<std::uint16_t>(info_.channels), static_cast<std::uint32_t>(info_.sampleRate), 16,
+                static_cast<std::uint32_t>(plan_.bufferCount), static_cast<std::uint32_t>(plan_.bufferMs))) {
             FailOpen(msg::kCantInitializeOutput);
             return 0;
         }
@@ -175,8 +174,7 @@ void WMp3::PlayingThread() {
         // Without a device nothing plays: say so instead of reporting a silent playback.
         SetError(output_->GetError());
         State state = state_.load();
-        while (IsPlaying(state) && !state_.compare_exchange_weak(state, State::kOpen)) {
-        }
+        while (IsPlaying(state) && !state_.compare_exchange_weak(state, State::kOpen)) {}
         ExitMP3(decoder_);
         workerId_.store(std::thread::id{});
         return;
@@ -365,8 +363,8 @@ int WMp3::Seek(int seconds) {
     State ended = State::kEnded;
     state_.compare_exchange_strong(ended, State::kOpen);
     std::lock_guard lock(streamLock_);
-    const std::uint32_t s = seconds < 0 ? 0u : std::min<std::uint32_t>(static_cast<std::uint32_t>(seconds),
-                                                                       info_.lengthSeconds);
+    const std::uint32_t s =
+        seconds < 0 ? 0u : std::min<std::uint32_t>(static_cast<std::uint32_t>(seconds), info_.lengthSeconds);
     const std::uint64_t offset = ByteOffsetForSeconds(info_, s);
     if (!stream_->Seek(static_cast<std::int64_t>(offset), SeekFrom::kBegin)) {
         // Back at the audio start, where a stop left it, so the position shown is true.

@@ -46,12 +46,13 @@ TEST_F(WMp3OpenTest, MeasuresStreamsWithTagsAndHeaders) {
     const MeasureCase cases[] = {
         {"cbr 8 kHz", EightKiloHertz(100), 0, 7200, 100, 7, 8000, 1, 3, 0, 0},
         {"id3v1 excluded", EightKiloHertz(100) + testing::Id3v1Tag(), 0, 7200, 100, 7, 8000, 1, 3, 0, 0},
-        {"no id3v1 keeps the last bytes", EightKiloHertz(100) + std::string(128, 'x'), 0, 7328, 101, 7, 8000, 1, 3, 0, 0},
+        {"no id3v1 keeps the last bytes", EightKiloHertz(100) + std::string(128, 'x'), 0, 7328, 101, 7, 8000, 1, 3, 0,
+         0},
         {"id3v2 with false sync", id3v2 + EightKiloHertz(100), 310, 7200, 100, 7, 8000, 1, 3, 0, 0},
-        {"xing without toc", testing::XingFrame(1, 9, 0, false, 3, 200, toc) + SilentFrames(200, 1, 3, 9, 0, false),
-         0, 201 * 417, 200, 5, 44100, 2, 3, 1, 1},
-        {"xing without a count", testing::XingFrame(1, 9, 0, false, 0, 0, toc) + SilentFrames(50, 1, 3, 9, 0, false),
-         0, 51 * 417, 0, 0, 44100, 2, 3, 1, 1},
+        {"xing without toc", testing::XingFrame(1, 9, 0, false, 3, 200, toc) + SilentFrames(200, 1, 3, 9, 0, false), 0,
+         201 * 417, 200, 5, 44100, 2, 3, 1, 1},
+        {"xing without a count", testing::XingFrame(1, 9, 0, false, 0, 0, toc) + SilentFrames(50, 1, 3, 9, 0, false), 0,
+         51 * 417, 0, 0, 44100, 2, 3, 1, 1},
         {"TAG inside the data before the audio", TagBeforeAudio(), 100, 72, 2, 0, 16000, 1, 3, 0, 0},
         {"mpeg-2 layer II", SilentFrames(40, 2, 2, 8, 2, true), 0, 40 * 576, 40, 2, 16000, 1, 2, 0, 0},
         {"layer I", SilentFrames(300, 1, 1, 12, 0, false), 0, 300 * 416, 300, 2, 44100, 2, 1, 0, 0},
@@ -80,8 +81,8 @@ TEST_F(WMp3OpenTest, LameFilesMeasureCloseToTheirDuration) {
         int rate, channels, kbps;
         bool vbr;
         double seconds;
-    } cases[] = {{44100, 2, 128, false, 3.0}, {8000, 1, 16, false, 5.0}, {22050, 1, 32, true, 4.0},
-                 {16000, 1, 32, false, 3.0}};
+    } cases[] = {
+        {44100, 2, 128, false, 3.0}, {8000, 1, 16, false, 5.0}, {22050, 1, 32, true, 4.0}, {16000, 1, 32, false, 3.0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rate);
         ToneParams tone{c.rate, c.channels, c.seconds, 440, 660, 8000};
@@ -106,8 +107,8 @@ TEST_F(WMp3OpenTest, FramesNotFoundOrUnreadableFailTheOpen) {
          "WMp3::_Open   *** Can't find first valid mp3 frame"},
         {"one frame only", testing::SilentFrame(1, 3, 9, 0, false) + std::string(600, 'z'),
          "WMp3::_Open   *** Can't find first valid mp3 frame"},
-        {"headers that differ", testing::SilentFrame(1, 3, 9, 0, false) + testing::SilentFrame(1, 3, 9, 1, false) +
-                                    std::string(600, 'z'),
+        {"headers that differ",
+         testing::SilentFrame(1, 3, 9, 0, false) + testing::SilentFrame(1, 3, 9, 1, false) + std::string(600, 'z'),
          "WMp3::_Open   *** Can't find first valid mp3 frame"},
         {"no sync at all", std::string(20000, 'q'), "WMp3::_Open   *** Can't find first valid mp3 frame"},
     };

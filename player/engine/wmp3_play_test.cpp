@@ -21,7 +21,9 @@ protected:
     WMp3PlayTest() {
         auto out = std::make_unique<QueuedWaveOut>();
         out_ = out.get();
-        out_->SetSink([this](const std::uint8_t* data, std::uint32_t bytes) { played_.insert(played_.end(), data, data + bytes); });
+        out_->SetSink([this](const std::uint8_t* data, std::uint32_t bytes) {
+            played_.insert(played_.end(), data, data + bytes);
+        });
         mp3_ = std::make_unique<WMp3>(std::move(out));
     }
     std::string Write(const std::string& name, const std::string& bytes) {
@@ -186,13 +188,27 @@ TEST_F(WMp3PlayTest, EveryCommandMovesTheStateAsDocumented) {
         SCOPED_TRACE(step.name);
         int result = 1;
         switch (step.op) {
-        case Op::kPlay: result = mp3_->Play(); break;
-        case Op::kPause: result = mp3_->Pause(); break;
-        case Op::kResume: result = mp3_->Resume(); break;
-        case Op::kStop: result = mp3_->Stop(); break;
-        case Op::kSeek: result = mp3_->Seek(1); break;
-        case Op::kPlayToEnd: PlayToEnd(); break;
-        case Op::kClose: result = mp3_->Close(); break;
+            case Op::kPlay:
+                result = mp3_->Play();
+                break;
+            case Op::kPause:
+                result = mp3_->Pause();
+                break;
+            case Op::kResume:
+                result = mp3_->Resume();
+                break;
+            case Op::kStop:
+                result = mp3_->Stop();
+                break;
+            case Op::kSeek:
+                result = mp3_->Seek(1);
+                break;
+            case Op::kPlayToEnd:
+                PlayToEnd();
+                break;
+            case Op::kClose:
+                result = mp3_->Close();
+                break;
         }
         EXPECT_EQ(result, step.result);
         EXPECT_EQ(mp3_->GetState(), step.state);
@@ -365,16 +381,14 @@ TEST_F(WMp3PlayTest, ABandGainScalesThatBandByItsFactor) {
         int band, gain, preamp;
         double factor;
     } cases[] = {
-        {8000, 800, 6, 10, 0, 5.08},       // subbands 5-7: 625-1000 Hz
-        {44100, 4500, 6, -10, 0, 0.112},
-        {44100, 340, 1, 3, 0, 2.0},
-        {8000, 3500, 10, -4, 2, 0.527 * 1.414},
-        {22050, 2500, 5, 0, -5, 0.355},    // preamp only
+        {8000, 800, 6, 10, 0, 5.08},  // subbands 5-7: 625-1000 Hz
+        {44100, 4500, 6, -10, 0, 0.112}, {44100, 340, 1, 3, 0, 2.0}, {8000, 3500, 10, -4, 2, 0.527 * 1.414},
+        {22050, 2500, 5, 0, -5, 0.355},  // preamp only
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.hz);
-        const std::string path =
-            Write("eq.mp3", testing::EncodeTone({c.rate, 1, 2.0, c.hz, 0, 2000}, {c.rate > 16000 ? 64 : 32, false, true}));
+        const std::string path = Write(
+            "eq.mp3", testing::EncodeTone({c.rate, 1, 2.0, c.hz, 0, 2000}, {c.rate > 16000 ? 64 : 32, false, true}));
         mp3_->EnableEqualizer(1);
         ASSERT_EQ(mp3_->SetEqualizer(0, c.band, 0), 1);
         const double flat = BandAmplitude(PlayFile(path));

@@ -22,8 +22,7 @@ constexpr std::string_view kFileTooLarge =
     "WStream::OpenFile\n\nFile too large! Files of 4 GiB or more are not supported.";
 constexpr std::string_view kCantSeekToBeginning = "WStream::OpenFile\n\nCan't seek to begining!";
 constexpr std::string_view kNotOpen = "WStream::Seek\n\nStream isn't open!";
-constexpr std::string_view kSeekOutOfBounds =
-    "WStream::Seek\n\nCan't seek stream !\nlDistanceToMove out of bounds.";
+constexpr std::string_view kSeekOutOfBounds = "WStream::Seek\n\nCan't seek stream !\nlDistanceToMove out of bounds.";
 constexpr std::string_view kCantSeekFile = "WStream::Seek\n\nCan't seek file pointer!";
 constexpr std::string_view kNoBytesReadPointer = "WStream::Read\n\nlpNumberOfBytesRead can't be 0 !";
 constexpr std::string_view kNoBuffer = "WStream::Read\n\nlpBuffer can't be 0 !";
@@ -79,20 +78,20 @@ int WStream::Seek(std::int64_t distance, SeekFrom method) {
     std::int64_t target = 0;
     bool inBounds = false;
     switch (method) {
-    case SeekFrom::kBegin:
-        inBounds = distance >= 0 && distance <= length;
-        target = distance;
-        break;
-    case SeekFrom::kCurrent:
-        inBounds = distance >= 0 ? distance <= length - position : -distance <= position;
-        target = position + distance;
-        break;
-    case SeekFrom::kEnd:
-        inBounds = distance <= 0 && -distance <= length;
-        target = length + distance;
-        break;
-    default:
-        break;
+        case SeekFrom::kBegin:
+            inBounds = distance >= 0 && distance <= length;
+            target = distance;
+            break;
+        case SeekFrom::kCurrent:
+            inBounds = distance >= 0 ? distance <= length - position : -distance <= position;
+            target = position + distance;
+            break;
+        case SeekFrom::kEnd:
+            inBounds = distance <= 0 && -distance <= length;
+            target = length + distance;
+            break;
+        default:
+            break;
     }
     if (!inBounds) {
         error_.Set(kSeekOutOfBounds);
@@ -130,7 +129,8 @@ int WStream::Read(void* buffer, std::uint32_t count, std::uint32_t* bytesRead) {
         error_.Set(kCantRead);
         return 0;
     }
-    const bool cached = position_ >= cacheStart_ && std::uint64_t{position_} + count <= std::uint64_t{cacheStart_} + cacheBytes_;
+    const bool cached =
+        position_ >= cacheStart_ && std::uint64_t{position_} + count <= std::uint64_t{cacheStart_} + cacheBytes_;
     if (!cached && count < kCacheBytes) {
         cacheBytes_ = 0;
         ssize_t got = -1;

@@ -32,10 +32,12 @@ struct SeekCase {
 
 TEST_F(WStreamTest, SeekKeepsInsideTheStreamForEveryMethod) {
     const SeekCase cases[] = {
-        {0, 10, SeekFrom::kBegin, true, 10},   {0, 11, SeekFrom::kBegin, false, 0},  {5, -1, SeekFrom::kBegin, false, 5},
-        {4, 6, SeekFrom::kCurrent, true, 10},  {4, 7, SeekFrom::kCurrent, false, 4}, {4, -4, SeekFrom::kCurrent, true, 0},
-        {4, -5, SeekFrom::kCurrent, false, 4}, {3, 0, SeekFrom::kEnd, true, 10},     {3, -10, SeekFrom::kEnd, true, 0},
-        {3, -11, SeekFrom::kEnd, false, 3},    {3, 1, SeekFrom::kEnd, false, 3},     {3, 0, static_cast<SeekFrom>(7), false, 3},
+        {0, 10, SeekFrom::kBegin, true, 10},   {0, 11, SeekFrom::kBegin, false, 0},
+        {5, -1, SeekFrom::kBegin, false, 5},   {4, 6, SeekFrom::kCurrent, true, 10},
+        {4, 7, SeekFrom::kCurrent, false, 4},  {4, -4, SeekFrom::kCurrent, true, 0},
+        {4, -5, SeekFrom::kCurrent, false, 4}, {3, 0, SeekFrom::kEnd, true, 10},
+        {3, -10, SeekFrom::kEnd, true, 0},     {3, -11, SeekFrom::kEnd, false, 3},
+        {3, 1, SeekFrom::kEnd, false, 3},      {3, 0, static_cast<SeekFrom>(7), false, 3},
     };
     for (const SeekCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.from << " " << c.distance << " " << static_cast<int>(c.method));
@@ -89,9 +91,8 @@ TEST(WStreamReadTest, ReadsReturnTheFileBytesAcrossReadAheadBoundaries) {
     struct Step {
         std::uint32_t at, count, expected;
     } steps[] = {
-        {0, 4, 4},          {4, 413, 413},        {65530, 20, 20},      {65536, 4, 4},
-        {131000, 1000, 1000}, {100, 70000, 70000}, {199990, 100, 10},   {5, 3, 3},
-        {65535, 65537, 65537}, {199999, 1, 1},
+        {0, 4, 4},           {4, 413, 413},     {65530, 20, 20}, {65536, 4, 4},         {131000, 1000, 1000},
+        {100, 70000, 70000}, {199990, 100, 10}, {5, 3, 3},       {65535, 65537, 65537}, {199999, 1, 1},
     };
     std::vector<char> buf(80000);
     for (const Step& step : steps) {

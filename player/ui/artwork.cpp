@@ -35,16 +35,26 @@ constexpr QSize kTransportSize(43, 44);
 constexpr QSize kListButtonSize(46, 47);
 
 const ButtonArt kButtons[] = {
-    {kArtPlayNormal, Glyph::Play, Face::Normal},         {kArtPlayHover, Glyph::Play, Face::Hover},
-    {kArtPlayPressed, Glyph::Play, Face::Pressed},       {kArtPauseNormal, Glyph::Pause, Face::Normal},
-    {kArtPauseHover, Glyph::Pause, Face::Hover},         {kArtPausePressed, Glyph::Pause, Face::Pressed},
-    {kArtPreviousNormal, Glyph::Previous, Face::Normal}, {kArtPreviousHover, Glyph::Previous, Face::Hover},
-    {kArtPreviousPressed, Glyph::Previous, Face::Pressed}, {kArtNextNormal, Glyph::Next, Face::Normal},
-    {kArtNextHover, Glyph::Next, Face::Hover},           {kArtNextPressed, Glyph::Next, Face::Pressed},
-    {kArtStopNormal, Glyph::Stop, Face::Normal},         {kArtStopHover, Glyph::Stop, Face::Hover},
-    {kArtStopPressed, Glyph::Stop, Face::Pressed},       {kArtRefreshNormal, Glyph::Refresh, Face::Normal},
-    {kArtRefreshHover, Glyph::Refresh, Face::Hover},     {kArtRefreshPressed, Glyph::Refresh, Face::Pressed},
-    {kArtSearchNormal, Glyph::Search, Face::Normal},     {kArtSearchHover, Glyph::Search, Face::Hover},
+    {kArtPlayNormal, Glyph::Play, Face::Normal},
+    {kArtPlayHover, Glyph::Play, Face::Hover},
+    {kArtPlayPressed, Glyph::Play, Face::Pressed},
+    {kArtPauseNormal, Glyph::Pause, Face::Normal},
+    {kArtPauseHover, Glyph::Pause, Face::Hover},
+    {kArtPausePressed, Glyph::Pause, Face::Pressed},
+    {kArtPreviousNormal, Glyph::Previous, Face::Normal},
+    {kArtPreviousHover, Glyph::Previous, Face::Hover},
+    {kArtPreviousPressed, Glyph::Previous, Face::Pressed},
+    {kArtNextNormal, Glyph::Next, Face::Normal},
+    {kArtNextHover, Glyph::Next, Face::Hover},
+    {kArtNextPressed, Glyph::Next, Face::Pressed},
+    {kArtStopNormal, Glyph::Stop, Face::Normal},
+    {kArtStopHover, Glyph::Stop, Face::Hover},
+    {kArtStopPressed, Glyph::Stop, Face::Pressed},
+    {kArtRefreshNormal, Glyph::Refresh, Face::Normal},
+    {kArtRefreshHover, Glyph::Refresh, Face::Hover},
+    {kArtRefreshPressed, Glyph::Refresh, Face::Pressed},
+    {kArtSearchNormal, Glyph::Search, Face::Normal},
+    {kArtSearchHover, Glyph::Search, Face::Hover},
     {kArtSearchPressed, Glyph::Search, Face::Pressed},
 };
 
@@ -67,46 +77,53 @@ void DrawGlyph(QPainter& p, Glyph glyph, QPointF c, double unit, const QColor& c
         p.drawPath(path);
     };
     switch (glyph) {
-    case Glyph::Play: triangle(c.x() + 1 * unit, 1); break;
-    case Glyph::Pause:
-        p.drawRoundedRect(QRectF(c.x() - 5.5 * unit, c.y() - 6.5 * unit, 4 * unit, 13 * unit), unit, unit);
-        p.drawRoundedRect(QRectF(c.x() + 1.5 * unit, c.y() - 6.5 * unit, 4 * unit, 13 * unit), unit, unit);
-        break;
-    case Glyph::Stop: p.drawRoundedRect(QRectF(c.x() - 5.5 * unit, c.y() - 5.5 * unit, 11 * unit, 11 * unit), 1.5 * unit, 1.5 * unit); break;
-    case Glyph::Previous:
-        p.drawRoundedRect(QRectF(c.x() - 8 * unit, c.y() - 6 * unit, 2.5 * unit, 12 * unit), 0.8 * unit, 0.8 * unit);
-        triangle(c.x() - 1 * unit, -0.8);
-        triangle(c.x() + 5 * unit, -0.8);
-        break;
-    case Glyph::Next:
-        triangle(c.x() - 5 * unit, 0.8);
-        triangle(c.x() + 1 * unit, 0.8);
-        p.drawRoundedRect(QRectF(c.x() + 5.5 * unit, c.y() - 6 * unit, 2.5 * unit, 12 * unit), 0.8 * unit, 0.8 * unit);
-        break;
-    case Glyph::Refresh: {
-        p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(colour, 2.6 * unit, Qt::SolidLine, Qt::RoundCap));
-        const QRectF ring(c.x() - 7 * unit, c.y() - 7 * unit, 14 * unit, 14 * unit);
-        p.drawArc(ring, 100 * 16, 290 * 16);
-        p.setPen(Qt::NoPen);
-        p.setBrush(colour);
-        QPainterPath head;  // arrow head at the arc's start, pointing along the turn
-        const QPointF tip(c.x() + 0.5 * unit, c.y() - 7 * unit);
-        head.moveTo(tip + QPointF(4.5 * unit, 0));
-        head.lineTo(tip + QPointF(-1.5 * unit, -4.5 * unit));
-        head.lineTo(tip + QPointF(-1.5 * unit, 4.5 * unit));
-        head.closeSubpath();
-        p.drawPath(head);
-        break;
-    }
-    case Glyph::Search: {
-        p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(colour, 2.6 * unit));
-        p.drawEllipse(QPointF(c.x() - 2 * unit, c.y() - 2 * unit), 5.5 * unit, 5.5 * unit);
-        p.setPen(QPen(colour, 3.4 * unit, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(c.x() + 2.3 * unit, c.y() + 2.3 * unit), QPointF(c.x() + 7 * unit, c.y() + 7 * unit));
-        break;
-    }
+        case Glyph::Play:
+            triangle(c.x() + 1 * unit, 1);
+            break;
+        case Glyph::Pause:
+            p.drawRoundedRect(QRectF(c.x() - 5.5 * unit, c.y() - 6.5 * unit, 4 * unit, 13 * unit), unit, unit);
+            p.drawRoundedRect(QRectF(c.x() + 1.5 * unit, c.y() - 6.5 * unit, 4 * unit, 13 * unit), unit, unit);
+            break;
+        case Glyph::Stop:
+            p.drawRoundedRect(QRectF(c.x() - 5.5 * unit, c.y() - 5.5 * unit, 11 * unit, 11 * unit), 1.5 * unit,
+                              1.5 * unit);
+            break;
+        case Glyph::Previous:
+            p.drawRoundedRect(QRectF(c.x() - 8 * unit, c.y() - 6 * unit, 2.5 * unit, 12 * unit), 0.8 * unit,
+                              0.8 * unit);
+            triangle(c.x() - 1 * unit, -0.8);
+            triangle(c.x() + 5 * unit, -0.8);
+            break;
+        case Glyph::Next:
+            triangle(c.x() - 5 * unit, 0.8);
+            triangle(c.x() + 1 * unit, 0.8);
+            p.drawRoundedRect(QRectF(c.x() + 5.5 * unit, c.y() - 6 * unit, 2.5 * unit, 12 * unit), 0.8 * unit,
+                              0.8 * unit);
+            break;
+        case Glyph::Refresh: {
+            p.setBrush(Qt::NoBrush);
+            p.setPen(QPen(colour, 2.6 * unit, Qt::SolidLine, Qt::RoundCap));
+            const QRectF ring(c.x() - 7 * unit, c.y() - 7 * unit, 14 * unit, 14 * unit);
+            p.drawArc(ring, 100 * 16, 290 * 16);
+            p.setPen(Qt::NoPen);
+            p.setBrush(colour);
+            QPainterPath head;  // arrow head at the arc's start, pointing along the turn
+            const QPointF tip(c.x() + 0.5 * unit, c.y() - 7 * unit);
+            head.moveTo(tip + QPointF(4.5 * unit, 0));
+            head.lineTo(tip + QPointF(-1.5 * unit, -4.5 * unit));
+            head.lineTo(tip + QPointF(-1.5 * unit, 4.5 * unit));
+            head.closeSubpath();
+            p.drawPath(head);
+            break;
+        }
+        case Glyph::Search: {
+            p.setBrush(Qt::NoBrush);
+            p.setPen(QPen(colour, 2.6 * unit));
+            p.drawEllipse(QPointF(c.x() - 2 * unit, c.y() - 2 * unit), 5.5 * unit, 5.5 * unit);
+            p.setPen(QPen(colour, 3.4 * unit, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(c.x() + 2.3 * unit, c.y() + 2.3 * unit), QPointF(c.x() + 7 * unit, c.y() + 7 * unit));
+            break;
+        }
     }
 }
 
@@ -142,7 +159,7 @@ void DrawButton(QPainter& p, const ButtonArt& b, QSize size) {
 void DrawDigit(QPainter& p, int digit) {
     static const unsigned char kSegments[10] = {0x3f, 0x06, 0x5b, 0x4f, 0x66, 0x6d, 0x7d, 0x07, 0x7f, 0x6f};
     const double left = 3, top = 3.5, w = 14, h = 25, t = 3.2;  // glyph box inside the 32 x 32 icon
-    const double g = 0.7;  // gap at each segment end
+    const double g = 0.7;                                       // gap at each segment end
     auto horizontal = [&](double y) {
         const double l = left + g, r = left + w - g;
         QPainterPath s;
@@ -169,13 +186,13 @@ void DrawDigit(QPainter& p, int digit) {
     };
     const double mid = top + h / 2;
     const QPainterPath segments[7] = {
-        horizontal(top),                          // a
-        vertical(left + w, top, mid),             // b
-        vertical(left + w, mid, top + h),         // c
-        horizontal(top + h),                      // d
-        vertical(left, mid, top + h),             // e
-        vertical(left, top, mid),                 // f
-        horizontal(mid),                          // g
+        horizontal(top),                   // a
+        vertical(left + w, top, mid),      // b
+        vertical(left + w, mid, top + h),  // c
+        horizontal(top + h),               // d
+        vertical(left, mid, top + h),      // e
+        vertical(left, top, mid),          // f
+        horizontal(mid),                   // g
     };
     p.setPen(Qt::NoPen);
     for (int s = 0; s < 7; ++s) {
@@ -276,7 +293,8 @@ void DrawListBackground(QPainter& p, QSize size) {
         for (int x = 0; x <= size.width(); x += 3) {
             // Whole periods across the width, so the tiles meet without a seam.
             const double phase = 2 * M_PI * x / size.width();
-            const double y = baseY + (10 + 4 * line) * std::sin(3 * phase + line) * std::sin(phase * (line + 1) / 2 + 0.4);
+            const double y =
+                baseY + (10 + 4 * line) * std::sin(3 * phase + line) * std::sin(phase * (line + 1) / 2 + 0.4);
             wave.lineTo(x, y);
         }
         p.setPen(QPen(QColor(0x56, 0x5a, 0xe0, 18 - 4 * line), 2));
@@ -398,18 +416,42 @@ QImage DrawArt(int id, qreal devicePixelRatio) {
         DrawDigit(p, id == kArtDigit0 ? 0 : id - kArtDigit1 + 1);
     } else {
         switch (id) {
-        case kArtProgramIcon: p.scale(entry->size.width() / 64.0, entry->size.height() / 64.0); DrawProgramTile(p); break;
-        case kArtListBackground: DrawListBackground(p, entry->size); break;
-        case kArtDirectionImages: DrawDirectionStrip(p); break;
-        case kArtVolumeMuted: DrawVolumeIcon(p, 0); break;
-        case kArtVolumeOneWave: DrawVolumeIcon(p, 1); break;
-        case kArtVolumeTwoWaves: DrawVolumeIcon(p, 2); break;
-        case kArtVolumeThreeWaves: DrawVolumeIcon(p, 3); break;
-        case kArtColon: DrawColon(p); break;
-        case kArtModeClock: DrawModeIcon(p, true); break;
-        case kArtModeElapsed: DrawModeIcon(p, false); break;
-        case kArtPositionCursor: DrawPositionCursor(p); break;
-        default: break;
+            case kArtProgramIcon:
+                p.scale(entry->size.width() / 64.0, entry->size.height() / 64.0);
+                DrawProgramTile(p);
+                break;
+            case kArtListBackground:
+                DrawListBackground(p, entry->size);
+                break;
+            case kArtDirectionImages:
+                DrawDirectionStrip(p);
+                break;
+            case kArtVolumeMuted:
+                DrawVolumeIcon(p, 0);
+                break;
+            case kArtVolumeOneWave:
+                DrawVolumeIcon(p, 1);
+                break;
+            case kArtVolumeTwoWaves:
+                DrawVolumeIcon(p, 2);
+                break;
+            case kArtVolumeThreeWaves:
+                DrawVolumeIcon(p, 3);
+                break;
+            case kArtColon:
+                DrawColon(p);
+                break;
+            case kArtModeClock:
+                DrawModeIcon(p, true);
+                break;
+            case kArtModeElapsed:
+                DrawModeIcon(p, false);
+                break;
+            case kArtPositionCursor:
+                DrawPositionCursor(p);
+                break;
+            default:
+                break;
         }
     }
     return image;

@@ -30,8 +30,8 @@ BookmarkDialog::BookmarkDialog(const QString& text, QWidget* parent) : QDialog(p
     Place(edit_, base, 7, 7, 173, 14);
     connect(AddButton(*this, base, kOkButton, text::kOk, true, 188, 7, 50, 14), &QPushButton::clicked, this,
             &QDialog::accept);
-    connect(AddButton(*this, base, kCancelButton, text::kCancel, false, 188, 24, 50, 14),
-            &QPushButton::clicked, this, &QDialog::reject);
+    connect(AddButton(*this, base, kCancelButton, text::kCancel, false, 188, 24, 50, 14), &QPushButton::clicked, this,
+            &QDialog::reject);
     edit_->setFocus();
 }
 

@@ -32,8 +32,8 @@ std::string MakeDemoRecordings(const std::string& folder, int count, double seco
         const char* number;
         const char* line;
         char mark;
-    } kCalls[] = {{"5551234", "Line 1", 'I'}, {"0123456", "Line 2", 'O'}, {"", "Line 1", 'U'},
-                  {"0049301234567", "Line 2", 'I'}, {"112", "Line 1", 'O'}, {"5559876", "Line 2", 'I'}};
+    } kCalls[] = {{"5551234", "Line 1", 'I'},       {"0123456", "Line 2", 'O'}, {"", "Line 1", 'U'},
+                  {"0049301234567", "Line 2", 'I'}, {"112", "Line 1", 'O'},     {"5559876", "Line 2", 'I'}};
     testing::ToneParams tone;
     tone.sampleRate = 8000;
     tone.channels = 1;

@@ -13,7 +13,7 @@ struct DialogControl {
 
 inline constexpr DialogControl kOkButton{1, "okButton"};
 inline constexpr DialogControl kCancelButton{2, "cancelButton"};
-inline constexpr DialogControl kTextEdit{1018, "textEdit"};           // bookmark and search text
+inline constexpr DialogControl kTextEdit{1018, "textEdit"};  // bookmark and search text
 inline constexpr DialogControl kFindButton{1, "findButton"};
 inline constexpr DialogControl kPathsTab{1017, "pathsTab"};
 inline constexpr DialogControl kPathsList{1001, "pathsList"};

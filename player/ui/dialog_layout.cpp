@@ -17,8 +17,8 @@ void Place(QWidget* widget, const DialogBaseUnits& base, int x, int y, int width
     widget->setGeometry(DialogRectToPixels(base, x, y, width, height));
 }
 
-QPushButton* AddButton(QDialog& dialog, const DialogBaseUnits& base, const DialogControl& control,
-                       const char* caption, bool isDefault, int x, int y, int width, int height) {
+QPushButton* AddButton(QDialog& dialog, const DialogBaseUnits& base, const DialogControl& control, const char* caption,
+                       bool isDefault, int x, int y, int width, int height) {
     auto* button = Named(new QPushButton(caption, &dialog), control);
     button->setAutoDefault(false);
     button->setDefault(isDefault);

@@ -25,7 +25,7 @@ DialogBaseUnits SetUpFixedDialog(QDialog& dialog, const char* title, int widthUn
 void Place(QWidget* widget, const DialogBaseUnits& base, int x, int y, int width, int height);
 
 // A push button at its place, default or not.
-QPushButton* AddButton(QDialog& dialog, const DialogBaseUnits& base, const DialogControl& control,
-                       const char* caption, bool isDefault, int x, int y, int width, int height);
+QPushButton* AddButton(QDialog& dialog, const DialogBaseUnits& base, const DialogControl& control, const char* caption,
+                       bool isDefault, int x, int y, int width, int height);
 
 }  // namespace pell::player

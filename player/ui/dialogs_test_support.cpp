@@ -33,8 +33,7 @@ void WriteRecording(const std::string& path, const std::string& number, const st
     }
     encoder.Flush(bytes);
     auto tag = RecordingTag{number, channel, 'I'}.Bytes();
-    std::memcpy(tag.data() + tag_offset::kComment, commentBytes.data(),
-                std::min(commentBytes.size(), kTagTextLength));
+    std::memcpy(tag.data() + tag_offset::kComment, commentBytes.data(), std::min(commentBytes.size(), kTagTextLength));
     bytes.insert(bytes.end(), tag.begin(), tag.end());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -50,7 +50,9 @@ public:
     int RowCount() const override { return static_cast<int>(rows.size()); }
     int CurrentRow() const override { return current; }
     std::string Text(int row, int column) const override { return rows.at(static_cast<std::size_t>(row)).Text(column); }
-    void SetBookmark(int row, const std::string& text) override { rows.at(static_cast<std::size_t>(row)).bookmark = text; }
+    void SetBookmark(int row, const std::string& text) override {
+        rows.at(static_cast<std::size_t>(row)).bookmark = text;
+    }
     void SelectRow(int row) override { current = row; }
     void RemoveRow(int row) override {
         rows.erase(rows.begin() + row);

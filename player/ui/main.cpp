@@ -25,8 +25,7 @@ int main(int argc, char** argv) {
     pell::player::SetDialogColours();
 
     AlsaMixer mixer;
-    pell::player::PlayerDialog dialog(programFolder,
-                                      {mixer, [] { return std::make_unique<pell::WWaveOut>(); }, true});
+    pell::player::PlayerDialog dialog(programFolder, {mixer, [] { return std::make_unique<pell::WWaveOut>(); }, true});
     QObject::connect(&dialog, &QDialog::finished, &app, &QApplication::quit);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         dialog.move(screen->availableGeometry().center() - dialog.rect().center());

@@ -65,8 +65,8 @@ void MeasureList(int count, QTextStream& out) {
         const auto start = Clock::now();
         dialog.FillRecordList();
         dialog.List().viewport()->repaint();
-        out << "refresh " << count << " recordings (" << (run == 0 ? "first" : "again") << "): "
-            << Ms(Clock::now() - start) << " ms, " << dialog.List().Model().rowCount() << " rows\n";
+        out << "refresh " << count << " recordings (" << (run == 0 ? "first" : "again")
+            << "): " << Ms(Clock::now() - start) << " ms, " << dialog.List().Model().rowCount() << " rows\n";
     }
     for (int column : {pell::kColumnDate, pell::kColumnNumber, pell::kColumnDuration}) {
         const auto start = Clock::now();
@@ -83,14 +83,14 @@ void MeasurePlayback(double seconds, QTextStream& out) {
     if (pell::player::MakeDemoRecordings(folder.path().toStdString(), 1, seconds + 5).empty()) return;
     FixedMixer mixer;
     pell::QueuedWaveOut* output = nullptr;
-    pell::player::PlayerDialog dialog(folder.path().toStdString(),
-                                      {mixer,
-                                       [&output] {
-                                           auto made = std::make_unique<pell::QueuedWaveOut>();
-                                           output = made.get();
-                                           return made;
-                                       },
-                                       true});
+    pell::player::PlayerDialog dialog(folder.path().toStdString(), {mixer,
+                                                                    [&output] {
+                                                                        auto made =
+                                                                            std::make_unique<pell::QueuedWaveOut>();
+                                                                        output = made.get();
+                                                                        return made;
+                                                                    },
+                                                                    true});
     dialog.show();
     Settle();
     dialog.MakeRowCurrent(0);
@@ -113,8 +113,7 @@ void MeasurePlayback(double seconds, QTextStream& out) {
     const double cpu = CpuSeconds() - cpuStart;
     const double wall = std::chrono::duration<double>(Clock::now() - wallStart).count();
     out << "playing 8 kHz mono for " << wall << " s: CPU " << cpu * 1000 << " ms = " << 100.0 * cpu / wall
-        << " % of one core (state " << dialog.PlayState() << ", position " << dialog.Engine()->GetPosition()
-        << " s)\n";
+        << " % of one core (state " << dialog.PlayState() << ", position " << dialog.Engine()->GetPosition() << " s)\n";
     running = false;
     device.join();
     dialog.reject();

@@ -32,7 +32,8 @@ namespace pell::player {
 namespace {
 
 std::chrono::year_month_day ToYmd(const QDate& date) {
-    return std::chrono::year_month_day{std::chrono::year(date.year()), std::chrono::month(static_cast<unsigned>(date.month())),
+    return std::chrono::year_month_day{std::chrono::year(date.year()),
+                                       std::chrono::month(static_cast<unsigned>(date.month())),
                                        std::chrono::day(static_cast<unsigned>(date.day()))};
 }
 
@@ -53,14 +54,22 @@ void Describe(QWidget* widget, const QString& text) {
 
 const char* ButtonText(int kind) {
     switch (kind) {
-    case kKindPlay: return "Play (Space)";
-    case kKindPause: return "Pause (Space)";
-    case kKindPrevious: return "Previous record (Ctrl+Left)";
-    case kKindNext: return "Next record (Ctrl+Right)";
-    case kKindStop: return "Stop";
-    case kKindRefresh: return "Refresh list (F5)";
-    case kKindSearch: return "Search";
-    default: return "";
+        case kKindPlay:
+            return "Play (Space)";
+        case kKindPause:
+            return "Pause (Space)";
+        case kKindPrevious:
+            return "Previous record (Ctrl+Left)";
+        case kKindNext:
+            return "Next record (Ctrl+Right)";
+        case kKindStop:
+            return "Stop";
+        case kKindRefresh:
+            return "Refresh list (F5)";
+        case kKindSearch:
+            return "Search";
+        default:
+            return "";
     }
 }
 
@@ -135,7 +144,8 @@ PlayerDialog::PlayerDialog(std::string programFolder, Services services, QWidget
     SetUpEqualizer();
 
     monitor_ = std::make_unique<MonitorThread>(*engine_, playState_, generation_, [this](const MonitorReport& report) {
-        QMetaObject::invokeMethod(this, [this, report] { OnMonitorReport(report); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, report] { OnMonitorReport(report); }, Qt::QueuedConnection);
     });
     if (services_.runMonitorThread) monitor_->Start();
 }
@@ -165,9 +175,8 @@ void PlayerDialog::BuildControls() {
 
     // The long date with short names, so every date fits the picker.
     const QString kDateFormat = "ddd, d MMM yyyy";
-    for (auto [edit, id, name, x, width, label] :
-         {std::tuple{&fromDate_, kIdFromDate, "fromDate", 12, 94, "From date"},
-          std::tuple{&toDate_, kIdToDate, "toDate", 111, 91, "To date"}}) {
+    for (auto [edit, id, name, x, width, label] : {std::tuple{&fromDate_, kIdFromDate, "fromDate", 12, 94, "From date"},
+                                                   std::tuple{&toDate_, kIdToDate, "toDate", 111, 91, "To date"}}) {
         *edit = new QDateEdit(QDate::currentDate(), this);
         Identify(*edit, name, id);
         (*edit)->setCalendarPopup(true);
@@ -409,7 +418,8 @@ void PlayerDialog::ConnectTransport() {
 }
 
 void PlayerDialog::ShowPositionTip(int position) {
-    const QString text = QString::fromStdString(ClockText(ShownSeconds(static_cast<std::uint32_t>(position), startOfDay_, clockMode_)));
+    const QString text =
+        QString::fromStdString(ClockText(ShownSeconds(static_cast<std::uint32_t>(position), startOfDay_, clockMode_)));
     position_->setToolTip(text);
     QToolTip::showText(QCursor::pos(), text, position_);
 }
@@ -439,14 +449,29 @@ void PlayerDialog::OnTimeDisplayClicked() {
 
 void PlayerDialog::OnPlayerButton(int kind) {
     switch (kind) {
-    case kKindPlay: Play(); break;
-    case kKindPause: Pause(); break;
-    case kKindPrevious: Previous(); break;
-    case kKindNext: Next(); break;
-    case kKindStop: StopPlayback(); break;
-    case kKindRefresh: FillRecordList(); break;
-    case kKindSearch: OnSearch(); break;
-    default: break;
+        case kKindPlay:
+            Play();
+            break;
+        case kKindPause:
+            Pause();
+            break;
+        case kKindPrevious:
+            Previous();
+            break;
+        case kKindNext:
+            Next();
+            break;
+        case kKindStop:
+            StopPlayback();
+            break;
+        case kKindRefresh:
+            FillRecordList();
+            break;
+        case kKindSearch:
+            OnSearch();
+            break;
+        default:
+            break;
     }
 }
 
@@ -559,7 +584,8 @@ void PlayerDialog::SetUpVolume() {
     showIcon(position);
     connect(volume_, &QSlider::sliderReleased, this, [this] { ApplyVolume(volume_->sliderPosition()); });
     connect(volume_, &QSlider::actionTriggered, this, [this](int action) {
-        if (action != QAbstractSlider::SliderNoAction && !volume_->isSliderDown()) ApplyVolume(volume_->sliderPosition());
+        if (action != QAbstractSlider::SliderNoAction && !volume_->isSliderDown())
+            ApplyVolume(volume_->sliderPosition());
     });
 }
 
@@ -580,7 +606,8 @@ void PlayerDialog::SetUpEqualizer() {
     }
     if (const auto text = ReadEqualizerFile(programFolder_)) {
         EqualizerSliders current{};
-        for (int k = 0; k < kEqualizerSliderCount; ++k) current[static_cast<std::size_t>(k)] = equalizer_[static_cast<std::size_t>(k)]->value();
+        for (int k = 0; k < kEqualizerSliderCount; ++k)
+            current[static_cast<std::size_t>(k)] = equalizer_[static_cast<std::size_t>(k)]->value();
         const EqualizerSliders loaded = LoadEqualizer(*text, current);
         for (int k = 0; k < kEqualizerSliderCount; ++k) {
             QSlider* slider = equalizer_[static_cast<std::size_t>(k)];
@@ -622,7 +649,8 @@ void PlayerDialog::reject() {
     monitor_.reset();
     engine_.reset();
     EqualizerSliders positions{};
-    for (int k = 0; k < kEqualizerSliderCount; ++k) positions[static_cast<std::size_t>(k)] = equalizer_[static_cast<std::size_t>(k)]->value();
+    for (int k = 0; k < kEqualizerSliderCount; ++k)
+        positions[static_cast<std::size_t>(k)] = equalizer_[static_cast<std::size_t>(k)]->value();
     WriteEqualizerFile(programFolder_, positions);
     WriteColumnWidths(programFolder_, CurrentColumnWidths());
     QDialog::reject();

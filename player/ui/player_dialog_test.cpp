@@ -52,7 +52,8 @@ protected:
         auto dialog = std::make_unique<PlayerDialog>(folder.empty() ? dir_.path() : folder,
                                                      PlayerDialog::Services{mixer_,
                                                                             [this] {
-                                                                                auto made = std::make_unique<QueuedWaveOut>();
+                                                                                auto made =
+                                                                                    std::make_unique<QueuedWaveOut>();
                                                                                 output_ = made.get();
                                                                                 return made;
                                                                             },
@@ -140,16 +141,26 @@ TEST_F(PlayerDialogTest, EveryRowOfThePlayingStateTable) {
             position->setRange(0, 12);
         }
         switch (c.command) {
-        case Command::Play: d->Play(); break;
-        case Command::Pause: d->Pause(); break;
-        case Command::Stop: d->StopPlayback(); break;
-        case Command::Next: d->Next(); break;
-        case Command::Previous: d->Previous(); break;
-        case Command::SeekRelease:
-            position->setSliderDown(true);
-            position->setSliderPosition(5);
-            position->setSliderDown(false);
-            break;
+            case Command::Play:
+                d->Play();
+                break;
+            case Command::Pause:
+                d->Pause();
+                break;
+            case Command::Stop:
+                d->StopPlayback();
+                break;
+            case Command::Next:
+                d->Next();
+                break;
+            case Command::Previous:
+                d->Previous();
+                break;
+            case Command::SeekRelease:
+                position->setSliderDown(true);
+                position->setSliderPosition(5);
+                position->setSliderDown(false);
+                break;
         }
         EXPECT_EQ(d->PlayState(), c.endState) << c.name;
         EXPECT_EQ(d->CurrentRow(), c.endRow) << c.name;
@@ -305,12 +316,14 @@ TEST_F(PlayerDialogTest, CurrentRowFollowsClicksAndArmedNavigationOnly) {
     // A click below the last row leaves it as it is; so does a selection before any arrow key.
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(20, list.viewport()->height() - 5));
     EXPECT_EQ(d->CurrentRow(), 1);
-    list.selectionModel()->select(list.Model().index(2, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list.selectionModel()->select(list.Model().index(2, 0),
+                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     EXPECT_EQ(d->CurrentRow(), 1);
     list.setFocus();
     QTest::keyClick(&list, Qt::Key_Up);
     EXPECT_EQ(d->CurrentRow(), list.FirstSelectedRow());
-    list.selectionModel()->select(list.Model().index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list.selectionModel()->select(list.Model().index(0, 0),
+                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     EXPECT_EQ(d->CurrentRow(), 0);
     // A right click below the last row shows no menu and changes nothing.
     QContextMenuEvent below(QContextMenuEvent::Mouse, QPoint(20, list.viewport()->height() - 5),
@@ -392,12 +405,13 @@ TEST_F(PlayerDialogTest, VolumeSliderAppliesUserActionsWithItsIcon) {
         std::uint32_t volume;
         int art;
     };
-    const Case cases[] = {{32, 0xFFFF, 235}, {31, 63488, 235}, {0, 0, 237}, {1, 2048, 237}, {2, 4096, 236},
+    const Case cases[] = {{32, 0xFFFF, 235}, {31, 63488, 235}, {0, 0, 237},      {1, 2048, 237},  {2, 4096, 236},
                           {9, 18432, 236},   {10, 20480, 234}, {19, 38912, 234}, {20, 40960, 235}};
     for (const Case& c : cases) {
         volume->setSliderDown(true);
         volume->setSliderPosition(c.position);
-        EXPECT_TRUE(mixer_.sets.empty() || mixer_.sets.back() != c.volume || c.position == 0) << "applied while dragging";
+        EXPECT_TRUE(mixer_.sets.empty() || mixer_.sets.back() != c.volume || c.position == 0)
+            << "applied while dragging";
         volume->setSliderDown(false);
         ASSERT_FALSE(mixer_.sets.empty());
         EXPECT_EQ(mixer_.sets.back(), c.volume) << c.position;
@@ -450,8 +464,8 @@ TEST(SkinControlsTest, MeterSegmentsAreGreenThenRedOnTheBackground) {
         QColor colour;
     };
     const Probe probes[] = {
-        {1, QColor(0, 100, 15)},    {3 * 33 + 1, QColor(0, 100, 15)}, {3 * 33 + 2, LevelMeter::kBackground},
-        {3 * 34, QColor(150, 0, 0)}, {3 * 39 + 1, QColor(150, 0, 0)}, {3 * 40, LevelMeter::kBackground},
+        {1, QColor(0, 100, 15)},     {3 * 33 + 1, QColor(0, 100, 15)}, {3 * 33 + 2, LevelMeter::kBackground},
+        {3 * 34, QColor(150, 0, 0)}, {3 * 39 + 1, QColor(150, 0, 0)},  {3 * 40, LevelMeter::kBackground},
     };
     for (const Probe& p : probes) EXPECT_EQ(image.pixelColor(p.x, 7), p.colour) << p.x;
     EXPECT_EQ(image.pixelColor(50, 0), QColor(Qt::white));  // frame

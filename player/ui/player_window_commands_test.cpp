@@ -66,7 +66,8 @@ TEST_F(PlayerWindowCommandsTest, MenusCarryTheCommandsEnabled) {
     ASSERT_NE(menu, nullptr);
     std::vector<std::string> items;
     for (QAction* action : menu->actions()) {
-        if (!action->isSeparator()) items.push_back(action->text().toStdString() + (action->isEnabled() ? "" : " (off)"));
+        if (!action->isSeparator())
+            items.push_back(action->text().toStdString() + (action->isEnabled() ? "" : " (off)"));
     }
     EXPECT_EQ(items, (std::vector<std::string>{"&Play", "&Set bookmark", "&Copy to..", "&Delete"}));
     EXPECT_TRUE(window_->Action(kCmdProperties)->isEnabled());

@@ -31,14 +31,14 @@ PropertiesDialog::PropertiesDialog(std::string programFolder, const std::vector<
         const std::size_t at = InsertRecordRoot(roots_, root);
         list_->insertItem(static_cast<int>(at), QString::fromStdString(root));
     }
-    connect(AddButton(*this, base, kAddPathButton, text::kAddPath, false, 237, 22, 26, 14),
-            &QPushButton::clicked, this, &PropertiesDialog::AddFolder);
-    connect(AddButton(*this, base, kRemovePathButton, text::kRemovePath, false, 237, 37, 26, 14),
-            &QPushButton::clicked, this, &PropertiesDialog::RemoveSelectedFolder);
-    connect(AddButton(*this, base, kCancelButton, text::kCancel, false, 160, 121, 50, 14),
-            &QPushButton::clicked, this, &QDialog::reject);
-    connect(AddButton(*this, base, kOkButton, text::kOk, true, 216, 121, 50, 14), &QPushButton::clicked,
-            this, &PropertiesDialog::accept);
+    connect(AddButton(*this, base, kAddPathButton, text::kAddPath, false, 237, 22, 26, 14), &QPushButton::clicked, this,
+            &PropertiesDialog::AddFolder);
+    connect(AddButton(*this, base, kRemovePathButton, text::kRemovePath, false, 237, 37, 26, 14), &QPushButton::clicked,
+            this, &PropertiesDialog::RemoveSelectedFolder);
+    connect(AddButton(*this, base, kCancelButton, text::kCancel, false, 160, 121, 50, 14), &QPushButton::clicked, this,
+            &QDialog::reject);
+    connect(AddButton(*this, base, kOkButton, text::kOk, true, 216, 121, 50, 14), &QPushButton::clicked, this,
+            &PropertiesDialog::accept);
     list_->setFocus();
 }
 

@@ -18,9 +18,8 @@ class PropertiesDialog : public QDialog {
     Q_OBJECT
 public:
     // `listBackground`, when given, is tiled behind the folders as behind the record list.
-    PropertiesDialog(std::string programFolder, const std::vector<std::string>& recordRoots,
-                     FolderPicker& picker, Notifier& notifier, QWidget* parent = nullptr,
-                     const QPixmap& listBackground = {});
+    PropertiesDialog(std::string programFolder, const std::vector<std::string>& recordRoots, FolderPicker& picker,
+                     Notifier& notifier, QWidget* parent = nullptr, const QPixmap& listBackground = {});
 
     // The folders in the order shown; after OK, the new record roots.
     const std::vector<std::string>& RecordRoots() const { return roots_; }

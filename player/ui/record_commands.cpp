@@ -48,7 +48,10 @@ QString WithReason(const char* message, const std::string& reason) {
 
 RecordCommands::RecordCommands(QWidget* window, RecordListPort& list, std::string programFolder,
                                RecordCommandServices services)
-    : QObject(window), window_(window), list_(list), programFolder_(std::move(programFolder)),
+    : QObject(window),
+      window_(window),
+      list_(list),
+      programFolder_(std::move(programFolder)),
       services_(std::move(services)) {}
 
 void RecordCommands::SetBookmark() {

@@ -36,8 +36,7 @@ class RecordCommands : public QObject {
     Q_OBJECT
 public:
     // `window` owns the dialogs and message boxes; `list` and `services` outlive this object.
-    RecordCommands(QWidget* window, RecordListPort& list, std::string programFolder,
-                   RecordCommandServices services);
+    RecordCommands(QWidget* window, RecordListPort& list, std::string programFolder, RecordCommandServices services);
 
     // Opens the bookmark dialog on the current row and stores what is confirmed.
     void SetBookmark();

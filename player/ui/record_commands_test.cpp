@@ -131,7 +131,12 @@ TEST_F(RecordCommandsTest, BookmarkFieldTakesNoMoreThanThirtyBytes) {
         std::string kept;
     } cases[] = {
         {QString(31, 'x'), std::string(30, 'x')},
-        {QString(16, QChar(0xFC)), [] { std::string s; for (int i = 0; i < 15; ++i) s += "\xC3\xBC"; return s; }()},
+        {QString(16, QChar(0xFC)),
+         [] {
+             std::string s;
+             for (int i = 0; i < 15; ++i) s += "\xC3\xBC";
+             return s;
+         }()},
         {QString(29, 'x') + QChar(0x20AC), std::string(29, 'x')},
     };
     for (const auto& c : cases) {
@@ -167,9 +172,9 @@ TEST_F(RecordCommandsTest, BookmarkThatCannotBeWrittenIsReportedAndTheColumnKeep
     } cases[] = {
         {1, "read-only file", [](const std::string& path) { ::chmod(path.c_str(), 0444); }, true},
         {2, "file gone", [](const std::string& path) { std::filesystem::remove(path); }, false},
-        {3, "no tag", [](const std::string& path) {
-             std::filesystem::resize_file(path, std::filesystem::file_size(path) - 128);
-         }, false},
+        {3, "no tag",
+         [](const std::string& path) { std::filesystem::resize_file(path, std::filesystem::file_size(path) - 128); },
+         false},
     };
     ::chmod(dir_.path().c_str(), 0755);
     for (const auto& c : cases) {
@@ -177,8 +182,9 @@ TEST_F(RecordCommandsTest, BookmarkThatCannotBeWrittenIsReportedAndTheColumnKeep
         SetBookmarkTo("first");
         ASSERT_EQ(Column(c.row, kColumnBookmark), "first");
         c.spoil(Recording(c.row));
-        const std::string bytesBefore = std::filesystem::exists(Recording(c.row)) ? dir_.Read(
-            "rec/05.12.2026/a000000" + std::to_string(c.row) + ".mp3") : "";
+        const std::string bytesBefore = std::filesystem::exists(Recording(c.row))
+                                            ? dir_.Read("rec/05.12.2026/a000000" + std::to_string(c.row) + ".mp3")
+                                            : "";
         {
             std::optional<pell::test::ScopedUnprivilegedUser> user;
             if (c.asUser) user.emplace();
@@ -215,13 +221,11 @@ TEST_F(RecordCommandsTest, OneSearchWindowWalksFromMatchToMatchAroundTheList) {
         int currentAfter;
         bool notFound;
     } presses[] = {
-        {"555", -1, 0, false},     // numbers 5551234 (0) and 5559999 (2)
-        {"555", 0, 2, false},
-        {"555", 2, 0, false},      // wraps around
-        {"MONDAY", 0, 3, false},   // capitals find small letters in a bookmark
-        {"monday", 3, 3, true},    // the only match is the current row itself
-        {"0123", 3, 1, false},
-        {"", 1, 2, false},         // an empty text matches the next row
+        {"555", -1, 0, false},                          // numbers 5551234 (0) and 5559999 (2)
+        {"555", 0, 2, false},    {"555", 2, 0, false},  // wraps around
+        {"MONDAY", 0, 3, false},                        // capitals find small letters in a bookmark
+        {"monday", 3, 3, true},                         // the only match is the current row itself
+        {"0123", 3, 1, false},   {"", 1, 2, false},     // an empty text matches the next row
         {"zzz", 2, 2, true},
     };
     for (const auto& p : presses) {
@@ -229,8 +233,8 @@ TEST_F(RecordCommandsTest, OneSearchWindowWalksFromMatchToMatchAroundTheList) {
         edit->setText(p.text);
         QTest::mouseClick(find, Qt::LeftButton);
         EXPECT_EQ(list_.current, p.currentAfter) << p.text.toStdString();
-        EXPECT_EQ(notifier_.shown, p.notFound ? std::vector<std::string>{"stop: Could not find record!"}
-                                              : std::vector<std::string>{})
+        EXPECT_EQ(notifier_.shown,
+                  p.notFound ? std::vector<std::string>{"stop: Could not find record!"} : std::vector<std::string>{})
             << p.text.toStdString();
         EXPECT_TRUE(window->isVisible()) << "Find leaves the window open";
         notifier_.shown.clear();
@@ -279,19 +283,45 @@ TEST_F(RecordCommandsTest, DeleteMovesTheFileToTheTrashAndTheRowGoesOnlyThen) {
         bool asUser = false;  // root writes anywhere, so the move runs as an ordinary user
     } cases[] = {
         {"no current row asks nothing", -1, true, data, false, {}, false},
-        {"No keeps everything", 1, false, data, false,
-         {"ask: Do you really want to move \"a0000001.mp3\" to the trash?"}, false},
-        {"Yes trashes the file and removes the row", 1, true, data, false,
-         {"ask: Do you really want to move \"a0000001.mp3\" to the trash?"}, true},
-        {"a vanished file keeps its row", 2, true, data, true,
+        {"No keeps everything",
+         1,
+         false,
+         data,
+         false,
+         {"ask: Do you really want to move \"a0000001.mp3\" to the trash?"},
+         false},
+        {"Yes trashes the file and removes the row",
+         1,
+         true,
+         data,
+         false,
+         {"ask: Do you really want to move \"a0000001.mp3\" to the trash?"},
+         true},
+        {"a vanished file keeps its row",
+         2,
+         true,
+         data,
+         true,
          {"ask: Do you really want to move \"a0000003.mp3\" to the trash?",
-          "stop: Could not move the file to the trash."}, false},
-        {"a trash that cannot be made keeps the file and the row", 0, true, dir_.File("home/plain-file/share"),
-         false, {"ask: Do you really want to move \"a0000000.mp3\" to the trash?",
-                 "stop: Could not move the file to the trash."}, false},
-        {"a data folder that cannot be written keeps the file and the row", 1, true, dir_.File("home/read-only"),
-         false, {"ask: Do you really want to move \"a0000002.mp3\" to the trash?",
-                 "stop: Could not move the file to the trash."}, false, true},
+          "stop: Could not move the file to the trash."},
+         false},
+        {"a trash that cannot be made keeps the file and the row",
+         0,
+         true,
+         dir_.File("home/plain-file/share"),
+         false,
+         {"ask: Do you really want to move \"a0000000.mp3\" to the trash?",
+          "stop: Could not move the file to the trash."},
+         false},
+        {"a data folder that cannot be written keeps the file and the row",
+         1,
+         true,
+         dir_.File("home/read-only"),
+         false,
+         {"ask: Do you really want to move \"a0000002.mp3\" to the trash?",
+          "stop: Could not move the file to the trash."},
+         false,
+         true},
     };
     std::filesystem::create_directories(dir_.File("home/read-only"));
     ::chmod(dir_.File("home/read-only").c_str(), 0555);
@@ -336,29 +366,62 @@ TEST_F(RecordCommandsTest, CopyToGoesIntoThePickedFolderAndRemembersIt) {
         const char* name;
         std::optional<std::string> picked;
         std::deque<bool> answers;
-        std::string existing;      // put at the target first, when not empty
-        std::string preselected;   // what the picker showed
+        std::string existing;     // put at the target first, when not empty
+        std::string preselected;  // what the picker showed
         std::vector<std::string> shown;
-        std::string target;        // where the copy is looked for
-        std::string targetBytes;   // what it holds afterwards
-        std::string remembered;    // sendto.ini afterwards
+        std::string target;       // where the copy is looked for
+        std::string targetBytes;  // what it holds afterwards
+        std::string remembered;   // sendto.ini afterwards
         bool diskFull = false;
     } cases[] = {
         {"first copy without sendto.ini", usb, {}, "", "", {}, usb + "/a0000002.mp3", sourceBytes, usb},
-        {"replace declined", usb, {false}, older, usb,
+        {"replace declined",
+         usb,
+         {false},
+         older,
+         usb,
          {"ask: \"a0000002.mp3\" already exists in \"" + usb + "\". Do you want to replace it?"},
-         usb + "/a0000002.mp3", older, usb},
-        {"replace accepted", usb, {true}, older, usb,
+         usb + "/a0000002.mp3",
+         older,
+         usb},
+        {"replace accepted",
+         usb,
+         {true},
+         older,
+         usb,
          {"ask: \"a0000002.mp3\" already exists in \"" + usb + "\". Do you want to replace it?"},
-         usb + "/a0000002.mp3", sourceBytes, usb},
+         usb + "/a0000002.mp3",
+         sourceBytes,
+         usb},
         {"cancelled picker copies nothing", std::nullopt, {}, "", usb, {}, dir_.File("usb2/a0000002.mp3"), "", usb},
-        {"folder with a trailing separator", dir_.File("usb2/"), {}, "", usb, {}, dir_.File("usb2/a0000002.mp3"),
-         sourceBytes, dir_.File("usb2/")},
-        {"the source itself is refused", dir_.File("rec/05.12.2026"), {}, "", dir_.File("usb2/"),
-         {"stop: The file cannot be copied onto itself."}, source, sourceBytes, dir_.File("rec/05.12.2026")},
-        {"a full disk is reported", dir_.File("full"), {}, "", dir_.File("rec/05.12.2026"),
-         {"stop: Could not copy the file.\n\nFile too large"}, dir_.File("full/a0000002.mp3"), "",
-         dir_.File("full"), true},
+        {"folder with a trailing separator",
+         dir_.File("usb2/"),
+         {},
+         "",
+         usb,
+         {},
+         dir_.File("usb2/a0000002.mp3"),
+         sourceBytes,
+         dir_.File("usb2/")},
+        {"the source itself is refused",
+         dir_.File("rec/05.12.2026"),
+         {},
+         "",
+         dir_.File("usb2/"),
+         {"stop: The file cannot be copied onto itself."},
+         source,
+         sourceBytes,
+         dir_.File("rec/05.12.2026")},
+        {"a full disk is reported",
+         dir_.File("full"),
+         {},
+         "",
+         dir_.File("rec/05.12.2026"),
+         {"stop: Could not copy the file.\n\nFile too large"},
+         dir_.File("full/a0000002.mp3"),
+         "",
+         dir_.File("full"),
+         true},
     };
     for (const auto& c : cases) {
         list_.current = 2;
@@ -388,7 +451,8 @@ TEST_F(RecordCommandsTest, CopyToGoesIntoThePickedFolderAndRemembersIt) {
         }
         EXPECT_EQ(dir_.Read("program/sendto.ini"), c.remembered) << c.name;
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.File("full")),
-                                std::filesystem::directory_iterator()), 0)
+                                std::filesystem::directory_iterator()),
+                  0)
             << c.name << ": no partial copy stays";
     }
 
@@ -409,7 +473,12 @@ TEST(DesktopNotifierTest, BoxesShowTextAsItIsAndQuestionsDefaultToNo) {
         QMessageBox::Icon icon;
     } cases[] = {
         {"question", [&] { return notifier.Ask(nullptr, markup); }, false, QMessageBox::Question},
-        {"stop", [&] { notifier.Stop(nullptr, markup); return false; }, false, QMessageBox::Critical},
+        {"stop",
+         [&] {
+             notifier.Stop(nullptr, markup);
+             return false;
+         },
+         false, QMessageBox::Critical},
     };
     for (const auto& c : cases) {
         QWidget owner;

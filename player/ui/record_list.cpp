@@ -18,7 +18,8 @@ class RecordDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        if (!(option.state & QStyle::State_Selected)) painter->fillRect(option.rect, option.palette.color(QPalette::Base));
+        if (!(option.state & QStyle::State_Selected))
+            painter->fillRect(option.rect, option.palette.color(QPalette::Base));
         QStyledItemDelegate::paint(painter, option, index);
     }
 };
@@ -35,18 +36,23 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
     const RecordRow& row = rows_[static_cast<std::size_t>(index.row())];
     switch (role) {
-    case Qt::DisplayRole: return QString::fromStdString(row.Text(index.column()));
-    case Qt::ForegroundRole: return row.Played() ? kPlayedText : QColor(Qt::black);
-    case Qt::DecorationRole:
-        if (index.column() == kColumnChannel) return DirectionImage(row.image, qApp->devicePixelRatio());
-        return {};
-    case Qt::UserRole: return row.itemData;
-    default: return {};
+        case Qt::DisplayRole:
+            return QString::fromStdString(row.Text(index.column()));
+        case Qt::ForegroundRole:
+            return row.Played() ? kPlayedText : QColor(Qt::black);
+        case Qt::DecorationRole:
+            if (index.column() == kColumnChannel) return DirectionImage(row.image, qApp->devicePixelRatio());
+            return {};
+        case Qt::UserRole:
+            return row.itemData;
+        default:
+            return {};
     }
 }
 
 QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kRecordColumnCount) return {};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kRecordColumnCount)
+        return {};
     return QString(kRecordColumnNames[static_cast<std::size_t>(section)]);
 }
 
@@ -148,15 +154,16 @@ void RecordList::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void RecordList::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-    case Qt::Key_End:
-    case Qt::Key_Home:
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-        if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) emit NavigationKey();
-        break;
-    default: break;
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_End:
+        case Qt::Key_Home:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) emit NavigationKey();
+            break;
+        default:
+            break;
     }
     QTreeView::keyPressEvent(event);
 }
@@ -164,7 +171,8 @@ void RecordList::keyPressEvent(QKeyEvent* event) {
 void RecordList::contextMenuEvent(QContextMenuEvent* event) {
     if (event->reason() == QContextMenuEvent::Keyboard) {
         const QModelIndex current = currentIndex();
-        if (current.isValid()) emit RowRightClicked(current.row(), viewport()->mapToGlobal(visualRect(current).center()));
+        if (current.isValid())
+            emit RowRightClicked(current.row(), viewport()->mapToGlobal(visualRect(current).center()));
         return;
     }
     const QModelIndex index = indexAt(viewport()->mapFromGlobal(event->globalPos()));

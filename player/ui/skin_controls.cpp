@@ -11,14 +11,22 @@ namespace pell::player {
 
 SkinButtonArt ArtOfKind(int kind) {
     switch (kind) {
-    case kKindPlay: return {kArtPlayNormal, kArtPlayHover, kArtPlayPressed};
-    case kKindPause: return {kArtPauseNormal, kArtPauseHover, kArtPausePressed};
-    case kKindPrevious: return {kArtPreviousNormal, kArtPreviousHover, kArtPreviousPressed};
-    case kKindNext: return {kArtNextNormal, kArtNextHover, kArtNextPressed};
-    case kKindStop: return {kArtStopNormal, kArtStopHover, kArtStopPressed};
-    case kKindRefresh: return {kArtRefreshNormal, kArtRefreshHover, kArtRefreshPressed};
-    case kKindSearch: return {kArtSearchNormal, kArtSearchHover, kArtSearchPressed};
-    default: return {0, 0, 0};
+        case kKindPlay:
+            return {kArtPlayNormal, kArtPlayHover, kArtPlayPressed};
+        case kKindPause:
+            return {kArtPauseNormal, kArtPauseHover, kArtPausePressed};
+        case kKindPrevious:
+            return {kArtPreviousNormal, kArtPreviousHover, kArtPreviousPressed};
+        case kKindNext:
+            return {kArtNextNormal, kArtNextHover, kArtNextPressed};
+        case kKindStop:
+            return {kArtStopNormal, kArtStopHover, kArtStopPressed};
+        case kKindRefresh:
+            return {kArtRefreshNormal, kArtRefreshHover, kArtRefreshPressed};
+        case kKindSearch:
+            return {kArtSearchNormal, kArtSearchHover, kArtSearchPressed};
+        default:
+            return {0, 0, 0};
     }
 }
 
@@ -37,9 +45,12 @@ void SkinButton::SetKind(int kind) {
 
 int SkinButton::ShownArt() const {
     switch (state_) {
-    case kHover: return art_.hover;
-    case kPressed: return art_.pressed;
-    default: return art_.normal;
+        case kHover:
+            return art_.hover;
+        case kPressed:
+            return art_.pressed;
+        default:
+            return art_.normal;
     }
 }
 
@@ -83,9 +94,12 @@ const QColor LevelMeter::kBackground(215, 215, 240);
 
 QColor LevelMeter::BrushColour(MeterBrush brush) {
     switch (brush) {
-    case MeterBrush::Low: return QColor(0, 100, 15);
-    case MeterBrush::Middle: return QColor(200, 200, 0);
-    default: return QColor(150, 0, 0);
+        case MeterBrush::Low:
+            return QColor(0, 100, 15);
+        case MeterBrush::Middle:
+            return QColor(200, 200, 0);
+        default:
+            return QColor(150, 0, 0);
     }
 }
 
@@ -138,7 +152,8 @@ void TimeDisplay::paintEvent(QPaintEvent*) {
     p.drawPixmap(10, 7, ArtPixmap(mode_ == 1 ? kArtModeClock : kArtModeElapsed, dpr));
     const std::array<int, 6> digits = TimeDigits(value_);
     const int digitX[6] = {40, 62, 94, 116, 146, 168};
-    for (int i = 0; i < 6; ++i) p.drawPixmap(digitX[i], 7, ArtPixmap(DigitArt(digits[static_cast<std::size_t>(i)]), dpr));
+    for (int i = 0; i < 6; ++i)
+        p.drawPixmap(digitX[i], 7, ArtPixmap(DigitArt(digits[static_cast<std::size_t>(i)]), dpr));
     p.drawPixmap(78, 7, ArtPixmap(kArtColon, dpr));
     p.drawPixmap(130, 7, ArtPixmap(kArtColon, dpr));
 }

@@ -13,7 +13,13 @@ namespace pell::player {
 
 // What a skinned button does when released; the window acts on it.
 enum SkinButtonKind : int {
-    kKindPlay = 0, kKindPause = 1, kKindPrevious = 2, kKindNext = 3, kKindStop = 4, kKindRefresh = 5, kKindSearch = 6,
+    kKindPlay = 0,
+    kKindPause = 1,
+    kKindPrevious = 2,
+    kKindNext = 3,
+    kKindStop = 4,
+    kKindRefresh = 5,
+    kKindSearch = 6,
 };
 
 struct SkinButtonArt {

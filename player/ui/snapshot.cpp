@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
         }
         position->setSliderPosition(length / 2);
         for (int i = 0; i < 12 && output->WaitFor([](std::size_t queued, bool) { return queued > 0; },
-                                                  std::chrono::milliseconds(500)); ++i) {
+                                                  std::chrono::milliseconds(500));
+             ++i) {
             output->CompleteNext();
         }
         for (int pass = 0; pass < 7; ++pass) {
@@ -79,7 +80,8 @@ int main(int argc, char** argv) {
     // The transport row enlarged, to judge the small artwork pixel by pixel.
     const QWidget* group = dialog.findChild<QWidget*>("transportGroup");
     const QImage transport = dialog.grab(group->geometry()).toImage();
-    transport.scaled(transport.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(out + "/transport_zoom.png");
+    transport.scaled(transport.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+        .save(out + "/transport_zoom.png");
     pell::player::AboutDialog about(&dialog);
     const bool aboutOk = pell::SaveSnapshot(about, out + "/about_box.png");
     QTextStream(stdout) << "window " << dialog.width() << "x" << dialog.height() << " px, font "

@@ -80,7 +80,8 @@ std::optional<bool> ToggleAutostart(const std::string& entryPath, const std::str
     }
     std::filesystem::create_directories(std::filesystem::path(entryPath).parent_path(), error);
     if (error) return std::nullopt;
-    if (WriteFileAtomically(entryPath, FormatAutostartEntry(executablePath), 0666) != WriteResult::Ok) return std::nullopt;
+    if (WriteFileAtomically(entryPath, FormatAutostartEntry(executablePath), 0666) != WriteResult::Ok)
+        return std::nullopt;
     return true;
 }
 

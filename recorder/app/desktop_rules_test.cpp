@@ -78,8 +78,12 @@ TEST(CutTipTest, KeepsAtMostTheGivenNumberOfWholeCharacters) {
         {"Pell2Recorder - recording", 127, "Pell2Recorder - recording"},
         {long128, 127, std::string(127, 'x')},
         {std::string(127, 'x'), 127, std::string(127, 'x')},
-        {"ab\xC3\xA9" "cd", 3, "ab\xC3\xA9"},  // "abécd"
-        {"ab\xC3\xA9" "cd", 2, "ab"},
+        {"ab\xC3\xA9"
+         "cd",
+         3, "ab\xC3\xA9"},  // "abécd"
+        {"ab\xC3\xA9"
+         "cd",
+         2, "ab"},
         {"", 127, ""},
     };
     for (const Case& c : cases) EXPECT_EQ(CutTip(c.tip, c.max), c.expected) << c.tip.size() << " bytes, max " << c.max;

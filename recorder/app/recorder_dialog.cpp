@@ -179,9 +179,9 @@ std::vector<RecorderDialog::StartupStep> RecorderDialog::StartupSteps() {
          [this] {
              core_ = std::make_unique<RecorderCore>(
                  settings_, toneTables_,
-                 RecorderServices{env_.clock, lines_, static_cast<RecorderView&>(*this),
-                                  static_cast<Notifier&>(*this), env_.fileSystem, env_.freeSpace,
-                                  env_.identifyCaller, [this](const FiledRecording& f) { OnFiled(f); }});
+                 RecorderServices{env_.clock, lines_, static_cast<RecorderView&>(*this), static_cast<Notifier&>(*this),
+                                  env_.fileSystem, env_.freeSpace, env_.identifyCaller,
+                                  [this](const FiledRecording& f) { OnFiled(f); }});
              devices_ = std::make_unique<LineBoxDevices>(
                  env_.captureBackend, env_.hidBackend, env_.clock, lines_, static_cast<CaptureUi&>(*this),
                  [this](uint64_t generation) { PostBlock(generation); }, [this] { RequestReconnect(); },
@@ -256,10 +256,13 @@ void RecorderDialog::PostBlock(uint64_t generation) {
 }
 
 void RecorderDialog::RequestReconnect() {
-    QMetaObject::invokeMethod(this, [this] { Post([this] { Reconnect(); }); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { Post([this] { Reconnect(); }); }, Qt::QueuedConnection);
 }
 
-void RecorderDialog::RequestReload() { Post([this] { Reload(); }); }
+void RecorderDialog::RequestReload() {
+    Post([this] { Reload(); });
+}
 
 void RecorderDialog::Post(std::function<void()> work) {
     queue_.push_back(std::move(work));
@@ -446,7 +449,9 @@ void RecorderDialog::SetStatusText(int channel, const std::string& text) {
     if (edit->text() != value) edit->setText(value);
 }
 
-void RecorderDialog::SetRecordingCheck(int channel, bool checked) { checks_[channel == 0 ? 0 : 1]->setChecked(checked); }
+void RecorderDialog::SetRecordingCheck(int channel, bool checked) {
+    checks_[channel == 0 ? 0 : 1]->setChecked(checked);
+}
 
 void RecorderDialog::SetTrayIcon(TrayIcon icon, const std::string& tip) {
     // Every encoded block asks again; the desktop only hears of changes.
@@ -467,7 +472,8 @@ void RecorderDialog::ShowStop(const std::string& text) {
     // processed while the box waits for a click, so none has to wait and none is lost.
     pendingBoxes_.push_back(text);
     if (pendingBoxes_.size() == 1 && !showingBoxes_) {
-        QMetaObject::invokeMethod(this, [this] { ShowPendingBoxes(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { ShowPendingBoxes(); }, Qt::QueuedConnection);
     }
 }
 

@@ -51,7 +51,7 @@ struct RecorderEnvironment {
     IdentifyCallerFn identifyCaller;
     // Paces the watchdog and line-poll threads (tests step them).
     std::function<LineBoxPacers()> makePacers = [] { return LineBoxPacers{}; };
-    std::string executablePath;     // this program, for the autostart entry and the companions
+    std::string executablePath;      // this program, for the autostart entry and the companions
     std::string autostartEntryPath;  // empty: start at login cannot be registered
     std::string reloadChannel;       // the reload socket's name
 };
@@ -69,8 +69,8 @@ public:
     // Handlers of the timer, the menus and the tray; public so tests drive them.
     void OnTimer();
     void OnRestore();
-    void OnShutDown();      // asks first
-    void ShutDownNow();     // signals and the end of the session: no question
+    void OnShutDown();   // asks first
+    void ShutDownNow();  // signals and the end of the session: no question
     void OnConfiguration();
     void OnPlayer();
     void OnStartupToggle();

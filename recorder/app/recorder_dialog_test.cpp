@@ -64,9 +64,8 @@ public:
     void Log(const std::string& line) override { log.push_back(line); }
 
     int LogCount(const std::string& part) const {
-        return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string& l) {
-            return l.find(part) != std::string::npos;
-        }));
+        return static_cast<int>(std::count_if(log.begin(), log.end(),
+                                              [&](const std::string& l) { return l.find(part) != std::string::npos; }));
     }
 
     std::vector<std::string> messages, started, log;
@@ -87,8 +86,8 @@ struct SettingsChoice {
 };
 
 std::string SettingsText(const std::string& dir, const SettingsChoice& choice) {
-    std::string text = "[common]\ndevice=Test Box\nfree_disk_space=1\nsamplerate=" +
-                       std::to_string(choice.sampleRate) + "\ncleaning=" + std::to_string(choice.cleaning) + "\n";
+    std::string text = "[common]\ndevice=Test Box\nfree_disk_space=1\nsamplerate=" + std::to_string(choice.sampleRate) +
+                       "\ncleaning=" + std::to_string(choice.cleaning) + "\n";
     for (int n = 1; n <= 2; ++n) {
         text += "[channel" + std::to_string(n) + "]\nexists=1\nsensitive_control=0\nend_of_file=1\nbitrate=" +
                 std::to_string(n == 1 ? 24 : choice.bitrate2) + "\n";
@@ -120,13 +119,22 @@ protected:
     void WriteSettings(const SettingsChoice& choice) { dir_.Write("settings.ini", SettingsText(dir_.path(), choice)); }
 
     RecorderDialog& Make() {
-        RecorderEnvironment env{dir_.path(), clock_, *capture_, hid_, desktop_, fileSystem_, freeSpace_,
+        RecorderEnvironment env{dir_.path(),
+                                clock_,
+                                *capture_,
+                                hid_,
+                                desktop_,
+                                fileSystem_,
+                                freeSpace_,
                                 [this](const std::string&, int32_t, int32_t, const ToneTable&) {
                                     closesAtFiling_.push_back(capture_->closes);
                                     if (whileIdentifying_) whileIdentifying_();
                                     return IdentifiedCaller{"42", 'I'};
                                 },
-                                {}, {}, {}, {}};
+                                {},
+                                {},
+                                {},
+                                {}};
         env.makePacers = [this] {
             LineBoxPacers pacers;
             auto watchdog = std::make_unique<StepPacer>(&clock_);

@@ -98,7 +98,8 @@ TEST(PellRecorderProgramTest, RecordsTheBoxScenarioAndFilesTheRunningCallOnSigte
     for (const auto& e : expected) {
         // A run across midnight may file in either day's folder.
         std::string path = JoinPath(JoinPath(dir.File(e.folder), DayFolder(firstDay)), e.file);
-        if (!std::filesystem::exists(path)) path = JoinPath(JoinPath(dir.File(e.folder), DayFolder(QDate::currentDate())), e.file);
+        if (!std::filesystem::exists(path))
+            path = JoinPath(JoinPath(dir.File(e.folder), DayFolder(QDate::currentDate())), e.file);
         ASSERT_TRUE(std::filesystem::exists(path)) << path << "\n" << log;
         ExpectFiled(path, e.number, e.direction);
     }

@@ -82,8 +82,18 @@ int main(int argc, char** argv) {
     QuietDesktop desktop;
     RealFileSystem fileSystem;
     DiskFreeSpace freeSpace;
-    RecorderDialog dialog({argc > 2 ? argv[2] : "/nonexistent", clock, capture, hid, desktop, fileSystem, freeSpace,
-                           {}, [] { return LineBoxPacers{}; }, "", "", ""});
+    RecorderDialog dialog({argc > 2 ? argv[2] : "/nonexistent",
+                           clock,
+                           capture,
+                           hid,
+                           desktop,
+                           fileSystem,
+                           freeSpace,
+                           {},
+                           [] { return LineBoxPacers{}; },
+                           "",
+                           "",
+                           ""});
     dialog.setWindowTitle("Pell Recorder - usb audio codec");
     // Line 1 just hung up and its call is still running out; line 2 waits on its level.
     dialog.findChild<QCheckBox*>(kChannelCheck[0].objectName)->setChecked(true);

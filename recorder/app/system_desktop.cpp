@@ -24,9 +24,9 @@ void SystemDesktop::ShowStop(QWidget* owner, const std::string& text) {
 
 bool SystemDesktop::AskQuit(QWidget* owner) {
     // Without a display nobody can answer: the default button, No, stands.
-    const bool yes = boxesShown_ && QMessageBox::question(owner, text::kAppName, text::kQuitQuestion,
-                                                          QMessageBox::Yes | QMessageBox::No,
-                                                          QMessageBox::No) == QMessageBox::Yes;
+    const bool yes =
+        boxesShown_ && QMessageBox::question(owner, text::kAppName, text::kQuitQuestion,
+                                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     Log(std::string("question: ") + text::kQuitQuestion + (yes ? " Yes" : " No"));
     return yes;
 }

@@ -9,9 +9,7 @@ namespace pell {
 Mp3Encoder::~Mp3Encoder() { Close(); }
 
 Mp3Encoder::Mp3Encoder(Mp3Encoder&& other) noexcept
-    : lame_(std::exchange(other.lame_, nullptr)),
-      samplesPerChunk_(other.samplesPerChunk_),
-      stereo_(other.stereo_) {}
+    : lame_(std::exchange(other.lame_, nullptr)), samplesPerChunk_(other.samplesPerChunk_), stereo_(other.stereo_) {}
 
 Mp3Encoder& Mp3Encoder::operator=(Mp3Encoder&& other) noexcept {
     if (this != &other) {

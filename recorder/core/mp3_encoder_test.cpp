@@ -32,7 +32,8 @@ TEST_P(Mp3EncoderTest, TwoSecondsEncodeIntoAFileThatPlaysAtTheInputRateAndReport
         const std::vector<int16_t>& in = p.stereo ? stereo : mono;
         // Fed in encoder-sized chunks as the recorder does.
         for (size_t taken = 0; taken < in.size(); taken += encoder.SamplesPerChunk()) {
-            ASSERT_EQ(encoder.Encode(in.data() + taken, std::min(encoder.SamplesPerChunk(), in.size() - taken), bytes), 0);
+            ASSERT_EQ(encoder.Encode(in.data() + taken, std::min(encoder.SamplesPerChunk(), in.size() - taken), bytes),
+                      0);
         }
     }
     ASSERT_EQ(encoder.Flush(bytes), 0);

@@ -9,9 +9,7 @@
 namespace pell {
 namespace {
 
-int16_t Saturate(int64_t value) {
-    return static_cast<int16_t>(std::clamp<int64_t>(value, -32768, 32767));
-}
+int16_t Saturate(int64_t value) { return static_cast<int16_t>(std::clamp<int64_t>(value, -32768, 32767)); }
 
 int64_t Magnitude(int64_t value) { return value < 0 ? -value : value; }
 

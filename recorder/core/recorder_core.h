@@ -99,24 +99,24 @@ private:
         uint32_t counter = 0;
     };
     struct ChannelRuntime {
-        bool recording = false;           // sound or line decided so; a load does not end it, FinishAllRecordings does
-        uint32_t silenceStart = 0;        // tick ms the quiet began; 0: not running
-        uint32_t fileCounter = 0;         // carried on from the counter file
+        bool recording = false;     // sound or line decided so; a load does not end it, FinishAllRecordings does
+        uint32_t silenceStart = 0;  // tick ms the quiet began; 0: not running
+        uint32_t fileCounter = 0;   // carried on from the counter file
         std::chrono::year_month_day folderDate{};  // carried on from the cleaning cursor file
-        std::string mp3Path;              // the part being written or last tried
+        std::string mp3Path;                       // the part being written or last tried
         Mp3Encoder encoder;
         File mp3File;
         File tempFile;
         bool finishing = false;
-        bool stereoPath = false;          // fixed at the start of a recording
-        bool needPart = false;            // no part is open; one is tried before the next write
-        bool reported = false;            // this recording's loss has been told
-        uint64_t streamBytes = 0;         // MP3 bytes the encoder has produced this recording
-        uint64_t fileBytes = 0;           // bytes of the current part known to be on disk
+        bool stereoPath = false;            // fixed at the start of a recording
+        bool needPart = false;              // no part is open; one is tried before the next write
+        bool reported = false;              // this recording's loss has been told
+        uint64_t streamBytes = 0;           // MP3 bytes the encoder has produced this recording
+        uint64_t fileBytes = 0;             // bytes of the current part known to be on disk
         bool fileHoldsStreamStart = false;  // the current part begins with the encoder's Info frame slot
         std::chrono::year_month_day fileDate{};
         LocalDateTime startedAt{};
-        std::vector<Part> parts;          // the last one is open while mp3File is
+        std::vector<Part> parts;  // the last one is open while mp3File is
         uint64_t tempBytes = 0;
         std::vector<int16_t> block;
         std::array<std::vector<int16_t>, 5> history;  // [0] previous block ... [4] five back

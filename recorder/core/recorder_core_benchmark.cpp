@@ -22,8 +22,8 @@ std::vector<int16_t> TalkBlocks(int32_t rateHz, double seconds) {
 }
 
 void UseRealCallerId(CoreRig& rig) {
-    RecorderServices services{rig.clock, rig.lines, rig.view, rig.notifier, rig.fileSystem, rig.freeSpace,
-                              DefaultCallerIdentifier(), {}};
+    RecorderServices services{
+        rig.clock, rig.lines, rig.view, rig.notifier, rig.fileSystem, rig.freeSpace, DefaultCallerIdentifier(), {}};
     rig.core = std::make_unique<RecorderCore>(rig.settings, rig.toneTables, services);
 }
 

@@ -38,12 +38,12 @@ struct CleaningRig : CoreRig {
 struct WalkCase {
     const char* name;
     year_month_day cursor;
-    std::vector<year_month_day> days;        // day folders of channel 1 (today is 10 January)
-    std::vector<year_month_day> locked;      // whose contents cannot be removed
-    std::vector<year_month_day> sticky;      // emptied but left behind
+    std::vector<year_month_day> days;    // day folders of channel 1 (today is 10 January)
+    std::vector<year_month_day> locked;  // whose contents cannot be removed
+    std::vector<year_month_day> sticky;  // emptied but left behind
     int passes;
     std::vector<year_month_day> expectedGone;
-    std::string expectedLog;                 // with "@" for the drop folder
+    std::string expectedLog;  // with "@" for the drop folder
     std::string expectedStateFile;
     year_month_day expectedCursor;
 };
@@ -66,11 +66,13 @@ TEST_P(CleaningWalkTest, DeletesTheOldestDayPerPassAndLogsIt) {
         EXPECT_EQ(fs::exists(rig.Day(0, d)), !gone) << FormatFolderDate(d);
     }
     std::string log = p.expectedLog;
-    for (size_t at = log.find('@'); at != std::string::npos; at = log.find('@')) log.replace(at, 1, rig.ch(0).dropFolder);
+    for (size_t at = log.find('@'); at != std::string::npos; at = log.find('@'))
+        log.replace(at, 1, rig.ch(0).dropFolder);
     EXPECT_EQ(rig.Log(), log);
     EXPECT_EQ(rig.dir.Read("folder1"), p.expectedStateFile);
     EXPECT_EQ(rig.core->folderDate(0), p.expectedCursor);
-    EXPECT_TRUE(fs::exists(rig.Day(0, Date(2026, 1, 10))) || std::find(p.days.begin(), p.days.end(), Date(2026, 1, 10)) == p.days.end())
+    EXPECT_TRUE(fs::exists(rig.Day(0, Date(2026, 1, 10))) ||
+                std::find(p.days.begin(), p.days.end(), Date(2026, 1, 10)) == p.days.end())
         << "today is never deleted";
     EXPECT_FALSE(fs::exists(rig.dir.File("folder2")));
 }
@@ -78,31 +80,80 @@ TEST_P(CleaningWalkTest, DeletesTheOldestDayPerPassAndLogsIt) {
 INSTANTIATE_TEST_SUITE_P(
     Table, CleaningWalkTest,
     ::testing::Values(
-        WalkCase{"SkipsMissingDaysAndDeletesTheOldest", Date(2026, 1, 1),
-                 {Date(2026, 1, 3), Date(2026, 1, 4), Date(2026, 1, 5), Date(2026, 1, 10)}, {}, {}, 1,
-                 {Date(2026, 1, 3)}, "@/03.01.2026 was removed\r\n", "20260103", Date(2026, 1, 3)},
-        WalkCase{"NextPassDeletesTheNextDay", Date(2026, 1, 1),
-                 {Date(2026, 1, 3), Date(2026, 1, 4), Date(2026, 1, 5), Date(2026, 1, 10)}, {}, {}, 2,
+        WalkCase{"SkipsMissingDaysAndDeletesTheOldest",
+                 Date(2026, 1, 1),
+                 {Date(2026, 1, 3), Date(2026, 1, 4), Date(2026, 1, 5), Date(2026, 1, 10)},
+                 {},
+                 {},
+                 1,
+                 {Date(2026, 1, 3)},
+                 "@/03.01.2026 was removed\r\n",
+                 "20260103",
+                 Date(2026, 1, 3)},
+        WalkCase{"NextPassDeletesTheNextDay",
+                 Date(2026, 1, 1),
+                 {Date(2026, 1, 3), Date(2026, 1, 4), Date(2026, 1, 5), Date(2026, 1, 10)},
+                 {},
+                 {},
+                 2,
                  {Date(2026, 1, 3), Date(2026, 1, 4)},
-                 "@/03.01.2026 was removed\r\n@/04.01.2026 was removed\r\n", "20260104", Date(2026, 1, 4)},
-        WalkCase{"OnlyTodayLeft", Date(2026, 1, 1), {Date(2026, 1, 10)}, {}, {}, 3, {}, "", "20260110",
-                 Date(2026, 1, 10)},
-        // A clock once wrong left the cursor ahead: it comes back to today, and is kept there.
-        WalkCase{"CursorInTheFutureComesBackToToday", Date(2026, 2, 1), {Date(2026, 1, 3), Date(2026, 1, 10)}, {}, {},
-                 1, {}, "", "20260110", Date(2026, 1, 10)},
-        WalkCase{"LockedFolderIsLoggedAndTheNextDayDeleted", Date(2026, 1, 3),
-                 {Date(2026, 1, 3), Date(2026, 1, 4), Date(2026, 1, 10)}, {Date(2026, 1, 3)}, {}, 1,
-                 {Date(2026, 1, 4)}, "@/03.01.2026 couldn't remove\r\n@/04.01.2026 was removed\r\n", "20260104",
+                 "@/03.01.2026 was removed\r\n@/04.01.2026 was removed\r\n",
+                 "20260104",
                  Date(2026, 1, 4)},
-        WalkCase{"EmptiedButNotRemovedIsNoRemoval", Date(2026, 1, 3), {Date(2026, 1, 3), Date(2026, 1, 5)}, {},
-                 {Date(2026, 1, 3)}, 1, {Date(2026, 1, 5)},
-                 "@/03.01.2026 couldn't remove\r\n@/05.01.2026 was removed\r\n", "20260105", Date(2026, 1, 5)},
+        WalkCase{
+            "OnlyTodayLeft", Date(2026, 1, 1), {Date(2026, 1, 10)}, {}, {}, 3, {}, "", "20260110", Date(2026, 1, 10)},
+        // A clock once wrong left the cursor ahead: it comes back to today, and is kept there.
+        WalkCase{"CursorInTheFutureComesBackToToday",
+                 Date(2026, 2, 1),
+                 {Date(2026, 1, 3), Date(2026, 1, 10)},
+                 {},
+                 {},
+                 1,
+                 {},
+                 "",
+                 "20260110",
+                 Date(2026, 1, 10)},
+        WalkCase{"LockedFolderIsLoggedAndTheNextDayDeleted",
+                 Date(2026, 1, 3),
+                 {Date(2026, 1, 3), Date(2026, 1, 4), Date(2026, 1, 10)},
+                 {Date(2026, 1, 3)},
+                 {},
+                 1,
+                 {Date(2026, 1, 4)},
+                 "@/03.01.2026 couldn't remove\r\n@/04.01.2026 was removed\r\n",
+                 "20260104",
+                 Date(2026, 1, 4)},
+        WalkCase{"EmptiedButNotRemovedIsNoRemoval",
+                 Date(2026, 1, 3),
+                 {Date(2026, 1, 3), Date(2026, 1, 5)},
+                 {},
+                 {Date(2026, 1, 3)},
+                 1,
+                 {Date(2026, 1, 5)},
+                 "@/03.01.2026 couldn't remove\r\n@/05.01.2026 was removed\r\n",
+                 "20260105",
+                 Date(2026, 1, 5)},
         // Calendar days, not 86,400 s steps: the spring change is walked once per day.
-        WalkCase{"OverTheClockChange", Date(2025, 3, 29), {Date(2025, 3, 30), Date(2025, 3, 31)}, {}, {}, 2,
+        WalkCase{"OverTheClockChange",
+                 Date(2025, 3, 29),
                  {Date(2025, 3, 30), Date(2025, 3, 31)},
-                 "@/30.03.2025 was removed\r\n@/31.03.2025 was removed\r\n", "20250331", Date(2025, 3, 31)},
-        WalkCase{"OverAYearEnd", Date(2024, 12, 30), {Date(2025, 1, 1)}, {}, {}, 1, {Date(2025, 1, 1)},
-                 "@/01.01.2025 was removed\r\n", "20250101", Date(2025, 1, 1)}),
+                 {},
+                 {},
+                 2,
+                 {Date(2025, 3, 30), Date(2025, 3, 31)},
+                 "@/30.03.2025 was removed\r\n@/31.03.2025 was removed\r\n",
+                 "20250331",
+                 Date(2025, 3, 31)},
+        WalkCase{"OverAYearEnd",
+                 Date(2024, 12, 30),
+                 {Date(2025, 1, 1)},
+                 {},
+                 {},
+                 1,
+                 {Date(2025, 1, 1)},
+                 "@/01.01.2025 was removed\r\n",
+                 "20250101",
+                 Date(2025, 1, 1)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- When the drive counts as low ---------------------------------------------------------
@@ -133,19 +184,18 @@ TEST_P(LowSpaceTest, DeletesOnlyWhenFreeBytesAreBelowTheLimit) {
     EXPECT_EQ(!rig.Log().empty(), p.expectDeletion);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, LowSpaceTest,
-    ::testing::Values(LowSpaceCase{"JustBelow", 1, 500, 500 * kMiB - 1, true},
-                      LowSpaceCase{"AtTheLimit", 1, 500, 500 * kMiB, false},
-                      LowSpaceCase{"CleaningOff", 0, 500, 0, false},
-                      LowSpaceCase{"LimitZeroNeverCleans", 1, 0, 0, false},
-                      LowSpaceCase{"NegativeLimitNeverCleans", 1, -1, 0, false},
-                      LowSpaceCase{"FailedQueryIsNotLow", 1, 500, std::nullopt, false},
-                      // Above 4 GiB the 32-bit figures of the free space would wrap.
-                      LowSpaceCase{"LargeLimitBelow", 1, 8000, 5000 * kMiB, true},
-                      LowSpaceCase{"LargeFreeSpaceAbove", 1, 500, 4096 * kMiB + 10, false},
-                      LowSpaceCase{"FreeSpaceWrapsTo32BitZero", 1, 500, 4096 * kMiB, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, LowSpaceTest,
+                         ::testing::Values(LowSpaceCase{"JustBelow", 1, 500, 500 * kMiB - 1, true},
+                                           LowSpaceCase{"AtTheLimit", 1, 500, 500 * kMiB, false},
+                                           LowSpaceCase{"CleaningOff", 0, 500, 0, false},
+                                           LowSpaceCase{"LimitZeroNeverCleans", 1, 0, 0, false},
+                                           LowSpaceCase{"NegativeLimitNeverCleans", 1, -1, 0, false},
+                                           LowSpaceCase{"FailedQueryIsNotLow", 1, 500, std::nullopt, false},
+                                           // Above 4 GiB the 32-bit figures of the free space would wrap.
+                                           LowSpaceCase{"LargeLimitBelow", 1, 8000, 5000 * kMiB, true},
+                                           LowSpaceCase{"LargeFreeSpaceAbove", 1, 500, 4096 * kMiB + 10, false},
+                                           LowSpaceCase{"FreeSpaceWrapsTo32BitZero", 1, 500, 4096 * kMiB, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Channels -----------------------------------------------------------------------------
 
@@ -162,8 +212,8 @@ TEST(CleaningChannelsTest, EachChannelDeletesAtMostOneOfItsOwnDaysPerPass) {
         EXPECT_FALSE(fs::exists(rig.Day(c, Date(2026, 1, 2))));
         EXPECT_TRUE(fs::exists(rig.Day(c, Date(2026, 1, 3))));
     }
-    EXPECT_EQ(rig.Log(), rig.Day(0, Date(2026, 1, 2)) + " was removed\r\n" + rig.Day(1, Date(2026, 1, 2)) +
-                             " was removed\r\n");
+    EXPECT_EQ(rig.Log(),
+              rig.Day(0, Date(2026, 1, 2)) + " was removed\r\n" + rig.Day(1, Date(2026, 1, 2)) + " was removed\r\n");
     EXPECT_EQ(rig.dir.Read("folder1"), "20260102");
     EXPECT_EQ(rig.dir.Read("folder2"), "20260102");
 }

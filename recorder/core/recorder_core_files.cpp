@@ -58,8 +58,7 @@ bool RecorderCore::StartEncoding(Line line) {
     }
     ch.tempBytes = 0;
     ch.streamBytes = 0;
-    const unsigned long status =
-        ch.encoder.Open(EncoderConfig{settings_.sampleRate, cfg.bitrate, ch.stereoPath});
+    const unsigned long status = ch.encoder.Open(EncoderConfig{settings_.sampleRate, cfg.bitrate, ch.stereoPath});
     if (status == Mp3Encoder::kOutOfMemory) {
         QueueMessage("Out of memory!");
         return false;
@@ -274,8 +273,8 @@ void RecorderCore::TagParts(Line line, const std::vector<Part>& parts, const Ide
 
 void RecorderCore::WriteJournal(Line line) {
     const ChannelRuntime& ch = channels_[line];
-    std::string text = "channel=" + std::to_string(line.channel() + 1) + "\nstart=" +
-                       FormatLocal(ch.startedAt, "%Y-%m-%d %H:%M:%S") + "\n";
+    std::string text = "channel=" + std::to_string(line.channel() + 1) +
+                       "\nstart=" + FormatLocal(ch.startedAt, "%Y-%m-%d %H:%M:%S") + "\n";
     for (const Part& part : ch.parts) text += "part=" + std::to_string(part.counter) + " " + part.path + "\n";
     std::string error;
     const std::string key = "journal" + std::to_string(line.channel());

@@ -53,14 +53,19 @@ TEST_P(NamingTest, RecordingsAreNamedFromPrefixAndCounterAndNeverOverwriteOne) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, NamingTest,
-    ::testing::Values(NamingCase{"FirstRecording", "a", 0, {}, "a0000000.mp3", "2", "a0000001.mp3"},
-                      NamingCase{"EmptyPrefix", "", 42, {}, "0000042.mp3", "44", "0000043.mp3"},
-                      NamingCase{"LongPrefix", "office-", 7, {}, "office-0000007.mp3", "9", "office-0000008.mp3"},
-                      NamingCase{"CounterWraps", "a", 9999999, {}, "a9999999.mp3", "1", "a0000000.mp3"},
-                      NamingCase{"WrappedCounterSkipsAnOldFile", "a", 9999999, {"a0000000.mp3"}, "a9999999.mp3", "2",
-                                 "a0000001.mp3"},
-                      NamingCase{"LostCounterSkipsTakenNames", "a", 0, {"a0000000.mp3", "a0000001.mp3"},
-                                 "a0000002.mp3", "4", "a0000003.mp3"}),
+    ::testing::Values(
+        NamingCase{"FirstRecording", "a", 0, {}, "a0000000.mp3", "2", "a0000001.mp3"},
+        NamingCase{"EmptyPrefix", "", 42, {}, "0000042.mp3", "44", "0000043.mp3"},
+        NamingCase{"LongPrefix", "office-", 7, {}, "office-0000007.mp3", "9", "office-0000008.mp3"},
+        NamingCase{"CounterWraps", "a", 9999999, {}, "a9999999.mp3", "1", "a0000000.mp3"},
+        NamingCase{"WrappedCounterSkipsAnOldFile", "a", 9999999, {"a0000000.mp3"}, "a9999999.mp3", "2", "a0000001.mp3"},
+        NamingCase{"LostCounterSkipsTakenNames",
+                   "a",
+                   0,
+                   {"a0000000.mp3", "a0000001.mp3"},
+                   "a0000002.mp3",
+                   "4",
+                   "a0000003.mp3"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NamingTest, ASkippedNameIsPersistedAtOnce) {
@@ -108,16 +113,21 @@ TEST_P(TagTest, TheFinishedFileEndsWithTheTag) {
     EXPECT_NEAR(static_cast<double>(mp3.samplesDecoded), 3.0 * 8000, 1200);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, TagTest,
-    ::testing::Values(TagCase{"Incoming", {"5551234", 'I'}, "Sales", "5551234", "Sales"},
-                      TagCase{"NoCallerId", {"", 'U'}, "Front desk", "", "Front desk"},
-                      TagCase{"Dialled", {"A123C", 'O'}, "", "A123C", ""},
-                      TagCase{"ThirtyFit", {std::string(30, '7'), 'I'}, std::string(30, 'd'), std::string(30, '7'),
-                              std::string(30, 'd')},
-                      TagCase{"LongerIsCut", {std::string(31, '1') + "99", 'I'}, std::string(40, 'x'),
-                              std::string(30, '1'), std::string(30, 'x')}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, TagTest,
+                         ::testing::Values(TagCase{"Incoming", {"5551234", 'I'}, "Sales", "5551234", "Sales"},
+                                           TagCase{"NoCallerId", {"", 'U'}, "Front desk", "", "Front desk"},
+                                           TagCase{"Dialled", {"A123C", 'O'}, "", "A123C", ""},
+                                           TagCase{"ThirtyFit",
+                                                   {std::string(30, '7'), 'I'},
+                                                   std::string(30, 'd'),
+                                                   std::string(30, '7'),
+                                                   std::string(30, 'd')},
+                                           TagCase{"LongerIsCut",
+                                                   {std::string(31, '1') + "99", 'I'},
+                                                   std::string(40, 'x'),
+                                                   std::string(30, '1'),
+                                                   std::string(30, 'x')}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Splits at the size limit -------------------------------------------------------------
 
@@ -215,7 +225,7 @@ INSTANTIATE_TEST_SUITE_P(Table, MidnightTest,
 
 struct FileFailureCase {
     const char* name;
-    int failedOpens;      // opens of the recording file that fail
+    int failedOpens;  // opens of the recording file that fail
     bool expectFile;
     double expectedSeconds;  // of sound in the file, when there is one
 };
@@ -310,7 +320,12 @@ TEST_P(TempFailureTest, ACallIsIdentifiedOnlyFromItsOwnTempFile) {
     rig.ch(0).sensitiveLevel = 1;
     LineOneOnly(rig);
     // This identifier reports the temp file's sample at index 5 (a tone peak) as the number.
-    RecorderServices services{rig.clock, rig.lines, rig.view, rig.notifier, rig.fileSystem, rig.freeSpace,
+    RecorderServices services{rig.clock,
+                              rig.lines,
+                              rig.view,
+                              rig.notifier,
+                              rig.fileSystem,
+                              rig.freeSpace,
                               [](const std::string& path, int32_t, int32_t, const ToneTable&) {
                                   std::ifstream in(path, std::ios::binary);
                                   int16_t samples[6] = {};
@@ -353,8 +368,14 @@ TEST(WholeCallTest, LineStateCallWithCallerIdAndLevelCallWithDialledDigitsAreFil
     rig.ch(1).endOfFile = 2;
     for (int c = 0; c < 2; ++c) rig.toneTables[static_cast<size_t>(c)] = BuildToneTable(rig.ch(c).clip);
     rig.Reload();
-    RecorderServices services{rig.clock, rig.lines, rig.view, rig.notifier, rig.fileSystem, rig.freeSpace,
-                              DefaultCallerIdentifier(), [&](const FiledRecording& f) { rig.filed.push_back(f); }};
+    RecorderServices services{rig.clock,
+                              rig.lines,
+                              rig.view,
+                              rig.notifier,
+                              rig.fileSystem,
+                              rig.freeSpace,
+                              DefaultCallerIdentifier(),
+                              [&](const FiledRecording& f) { rig.filed.push_back(f); }};
     rig.core = std::make_unique<RecorderCore>(rig.settings, rig.toneTables, services);
 
     // Line 1: the caller-ID burst rings in before the line is seized at 2.5 s.

@@ -30,11 +30,16 @@ struct VoxCase {
 
 int16_t VoxPeak(char c) {
     switch (c) {
-        case 'L': return 5120;
-        case 'q': return 5119;
-        case 'm': return 1024;
-        case 'n': return 1023;
-        default: return 0;
+        case 'L':
+            return 5120;
+        case 'q':
+            return 5119;
+        case 'm':
+            return 1024;
+        case 'n':
+            return 1023;
+        default:
+            return 0;
     }
 }
 
@@ -118,18 +123,17 @@ TEST_P(HidDecisionTest, RecordingFollowsTheLineWithAMinimumTimeFromSeizure) {
     EXPECT_EQ(stopped, p.expectedStopBlock);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, HidDecisionTest,
-    ::testing::Values(
-        // A 4 s seizure records until 10 s after the seizure.
-        HidCase{"ShortSeizureRecordsTheMinimumTime", 5000, 10, 0, 2, 10, 40, 2, 22},
-        // A 60 s seizure stops in the first block after the release.
-        HidCase{"LongSeizureStopsAtRelease", 5000, 10, 0, 0, 120, 130, 0, 120},
-        HidCase{"NegativeEndOfFileStopsAtRelease", 5000, -3, 0, 1, 3, 10, 1, 3},
-        // The stereo flag does not keep a line-state channel from recording.
-        HidCase{"StereoFlagUnderLineStateRecordsMono", 5000, 0, 1, 1, 4, 10, 1, 4},
-        HidCase{"MinimumTimeAcrossTheTickWrap", 0xFFFFE000u, 10, 0, 2, 10, 40, 2, 22}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, HidDecisionTest,
+                         ::testing::Values(
+                             // A 4 s seizure records until 10 s after the seizure.
+                             HidCase{"ShortSeizureRecordsTheMinimumTime", 5000, 10, 0, 2, 10, 40, 2, 22},
+                             // A 60 s seizure stops in the first block after the release.
+                             HidCase{"LongSeizureStopsAtRelease", 5000, 10, 0, 0, 120, 130, 0, 120},
+                             HidCase{"NegativeEndOfFileStopsAtRelease", 5000, -3, 0, 1, 3, 10, 1, 3},
+                             // The stereo flag does not keep a line-state channel from recording.
+                             HidCase{"StereoFlagUnderLineStateRecordsMono", 5000, 0, 1, 1, 4, 10, 1, 4},
+                             HidCase{"MinimumTimeAcrossTheTickWrap", 0xFFFFE000u, 10, 0, 2, 10, 40, 2, 22}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Gain, meters and status --------------------------------------------------------------
 
@@ -179,16 +183,15 @@ TEST_P(GainTest, StoredSamplesSaturateInsteadOfWrapping) {
     EXPECT_EQ(temp[5 * 4000 + 15], p.expectedNegative);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, GainTest,
-    ::testing::Values(GainCase{"UnityGain", 1, 7500, 22, "7", 7500, -7500},
-                      GainCase{"DoubleGainSaturates", 2, 20000, 100, "39", 32767, -32768},
-                      GainCase{"DoubleGainBelowFullScale", 2, 10000, 61, "19", 20000, -20000},
-                      GainCase{"GainZeroSilences", 0, 30000, 0, "0", 0, 0},
-                      GainCase{"LargestGainSaturates", 16, 3000, 100, "46", 32767, -32768},
-                      GainCase{"NegativeGainInverts", -1, 7500, 22, "7", -7500, 7500},
-                      GainCase{"FullScale", 1, 32767, 100, "31", 32767, -32767}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, GainTest,
+                         ::testing::Values(GainCase{"UnityGain", 1, 7500, 22, "7", 7500, -7500},
+                                           GainCase{"DoubleGainSaturates", 2, 20000, 100, "39", 32767, -32768},
+                                           GainCase{"DoubleGainBelowFullScale", 2, 10000, 61, "19", 20000, -20000},
+                                           GainCase{"GainZeroSilences", 0, 30000, 0, "0", 0, 0},
+                                           GainCase{"LargestGainSaturates", 16, 3000, 100, "46", 32767, -32768},
+                                           GainCase{"NegativeGainInverts", -1, 7500, 22, "7", -7500, 7500},
+                                           GainCase{"FullScale", 1, 32767, 100, "31", 32767, -32767}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Pre-roll, temp files, stereo ---------------------------------------------------------
 
@@ -235,7 +238,8 @@ TEST_P(TempFileTest, LineStateRecordingsCarryTheFiveBlocksBeforeTheSeizure) {
     // Level control keeps recording through the silent blocks before its stop.
     const size_t trailing = p.lineState ? 0 : 2;
     ASSERT_EQ(temp.size(), (preroll + 4 + trailing) * perBlock);
-    for (size_t b = 0; b < preroll; ++b) EXPECT_EQ(temp[b * perBlock + 5], 100 * static_cast<int>(b + 2)) << "block " << b;
+    for (size_t b = 0; b < preroll; ++b)
+        EXPECT_EQ(temp[b * perBlock + 5], 100 * static_cast<int>(b + 2)) << "block " << b;
     for (size_t b = 0; b < 4; ++b) EXPECT_EQ(temp[(preroll + b) * perBlock + 5], 2000 + static_cast<int>(b));
     EXPECT_FALSE(std::filesystem::exists(rig.dir.File("wave1.out")));
 }
@@ -312,8 +316,7 @@ TEST_P(StereoFlagTest, OnlyLineOneUnderLevelControlRecordsBothLines) {
     EXPECT_FALSE(mp3.decodeError);
     EXPECT_EQ(mp3.channels, p.expectedMp3Channels);
     // The temp file holds the channel's own line with gain, whatever the path.
-    const std::vector<int16_t> temp =
-        Samples(rig.ReadFile(rig.dir.File(p.channel == 0 ? "wave2.out" : "wave1.out")));
+    const std::vector<int16_t> temp = Samples(rig.ReadFile(rig.dir.File(p.channel == 0 ? "wave2.out" : "wave1.out")));
     ASSERT_GT(temp.size(), 5u);
     const size_t skip = p.sensitiveControl == LineControl::kLineState ? 5 * 4000 : 0;
     EXPECT_EQ(temp[skip + 5], p.channel == 0 ? 2000 : 12000);
@@ -386,7 +389,8 @@ TEST(EncoderMessageTest, AFailedStartShowsOneBoxAfterTheBlockEvenWhenBlocksArriv
     rig.FeedSeconds(3, 6000, 0);
     EXPECT_EQ(rig.notifier.shown.size(), 1u) << "no retry of the failed start on every block";
     rig.core->FinishAllRecordings();
-    EXPECT_EQ(std::filesystem::file_size(rig.dir.File("wave2.out")), 10u * 8000) << "every block, nested ones included, reaches the temp file";
+    EXPECT_EQ(std::filesystem::file_size(rig.dir.File("wave2.out")), 10u * 8000)
+        << "every block, nested ones included, reaches the temp file";
     EXPECT_TRUE(rig.filed.empty()) << "no sound was encoded: nothing is reported filed";
     EXPECT_EQ(rig.core->fileCounter(0), 0u) << "and no number is used up";
     ASSERT_EQ(rig.notifier.shown.size(), 2u);

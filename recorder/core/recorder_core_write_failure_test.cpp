@@ -51,7 +51,8 @@ void ExpectFiledFilesPlayAndAreTagged(CoreRig& rig, size_t expectedFiles) {
 size_t Mp3FilesIn(const std::string& folder) {
     size_t count = 0;
     std::error_code error;
-    for (const auto& entry : fs::recursive_directory_iterator(folder, error)) count += entry.path().extension() == ".mp3";
+    for (const auto& entry : fs::recursive_directory_iterator(folder, error))
+        count += entry.path().extension() == ".mp3";
     return count;
 }
 
@@ -59,7 +60,7 @@ size_t Mp3FilesIn(const std::string& folder) {
 
 struct SeamFaultCase {
     const char* name;
-    std::string failing;   // path text of the files whose writes fail
+    std::string failing;    // path text of the files whose writes fail
     int firstFailingWrite;  // from 1; the recording writes one block per half second
     int failingWrites;
     int failingCloses;
@@ -105,14 +106,13 @@ const char kNotRecorded[] = "Line 1: the call was not recorded";
 const char kTagLost[] = "Line 1: the caller could not be added";
 const char kCallerIdLost[] = "Line 1: the caller ID file ";
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, SeamFaultTest,
-    ::testing::Values(
-        SeamFaultCase{"DiskFullFromTheFirstByte", ".mp3", 1, 1 << 30, 0, 0, {kLost}},
-        SeamFaultCase{"SpaceReturnsMidCall", ".mp3", 5, 4, 0, 2, {kLost}},
-        SeamFaultCase{"CloseLosesData", ".mp3", 0, 0, 1, 1, {kLost}},
-        SeamFaultCase{"TempFileFull", "wave2.out", 3, 1 << 30, 0, 1, {kCallerIdLost}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, SeamFaultTest,
+                         ::testing::Values(SeamFaultCase{"DiskFullFromTheFirstByte", ".mp3", 1, 1 << 30, 0, 0, {kLost}},
+                                           SeamFaultCase{"SpaceReturnsMidCall", ".mp3", 5, 4, 0, 2, {kLost}},
+                                           SeamFaultCase{"CloseLosesData", ".mp3", 0, 0, 1, 1, {kLost}},
+                                           SeamFaultCase{
+                                               "TempFileFull", "wave2.out", 3, 1 << 30, 0, 1, {kCallerIdLost}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SeamFaultTest, ATagThatCannotBeAppendedIsCutBackAndTold) {
     CoreRig rig;
@@ -240,8 +240,8 @@ INSTANTIATE_TEST_SUITE_P(
     Table, RealDiskTest,
     ::testing::Values(RealDiskCase{"FullTmpfsThenSpaceReturns", Disk::FullTmpfs, true, 2, {kLost}},
                       // The temp file (raw sound) reaches the limit first, and is told too.
-                      RealDiskCase{"FileSizeLimit", Disk::FileSizeLimit, false, static_cast<size_t>(-1),
-                                   {kCallerIdLost, kLost}},
+                      RealDiskCase{
+                          "FileSizeLimit", Disk::FileSizeLimit, false, static_cast<size_t>(-1), {kCallerIdLost, kLost}},
                       RealDiskCase{"ReadOnlyDropFolder", Disk::ReadOnlyFolder, false, 0, {kLost}},
                       RealDiskCase{"FileInPlaceOfTheDropFolder", Disk::FileInPlaceOfFolder, false, 0, {kLost}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -315,7 +315,8 @@ TEST_P(CrashRecoveryTest, TheNextStartFinishesTagsAndCountsTheCutRecording) {
     rig.filed.clear();
     RecordOnce(rig, 1);
     ASSERT_EQ(rig.filed.size(), 1u);
-    EXPECT_NE(rig.filed[0].path.find(p.expectedParts == 0 ? "a0000000.mp3" : "a000000" + std::to_string(p.expectedParts) + ".mp3"),
+    EXPECT_NE(rig.filed[0].path.find(p.expectedParts == 0 ? "a0000000.mp3"
+                                                          : "a000000" + std::to_string(p.expectedParts) + ".mp3"),
               std::string::npos)
         << rig.filed[0].path;
 }

@@ -29,8 +29,8 @@ INSTANTIATE_TEST_SUITE_P(Rates, BlockSizeTest,
                                            RateCase{32000, 32000, 32000}, RateCase{11025, 11025, 11024},
                                            RateCase{44100, 44100, 44100}, RateCase{48000, 48000, 48000},
                                            RateCase{2, 2, 2}, RateCase{1, 8000, 8000}, RateCase{0, 8000, 8000},
-                                           RateCase{-16000, 8000, 8000},
-                                           RateCase{48001, 8000, 8000}, RateCase{96000, 8000, 8000}));
+                                           RateCase{-16000, 8000, 8000}, RateCase{48001, 8000, 8000},
+                                           RateCase{96000, 8000, 8000}));
 
 struct MatchCase {
     const char* name;
@@ -53,14 +53,14 @@ const std::optional<std::string> kUnreadable = std::nullopt;
 INSTANTIATE_TEST_SUITE_P(
     Names, MatchCaptureDeviceTest,
     ::testing::Values(
-        MatchCase{"TwoMatchesLowerIndex", {"HDA Intel PCH", "USB Audio CODEC: A", "USB Audio CODEC: B"}, "usb audio", 1},
+        MatchCase{
+            "TwoMatchesLowerIndex", {"HDA Intel PCH", "USB Audio CODEC: A", "USB Audio CODEC: B"}, "usb audio", 1},
         MatchCase{"CaseIgnoredBothWays", {"usb audio codec: - (hw:1,0)"}, "USB AUDIO", 0},
         MatchCase{"SettingInCapitals", {"HDA Intel", "USB AUDIO CODEC"}, "Usb Audio", 1},
         MatchCase{"EmptySettingFirstDevice", {"HDA Intel", "USB Audio CODEC"}, "", 0},
         MatchCase{"EmptySettingSkipsUnreadable", {kUnreadable, "USB Audio CODEC"}, "", 1},
         MatchCase{"UnreadableNotMatched", {kUnreadable, "box two"}, "box", 1},
-        MatchCase{"NoMatch", {"HDA Intel", "pulse"}, "usb", std::nullopt},
-        MatchCase{"NoDevices", {}, "", std::nullopt},
+        MatchCase{"NoMatch", {"HDA Intel", "pulse"}, "usb", std::nullopt}, MatchCase{"NoDevices", {}, "", std::nullopt},
         MatchCase{"WholeNameSearched", {"USB Audio CODEC (simulated line box)"}, "simulated line box", 0}),
     [](const ::testing::TestParamInfo<MatchCase>& info) { return std::string(info.param.name); });
 

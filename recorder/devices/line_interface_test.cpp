@@ -41,7 +41,7 @@ TEST(LineStateTest, SeizureTickIsSetOnlyOnIdleToActive) {
         uint32_t tick;
         uint32_t seizedAt;
     };
-    const Step steps[] = {{0x06, 100, 0}, {0x04, 200, 200}, {0x04, 300, 200}, {0x00, 400, 200},
+    const Step steps[] = {{0x06, 100, 0},   {0x04, 200, 200}, {0x04, 300, 200}, {0x00, 400, 200},
                           {0x06, 500, 200}, {0x04, 600, 600}, {0x04, 0, 600}};
     LineStates lines;
     for (const Step& step : steps) {
@@ -79,8 +79,7 @@ TEST_P(DecodeLineReportTest, StateIsTheLastByteOfWhatWasRead) {
 INSTANTIATE_TEST_SUITE_P(Reads, DecodeLineReportTest,
                          ::testing::Values(DecodeCase{{0x00, 0x06}, true, 0x06},  // report id, state
                                            DecodeCase{{0x04}, true, 0x04},        // zero report id dropped
-                                           DecodeCase{{0x01, 0x02}, true, 0x02},
-                                           DecodeCase{{}, false, 0}));
+                                           DecodeCase{{0x01, 0x02}, true, 0x02}, DecodeCase{{}, false, 0}));
 
 HidDeviceInfo Info(const std::string& path, uint16_t vendor = kLineBoxVendorId, uint16_t product = kLineBoxProductId) {
     return {path, vendor, product};
@@ -114,11 +113,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SearchCase{"NoDevice", {}, false, "", {}},
         SearchCase{"OneBox", {{Info("/dev/hidraw3")}}, true, "/dev/hidraw3", {"/dev/hidraw3"}},
-        SearchCase{"TwoBoxes", {{Info("/dev/hidraw1")}, {Info("/dev/hidraw0")}}, true, "/dev/hidraw1", {"/dev/hidraw1"}},
-        SearchCase{"OtherIdentifiersSkipped",
-                   {{Info("/dev/hidraw0", 0x046D, 0x2902)}, {Info("/dev/hidraw1", 0x08BB, 0x2912)}, {Info("/dev/hidraw2")}},
-                   true, "/dev/hidraw2", {"/dev/hidraw2"}},
-        SearchCase{"UnopenableSkipped", {{Info("/dev/hidraw0"), false}, {Info("/dev/hidraw1")}}, true, "/dev/hidraw1",
+        SearchCase{
+            "TwoBoxes", {{Info("/dev/hidraw1")}, {Info("/dev/hidraw0")}}, true, "/dev/hidraw1", {"/dev/hidraw1"}},
+        SearchCase{
+            "OtherIdentifiersSkipped",
+            {{Info("/dev/hidraw0", 0x046D, 0x2902)}, {Info("/dev/hidraw1", 0x08BB, 0x2912)}, {Info("/dev/hidraw2")}},
+            true,
+            "/dev/hidraw2",
+            {"/dev/hidraw2"}},
+        SearchCase{"UnopenableSkipped",
+                   {{Info("/dev/hidraw0"), false}, {Info("/dev/hidraw1")}},
+                   true,
+                   "/dev/hidraw1",
                    {"/dev/hidraw1"}},
         SearchCase{"OnlyOtherDevices", {{Info("/dev/hidraw0", 0x1234, 0x5678)}}, false, "", {}}),
     [](const ::testing::TestParamInfo<SearchCase>& info) { return std::string(info.param.name); });

@@ -36,7 +36,8 @@ void BM_LineStateToCore(benchmark::State& state) {
         SimulatedLineBox box(scenario, clock);
         CaptureWithSimulatedBox capture(noRealCapture, box);
         HidWithSimulatedBox hid(noRealHid, box);
-        LineBoxDevices devices(capture, hid, clock, lines, ui, [&](uint64_t generation) { notices.Post(generation); }, [] {});
+        LineBoxDevices devices(
+            capture, hid, clock, lines, ui, [&](uint64_t generation) { notices.Post(generation); }, [] {});
         devices.SearchLineInterface();
         devices.ResetLineStates();
         devices.capture().InitCapture();

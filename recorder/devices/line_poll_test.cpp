@@ -33,8 +33,8 @@ TEST_F(LinePollTest, EachTurnReadsOneReportAndSleepsFiftyMilliseconds) {
         uint32_t seized1;
         uint32_t seized2;
     };
-    const Turn turns[] = {{false, false, 0, 0},      {true, false, 1050, 0},     {true, false, 1050, 0},
-                          {true, false, 1050, 0},    {true, true, 1050, 1200},   {false, true, 1050, 1200},
+    const Turn turns[] = {{false, false, 0, 0},      {true, false, 1050, 0},   {true, false, 1050, 0},
+                          {true, false, 1050, 0},    {true, true, 1050, 1200}, {false, true, 1050, 1200},
                           {false, false, 1050, 1200}};
     ASSERT_TRUE(line_.FindLineInterface());
     LinePoller poller(line_, lines_, clock_, pacer_);

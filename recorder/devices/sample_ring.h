@@ -16,7 +16,9 @@ public:
     // Only while neither side runs.
     void Reset(size_t capacity);
     size_t capacity() const { return buffer_.size(); }
-    size_t Available() const { return written_.load(std::memory_order_acquire) - read_.load(std::memory_order_relaxed); }
+    size_t Available() const {
+        return written_.load(std::memory_order_acquire) - read_.load(std::memory_order_relaxed);
+    }
     // Producer: copies as many of `count` samples as fit; returns how many.
     size_t Write(const int16_t* samples, size_t count);
     // Consumer: copies `count` samples out if that many are there; false otherwise.

@@ -17,7 +17,7 @@ struct TimelineEvent {
 
 struct Scenario {
     uint32_t sampleRate = 8000;
-    std::vector<int16_t> frames;  // interleaved left, right
+    std::vector<int16_t> frames;          // interleaved left, right
     std::vector<TimelineEvent> timeline;  // in time order
 
     size_t frameCount() const { return frames.size() / 2; }

@@ -43,13 +43,12 @@ TEST_P(ParseTimelineTest, ReadsEventsOrNamesTheBadLine) {
 INSTANTIATE_TEST_SUITE_P(
     Texts, ParseTimelineTest,
     ::testing::Values(
-        TimelineCase{"Plain", "1 1 active\n2.5 2 active\n4 1 idle\n", "",
-                     {{1000, 1, true}, {2500, 2, true}, {4000, 1, false}}},
+        TimelineCase{
+            "Plain", "1 1 active\n2.5 2 active\n4 1 idle\n", "", {{1000, 1, true}, {2500, 2, true}, {4000, 1, false}}},
         TimelineCase{"WordLine", "0.25 line 2 active\r\n", "", {{250, 2, true}}},
         TimelineCase{"CommentsAndBlanks", "# a call\n\n  3 1 active  # ring answered\n", "", {{3000, 1, true}}},
         TimelineCase{"SortedByTime", "5 1 idle\n1 1 active\n", "", {{1000, 1, true}, {5000, 1, false}}},
-        TimelineCase{"Empty", "", "", {}},
-        TimelineCase{"BadTime", "soon 1 active\n", "line 1: bad time", {}},
+        TimelineCase{"Empty", "", "", {}}, TimelineCase{"BadTime", "soon 1 active\n", "line 1: bad time", {}},
         TimelineCase{"NegativeTime", "-1 1 active\n", "bad time", {}},
         TimelineCase{"BadLine", "1 1 active\n2 3 active\n", "line 2: line must be 1 or 2", {}},
         TimelineCase{"BadState", "1 1 busy\n", "state must be active or idle", {}},
@@ -83,13 +82,12 @@ TEST_P(ParseWavTest, ReadsSixteenBitPcmOrSaysWhyNot) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, ParseWavTest,
-    ::testing::Values(
-        WavCase{"Stereo", EncodeWav(8000, 2, {1, -1, 2, -2}), "", 8000, {1, -1, 2, -2}},
-        WavCase{"MonoOnBothLines", EncodeWav(16000, 1, {7, -300}), "", 16000, {7, 7, -300, -300}},
-        WavCase{"EightBit", testing::WavWithFormat(8000, 2, {1, 2}, 1, 8), "16-bit", 0, {}},
-        WavCase{"Compressed", testing::WavWithFormat(8000, 2, {1, 2}, 6, 16), "16-bit", 0, {}},
-        WavCase{"FourChannels", EncodeWav(8000, 4, {1, 2, 3, 4}), "mono or stereo", 0, {}},
-        WavCase{"TruncatedData", EncodeWav(8000, 2, {1, 2, 3, 4}).substr(0, 50), "past the end", 0, {}}),
+    ::testing::Values(WavCase{"Stereo", EncodeWav(8000, 2, {1, -1, 2, -2}), "", 8000, {1, -1, 2, -2}},
+                      WavCase{"MonoOnBothLines", EncodeWav(16000, 1, {7, -300}), "", 16000, {7, 7, -300, -300}},
+                      WavCase{"EightBit", testing::WavWithFormat(8000, 2, {1, 2}, 1, 8), "16-bit", 0, {}},
+                      WavCase{"Compressed", testing::WavWithFormat(8000, 2, {1, 2}, 6, 16), "16-bit", 0, {}},
+                      WavCase{"FourChannels", EncodeWav(8000, 4, {1, 2, 3, 4}), "mono or stereo", 0, {}},
+                      WavCase{"TruncatedData", EncodeWav(8000, 2, {1, 2, 3, 4}).substr(0, 50), "past the end", 0, {}}),
     [](const ::testing::TestParamInfo<WavCase>& info) { return std::string(info.param.name); });
 
 TEST(ScenarioTest, StateByteFollowsTheTimelineFromBothIdle) {

@@ -7,7 +7,8 @@ namespace {
 
 class SimulatedStream final : public CaptureStream {
 public:
-    SimulatedStream(const SimulatedLineBox& box, uint32_t sampleRate, FramesCallback onFrames, std::unique_ptr<Pacer> pacer)
+    SimulatedStream(const SimulatedLineBox& box, uint32_t sampleRate, FramesCallback onFrames,
+                    std::unique_ptr<Pacer> pacer)
         : box_(box), sampleRate_(sampleRate), onFrames_(std::move(onFrames)), pacer_(std::move(pacer)) {}
     ~SimulatedStream() override {
         pacer_->Stop();
@@ -90,7 +91,8 @@ std::vector<std::optional<std::string>> CaptureWithSimulatedBox::InputDevices() 
     return devices;
 }
 
-std::unique_ptr<CaptureStream> CaptureWithSimulatedBox::Open(size_t index, uint32_t sampleRate, FramesCallback onFrames) {
+std::unique_ptr<CaptureStream> CaptureWithSimulatedBox::Open(size_t index, uint32_t sampleRate,
+                                                             FramesCallback onFrames) {
     if (index < realCount_) return real_.Open(index, sampleRate, std::move(onFrames));
     if (index == realCount_) return box_.OpenCapture(sampleRate, std::move(onFrames));
     return nullptr;

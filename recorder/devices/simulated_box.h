@@ -26,7 +26,8 @@ inline constexpr uint32_t kSimulatedChunkMs = 20;
 
 class SimulatedLineBox {
 public:
-    SimulatedLineBox(Scenario scenario, Clock& clock) : scenario_(std::move(scenario)), clock_(clock), startTickMs_(clock.TickMs()) {}
+    SimulatedLineBox(Scenario scenario, Clock& clock)
+        : scenario_(std::move(scenario)), clock_(clock), startTickMs_(clock.TickMs()) {}
 
     uint32_t ElapsedMs() const { return TicksSince(startTickMs_, clock_.TickMs()); }
     const Scenario& scenario() const { return scenario_; }

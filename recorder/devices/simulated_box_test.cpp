@@ -32,9 +32,10 @@ TEST(SimulatedLineInterfaceTest, IsFoundBesideRealDevicesAndFollowsTheTimeline) 
         std::vector<FakeHidBackend::Device> real;
         std::string path;
     };
-    const Case cases[] = {{"alone", {}, kSimulatedHidPath},
-                          {"a real box comes first", {{{"/dev/hidraw2", kLineBoxVendorId, kLineBoxProductId}}}, "/dev/hidraw2"},
-                          {"other devices passed over", {{{"/dev/hidraw0", 0x1234, 0x0001}}}, kSimulatedHidPath}};
+    const Case cases[] = {
+        {"alone", {}, kSimulatedHidPath},
+        {"a real box comes first", {{{"/dev/hidraw2", kLineBoxVendorId, kLineBoxProductId}}}, "/dev/hidraw2"},
+        {"other devices passed over", {{{"/dev/hidraw0", 0x1234, 0x0001}}}, kSimulatedHidPath}};
     for (const Case& c : cases) {
         FakeHidBackend real;
         real.devices = c.real;
@@ -130,9 +131,8 @@ TEST(SimulatedCaptureTest, WaveCaptureRecordsTheScenarioSoundInBlocks) {
         const std::optional<uint64_t> generation = notices.Take();
         ASSERT_TRUE(generation);
         std::vector<int16_t> values;
-        ASSERT_TRUE(capture.OnWaveBlock(*generation, [&](const int16_t* samples, size_t count) {
-            values.assign(samples, samples + count);
-        }));
+        ASSERT_TRUE(capture.OnWaveBlock(
+            *generation, [&](const int16_t* samples, size_t count) { values.assign(samples, samples + count); }));
         ASSERT_EQ(values.size(), 8000u);
         EXPECT_EQ(values[0], static_cast<int16_t>(1 + block * 4000));
         EXPECT_EQ(values[7998], static_cast<int16_t>(1 + block * 4000 + 3999));

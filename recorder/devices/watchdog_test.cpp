@@ -12,9 +12,9 @@ TEST(WatchdogTimerTest, ReconnectAfterFifteenQuietSecondsThenEveryFifteen) {
         bool due;
     };
     const Step steps[] = {
-        {1000, false, false},  {16000, false, false},  // exactly 15 s: not yet
-        {16001, false, true},  {17000, false, false},  {31001, false, false}, {31002, false, true},
-        {40000, true, false},  {55000, false, false},  {55001, false, true},  {70002, false, true},
+        {1000, false, false}, {16000, false, false},  // exactly 15 s: not yet
+        {16001, false, true}, {17000, false, false}, {31001, false, false}, {31002, false, true},
+        {40000, true, false}, {55000, false, false}, {55001, false, true},  {70002, false, true},
     };
     WatchdogTimer timer(1000);
     for (const Step& step : steps) {

@@ -88,11 +88,11 @@ private:
     BlockReadyFn onBlockReady_;
     bool initialised_ = false;
 
-    mutable std::mutex mutex_;  // guards everything below except the ring's own indices
+    mutable std::mutex mutex_;                     // guards everything below except the ring's own indices
     std::array<std::vector<int16_t>, 2> buffers_;  // A, B
     std::array<bool, 2> queued_{};                 // buffer belongs to the capture side
-    size_t fillBuffer_ = 0;                         // the capture thread fills this one next
-    uint16_t nextBuffer_ = 0;                       // 0: the next processed buffer is A
+    size_t fillBuffer_ = 0;                        // the capture thread fills this one next
+    uint16_t nextBuffer_ = 0;                      // 0: the next processed buffer is A
     bool running_ = false;
     bool threadQuit_ = false;
     uint64_t generation_ = 0;

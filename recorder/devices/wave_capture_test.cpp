@@ -89,19 +89,65 @@ constexpr auto kRetry = WaveCapture::Search::kRetry;
 INSTANTIATE_TEST_SUITE_P(
     Searches, FindCaptureDeviceTest,
     ::testing::Values(
-        FindCase{"LowerIndexWins", kTwoBoxes, "USB Audio", 8000, kStartUp, true, true, 1, 8000,
-                 {"Pell Recorder - usb audio"}, {}},
-        FindCase{"EmptySettingFirstDevice", kTwoBoxes, "", 16000, kStartUp, true, true, 0, 16000, {"Pell Recorder - "}, {}},
-        FindCase{"BadRateFallsBack", kTwoBoxes, "second", 96000, kStartUp, true, true, 2, 8000,
-                 {"Pell Recorder - second"}, {}},
-        FindCase{"RateWithoutAWholeFrameFallsBack", kTwoBoxes, "second", 1, kStartUp, true, true, 2, 8000,
-                 {"Pell Recorder - second"}, {}},
-        FindCase{"NotFound", kTwoBoxes, "line box", 8000, kStartUp, true, false, std::nullopt, 0,
-                 {kCaptionSearching}, {}},
-        FindCase{"OpenFailsAtStartUp", kTwoBoxes, "codec", 8000, kStartUp, false, false, std::nullopt, 0,
-                 {kCaptionSearching}, {kCannotOpenInput}},
-        FindCase{"OpenFailsOnRetryIsSilent", kTwoBoxes, "codec", 8000, kRetry, false, false, std::nullopt, 0,
-                 {kCaptionSearching}, {}}),
+        FindCase{"LowerIndexWins",
+                 kTwoBoxes,
+                 "USB Audio",
+                 8000,
+                 kStartUp,
+                 true,
+                 true,
+                 1,
+                 8000,
+                 {"Pell Recorder - usb audio"},
+                 {}},
+        FindCase{
+            "EmptySettingFirstDevice", kTwoBoxes, "", 16000, kStartUp, true, true, 0, 16000, {"Pell Recorder - "}, {}},
+        FindCase{"BadRateFallsBack",
+                 kTwoBoxes,
+                 "second",
+                 96000,
+                 kStartUp,
+                 true,
+                 true,
+                 2,
+                 8000,
+                 {"Pell Recorder - second"},
+                 {}},
+        FindCase{"RateWithoutAWholeFrameFallsBack",
+                 kTwoBoxes,
+                 "second",
+                 1,
+                 kStartUp,
+                 true,
+                 true,
+                 2,
+                 8000,
+                 {"Pell Recorder - second"},
+                 {}},
+        FindCase{
+            "NotFound", kTwoBoxes, "line box", 8000, kStartUp, true, false, std::nullopt, 0, {kCaptionSearching}, {}},
+        FindCase{"OpenFailsAtStartUp",
+                 kTwoBoxes,
+                 "codec",
+                 8000,
+                 kStartUp,
+                 false,
+                 false,
+                 std::nullopt,
+                 0,
+                 {kCaptionSearching},
+                 {kCannotOpenInput}},
+        FindCase{"OpenFailsOnRetryIsSilent",
+                 kTwoBoxes,
+                 "codec",
+                 8000,
+                 kRetry,
+                 false,
+                 false,
+                 std::nullopt,
+                 0,
+                 {kCaptionSearching},
+                 {}}),
     [](const ::testing::TestParamInfo<FindCase>& info) { return std::string(info.param.name); });
 
 // The test's thread plays the window's main thread.
@@ -160,10 +206,12 @@ TEST_F(CaptureBlocksTest, ANoticeFromBeforeACloseIsDropped) {
     const std::optional<uint64_t> stale = notices_.Take();
     ASSERT_TRUE(stale);
     capture_.CloseCapture();
-    EXPECT_FALSE(capture_.OnWaveBlock(*stale, [](const int16_t*, size_t) { ADD_FAILURE() << "processed after close"; }));
+    EXPECT_FALSE(
+        capture_.OnWaveBlock(*stale, [](const int16_t*, size_t) { ADD_FAILURE() << "processed after close"; }));
     std::string setting = "usb";
     ASSERT_TRUE(capture_.FindCaptureDevice(setting, 8000, WaveCapture::Search::kRetry));
-    EXPECT_FALSE(capture_.OnWaveBlock(*stale, [](const int16_t*, size_t) { ADD_FAILURE() << "processed after reopen"; }));
+    EXPECT_FALSE(
+        capture_.OnWaveBlock(*stale, [](const int16_t*, size_t) { ADD_FAILURE() << "processed after reopen"; }));
     // After the reopen the first buffer is A again and holds the new sound.
     ASSERT_TRUE(backend_.Push(CountingFrames(8000, 500)));
     std::vector<int16_t> values;

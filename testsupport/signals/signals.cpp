@@ -14,9 +14,7 @@ constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
 double Amplitude(double levelDbfs) { return kFullScale * std::pow(10.0, levelDbfs / 20.0); }
 
-int16_t Saturate(double value) {
-    return static_cast<int16_t>(std::clamp(std::lround(value), -32768L, 32767L));
-}
+int16_t Saturate(double value) { return static_cast<int16_t>(std::clamp(std::lround(value), -32768L, 32767L)); }
 
 size_t SampleCount(int32_t sampleRate, double seconds) {
     return static_cast<size_t>(std::max(0.0, std::round(seconds * sampleRate)));
@@ -184,7 +182,8 @@ void AddHum(Samples& signal, int32_t sampleRate, double fundamentalHz, double re
     for (size_t n = 0; n < signal.size(); ++n) {
         double hum = 0;
         for (const auto& [k, db] : harmonics) {
-            hum += std::pow(10.0, db / 20.0) * std::sin(kTwoPi * k * fundamentalHz * static_cast<double>(n) / sampleRate + k);
+            hum += std::pow(10.0, db / 20.0) *
+                   std::sin(kTwoPi * k * fundamentalHz * static_cast<double>(n) / sampleRate + k);
         }
         signal[n] = Saturate(signal[n] + scale * hum);
     }
@@ -195,7 +194,8 @@ void AddBandNoise(Samples& signal, int32_t sampleRate, double snrDb, double lowH
     if (power == 0) return;
     std::mt19937 random(seed);
     std::normal_distribution<double> normal(0.0, 1.0);
-    Section stages[] = {{sampleRate, lowHz, true}, {sampleRate, lowHz, true},
+    Section stages[] = {{sampleRate, lowHz, true},
+                        {sampleRate, lowHz, true},
                         {sampleRate, std::min(highHz, 0.45 * sampleRate), false},
                         {sampleRate, std::min(highHz, 0.45 * sampleRate), false}};
     std::vector<double> noise(signal.size());
@@ -273,7 +273,7 @@ Samples SpeechLike(int32_t sampleRate, double seconds, double levelDbfs, uint32_
             }
             pitch = startPitch + (targetPitch - startPitch) * progress;
             pitchPhase += pitch * (1.0 + 0.01 * breath(random)) / sampleRate;  // with jitter
-            double pulse = 0.02 * breath(random);  // aspiration
+            double pulse = 0.02 * breath(random);                              // aspiration
             if (pitchPhase >= 1.0) {
                 pitchPhase -= 1.0;
                 pulse += 1.0;

@@ -28,7 +28,7 @@ inline constexpr FskTones kV23Tones{1300.0, 2100.0};
 inline constexpr FskTones kBell202Tones{1200.0, 2200.0};
 
 struct FskBurstOptions {
-    int32_t sampleRate = 8000;       // Hz
+    int32_t sampleRate = 8000;  // Hz
     FskTones tones = kV23Tones;
     double levelDbfs = -13.0;        // sine level
     double frequencyOffsetHz = 0.0;  // added to both tones
@@ -53,12 +53,12 @@ struct Parameter {
 std::vector<uint8_t> CallSetupMessage(const std::vector<Parameter>& parameters);
 
 struct DtmfOptions {
-    int32_t sampleRate = 8000;           // Hz
-    double toneMs = 70.0;                // length of each digit's tone pair
-    double pauseMs = 70.0;               // silence after each digit
-    double levelDbfs = -10.0;            // level of the row (low) tone
-    double twistDb = 0.0;                // column (high) tone level relative to the row tone
-    double frequencyOffsetPercent = 0.0; // applied to both tones
+    int32_t sampleRate = 8000;            // Hz
+    double toneMs = 70.0;                 // length of each digit's tone pair
+    double pauseMs = 70.0;                // silence after each digit
+    double levelDbfs = -10.0;             // level of the row (low) tone
+    double twistDb = 0.0;                 // column (high) tone level relative to the row tone
+    double frequencyOffsetPercent = 0.0;  // applied to both tones
 };
 // Tone pairs for the characters 0-9, *, #, A-D; any other character is a pause of one digit's
 // tone length.

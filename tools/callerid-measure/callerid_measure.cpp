@@ -59,25 +59,32 @@ std::vector<Condition> FskConditions() {
     std::vector<Condition> c;
     c.push_back({"clean", "clean", {}});
     for (const double db : {-20.0, -12.0, -6.0, 0.0, 6.0}) {
-        FskImpairment i; i.humDb = db;
+        FskImpairment i;
+        i.humDb = db;
         c.push_back({"hum", "hum " + std::to_string(static_cast<int>(db)) + " dB", i});
     }
     for (const double snr : {25.0, 20.0, 15.0, 12.0, 10.0}) {
-        FskImpairment i; i.snrDb = snr;
+        FskImpairment i;
+        i.snrDb = snr;
         c.push_back({"noise", "noise " + std::to_string(static_cast<int>(snr)) + " dB SNR", i});
     }
     for (const int law : {1, 2}) {
-        FskImpairment i; i.companding = law;
+        FskImpairment i;
+        i.companding = law;
         c.push_back({"g711", law == 1 ? "mu-law" : "A-law", i});
     }
     for (const double p : {-2.5, -1.5, 1.5, 2.5}) {
-        FskImpairment i; i.toneOffsetPercent = p;
-        std::ostringstream n; n << "tones " << (p > 0 ? "+" : "") << p << " %";
+        FskImpairment i;
+        i.toneOffsetPercent = p;
+        std::ostringstream n;
+        n << "tones " << (p > 0 ? "+" : "") << p << " %";
         c.push_back({"tone offset", n.str(), i});
     }
     for (const double p : {-1.0, -0.5, 0.5, 1.0}) {
-        FskImpairment i; i.baudOffsetPercent = p;
-        std::ostringstream n; n << "bit rate " << (p > 0 ? "+" : "") << p << " %";
+        FskImpairment i;
+        i.baudOffsetPercent = p;
+        std::ostringstream n;
+        n << "bit rate " << (p > 0 ? "+" : "") << p << " %";
         c.push_back({"bit-rate offset", n.str(), i});
     }
     c.push_back({"combined", "mu-law, tones +1.5 %, rate -0.5 %, noise 15 dB, hum -6 dB", {1.5, -0.5, -6, 15, 1}});
@@ -97,11 +104,16 @@ std::string RandomNumber(std::mt19937& random) {
 std::string Slug(const std::string& s) {
     std::string out;
     for (const char ch : s) {
-        if (std::isalnum(static_cast<unsigned char>(ch))) out += ch;
-        else if (ch == '-') out += 'm';
-        else if (ch == '+') out += 'p';
-        else if (ch == '.') out += 'd';
-        else out += '_';
+        if (std::isalnum(static_cast<unsigned char>(ch)))
+            out += ch;
+        else if (ch == '-')
+            out += 'm';
+        else if (ch == '+')
+            out += 'p';
+        else if (ch == '.')
+            out += 'd';
+        else
+            out += '_';
     }
     return out;
 }
@@ -110,13 +122,18 @@ std::string Slug(const std::string& s) {
 Samples SpeechStretch(const Samples& speech, size_t count, std::mt19937& random) {
     if (speech.size() <= count) return speech;
     const size_t start = std::uniform_int_distribution<size_t>(0, speech.size() - count - 1)(random);
-    return Samples(speech.begin() + static_cast<std::ptrdiff_t>(start), speech.begin() + static_cast<std::ptrdiff_t>(start + count));
+    return Samples(speech.begin() + static_cast<std::ptrdiff_t>(start),
+                   speech.begin() + static_cast<std::ptrdiff_t>(start + count));
 }
 
 double PowerOf(const Samples& s) {
     double p = 0;
     size_t n = 0;
-    for (const int16_t v : s) if (v != 0) { p += static_cast<double>(v) * v; ++n; }
+    for (const int16_t v : s)
+        if (v != 0) {
+            p += static_cast<double>(v) * v;
+            ++n;
+        }
     return n ? p / n : 0;
 }
 
@@ -135,16 +152,19 @@ int Generate(const std::string& dir, uint32_t seedBase) {
     size_t files = 0;
     auto emit = [&](const std::string& kind, const std::string& group, const std::string& name, int32_t rate,
                     const std::string& pair, uint32_t seed, const Samples& s, const std::string& expected) {
-        const std::string file = kind + "-" + Slug(name) + "-" + std::to_string(rate) + "-" + pair + "-" + std::to_string(seed) + ".wav";
+        const std::string file =
+            kind + "-" + Slug(name) + "-" + std::to_string(rate) + "-" + pair + "-" + std::to_string(seed) + ".wav";
         pell::WriteWavFile(dir + "/files/" + file, static_cast<uint32_t>(rate), 1, s);
-        manifest << file << '\t' << kind << '\t' << group << '\t' << name << '\t' << rate << '\t' << pair << '\t' << expected << '\n';
+        manifest << file << '\t' << kind << '\t' << group << '\t' << name << '\t' << rate << '\t' << pair << '\t'
+                 << expected << '\n';
         ++files;
     };
     for (const Condition& c : FskConditions()) {
         for (const int32_t rate : kRates) {
             for (const bool v23 : {true, false}) {
                 for (uint32_t seed = 1; seed <= kSeeds; ++seed) {
-                    std::mt19937 random(seedBase + seed * 7919 + static_cast<uint32_t>(rate) + (v23 ? 1 : 2) + static_cast<uint32_t>(std::hash<std::string>{}(c.name)));
+                    std::mt19937 random(seedBase + seed * 7919 + static_cast<uint32_t>(rate) + (v23 ? 1 : 2) +
+                                        static_cast<uint32_t>(std::hash<std::string>{}(c.name)));
                     const std::string number = RandomNumber(random);
                     sig::FskBurstOptions o;
                     o.sampleRate = rate;
@@ -169,23 +189,22 @@ int Generate(const std::string& dir, uint32_t seedBase) {
         }
     }
     // DTMF: clean at two timings, under speech, under noise.
-    struct DtmfCondition { std::string group, name; double toneMs, speechDb, snrDb, twistDb; };
+    struct DtmfCondition {
+        std::string group, name;
+        double toneMs, speechDb, snrDb, twistDb;
+    };
     const DtmfCondition dtmf[] = {
-        {"dtmf clean", "70 ms tones", 70, -200, 200, 0},
-        {"dtmf clean", "40 ms tones, 40 ms gaps", 40, -200, 200, 0},
-        {"dtmf twist", "twist +4 dB", 70, -200, 200, 4},
-        {"dtmf twist", "twist -8 dB", 70, -200, 200, -8},
-        {"dtmf noise", "noise 20 dB", 70, -200, 20, 0},
-        {"dtmf noise", "noise 15 dB", 70, -200, 15, 0},
-        {"dtmf speech", "speech -15 dB", 70, -15, 200, 0},
-        {"dtmf speech", "speech -10 dB", 70, -10, 200, 0},
-        {"dtmf speech", "speech -5 dB", 70, -5, 200, 0},
-        {"dtmf speech", "speech 0 dB", 70, 0, 200, 0},
+        {"dtmf clean", "70 ms tones", 70, -200, 200, 0},   {"dtmf clean", "40 ms tones, 40 ms gaps", 40, -200, 200, 0},
+        {"dtmf twist", "twist +4 dB", 70, -200, 200, 4},   {"dtmf twist", "twist -8 dB", 70, -200, 200, -8},
+        {"dtmf noise", "noise 20 dB", 70, -200, 20, 0},    {"dtmf noise", "noise 15 dB", 70, -200, 15, 0},
+        {"dtmf speech", "speech -15 dB", 70, -15, 200, 0}, {"dtmf speech", "speech -10 dB", 70, -10, 200, 0},
+        {"dtmf speech", "speech -5 dB", 70, -5, 200, 0},   {"dtmf speech", "speech 0 dB", 70, 0, 200, 0},
     };
     for (const DtmfCondition& c : dtmf) {
         for (const int32_t rate : kRates) {
             for (uint32_t seed = 1; seed <= kSeeds; ++seed) {
-                std::mt19937 random(seedBase + seed * 104729 + static_cast<uint32_t>(rate) + static_cast<uint32_t>(std::hash<std::string>{}(c.name)));
+                std::mt19937 random(seedBase + seed * 104729 + static_cast<uint32_t>(rate) +
+                                    static_cast<uint32_t>(std::hash<std::string>{}(c.name)));
                 static const char kKeys[] = "0123456789*#ABCD";
                 std::string digits;
                 for (int i = 0; i < 10; ++i) digits += kKeys[std::uniform_int_distribution<int>(0, 15)(random)];
@@ -202,7 +221,8 @@ int Generate(const std::string& dir, uint32_t seedBase) {
                 if (c.speechDb > -100) {
                     Samples talk = SpeechStretch(speech[rate], s.size(), random);
                     const double gain = std::sqrt(PowerOf(s) * std::pow(10.0, c.speechDb / 10) / PowerOf(talk));
-                    for (int16_t& v : talk) v = static_cast<int16_t>(std::clamp(std::lround(v * gain), -32768L, 32767L));
+                    for (int16_t& v : talk)
+                        v = static_cast<int16_t>(std::clamp(std::lround(v * gain), -32768L, 32767L));
                     s = sig::Mix(s, talk);
                 }
                 emit("dtmf", c.group, c.name, rate, "-", seed, s, digits);
@@ -219,8 +239,12 @@ int Decode(const std::string& dir) {
     while (std::getline(manifest, line)) {
         std::istringstream fields(line);
         std::string file, kind, group, name, rate, pair;
-        std::getline(fields, file, '\t'); std::getline(fields, kind, '\t'); std::getline(fields, group, '\t');
-        std::getline(fields, name, '\t'); std::getline(fields, rate, '\t'); std::getline(fields, pair, '\t');
+        std::getline(fields, file, '\t');
+        std::getline(fields, kind, '\t');
+        std::getline(fields, group, '\t');
+        std::getline(fields, name, '\t');
+        std::getline(fields, rate, '\t');
+        std::getline(fields, pair, '\t');
         const Samples s = ReadRaw(dir + "/files/" + file, 44);
         const int32_t hz = std::stoi(rate);
         std::string answer;

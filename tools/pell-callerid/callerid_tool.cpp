@@ -100,7 +100,8 @@ int RunCallerIdTool(const std::vector<std::string>& args, std::ostream& out, std
     const ToneTable tones = BuildToneTable(clip);
     const CallerIdentity identity = IdentifyCaller(*file, clip, rate, tones);
     out << identity.directionMark << '\t' << EscapeUnprintable(identity.number) << '\t'
-        << EscapeUnprintable(DecodeFskClip(*file, rate, tones)) << '\t' << EscapeUnprintable(DetectDtmfDigits(*file, rate)) << '\n';
+        << EscapeUnprintable(DecodeFskClip(*file, rate, tones)) << '\t'
+        << EscapeUnprintable(DetectDtmfDigits(*file, rate)) << '\n';
     return 0;
 }
 

@@ -51,10 +51,17 @@ int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 
 int Report(TagWriteResult result, const std::string& file, std::ostream& err) {
     switch (result) {
-        case TagWriteResult::Written: return 0;
-        case TagWriteResult::NoTag: err << "pell-catalogue: " << Field(file) << " has no tag; left unchanged\n"; break;
-        case TagWriteResult::CannotOpen: err << "pell-catalogue: cannot open " << Field(file) << " for writing\n"; break;
-        case TagWriteResult::IoFailed: err << "pell-catalogue: could not write the tag of " << Field(file) << "\n"; break;
+        case TagWriteResult::Written:
+            return 0;
+        case TagWriteResult::NoTag:
+            err << "pell-catalogue: " << Field(file) << " has no tag; left unchanged\n";
+            break;
+        case TagWriteResult::CannotOpen:
+            err << "pell-catalogue: cannot open " << Field(file) << " for writing\n";
+            break;
+        case TagWriteResult::IoFailed:
+            err << "pell-catalogue: could not write the tag of " << Field(file) << "\n";
+            break;
     }
     return 1;
 }
@@ -73,7 +80,8 @@ std::optional<std::chrono::year_month_day> ParseIsoDate(std::string_view text) {
             parts[p] = parts[p] * 10 + (c - '0');
         }
     }
-    const std::chrono::year_month_day date{std::chrono::year{parts[0]}, std::chrono::month{static_cast<unsigned>(parts[1])},
+    const std::chrono::year_month_day date{std::chrono::year{parts[0]},
+                                           std::chrono::month{static_cast<unsigned>(parts[1])},
                                            std::chrono::day{static_cast<unsigned>(parts[2])}};
     if (!date.ok()) return std::nullopt;
     return date;

@@ -113,7 +113,10 @@ TEST(ToolTest, BytesATerminalWouldActOnArePrintedEscaped) {
         {"screen-clearing escape", "\x1b[2J0301", "Line 1", "\\x1B[2J0301", "Line 1"},
         {"title-setting sequence", "\x1b]0;x\x07", "Line\r\n2", "\\x1B]0;x\\x07", "Line\\x0D\\x0A2"},
         {"bytes above ASCII and a backslash", "12\\34", "Caf\xc3\xa9", "12\\x5C34", "Caf\\xC3\\xA9"},
-        {"delete character", "\x7f" "55", "L", "\\x7F55", "L"},
+        {"delete character",
+         "\x7f"
+         "55",
+         "L", "\\x7F55", "L"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

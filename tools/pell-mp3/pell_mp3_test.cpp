@@ -25,8 +25,8 @@ protected:
         return {std::istreambuf_iterator<char>(in), {}};
     }
     ToolRun Tool(const std::string& args) {
-        const std::string command = std::string(PELL_MP3_TOOL) + " " + args + " >" + dir_.File("stdout") + " 2>" +
-                                    dir_.File("stderr");
+        const std::string command =
+            std::string(PELL_MP3_TOOL) + " " + args + " >" + dir_.File("stdout") + " 2>" + dir_.File("stderr");
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(dir_.File("stdout")), Read(dir_.File("stderr"))};
     }

@@ -23,10 +23,30 @@ std::string WriteDemoSettings(const std::string& folder, const std::string& devi
     doc.samplerate = std::to_string(rateHz);
     doc.cleaning = "1";
     doc.freeDiskSpace = "1";
-    doc.channels[0] = {"1", "in-", "1", "Line 1 reception", JoinPath(absolute, "line1"), "24",
-                       line1.sensitiveControl, "5", line1.endOfFile, "30", "10", "2"};
-    doc.channels[1] = {"1", "out-", "1", "Line 2 sales", JoinPath(absolute, "line2"), "24",
-                       line2.sensitiveControl, "5", line2.endOfFile, "30", "10", "1"};
+    doc.channels[0] = {"1",
+                       "in-",
+                       "1",
+                       "Line 1 reception",
+                       JoinPath(absolute, "line1"),
+                       "24",
+                       line1.sensitiveControl,
+                       "5",
+                       line1.endOfFile,
+                       "30",
+                       "10",
+                       "2"};
+    doc.channels[1] = {"1",
+                       "out-",
+                       "1",
+                       "Line 2 sales",
+                       JoinPath(absolute, "line2"),
+                       "24",
+                       line2.sensitiveControl,
+                       "5",
+                       line2.endOfFile,
+                       "30",
+                       "10",
+                       "1"};
     if (WriteFileAtomically(JoinPath(folder, "settings.ini"), FormatSettingsFile(doc)) != WriteResult::Ok) {
         return "cannot write " + JoinPath(folder, "settings.ini");
     }

@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
             char* end = nullptr;
             const unsigned long ms = std::strtoul(value.c_str(), &end, 10);
             if (value.empty() || *end != '\0' || ms > 60000) {
-                std::cerr << "pell-replay: --pause-ms wants a number of milliseconds up to 60000, got \"" << value << "\"\n";
+                std::cerr << "pell-replay: --pause-ms wants a number of milliseconds up to 60000, got \"" << value
+                          << "\"\n";
                 return 2;
             }
             options.pauseMsPerBlock = static_cast<uint32_t>(ms);

@@ -65,7 +65,8 @@ private:
 // A file whose modification time becomes the replay clock's time when it is closed.
 class ClockedFile final : public FileHandle {
 public:
-    ClockedFile(File real, Clock& clock, std::string path) : real_(std::move(real)), clock_(clock), path_(std::move(path)) {}
+    ClockedFile(File real, Clock& clock, std::string path)
+        : real_(std::move(real)), clock_(clock), path_(std::move(path)) {}
     ~ClockedFile() override {
         if (real_) Close();
     }
@@ -156,7 +157,8 @@ std::optional<WavAudio> ReadStereoWav(const std::string& path, std::string* erro
     audio.sampleRateHz = reader.sampleRateHz();
     std::vector<int16_t> chunk(2 * 65536);
     while (const size_t frames = reader.Read(chunk.data(), chunk.size() / 2)) {
-        audio.samples.insert(audio.samples.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(frames * 2));
+        audio.samples.insert(audio.samples.end(), chunk.begin(),
+                             chunk.begin() + static_cast<std::ptrdiff_t>(frames * 2));
     }
     return audio;
 }
@@ -173,7 +175,8 @@ std::optional<std::vector<LineEvent>> ParseTimeline(std::istream& in, std::strin
         std::string state, rest;
         if (!(line >> event.seconds >> event.line >> state) || (line >> rest) || event.seconds < 0 ||
             (event.line != 1 && event.line != 2) || (state != "active" && state != "idle")) {
-            *error = "timeline line " + std::to_string(number) + ": expected \"<seconds> <1|2> <active|idle>\": " + text;
+            *error =
+                "timeline line " + std::to_string(number) + ": expected \"<seconds> <1|2> <active|idle>\": " + text;
             return std::nullopt;
         }
         event.active = state == "active";
@@ -238,11 +241,10 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
     StreamNotifier notifier(err);
     ClockedFileSystem fileSystem(clock);
     DiskFreeSpace freeSpace;
-    RecorderServices services{clock, lines, view, notifier, fileSystem, freeSpace, DefaultCallerIdentifier(),
-                              [&](const FiledRecording& f) {
-                                  out << f.channel + 1 << '\t' << f.path << '\t' << f.number << '\t'
-                                      << f.directionMark << '\n';
-                              }};
+    RecorderServices services{
+        clock, lines, view, notifier, fileSystem, freeSpace, DefaultCallerIdentifier(), [&](const FiledRecording& f) {
+            out << f.channel + 1 << '\t' << f.path << '\t' << f.number << '\t' << f.directionMark << '\n';
+        }};
     RecorderCore core(settings, toneTables, services);
     core.OnSettingsLoaded(std::exchange(settings.loadMessages, {}));
     if (!core.LoadEncoder(0) || !core.LoadEncoder(1)) {
@@ -263,7 +265,8 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
         const size_t frames = wav.Read(block.data(), framesPerBlock);
         if (frames == 0) break;
         // A change applies from the first block that starts at or after its time.
-        while (nextEvent < timeline->size() && (*timeline)[nextEvent].seconds * 1000.0 <= static_cast<double>(elapsedMs)) {
+        while (nextEvent < timeline->size() &&
+               (*timeline)[nextEvent].seconds * 1000.0 <= static_cast<double>(elapsedMs)) {
             const LineEvent& e = (*timeline)[nextEvent++];
             const size_t line = static_cast<size_t>(e.line - 1);
             if (e.active && !lines.lineActive[line]) lines.lineSeizedAt[line] = clock.TickMs();
@@ -276,7 +279,8 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
             if (const std::optional<uint32_t> period = core.CleanDisk()) timerPeriodMs = *period;
             nextTimerMs += timerPeriodMs;
         }
-        if (options.pauseMsPerBlock > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.pauseMsPerBlock));
+        if (options.pauseMsPerBlock > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(options.pauseMsPerBlock));
     }
     core.FinishAllRecordings();
     return 0;

@@ -53,7 +53,8 @@ TEST(ReplayKillTest, ACallCutBySigkillIsFinishedAndTaggedAtTheNextStart) {
     ASSERT_GT(first, 0);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     std::error_code ec;
-    while (!(fs::exists(journal) && fs::file_size(recording, ec) > 2000) && std::chrono::steady_clock::now() < deadline) {
+    while (!(fs::exists(journal) && fs::file_size(recording, ec) > 2000) &&
+           std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ::kill(first, SIGKILL);

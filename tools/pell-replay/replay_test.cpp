@@ -80,18 +80,18 @@ TEST_P(ParseTimelineTest, ReadsSecondsLineAndState) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ParseTimelineTest,
-    ::testing::Values(TimelineCase{"Plain", "3 1 active\n9.5 1 idle\n", true, 2, ""},
-                      TimelineCase{"CommentsBlankAndCrLf", "# call\r\n\r\n2 2 active\r\n", true, 1, ""},
-                      TimelineCase{"OutOfOrderIsSorted", "9 1 idle\n3 1 active\n", true, 2, ""},
-                      TimelineCase{"Empty", "", true, 0, ""},
-                      TimelineCase{"LineThree", "1 1 active\n2 3 active\n", false, 0, "line 2"},
-                      TimelineCase{"UnknownState", "1 1 busy\n", false, 0, "line 1"},
-                      TimelineCase{"NegativeTime", "-1 1 active\n", false, 0, "line 1"},
-                      TimelineCase{"TrailingWord", "1 1 active now\n", false, 0, "line 1"},
-                      TimelineCase{"MissingField", "1 active\n", false, 0, "line 1"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, ParseTimelineTest,
+                         ::testing::Values(TimelineCase{"Plain", "3 1 active\n9.5 1 idle\n", true, 2, ""},
+                                           TimelineCase{"CommentsBlankAndCrLf", "# call\r\n\r\n2 2 active\r\n", true, 1,
+                                                        ""},
+                                           TimelineCase{"OutOfOrderIsSorted", "9 1 idle\n3 1 active\n", true, 2, ""},
+                                           TimelineCase{"Empty", "", true, 0, ""},
+                                           TimelineCase{"LineThree", "1 1 active\n2 3 active\n", false, 0, "line 2"},
+                                           TimelineCase{"UnknownState", "1 1 busy\n", false, 0, "line 1"},
+                                           TimelineCase{"NegativeTime", "-1 1 active\n", false, 0, "line 1"},
+                                           TimelineCase{"TrailingWord", "1 1 active now\n", false, 0, "line 1"},
+                                           TimelineCase{"MissingField", "1 active\n", false, 0, "line 1"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ParseStartTimeTest, TakesOnlyRealDateAndTime) {
     EXPECT_EQ(ParseStartTime("2026-12-06 23:59:58"), MakeLocal(2026, 12, 6, 23, 59, 58));
@@ -105,16 +105,17 @@ TEST(ParseStartTimeTest, TakesOnlyRealDateAndTime) {
 struct Folder {
     TempDir dir;
     void Settings(const std::string& extraChannel1, const std::string& extraChannel2 = "exists=0\r\n") {
-        dir.Write("settings.ini", "[common]\r\nsamplerate=8000\r\ncleaning=0\r\n[channel1]\r\ndrop_folder=" +
-                                      dir.File("rec") + "\r\npreffix=a\r\ngain=1\r\nstereo=0\r\n" + extraChannel1 +
-                                      "[channel2]\r\n" + extraChannel2);
+        dir.Write("settings.ini",
+                  "[common]\r\nsamplerate=8000\r\ncleaning=0\r\n[channel1]\r\ndrop_folder=" + dir.File("rec") +
+                      "\r\npreffix=a\r\ngain=1\r\nstereo=0\r\n" + extraChannel1 + "[channel2]\r\n" + extraChannel2);
     }
     int Run(const std::vector<int16_t>& samples, const std::string& timeline, std::string* out, std::string* err,
             const std::string& start = "2026-12-06 10:00:00") {
         WriteWavFile(dir.File("call.wav"), 8000, 2, samples);
         dir.Write("timeline.txt", timeline);
         std::ostringstream o, e;
-        const int code = RunReplay({dir.path(), dir.File("call.wav"), dir.File("timeline.txt"), *ParseStartTime(start)}, o, e);
+        const int code =
+            RunReplay({dir.path(), dir.File("call.wav"), dir.File("timeline.txt"), *ParseStartTime(start)}, o, e);
         *out = o.str();
         *err = e.str();
         return code;
@@ -200,9 +201,13 @@ class ReplayRateTest : public ::testing::TestWithParam<int32_t> {};
 TEST_P(ReplayRateTest, BlocksAreHalfASecondOfWholeFramesSoTheLinesNeverSwap) {
     const int32_t rate = GetParam();
     Folder f;
-    f.dir.Write("settings.ini", "[common]\r\nsamplerate=" + std::to_string(rate) + "\r\ncleaning=0\r\n[channel1]\r\n"
-                                "drop_folder=" + f.dir.File("rec1") + "\r\ngain=1\r\nstereo=0\r\nend_of_file=0\r\n"
-                                "[channel2]\r\ndrop_folder=" + f.dir.File("rec2") + "\r\ngain=1\r\nend_of_file=0\r\n");
+    f.dir.Write("settings.ini", "[common]\r\nsamplerate=" + std::to_string(rate) +
+                                    "\r\ncleaning=0\r\n[channel1]\r\n"
+                                    "drop_folder=" +
+                                    f.dir.File("rec1") +
+                                    "\r\ngain=1\r\nstereo=0\r\nend_of_file=0\r\n"
+                                    "[channel2]\r\ndrop_folder=" +
+                                    f.dir.File("rec2") + "\r\ngain=1\r\nend_of_file=0\r\n");
     std::vector<int16_t> samples(static_cast<size_t>(rate) * 4 * 2, 0);
     for (size_t i = 0; i < samples.size(); i += 2) samples[i] = static_cast<int16_t>(i % 40 < 20 ? 9000 : -9000);
     WriteWavFile(f.dir.File("call.wav"), rate, 2, samples);
@@ -250,16 +255,18 @@ TEST(DemoScenarioTest, TheDemoCallIsRecordedOnBothLinesWithItsNumbers) {
     std::string error;
     ASSERT_TRUE(WriteDemoScenario(dir.path(), &error)) << error;
     std::ostringstream out, err;
-    ASSERT_EQ(RunReplay({dir.path(), dir.File("call.wav"), dir.File("timeline.txt"), *ParseStartTime("2026-12-06 10:00:00")},
-                        out, err),
-              0)
+    ASSERT_EQ(
+        RunReplay({dir.path(), dir.File("call.wav"), dir.File("timeline.txt"), *ParseStartTime("2026-12-06 10:00:00")},
+                  out, err),
+        0)
         << err.str();
     std::istringstream lines(out.str());
     std::string line;
     std::vector<std::string> got;
     while (std::getline(lines, line)) got.push_back(line);
     ASSERT_EQ(got.size(), 2u) << out.str();
-    EXPECT_NE(out.str().find("2\t" + dir.File("line2/06.12.2026/out-0000000.mp3") + "\t0123456\tO\n"), std::string::npos)
+    EXPECT_NE(out.str().find("2\t" + dir.File("line2/06.12.2026/out-0000000.mp3") + "\t0123456\tO\n"),
+              std::string::npos)
         << out.str();
     EXPECT_NE(out.str().find("1\t" + dir.File("line1/06.12.2026/in-0000000.mp3") + "\t5551234\tI\n"), std::string::npos)
         << out.str();

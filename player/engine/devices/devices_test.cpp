@@ -64,7 +64,8 @@ TEST_F(DevicesTest, BuffersReachTheDeviceInOrderAndComeBackDone) {
     const std::uint32_t sizes[] = {2304, 0, 1000, 2304};
     std::string expected;
     for (std::uint32_t i = 0; i < 4; ++i) {
-        for (std::uint32_t b = 0; b < sizes[i]; ++b) out.GetBufferData(i)[b] = static_cast<std::uint8_t>(1 + (b * 7 + i) % 251);
+        for (std::uint32_t b = 0; b < sizes[i]; ++b)
+            out.GetBufferData(i)[b] = static_cast<std::uint8_t>(1 + (b * 7 + i) % 251);
         out.SetBufferDataSize(i, sizes[i]);
         expected.append(reinterpret_cast<const char*>(out.GetBufferData(i)), sizes[i]);
         ASSERT_EQ(out.PlayBuffer(i), 1);

@@ -20,17 +20,24 @@ WWaveOut::~WWaveOut() {
 
 OutputResult WWaveOut::OpenResultForPaError(int paError) {
     switch (paError) {
-    case paNoError: return OutputResult::kOk;
-    case paInvalidDevice: return OutputResult::kBadDeviceId;
-    case paDeviceUnavailable: return OutputResult::kAllocated;
-    case paInsufficientMemory: return OutputResult::kNoMemory;
-    case paInvalidChannelCount:
-    case paInvalidSampleRate:
-    case paSampleFormatNotSupported: return OutputResult::kBadFormat;
-    case paNotInitialized:
-    case paHostApiNotFound:
-    case paInvalidHostApi: return OutputResult::kNoDriver;
-    default: return OutputResult::kError;
+        case paNoError:
+            return OutputResult::kOk;
+        case paInvalidDevice:
+            return OutputResult::kBadDeviceId;
+        case paDeviceUnavailable:
+            return OutputResult::kAllocated;
+        case paInsufficientMemory:
+            return OutputResult::kNoMemory;
+        case paInvalidChannelCount:
+        case paInvalidSampleRate:
+        case paSampleFormatNotSupported:
+            return OutputResult::kBadFormat;
+        case paNotInitialized:
+        case paHostApiNotFound:
+        case paInvalidHostApi:
+            return OutputResult::kNoDriver;
+        default:
+            return OutputResult::kError;
     }
 }
 
@@ -39,7 +46,8 @@ OutputResult WWaveOut::OpenDevice(std::uint32_t deviceId) {
         if (Pa_Initialize() != paNoError) return OutputResult::kNoDriver;
         paInitialized_ = true;
     }
-    PaDeviceIndex device = deviceId == kDefaultOutputDevice ? Pa_GetDefaultOutputDevice() : static_cast<PaDeviceIndex>(deviceId);
+    PaDeviceIndex device =
+        deviceId == kDefaultOutputDevice ? Pa_GetDefaultOutputDevice() : static_cast<PaDeviceIndex>(deviceId);
     if (device == paNoDevice) return OutputResult::kNoDriver;
     if (device < 0 || device >= Pa_GetDeviceCount()) return OutputResult::kBadDeviceId;
     const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
@@ -49,9 +57,9 @@ OutputResult WWaveOut::OpenDevice(std::uint32_t deviceId) {
     params.sampleFormat = paInt16;
     params.suggestedLatency = info ? info->defaultHighOutputLatency : 0.1;
     PaStream* stream = nullptr;
-    const PaError err = Pa_OpenStream(&stream, nullptr, &params, GetFormat().nSamplesPerSec,
-                                      paFramesPerBufferUnspecified, paNoFlag,
-                                      reinterpret_cast<PaStreamCallback*>(&WWaveOut::StreamCallback), this);
+    const PaError err =
+        Pa_OpenStream(&stream, nullptr, &params, GetFormat().nSamplesPerSec, paFramesPerBufferUnspecified, paNoFlag,
+                      reinterpret_cast<PaStreamCallback*>(&WWaveOut::StreamCallback), this);
     if (err != paNoError) return OpenResultForPaError(err);
     const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream);
     outputLatency_ = streamInfo ? streamInfo->outputLatency : params.suggestedLatency;

@@ -25,7 +25,8 @@ std::vector<std::int16_t> MakeTone(const ToneParams& tone) {
     return pcm;
 }
 
-std::string EncodeMp3(const std::vector<std::int16_t>& pcm, int sampleRate, int channels, const EncodeOptions& options) {
+std::string EncodeMp3(const std::vector<std::int16_t>& pcm, int sampleRate, int channels,
+                      const EncodeOptions& options) {
     lame_global_flags* gf = lame_init();
     if (gf == nullptr) throw std::runtime_error("lame_init failed");
     lame_set_in_samplerate(gf, sampleRate);
@@ -103,8 +104,8 @@ std::string SilentFrames(int count, int version, int layer, int bitrateIndex, in
     return out;
 }
 
-std::string XingFrame(int version, int bitrateIndex, int rateBits, bool mono, std::uint32_t flags,
-                      std::uint32_t frames, const std::vector<std::uint8_t>& toc) {
+std::string XingFrame(int version, int bitrateIndex, int rateBits, bool mono, std::uint32_t flags, std::uint32_t frames,
+                      const std::vector<std::uint8_t>& toc) {
     std::string frame = SilentFrame(version, 3, bitrateIndex, rateBits, mono);
     FrameHeader h;
     ParseFrameHeader(reinterpret_cast<const std::uint8_t*>(frame.data()), h);
@@ -157,7 +158,8 @@ std::vector<std::uint8_t> ReferenceDecode(const std::string& path, int* channels
     const long* rates = nullptr;
     std::size_t count = 0;
     mpg123_rates(&rates, &count);
-    for (std::size_t i = 0; i < count; ++i) mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    for (std::size_t i = 0; i < count; ++i)
+        mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
     std::vector<std::uint8_t> pcm;
     if (mpg123_open(mh, path.c_str()) != MPG123_OK) {
         mpg123_delete(mh);

@@ -23,9 +23,9 @@ struct ToneParams {
 std::vector<std::int16_t> MakeTone(const ToneParams& tone);
 
 struct EncodeOptions {
-    int kbps = 64;           // constant bit rate, or the mean for VBR
-    bool vbr = false;        // VBR with a "Xing" header
-    bool infoTag = true;     // write LAME's header frame ("Info" for CBR, "Xing" for VBR)
+    int kbps = 64;        // constant bit rate, or the mean for VBR
+    bool vbr = false;     // VBR with a "Xing" header
+    bool infoTag = true;  // write LAME's header frame ("Info" for CBR, "Xing" for VBR)
 };
 
 std::string EncodeMp3(const std::vector<std::int16_t>& pcm, int sampleRate, int channels, const EncodeOptions& options);
@@ -37,8 +37,8 @@ std::string FrameHeaderBytes(int version, int layer, int bitrateIndex, int rateB
 std::string SilentFrame(int version, int layer, int bitrateIndex, int rateBits, bool mono);
 std::string SilentFrames(int count, int version, int layer, int bitrateIndex, int rateBits, bool mono);
 // A Layer III frame carrying a "Xing" header; fields given by flags, table of contents 0..99 scaled.
-std::string XingFrame(int version, int bitrateIndex, int rateBits, bool mono, std::uint32_t flags,
-                      std::uint32_t frames, const std::vector<std::uint8_t>& toc);
+std::string XingFrame(int version, int bitrateIndex, int rateBits, bool mono, std::uint32_t flags, std::uint32_t frames,
+                      const std::vector<std::uint8_t>& toc);
 // 128-byte ID3v1 tag and an ID3v2 tag of the given body (with a false frame sync inside if asked).
 std::string Id3v1Tag();
 std::string Id3v2Tag(std::size_t bodyBytes, bool falseSync);

@@ -17,8 +17,7 @@ std::optional<MeterSpan> LevelMeterModel::SetLevel(int level) {
     newLevel_ = level;
     repaint_ = Repaint::Partial;
     if (level > shownLevel_) {
-        return MeterSpan{kMeterSegmentPitchPx * shownLevel_,
-                         kMeterSegmentPitchPx * (level - 1) + kMeterSegmentWidthPx};
+        return MeterSpan{kMeterSegmentPitchPx * shownLevel_, kMeterSegmentPitchPx * (level - 1) + kMeterSegmentWidthPx};
     }
     const int toX = shownLevel_ == kMeterSegments ? kMeterFullWidthPx : kMeterSegmentPitchPx * shownLevel_;
     return MeterSpan{kMeterSegmentPitchPx * level, toX};

@@ -9,9 +9,15 @@ TEST(LevelMeterModelTest, SegmentsBelowThirtyFourAreGreenTheRestRed) {
     int low = 0, middle = 0, high = 0;
     for (int j = 0; j < 40; ++j) {  // level 40
         switch (SegmentBrush(j)) {
-        case MeterBrush::Low: ++low; break;
-        case MeterBrush::Middle: ++middle; break;
-        case MeterBrush::High: ++high; break;
+            case MeterBrush::Low:
+                ++low;
+                break;
+            case MeterBrush::Middle:
+                ++middle;
+                break;
+            case MeterBrush::High:
+                ++high;
+                break;
         }
     }
     EXPECT_EQ(low, 34);
@@ -26,12 +32,10 @@ TEST(LevelMeterModelTest, LevelsClampAndRepaintOnlyTheChangedSegments) {
         int shownAfterPaint;
     };
     const Step steps[] = {
-        {-5, std::nullopt, 0},      // clamps to 0, nothing changes
-        {60, MeterSpan{0, 137}, 46},
-        {46, std::nullopt, 46},
+        {-5, std::nullopt, 0},  // clamps to 0, nothing changes
+        {60, MeterSpan{0, 137}, 46}, {46, std::nullopt, 46},
         {0, MeterSpan{0, 137}, 0},  // falling from 46 erases to x = 137
-        {20, MeterSpan{0, 59}, 20},
-        {10, MeterSpan{30, 60}, 10},
+        {20, MeterSpan{0, 59}, 20},  {10, MeterSpan{30, 60}, 10},
     };
     LevelMeterModel model;
     for (const Step& s : steps) {

@@ -6,7 +6,8 @@
 namespace pell::player {
 
 MonitorThread::MonitorThread(WMp3& engine, const std::atomic<int>& playState,
-                             const std::atomic<std::uint32_t>& generation, std::function<void(const MonitorReport&)> post)
+                             const std::atomic<std::uint32_t>& generation,
+                             std::function<void(const MonitorReport&)> post)
     : engine_(engine), playState_(playState), generation_(generation), post_(std::move(post)) {}
 
 MonitorThread::~MonitorThread() { Stop(); }

@@ -62,14 +62,16 @@ TEST(MonitorThreadTest, TheThreadReportsUntilStoppedAndNothingAfter) {
     monitor.Start();
     {
         std::unique_lock guard(reports.lock);
-        ASSERT_TRUE(reports.changed.wait_for(guard, std::chrono::seconds(20), [&] { return reports.seen.size() >= 8; }));
+        ASSERT_TRUE(
+            reports.changed.wait_for(guard, std::chrono::seconds(20), [&] { return reports.seen.size() >= 8; }));
     }
     monitor.Stop();
     std::size_t count;
     {
         std::lock_guard guard(reports.lock);
         count = reports.seen.size();
-        EXPECT_TRUE(std::any_of(reports.seen.begin(), reports.seen.end(), [](const MonitorReport& r) { return r.positionDue; }));
+        EXPECT_TRUE(std::any_of(reports.seen.begin(), reports.seen.end(),
+                                [](const MonitorReport& r) { return r.positionDue; }));
     }
     monitor.Stop();  // a second stop is harmless
     std::lock_guard guard(reports.lock);

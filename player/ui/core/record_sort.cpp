@@ -55,8 +55,8 @@ void SortRecordRows(std::vector<RecordRow>& rows, SortState state) {
 }
 
 int RowOfItemData(const std::vector<RecordRow>& rows, std::int32_t itemData) {
-    const auto found = std::find_if(rows.begin(), rows.end(),
-                                    [itemData](const RecordRow& row) { return row.itemData == itemData; });
+    const auto found =
+        std::find_if(rows.begin(), rows.end(), [itemData](const RecordRow& row) { return row.itemData == itemData; });
     return found == rows.end() ? -1 : static_cast<int>(found - rows.begin());
 }
 

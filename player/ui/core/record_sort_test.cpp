@@ -29,11 +29,8 @@ TEST(RecordSortTest, HeaderClicksAlternateOnTheSameColumnAndRestartAscendingOnAn
         SortState after;
     };
     const Case cases[] = {
-        {{-1, false}, 1, {1, false}},
-        {{1, false}, 1, {1, true}},
-        {{1, true}, 1, {1, false}},
-        {{1, true}, 2, {2, false}},
-        {{2, false}, 1, {1, false}},
+        {{-1, false}, 1, {1, false}}, {{1, false}, 1, {1, true}},  {{1, true}, 1, {1, false}},
+        {{1, true}, 2, {2, false}},   {{2, false}, 1, {1, false}},
     };
     for (const Case& c : cases) {
         const SortState s = NextSortState(c.before, c.column);

@@ -15,8 +15,8 @@ TEST(TransportRulesTest, NextAndPreviousWrapAndNeedACurrentRow) {
         int previous;
     };
     const Case cases[] = {
-        {-1, 5, -1, -1}, {0, 0, -1, -1}, {0, 5, 1, 4}, {4, 5, 0, 3}, {2, 5, 3, 1}, {0, 1, 0, 0},
-        {7, 5, 0, 4},  // a stale row past the end lands inside the list
+        {-1, 5, -1, -1}, {0, 0, -1, -1}, {0, 5, 1, 4}, {4, 5, 0, 3},
+        {2, 5, 3, 1},    {0, 1, 0, 0},   {7, 5, 0, 4},  // a stale row past the end lands inside the list
     };
     for (const Case& c : cases) {
         EXPECT_EQ(NextRow(c.current, c.count), c.next) << c.current << "/" << c.count;

@@ -34,14 +34,20 @@ void BM_DtmfScan(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(samples.size()));
     state.SetLabel("samples/s");
 }
-BENCHMARK(BM_DtmfScan)->Args({8000, 0})->Args({32000, 0})->Args({8000, 1})->Args({32000, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DtmfScan)
+    ->Args({8000, 0})
+    ->Args({32000, 0})
+    ->Args({8000, 1})
+    ->Args({32000, 1})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_FskDecode(benchmark::State& state) {
     const auto rate = static_cast<int32_t>(state.range(0));
     // Talk, then a burst near the end of the stretch that is read.
     signals::FskBurstOptions o;
     o.sampleRate = rate;
-    const signals::Samples burst = signals::FskBurst(signals::CallSetupMessage({{0x01, "12071530"}, {0x02, "5551234"}}), o);
+    const signals::Samples burst =
+        signals::FskBurst(signals::CallSetupMessage({{0x01, "12071530"}, {0x02, "5551234"}}), o);
     signals::Samples samples = Talk(rate, static_cast<double>(kFskReadSamples - burst.size() - rate / 10) / rate);
     signals::Append(samples, burst);
     samples.resize(kFskReadSamples, 0);

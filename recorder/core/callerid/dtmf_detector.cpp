@@ -9,21 +9,19 @@
 namespace pell {
 namespace {
 
-constexpr DtmfFilterSet kSetA{{3497, 3369, 3212, 3027, 2384, 2040, 1635, 1164},
-                              {103, 104, 103, 102, 106, 102, 103, 103},
-                              106};
-constexpr DtmfFilterSet kSetB{{2869, 2617, 2311, 1957, 784, 196, -461, -1174},
-                              {103, 100, 104, 100, 100, 103, 101, 101},
-                              104};
+constexpr DtmfFilterSet kSetA{
+    {3497, 3369, 3212, 3027, 2384, 2040, 1635, 1164}, {103, 104, 103, 102, 106, 102, 103, 103}, 106};
+constexpr DtmfFilterSet kSetB{
+    {2869, 2617, 2311, 1957, 784, 196, -461, -1174}, {103, 100, 104, 100, 100, 103, 101, 101}, 104};
 constexpr int kMaxWindow = 106;
 constexpr int64_t kChunkLimit = 65536;
 // Amplitude ratios are given in dB as 20 log10, power ratios as 10 log10.
-constexpr int64_t kMinLevelSum = 1000;  // sum of |x| over a window: a sine of about -67 dBFS
-constexpr int64_t kShortestToneMs = 40;  // the shortest digit a receiver must take
-constexpr double kMinToneShare = 0.30;  // -10.5 dB: magnitude against the window's absolute level sum
-constexpr double kMinPairPower = 0.60;  // -2.2 dB: the pair's power against the window's, against talk-off
+constexpr int64_t kMinLevelSum = 1000;         // sum of |x| over a window: a sine of about -67 dBFS
+constexpr int64_t kShortestToneMs = 40;        // the shortest digit a receiver must take
+constexpr double kMinToneShare = 0.30;         // -10.5 dB: magnitude against the window's absolute level sum
+constexpr double kMinPairPower = 0.60;         // -2.2 dB: the pair's power against the window's, against talk-off
 constexpr double kContinuingToneShare = 0.22;  // -13.2 dB: as kMinToneShare, for a tone that goes on
-constexpr double kMaxSecondHarmonic = 0.30;  // -10.5 dB: magnitude at 2f against the tone's own
+constexpr double kMaxSecondHarmonic = 0.30;    // -10.5 dB: magnitude at 2f against the tone's own
 
 constexpr char kDigits[4][4] = {{'1', '2', '3', 'A'}, {'4', '5', '6', 'B'}, {'7', '8', '9', 'C'}, {'*', '0', '#', 'D'}};
 
@@ -34,13 +32,32 @@ using Pair = double __attribute__((vector_size(16)));
 
 bool SelectDtmfFilterSet(int32_t sampleRate, DtmfFilterSet* set, int32_t* step) {
     switch (sampleRate) {
-    case 8000: *set = kSetA; *step = 1; return true;
-    case 16000: *set = kSetA; *step = 2; return true;
-    case 32000: *set = kSetA; *step = 4; return true;
-    case 11025: *set = kSetB; *step = 2; return true;
-    case 22050: *set = kSetB; *step = 4; return true;
-    case 44100: *set = kSetB; *step = 8; return true;
-    default: return false;
+        case 8000:
+            *set = kSetA;
+            *step = 1;
+            return true;
+        case 16000:
+            *set = kSetA;
+            *step = 2;
+            return true;
+        case 32000:
+            *set = kSetA;
+            *step = 4;
+            return true;
+        case 11025:
+            *set = kSetB;
+            *step = 2;
+            return true;
+        case 22050:
+            *set = kSetB;
+            *step = 4;
+            return true;
+        case 44100:
+            *set = kSetB;
+            *step = 8;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -395,8 +412,10 @@ ToneClip ParseToneClip(const std::string& digits) {
     if (!digits.empty() && (digits[0] == 'A' || digits[0] == 'D')) return {untilC(1), true};
     if (!digits.empty() && digits[0] == 'B') {
         std::string code = untilC(1);
-        if (code == "10") code = kWithheldText;
-        else if (code == "00") code = kUnavailableText;
+        if (code == "10")
+            code = kWithheldText;
+        else if (code == "00")
+            code = kUnavailableText;
         return {code, true};
     }
     if (digits.rfind("**", 0) == 0) {

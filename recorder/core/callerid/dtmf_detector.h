@@ -77,16 +77,16 @@ private:
     // The digit's two tones still lead their groups in this window.
     bool PairContinues(const int16_t* window, char digit) const;
 
-    bool supported_ = false;     // the rate has a filter set; otherwise nothing is analysed
-    bool wideVectors_ = false;   // the Goertzel filters run four to a vector
-    DtmfFilterSet set_{};        // filters of the rate's family
-    int32_t step_ = 1;           // s: every s-th recording sample is analysed
-    int64_t half_ = 0;           // h * s recording samples: half a window, the realignment step
-    int64_t stride_ = 0;         // T = Nmax * s recording samples between window starts
-    size_t chunkSamples_ = 0;    // floor(65536 / T) * T
-    int64_t windowsToHold_ = 3;  // windows a digit (and the silence after it) must fill
+    bool supported_ = false;      // the rate has a filter set; otherwise nothing is analysed
+    bool wideVectors_ = false;    // the Goertzel filters run four to a vector
+    DtmfFilterSet set_{};         // filters of the rate's family
+    int32_t step_ = 1;            // s: every s-th recording sample is analysed
+    int64_t half_ = 0;            // h * s recording samples: half a window, the realignment step
+    int64_t stride_ = 0;          // T = Nmax * s recording samples between window starts
+    size_t chunkSamples_ = 0;     // floor(65536 / T) * T
+    int64_t windowsToHold_ = 3;   // windows a digit (and the silence after it) must fill
     std::vector<int16_t> chunk_;  // samples of the chunk not yet complete, kept between Feeds
-    bool finished_ = false;      // Finish ran: later Feeds are ignored
+    bool finished_ = false;       // Finish ran: later Feeds are ignored
 
     // The window-by-window state, carried across chunks.
     char last_ = 0;              // the result (digit, or 0 for none) of the current run of windows

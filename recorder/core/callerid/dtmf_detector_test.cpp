@@ -91,11 +91,13 @@ const DetectCase kDetectCases[] = {
      ""},
     {"a single tone makes no digit", 8000, [](int32_t r) { return signals::Tone(r, 941, -10, 0.5); }, ""},
     {"silence", 8000, [](int32_t r) { return signals::Silence(r, 2); }, ""},
-    {"shorter than one stride", 8000, [](int32_t r) {
+    {"shorter than one stride", 8000,
+     [](int32_t r) {
          Samples s = DtmfDigits("5", At(r));
          s.resize(105);
          return s;
-     }, ""},
+     },
+     ""},
     {"digits dialled, then talk", 8000,
      [](int32_t r) {
          Samples s = Dialled("0123", At(r));
@@ -144,13 +146,15 @@ const ValidationCase kValidationCases[] = {
      "147"},
     {"twist +7 dB", [](int32_t r, double lead) { return Keyed(r, lead, "369", [](DtmfOptions& o) { o.twistDb = 7; }); },
      "369"},
-    {"twist -7 dB", [](int32_t r, double lead) { return Keyed(r, lead, "369", [](DtmfOptions& o) { o.twistDb = -7; }); },
-     "369"},
+    {"twist -7 dB",
+     [](int32_t r, double lead) { return Keyed(r, lead, "369", [](DtmfOptions& o) { o.twistDb = -7; }); }, "369"},
     {"tones 3.5 % off are refused",
      [](int32_t r, double lead) { return Keyed(r, lead, "5", [](DtmfOptions& o) { o.frequencyOffsetPercent = 3.5; }); },
      ""},
     {"tones 3.5 % low are refused",
-     [](int32_t r, double lead) { return Keyed(r, lead, "5", [](DtmfOptions& o) { o.frequencyOffsetPercent = -3.5; }); },
+     [](int32_t r, double lead) {
+         return Keyed(r, lead, "5", [](DtmfOptions& o) { o.frequencyOffsetPercent = -3.5; });
+     },
      ""},
     {"twist +10 dB is refused",
      [](int32_t r, double lead) { return Keyed(r, lead, "369", [](DtmfOptions& o) { o.twistDb = 10; }); }, ""},
@@ -178,7 +182,8 @@ TEST_P(DtmfValidationTest, AtEveryRateAndAlignment) {
         for (int eighth = 0; eighth < 8; ++eighth) {
             const double leadMs = 300.0 + eighth * 13.25 / 8 * (rate % 8000 == 0 ? 1.0 : 1.43);
             const Samples s = c.make(rate, leadMs);
-            EXPECT_EQ(DetectDtmfDigits(s.data(), s.size(), rate), c.expected) << rate << " Hz, lead " << leadMs << " ms";
+            EXPECT_EQ(DetectDtmfDigits(s.data(), s.size(), rate), c.expected)
+                << rate << " Hz, lead " << leadMs << " ms";
         }
     }
 }
@@ -198,7 +203,8 @@ TEST_P(DtmfTalkOffTest, TalkGivesAtMostOneStrayDigitInFourMinutes) {
             const Samples s = signals::SpeechLike(rate, 20, level, seed);
             const std::string digits = DetectDtmfDigits(s.data(), s.size(), rate);
             strayDigits += digits.size();
-            if (!digits.empty()) stray += " seed " + std::to_string(seed) + " at " + std::to_string(level) + " dBFS: " + digits;
+            if (!digits.empty())
+                stray += " seed " + std::to_string(seed) + " at " + std::to_string(level) + " dBFS: " + digits;
         }
     }
     EXPECT_LE(strayDigits, 1u) << stray;
@@ -282,11 +288,14 @@ struct ParseCase {
 
 TEST(DtmfDetectorTest, ParsesToneCallerIdFrames) {
     const ParseCase cases[] = {
-        {"A5551234C", "5551234", true}, {"D5551234C", "5551234", true}, {"A5551234", "5551234", true},
-        {"A55C12", "55", true},         {"B10C", "Private", true},      {"B00C", "No number", true},
-        {"B42C", "42", true},           {"B10", "Private", true},       {"**123", "123", true},
-        {"***", "*", true},             {"0123", "0123", false},        {"123", "123", false},
-        {"C12", "C12", false},          {"*12", "*12", false},          {"#A1C", "#A1C", false},
+        {"A5551234C", "5551234", true}, {"D5551234C", "5551234", true},
+        {"A5551234", "5551234", true},  {"A55C12", "55", true},
+        {"B10C", "Private", true},      {"B00C", "No number", true},
+        {"B42C", "42", true},           {"B10", "Private", true},
+        {"**123", "123", true},         {"***", "*", true},
+        {"0123", "0123", false},        {"123", "123", false},
+        {"C12", "C12", false},          {"*12", "*12", false},
+        {"#A1C", "#A1C", false},
     };
     for (const ParseCase& c : cases) {
         const ToneClip clip = ParseToneClip(c.digits);

@@ -104,28 +104,28 @@ void FskDemodulator::Run(bool atEnd) {
         const int64_t d = CorrelateFsk(position_);
         const bool mark = d < 0;
         switch (state_) {
-        case Hunt::kMarkRun:
-            markCount_ = mark ? markCount_ + 1 : 0;
-            if (markCount_ > kMarkRunToRealign) position_ = RealignOnMark(Magnitude(d), position_);
-            if (markCount_ > kMarkRunToFrame) state_ = Hunt::kStartBit;
-            break;
-        case Hunt::kStartBit:
-            if (!mark) {
-                // Never behind the previous decision: in digital silence every decision is a space.
-                position_ = FindStartEdge(position_, previousDecision_);
-                state_ = Hunt::kDataBits;
-                bitCount_ = 0;
-                byte_ = 0;
-            }
-            break;
-        case Hunt::kDataBits:
-            if (++bitCount_ == kStopBitCount) {
-                state_ = Hunt::kStartBit;
-                bytes_.push_back(ReverseBits(byte_));
-            } else {
-                byte_ = ((byte_ << 1) & 0xFFu) + (mark ? 1u : 0u);
-            }
-            break;
+            case Hunt::kMarkRun:
+                markCount_ = mark ? markCount_ + 1 : 0;
+                if (markCount_ > kMarkRunToRealign) position_ = RealignOnMark(Magnitude(d), position_);
+                if (markCount_ > kMarkRunToFrame) state_ = Hunt::kStartBit;
+                break;
+            case Hunt::kStartBit:
+                if (!mark) {
+                    // Never behind the previous decision: in digital silence every decision is a space.
+                    position_ = FindStartEdge(position_, previousDecision_);
+                    state_ = Hunt::kDataBits;
+                    bitCount_ = 0;
+                    byte_ = 0;
+                }
+                break;
+            case Hunt::kDataBits:
+                if (++bitCount_ == kStopBitCount) {
+                    state_ = Hunt::kStartBit;
+                    bytes_.push_back(ReverseBits(byte_));
+                } else {
+                    byte_ = ((byte_ << 1) & 0xFFu) + (mark ? 1u : 0u);
+                }
+                break;
         }
         previousDecision_ = decision;
         position_ += stepMultiplier_ * (phase_ == 2 ? 6 : 7);
@@ -244,7 +244,8 @@ int32_t StepMultiplier(int32_t sampleRate) {
 
 // The receiver works on what the demodulator sees: decimated to 8000 Hz, or the raw rate.
 FskReceiver MakeReceiver(int32_t sampleRate, const ToneTable& tones) {
-    const double rate = AnalysedRate(sampleRate) ? static_cast<double>(sampleRate) / DecimationFactor(sampleRate) : 8000.0;
+    const double rate =
+        AnalysedRate(sampleRate) ? static_cast<double>(sampleRate) / DecimationFactor(sampleRate) : 8000.0;
     return FskReceiver(rate, TonesOfTable(tones));
 }
 
@@ -287,8 +288,7 @@ std::string FskClipDecoder::Finish() {
     return std::move(direct.number);
 }
 
-std::string DecodeFskClip(const int16_t* samples, size_t count, int32_t sampleRate,
-                          const ToneTable& tones) {
+std::string DecodeFskClip(const int16_t* samples, size_t count, int32_t sampleRate, const ToneTable& tones) {
     FskClipDecoder decoder(sampleRate, tones);
     for (size_t offset = 0; offset < count && !decoder.full(); offset += kBlockSamples) {
         decoder.Feed(samples + offset, std::min(kBlockSamples, count - offset));

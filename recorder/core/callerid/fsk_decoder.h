@@ -124,8 +124,7 @@ private:
 };
 
 // The calling number in the first kFskReadSamples samples, or empty.
-std::string DecodeFskClip(const int16_t* samples, size_t count, int32_t sampleRate,
-                          const ToneTable& tones);
+std::string DecodeFskClip(const int16_t* samples, size_t count, int32_t sampleRate, const ToneTable& tones);
 // The same over a temp file; a missing or unreadable file gives empty.
 std::string DecodeFskClip(const std::string& tempFilePath, int32_t sampleRate, const ToneTable& tones);
 

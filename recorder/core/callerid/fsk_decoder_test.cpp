@@ -29,8 +29,8 @@ FskBurstOptions Options(int32_t sampleRate, const std::function<void(FskBurstOpt
 }
 
 // Silence, the burst, silence: the usual shape of the start of a recording.
-Samples Recording(const std::vector<uint8_t>& bytes, const FskBurstOptions& options,
-                  double leadSeconds = 0.3, double tailSeconds = 0.5) {
+Samples Recording(const std::vector<uint8_t>& bytes, const FskBurstOptions& options, double leadSeconds = 0.3,
+                  double tailSeconds = 0.5) {
     Samples s = signals::Silence(options.sampleRate, leadSeconds);
     Append(s, FskBurst(bytes, options));
     Append(s, signals::Silence(options.sampleRate, tailSeconds));
@@ -66,7 +66,10 @@ const LoopbackCase kLoopbackCases[] = {
     {"clean Bell 202 burst with the US tables", 8000, 3,
      [](int32_t r) { return WithTweak(r, [](FskBurstOptions& o) { o.tones = signals::kBell202Tones; }); }, "12345678"},
     {"withheld number (parameter 0x04) gives nothing", 8000, 2,
-     [](int32_t r) { return Recording(CallSetupMessage({{0x01, "12071530"}, {0x04, "P"}}), Options(r)); }, ""},
+     [](int32_t r) {
+         return Recording(CallSetupMessage({{0x01, "12071530"}, {0x04, "P"}}), Options(r));
+     },
+     ""},
     {"digital silence right after the burst still ends", 8000, 2,
      [](int32_t r) { return Recording(CallSetupMessage(kDateAndNumber), Options(r), 0.0, 5.0); }, "12345678"},
     {"burst at -3 dBFS does not overflow the correlators", 8000, 2,
@@ -142,7 +145,11 @@ const LoopbackCase kLoopbackCases[] = {
          return Recording(bytes, Options(r));
      },
      "111"},
-    {"a recording shorter than six samples", 8000, 2, [](int32_t) { return Samples{1000, -1000, 1000}; }, ""},
+    {"a recording shorter than six samples", 8000, 2,
+     [](int32_t) {
+         return Samples{1000, -1000, 1000};
+     },
+     ""},
     {"an empty recording", 8000, 2, [](int32_t) { return Samples{}; }, ""},
 };
 
@@ -241,13 +248,14 @@ struct CorrelationCase {
 };
 
 TEST(FskDecoderTest, CorrelationSignGivesTheToneAtEveryLevelAndPhase) {
-    const CorrelationCase cases[] = {{1300, -3, true},  {1300, 0, true},   {2100, -3, false}, {2100, 0, false},
-                                     {1300, -30, true}, {2100, -30, false}};
+    const CorrelationCase cases[] = {{1300, -3, true}, {1300, 0, true},   {2100, -3, false},
+                                     {2100, 0, false}, {1300, -30, true}, {2100, -30, false}};
     const ToneTable tones = BuildToneTable(2);
     for (const CorrelationCase& c : cases) {
         const Samples s = signals::Tone(8000, c.hz, c.levelDbfs, 0.01);
         for (size_t p = 0; p + 6 <= 40; ++p) {
-            EXPECT_EQ(CorrelateFsk(&s[p], tones) < 0, c.mark) << c.hz << " Hz at " << c.levelDbfs << " dBFS, offset " << p;
+            EXPECT_EQ(CorrelateFsk(&s[p], tones) < 0, c.mark)
+                << c.hz << " Hz at " << c.levelDbfs << " dBFS, offset " << p;
         }
     }
 }
@@ -289,8 +297,7 @@ const ParserCase kParserCases[] = {
      Join({BadChecksum(CallSetupMessage({{0x02, "111"}})), CallSetupMessage({{0x02, "222"}})}), "222"},
     {"with no verified message, the first one holding the number",
      Join({BadChecksum(CallSetupMessage({{0x04, "O"}})), BadChecksum(CallSetupMessage({{0x02, "333"}}))}), "333"},
-    {"a number cut short by the end of the data",
-     std::vector<uint8_t>{0x80, 0x09, 0x02, 0x07, '5', '5', '5'}, "555"},
+    {"a number cut short by the end of the data", std::vector<uint8_t>{0x80, 0x09, 0x02, 0x07, '5', '5', '5'}, "555"},
     {"a parameter running past the message length is cut there",
      std::vector<uint8_t>{0x80, 0x04, 0x02, 0x07, '5', '5', 0x11, '9'}, "55"},
     {"a verified number with a non-number character is no number", CallSetupMessage({{0x02, "12-a"}}), ""},
@@ -346,7 +353,8 @@ TEST(FskDecimatorTest, BlockSizeDoesNotChangeTheOutput) {
         for (const size_t block : {1u, 3u, 7u, 1000u}) {
             FskDecimator streamed(factor);
             std::vector<int16_t> out;
-            for (size_t i = 0; i < in.size(); i += block) streamed.Process(in.data() + i, std::min(block, in.size() - i), out);
+            for (size_t i = 0; i < in.size(); i += block)
+                streamed.Process(in.data() + i, std::min(block, in.size() - i), out);
             EXPECT_EQ(out, expected) << "factor " << factor << ", block " << block;
         }
     }
@@ -400,9 +408,11 @@ const LineCase kLineCases[] = {
     {"clean", {}, {}},
     {"50 Hz hum at 0 dB", {}, [](Samples& s, int32_t r, uint32_t) { signals::AddHum(s, r, 50, 0); }},
     {"60 Hz hum at +6 dB", {}, [](Samples& s, int32_t r, uint32_t) { signals::AddHum(s, r, 60, 6); }},
-    {"voice-band noise at 12 dB SNR", {},
+    {"voice-band noise at 12 dB SNR",
+     {},
      [](Samples& s, int32_t r, uint32_t seed) { signals::AddBandNoise(s, r, 12, 300, 3400, seed); }},
-    {"voice-band noise at 13 dB SNR with 50 Hz hum at +6 dB", {},
+    {"voice-band noise at 13 dB SNR with 50 Hz hum at +6 dB",
+     {},
      [](Samples& s, int32_t r, uint32_t seed) {
          signals::AddBandNoise(s, r, 13, 300, 3400, seed);
          signals::AddHum(s, r, 50, 6);
@@ -451,7 +461,7 @@ TEST(ToneBandFilterTest, PassesBothTonePairsAndStopsHumRumbleAndHighBand) {
         double hz;
         double minGain, maxGain;
     };
-    const Case cases[] = {{50, 0, 0.001},   {150, 0, 0.01},  {300, 0, 0.1},  {1200, 0.8, 1.05}, {1300, 0.85, 1.05},
+    const Case cases[] = {{50, 0, 0.001},     {150, 0, 0.01},    {300, 0, 0.1},   {1200, 0.8, 1.05}, {1300, 0.85, 1.05},
                           {2100, 0.85, 1.05}, {2200, 0.8, 1.05}, {3600, 0, 0.45}, {6000, 0, 0.08}};
     for (const int32_t rate : {8000, 11025, 16000, 22050, 44100, 192000}) {
         for (const FskTonePair pair : {FskTonePair{1300, 2100}, FskTonePair{1200, 2200}}) {

@@ -7,8 +7,8 @@
 namespace pell {
 namespace {
 
-constexpr double kBitRate = 1200.0;          // bit/s
-constexpr int32_t kMarkBitsToFrame = 50;     // as the six-sample demodulator: more than 50 marks
+constexpr double kBitRate = 1200.0;                            // bit/s
+constexpr int32_t kMarkBitsToFrame = 50;                       // as the six-sample demodulator: more than 50 marks
 constexpr double kButterworthQ[2] = {0.54119610, 1.30656296};  // the two sections of a 4th order
 // Summing a little over one bit costs some interference between bits but gains more against
 // noise (measured: the last noise and combined failures of the set went at 1.15, and 1.3 lost one).
@@ -110,42 +110,42 @@ void FskReceiver::Decide(double spaceness) {
     const bool mark = spaceness < 0;
     const double now = static_cast<double>(sampleIndex_);
     switch (state_) {
-    case Frame::kMarkRun:
-        markRunSamples_ = mark ? markRunSamples_ + 1 : 0;
-        if (static_cast<double>(markRunSamples_) > kMarkBitsToFrame * samplesPerBit_) state_ = Frame::kIdle;
-        break;
-    case Frame::kWaitMark:
-        if (mark) state_ = Frame::kIdle;
-        break;
-    case Frame::kIdle:
-        if (!mark) {
-            // The one-bit sum turns to space half a bit after the start bit began.
-            nextDecision_ = Crossing(spaceness) + samplesPerBit_ / 2;
-            bitIndex_ = 0;
-            byte_ = 0;
-            state_ = Frame::kCharacter;
-        }
-        break;
-    case Frame::kCharacter:
-        if (mark != (previousSpaceness_ < 0) && bitIndex_ > 0) {
-            // Every change inside a character pulls the bit clock half-way to it.
-            const double error = Crossing(spaceness) - (nextDecision_ - samplesPerBit_ / 2);
-            nextDecision_ += kClockPull * std::clamp(error, -samplesPerBit_ / 2, samplesPerBit_ / 2);
-        }
-        if (now + 0.5 < nextDecision_) break;
-        if (bitIndex_ == 0 && mark) {
-            state_ = Frame::kIdle;  // a glitch, not a start bit
+        case Frame::kMarkRun:
+            markRunSamples_ = mark ? markRunSamples_ + 1 : 0;
+            if (static_cast<double>(markRunSamples_) > kMarkBitsToFrame * samplesPerBit_) state_ = Frame::kIdle;
             break;
-        }
-        if (bitIndex_ >= 1 && bitIndex_ <= 8 && mark) byte_ |= 1u << (bitIndex_ - 1);
-        if (bitIndex_ == 9) {
-            if (mark) bytes_.push_back(static_cast<uint8_t>(byte_));
-            state_ = mark ? Frame::kIdle : Frame::kWaitMark;
+        case Frame::kWaitMark:
+            if (mark) state_ = Frame::kIdle;
             break;
-        }
-        ++bitIndex_;
-        nextDecision_ += samplesPerBit_;
-        break;
+        case Frame::kIdle:
+            if (!mark) {
+                // The one-bit sum turns to space half a bit after the start bit began.
+                nextDecision_ = Crossing(spaceness) + samplesPerBit_ / 2;
+                bitIndex_ = 0;
+                byte_ = 0;
+                state_ = Frame::kCharacter;
+            }
+            break;
+        case Frame::kCharacter:
+            if (mark != (previousSpaceness_ < 0) && bitIndex_ > 0) {
+                // Every change inside a character pulls the bit clock half-way to it.
+                const double error = Crossing(spaceness) - (nextDecision_ - samplesPerBit_ / 2);
+                nextDecision_ += kClockPull * std::clamp(error, -samplesPerBit_ / 2, samplesPerBit_ / 2);
+            }
+            if (now + 0.5 < nextDecision_) break;
+            if (bitIndex_ == 0 && mark) {
+                state_ = Frame::kIdle;  // a glitch, not a start bit
+                break;
+            }
+            if (bitIndex_ >= 1 && bitIndex_ <= 8 && mark) byte_ |= 1u << (bitIndex_ - 1);
+            if (bitIndex_ == 9) {
+                if (mark) bytes_.push_back(static_cast<uint8_t>(byte_));
+                state_ = mark ? Frame::kIdle : Frame::kWaitMark;
+                break;
+            }
+            ++bitIndex_;
+            nextDecision_ += samplesPerBit_;
+            break;
     }
 }
 

@@ -42,8 +42,8 @@ CallerIdentity IdentifyCaller(const std::string& tempFilePath, int32_t clip, int
         [&] { return DetectDtmfDigits(tempFilePath, sampleRate); });
 }
 
-CallerIdentity IdentifyCaller(const int16_t* samples, size_t count, int32_t clip,
-                              int32_t sampleRate, const ToneTable& toneTable) {
+CallerIdentity IdentifyCaller(const int16_t* samples, size_t count, int32_t clip, int32_t sampleRate,
+                              const ToneTable& toneTable) {
     return Identify(
         clip, [&] { return DecodeFskClip(samples, count, sampleRate, toneTable); },
         [&] { return DetectDtmfDigits(samples, count, sampleRate); });

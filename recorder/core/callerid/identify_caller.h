@@ -22,7 +22,7 @@ CallerIdentity IdentifyCaller(const std::string& tempFilePath, int32_t clip, int
                               const ToneTable& toneTable);
 
 // The same rules over samples already in memory.
-CallerIdentity IdentifyCaller(const int16_t* samples, size_t count, int32_t clip,
-                              int32_t sampleRate, const ToneTable& toneTable);
+CallerIdentity IdentifyCaller(const int16_t* samples, size_t count, int32_t clip, int32_t sampleRate,
+                              const ToneTable& toneTable);
 
 }  // namespace pell

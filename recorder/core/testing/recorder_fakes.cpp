@@ -120,7 +120,12 @@ CoreRig::CoreRig(LocalDateTime start) : clock(start, 5000) {
 
 void CoreRig::Reload() {
     if (core) core->FinishAllRecordings();
-    RecorderServices services{clock, lines, view, notifier, fileSystem, freeSpace,
+    RecorderServices services{clock,
+                              lines,
+                              view,
+                              notifier,
+                              fileSystem,
+                              freeSpace,
                               [this](const std::string&, int32_t, int32_t, const ToneTable&) { return caller; },
                               [this](const FiledRecording& f) { filed.push_back(f); }};
     core = std::make_unique<RecorderCore>(settings, toneTables, services);

@@ -60,7 +60,8 @@ TEST_F(HidapiSandboxTest, ThePollThreadSetsSeizureOnce) {
     LinePoller poller(line_, lines, clock, pacer);
     poller.Start();
     // The script seizes line 1 at once and keeps it seized; wait (bounded) until the thread saw it.
-    for (int wait = 0; wait < 200 && !lines.lineActive[0]; ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int wait = 0; wait < 200 && !lines.lineActive[0]; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(lines.lineActive[0]);
     const uint32_t seizedAt = lines.lineSeizedAt[0];
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

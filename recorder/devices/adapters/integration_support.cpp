@@ -73,9 +73,9 @@ std::string PulseDaemon::Start() {
     std::string log;
     // The idle exit ends the daemon even when a crashed test never stops it.
     const int code = RunProgram({"pulseaudio", "-n", "--daemonize=yes", "--exit-idle-time=60", "--disable-shm=yes",
-                                 "--use-pid-file=yes", "--log-target=file:" + folder_ + "/pulse.log",
-                                 "-L", "module-native-protocol-unix socket=" + folder_ + "/native auth-anonymous=1",
-                                 "-L", "module-pipe-source " + SourceArguments()},
+                                 "--use-pid-file=yes", "--log-target=file:" + folder_ + "/pulse.log", "-L",
+                                 "module-native-protocol-unix socket=" + folder_ + "/native auth-anonymous=1", "-L",
+                                 "module-pipe-source " + SourceArguments()},
                                 &log);
     if (code != 0) return "pulseaudio did not start (exit " + std::to_string(code) + "): " + log;
     started_ = true;

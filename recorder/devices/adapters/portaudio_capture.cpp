@@ -51,7 +51,8 @@ private:
 bool PortAudioCapture::Initialize() {
     if (initialised_) return true;
     // The box's codec offers 8 kHz only as 8-bit; ALSA's plug layer converts to 16-bit.
-    if (const char* plug = std::getenv("PA_ALSA_PLUGHW"); !plug || std::string(plug) != "1") setenv("PA_ALSA_PLUGHW", "1", 1);
+    if (const char* plug = std::getenv("PA_ALSA_PLUGHW"); !plug || std::string(plug) != "1")
+        setenv("PA_ALSA_PLUGHW", "1", 1);
     initialised_ = Pa_Initialize() == paNoError;
     return initialised_;
 }

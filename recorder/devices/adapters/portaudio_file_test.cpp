@@ -39,7 +39,8 @@ protected:
         // Plenty of sound: at the end of its file the PCM repeats stale bytes.
         WriteRaw(dir_.File("one.raw"), CountingFrames(400000, 0));
         WriteRaw(dir_.File("two.raw"), CountingFrames(400000, kSecondFileStart));
-        testing::UseAlsaConfig(dir_.path(), FilePcm(kBoxOne, dir_.File("one.raw")) + FilePcm(kBoxTwo, dir_.File("two.raw")));
+        testing::UseAlsaConfig(dir_.path(),
+                               FilePcm(kBoxOne, dir_.File("one.raw")) + FilePcm(kBoxTwo, dir_.File("two.raw")));
     }
 
     TempDir dir_;
@@ -87,9 +88,8 @@ TEST_P(AlsaFileExactBytesTest, BlocksHoldTheFileInOrder) {
         const std::optional<uint64_t> generation = notices_.Take();
         ASSERT_TRUE(generation);
         std::vector<int16_t> values;
-        ASSERT_TRUE(capture.OnWaveBlock(*generation, [&](const int16_t* samples, size_t count) {
-            values.assign(samples, samples + count);
-        }));
+        ASSERT_TRUE(capture.OnWaveBlock(
+            *generation, [&](const int16_t* samples, size_t count) { values.assign(samples, samples + count); }));
         ASSERT_EQ(values.size(), c.values);
         ASSERT_TRUE(std::equal(values.begin(), values.end(), expected.begin() + static_cast<long>(block * c.values)))
             << "block " << block << " starts with " << values[0];

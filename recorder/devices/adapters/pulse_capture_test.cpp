@@ -31,9 +31,9 @@ protected:
         if (!std::ifstream("/usr/share/alsa/alsa.conf")) GTEST_SKIP() << "ALSA's configuration is not installed";
         const std::string started = daemon_.Start();
         ASSERT_EQ(started, "");
-        testing::UseAlsaConfig(dir_.path(), "pcm.\"" + std::string(kPulseBox) + "\" { type pulse; server \"" +
-                                                daemon_.server() + "\"; device \"linebox\"; hint { show on description \"" +
-                                                kPulseBox + "\" } }\n");
+        testing::UseAlsaConfig(dir_.path(),
+                               "pcm.\"" + std::string(kPulseBox) + "\" { type pulse; server \"" + daemon_.server() +
+                                   "\"; device \"linebox\"; hint { show on description \"" + kPulseBox + "\" } }\n");
     }
 
     // Takes notices for `seconds` of real time and processes them through `process`.
@@ -126,7 +126,9 @@ TEST_F(PulseCaptureTest, AnUnpluggedBoxIsFoundAgainByTheReconnect) {
     EXPECT_EQ(ui_.captions.back(), "Pell Recorder - pulse box");
     std::vector<int16_t> sound;
     ProcessFor(2.5, [&](uint64_t generation) {
-        box.OnWaveBlock(generation, [&](const int16_t* samples, size_t count) { sound.insert(sound.end(), samples, samples + count); });
+        box.OnWaveBlock(generation, [&](const int16_t* samples, size_t count) {
+            sound.insert(sound.end(), samples, samples + count);
+        });
     });
     size_t frames = 0;
     EXPECT_EQ(testing::CheckPacedPattern(sound, &frames), "");

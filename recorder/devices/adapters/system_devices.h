@@ -20,7 +20,9 @@ public:
     SystemLineBoxBackends(const SystemLineBoxBackends&) = delete;
     SystemLineBoxBackends& operator=(const SystemLineBoxBackends&) = delete;
 
-    CaptureBackend& capture() { return simulatedCapture_ ? static_cast<CaptureBackend&>(*simulatedCapture_) : portAudio_; }
+    CaptureBackend& capture() {
+        return simulatedCapture_ ? static_cast<CaptureBackend&>(*simulatedCapture_) : portAudio_;
+    }
     HidBackend& hid() { return simulatedHid_ ? static_cast<HidBackend&>(*simulatedHid_) : hidapi_; }
     bool simulated() const { return box_ != nullptr; }
     const std::string& scenarioError() const { return scenarioError_; }

@@ -56,7 +56,8 @@ class FakeCaptureBackend;
 
 class FakeCaptureStream final : public CaptureStream {
 public:
-    FakeCaptureStream(FakeCaptureBackend& backend, FramesCallback onFrames) : backend_(backend), onFrames_(std::move(onFrames)) {}
+    FakeCaptureStream(FakeCaptureBackend& backend, FramesCallback onFrames)
+        : backend_(backend), onFrames_(std::move(onFrames)) {}
     ~FakeCaptureStream() override;
     bool Start() override;
     void Push(const int16_t* interleaved, size_t frames) { onFrames_(interleaved, frames); }
