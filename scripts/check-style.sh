@@ -47,7 +47,8 @@ for f in "${changed[@]}"; do
   [ -f "$f" ] && grep -qF "\"file\": \"$PWD/$f\"" "$build/compile_commands.json" && units+=("$f")
 done
 if [ "${#units[@]}" -gt 0 ]; then mapfile -t units < <(printf '%s\n' "${units[@]}" | sort -u); fi
-echo "== clang-tidy on ${#units[@]} file(s) changed since $base"
+if [ "$base" = "--all" ]; then echo "== clang-tidy on all ${#units[@]} compiled file(s)"
+else echo "== clang-tidy on ${#units[@]} file(s) changed since $base"; fi
 
 # A finding is its file, check and message: line numbers move with every edit.
 findings=""
