@@ -44,7 +44,7 @@ echo "Numbers found: $(build/tools/pell-catalogue/pell-catalogue list --from "$t
   "$demo/line1" "$demo/line2" | cut -f4 | paste -sd ' ')"
 echo "(expected 5551234 on line 1 and 0123456 on line 2)"
 echo
-echo "The fast path without the real program: build/tools/pell-replay/pell-replay (see README)."
+echo "The fast path without the real program: build/tools/pell-replay/pell-replay (see docs/developing.md)."
 # The player's program folder for the demo: its record roots are the two drop folders.
 mkdir -p "$demo/player"
 printf '%s\r\n' "$demo/line1" "$demo/line2" >"$demo/player/paths.ini"
