@@ -10,4 +10,4 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -G Ninja
 fi
 cmake --build "$build" --target pellplayer_benchmark
-QT_QPA_PLATFORM=offscreen "$build/player/ui/pellplayer_benchmark" "$seconds"
+QT_QPA_PLATFORM=offscreen "$build/player/ui/tools/pellplayer_benchmark" "$seconds"

@@ -16,10 +16,10 @@
 #include "player/engine/queued_wave_out.h"
 #include "player/engine/wmp3.h"
 #include "player/ui/core/transport_rules.h"
-#include "player/ui/demo_recordings.h"
 #include "player/ui/player_controls.h"
 #include "player/ui/record_list.h"
 #include "player/ui/skin_controls.h"
+#include "player/ui/tools/demo_recordings.h"
 #include "testsupport/temp_dir.h"
 
 namespace pell::player {

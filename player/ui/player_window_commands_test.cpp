@@ -13,13 +13,13 @@
 #include "player/catalogue/record_info.h"
 #include "player/catalogue/record_roots.h"
 #include "player/engine/queued_wave_out.h"
-#include "player/ui/demo_recordings.h"
 #include "player/ui/dialog_controls.h"
 #include "player/ui/dialogs_test_support.h"
 #include "player/ui/player_dialog.h"
 #include "player/ui/record_commands.h"
 #include "player/ui/record_list.h"
 #include "player/ui/skin_controls.h"
+#include "player/ui/tools/demo_recordings.h"
 #include "testsupport/temp_dir.h"
 
 namespace pell::player {

@@ -1,4 +1,4 @@
-#include "player/ui/demo_recordings.h"
+#include "player/ui/tools/demo_recordings.h"
 
 #include <chrono>
 #include <cstdio>

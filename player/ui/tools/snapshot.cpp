@@ -10,9 +10,9 @@
 #include "player/engine/queued_wave_out.h"
 #include "player/engine/wmp3.h"
 #include "player/ui/about_dialog.h"
-#include "player/ui/demo_recordings.h"
 #include "player/ui/player_dialog.h"
 #include "player/ui/record_list.h"
+#include "player/ui/tools/demo_recordings.h"
 
 namespace {
 
