@@ -11,22 +11,20 @@
 #include <QShortcut>
 #include <QSlider>
 #include <QToolTip>
-#include <sys/stat.h>
 
 #include "common/widgets/dialog_units.h"
 #include "player/catalogue/record_roots.h"
-#include "player/catalogue/tag_writer.h"
 #include "player/engine/equalizer.h"
 #include "player/engine/volume.h"
 #include "player/engine/wmp3.h"
 #include "player/ui/about_dialog.h"
 #include "player/ui/artwork.h"
 #include "player/ui/core/column_widths.h"
-#include "player/ui/core/transport_rules.h"
 #include "player/ui/player_controls.h"
 #include "player/ui/record_commands.h"
 #include "player/ui/record_list.h"
 #include "player/ui/skin_controls.h"
+#include "player/ui/wmp3_adapter.h"
 
 namespace pell::player {
 namespace {
@@ -35,11 +33,6 @@ std::chrono::year_month_day ToYmd(const QDate& date) {
     return std::chrono::year_month_day{std::chrono::year(date.year()),
                                        std::chrono::month(static_cast<unsigned>(date.month())),
                                        std::chrono::day(static_cast<unsigned>(date.day()))};
-}
-
-std::time_t LastWriteTime(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 ? info.st_mtime : 0;
 }
 
 void Identify(QWidget* widget, const char* name, int id) {
@@ -142,11 +135,19 @@ PlayerDialog::PlayerDialog(std::string programFolder, Services services, QWidget
     engine_ = std::make_unique<WMp3>(services_.makeOutput());
     engine_->EnableEqualizer(1);
     SetUpEqualizer();
+    engineAdapter_ = std::make_unique<WMp3Adapter>(*engine_);
+    TransportWindow& window = *this;
+    transport_ = std::make_unique<PlayerTransport>(*engineAdapter_, window, recordFiles_);
 
-    monitor_ = std::make_unique<MonitorThread>(*engine_, playState_, generation_, [this](const MonitorReport& report) {
-        QMetaObject::invokeMethod(
-            this, [this, report] { OnMonitorReport(report); }, Qt::QueuedConnection);
-    });
+    monitor_ =
+        std::make_unique<MonitorThread>(*engineAdapter_, transport_->Flags(), [this](const MonitorReport& report) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, report] {
+                    if (!closing_) transport_->OnMonitorReport(report);
+                },
+                Qt::QueuedConnection);
+        });
     if (services_.runMonitorThread) monitor_->Start();
 }
 
@@ -310,7 +311,7 @@ void PlayerDialog::BuildMenus() {
         auto* s = new QShortcut(keys, this);
         connect(s, &QShortcut::activated, this, slot);
     };
-    shortcut(QKeySequence(Qt::Key_Space), [this] { playState_.load() == kPlaying ? Pause() : Play(); });
+    shortcut(QKeySequence(Qt::Key_Space), [this] { transport_->PlayOrPause(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Left), &PlayerDialog::Previous);
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Right), &PlayerDialog::Next);
     shortcut(QKeySequence(Qt::Key_F5), &PlayerDialog::FillRecordList);
@@ -389,62 +390,17 @@ void PlayerDialog::FillRecordList() {
 }
 
 void PlayerDialog::ConnectTransport() {
-    connect(timeDisplay_, &TimeDisplay::Clicked, this, &PlayerDialog::OnTimeDisplayClicked);
-
-    connect(position_, &QSlider::sliderPressed, this, [this] {
-        if (playState_.load() == kStopped) return;
-        dragging_ = true;
-        QApplication::setOverrideCursor(PositionTrackCursor(devicePixelRatioF()));
-        ShowPositionTip(position_->sliderPosition());
-    });
-    connect(position_, &QSlider::sliderMoved, this, [this](int value) {
-        if (dragging_) ShowPositionTip(value);
-    });
-    connect(position_, &QSlider::sliderReleased, this, [this] {
-        if (!dragging_) return;
-        if (playState_.load() != kStopped) {
-            EndTrack(position_->sliderPosition());
-        } else {  // the record ended under the user's hand
-            dragging_ = false;
-            QApplication::restoreOverrideCursor();
-            QToolTip::hideText();
-        }
-    });
+    connect(timeDisplay_, &TimeDisplay::Clicked, this, [this] { transport_->ToggleClockMode(); });
+    connect(position_, &QSlider::sliderPressed, this,
+            [this] { transport_->PressPosition(position_->sliderPosition()); });
+    connect(position_, &QSlider::sliderMoved, this, [this](int value) { transport_->MovePosition(value); });
+    connect(position_, &QSlider::sliderReleased, this,
+            [this] { transport_->ReleasePosition(position_->sliderPosition()); });
     // A groove click, a key or the wheel: no handle is held, so the seek happens at once.
     connect(position_, &QSlider::actionTriggered, this, [this](int action) {
         if (action == QAbstractSlider::SliderNoAction || position_->isSliderDown()) return;
-        if (playState_.load() != kStopped) EndTrack(position_->sliderPosition());
+        transport_->StepPosition(position_->sliderPosition());
     });
-}
-
-void PlayerDialog::ShowPositionTip(int position) {
-    const QString text =
-        QString::fromStdString(ClockText(ShownSeconds(static_cast<std::uint32_t>(position), startOfDay_, clockMode_)));
-    position_->setToolTip(text);
-    QToolTip::showText(QCursor::pos(), text, position_);
-}
-
-void PlayerDialog::EndTrack(int position) {
-    const bool wasDragging = dragging_;
-    dragging_ = false;
-    engine_->Seek(position);
-    if (playState_.load() == kPaused) playState_ = kPlaying;
-    engine_->Play();
-    if (wasDragging) {
-        QApplication::restoreOverrideCursor();
-        QToolTip::hideText();
-    }
-    position_->setToolTip("Position");
-    SetButtonKind(playButton_, kKindPause);
-    lastPosition_ = static_cast<std::uint32_t>(position);
-    timeDisplay_->SetValue(ShownSeconds(lastPosition_, startOfDay_, clockMode_));
-}
-
-void PlayerDialog::OnTimeDisplayClicked() {
-    clockMode_ = clockMode_ == 0 ? 1 : 0;
-    timeDisplay_->SetMode(clockMode_);
-    // Digits and indicator agree at once, also while paused, when no refresh comes.
-    if (playState_.load() != kStopped) timeDisplay_->SetValue(ShownSeconds(lastPosition_, startOfDay_, clockMode_));
 }
 
 void PlayerDialog::OnPlayerButton(int kind) {
@@ -475,101 +431,54 @@ void PlayerDialog::OnPlayerButton(int kind) {
     }
 }
 
-void PlayerDialog::Play() {
-    if (!engine_) return;
-    if (playState_.load() == kPaused) {
-        playState_ = kPlaying;
-        engine_->Resume();
-        SetButtonKind(playButton_, kKindPause);
-        return;
-    }
-    if (playState_.load() == kPlaying) StopPlayback();
-    const auto& rows = list_->Model().Rows();
-    if (currentRow_ < 0 || currentRow_ >= static_cast<int>(rows.size())) return;
-    const std::string path = rows[static_cast<std::size_t>(currentRow_)].placement;
-    MarkPlayed(path);
-    list_->Model().MarkRowPlayed(currentRow_);
-    ++generation_;
-    // A record that cannot be opened, or a device that will not start, leaves the player stopped.
-    if (!engine_->OpenMp3File(path.c_str(), kPlayBufferMs)) return;
-    if (!engine_->Play()) {
-        engine_->Close();
-        return;
-    }
-    SetButtonKind(playButton_, kKindPause);
-    trackLength_ = engine_->GetLength();
-    startOfDay_ = StartOfDay(LastWriteTime(path), trackLength_);
-    playState_ = kPlaying;
-}
-
-void PlayerDialog::Pause() {
-    if (playState_.load() == kPlaying && engine_) {
-        playState_ = kPaused;
-        engine_->Pause();
-        SetButtonKind(playButton_, kKindPlay);
-    }
-    SetMeters(0, 0);
-}
-
-void PlayerDialog::StopPlayback() {
-    if (playState_.load() != kStopped && engine_) {
-        engine_->Stop();
-        engine_->Close();
-        playState_ = kStopped;
-        SetButtonKind(playButton_, kKindPlay);
-    }
-    Quietly(position_, [this] { position_->setValue(0); });
-    lastPosition_ = 0;
-    timeDisplay_->SetValue(0);
-    SetMeters(0, 0);
-}
-
-void PlayerDialog::Next() {
-    const int row = NextRow(currentRow_, list_->Model().rowCount());
-    if (row < 0) return;
-    MakeRowCurrent(row);
-    Play();
-}
-
-void PlayerDialog::Previous() {
-    const int row = PreviousRow(currentRow_, list_->Model().rowCount());
-    if (row < 0) return;
-    MakeRowCurrent(row);
-    Play();
-}
-
-void PlayerDialog::SetMeters(int left, int right) {
-    leftMeter_->SetLevel(left);
-    rightMeter_->SetLevel(right);
-}
+void PlayerDialog::Play() { transport_->Play(); }
+void PlayerDialog::Pause() { transport_->Pause(); }
+void PlayerDialog::StopPlayback() { transport_->Stop(); }
+void PlayerDialog::Next() { transport_->Next(); }
+void PlayerDialog::Previous() { transport_->Previous(); }
 
 void PlayerDialog::RunMonitorPass() {
     if (monitor_) monitor_->RunPass();
 }
 
-void PlayerDialog::OnMonitorReport(const MonitorReport& report) {
-    if (closing_ || !engine_) return;
-    const bool current = report.generation == generation_.load() && playState_.load() == kPlaying;
-    if (!report.levelsDue || !current) {
-        SetMeters(0, 0);
-        return;
-    }
-    if (report.positionDue) {
-        trackLength_ = report.length;
-        Quietly(position_, [&] {
-            position_->setRange(0, static_cast<int>(report.length));
-            if (!dragging_) position_->setValue(static_cast<int>(report.position));
-        });
-        lastPosition_ = report.position;
-        timeDisplay_->SetValue(ShownSeconds(report.position, startOfDay_, clockMode_));
-        // The engine is asked again: a seek after the report was taken moves the record on.
-        if (ReachedEnd(report.position, report.length) && ReachedEnd(engine_->GetPosition(), engine_->GetLength())) {
-            StopPlayback();
-            return;
-        }
-    }
-    SetMeters(MeterLevelFromVu(report.left), MeterLevelFromVu(report.right));
+std::string PlayerDialog::RecordPath(int row) const {
+    return list_->Model().Rows().at(static_cast<std::size_t>(row)).placement;
 }
+
+void PlayerDialog::ShowRowPlayed(int row) { list_->Model().MarkRowPlayed(row); }
+
+void PlayerDialog::ShowPlaying(bool playing) { SetButtonKind(playButton_, playing ? kKindPause : kKindPlay); }
+
+void PlayerDialog::ShowPositionRange(std::uint32_t lengthSeconds) {
+    Quietly(position_, [&] { position_->setRange(0, static_cast<int>(lengthSeconds)); });
+}
+
+void PlayerDialog::ShowPosition(std::uint32_t seconds) {
+    Quietly(position_, [&] { position_->setValue(static_cast<int>(seconds)); });
+}
+
+void PlayerDialog::ShowTime(int seconds) { timeDisplay_->SetValue(seconds); }
+void PlayerDialog::ShowClockMode(int clockMode) { timeDisplay_->SetMode(clockMode); }
+
+void PlayerDialog::ShowLevels(int left, int right) {
+    leftMeter_->SetLevel(left);
+    rightMeter_->SetLevel(right);
+}
+
+void PlayerDialog::BeginPositionDrag() { QApplication::setOverrideCursor(PositionTrackCursor(devicePixelRatioF())); }
+
+void PlayerDialog::ShowPositionTip(const std::string& text) {
+    const QString tip = QString::fromStdString(text);
+    position_->setToolTip(tip);
+    QToolTip::showText(QCursor::pos(), tip, position_);
+}
+
+void PlayerDialog::EndPositionDrag() {
+    QApplication::restoreOverrideCursor();
+    QToolTip::hideText();
+}
+
+void PlayerDialog::RestorePositionTip() { position_->setToolTip("Position"); }
 
 void PlayerDialog::SetUpVolume() {
     volume_->setTickInterval(4);
@@ -645,8 +554,9 @@ void PlayerDialog::reject() {
     // First, so that every report still queued returns at once.
     closing_ = true;
     if (monitor_) monitor_->Stop();
-    StopPlayback();
+    transport_->Close();
     monitor_.reset();
+    engineAdapter_.reset();
     engine_.reset();
     EqualizerSliders positions{};
     for (int k = 0; k < kEqualizerSliderCount; ++k)

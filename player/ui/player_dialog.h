@@ -1,19 +1,19 @@
 // PlayerDialog: the player's main window. It lists the recordings of a date range, plays them
 // through the engine it owns, and keeps its column widths and equalizer between runs. Every rule
-// it follows lives in player/ui/core and the catalogue; the window moves values between those,
-// the engine and its widgets, all on the GUI thread.
+// it follows lives in player/ui/core (the transport among them) and the catalogue; the window
+// moves values between those, the engine and its widgets, all on the GUI thread.
 #pragma once
 
 #include <QAction>
 #include <QDialog>
 #include <array>
-#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "player/ui/core/record_sort.h"
 #include "player/ui/core/monitor_thread.h"
+#include "player/ui/core/record_sort.h"
+#include "player/ui/core/transport.h"
 #include "player/ui/dialog_services.h"
 #include "player/ui/player_services.h"
 #include "player/ui/record_list_port.h"
@@ -34,8 +34,9 @@ class RecordCommands;
 class RecordList;
 class SkinButton;
 class TimeDisplay;
+class WMp3Adapter;
 
-class PlayerDialog : public QDialog, private RecordListPort {
+class PlayerDialog : public QDialog, private RecordListPort, private TransportWindow {
     Q_OBJECT
 public:
     struct Services {
@@ -54,9 +55,9 @@ public:
     // For the dialogs hosted by the window and for tests.
     const std::string& ProgramFolder() const { return programFolder_; }
     const std::vector<std::string>& RecordRoots() const { return recordRoots_; }
-    int CurrentRow() const { return currentRow_; }
-    // Makes a row current, selected and visible (search).
-    void MakeRowCurrent(int row);
+    int CurrentRow() const override { return currentRow_; }
+    // Makes a row current, selected and visible (search, Next and Previous).
+    void MakeRowCurrent(int row) override;
     RecordList& List() { return *list_; }
     // A deleted record's row leaves the list; the current row stays on its record, or becomes
     // -1 when it was the one deleted.
@@ -64,10 +65,7 @@ public:
     // A stored bookmark shows in the row at once.
     void ShowBookmark(int row, const std::string& text);
     WMp3* Engine() { return engine_.get(); }
-    int PlayState() const { return playState_.load(); }
-    int ClockMode() const { return clockMode_; }
-    bool Dragging() const { return dragging_; }
-    std::uint32_t Generation() const { return generation_.load(); }
+    const PlayerTransport& Transport() const { return *transport_; }
     QAction* Action(int command) const;
     // One monitor pass, its report delivered through the window's event queue.
     void RunMonitorPass();
@@ -110,12 +108,7 @@ private:
     void SetUpEqualizer();
     void ApplyEqualizerSlider(int k);
     void ApplyVolume(int position);
-    void EndTrack(int position);
-    void ShowPositionTip(int position);
-    void OnMonitorReport(const MonitorReport& report);
-    void SetMeters(int left, int right);
     void OnHeaderClicked(int column);
-    void OnTimeDisplayClicked();
     void ShowContextMenu(int row, QPoint globalPos);
     void SetCurrentRowFromUser(int row);
 
@@ -126,6 +119,20 @@ private:
     void SelectRow(int row) override;
     void RemoveRow(int row) override;
 
+    // The list and the transport's controls as the transport sees them.
+    std::string RecordPath(int row) const override;
+    void ShowRowPlayed(int row) override;
+    void ShowPlaying(bool playing) override;
+    void ShowPositionRange(std::uint32_t lengthSeconds) override;
+    void ShowPosition(std::uint32_t seconds) override;
+    void ShowTime(int seconds) override;
+    void ShowClockMode(int clockMode) override;
+    void ShowLevels(int left, int right) override;
+    void BeginPositionDrag() override;
+    void ShowPositionTip(const std::string& text) override;
+    void EndPositionDrag() override;
+    void RestorePositionTip() override;
+
     std::string programFolder_;
     Services services_;
     std::vector<std::string> recordRoots_;
@@ -133,16 +140,12 @@ private:
     int currentRow_ = -1;
     SortState sortState_;
     bool navigationArmed_ = false;
-    std::atomic<int> playState_{0};
-    std::atomic<std::uint32_t> generation_{0};
-    std::uint32_t trackLength_ = 0;
-    std::uint32_t lastPosition_ = 0;  // seconds, as last shown
-    int startOfDay_ = 0;
-    int clockMode_ = 0;
-    bool dragging_ = false;
     bool closing_ = false;
 
     std::unique_ptr<WMp3> engine_;
+    std::unique_ptr<WMp3Adapter> engineAdapter_;
+    DiskRecordFiles recordFiles_;
+    std::unique_ptr<PlayerTransport> transport_;
     std::unique_ptr<MonitorThread> monitor_;
 
     QDateEdit* fromDate_ = nullptr;

@@ -9,6 +9,7 @@
 #include <QSlider>
 #include <QTest>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -98,79 +99,65 @@ protected:
     QueuedWaveOut* output_ = nullptr;
 };
 
-enum class Command { Play, Pause, Stop, Next, Previous, SeekRelease };
-
-TEST_F(PlayerDialogTest, EveryRowOfThePlayingStateTable) {
+// The transport's rules are the core's (transport_test.cpp); here each control of the window
+// reaches them, with the real engine behind.
+TEST_F(PlayerDialogTest, EveryTransportControlDrivesTheEngine) {
     struct Case {
         const char* name;
-        int startState;
-        Command command;
-        int endState;
-        int endRow;            // current row afterwards
-        bool newRecordOpened;  // the generation moved on
+        PlayState start;
+        std::function<void(PlayerDialog&)> act;
+        PlayState end;
+        int endRow;
+        std::uint32_t positionAtLeast = 0;  // seconds, after a seek
+    };
+    auto click = [](const char* name) {
+        return [name](PlayerDialog& d) { QTest::mouseClick(Find<SkinButton>(d, name), Qt::LeftButton); };
+    };
+    auto dragTo = [](int seconds) {
+        return [seconds](PlayerDialog& d) {
+            QSlider* position = Find<QSlider>(d, "positionSlider");
+            position->setSliderDown(true);
+            position->setSliderPosition(seconds);
+            EXPECT_TRUE(d.Transport().Dragging());
+            position->setSliderDown(false);
+        };
     };
     const Case cases[] = {
-        {"stopped play", kStopped, Command::Play, kPlaying, 0, true},
-        {"stopped pause", kStopped, Command::Pause, kStopped, 0, false},
-        {"stopped stop", kStopped, Command::Stop, kStopped, 0, false},
-        {"stopped next", kStopped, Command::Next, kPlaying, 1, true},
-        {"stopped previous wraps", kStopped, Command::Previous, kPlaying, 2, true},
-        {"stopped slider released", kStopped, Command::SeekRelease, kStopped, 0, false},
-        {"playing play restarts", kPlaying, Command::Play, kPlaying, 0, true},
-        {"playing pause", kPlaying, Command::Pause, kPaused, 0, false},
-        {"playing stop", kPlaying, Command::Stop, kStopped, 0, false},
-        {"playing next", kPlaying, Command::Next, kPlaying, 1, true},
-        {"playing slider released", kPlaying, Command::SeekRelease, kPlaying, 0, false},
-        {"paused play resumes", kPaused, Command::Play, kPlaying, 0, false},
-        {"paused pause", kPaused, Command::Pause, kPaused, 0, false},
-        {"paused stop", kPaused, Command::Stop, kStopped, 0, false},
-        {"paused next resumes the paused record", kPaused, Command::Next, kPlaying, 1, false},
-        {"paused slider released", kPaused, Command::SeekRelease, kPlaying, 0, false},
+        {"play button", PlayState::kStopped, click("playButton"), PlayState::kPlaying, 0},
+        {"pause button", PlayState::kPlaying, click("playButton"), PlayState::kPaused, 0},
+        {"play button resumes", PlayState::kPaused, click("playButton"), PlayState::kPlaying, 0},
+        {"stop button", PlayState::kPlaying, click("stopButton"), PlayState::kStopped, 0},
+        {"next button", PlayState::kStopped, click("nextButton"), PlayState::kPlaying, 1},
+        {"previous button wraps", PlayState::kPlaying, click("previousButton"), PlayState::kPlaying, 2},
+        {"menu Play", PlayState::kStopped, [](PlayerDialog& d) { d.Action(kCmdPlay)->trigger(); }, PlayState::kPlaying,
+         0},
+        {"double click on a row", PlayState::kPaused, [](PlayerDialog& d) { emit d.List().RowDoubleClicked(1); },
+         PlayState::kPlaying, 1},
+        {"slider released", PlayState::kPlaying, dragTo(5), PlayState::kPlaying, 0, 5},
+        {"slider released while paused", PlayState::kPaused, dragTo(5), PlayState::kPlaying, 0, 5},
+        {"groove step", PlayState::kPaused,
+         [](PlayerDialog& d) { Find<QSlider>(d, "positionSlider")->triggerAction(QAbstractSlider::SliderPageStepAdd); },
+         PlayState::kPlaying, 0, 10},
     };
     for (const Case& c : cases) {
         auto d = Open();
         ASSERT_EQ(d->List().Model().rowCount(), 3);
         d->MakeRowCurrent(0);
-        if (c.startState != kStopped) d->Play();
-        if (c.startState == kPaused) d->Pause();
-        ASSERT_EQ(d->PlayState(), c.startState) << c.name;
-        const std::uint32_t generation = d->Generation();
+        if (c.start != PlayState::kStopped) d->Play();
+        if (c.start == PlayState::kPaused) d->Pause();
+        ASSERT_EQ(d->Transport().State(), c.start) << c.name;
         QSlider* position = Find<QSlider>(*d, "positionSlider");
         {
             const QSignalBlocker quiet(position);
             position->setRange(0, 12);
         }
-        switch (c.command) {
-            case Command::Play:
-                d->Play();
-                break;
-            case Command::Pause:
-                d->Pause();
-                break;
-            case Command::Stop:
-                d->StopPlayback();
-                break;
-            case Command::Next:
-                d->Next();
-                break;
-            case Command::Previous:
-                d->Previous();
-                break;
-            case Command::SeekRelease:
-                position->setSliderDown(true);
-                position->setSliderPosition(5);
-                position->setSliderDown(false);
-                break;
-        }
-        EXPECT_EQ(d->PlayState(), c.endState) << c.name;
+        c.act(*d);
+        EXPECT_EQ(d->Transport().State(), c.end) << c.name;
         EXPECT_EQ(d->CurrentRow(), c.endRow) << c.name;
-        EXPECT_EQ(d->Generation() != generation, c.newRecordOpened) << c.name;
-        EXPECT_EQ(PlayKind(*d), c.endState == kPlaying ? kKindPause : kKindPlay) << c.name;
-        EXPECT_EQ(d->Engine()->IsPlaying() && !d->Engine()->IsPaused(), c.endState == kPlaying) << c.name;
-        EXPECT_FALSE(d->Dragging()) << c.name;
-        if (c.command == Command::SeekRelease && c.startState != kStopped) {
-            EXPECT_GE(d->Engine()->GetPosition(), 5u) << c.name;
-        }
+        EXPECT_EQ(PlayKind(*d), c.end == PlayState::kPlaying ? kKindPause : kKindPlay) << c.name;
+        EXPECT_EQ(d->Engine()->IsPlaying() && !d->Engine()->IsPaused(), c.end == PlayState::kPlaying) << c.name;
+        EXPECT_FALSE(d->Transport().Dragging()) << c.name;
+        EXPECT_GE(d->Engine()->GetPosition(), c.positionAtLeast) << c.name;
     }
 }
 
@@ -178,7 +165,7 @@ TEST_F(PlayerDialogTest, WithoutACurrentRowPlayNextAndPreviousDoNothing) {
     auto d = Open();
     for (auto command : {&PlayerDialog::Play, &PlayerDialog::Next, &PlayerDialog::Previous}) {
         (d.get()->*command)();
-        EXPECT_EQ(d->PlayState(), kStopped);
+        EXPECT_EQ(d->Transport().State(), PlayState::kStopped);
         EXPECT_EQ(d->CurrentRow(), -1);
     }
 }
@@ -189,10 +176,10 @@ TEST_F(PlayerDialogTest, NextOnTheLastRowWrapsToTheFirstAndPlaysIt) {
     d->Next();
     EXPECT_EQ(d->CurrentRow(), 0);
     EXPECT_EQ(d->List().FirstSelectedRow(), 0);
-    EXPECT_EQ(d->PlayState(), kPlaying);
+    EXPECT_EQ(d->Transport().State(), PlayState::kPlaying);
     d->Previous();
     EXPECT_EQ(d->CurrentRow(), 2);
-    EXPECT_EQ(d->PlayState(), kPlaying);
+    EXPECT_EQ(d->Transport().State(), PlayState::kPlaying);
 }
 
 TEST_F(PlayerDialogTest, TheMonitorStopsAtTheEndButNotALaterRecordWithAStaleReport) {
@@ -201,7 +188,7 @@ TEST_F(PlayerDialogTest, TheMonitorStopsAtTheEndButNotALaterRecordWithAStaleRepo
     d->Play();
     PlayToEnd(*d);
     MonitorUntilPosition(*d);
-    EXPECT_EQ(d->PlayState(), kStopped);
+    EXPECT_EQ(d->Transport().State(), PlayState::kStopped);
     EXPECT_EQ(PlayKind(*d), kKindPlay);
 
     // An end-of-record report taken for row 0 arrives after row 1 has started.
@@ -210,7 +197,7 @@ TEST_F(PlayerDialogTest, TheMonitorStopsAtTheEndButNotALaterRecordWithAStaleRepo
     MonitorUntilPosition(*d, false);
     d->Next();
     QApplication::processEvents();
-    EXPECT_EQ(d->PlayState(), kPlaying);
+    EXPECT_EQ(d->Transport().State(), PlayState::kPlaying);
     EXPECT_EQ(d->CurrentRow(), 1);
 }
 
@@ -237,7 +224,7 @@ TEST_F(PlayerDialogTest, ClockModeShowsTheTimeOfDayAndTheDragTipFollowsIt) {
     d->MakeRowCurrent(0);
     d->Play();
     QTest::mouseClick(Find<TimeDisplay>(*d, "timeDisplay"), Qt::LeftButton);
-    ASSERT_EQ(d->ClockMode(), 1);
+    ASSERT_EQ(d->Transport().ClockMode(), 1);
     struct stat info {};
     ASSERT_EQ(::stat(Path(*d, 0).c_str(), &info), 0);
     const int start = StartOfDay(info.st_mtime, 12);
@@ -248,7 +235,7 @@ TEST_F(PlayerDialogTest, ClockModeShowsTheTimeOfDayAndTheDragTipFollowsIt) {
     }
     position->setSliderDown(true);
     position->setSliderPosition(7);
-    EXPECT_TRUE(d->Dragging());
+    EXPECT_TRUE(d->Transport().Dragging());
     EXPECT_EQ(position->toolTip().toStdString(), ClockText(start + 7));
     position->setSliderDown(false);
     MonitorUntilPosition(*d);
@@ -266,7 +253,7 @@ TEST_F(PlayerDialogTest, ARecordThatCannotBeOpenedLeavesThePlayerStopped) {
     std::ofstream(Path(*d, 1), std::ios::trunc) << "not an mp3";
     d->MakeRowCurrent(1);
     d->Play();
-    EXPECT_EQ(d->PlayState(), kStopped);
+    EXPECT_EQ(d->Transport().State(), PlayState::kStopped);
     EXPECT_EQ(PlayKind(*d), kKindPlay);
 }
 
@@ -379,7 +366,7 @@ TEST_F(PlayerDialogTest, ClosingWhilePlayingStopsAndSavesAndAnUnwritableFolderFa
     d->MakeRowCurrent(0);
     d->Play();
     d->reject();
-    EXPECT_EQ(d->PlayState(), kStopped);
+    EXPECT_EQ(d->Transport().State(), PlayState::kStopped);
     EXPECT_EQ(d->Engine(), nullptr);
     EXPECT_FALSE(d->isVisible());
     EXPECT_FALSE(dir_.Read("columns.ini").empty());

@@ -1,14 +1,10 @@
 #include "player/ui/core/monitor_thread.h"
 
-#include "player/engine/wmp3.h"
-#include "player/ui/core/transport_rules.h"
-
 namespace pell::player {
 
-MonitorThread::MonitorThread(WMp3& engine, const std::atomic<int>& playState,
-                             const std::atomic<std::uint32_t>& generation,
+MonitorThread::MonitorThread(TransportEngine& engine, const TransportFlags& flags,
                              std::function<void(const MonitorReport&)> post)
-    : engine_(engine), playState_(playState), generation_(generation), post_(std::move(post)) {}
+    : engine_(engine), flags_(flags), post_(std::move(post)) {}
 
 MonitorThread::~MonitorThread() { Stop(); }
 
@@ -38,8 +34,8 @@ void MonitorThread::Stop() {
 
 void MonitorThread::RunPass() {
     MonitorReport report;
-    report.generation = generation_.load();
-    if (playState_.load() != kPlaying) {
+    report.generation = flags_.generation.load();
+    if (flags_.playState.load() != PlayState::kPlaying) {
         post_(report);  // meters to 0, the tick counter stays
         return;
     }

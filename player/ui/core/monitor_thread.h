@@ -10,9 +10,7 @@
 #include <mutex>
 #include <thread>
 
-namespace pell {
-class WMp3;
-}
+#include "player/ui/core/transport_ports.h"
 
 namespace pell::player {
 
@@ -33,9 +31,8 @@ public:
     static constexpr int kPassMs = 100;
     static constexpr int kPositionEveryPasses = 6;
 
-    // `playState` and `generation` are the window's; `post` hands a report to its thread.
-    MonitorThread(WMp3& engine, const std::atomic<int>& playState, const std::atomic<std::uint32_t>& generation,
-                  std::function<void(const MonitorReport&)> post);
+    // `flags` are the transport's; `post` hands a report to the GUI thread.
+    MonitorThread(TransportEngine& engine, const TransportFlags& flags, std::function<void(const MonitorReport&)> post);
     ~MonitorThread();
     MonitorThread(const MonitorThread&) = delete;
     MonitorThread& operator=(const MonitorThread&) = delete;
@@ -47,9 +44,8 @@ public:
     void RunPass();
 
 private:
-    WMp3& engine_;
-    const std::atomic<int>& playState_;
-    const std::atomic<std::uint32_t>& generation_;
+    TransportEngine& engine_;
+    const TransportFlags& flags_;
     std::function<void(const MonitorReport&)> post_;
     int tickCounter_ = 0;
     std::thread thread_;

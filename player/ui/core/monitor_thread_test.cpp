@@ -5,9 +5,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "player/engine/queued_wave_out.h"
-#include "player/engine/wmp3.h"
-#include "player/ui/core/transport_rules.h"
+#include "player/ui/core/testing/transport_fakes.h"
 
 namespace pell::player {
 namespace {
@@ -25,16 +23,20 @@ struct Reports {
 };
 
 TEST(MonitorThreadTest, PositionEverySixthPassWhilePlayingAndOnlyMetersOtherwise) {
-    WMp3 engine(std::make_unique<QueuedWaveOut>());
-    std::atomic<int> playState{kStopped};
-    std::atomic<std::uint32_t> generation{4};
+    test::CallLog log;
+    test::FakeEngine engine(log);
+    TransportFlags flags;
+    flags.generation = 4;
     Reports reports;
-    MonitorThread monitor(engine, playState, generation, [&](const MonitorReport& r) { reports.Add(r); });
+    MonitorThread monitor(engine, flags, [&](const MonitorReport& r) { reports.Add(r); });
     struct Pass {
-        int state;
+        PlayState state;
         bool levels;
         bool position;
     };
+    constexpr PlayState kStopped = PlayState::kStopped;
+    constexpr PlayState kPlaying = PlayState::kPlaying;
+    constexpr PlayState kPaused = PlayState::kPaused;
     // Stopped passes do not count towards the position refresh.
     const Pass passes[] = {{kStopped, false, false}, {kPlaying, true, false}, {kPlaying, true, false},
                            {kPaused, false, false},  {kPlaying, true, false}, {kPlaying, true, false},
@@ -42,7 +44,7 @@ TEST(MonitorThreadTest, PositionEverySixthPassWhilePlayingAndOnlyMetersOtherwise
                            {kPlaying, true, false},  {kPlaying, true, false}, {kPlaying, true, false},
                            {kPlaying, true, false},  {kPlaying, true, false}, {kPlaying, true, true}};
     for (const Pass& p : passes) {
-        playState = p.state;
+        flags.playState = p.state;
         monitor.RunPass();
     }
     ASSERT_EQ(reports.seen.size(), std::size(passes));
@@ -54,11 +56,13 @@ TEST(MonitorThreadTest, PositionEverySixthPassWhilePlayingAndOnlyMetersOtherwise
 }
 
 TEST(MonitorThreadTest, TheThreadReportsUntilStoppedAndNothingAfter) {
-    WMp3 engine(std::make_unique<QueuedWaveOut>());
-    std::atomic<int> playState{kPlaying};
-    std::atomic<std::uint32_t> generation{1};
+    test::CallLog log;
+    test::FakeEngine engine(log);
+    TransportFlags flags;
+    flags.playState = PlayState::kPlaying;
+    flags.generation = 1;
     Reports reports;
-    MonitorThread monitor(engine, playState, generation, [&](const MonitorReport& r) { reports.Add(r); });
+    MonitorThread monitor(engine, flags, [&](const MonitorReport& r) { reports.Add(r); });
     monitor.Start();
     {
         std::unique_lock guard(reports.lock);

@@ -9,10 +9,6 @@
 
 namespace pell {
 
-// 0 stopped, 1 playing, 2 paused: Play goes 0->1 (with a current row) and 2->1, or restarts
-// at 1; Pause goes 1->2; Stop and the end of a record go to 0.
-enum PlayState : int { kStopped = 0, kPlaying = 1, kPaused = 2 };
-
 inline constexpr int kSecondsPerDay = 86400;
 inline constexpr int kPlayBufferMs = 1000;
 

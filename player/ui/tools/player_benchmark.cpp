@@ -113,7 +113,8 @@ void MeasurePlayback(double seconds, QTextStream& out) {
     const double cpu = CpuSeconds() - cpuStart;
     const double wall = std::chrono::duration<double>(Clock::now() - wallStart).count();
     out << "playing 8 kHz mono for " << wall << " s: CPU " << cpu * 1000 << " ms = " << 100.0 * cpu / wall
-        << " % of one core (state " << dialog.PlayState() << ", position " << dialog.Engine()->GetPosition() << " s)\n";
+        << " % of one core (state " << static_cast<int>(dialog.Transport().State()) << ", position "
+        << dialog.Engine()->GetPosition() << " s)\n";
     running = false;
     device.join();
     dialog.reject();

@@ -1,0 +1,397 @@
+#include "player/ui/core/transport.h"
+
+#include <gtest/gtest.h>
+
+#include "player/catalogue/catalogue_test_support.h"
+#include "player/ui/core/testing/transport_fakes.h"
+#include "player/ui/core/transport_rules.h"
+
+namespace pell::player {
+namespace {
+
+using test::FakeEngine;
+
+// A transport over fresh fakes, rows "a", "b" and "c".
+struct Rig {
+    // Row 0 current and, as asked, playing or paused; the log starts empty.
+    void StartIn(PlayState state) {
+        window.currentRow = 0;
+        if (state != PlayState::kStopped) transport.Play();
+        if (state == PlayState::kPaused) transport.Pause();
+        ASSERT_EQ(transport.State(), state);
+        log.Take();
+    }
+
+    // A report as the monitor takes it on a position pass of the current record.
+    MonitorReport PositionReport(std::uint32_t position, std::uint32_t length, int left = 0, int right = 0) const {
+        MonitorReport report;
+        report.generation = transport.Generation();
+        report.positionDue = true;
+        report.position = position;
+        report.length = length;
+        report.levelsDue = true;
+        report.left = left;
+        report.right = right;
+        return report;
+    }
+
+    test::CallLog log;
+    FakeEngine engine{log};
+    test::FakeRecordFiles files{log};
+    test::FakeTransportWindow window{log};
+    PlayerTransport transport{engine, window, files};
+};
+
+enum class Command { kPlay, kPause, kStop, kNext, kPrevious, kSliderReleased, kSliderStep, kPlayOrPause };
+
+TEST(TransportTest, EveryRowOfThePlayingStateTable) {
+    struct Case {
+        const char* name;
+        PlayState start;
+        Command command;
+        PlayState end;
+        int endRow;
+        bool newRecordOpened;  // the generation moved on
+        const char* calls;     // what reached the engine, files and list
+    };
+    const Case cases[] = {
+        {"stopped play", PlayState::kStopped, Command::kPlay, PlayState::kPlaying, 0, true,
+         "mark a, played 0, open a, play"},
+        {"stopped pause", PlayState::kStopped, Command::kPause, PlayState::kStopped, 0, false, ""},
+        {"stopped stop", PlayState::kStopped, Command::kStop, PlayState::kStopped, 0, false, ""},
+        {"stopped next", PlayState::kStopped, Command::kNext, PlayState::kPlaying, 1, true,
+         "current 1, mark b, played 1, open b, play"},
+        {"stopped previous wraps", PlayState::kStopped, Command::kPrevious, PlayState::kPlaying, 2, true,
+         "current 2, mark c, played 2, open c, play"},
+        {"stopped slider released", PlayState::kStopped, Command::kSliderReleased, PlayState::kStopped, 0, false, ""},
+        {"stopped slider step", PlayState::kStopped, Command::kSliderStep, PlayState::kStopped, 0, false, ""},
+        {"stopped space plays", PlayState::kStopped, Command::kPlayOrPause, PlayState::kPlaying, 0, true,
+         "mark a, played 0, open a, play"},
+        {"playing play restarts", PlayState::kPlaying, Command::kPlay, PlayState::kPlaying, 0, true,
+         "stop, close, mark a, played 0, open a, play"},
+        {"playing pause", PlayState::kPlaying, Command::kPause, PlayState::kPaused, 0, false, "pause"},
+        {"playing stop", PlayState::kPlaying, Command::kStop, PlayState::kStopped, 0, false, "stop, close"},
+        {"playing next", PlayState::kPlaying, Command::kNext, PlayState::kPlaying, 1, true,
+         "current 1, stop, close, mark b, played 1, open b, play"},
+        {"playing previous", PlayState::kPlaying, Command::kPrevious, PlayState::kPlaying, 2, true,
+         "current 2, stop, close, mark c, played 2, open c, play"},
+        {"playing slider released", PlayState::kPlaying, Command::kSliderReleased, PlayState::kPlaying, 0, false,
+         "seek 5, play"},
+        {"playing slider step", PlayState::kPlaying, Command::kSliderStep, PlayState::kPlaying, 0, false,
+         "seek 5, play"},
+        {"playing space pauses", PlayState::kPlaying, Command::kPlayOrPause, PlayState::kPaused, 0, false, "pause"},
+        {"paused play resumes", PlayState::kPaused, Command::kPlay, PlayState::kPlaying, 0, false, "resume"},
+        {"paused pause", PlayState::kPaused, Command::kPause, PlayState::kPaused, 0, false, ""},
+        {"paused stop", PlayState::kPaused, Command::kStop, PlayState::kStopped, 0, false, "stop, close"},
+        {"paused next resumes the paused record", PlayState::kPaused, Command::kNext, PlayState::kPlaying, 1, false,
+         "current 1, resume"},
+        {"paused previous resumes the paused record", PlayState::kPaused, Command::kPrevious, PlayState::kPlaying, 2,
+         false, "current 2, resume"},
+        {"paused slider released", PlayState::kPaused, Command::kSliderReleased, PlayState::kPlaying, 0, false,
+         "seek 5, play"},
+        {"paused slider step", PlayState::kPaused, Command::kSliderStep, PlayState::kPlaying, 0, false, "seek 5, play"},
+        {"paused space resumes", PlayState::kPaused, Command::kPlayOrPause, PlayState::kPlaying, 0, false, "resume"},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        auto& [log, engine, files, window, transport] = rig;
+        window.currentRow = 0;
+        if (c.start != PlayState::kStopped) transport.Play();
+        if (c.start == PlayState::kPaused) transport.Pause();
+        ASSERT_EQ(transport.State(), c.start) << c.name;
+        log.Take();
+        const std::uint32_t generation = transport.Generation();
+        switch (c.command) {
+            case Command::kPlay:
+                transport.Play();
+                break;
+            case Command::kPause:
+                transport.Pause();
+                break;
+            case Command::kStop:
+                transport.Stop();
+                break;
+            case Command::kNext:
+                transport.Next();
+                break;
+            case Command::kPrevious:
+                transport.Previous();
+                break;
+            case Command::kSliderReleased:
+                transport.PressPosition(5);
+                transport.MovePosition(5);
+                transport.ReleasePosition(5);
+                break;
+            case Command::kSliderStep:
+                transport.StepPosition(5);
+                break;
+            case Command::kPlayOrPause:
+                transport.PlayOrPause();
+                break;
+        }
+        EXPECT_EQ(transport.State(), c.end) << c.name;
+        EXPECT_EQ(window.currentRow, c.endRow) << c.name;
+        EXPECT_EQ(transport.Generation() != generation, c.newRecordOpened) << c.name;
+        EXPECT_EQ(log.Take(), c.calls) << c.name;
+        EXPECT_EQ(window.playing.value_or(false), c.end == PlayState::kPlaying) << c.name;
+        EXPECT_EQ(engine.GetState() == FakeEngine::State::kPlaying, c.end == PlayState::kPlaying) << c.name;
+        EXPECT_EQ(engine.GetState() == FakeEngine::State::kPaused, c.end == PlayState::kPaused) << c.name;
+        EXPECT_FALSE(transport.Dragging()) << c.name;
+        EXPECT_FALSE(window.trackingCursor) << c.name;
+    }
+}
+
+TEST(TransportTest, PlayNextAndPreviousNeedACurrentRowInTheList) {
+    struct Case {
+        const char* name;
+        int currentRow;
+        int rowCount;
+        const char* playCalls;
+        const char* nextCalls;
+    };
+    const Case cases[] = {
+        {"no current row", -1, 3, "", ""},
+        {"an empty list", 0, 0, "", ""},
+        // A row past the end plays nothing itself; Next lands inside the list.
+        {"a stale row", 7, 3, "", "current 0, mark a, played 0, open a, play"},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        auto& [log, engine, files, window, transport] = rig;
+        window.paths.resize(static_cast<std::size_t>(c.rowCount));
+        window.currentRow = c.currentRow;
+        transport.Play();
+        EXPECT_EQ(log.Take(), c.playCalls) << c.name;
+        EXPECT_EQ(transport.State(), PlayState::kStopped) << c.name;
+        window.currentRow = c.currentRow;
+        transport.Next();
+        EXPECT_EQ(log.Take(), c.nextCalls) << c.name;
+        window.currentRow = c.currentRow;
+        transport.Stop();
+        log.Take();
+        transport.Previous();
+        EXPECT_EQ(log.Take().empty(), c.currentRow < 0 || c.rowCount == 0) << c.name;
+    }
+}
+
+TEST(TransportTest, ARecordThatWillNotOpenOrStartLeavesThePlayerStoppedYetMarkedPlayed) {
+    struct Case {
+        const char* name;
+        PlayState start;
+        FakeEngine::Op failing;
+        const char* calls;
+    };
+    const Case cases[] = {
+        {"open fails", PlayState::kStopped, FakeEngine::Op::kOpen, "mark a, played 0, open a"},
+        {"the device will not start", PlayState::kStopped, FakeEngine::Op::kPlay,
+         "mark a, played 0, open a, play, close"},
+        {"a restart fails to open", PlayState::kPlaying, FakeEngine::Op::kOpen,
+         "stop, close, mark a, played 0, open a"},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        auto& [log, engine, files, window, transport] = rig;
+        window.currentRow = 0;
+        if (c.start == PlayState::kPlaying) transport.Play();
+        log.Take();
+        engine.FailCall(c.failing, c.start == PlayState::kPlaying && c.failing == FakeEngine::Op::kOpen ? 2 : 1);
+        const std::uint32_t generation = transport.Generation();
+        transport.Play();
+        EXPECT_EQ(log.Take(), c.calls) << c.name;
+        EXPECT_EQ(transport.State(), PlayState::kStopped) << c.name;
+        EXPECT_EQ(window.playing.value_or(false), false) << c.name;
+        EXPECT_EQ(engine.GetState(), FakeEngine::State::kClosed) << c.name;
+        EXPECT_NE(transport.Generation(), generation) << c.name;
+        // The next Play tries again.
+        transport.Play();
+        EXPECT_EQ(transport.State(), PlayState::kPlaying) << c.name;
+    }
+}
+
+TEST(TransportTest, ClockModeShowsTheTimeOfDayOfTheRecordedMoment) {
+    Rig rig;
+    const ::pell::test::ScopedTimeZone zone(::pell::test::kCentralEurope);
+    // A 60 s record last written 00:00:30 on 1 Jan 2026 started at 23:59:30 the day before.
+    rig.files.lastWrite["a"] = ::pell::test::LocalTime(2026, 1, 1, 0, 0, 30);
+    rig.engine.SetRecordLength(60);
+    rig.StartIn(PlayState::kPlaying);
+    EXPECT_EQ(rig.transport.TrackLength(), 60u);
+    EXPECT_EQ(rig.transport.StartOfDay(), 86370);
+
+    rig.transport.OnMonitorReport(rig.PositionReport(45, 60));
+    EXPECT_EQ(rig.window.time, 45);
+    rig.transport.ToggleClockMode();
+    EXPECT_EQ(rig.window.clockMode, 1);
+    EXPECT_EQ(rig.window.time, 15);  // 00:00:15, at once
+    rig.transport.OnMonitorReport(rig.PositionReport(46, 60));
+    EXPECT_EQ(rig.window.time, 16);
+
+    // While paused the display follows the click at once; while stopped it waits for a record.
+    rig.transport.Pause();
+    rig.transport.ToggleClockMode();
+    EXPECT_EQ(rig.window.time, 46);
+    rig.transport.Stop();
+    rig.transport.ToggleClockMode();
+    EXPECT_EQ(rig.window.clockMode, 1);
+    EXPECT_EQ(rig.window.time, 0);
+}
+
+TEST(TransportTest, DraggingShowsTheTargetTimeAndSeeksOnlyOnRelease) {
+    Rig rig;
+    const ::pell::test::ScopedTimeZone zone(::pell::test::kUtc);
+    rig.files.lastWrite["a"] = 13 * 3600 + 12;  // a 12 s record started at 13:00:00
+    rig.StartIn(PlayState::kPlaying);
+    rig.transport.ToggleClockMode();
+
+    rig.transport.PressPosition(7);
+    EXPECT_TRUE(rig.transport.Dragging());
+    EXPECT_TRUE(rig.window.trackingCursor);
+    EXPECT_EQ(rig.window.tip, "13:00:07");
+    rig.transport.MovePosition(9);
+    EXPECT_EQ(rig.window.tip, "13:00:09");
+    // The monitor moves nothing under the user's hand but the time display.
+    rig.transport.OnMonitorReport(rig.PositionReport(3, 12));
+    EXPECT_EQ(rig.window.position, std::nullopt);
+    EXPECT_EQ(rig.window.time, 13 * 3600 + 3);
+    EXPECT_EQ(rig.log.Take(), "");
+
+    rig.transport.ReleasePosition(9);
+    EXPECT_EQ(rig.log.Take(), "seek 9, play");
+    EXPECT_FALSE(rig.transport.Dragging());
+    EXPECT_FALSE(rig.window.trackingCursor);
+    EXPECT_EQ(rig.window.tip, std::nullopt);
+    EXPECT_EQ(rig.window.tipRestored, 1);
+    EXPECT_EQ(rig.window.time, 13 * 3600 + 9);
+
+    // The record ends while the handle is held: the release ends the drag and seeks nothing.
+    rig.transport.PressPosition(4);
+    rig.transport.Stop();
+    rig.log.Take();
+    rig.transport.MovePosition(5);
+    EXPECT_EQ(rig.window.tip, "13:00:05");  // the tip follows the hand until it lets go
+    rig.transport.ReleasePosition(5);
+    EXPECT_EQ(rig.log.Take(), "");
+    EXPECT_FALSE(rig.transport.Dragging());
+    EXPECT_FALSE(rig.window.trackingCursor);
+    // While stopped a press starts no drag at all.
+    rig.transport.PressPosition(3);
+    EXPECT_FALSE(rig.transport.Dragging());
+    EXPECT_FALSE(rig.window.trackingCursor);
+}
+
+TEST(TransportTest, MonitorReportsMoveTheControlsAndStopAtTheRecordsEnd) {
+    struct Case {
+        const char* name;
+        PlayState state;
+        bool stale;  // taken for an earlier record
+        bool levelsDue;
+        bool positionDue;
+        std::uint32_t position;   // in the report
+        std::uint32_t engineNow;  // what the engine says when asked again
+        PlayState end;
+        std::optional<std::uint32_t> shownPosition;
+        std::pair<int, int> levels;
+    };
+    const Case cases[] = {
+        {"meters only", PlayState::kPlaying, false, true, false, 0, 0, PlayState::kPlaying, std::nullopt, {46, -4}},
+        {"position pass", PlayState::kPlaying, false, true, true, 4, 4, PlayState::kPlaying, 4, {46, -4}},
+        {"the end", PlayState::kPlaying, false, true, true, 12, 12, PlayState::kStopped, 0, {0, 0}},
+        {"past the end", PlayState::kPlaying, false, true, true, 13, 12, PlayState::kStopped, 0, {0, 0}},
+        // A seek after the report was taken moved the record on.
+        {"the end, then a seek", PlayState::kPlaying, false, true, true, 12, 3, PlayState::kPlaying, 12, {46, -4}},
+        {"a report for an earlier record",
+         PlayState::kPlaying,
+         true,
+         true,
+         true,
+         12,
+         12,
+         PlayState::kPlaying,
+         std::nullopt,
+         {0, 0}},
+        {"a pass that was not playing",
+         PlayState::kPlaying,
+         false,
+         false,
+         false,
+         0,
+         0,
+         PlayState::kPlaying,
+         std::nullopt,
+         {0, 0}},
+        {"paused since the pass",
+         PlayState::kPaused,
+         false,
+         true,
+         true,
+         12,
+         12,
+         PlayState::kPaused,
+         std::nullopt,
+         {0, 0}},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        auto& [log, engine, files, window, transport] = rig;
+        window.currentRow = 0;
+        transport.Play();
+        if (c.state == PlayState::kPaused) transport.Pause();
+        window.levels.reset();
+        window.position.reset();
+        log.Take();
+        engine.SetPosition(c.engineNow);
+        MonitorReport report;
+        report.generation = transport.Generation() - (c.stale ? 1 : 0);
+        report.levelsDue = c.levelsDue;
+        report.positionDue = c.positionDue;
+        report.position = c.position;
+        report.length = 12;
+        report.left = 100;
+        report.right = 0;
+        transport.OnMonitorReport(report);
+        EXPECT_EQ(transport.State(), c.end) << c.name;
+        EXPECT_EQ(log.Take(), c.end == PlayState::kStopped ? "stop, close" : "") << c.name;
+        EXPECT_EQ(window.position, c.shownPosition) << c.name;
+        EXPECT_EQ(window.levels, c.levels) << c.name;
+        if (c.positionDue && c.levelsDue && !c.stale && c.state == PlayState::kPlaying) {
+            EXPECT_EQ(window.positionMaximum, 12u) << c.name;
+            EXPECT_EQ(transport.TrackLength(), 12u) << c.name;
+        } else {
+            EXPECT_EQ(window.positionMaximum, std::nullopt) << c.name;
+        }
+    }
+}
+
+TEST(TransportTest, StopRewindsTheControlsAndPauseClearsTheMeters) {
+    Rig rig;
+    rig.StartIn(PlayState::kPlaying);
+    rig.transport.OnMonitorReport(rig.PositionReport(5, 12, 60, 70));
+    EXPECT_EQ(rig.window.levels, (std::pair{MeterLevelFromVu(60), MeterLevelFromVu(70)}));
+    rig.transport.Pause();
+    EXPECT_EQ(rig.window.levels, (std::pair{0, 0}));
+    EXPECT_EQ(rig.window.position, 5u);
+    rig.transport.Stop();
+    EXPECT_EQ(rig.window.position, 0u);
+    EXPECT_EQ(rig.window.time, 0);
+    EXPECT_FALSE(rig.window.playing.value_or(true));
+}
+
+TEST(TransportTest, AfterTheCloseNothingReachesTheEngine) {
+    Rig rig;
+    rig.StartIn(PlayState::kPlaying);
+    rig.transport.Close();
+    EXPECT_EQ(rig.log.Take(), "stop, close");
+    EXPECT_EQ(rig.transport.State(), PlayState::kStopped);
+    const int queries = rig.engine.QueryCount();
+    rig.transport.Play();
+    rig.transport.PlayOrPause();
+    rig.transport.Next();
+    rig.transport.StepPosition(3);
+    rig.transport.OnMonitorReport(rig.PositionReport(12, 12));
+    EXPECT_EQ(rig.log.Take(), "current 1");
+    EXPECT_EQ(rig.engine.QueryCount(), queries);
+    EXPECT_EQ(rig.transport.State(), PlayState::kStopped);
+}
+
+}  // namespace
+}  // namespace pell::player
