@@ -1,10 +1,13 @@
 // Playback through the worker thread with a wave output that plays a buffer only when the test
 // says so: every step is driven, nothing waits on the wall clock.
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 #include <gtest/gtest.h>
 
+#include "player/engine/peak_limiter.h"
 #include "player/engine/queued_wave_out.h"
 #include "player/engine/testing/mp3_fixtures.h"
 #include "player/engine/wmp3.h"
@@ -396,6 +399,42 @@ TEST_F(WMp3PlayTest, ABandGainScalesThatBandByItsFactor) {
         const double shaped = BandAmplitude(PlayFile(path));
         EXPECT_NEAR(shaped / flat, c.factor, c.factor * 0.06);
         ASSERT_EQ(mp3_->SetEqualizer(0, c.band, 0), 1);
+    }
+}
+
+TEST_F(WMp3PlayTest, BoostedBandsKeepTheOutputWithinFullScaleOnASweep) {
+    // 12000 is -8.7 dBFS: a +14 dB band would take it far past full scale.
+    const std::string path = Write(
+        "sweep.mp3", testing::EncodeMp3(testing::MakeSweep(8000, 1, 3.0, 80, 3900, 12000), 8000, 1, {32, false, true}));
+    const std::size_t referenceBytes = testing::ReferenceDecode(path).size();
+    struct Case {
+        const char* name;
+        int preamp;
+        std::array<int, 10> gains;
+    } cases[] = {
+        {"all bands at +10", 0, {10, 10, 10, 10, 10, 10, 10, 10, 10, 10}},
+        {"band 6 at +10", 0, {0, 0, 0, 0, 0, 10, 0, 0, 0, 0}},
+        {"preamp +5 and all bands at +10", 5, {10, 10, 10, 10, 10, 10, 10, 10, 10, 10}},
+        {"bands cut, preamp +5", 5, {-10, -5, 0, 0, 0, 0, 0, 0, -5, -10}},
+    };
+    mp3_->EnableEqualizer(1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int band = 1; band <= 10; ++band)
+            ASSERT_EQ(mp3_->SetEqualizer(c.preamp, band, c.gains[static_cast<std::size_t>(band - 1)]), 1);
+        const std::vector<std::uint8_t> pcm = PlayFile(path);
+        EXPECT_EQ(pcm.size(), referenceBytes);
+        int peak = 0;
+        std::size_t atFullScale = 0;
+        for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
+            const int v = std::abs(static_cast<int>(static_cast<std::int16_t>(pcm[i] | (pcm[i + 1] << 8))));
+            peak = std::max(peak, v);
+            if (v >= 32767) ++atFullScale;
+        }
+        EXPECT_EQ(atFullScale, 0u);
+        EXPECT_LE(peak, PeakLimiter::kCeiling + 1);
+        // The boost is there: the sweep comes out louder than it went in.
+        EXPECT_GT(peak, 20000);
     }
 }
 
