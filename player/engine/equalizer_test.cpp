@@ -124,25 +124,6 @@ TEST(VolumeMappingTest, SliderVolumeAndIcon) {
     EXPECT_EQ(VolumeToSlider(65535), 31);
     EXPECT_EQ(VolumeToSlider(63488), 31);
     EXPECT_EQ(VolumeToSlider(63487), 30);
-    EXPECT_EQ(VolumeToSlider(ResolveVolumeRead(MixerRead::NoMixer, 0)), 15);
-    EXPECT_EQ(VolumeToSlider(ResolveVolumeRead(MixerRead::ReadFailed, 0)), 1);
-    EXPECT_EQ(ResolveVolumeRead(MixerRead::NoVolumeControl, 9), 32000u);
-    EXPECT_EQ(ResolveVolumeRead(MixerRead::Ok, 40000), 40000u);
-}
-
-TEST(VolumeMappingTest, MixerStepsRoundTrip) {
-    struct Case {
-        long min, max;
-    } ranges[] = {{0, 87}, {0, 65536}, {-100, 100}, {0, 31}};
-    for (const Case& r : ranges) {
-        EXPECT_EQ(MixerToVolume(r.min, r.min, r.max), 0u);
-        EXPECT_EQ(MixerToVolume(r.max, r.min, r.max), 65535u);
-        EXPECT_EQ(VolumeToMixer(0, r.min, r.max), r.min);
-        EXPECT_EQ(VolumeToMixer(65535, r.min, r.max), r.max);
-        for (long step = r.min; step <= r.max; step += (r.max - r.min) / 7 + 1)
-            EXPECT_EQ(VolumeToMixer(MixerToVolume(step, r.min, r.max), r.min, r.max), step);
-    }
-    EXPECT_EQ(MixerToVolume(5, 3, 3), 0u);
 }
 
 }  // namespace

@@ -69,6 +69,7 @@ OutputResult WWaveOut::OpenDevice(std::uint32_t deviceId) {
 
 void WWaveOut::ClearLocked() {
     queue_.Open(GetNumOfBuffers(), GetFormat().nSamplesPerSec, GetFormat().nBlockAlign, outputLatency_);
+    ramp_.Reset(volume_->Get());
 }
 
 OutputResult WWaveOut::StartDevice() {
@@ -102,6 +103,7 @@ int WWaveOut::Fill(std::uint8_t* out, unsigned long frames, double now, double d
     std::array<std::uint32_t, 64> finished{};
     std::unique_lock lock(lock_);
     const std::size_t count = queue_.Render(out, static_cast<std::uint32_t>(frames), now, dacStart, finished);
+    ramp_.Apply(out, frames, GetFormat().nChannels, volume_->Get());
     DeliverCompletions(lock, std::span(finished.data(), count));
     return paContinue;
 }

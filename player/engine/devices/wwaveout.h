@@ -4,9 +4,10 @@
 // takes queued buffers in order and counts a buffer done when the device has played its last
 // frame (by the stream's DAC time, or by the frames handed out plus the output latency where
 // the host gives no times), then calls the engine's callback on the audio thread, which never
-// allocates.
+// allocates. The callback applies the stream volume to what it hands out.
 
 #include "player/engine/playout_queue.h"
+#include "player/engine/stream_volume.h"
 #include "player/engine/wave_output.h"
 
 typedef void PaStream;
@@ -15,7 +16,8 @@ namespace pell {
 
 class WWaveOut : public WaveOutput {
 public:
-    WWaveOut() = default;
+    // volume must outlive the output; the player's is the process's stream volume.
+    explicit WWaveOut(const StreamVolume& volume = ProcessStreamVolume()) : volume_(&volume) {}
     ~WWaveOut() override;
 
     // The nearest device-open result for a PortAudio error.
@@ -42,6 +44,8 @@ private:
     // The latency the opened stream reports, for the queue's counted clock.
     double outputLatency_ = 0;
     PlayoutQueue queue_;
+    const StreamVolume* volume_;
+    VolumeRamp ramp_;
 };
 
 }  // namespace pell
