@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -400,6 +402,25 @@ TEST_F(WMp3PlayTest, ABandGainScalesThatBandByItsFactor) {
         EXPECT_NEAR(shaped / flat, c.factor, c.factor * 0.06);
         ASSERT_EQ(mp3_->SetEqualizer(0, c.band, 0), 1);
     }
+}
+
+TEST(FileWaveOutTest, DecodingWritesEveryByteInLargeBlocks) {
+    TempDir dir;
+    // Seven minutes at 8 kHz decode into 5,000 buffers of one frame each.
+    dir.Write("long.mp3", testing::SilentFrames(5000, 25, 3, 1, 2, true));
+    const std::string raw = dir.File("out.raw");
+    auto output = std::make_unique<FileWaveOut>(raw);
+    FileWaveOut* file = output.get();
+    WMp3 mp3(std::move(output));
+    ASSERT_EQ(mp3.OpenMp3File(dir.File("long.mp3").c_str(), 1000), 1);
+    ASSERT_EQ(mp3.Play(), 1);
+    while (mp3.IsPlaying()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    mp3.Close();
+    ASSERT_TRUE(file->CloseFile());
+    const std::uint64_t bytes = 5000ull * 576 * 2;
+    EXPECT_EQ(file->BytesWritten(), bytes);
+    EXPECT_EQ(dir.Read("out.raw").size(), bytes);
+    EXPECT_EQ(file->WriteCalls(), (bytes + FileWaveOut::kWriteBlockBytes - 1) / FileWaveOut::kWriteBlockBytes);
 }
 
 TEST_F(WMp3PlayTest, BoostedBandsKeepTheOutputWithinFullScaleOnASweep) {
