@@ -1,7 +1,7 @@
 // pell-mp3: probes the player's engine on one file.
 //   pell-mp3 info FILE
 //   pell-mp3 decode FILE OUT.raw [--eq "P,G1,...,G10"] [--seek S]
-//   pell-mp3 play FILE
+//   pell-mp3 play FILE [--eq "P,G1,...,G10"] [--volume SLIDER]
 
 #include <chrono>
 #include <cstdio>
@@ -15,6 +15,8 @@
 
 #include "common/core/escape_text.h"
 #include "player/engine/queued_wave_out.h"
+#include "player/engine/stream_volume.h"
+#include "player/engine/volume.h"
 #include "player/engine/wmp3.h"
 #ifdef PELL_HAVE_DEVICES
 #include "player/engine/devices/wwaveout.h"
@@ -28,7 +30,7 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: pell-mp3 info FILE\n"
                  "       pell-mp3 decode FILE OUT.raw [--eq \"P,G1,...,G10\"] [--seek S]\n"
-                 "       pell-mp3 play FILE\n");
+                 "       pell-mp3 play FILE [--eq \"P,G1,...,G10\"] [--volume 0..32]\n");
     return 2;
 }
 
@@ -75,27 +77,49 @@ int Info(const char* file) {
     return 0;
 }
 
-int Decode(int argc, char** argv) {
-    const char* file = argv[2];
-    const char* outPath = argv[3];
+struct Options {
     std::vector<int> eq;
     int seek = -1;
-    for (int i = 4; i < argc; ++i) {
+    int volume = -1;
+};
+
+// Parses argv[first..]; 0 when fine, else the exit code (2) after saying why.
+int ParseOptions(int argc, char** argv, int first, bool allowSeek, bool allowVolume, Options& options) {
+    for (int i = first; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--eq" && i + 1 < argc) {
-            if (!ParseEq(argv[++i], eq)) {
+            if (!ParseEq(argv[++i], options.eq)) {
                 std::fprintf(stderr, "pell-mp3: --eq needs \"P,G1,...,G10\" with P in -5..5 and G in -10..10\n");
                 return 2;
             }
-        } else if (arg == "--seek" && i + 1 < argc) {
-            if (!ParseInt(argv[++i], seek) || seek < 0) {
+        } else if (allowSeek && arg == "--seek" && i + 1 < argc) {
+            if (!ParseInt(argv[++i], options.seek) || options.seek < 0) {
                 std::fprintf(stderr, "pell-mp3: --seek needs whole seconds\n");
+                return 2;
+            }
+        } else if (allowVolume && arg == "--volume" && i + 1 < argc) {
+            if (!ParseInt(argv[++i], options.volume) || options.volume < 0 || options.volume > 32) {
+                std::fprintf(stderr, "pell-mp3: --volume needs a slider position 0..32\n");
                 return 2;
             }
         } else {
             return Usage();
         }
     }
+    return 0;
+}
+
+void ApplyEq(WMp3& mp3, const std::vector<int>& eq) {
+    if (eq.empty()) return;
+    mp3.EnableEqualizer(1);
+    for (int band = 1; band <= 10; ++band) mp3.SetEqualizer(eq[0], band, eq[static_cast<std::size_t>(band)]);
+}
+
+int Decode(int argc, char** argv) {
+    const char* file = argv[2];
+    const char* outPath = argv[3];
+    Options options;
+    if (const int code = ParseOptions(argc, argv, 4, true, false, options)) return code;
     auto output = std::make_unique<pell::FileWaveOut>(outPath);
     pell::FileWaveOut* fileOut = output.get();
     if (!fileOut->FileOk()) {
@@ -103,12 +127,9 @@ int Decode(int argc, char** argv) {
         return 1;
     }
     WMp3 mp3(std::move(output));
-    if (!eq.empty()) {
-        mp3.EnableEqualizer(1);
-        for (int band = 1; band <= 10; ++band) mp3.SetEqualizer(eq[0], band, eq[static_cast<std::size_t>(band)]);
-    }
+    ApplyEq(mp3, options.eq);
     if (!OpenOrFail(mp3, file)) return 1;
-    if (seek >= 0) mp3.Seek(seek);
+    if (options.seek >= 0) mp3.Seek(options.seek);
     if (!mp3.Play()) {
         std::fprintf(stderr, "%s\n", mp3.GetError().c_str());
         return 1;
@@ -130,9 +151,14 @@ int Decode(int argc, char** argv) {
     return 0;
 }
 
-int Play(const char* file) {
+int Play(int argc, char** argv) {
+    Options options;
+    if (const int code = ParseOptions(argc, argv, 3, false, true, options)) return code;
 #ifdef PELL_HAVE_DEVICES
+    const char* file = argv[2];
+    if (options.volume >= 0) pell::SetWaveOutVolume(pell::SliderToVolume(options.volume));
     WMp3 mp3(std::make_unique<pell::WWaveOut>());
+    ApplyEq(mp3, options.eq);
     if (!OpenOrFail(mp3, file)) return 1;
     PrintInfo(mp3);
     if (!mp3.Play()) {
@@ -140,15 +166,16 @@ int Play(const char* file) {
         return 1;
     }
     const std::uint32_t length = mp3.GetLength();
-    for (;;) {
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+    // The engine ends once its last sample has played; the whole-second position reaches the
+    // rounded-down length up to a second before that.
+    for (int tick = 1; mp3.IsPlaying(); ++tick) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (tick % 10 != 0) continue;
         int left = 0;
         int right = 0;
         mp3.GetVUData(&left, &right);
-        const std::uint32_t position = mp3.GetPosition();
-        std::printf("position=%u length=%u left=%d right=%d\n", position, length, left, right);
+        std::printf("position=%u length=%u left=%d right=%d\n", mp3.GetPosition(), length, left, right);
         std::fflush(stdout);
-        if (!mp3.IsPlaying() || position >= length || mp3.GetError().find("WWaveOut") != std::string::npos) break;
     }
     mp3.Stop();
     const std::string error = mp3.GetError();
@@ -159,7 +186,6 @@ int Play(const char* file) {
     }
     return 0;
 #else
-    (void)file;
     std::fprintf(stderr, "pell-mp3: built without sound devices\n");
     return 1;
 #endif
@@ -172,6 +198,6 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "info" && argc == 3) return Info(argv[2]);
     if (command == "decode" && argc >= 4) return Decode(argc, argv);
-    if (command == "play" && argc == 3) return Play(argv[2]);
+    if (command == "play") return Play(argc, argv);
     return Usage();
 }
