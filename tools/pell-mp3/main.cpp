@@ -2,6 +2,7 @@
 //   pell-mp3 info FILE
 //   pell-mp3 decode FILE OUT.raw [--eq "P,G1,...,G10"] [--seek S]
 //   pell-mp3 play FILE [--eq "P,G1,...,G10"] [--volume SLIDER]
+//   pell-mp3 compare REFERENCE.raw CAPTURE.raw RATE CHANNELS
 
 #include <chrono>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/core/escape_text.h"
@@ -18,6 +20,7 @@
 #include "player/engine/stream_volume.h"
 #include "player/engine/volume.h"
 #include "player/engine/wmp3.h"
+#include "tools/pell-mp3/capture_compare.h"
 #ifdef PELL_HAVE_DEVICES
 #include "player/engine/devices/wwaveout.h"
 #endif
@@ -30,7 +33,8 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: pell-mp3 info FILE\n"
                  "       pell-mp3 decode FILE OUT.raw [--eq \"P,G1,...,G10\"] [--seek S]\n"
-                 "       pell-mp3 play FILE [--eq \"P,G1,...,G10\"] [--volume 0..32]\n");
+                 "       pell-mp3 play FILE [--eq \"P,G1,...,G10\"] [--volume 0..32]\n"
+                 "       pell-mp3 compare REFERENCE.raw CAPTURE.raw RATE CHANNELS\n");
     return 2;
 }
 
@@ -191,6 +195,40 @@ int Play(int argc, char** argv) {
 #endif
 }
 
+bool ReadPcm(const char* path, std::vector<std::int16_t>& pcm) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return false;
+    std::int16_t block[8192];
+    for (std::size_t n; (n = std::fread(block, sizeof block[0], 8192, file)) > 0;)
+        pcm.insert(pcm.end(), block, block + n);
+    const bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    return ok;
+}
+
+int Compare(char** argv) {
+    int rate = 0;
+    int channels = 0;
+    if (!ParseInt(argv[4], rate) || rate < 1000 || !ParseInt(argv[5], channels) || channels < 1 || channels > 2)
+        return Usage();
+    std::vector<std::int16_t> reference;
+    std::vector<std::int16_t> capture;
+    for (const auto& [path, pcm] : {std::pair{argv[2], &reference}, std::pair{argv[3], &capture}}) {
+        if (!ReadPcm(path, *pcm)) {
+            std::fprintf(stderr, "pell-mp3: cannot read %s\n", pell::EscapeUnprintable(path).c_str());
+            return 1;
+        }
+    }
+    const pell::CaptureReport r = pell::CompareCapture(reference, capture, rate, channels);
+    for (const pell::CaptureGap& gap : r.gaps) std::printf("gap at_ms=%.1f length_ms=%.1f\n", gap.atMs, gap.lengthMs);
+    std::printf(
+        "aligned=%d start_delay_ms=%.1f reference_ms=%.1f lost_start_ms=%.1f lost_end_ms=%.1f gaps=%zu gap_ms=%.1f "
+        "mismatched_blocks=%zu clipped=%zu reference_clipped=%zu\n",
+        r.aligned ? 1 : 0, r.startDelayMs, r.referenceMs, r.lostAtStartMs, r.lostAtEndMs, r.gaps.size(), r.gapMs,
+        r.mismatchedBlocks, r.clippedSamples, r.referenceClipped);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -199,5 +237,6 @@ int main(int argc, char** argv) {
     if (command == "info" && argc == 3) return Info(argv[2]);
     if (command == "decode" && argc >= 4) return Decode(argc, argv);
     if (command == "play") return Play(argc, argv);
+    if (command == "compare" && argc == 6) return Compare(argv);
     return Usage();
 }
