@@ -55,7 +55,7 @@ OutputResult WWaveOut::OpenDevice(std::uint32_t deviceId) {
     params.device = device;
     params.channelCount = GetFormat().nChannels;
     params.sampleFormat = paInt16;
-    params.suggestedLatency = info ? info->defaultHighOutputLatency : 0.1;
+    params.suggestedLatency = std::max(info ? info->defaultHighOutputLatency : 0.0, kSuggestedLatencySeconds);
     PaStream* stream = nullptr;
     const PaError err =
         Pa_OpenStream(&stream, nullptr, &params, GetFormat().nSamplesPerSec, paFramesPerBufferUnspecified, paNoFlag,

@@ -20,6 +20,10 @@ public:
     explicit WWaveOut(const StreamVolume& volume = ProcessStreamVolume()) : volume_(&volume) {}
     ~WWaveOut() override;
 
+    // The latency asked of the host: room for the audio thread to be late under load without a
+    // gap. Pause and volume changes are heard this much later; positions stay exact.
+    static constexpr double kSuggestedLatencySeconds = 0.2;
+
     // The nearest device-open result for a PortAudio error.
     static OutputResult OpenResultForPaError(int paError);
 
