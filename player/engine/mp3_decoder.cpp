@@ -175,6 +175,17 @@ int Mp3Decoder::Decode(const std::uint8_t* input, std::size_t inputLength, std::
     }
 }
 
+bool Mp3Decoder::Format(int* sampleRate, int* channels) const {
+    if (!Ready()) return false;
+    long rate = 0;
+    int count = 0;
+    int encoding = 0;
+    if (mpg123_getformat(handle_, &rate, &count, &encoding) != MPG123_OK) return false;
+    *sampleRate = static_cast<int>(rate);
+    *channels = count;
+    return rate > 0 && count > 0;
+}
+
 void Mp3Decoder::Exit() {
     pendingBytes_ = 0;
     if (handle_ != nullptr && open_) {

@@ -64,6 +64,8 @@ public:
     const std::string& Error() const { return error_; }
     // The level factor the last frame handed out was synthesised below its gains.
     double MakeUpGain() const { return makeUp_; }
+    // The stream's rate and channels once a frame has been decoded; false before.
+    bool Format(int* sampleRate, int* channels) const;
 
     // Resets the decoder; the gains stay.
     void Init();
