@@ -3,12 +3,14 @@
 //   pell-mp3 decode FILE OUT.raw [--eq "P,G1,...,G10"] [--seek S]
 //   pell-mp3 play FILE [--eq "P,G1,...,G10"] [--volume SLIDER]
 //   pell-mp3 compare REFERENCE.raw CAPTURE.raw RATE CHANNELS
+//   pell-mp3 waveform FILE [--cache PROGRAM_FOLDER]
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -19,6 +21,7 @@
 #include "player/engine/queued_wave_out.h"
 #include "player/engine/stream_volume.h"
 #include "player/engine/volume.h"
+#include "player/engine/waveform.h"
 #include "player/engine/wmp3.h"
 #include "tools/pell-mp3/capture_compare.h"
 #ifdef PELL_HAVE_DEVICES
@@ -34,7 +37,8 @@ int Usage() {
                  "usage: pell-mp3 info FILE\n"
                  "       pell-mp3 decode FILE OUT.raw [--eq \"P,G1,...,G10\"] [--seek S]\n"
                  "       pell-mp3 play FILE [--eq \"P,G1,...,G10\"] [--volume 0..32]\n"
-                 "       pell-mp3 compare REFERENCE.raw CAPTURE.raw RATE CHANNELS\n");
+                 "       pell-mp3 compare REFERENCE.raw CAPTURE.raw RATE CHANNELS\n"
+                 "       pell-mp3 waveform FILE [--cache PROGRAM_FOLDER]\n");
     return 2;
 }
 
@@ -229,6 +233,32 @@ int Compare(char** argv) {
     return 0;
 }
 
+// Prints the call's outline: a summary, then one line per peak (milliseconds, peak, RMS).
+int PrintWaveform(int argc, char** argv) {
+    std::string cacheFolder;
+    if (argc == 5 && std::string(argv[3]) == "--cache") {
+        cacheFolder = argv[4];
+    } else if (argc != 3) {
+        return Usage();
+    }
+    const auto start = std::chrono::steady_clock::now();
+    std::string error;
+    const std::optional<pell::Waveform> waveform = cacheFolder.empty()
+                                                       ? pell::ComputeWaveform(argv[2], &error)
+                                                       : pell::WaveformCache(cacheFolder).Get(argv[2], &error);
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    if (!waveform) {
+        std::fprintf(stderr, "pell-mp3: %s\n", pell::EscapeUnprintable(error).c_str());
+        return 1;
+    }
+    std::printf("duration_ms=%.0f rate=%d channels=%d ms_per_peak=%d peaks=%zu took_ms=%.1f\n", waveform->DurationMs(),
+                waveform->sampleRate, waveform->channels, waveform->msPerPeak, waveform->peaks.size(), ms);
+    for (std::size_t i = 0; i < waveform->peaks.size(); ++i)
+        std::printf("%zu %u %u\n", i * static_cast<std::size_t>(waveform->msPerPeak), waveform->peaks[i].peak,
+                    waveform->peaks[i].rms);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -238,5 +268,6 @@ int main(int argc, char** argv) {
     if (command == "decode" && argc >= 4) return Decode(argc, argv);
     if (command == "play") return Play(argc, argv);
     if (command == "compare" && argc == 6) return Compare(argv);
+    if (command == "waveform") return PrintWaveform(argc, argv);
     return Usage();
 }
