@@ -170,7 +170,7 @@ ours=$(cpu_share "$ours_times")
 theirs=$(cpu_share "$theirs_times")
 echo "player:                 $ours % ($ours_times: user sys wall s)"
 echo "mpg123 -o portaudio:    $theirs % ($theirs_times)"
-awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "ratio player / mpg123:  %.2f (goal 1.5 or less)\n", b > 0 ? a / b : 0 }'
+awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "ratio player / mpg123:  %.2f (goal 1.5 or less)\n", (b > 0 ? a / b : 0) }'
 
 if [ -n "$idle_player" ]; then
   echo "== CPU share of the player idle for $idle_seconds s"
