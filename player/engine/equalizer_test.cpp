@@ -65,6 +65,27 @@ TEST(EqualizerBandsTest, OutOfRangeArgumentsChangeNothing) {
     }
 }
 
+TEST(EqualizerBandsTest, BandRangesFollowTheSampleRate) {
+    struct Case {
+        int bandIndex;
+        int rate;
+        double low, high, centre;
+    } cases[] = {
+        {0, 8000, 0, 125, 62.5},
+        {5, 8000, 625, 1000, 812.5},
+        {9, 8000, 3000, 4000, 3500},
+        {6, 44100, 5512.5, 9646.875, 7579.6875},
+        {9, 44100, 16537.5, 22050, 19293.75},
+    };
+    for (const Case& c : cases) {
+        const BandFrequencies f = BandFrequenciesAt(c.bandIndex, c.rate);
+        EXPECT_DOUBLE_EQ(f.lowHz, c.low) << c.bandIndex << " at " << c.rate;
+        EXPECT_DOUBLE_EQ(f.highHz, c.high) << c.bandIndex << " at " << c.rate;
+        EXPECT_DOUBLE_EQ(f.centreHz, c.centre) << c.bandIndex << " at " << c.rate;
+    }
+    static_assert(BandFrequenciesAt(1, kLabelSampleRate).highHz == 250);
+}
+
 TEST(EqualizerSlidersTest, SlidersMapToSetEqualizerArguments) {
     EqualizerSliders sliders = kFlatSliders;
     sliders[5] = 0;

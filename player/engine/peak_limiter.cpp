@@ -76,7 +76,7 @@ void PeakLimiter::Push(const std::uint8_t* frame, double makeUp) {
     double* slot = &delay_[((head_ + held_) % window) * static_cast<std::size_t>(channels_)];
     double peak = 0;
     for (int c = 0; c < channels_; ++c) {
-        slot[c] = LoadSample(frame + 2 * c) * makeUp;
+        slot[c] = LoadSample(frame + 2 * static_cast<std::size_t>(c)) * makeUp;
         peak = std::max(peak, std::abs(slot[c]));
     }
     ++held_;
@@ -86,7 +86,8 @@ void PeakLimiter::Push(const std::uint8_t* frame, double makeUp) {
 void PeakLimiter::Pop(std::uint8_t* out) {
     const double gain = std::min(1.0, minimaSum_ / static_cast<double>(minima_.size()));
     const double* slot = &delay_[head_ * static_cast<std::size_t>(channels_)];
-    for (int c = 0; c < channels_; ++c) StoreSample(out + 2 * c, gain == 1.0 ? slot[c] : slot[c] * gain);
+    for (int c = 0; c < channels_; ++c)
+        StoreSample(out + 2 * static_cast<std::size_t>(c), gain == 1.0 ? slot[c] : slot[c] * gain);
     head_ = (head_ + 1) % minima_.size();
     --held_;
 }

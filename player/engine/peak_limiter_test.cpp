@@ -151,7 +151,8 @@ TEST(PeakLimiterTest, ResetDropsWhatItHeldAndStartsAFreshRun) {
     EXPECT_EQ(limiter.HeldFrames(), 0u);
     std::vector<std::uint8_t> quiet = Bytes(std::vector<std::int16_t>(100, 1000));
     const std::size_t written = limiter.Process(quiet.data(), 100, 1.0);
-    for (std::int16_t s : Samples(std::vector<std::uint8_t>(quiet.begin(), quiet.begin() + 2 * written)))
+    for (std::int16_t s :
+         Samples(std::vector<std::uint8_t>(quiet.begin(), quiet.begin() + static_cast<std::ptrdiff_t>(2 * written))))
         EXPECT_EQ(s, 1000);
 }
 

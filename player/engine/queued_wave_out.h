@@ -65,7 +65,7 @@ public:
     std::uint64_t BytesWritten() const;
     // write(2) calls made so far: one per kWriteBlockBytes of PCM, and one for the rest at the end.
     std::uint64_t WriteCalls() const;
-    static constexpr std::size_t kWriteBlockBytes = 256 * 1024;
+    static constexpr std::size_t kWriteBlockBytes = std::size_t{256} * 1024;
     // Closes the file; false when any PCM did not reach it (a write or the close failed). Later
     // PCM is counted but not written.
     bool CloseFile();

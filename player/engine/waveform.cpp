@@ -17,7 +17,7 @@ namespace {
 
 constexpr char kMagic[8] = {'P', 'E', 'L', 'L', 'W', 'A', 'V', '1'};
 constexpr std::size_t kHeaderBytes = 8 + 8 + 4 + 4 + 4 + 8 + 4;
-constexpr std::size_t kReadBlock = 64 * 1024;
+constexpr std::size_t kReadBlock = std::size_t{64} * 1024;
 constexpr std::uint64_t kFnvOffset = 1469598103934665603ull;
 constexpr std::uint64_t kFnvPrime = 1099511628211ull;
 
@@ -199,7 +199,7 @@ std::optional<Waveform> DecodeWaveform(std::string_view bytes, std::uint64_t fin
     return w;
 }
 
-WaveformCache::WaveformCache(std::string programFolder) : folder_(JoinPath(programFolder, kFolderName)) {}
+WaveformCache::WaveformCache(const std::string& programFolder) : folder_(JoinPath(programFolder, kFolderName)) {}
 
 std::string WaveformCache::FileFor(const std::string& mp3Path) const {
     std::error_code ec;

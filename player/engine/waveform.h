@@ -74,7 +74,7 @@ public:
     static constexpr std::size_t kMaxFiles = 2000;
 
     // Files go to programFolder/waveforms, created when first needed.
-    explicit WaveformCache(std::string programFolder);
+    explicit WaveformCache(const std::string& programFolder);
 
     // The cached outline when it still belongs to the file, else one computed now and stored
     // (a failed store is not an error: the outline is still returned).

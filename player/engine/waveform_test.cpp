@@ -56,7 +56,7 @@ TEST(WaveformTest, ColumnsAndClicksMapOntoTheCall) {
     Waveform w;
     w.sampleRate = 8000;
     w.channels = 1;
-    w.frames = 8000 * 2;  // 2 s
+    w.frames = std::uint64_t{8000} * 2;  // 2 s
     for (int i = 0; i < 100; ++i) w.peaks.push_back({static_cast<std::uint16_t>(i * 100), 0});
     struct Case {
         int columns;

@@ -163,27 +163,33 @@ bool WMp3::AllBuffersDone() const {
     return true;
 }
 
-void WMp3::PlayingThread() {
-    std::lock_guard threadLock(threadLock_);
-    workerId_.store(std::this_thread::get_id());
+bool WMp3::StartRun() {
     InitMP3(decoder_);
     limiter_.Reset();
     limiterOn_ = gains_.Enabled();
-    const std::uint32_t count = output_->GetNumOfBuffers();
-    for (std::uint32_t i = 0; i < count; ++i) {
+    for (std::uint32_t i = 0; i < output_->GetNumOfBuffers(); ++i) {
         output_->SetBufferDone(i);
         output_->UnprepareHeader(i);
     }
     const bool decoderReady = decoder_.Ready();
-    if (!decoderReady || !output_->OpenAudioOutput(kDefaultOutputDevice, &WMp3::WaveOutDone, this, kCallbackFunction)) {
-        // Without a decoder or a device nothing plays: say so instead of reporting a silent playback.
-        SetError(decoderReady ? output_->GetError() : std::string(msg::kNoDecoder) + decoder_.Error());
-        State state = state_.load();
-        while (IsPlaying(state) && !state_.compare_exchange_weak(state, State::kOpen)) {}
-        ExitMP3(decoder_);
+    if (decoderReady && output_->OpenAudioOutput(kDefaultOutputDevice, &WMp3::WaveOutDone, this, kCallbackFunction))
+        return true;
+    // Without a decoder or a device nothing plays: say so instead of reporting a silent playback.
+    SetError(decoderReady ? output_->GetError() : std::string(msg::kNoDecoder) + decoder_.Error());
+    State state = state_.load();
+    while (IsPlaying(state) && !state_.compare_exchange_weak(state, State::kOpen)) {}
+    ExitMP3(decoder_);
+    return false;
+}
+
+void WMp3::PlayingThread() {
+    std::lock_guard threadLock(threadLock_);
+    workerId_.store(std::this_thread::get_id());
+    if (!StartRun()) {
         workerId_.store(std::thread::id{});
         return;
     }
+    const std::uint32_t count = output_->GetNumOfBuffers();
     while (IsPlaying()) {
         wakeEvent_->Wait();
         if (!IsPlaying()) break;

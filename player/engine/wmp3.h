@@ -103,6 +103,9 @@ private:
     // Leaves Playing or Paused for next and stops the device and the worker; 0 when the state
     // was neither (someone else stopped first).
     int StopPlayback(State next);
+    // The worker's start: decoder, limiter and buffers reset, device opened; false (with the
+    // text set and the state back to Open) when nothing can play.
+    bool StartRun();
     void PlayingThread();
     // Collects the next frames and decodes them into buffer index; 0 at the stream's end (no
     // frame left) or when playing stopped.

@@ -45,6 +45,42 @@ double RelativeError(std::span<const std::int16_t> a, std::span<const std::int16
     return error / energyA;
 }
 
+bool Loud(std::span<const std::int16_t> reference, std::size_t at, std::size_t block) {
+    return std::sqrt(Energy(reference.subspan(at, block)) / static_cast<double>(block)) >= kSilentRms;
+}
+
+// The first index of capture from `from` up to `last`, in steps of `step`, where pattern matches.
+std::optional<std::size_t> FindMatch(std::span<const std::int16_t> pattern, std::span<const std::int16_t> capture,
+                                     std::size_t from, std::size_t last, std::size_t step) {
+    const double energy = Energy(pattern);
+    for (std::size_t at = from; at <= last && at + pattern.size() <= capture.size(); at += step)
+        if (RelativeError(pattern, capture.subspan(at), energy, kMatchError) <= kMatchError) return at;
+    return std::nullopt;
+}
+
+struct Alignment {
+    std::size_t anchor;  // reference index
+    std::size_t at;      // where it lies in the capture
+};
+
+// The first loud block from each of kAnchorMs on, in turn, is looked for in the capture; when
+// the capture lost it, a later one anchors, so a capture that began late still aligns.
+std::optional<Alignment> Align(std::span<const std::int16_t> reference, std::span<const std::int16_t> capture,
+                               int sampleRate, std::size_t perFrame, std::size_t block) {
+    const auto rate = static_cast<std::size_t>(sampleRate);
+    for (const int anchorMs : kAnchorMs) {
+        std::size_t anchor = rate * static_cast<std::size_t>(anchorMs) / 1000 * perFrame / block * block;
+        if (anchor + block > reference.size()) anchor = 0;
+        while (anchor + block <= reference.size() && !Loud(reference, anchor, block)) anchor += block;
+        if (anchor + block > reference.size()) return std::nullopt;
+        const std::size_t length = std::min(reference.size() - anchor, rate * kAlignMs / 1000 * perFrame);
+        if (const auto at = FindMatch(reference.subspan(anchor, length), capture, 0,
+                                      rate * kAlignSearchMs / 1000 * perFrame, perFrame))
+            return Alignment{anchor, *at};
+    }
+    return std::nullopt;
+}
+
 std::size_t CountFullScale(std::span<const std::int16_t> v) {
     return static_cast<std::size_t>(
         std::count_if(v.begin(), v.end(), [](std::int16_t s) { return s >= 32767 || s <= -32767; }));
@@ -64,38 +100,15 @@ CaptureReport CompareCapture(std::span<const std::int16_t> reference, std::span<
     const std::size_t block = static_cast<std::size_t>(sampleRate * kCompareBlockMs / 1000) * perFrame;
     if (block == 0 || reference.size() < block) return report;
 
-    const auto loud = [&](std::size_t at) {
-        return std::sqrt(Energy(reference.subspan(at, block)) / static_cast<double>(block)) >= kSilentRms;
-    };
-    // The first loud block from kAnchorMs on anchors the alignment; when the capture lost it,
-    // a later one does, so a capture that began late still aligns.
-    std::optional<std::size_t> found;
-    std::size_t anchor = 0;
-    for (const int anchorMs : kAnchorMs) {
-        anchor =
-            static_cast<std::size_t>(sampleRate) * static_cast<std::size_t>(anchorMs) / 1000 * perFrame / block * block;
-        if (anchor + block > reference.size()) anchor = 0;
-        while (anchor + block <= reference.size() && !loud(anchor)) anchor += block;
-        if (anchor + block > reference.size()) return report;
-        const std::size_t alignLength =
-            std::min(reference.size() - anchor, static_cast<std::size_t>(sampleRate * kAlignMs / 1000) * perFrame);
-        const auto pattern = reference.subspan(anchor, alignLength);
-        const double patternEnergy = Energy(pattern);
-        const std::size_t searchEnd =
-            std::min(capture.size(), static_cast<std::size_t>(sampleRate) * kAlignSearchMs / 1000 * perFrame);
-        for (std::size_t at = 0; at + alignLength <= capture.size() && at <= searchEnd; at += perFrame) {
-            if (RelativeError(pattern, capture.subspan(at), patternEnergy, kMatchError) <= kMatchError) {
-                found = at;
-                break;
-            }
-        }
-        if (found) break;
-    }
-    if (!found) return report;
+    const std::optional<Alignment> alignment = Align(reference, capture, sampleRate, perFrame, block);
+    if (!alignment) return report;
+    const std::size_t anchor = alignment->anchor;
+    const std::optional<std::size_t> found = alignment->at;
+    const auto loud = [&](std::size_t at) { return Loud(reference, at, block); };
     report.aligned = true;
     // Capture index minus reference index, growing by every gap.
     auto offset = static_cast<std::int64_t>(*found) - static_cast<std::int64_t>(anchor);
-    report.startDelayMs = offset / samplesPerMs;
+    report.startDelayMs = static_cast<double>(offset) / samplesPerMs;
     const std::size_t first = offset >= 0 ? 0 : (static_cast<std::size_t>(-offset) + block - 1) / block * block;
     report.lostAtStartMs = offset >= 0 ? 0 : toMs(static_cast<std::size_t>(-offset));
     const auto captured = [&](std::size_t at) {
@@ -124,8 +137,7 @@ CaptureReport CompareCapture(std::span<const std::int16_t> reference, std::span<
     for (std::size_t at = first; at + block <= reference.size(); at += block) {
         if (!loud(at)) continue;
         const auto piece = reference.subspan(at, block);
-        const double energy = Energy(piece);
-        if (inCapture(at, block) && RelativeError(piece, captured(at), energy, kMatchError) <= kMatchError) {
+        if (inCapture(at, block) && RelativeError(piece, captured(at), Energy(piece), kMatchError) <= kMatchError) {
             matchedEnd = at + block;
             settle();
             continue;
@@ -135,12 +147,9 @@ CaptureReport CompareCapture(std::span<const std::int16_t> reference, std::span<
         // Look further ahead: the device may have played silence in between. The first shift
         // that matches is the gap: sound later on cannot have been heard earlier.
         std::optional<std::size_t> shift;
-        for (std::size_t s = perFrame; s <= maxGap && inCapture(at + s, block); s += perFrame) {
-            if (RelativeError(piece, captured(at + s), energy, kMatchError) <= kMatchError) {
-                shift = s;
-                break;
-            }
-        }
+        const auto from = static_cast<std::size_t>(static_cast<std::int64_t>(at) + offset);
+        if (const auto match = FindMatch(piece, capture, from + perFrame, from + maxGap, perFrame))
+            shift = *match - from;
         if (shift) {
             report.gaps.push_back({toMs(at), toMs(*shift)});
             report.gapMs += toMs(*shift);

@@ -21,7 +21,7 @@ std::vector<std::int16_t> Talk(double seconds, int channels, std::uint32_t seed)
         const bool pause = (f / 2400) % 4 == 3;  // 0.3 s of quiet after every 0.9 s
         for (int c = 0; c < channels; ++c)
             pcm[f * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] =
-                pause ? 0 : static_cast<std::int16_t>(std::clamp(noise(random), -30000.0, 30000.0));
+                static_cast<std::int16_t>(pause ? 0.0 : std::clamp(noise(random), -30000.0, 30000.0));
     }
     return pcm;
 }

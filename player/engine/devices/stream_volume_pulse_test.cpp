@@ -67,6 +67,7 @@ protected:
                                          "--channels=1",
                                          capture};
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (std::string& arg : args) argv.push_back(arg.data());
         argv.push_back(nullptr);
         pid_t recorder = 0;
