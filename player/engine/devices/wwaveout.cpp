@@ -70,6 +70,7 @@ OutputResult WWaveOut::OpenDevice(std::uint32_t deviceId) {
 void WWaveOut::ClearLocked() {
     queue_.Open(GetNumOfBuffers(), GetFormat().nSamplesPerSec, GetFormat().nBlockAlign, outputLatency_);
     ramp_.Reset(volume_->Get());
+    discarded_ = false;
 }
 
 OutputResult WWaveOut::StartDevice() {
@@ -81,10 +82,27 @@ OutputResult WWaveOut::StartDevice() {
 }
 
 void WWaveOut::CloseDevice() {
-    // Waits for a running callback, so no completion reaches the engine afterwards.
-    Pa_AbortStream(stream_);
+    bool discarded = false;
+    {
+        std::lock_guard lock(lock_);
+        discarded = discarded_;
+    }
+    // Both wait for a running callback, so no completion reaches the engine afterwards. At a
+    // record's end the host still holds up to its latency of the last words: they play out.
+    if (discarded) {
+        Pa_AbortStream(stream_);
+    } else {
+        Pa_StopStream(stream_);
+    }
     Pa_CloseStream(stream_);
     stream_ = nullptr;
+}
+
+std::size_t WWaveOut::TakeAllLocked(std::span<std::uint32_t> out) {
+    // At a record's end every buffer has come back, so nothing is taken and nothing discarded.
+    const std::size_t taken = queue_.TakeAll(out);
+    if (taken > 0) discarded_ = true;
+    return taken;
 }
 
 bool WWaveOut::QueueLocked(std::uint32_t index, const WaveHeader& header) {

@@ -33,7 +33,7 @@ protected:
     void CloseDevice() override;
     void ClearLocked() override;
     bool QueueLocked(std::uint32_t index, const WaveHeader& header) override;
-    std::size_t TakeAllLocked(std::span<std::uint32_t> out) override { return queue_.TakeAll(out); }
+    std::size_t TakeAllLocked(std::span<std::uint32_t> out) override;
     bool IdleLocked() const override { return queue_.Idle(); }
     void SetPausedLocked(bool paused) override { queue_.SetPaused(paused); }
     std::uint64_t PlayedFramesLocked() const override { return queue_.PlayedFrames(); }
@@ -48,6 +48,9 @@ private:
     // The latency the opened stream reports, for the queue's counted clock.
     double outputLatency_ = 0;
     PlayoutQueue queue_;
+    // Set when queued sound was taken back (a stop or seek): closing then drops what the host
+    // still holds. Otherwise the record ended and closing lets the host play it out.
+    bool discarded_ = false;
     const StreamVolume* volume_;
     VolumeRamp ramp_;
 };
