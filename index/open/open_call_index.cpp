@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <filesystem>
 #include <system_error>
 
@@ -89,6 +90,35 @@ OpenIndexResult OpenRecorderIndex(const std::string& recorderProgramFolder) {
     }
     if (settings.store != IndexStoreKind::Postgresql) return {};
     return OpenPostgres(std::move(settings));
+}
+
+std::unique_ptr<FiledCallFeed> StartRecorderFeed(const std::string& recorderProgramFolder,
+                                                 FiledCallFeed::Options options) {
+    if (LoadIndexSettings(recorderProgramFolder).store != IndexStoreKind::Postgresql) return nullptr;
+    // Used only on the feed's thread.
+    struct State {
+        std::string folder;
+        std::unique_ptr<OpenedCallIndex> opened;
+        StoreStatus Open() {
+            if (opened) return StoreStatus::Success();
+            OpenIndexResult result = OpenRecorderIndex(folder);
+            if (!result.index) return result.status;
+            opened = std::move(result.index);
+            return StoreStatus::Success();
+        }
+    };
+    auto state = std::make_shared<State>();
+    state->folder = recorderProgramFolder;
+    auto add = [state](const std::string& root, const std::string& path) {
+        if (StoreStatus status = state->Open(); !status.Ok()) return status;
+        return state->opened->Index().AddFiled(root, path);
+    };
+    auto reconcile = [state](const std::vector<std::string>& roots) {
+        if (StoreStatus status = state->Open(); !status.Ok()) return status;
+        const RefreshReport report = state->opened->Index().Refresh(roots);
+        return report.outcome == RefreshReport::Outcome::Done ? StoreStatus::Success() : report.store;
+    };
+    return std::make_unique<FiledCallFeed>(std::move(add), std::move(reconcile), options);
 }
 
 }  // namespace pell

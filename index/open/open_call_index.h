@@ -11,6 +11,7 @@
 #include "common/core/clock.h"
 #include "index/core/call_files.h"
 #include "index/core/call_index.h"
+#include "index/core/filed_call_feed.h"
 #include "index/core/index_settings.h"
 
 namespace pell {
@@ -56,6 +57,14 @@ std::string DefaultIndexFile(const std::string& programFolder, const std::string
 
 // The recorder, at start and after each reload: an index to add its calls to when its own
 // index.ini says store=postgresql; nothing (and Ok) otherwise, so nothing changes without one.
+// Opening waits on the server: the recorder's main thread uses StartRecorderFeed instead.
 OpenIndexResult OpenRecorderIndex(const std::string& recorderProgramFolder);
+
+// The recorder's feed into the shared index its index.ini names, or nothing without one. The
+// recorder calls Filed(dropFolder, mp3Path) right after a recording is filed (tag written); the
+// index is opened on the feed's thread at the first call and every later one until it opens,
+// and a root whose calls could not be added is refreshed once the server answers again.
+std::unique_ptr<FiledCallFeed> StartRecorderFeed(const std::string& recorderProgramFolder,
+                                                 FiledCallFeed::Options options = {});
 
 }  // namespace pell
