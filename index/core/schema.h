@@ -27,6 +27,7 @@ CREATE TABLE IF NOT EXISTS calls(
   id INTEGER PRIMARY KEY,
   root_id INTEGER NOT NULL,
   folder_id INTEGER NOT NULL REFERENCES folders(id) ON DELETE CASCADE,
+  folder TEXT NOT NULL,
   name TEXT NOT NULL,
   readable INTEGER NOT NULL,
   times_known INTEGER NOT NULL,
@@ -91,6 +92,7 @@ CREATE TABLE IF NOT EXISTS calls(
   id BIGSERIAL PRIMARY KEY,
   root_id BIGINT NOT NULL,
   folder_id BIGINT NOT NULL REFERENCES folders(id) ON DELETE CASCADE,
+  folder TEXT NOT NULL,
   name TEXT NOT NULL,
   readable BOOLEAN NOT NULL,
   times_known BOOLEAN NOT NULL,
@@ -112,7 +114,7 @@ CREATE TABLE IF NOT EXISTS calls(
   content_key TEXT NOT NULL,
   word_vector TSVECTOR GENERATED ALWAYS AS (to_tsvector('simple', words)) STORED,
   UNIQUE(folder_id, name));
-CREATE INDEX IF NOT EXISTS calls_start ON calls(start_time);
+CREATE INDEX IF NOT EXISTS calls_start ON calls(start_time, id);
 CREATE INDEX IF NOT EXISTS calls_digits ON calls USING gin (digits gin_trgm_ops);
 CREATE INDEX IF NOT EXISTS calls_words ON calls USING gin (word_vector);
 )SQL";

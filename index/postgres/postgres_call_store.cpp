@@ -13,9 +13,9 @@ namespace pell {
 namespace {
 
 constexpr const char* kCallColumns =
-    "c.id, r.path, f.name, c.name, c.readable, c.times_known, c.start_time, c.duration, c.line, c.number, "
+    "c.id, r.path, c.folder, c.name, c.readable, c.times_known, c.start_time, c.duration, c.line, c.number, "
     "c.direction, c.bookmark, c.played, c.protected, c.size, c.mtime_ns, c.ctime_ns, c.inode, c.content_key";
-constexpr const char* kCallFrom = " FROM calls c JOIN folders f ON f.id = c.folder_id JOIN roots r ON r.id = c.root_id";
+constexpr const char* kCallFrom = " FROM calls c JOIN roots r ON r.id = c.root_id";
 // Serialises creating the tables when several programs start at once.
 constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(582410667)";
 // A transaction that lost a deadlock or a serialisation race is tried again this often.
@@ -45,7 +45,8 @@ std::string SortExpression(CallSortColumn column) {
         case CallSortColumn::Bookmark:
             return "c.bookmark COLLATE \"C\"";
         case CallSortColumn::Placement:
-            return "((CASE WHEN r.path = '/' THEN '' ELSE r.path END) || '/' || f.name || '/' || c.name) COLLATE \"C\"";
+            return "((CASE WHEN r.path = '/' THEN '' ELSE r.path END) || '/' || c.folder || '/' || c.name) COLLATE "
+                   "\"C\"";
         case CallSortColumn::Size:
             return "c.size";
         case CallSortColumn::Direction:
@@ -330,37 +331,39 @@ StoreStatus PostgresCallStore::ApplyOnce(int64_t folderId, const std::vector<Cal
     };
     if (Result begin = Run("BEGIN", {}); !begin.Ok()) return fail(begin);
     for (const CallFacts& f : upserts) {
-        Result upsert = Run(
-            "INSERT INTO calls(root_id, folder_id, name, readable, times_known, start_time, end_time, duration, line, "
-            "number, digits, direction, bookmark, words, played, protected, size, mtime_ns, ctime_ns, inode, "
-            "content_key) VALUES ((SELECT root_id FROM folders WHERE id = $1), $1, $2, $3, $4, $5, $6, $7, $8, $9, "
-            "$10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20) ON CONFLICT (folder_id, name) DO UPDATE SET "
-            "readable = EXCLUDED.readable, times_known = EXCLUDED.times_known, start_time = EXCLUDED.start_time, "
-            "end_time = EXCLUDED.end_time, duration = EXCLUDED.duration, line = EXCLUDED.line, "
-            "number = EXCLUDED.number, digits = EXCLUDED.digits, direction = EXCLUDED.direction, "
-            "bookmark = EXCLUDED.bookmark, words = EXCLUDED.words, played = EXCLUDED.played, "
-            "protected = EXCLUDED.protected, size = EXCLUDED.size, mtime_ns = EXCLUDED.mtime_ns, "
-            "ctime_ns = EXCLUDED.ctime_ns, inode = EXCLUDED.inode, content_key = EXCLUDED.content_key",
-            {folder,
-             f.name,
-             Bool(f.readable),
-             Bool(f.timesKnown),
-             std::to_string(f.startTime),
-             std::to_string(f.EndTime()),
-             std::to_string(f.durationSeconds),
-             f.line,
-             f.number,
-             NumberDigits(f.number),
-             std::to_string(static_cast<int>(f.direction)),
-             f.bookmark,
-             JoinWords(TextWords(f.bookmark)),
-             Bool(f.played),
-             Bool(f.isProtected),
-             std::to_string(f.stamp.size),
-             std::to_string(f.stamp.mtimeNs),
-             std::to_string(f.stamp.ctimeNs),
-             std::to_string(static_cast<int64_t>(f.stamp.inode)),
-             f.contentKey});
+        Result upsert =
+            Run("INSERT INTO calls(root_id, folder_id, folder, name, readable, times_known, start_time, end_time, "
+                "duration, line, "
+                "number, digits, direction, bookmark, words, played, protected, size, mtime_ns, ctime_ns, inode, "
+                "content_key) VALUES ((SELECT root_id FROM folders WHERE id = $1), $1, (SELECT name FROM folders WHERE "
+                "id = $1), $2, $3, $4, $5, $6, $7, $8, $9, "
+                "$10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20) ON CONFLICT (folder_id, name) DO UPDATE SET "
+                "readable = EXCLUDED.readable, times_known = EXCLUDED.times_known, start_time = EXCLUDED.start_time, "
+                "end_time = EXCLUDED.end_time, duration = EXCLUDED.duration, line = EXCLUDED.line, "
+                "number = EXCLUDED.number, digits = EXCLUDED.digits, direction = EXCLUDED.direction, "
+                "bookmark = EXCLUDED.bookmark, words = EXCLUDED.words, played = EXCLUDED.played, "
+                "protected = EXCLUDED.protected, size = EXCLUDED.size, mtime_ns = EXCLUDED.mtime_ns, "
+                "ctime_ns = EXCLUDED.ctime_ns, inode = EXCLUDED.inode, content_key = EXCLUDED.content_key",
+                {folder,
+                 f.name,
+                 Bool(f.readable),
+                 Bool(f.timesKnown),
+                 std::to_string(f.startTime),
+                 std::to_string(f.EndTime()),
+                 std::to_string(f.durationSeconds),
+                 f.line,
+                 f.number,
+                 NumberDigits(f.number),
+                 std::to_string(static_cast<int>(f.direction)),
+                 f.bookmark,
+                 JoinWords(TextWords(f.bookmark)),
+                 Bool(f.played),
+                 Bool(f.isProtected),
+                 std::to_string(f.stamp.size),
+                 std::to_string(f.stamp.mtimeNs),
+                 std::to_string(f.stamp.ctimeNs),
+                 std::to_string(static_cast<int64_t>(f.stamp.inode)),
+                 f.contentKey});
         if (!upsert.Ok()) return fail(upsert);
     }
     for (const std::string& name : removals) {

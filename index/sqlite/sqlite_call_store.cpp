@@ -13,11 +13,11 @@ namespace {
 
 // The columns every search and Find read, in this order.
 constexpr const char* kCallColumns =
-    "c.id, r.path, f.name, c.name, c.readable, c.times_known, c.start_time, c.duration, c.line, c.number, "
+    "c.id, r.path, c.folder, c.name, c.readable, c.times_known, c.start_time, c.duration, c.line, c.number, "
     "c.direction, c.bookmark, c.played, c.protected, c.size, c.mtime_ns, c.ctime_ns, c.inode, c.content_key";
 // Two months: a longer time range holds more calls than a typical number or word matches.
 constexpr int64_t kDrivingRangeSeconds = 62 * 86'400;
-constexpr const char* kCallFrom = " FROM calls c JOIN folders f ON f.id = c.folder_id JOIN roots r ON r.id = c.root_id";
+constexpr const char* kCallFrom = " FROM calls c JOIN roots r ON r.id = c.root_id";
 
 std::string JoinWords(const std::vector<std::string>& words) {
     std::string joined;
@@ -41,7 +41,7 @@ std::string SortExpression(CallSortColumn column) {
         case CallSortColumn::Bookmark:
             return "c.bookmark";
         case CallSortColumn::Placement:
-            return "(CASE WHEN r.path = '/' THEN '' ELSE r.path END || '/' || f.name || '/' || c.name)";
+            return "(CASE WHEN r.path = '/' THEN '' ELSE r.path END || '/' || c.folder || '/' || c.name)";
         case CallSortColumn::Size:
             return "c.size";
         case CallSortColumn::Direction:
@@ -139,7 +139,7 @@ SqliteQuery BuildSqliteSearch(const StoreQuery& query) {
     }
     sql = std::string("SELECT ") + kCallColumns;
     sql += driver != nullptr ? std::string(" FROM ") + driver + " CROSS JOIN calls c ON c.id = " + driver +
-                                   ".rowid JOIN folders f ON f.id = c.folder_id JOIN roots r ON r.id = c.root_id"
+                                   ".rowid JOIN roots r ON r.id = c.root_id"
                              : std::string(kCallFrom);
     sql += " WHERE r.path IN (";
     for (std::size_t i = 0; i < query.roots.size(); ++i) {
@@ -350,18 +350,20 @@ StoreStatus SqliteCallStore::ApplyFiles(int64_t folderId, const std::vector<Call
         return failed;
     };
     {
-        Statement upsert(db_,
-                         "INSERT INTO calls(root_id, folder_id, name, readable, times_known, start_time, end_time, "
-                         "duration, line, number, digits, direction, bookmark, words, played, protected, size, "
-                         "mtime_ns, ctime_ns, inode, content_key) VALUES ((SELECT root_id FROM folders WHERE id = ?1), "
-                         "?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20) "
-                         "ON CONFLICT(folder_id, name) DO UPDATE SET readable = excluded.readable, "
-                         "times_known = excluded.times_known, start_time = excluded.start_time, "
-                         "end_time = excluded.end_time, duration = excluded.duration, line = excluded.line, "
-                         "number = excluded.number, digits = excluded.digits, direction = excluded.direction, "
-                         "bookmark = excluded.bookmark, words = excluded.words, played = excluded.played, "
-                         "protected = excluded.protected, size = excluded.size, mtime_ns = excluded.mtime_ns, "
-                         "ctime_ns = excluded.ctime_ns, inode = excluded.inode, content_key = excluded.content_key");
+        Statement upsert(
+            db_,
+            "INSERT INTO calls(root_id, folder_id, folder, name, readable, times_known, start_time, end_time, "
+            "duration, line, number, digits, direction, bookmark, words, played, protected, size, "
+            "mtime_ns, ctime_ns, inode, content_key) VALUES ((SELECT root_id FROM folders WHERE id = ?1), "
+            "?1, (SELECT name FROM folders WHERE id = ?1), ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, "
+            "?15, ?16, ?17, ?18, ?19, ?20) "
+            "ON CONFLICT(folder_id, name) DO UPDATE SET readable = excluded.readable, "
+            "times_known = excluded.times_known, start_time = excluded.start_time, "
+            "end_time = excluded.end_time, duration = excluded.duration, line = excluded.line, "
+            "number = excluded.number, digits = excluded.digits, direction = excluded.direction, "
+            "bookmark = excluded.bookmark, words = excluded.words, played = excluded.played, "
+            "protected = excluded.protected, size = excluded.size, mtime_ns = excluded.mtime_ns, "
+            "ctime_ns = excluded.ctime_ns, inode = excluded.inode, content_key = excluded.content_key");
         if (!upsert.Ok()) return fail();
         for (const CallFacts& f : upserts) {
             upsert.Bind(1, folderId);
