@@ -149,19 +149,19 @@ void Generate(CallStore& store, PGconn* copyInto, int rows) {
             std::string data;
             for (const CallFacts& f : calls) {
                 std::string words = f.bookmark;
-                data += std::to_string(root) + '\t' + std::to_string(folder) + '\t' + f.name + "\tt\tt\t" +
-                        std::to_string(f.startTime) + '\t' + std::to_string(f.EndTime()) + '\t' +
+                data += std::to_string(root) + '\t' + std::to_string(folder) + '\t' + DayName(day) + '\t' + f.name +
+                        "\tt\tt\t" + std::to_string(f.startTime) + '\t' + std::to_string(f.EndTime()) + '\t' +
                         std::to_string(f.durationSeconds) + '\t' + f.line + '\t' + f.number + '\t' + f.number + '\t' +
                         std::to_string(static_cast<int>(f.direction)) + '\t' + f.bookmark + '\t' + words + '\t' +
                         (f.played ? "t" : "f") + "\tf\t" + std::to_string(f.stamp.size) + '\t' +
                         std::to_string(f.stamp.mtimeNs) + '\t' + std::to_string(f.stamp.ctimeNs) + '\t' +
                         std::to_string(f.stamp.inode) + '\t' + f.contentKey + '\n';
             }
-            PQclear(
-                PQexec(copyInto,
-                       "COPY calls(root_id, folder_id, name, readable, times_known, start_time, end_time, duration, "
-                       "line, number, digits, direction, bookmark, words, played, protected, size, mtime_ns, "
-                       "ctime_ns, inode, content_key) FROM STDIN"));
+            PQclear(PQexec(
+                copyInto,
+                "COPY calls(root_id, folder_id, folder, name, readable, times_known, start_time, end_time, duration, "
+                "line, number, digits, direction, bookmark, words, played, protected, size, mtime_ns, "
+                "ctime_ns, inode, content_key) FROM STDIN"));
             PQputCopyData(copyInto, data.data(), static_cast<int>(data.size()));
             PQputCopyEnd(copyInto, nullptr);
             PQclear(PQgetResult(copyInto));
@@ -200,23 +200,27 @@ struct Query {
     int listDays;  // the days a user would have to list to answer it today
 };
 
-int SearchFigures(const std::string& storeKind, int rows, const std::string& scratch, int runs, bool reuse) {
+int SearchFigures(const std::string& storeKind, int rows, const std::string& scratch, int runs, bool reuse,
+                  const std::string& connection) {
     std::unique_ptr<test::PgTestServer> server;
     std::unique_ptr<CallStore> store;
     PGconn* copy = nullptr;
     if (storeKind == "postgres") {
-        std::string whyNot;
-        bool missing = false;
-        server = test::PgTestServer::Start(whyNot, missing);
-        if (!server) {
-            std::fprintf(stderr, "no PostgreSQL server: %s\n", whyNot.c_str());
-            return 1;
+        std::string target = connection;
+        if (target.empty()) {
+            std::string whyNot;
+            bool missing = false;
+            server = test::PgTestServer::Start(whyNot, missing);
+            if (!server) {
+                std::fprintf(stderr, "no PostgreSQL server: %s\n", whyNot.c_str());
+                return 1;
+            }
+            target = server->Connection(server->CreateDatabase());
         }
-        const std::string database = server->CreateDatabase();
-        auto opened = PostgresCallStore::Open(server->Connection(database));
+        auto opened = PostgresCallStore::Open(target);
         if (!opened.store) return std::fprintf(stderr, "%s\n", opened.status.message.c_str()), 1;
         store = std::move(opened.store);
-        copy = PQconnectdb(server->Connection(database).c_str());
+        if (!reuse || store->CountCalls({"/srv/rec"}).value != rows) copy = PQconnectdb(target.c_str());
     } else {
         std::filesystem::create_directories(scratch);
         const std::string file = scratch + "/bench.sqlite";
@@ -226,7 +230,8 @@ int SearchFigures(const std::string& storeKind, int rows, const std::string& scr
         store = std::move(opened.store);
     }
     std::printf("== search, %s, %d recordings over %d days\n", store->Describe().c_str(), rows, kDays);
-    const bool generate = !reuse || store->CountCalls({"/srv/rec"}).value != rows;
+    const bool generate =
+        storeKind == "postgres" ? copy != nullptr : !reuse || store->CountCalls({"/srv/rec"}).value != rows;
     const double generateMs = generate ? TimeMs([&] { Generate(*store, copy, rows); }) : 0.0;
     if (copy != nullptr) {
         PQclear(PQexec(copy, "VACUUM ANALYZE calls"));
@@ -257,7 +262,8 @@ int SearchFigures(const std::string& storeKind, int rows, const std::string& scr
          kDays}};
     std::printf("load average %.1f on %u cores (other work shares them: CPU ms is this process's own time)\n",
                 LoadAverage(), std::thread::hardware_concurrency());
-    std::printf("%-44s %8s %10s %8s %14s %9s\n", "search", "calls", "median ms", "CPU ms", "list today ms", "ratio");
+    std::printf("%-44s %8s %10s %8s %12s %14s %9s\n", "search", "calls", "median ms", "CPU ms", "first 1000 ms",
+                "list today ms", "ratio");
     for (const Query& q : queries) {
         std::size_t found = 0;
         std::vector<double> times;
@@ -271,10 +277,15 @@ int SearchFigures(const std::string& storeKind, int rows, const std::string& scr
             }));
             cpu.push_back(CpuMs() - cpuBefore);
         }
+        // What a list or a page shows first: the newest 1,000.
+        std::vector<double> page;
+        for (int run = 0; run < runs; ++run) {
+            page.push_back(TimeMs([&] { index.Search({"/srv/rec"}, q.criteria, CallOrder{}, 1000); }));
+        }
         const double median = Median(times);
         const double listMs = listUs * rows / kDays * q.listDays / 1000.0;
-        std::printf("%-44s %8zu %10.1f %8.1f %14.0f %8.0fx\n", q.name, found, median, Median(cpu), listMs,
-                    listMs / median);
+        std::printf("%-44s %8zu %10.1f %8.1f %12.1f %14.0f %8.0fx\n", q.name, found, median, Median(cpu), Median(page),
+                    listMs, listMs / median);
     }
     if (storeKind != "postgres" && !reuse) std::filesystem::remove_all(scratch);
     return 0;
@@ -430,6 +441,7 @@ int Usage() {
     std::fprintf(
         stderr,
         "usage: index_benchmark search --store sqlite|postgres [--rows N] [--scratch DIR] [--runs N] [--reuse]\n"
+        "                        [--connection LIBPQ-STRING]\n"
         "       index_benchmark memory [--scratch DIR]\n"
         "       index_benchmark refresh [--files N] [--build-files N] [--scratch DIR] [--drop-caches]\n");
     return 2;
@@ -448,7 +460,8 @@ int main(int argc, char** argv) {
     int buildFiles = 100'000;
     int runs = 21;
     bool drop = false;
-    bool reuse = false;  // keep the generated SQLite index for the next run
+    bool reuse = false;      // keep the generated index for the next run
+    std::string connection;  // an existing PostgreSQL database instead of a private server
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         const auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
@@ -464,6 +477,8 @@ int main(int argc, char** argv) {
             scratch = next();
         } else if (arg == "--runs") {
             runs = std::max(1, std::atoi(next().c_str()));
+        } else if (arg == "--connection") {
+            connection = next();
         } else if (arg == "--reuse") {
             reuse = true;
         } else if (arg == "--drop-caches") {
@@ -474,7 +489,7 @@ int main(int argc, char** argv) {
     }
     setenv("TZ", "UTC0", 1);
     tzset();
-    if (command == "search") return pell::SearchFigures(store, rows, scratch, runs, reuse);
+    if (command == "search") return pell::SearchFigures(store, rows, scratch, runs, reuse, connection);
     if (command == "memory") return pell::MemoryFigure(scratch);
     if (command == "refresh") return pell::RefreshFigures(scratch, files, buildFiles, drop);
     return pell::Usage();
