@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "common/core/unique_fd.h"
 #include "player/catalogue/record_file.h"
@@ -138,6 +139,7 @@ FolderListing PosixCallFiles::List(const std::string& folder, const EntryFilter&
         ::close(fd);
         return listing;
     }
+    std::vector<std::pair<ino_t, std::string>> names;
     for (;;) {
         errno = 0;
         const struct dirent* entry = ::readdir(dir.Get());
@@ -147,10 +149,17 @@ FolderListing PosixCallFiles::List(const std::string& folder, const EntryFilter&
         }
         const std::string_view name(entry->d_name);
         if (name == "." || name == ".." || !wanted(name)) continue;
+        names.emplace_back(entry->d_ino, std::string(name));
+    }
+    // In inode order the inodes, and the files' first blocks after them, are read from a cold
+    // disk in one sweep rather than in the folder's hash order.
+    std::sort(names.begin(), names.end());
+    listing.entries.reserve(names.size());
+    for (auto& [inode, name] : names) {
         struct stat status {};
-        if (::fstatat(::dirfd(dir.Get()), entry->d_name, &status, 0) != 0) continue;
+        if (::fstatat(::dirfd(dir.Get()), name.c_str(), &status, 0) != 0) continue;
         FolderEntry out;
-        out.name = std::string(name);
+        out.name = std::move(name);
         out.stamp = StampOf(status);
         out.isFolder = S_ISDIR(status.st_mode);
         out.isRegular = S_ISREG(status.st_mode);
@@ -178,6 +187,24 @@ std::optional<CallFacts> PosixCallFiles::Read(const std::string& path, const std
     const FileRecordBytes bytes(file);
     const HeadTailBytes buffered(bytes);
     return DescribeCall(buffered, name, stamp);
+}
+
+void PosixCallFiles::Prefetch(const std::string& folder, const std::vector<std::string>& names) {
+    const UniqueFd dir = UniqueFd::Open(folder, O_RDONLY | O_DIRECTORY);
+    if (!dir) return;
+    for (const std::string& name : names) {
+        const int fd = ::openat(dir.Get(), name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat status {};
+        if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+            ::posix_fadvise(fd, 0, static_cast<off_t>(HeadTailBytes::kHeadSize), POSIX_FADV_WILLNEED);
+            if (status.st_size > static_cast<off_t>(HeadTailBytes::kHeadSize)) {
+                ::posix_fadvise(fd, status.st_size - static_cast<off_t>(kTagSize), static_cast<off_t>(kTagSize),
+                                POSIX_FADV_WILLNEED);
+            }
+        }
+        ::close(fd);
+    }
 }
 
 }  // namespace pell

@@ -39,6 +39,12 @@ public:
     // with `listed` as its stamp; nothing when the file is gone.
     virtual std::optional<CallFacts> Read(const std::string& path, const std::string& name,
                                           const FileStamp& listed) = 0;
+    // The files of `folder` about to be read, so a disk can fetch them while others are stored;
+    // a hint that may do nothing.
+    virtual void Prefetch(const std::string& folder, const std::vector<std::string>& names) {
+        (void)folder;
+        (void)names;
+    }
 };
 
 // The facts of one recording from its bytes, by the record list's rules (tag, first frame
@@ -71,6 +77,8 @@ class PosixCallFiles final : public CallFiles {
 public:
     FolderListing List(const std::string& folder, const EntryFilter& wanted) override;
     std::optional<CallFacts> Read(const std::string& path, const std::string& name, const FileStamp& listed) override;
+    // Asks the kernel to read each file's head and tag ahead (posix_fadvise WILLNEED).
+    void Prefetch(const std::string& folder, const std::vector<std::string>& names) override;
 };
 
 }  // namespace pell

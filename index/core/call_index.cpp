@@ -17,6 +17,9 @@ std::string Reason(int error) { return std::strerror(error); }
 
 int64_t LaterOf(int64_t a, int64_t b) { return a > b ? a : b; }
 
+// Files asked for ahead of their reading: enough to keep a disk's queue full.
+constexpr std::size_t kPrefetchFiles = 64;
+
 std::vector<std::string> NormaliseRoots(const std::vector<std::string>& roots) {
     std::vector<std::string> out;
     for (const std::string& root : roots) {
@@ -176,6 +179,20 @@ bool CallIndex::ScanFolder(const PlannedScan& scan, const RefreshOptions& option
     std::vector<std::string> removals;
     std::unordered_set<std::string> seen;
     int64_t latestNs = scan.folderMtimeNs;
+    // The files to read, fetched ahead a window at a time while earlier ones are stored.
+    std::vector<std::string> toRead;
+    for (const FolderEntry& entry : listing.entries) {
+        const auto found = known.find(entry.name);
+        if (!entry.isFolder && (found == known.end() || !(found->second == entry.stamp))) toRead.push_back(entry.name);
+    }
+    std::size_t readIndex = 0;
+    const auto prefetch = [&](std::size_t from) {
+        if (from >= toRead.size()) return;
+        const std::size_t end = std::min(toRead.size(), from + kPrefetchFiles);
+        files_.Prefetch(folderPath, std::vector<std::string>(toRead.begin() + static_cast<std::ptrdiff_t>(from),
+                                                             toRead.begin() + static_cast<std::ptrdiff_t>(end)));
+    };
+    prefetch(0);
     for (const FolderEntry& entry : listing.entries) {
         if (entry.isFolder) continue;
         seen.insert(entry.name);
@@ -183,6 +200,8 @@ bool CallIndex::ScanFolder(const PlannedScan& scan, const RefreshOptions& option
         ++progress.filesChecked;
         const auto found = known.find(entry.name);
         if (found != known.end() && found->second == entry.stamp) continue;
+        if (readIndex % kPrefetchFiles == 0) prefetch(readIndex + kPrefetchFiles);
+        ++readIndex;
         if (Cancelled(options)) {
             // What was read stays; without the folder's mark the next refresh comes back here.
             if (!upserts.empty() || !removals.empty()) {
