@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -232,7 +233,9 @@ int SearchFigures(const std::string& storeKind, int rows, const std::string& scr
     std::printf("== search, %s, %d recordings over %d days\n", store->Describe().c_str(), rows, kDays);
     const bool generate =
         storeKind == "postgres" ? copy != nullptr : !reuse || store->CountCalls({"/srv/rec"}).value != rows;
+    const double generateCpu = CpuMs();
     const double generateMs = generate ? TimeMs([&] { Generate(*store, copy, rows); }) : 0.0;
+    std::printf("  (%.1f s of CPU)\n", (CpuMs() - generateCpu) / 1000);
     if (copy != nullptr) {
         PQclear(PQexec(copy, "VACUUM ANALYZE calls"));
         PQfinish(copy);
@@ -330,6 +333,7 @@ void WriteTree(const std::string& root, int files, int days, int firstIndex = 0)
     bytes[1024 - 33] = 'I';
     bytes[1024 - 1] = 0x65;
     int written = 0;
+    ::mkdir(root.c_str(), 0755);
     for (int day = 0; day < days; ++day) {
         const std::string folder = root + "/" + DayName(day);
         ::mkdir(folder.c_str(), 0755);
@@ -367,16 +371,23 @@ void MakeCold(const std::string& root, bool dropAll) {
     }
 }
 
-int RefreshFigures(const std::string& scratch, int files, int buildFiles, bool dropAll) {
-    std::filesystem::remove_all(scratch);
+int RefreshFigures(const std::string& scratch, int files, int buildFiles, bool dropAll, bool reuse) {
+    if (!reuse) std::filesystem::remove_all(scratch);
     std::filesystem::create_directories(scratch);
     std::printf("== refresh and first build on real files under %s\n", scratch.c_str());
-    // Days after the last call was filed, so the old day folders have settled.
-    ManualClock later(MakeLocal(2026, 1, 3, 12, 0, 0));
+    // Two days from now: the files were all written (their change times) just now, and in use
+    // the old day folders have been quiet for much longer.
+    const std::time_t inTwoDays = std::time(nullptr) + 2 * 86'400;
+    std::tm local{};
+    localtime_r(&inTwoDays, &local);
+    const LocalDateTime twoDaysOn = MakeLocal(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
+                                              static_cast<unsigned>(local.tm_mday), local.tm_hour, local.tm_min, 0);
+    ManualClock later(twoDaysOn);
     PosixCallFiles posix;
 
     const std::string small = scratch + "/build";
-    ::mkdir(small.c_str(), 0755);
+    std::filesystem::remove_all(small);
+    std::filesystem::remove(scratch + "/build.sqlite");
     WriteTree(small, buildFiles, buildFiles / 550);
     const auto first = std::chrono::year_month_day{kFirstDay};
     const auto last = std::chrono::year_month_day{kFirstDay + std::chrono::days{buildFiles / 550}};
@@ -403,16 +414,25 @@ int RefreshFigures(const std::string& scratch, int files, int buildFiles, bool d
     std::filesystem::remove_all(small);
 
     const std::string big = scratch + "/rec";
-    ::mkdir(big.c_str(), 0755);
-    WriteTree(big, files, kDays);
+    // A tree and index left by an earlier run with --reuse are taken as they are.
+    const bool haveTree = reuse && std::filesystem::exists(big + "/" + DayName(kDays - 1));
+    if (!haveTree) {
+        std::filesystem::remove_all(big);
+        std::filesystem::remove(scratch + "/index.sqlite");
+        WriteTree(big, files, kDays);
+    }
     auto store = SqliteCallStore::Open(scratch + "/index.sqlite").store;
     CallIndex index(*store, posix, later, kPlan);
     RefreshReport full;
     const double fullMs = TimeMs([&] { full = index.Refresh({big}); });
-    std::printf("first build of %zu recordings (warm): %.1f s\n", full.added, fullMs / 1000);
+    std::printf(
+        "first refresh of the %d-recording tree: %.1f s, %zu recordings read (0 when --reuse found the index)\n", files,
+        fullMs / 1000, full.added + full.changed);
     std::vector<double> unchanged;
     for (int run = 0; run < 7; ++run) {
-        later.Set(MakeLocal(2026, 1, 3, 12, 0, run + 1));
+        LocalDateTime next = twoDaysOn;
+        next.second = run + 1;
+        later.Set(next);
         unchanged.push_back(TimeMs([&] { index.Refresh({big}); }));
     }
     std::printf("refresh of %d recordings, nothing changed: median %.0f ms (20,000 settled files checked each time)\n",
@@ -433,7 +453,7 @@ int RefreshFigures(const std::string& scratch, int files, int buildFiles, bool d
         if (report.added != 100) std::printf("  (added %zu)\n", report.added);
     }
     std::printf("refresh with 100 new calls: median %.0f ms\n", Median(hundred));
-    std::filesystem::remove_all(scratch);
+    if (!reuse) std::filesystem::remove_all(scratch);
     return 0;
 }
 
@@ -443,7 +463,7 @@ int Usage() {
         "usage: index_benchmark search --store sqlite|postgres [--rows N] [--scratch DIR] [--runs N] [--reuse]\n"
         "                        [--connection LIBPQ-STRING]\n"
         "       index_benchmark memory [--scratch DIR]\n"
-        "       index_benchmark refresh [--files N] [--build-files N] [--scratch DIR] [--drop-caches]\n");
+        "       index_benchmark refresh [--files N] [--build-files N] [--scratch DIR] [--drop-caches] [--reuse]\n");
     return 2;
 }
 
@@ -487,10 +507,11 @@ int main(int argc, char** argv) {
             return pell::Usage();
         }
     }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     setenv("TZ", "UTC0", 1);
     tzset();
     if (command == "search") return pell::SearchFigures(store, rows, scratch, runs, reuse, connection);
     if (command == "memory") return pell::MemoryFigure(scratch);
-    if (command == "refresh") return pell::RefreshFigures(scratch, files, buildFiles, drop);
+    if (command == "refresh") return pell::RefreshFigures(scratch, files, buildFiles, drop, reuse);
     return pell::Usage();
 }
