@@ -23,6 +23,21 @@ constexpr int kTransactionTries = 3;
 
 std::string Bool(bool value) { return value ? "t" : "f"; }
 
+// libpq's messages run over several indented lines; one line reads better in a log or a box.
+std::string OneLine(std::string message) {
+    std::string out;
+    for (std::size_t i = 0; i < message.size(); ++i) {
+        if (message[i] != '\n') {
+            out += message[i];
+            continue;
+        }
+        while (i + 1 < message.size() && (message[i + 1] == '\t' || message[i + 1] == ' ')) ++i;
+        if (i + 1 < message.size()) out += " ";
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
 std::string JoinWords(const std::vector<std::string>& words) {
     std::string joined;
     for (const std::string& word : words) {
@@ -184,7 +199,8 @@ PostgresCallStore::Opened PostgresCallStore::Open(const std::string& connection)
     if (raw == nullptr || PQstatus(raw) != CONNECTION_OK) {
         std::string message = raw != nullptr ? PQerrorMessage(raw) : "out of memory";
         while (!message.empty() && message.back() == '\n') message.pop_back();
-        opened.status = StoreStatus::Failure(StoreStatus::Code::Unavailable, "cannot reach PostgreSQL: " + message);
+        opened.status =
+            StoreStatus::Failure(StoreStatus::Code::Unavailable, "cannot reach PostgreSQL: " + OneLine(message));
         return opened;
     }
     PQsetNoticeProcessor(
@@ -230,7 +246,8 @@ StoreStatus PostgresCallStore::Connected() {
     if (PQstatus(connection_) == CONNECTION_OK) return StoreStatus::Success();
     std::string message = PQerrorMessage(connection_);
     while (!message.empty() && message.back() == '\n') message.pop_back();
-    return StoreStatus::Failure(StoreStatus::Code::Unavailable, description_ + ": cannot reach the server: " + message);
+    return StoreStatus::Failure(StoreStatus::Code::Unavailable,
+                                description_ + ": cannot reach the server: " + OneLine(message));
 }
 
 PostgresCallStore::Result PostgresCallStore::Run(const std::string& sql, const std::vector<std::string>& parameters) {
@@ -251,7 +268,7 @@ StoreStatus PostgresCallStore::Failure(const Result& result, const std::string& 
     if (message.empty()) message = PQerrorMessage(connection_);
     while (!message.empty() && message.back() == '\n') message.pop_back();
     return StoreStatus::Failure(retry ? StoreStatus::Code::Unavailable : StoreStatus::Code::Failed,
-                                description_ + ": " + doing + ": " + message);
+                                description_ + ": " + doing + ": " + OneLine(message));
 }
 
 StoreResult<int64_t> PostgresCallStore::RootId(const std::string& root) {
