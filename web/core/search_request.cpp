@@ -145,9 +145,17 @@ SearchParse ParseSearchParameters(const Parameters& parameters) {
     SearchParse out;
     static constexpr std::string_view kNames[] = {"number",    "text",   "from",      "to",   "min",   "max",  "line",
                                                   "direction", "played", "protected", "sort", "order", "limit"};
+    if (parameters.size() > kMaxParameters) {
+        out.error = "at most " + std::to_string(kMaxParameters) + " search fields";
+        return out;
+    }
     for (const auto& [name, value] : parameters) {
         if (std::find(std::begin(kNames), std::end(kNames), name) == std::end(kNames)) {
             out.error = "unknown parameter \"" + name + "\"";
+            return out;
+        }
+        if (value.size() > kMaxValueBytes) {
+            out.error = name + ": at most " + std::to_string(kMaxValueBytes) + " characters";
             return out;
         }
         if (TrimBlanks(value).empty()) continue;  // a field left empty asks for nothing

@@ -28,6 +28,9 @@ using Parameters = std::vector<std::pair<std::string, std::string>>;
 
 inline constexpr std::size_t kDefaultPageRows = 200;
 inline constexpr std::size_t kMaxPageRows = 1000;
+// Every field fits a tag's 30 bytes with room to spare; more is no search, only load.
+inline constexpr std::size_t kMaxValueBytes = 64;
+inline constexpr std::size_t kMaxParameters = 64;
 
 struct SearchRequest {
     CallCriteria criteria;

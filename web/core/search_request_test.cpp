@@ -79,7 +79,7 @@ TEST_F(SearchParametersTest, EmptyFieldsAskForNothingAndTheDefaultsHold) {
 
 struct BadParameter {
     const char* name;
-    const char* value;
+    std::string value;
     const char* errorPart;
 };
 
@@ -101,7 +101,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadParameter{"limit", "0", "limit: 1 to 1000"}, BadParameter{"limit", "1001", "limit"},
         BadParameter{"limit", "99999999999", "limit"}, BadParameter{"limit", "-5", "limit"},
         BadParameter{"path", "/etc/passwd", "unknown parameter \"path\""},
-        BadParameter{"root", "", "unknown parameter"}));
+        BadParameter{"root", "", "unknown parameter"},
+        BadParameter{"number", std::string(65, '5'), "number: at most 64 characters"},
+        BadParameter{"text", std::string(100'000, 'a'), "text: at most 64"}));
+
+TEST(SearchParameters, TooManyFieldsAreRefused) {
+    const Parameters many(kMaxParameters + 1, {"line", "Line 1"});
+    EXPECT_EQ(ParseSearchParameters(many).error, "at most 64 search fields");
+    const Parameters enough(kMaxParameters, {"line", "Line 1"});
+    EXPECT_EQ(ParseSearchParameters(enough).error, "");
+}
 
 struct MomentCase {
     const char* text;
