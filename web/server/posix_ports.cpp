@@ -60,7 +60,14 @@ Opened OpenBelowRoot(const CallRecord& call, int flags) {
     const UniqueFd root(::open(call.root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!root) return fail(errno, call.root);
     const UniqueFd day(::openat(root.Get(), call.folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!day) return fail(errno, call.folder);
+    if (!day) {
+        // A link opened with O_DIRECTORY | O_NOFOLLOW fails as "not a folder": name it.
+        const int error = errno;
+        struct stat link {};
+        const bool isLink =
+            ::fstatat(root.Get(), call.folder.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode);
+        return fail(isLink ? ELOOP : error, call.folder);
+    }
     // Non-blocking, so a FIFO put in a recording's place cannot hold a request thread.
     out.fd = UniqueFd(::openat(day.Get(), call.facts.name.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!out.fd) return fail(errno, call.facts.name);
