@@ -173,7 +173,10 @@ int Main(int argc, char** argv) {
     for (const CallRecord& call : opened.index->Index().Search({streams}, {}, {}, 0).value.calls) {
         streamIds.push_back(call.id);
     }
-    IndexCalls index(std::move(opened.index), log);
+    std::vector<std::unique_ptr<OpenedCallIndex>> indexes;
+    indexes.push_back(std::move(opened.index));
+    for (int i = 1; i < 4; ++i) indexes.push_back(OpenCallIndex(place).index);
+    IndexCalls index(std::move(indexes), log);
     PosixRecordings recordings;
     // The audit entries of the listeners would flood the terminal: they go nowhere here.
     class Quiet final : public EventLog {

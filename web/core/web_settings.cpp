@@ -9,7 +9,8 @@ namespace {
 
 std::string Absolute(const std::string& path, const std::string& folder) {
     if (path.empty() || path.front() == '/' || folder.empty()) return path;
-    return folder + "/" + path;
+    if (path == ".") return folder;
+    return folder + "/" + (path.starts_with("./") ? path.substr(2) : path);
 }
 
 bool Number(const std::string& text, int low, int high, int& out) {

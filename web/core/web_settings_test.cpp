@@ -18,7 +18,7 @@ TEST(WebSettingsTest, DefaultsListenOnThisMachineOnly) {
 TEST(WebSettingsTest, ReadsEveryKeyAndTakesRelativePathsFromTheFilesFolder) {
     const SettingsParse parse = ParseWebSettings(
         "[web]\nlisten=0.0.0.0\nport=8443\ncertificate=tls/web.crt\nprivate_key=/etc/ssl/web.key\nusers=users.txt\n"
-        "root=/srv/rec1\nroot=rec2\nindex=web.sqlite\nrecorder=/var/lib/pell/recorder\nrecorder=/srv/r2\n"
+        "root=/srv/rec1\nroot=./rec2\nindex=web.sqlite\nrecorder=/var/lib/pell/recorder\nrecorder=/srv/r2\nrecorder=.\n"
         "session_idle_minutes=15\nsession_hours=8\nthreads=64\nrefresh_seconds=0\n",
         "/opt/pell");
     ASSERT_EQ(parse.error, "");
@@ -31,7 +31,7 @@ TEST(WebSettingsTest, ReadsEveryKeyAndTakesRelativePathsFromTheFilesFolder) {
     EXPECT_EQ(s.usersFile, "/opt/pell/users.txt");
     EXPECT_EQ(s.roots, (std::vector<std::string>{"/srv/rec1", "/opt/pell/rec2"}));
     EXPECT_EQ(s.indexFile, "/opt/pell/web.sqlite");
-    EXPECT_EQ(s.recorderFolders, (std::vector<std::string>{"/var/lib/pell/recorder", "/srv/r2"}));
+    EXPECT_EQ(s.recorderFolders, (std::vector<std::string>{"/var/lib/pell/recorder", "/srv/r2", "/opt/pell"}));
     EXPECT_EQ(s.sessionIdleMinutes, 15);
     EXPECT_EQ(s.sessionHours, 8);
     EXPECT_EQ(s.threads, 64);

@@ -249,6 +249,11 @@ std::vector<std::string> ConfiguredRoots::Roots() {
     return roots;
 }
 
+IndexCalls::IndexCalls(std::vector<std::unique_ptr<OpenedCallIndex>> indexes, EventLog& log)
+    : indexes_(std::move(indexes)), log_(log) {
+    for (const auto& index : indexes_) idle_.push_back(index.get());
+}
+
 IndexCalls::~IndexCalls() {
     {
         std::lock_guard lock(stopMutex_);
@@ -259,25 +264,44 @@ IndexCalls::~IndexCalls() {
     if (refreshThread_.joinable()) refreshThread_.join();
 }
 
+template <typename Work>
+auto IndexCalls::WithIndex(Work&& work) {
+    OpenedCallIndex* index = nullptr;
+    {
+        std::unique_lock lock(mutex_);
+        returned_.wait(lock, [this] { return !idle_.empty(); });
+        index = idle_.back();
+        idle_.pop_back();
+    }
+    struct GiveBack {
+        IndexCalls& owner;
+        OpenedCallIndex* index;
+        ~GiveBack() {
+            {
+                std::lock_guard lock(owner.mutex_);
+                owner.idle_.push_back(index);
+            }
+            owner.returned_.notify_one();
+        }
+    } giveBack{*this, index};
+    return work(index->Index());
+}
+
 StoreResult<SearchPage> IndexCalls::Search(const std::vector<std::string>& roots, const CallCriteria& criteria,
                                            const CallOrder& order, std::size_t limit) {
-    std::lock_guard lock(mutex_);
-    return index_->Index().Search(roots, criteria, order, limit);
+    return WithIndex([&](CallIndex& index) { return index.Search(roots, criteria, order, limit); });
 }
 
 StoreResult<std::optional<CallRecord>> IndexCalls::Find(int64_t id) {
-    std::lock_guard lock(mutex_);
-    return index_->Index().Find(id);
+    return WithIndex([&](CallIndex& index) { return index.Find(id); });
 }
 
 StoreStatus IndexCalls::NoteChanged(const std::string& root, const std::string& path) {
-    std::lock_guard lock(mutex_);
-    return index_->Index().NoteChanged(root, path);
+    return WithIndex([&](CallIndex& index) { return index.NoteChanged(root, path); });
 }
 
 StoreResult<std::vector<std::string>> IndexCalls::Lines(const std::vector<std::string>& roots) {
-    std::lock_guard lock(mutex_);
-    return index_->Index().Lines(roots);
+    return WithIndex([&](CallIndex& index) { return index.Lines(roots); });
 }
 
 void IndexCalls::StartRefresh(std::unique_ptr<OpenedCallIndex> refresher, RootsSource& roots, int seconds) {

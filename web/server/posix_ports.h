@@ -69,11 +69,12 @@ private:
     std::string playerFolder_;
 };
 
-// The call index: one opened index for the requests (one at a time, they take milliseconds)
-// and, when refreshing, a second one on a thread of its own that brings it up to date.
+// The call index: a few opened indexes shared by the request threads (each used by one request
+// at a time; SQLite's readers and PostgreSQL's connections work side by side) and, when
+// refreshing, one more on a thread of its own that brings it up to date.
 class IndexCalls final : public CallsPort {
 public:
-    IndexCalls(std::unique_ptr<OpenedCallIndex> index, EventLog& log) : index_(std::move(index)), log_(log) {}
+    IndexCalls(std::vector<std::unique_ptr<OpenedCallIndex>> indexes, EventLog& log);
     ~IndexCalls() override;
 
     StoreResult<SearchPage> Search(const std::vector<std::string>& roots, const CallCriteria& criteria,
@@ -84,11 +85,16 @@ public:
 
     // Refreshes `refresher` over the roots every `seconds` (the first one at once) until destroyed.
     void StartRefresh(std::unique_ptr<OpenedCallIndex> refresher, RootsSource& roots, int seconds);
-    std::string Describe() const { return index_->Describe(); }
+    std::string Describe() const { return indexes_.front()->Describe(); }
 
 private:
+    template <typename Work>
+    auto WithIndex(Work&& work);
+
+    std::vector<std::unique_ptr<OpenedCallIndex>> indexes_;
     std::mutex mutex_;
-    std::unique_ptr<OpenedCallIndex> index_;
+    std::condition_variable returned_;
+    std::vector<OpenedCallIndex*> idle_;
     EventLog& log_;
     std::unique_ptr<OpenedCallIndex> refresher_;
     std::mutex stopMutex_;

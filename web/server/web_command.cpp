@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -31,6 +32,7 @@ constexpr const char* kUsage =
     "       pell-web [--config FILE] user remove NAME\n"
     "       pell-web [--config FILE] user list\n";
 constexpr std::size_t kMinPasswordBytes = 8;
+constexpr int kIndexConnections = 4;
 
 std::string FolderOf(const std::string& file) {
     const std::size_t slash = file.find_last_of('/');
@@ -143,7 +145,15 @@ int Serve(const std::string& configFile, const WebSettings& s, CommandIo io) {
         io.err << "pell-web: the call index cannot be opened: " << opened.status.message << '\n';
         return 1;
     }
-    IndexCalls calls(std::move(opened.index), log);
+    // A few indexes side by side, so one slow search holds up no other request.
+    std::vector<std::unique_ptr<OpenedCallIndex>> indexes;
+    indexes.push_back(std::move(opened.index));
+    for (int i = 1; i < kIndexConnections; ++i) {
+        OpenIndexResult more = OpenCallIndex(place);
+        if (!more.index) break;
+        indexes.push_back(std::move(more.index));
+    }
+    IndexCalls calls(std::move(indexes), log);
     if (s.refreshSeconds > 0) {
         OpenIndexResult second = OpenCallIndex(place);
         if (second.index) {
@@ -332,7 +342,11 @@ int RunWebCommand(const std::vector<std::string>& args, CommandIo io) {
         return 1;
     }
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const SettingsParse parse = ParseWebSettings(text, FolderOf(configFile));
+    // Relative paths in web.ini are taken from its folder, named in full in every message.
+    std::error_code error;
+    const std::string folder = std::filesystem::absolute(FolderOf(configFile), error).lexically_normal().string();
+    const SettingsParse parse = ParseWebSettings(
+        text, folder.size() > 1 && folder.ends_with('/') ? folder.substr(0, folder.size() - 1) : folder);
     if (!parse.error.empty()) {
         io.err << "pell-web: " << configFile << ": " << parse.error << '\n';
         return 1;

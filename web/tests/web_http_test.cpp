@@ -95,7 +95,9 @@ struct Server {
              opened.index->Index().Search({root}, CallCriteria{}, CallOrder{}, 0).value.calls) {
             ids[call.facts.name] = call.id;
         }
-        calls = std::make_unique<IndexCalls>(std::move(opened.index), log);
+        std::vector<std::unique_ptr<OpenedCallIndex>> indexes;
+        indexes.push_back(std::move(opened.index));
+        calls = std::make_unique<IndexCalls>(std::move(indexes), log);
         app = std::make_unique<WebApp>(
             WebAppPorts{clock, random, passwords, *users, *roots, *calls, recordings, custody, recorders, assets, log},
             WebAppSettings{});
