@@ -41,6 +41,7 @@ struct DtmfFilterSet {
     std::array<int32_t, 8> coefficient;  // Q11: 2048 * 2cos(2 pi f / fs), floored
     std::array<int32_t, 8> window;       // analysed samples per tone
     int32_t maxWindow;                   // Nmax
+    double rateHz;                       // the rate the analysed samples stand for
 };
 
 // Filter set and step s (every s-th sample analysed) for a recording rate; false when the rate
@@ -72,6 +73,10 @@ public:
     void AnalyseWindowPair(const int16_t* first, const int16_t* second, char* firstDigit, char* secondDigit) const;
 
 private:
+    // As the public ones, also giving the power of the key's two tones (0 for no digit).
+    char AnalyseWindow(const int16_t* window, double* keyPower) const;
+    void AnalyseWindowPair(const int16_t* first, const int16_t* second, char* firstDigit, char* secondDigit,
+                           double* firstPower, double* secondPower) const;
     void AnalyseChunk(const int16_t* samples, int64_t count);
     bool LongEnough(const int16_t* samples, int64_t count, int64_t pos) const;
     // The digit's two tones still lead their groups in this window.
@@ -96,6 +101,8 @@ private:
     bool realign_ = false;       // a new digit was seen and the scan stepped back half a window
     char saved_ = 0;             // that digit, counted for the earlier window if it shows no tone
     bool startCounted_ = false;  // the digit's first window was counted twice (realign found no tone before it)
+    char peakDigit_ = 0;         // the key whose strongest window is peakPower_; 0: none since the last gap
+    double peakPower_ = 0;       // power of that key's two tones in its strongest window
     std::string digits_;         // the digits emitted so far
 };
 
