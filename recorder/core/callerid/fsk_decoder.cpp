@@ -242,11 +242,16 @@ int32_t StepMultiplier(int32_t sampleRate) {
     return DecimationFactor(sampleRate) > 1 ? 1 : sampleRate / 8000;
 }
 
-// The receiver works on what the demodulator sees: decimated to 8000 Hz, or the raw rate.
-FskReceiver MakeReceiver(int32_t sampleRate, const ToneTable& tones) {
+// A flat line first, then lines whose loop leaves the space tone about 6 and 12 dB weaker.
+constexpr double kSpaceBoostsDb[] = {0.0, 6.0, 12.0};
+
+// The receivers work on what the demodulator sees: decimated to 8000 Hz, or the raw rate.
+std::vector<FskReceiver> MakeReceivers(int32_t sampleRate, const ToneTable& tones) {
     const double rate =
         AnalysedRate(sampleRate) ? static_cast<double>(sampleRate) / DecimationFactor(sampleRate) : 8000.0;
-    return FskReceiver(rate, TonesOfTable(tones));
+    std::vector<FskReceiver> receivers;
+    for (const double boost : kSpaceBoostsDb) receivers.emplace_back(rate, TonesOfTable(tones), boost);
+    return receivers;
 }
 
 }  // namespace
@@ -256,22 +261,21 @@ FskClipDecoder::FskClipDecoder(int32_t sampleRate, const ToneTable& tones)
       decimating_(DecimationFactor(sampleRate) > 1),
       decimator_(DecimationFactor(sampleRate)),
       demodulator_(tones, StepMultiplier(sampleRate)),
-      receiver_(MakeReceiver(sampleRate, tones)) {}
+      receivers_(MakeReceivers(sampleRate, tones)) {}
 
 void FskClipDecoder::Feed(const int16_t* samples, size_t count) {
     if (!enabled_) return;
     count = std::min(count, kFskReadSamples - std::min(fed_, kFskReadSamples));
     fed_ += count;
     if (count == 0) return;
-    if (!decimating_) {
-        demodulator_.Feed(samples, count);
-        receiver_.Feed(samples, count);
-        return;
+    if (decimating_) {
+        scratch_.clear();
+        decimator_.Process(samples, count, scratch_);
+        samples = scratch_.data();
+        count = scratch_.size();
     }
-    scratch_.clear();
-    decimator_.Process(samples, count, scratch_);
-    demodulator_.Feed(scratch_.data(), scratch_.size());
-    receiver_.Feed(scratch_.data(), scratch_.size());
+    demodulator_.Feed(samples, count);
+    for (FskReceiver& receiver : receivers_) receiver.Feed(samples, count);
 }
 
 std::string FskClipDecoder::Finish() {
@@ -281,10 +285,14 @@ std::string FskClipDecoder::Finish() {
     // band-passed receiver wins over their unverified one.
     CallerIdMessage direct = ParseCallerIdMessage(demodulator_.bytes());
     if (direct.verified && !direct.number.empty()) return std::move(direct.number);
-    CallerIdMessage filtered = ParseCallerIdMessage(receiver_.bytes());
-    if (filtered.verified && !filtered.number.empty()) return std::move(filtered.number);
+    bool anyVerified = direct.verified;
+    for (const FskReceiver& receiver : receivers_) {
+        CallerIdMessage filtered = ParseCallerIdMessage(receiver.bytes());
+        if (filtered.verified && !filtered.number.empty()) return std::move(filtered.number);
+        anyVerified = anyVerified || filtered.verified;
+    }
     // A verified message without a number (withheld) names no caller, whichever found it.
-    if (direct.verified || filtered.verified) return {};
+    if (anyVerified) return {};
     return std::move(direct.number);
 }
 

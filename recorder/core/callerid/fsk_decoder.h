@@ -119,7 +119,7 @@ private:
     bool decimating_;
     FskDecimator decimator_;
     FskDemodulator demodulator_;
-    FskReceiver receiver_;
+    std::vector<FskReceiver> receivers_;  // flat, then lifting the space tone against a loop's slope
     std::vector<int16_t> scratch_;
 };
 

@@ -490,3 +490,70 @@ TEST(ToneBandFilterTest, TonesOfATableAreTheTonesItWasBuiltFor) {
 
 }  // namespace
 }  // namespace pell
+
+namespace pell {
+namespace {
+
+// A long loop: the space tone arrives up to 12 dB below the mark, with or without an echo.
+struct SlopeCase {
+    double spaceBelowMarkDb;
+    double echoDb;  // -100: none
+};
+
+std::ostream& operator<<(std::ostream& out, const SlopeCase& c) {
+    out << "space " << c.spaceBelowMarkDb << " dB below mark";
+    if (c.echoDb > -100) out << ", echo at " << c.echoDb << " dB";
+    return out;
+}
+
+class FskSlopeTest : public ::testing::TestWithParam<SlopeCase> {};
+
+TEST_P(FskSlopeTest, ASlopedLineDecodesAsAFlatOne) {
+    const SlopeCase& c = GetParam();
+    for (const int32_t rate : {8000, 11025, 16000}) {
+        for (const int32_t clip : {kClipFskEurope, kClipFskUs}) {
+            const signals::FskTones tones = clip == kClipFskEurope ? signals::kV23Tones : signals::kBell202Tones;
+            for (uint32_t seed = 1; seed <= 2; ++seed) {
+                FskBurstOptions o = Options(rate, [&](FskBurstOptions& b) {
+                    b.tones = tones;
+                    b.markBits = 80;
+                    b.startPhase = seed;
+                    b.levelDbfs = -12;
+                });
+                Samples s = Recording(CallSetupMessage(kDateAndNumber), o, 0.1 * seed);
+                signals::ApplySlope(s, rate, tones.markHz, tones.spaceHz, c.spaceBelowMarkDb);
+                if (c.echoDb > -100) signals::AddEcho(s, rate, 3.0 + seed, c.echoDb);
+                signals::AddBandNoise(s, rate, 30, 300, 3400, seed);
+                EXPECT_EQ(DecodeFskClip(s.data(), s.size(), rate, BuildToneTable(clip)), "12345678")
+                    << rate << " Hz, clip " << clip << ", seed " << seed;
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Slopes, FskSlopeTest,
+                         ::testing::Values(SlopeCase{4, -100}, SlopeCase{8, -100}, SlopeCase{10, -100},
+                                           SlopeCase{12, -100}, SlopeCase{8, -20}, SlopeCase{12, -20}));
+
+}  // namespace
+}  // namespace pell
+
+namespace pell {
+namespace {
+
+TEST(ToneBandFilterTest, TiltLiftsTheHigherToneByTheAskedAmount) {
+    for (const int32_t rate : {8000, 11025, 16000, 44100}) {
+        for (const FskTonePair pair : {FskTonePair{1300, 2100}, FskTonePair{1200, 2200}}) {
+            for (const double boost : {0.0, 6.0, 12.0}) {
+                ToneBandFilter filter(rate, 0.6 * pair.markHz, 1.3 * pair.spaceHz);
+                const double flat = filter.GainAt(pair.spaceHz) / filter.GainAt(pair.markHz);
+                filter.Tilt(pair.markHz, pair.spaceHz, boost);
+                const double lifted = filter.GainAt(pair.spaceHz) / filter.GainAt(pair.markHz);
+                EXPECT_NEAR(20 * std::log10(lifted / flat), boost, 0.05) << rate << " Hz, " << boost << " dB";
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pell
