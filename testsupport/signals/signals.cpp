@@ -46,9 +46,10 @@ Samples FskBurst(const std::vector<uint8_t>& bytes, const FskBurstOptions& optio
     std::vector<bool> bits;
     for (int32_t i = 0; i < options.seizureBits; ++i) bits.push_back(i % 2 == 1);
     bits.insert(bits.end(), static_cast<size_t>(std::max(options.markBits, 0)), true);
-    for (const uint8_t byte : bytes) {
+    for (size_t c = 0; c < bytes.size(); ++c) {
         bits.push_back(false);
-        for (int i = 0; i < 8; ++i) bits.push_back(((byte >> i) & 1) != 0);
+        for (int i = 0; i < 8; ++i) bits.push_back(((bytes[c] >> i) & 1) != 0);
+        if (static_cast<int64_t>(c) == options.badStopBitAt) bits.push_back(false);
         bits.insert(bits.end(), static_cast<size_t>(std::max(options.stopBits, 0)), true);
     }
     bits.insert(bits.end(), static_cast<size_t>(std::max(options.trailingMarkBits, 0)), true);

@@ -37,6 +37,7 @@ struct FskBurstOptions {
     int32_t markBits = 180;          // mark run before the first character
     int32_t stopBits = 1;            // mark bits after each character
     int32_t trailingMarkBits = 4;    // mark bits after the last character
+    int32_t badStopBitAt = -1;       // this character's first stop bit is sent as a space (a framing error)
     double startPhase = 0.0;         // radians
 };
 

@@ -191,6 +191,47 @@ const ToleranceCase kToleranceCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Sweeps, FskToleranceTest, ::testing::ValuesIn(kToleranceCases));
 
+// The band-passed receiver frames asynchronous characters: a stop bit that is a space is a
+// framing error, and that character is no character.
+struct FramingCase {
+    const char* behaviour;
+    int32_t sampleRate;
+    std::function<void(FskBurstOptions&)> tweak;
+    std::vector<size_t> dropped;  // indexes of the characters the receiver must not give
+};
+
+std::ostream& operator<<(std::ostream& out, const FramingCase& c) { return out << c.behaviour; }
+
+class FskReceiverFramingTest : public ::testing::TestWithParam<FramingCase> {};
+
+TEST_P(FskReceiverFramingTest, GivesTheCharactersWithAGoodStopBit) {
+    const FramingCase& c = GetParam();
+    const std::vector<uint8_t> sent = CallSetupMessage({{0x02, "5551234"}});
+    std::vector<uint8_t> expected;
+    for (size_t i = 0; i < sent.size(); ++i) {
+        if (std::find(c.dropped.begin(), c.dropped.end(), i) == c.dropped.end()) expected.push_back(sent[i]);
+    }
+    FskReceiver receiver(c.sampleRate, TonesOfTable(BuildToneTable(kClipFskEurope)));
+    const Samples s = Recording(sent, Options(c.sampleRate, c.tweak));
+    receiver.Feed(s.data(), s.size());
+    // What the digital silence after the burst makes of the filters' decay is not a character sent.
+    const std::vector<uint8_t>& got = receiver.bytes();
+    EXPECT_EQ(std::vector<uint8_t>(got.begin(), got.begin() + std::min(got.size(), expected.size())), expected);
+}
+
+const FramingCase kFramingCases[] = {
+    {"one stop bit", 8000, {}, {}},
+    {"two stop bits", 8000, [](FskBurstOptions& o) { o.stopBits = 2; }, {}},
+    {"a space for a stop bit drops the character, the next is framed again",
+     8000,
+     [](FskBurstOptions& o) { o.badStopBitAt = 4; },
+     {4}},
+    {"a bad stop bit on the first character", 8000, [](FskBurstOptions& o) { o.badStopBitAt = 0; }, {0}},
+    {"a bad stop bit at 11025 Hz", 11025, [](FskBurstOptions& o) { o.badStopBitAt = 6; }, {6}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Characters, FskReceiverFramingTest, ::testing::ValuesIn(kFramingCases));
+
 TEST(FskDecoderTest, BlockSizeDoesNotChangeTheBytes) {
     Samples s = signals::SpeechLike(8000, 1.0, -15.0, 11);
     Append(s, Recording(CallSetupMessage(kDateAndNumber), Options(8000)));
