@@ -243,8 +243,9 @@ bool OnKeyFrequency(const DtmfFilterSet& set, const WindowSamples& w, int k) {
     return std::abs(offsetHz) <= kMaxToneOffsetShare * kToneHz[k] + kMaxToneOffsetHz;
 }
 
-char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&magnitude)[8], double* keyPower) {
-    *keyPower = 0;
+char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&magnitude)[8],
+            DtmfDetector::KeyLevel* level) {
+    *level = {};
     std::array<bool, 8> flags{};
     for (int k = 0; k < 8; ++k) {
         const int32_t levelSum = w.absPrefix[set.window[k]];
@@ -268,13 +269,13 @@ char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&mag
     // a window's resolution of the column tones.
     if (SecondHarmonic(set, w, column) > kMaxSecondHarmonic * magnitude[column]) return 0;
     if (!OnKeyFrequency(set, w, row) || !OnKeyFrequency(set, w, column)) return 0;
-    *keyPower = pairPower;
+    *level = {tonePower(row), tonePower(column)};
     return digit;
 }
 
 }  // namespace
 
-DtmfDetector::DtmfDetector(int32_t sampleRate, Kernel kernel) {
+DtmfDetector::DtmfDetector(int32_t sampleRate, Kernel kernel) : sampleRate_(sampleRate) {
     supported_ = SelectDtmfFilterSet(sampleRate, &set_, &step_);
     wideVectors_ = kernel == Kernel::kFastest && HasWideVectors();
     if (!supported_) return;
@@ -287,12 +288,12 @@ DtmfDetector::DtmfDetector(int32_t sampleRate, Kernel kernel) {
 }
 
 char DtmfDetector::AnalyseWindow(const int16_t* window) const {
-    double keyPower = 0;
-    return AnalyseWindow(window, &keyPower);
+    KeyLevel level;
+    return AnalyseWindow(window, &level);
 }
 
-char DtmfDetector::AnalyseWindow(const int16_t* window, double* keyPower) const {
-    *keyPower = 0;
+char DtmfDetector::AnalyseWindow(const int16_t* window, KeyLevel* level) const {
+    *level = {};
     WindowSamples w;
     LoadWindow(set_, step_, Shortest(set_), window, w);
     // Every tone's level sum is at most the whole window's: too quiet for any tone.
@@ -300,7 +301,7 @@ char DtmfDetector::AnalyseWindow(const int16_t* window, double* keyPower) const 
     const WindowSamples* const one[1] = {&w};
     double magnitude[1][8];
     Magnitudes<1>(set_, wideVectors_, one, magnitude);
-    return Decide(set_, w, magnitude[0], keyPower);
+    return Decide(set_, w, magnitude[0], level);
 }
 
 bool DtmfDetector::PairContinues(const int16_t* window, char digit) const {
@@ -330,47 +331,49 @@ bool DtmfDetector::PairContinues(const int16_t* window, char digit) const {
 
 void DtmfDetector::AnalyseWindowPair(const int16_t* first, const int16_t* second, char* firstDigit,
                                      char* secondDigit) const {
-    double firstPower = 0, secondPower = 0;
-    AnalyseWindowPair(first, second, firstDigit, secondDigit, &firstPower, &secondPower);
+    KeyLevel firstLevel, secondLevel;
+    AnalyseWindowPair(first, second, firstDigit, secondDigit, &firstLevel, &secondLevel);
 }
 
 void DtmfDetector::AnalyseWindowPair(const int16_t* first, const int16_t* second, char* firstDigit, char* secondDigit,
-                                     double* firstPower, double* secondPower) const {
+                                     KeyLevel* firstLevel, KeyLevel* secondLevel) const {
     WindowSamples a, b;
     LoadWindow(set_, step_, Shortest(set_), first, a);
     LoadWindow(set_, step_, Shortest(set_), second, b);
     if (a.levelSum <= kMinLevelSum || b.levelSum <= kMinLevelSum) {
-        *firstPower = *secondPower = 0;
-        *firstDigit = a.levelSum <= kMinLevelSum ? 0 : AnalyseWindow(first, firstPower);
-        *secondDigit = b.levelSum <= kMinLevelSum ? 0 : AnalyseWindow(second, secondPower);
+        *firstLevel = *secondLevel = {};
+        *firstDigit = a.levelSum <= kMinLevelSum ? 0 : AnalyseWindow(first, firstLevel);
+        *secondDigit = b.levelSum <= kMinLevelSum ? 0 : AnalyseWindow(second, secondLevel);
         return;
     }
     const WindowSamples* const two[2] = {&a, &b};
     double magnitude[2][8];
     Magnitudes<2>(set_, wideVectors_, two, magnitude);
-    *firstDigit = Decide(set_, a, magnitude[0], firstPower);
-    *secondDigit = Decide(set_, b, magnitude[1], secondPower);
+    *firstDigit = Decide(set_, a, magnitude[0], firstLevel);
+    *secondDigit = Decide(set_, b, magnitude[1], secondLevel);
 }
 
 void DtmfDetector::AnalyseChunk(const int16_t* samples, int64_t count) {
     const int64_t span = static_cast<int64_t>(set_.maxWindow) * step_;
     int64_t aheadPosition = -1;  // the window analysed ahead with the previous one
     char aheadDigit = 0;
-    double aheadPower = 0;
+    KeyLevel aheadLevel;
     for (int64_t pos = 0; pos < count && pos + span <= count; pos += stride_) {
         char d = 0;
-        double power = 0;
+        KeyLevel level;
         if (pos == aheadPosition) {
             d = aheadDigit;
-            power = aheadPower;
+            level = aheadLevel;
         } else if (pos + stride_ + span <= count) {
-            AnalyseWindowPair(samples + pos, samples + pos + stride_, &d, &aheadDigit, &power, &aheadPower);
+            AnalyseWindowPair(samples + pos, samples + pos + stride_, &d, &aheadDigit, &level, &aheadLevel);
             aheadPosition = pos + stride_;
         } else {
-            d = AnalyseWindow(samples + pos, &power);
+            d = AnalyseWindow(samples + pos, &level);
         }
+        const double power = level.row + level.column;
         if (d != 0 && d == peakDigit_ && power < kGapDropPower * peakPower_) {
             d = 0;  // what is left of the key after it ended: echo or tail
+            level = {};
         } else if (d != 0 && d == peakDigit_) {
             peakPower_ = std::max(peakPower_, power);
         } else if (d != 0) {
@@ -394,6 +397,7 @@ void DtmfDetector::AnalyseChunk(const int16_t* samples, int64_t count) {
             d = saved_;
             startCounted_ = true;
         }
+        if (d != 0) NoteKeyWindow(d, origin_ + pos, origin_ + pos + span, level);
         if (d == last_) {
             ++count_;
         } else if (!pending_) {
@@ -406,16 +410,57 @@ void DtmfDetector::AnalyseChunk(const int16_t* samples, int64_t count) {
         if (count_ >= windowsToHold_ - 1) {
             pending_ = false;
             if (last_ != 0) {
-                if (held_ == last_ || LongEnough(samples, count, pos)) held_ = last_;
+                if (held_ == last_ || LongEnough(samples, count, pos)) Hold(last_);
             } else {
-                peakDigit_ = 0;  // a gap as long as a key's: the next key has a peak of its own
-                if (held_ != 0) {
-                    digits_ += held_;
-                    held_ = 0;
-                }
+                // A gap as long as a key's: the next key has a peak and a run of its own.
+                peakDigit_ = 0;
+                EndRun();
+                if (held_ != 0) Emit();
             }
         }
     }
+}
+
+void DtmfDetector::NoteKeyWindow(char digit, int64_t start, int64_t end, const KeyLevel& level) {
+    if (digit != run_.key) {
+        EndRun();
+        run_ = {digit, start, end, 0};
+        runRow_ = runColumn_ = 0;
+        runHeld_ = false;
+    }
+    run_.end = std::max(run_.end, end);
+    runRow_ += level.row;
+    runColumn_ += level.column;
+    if (runHeld_) heldKey_ = RunKey();
+}
+
+DtmfKey DtmfDetector::RunKey() const {
+    DtmfKey key = run_;
+    key.twistDb = runRow_ > 0 && runColumn_ > 0 ? 10 * std::log10(runColumn_ / runRow_) : 0.0;
+    return key;
+}
+
+void DtmfDetector::EndRun() {
+    // A pair that came and went without filling its windows: a key may have been lost there.
+    if (run_.key != 0 && !runHeld_) doubts_.push_back(run_.start);
+    run_ = {};
+    runHeld_ = false;
+}
+
+void DtmfDetector::Hold(char digit) {
+    if (held_ != 0 && held_ != digit) doubts_.push_back(heldKey_.start);  // replaced without a gap: lost
+    held_ = digit;
+    if (run_.key == digit) {
+        runHeld_ = true;
+        heldKey_ = RunKey();
+    }
+}
+
+void DtmfDetector::Emit() {
+    digits_ += held_;
+    keys_.push_back(heldKey_.key == held_ ? heldKey_ : DtmfKey{held_, -1, -1, 0});
+    held_ = 0;
+    heldKey_ = {};
 }
 
 bool DtmfDetector::LongEnough(const int16_t* samples, int64_t count, int64_t pos) const {
@@ -436,6 +481,7 @@ void DtmfDetector::Feed(const int16_t* samples, size_t count) {
     while (count > 0) {
         if (chunk_.empty() && count >= chunkSamples_) {
             AnalyseChunk(samples, static_cast<int64_t>(chunkSamples_));
+            origin_ += static_cast<int64_t>(chunkSamples_);
             samples += chunkSamples_;
             count -= chunkSamples_;
             continue;
@@ -446,6 +492,7 @@ void DtmfDetector::Feed(const int16_t* samples, size_t count) {
         count -= take;
         if (chunk_.size() == chunkSamples_) {
             AnalyseChunk(chunk_.data(), static_cast<int64_t>(chunk_.size()));
+            origin_ += static_cast<int64_t>(chunk_.size());
             chunk_.clear();
         }
     }
@@ -459,21 +506,24 @@ std::string DtmfDetector::Finish() {
             AnalyseChunk(chunk_.data(), static_cast<int64_t>(chunk_.size()));
         }
         chunk_.clear();
-        if (held_ != 0) {
-            digits_ += held_;
-            held_ = 0;
-        }
+        if (held_ != 0) Emit();
+        EndRun();
     }
     return digits_;
 }
 
-std::string DetectDtmfDigits(const int16_t* samples, size_t count, int32_t sampleRate) {
-    DtmfDetector detector(sampleRate);
-    detector.Feed(samples, count);
-    return detector.Finish();
+DtmfScan DtmfDetector::Scan() {
+    Finish();
+    return {digits_, keys_, doubts_, supported_ ? sampleRate_ : 0};
 }
 
-std::string DetectDtmfDigits(const std::string& tempFilePath, int32_t sampleRate) {
+DtmfScan ScanDtmf(const int16_t* samples, size_t count, int32_t sampleRate) {
+    DtmfDetector detector(sampleRate);
+    detector.Feed(samples, count);
+    return detector.Scan();
+}
+
+DtmfScan ScanDtmf(const std::string& tempFilePath, int32_t sampleRate) {
     DtmfDetector detector(sampleRate);
     if (!detector.supported()) return {};
     SampleFileReader reader(tempFilePath);
@@ -485,7 +535,15 @@ std::string DetectDtmfDigits(const std::string& tempFilePath, int32_t sampleRate
         if (n < buffer.size()) break;
     }
     if (reader.failed()) return {};  // unreadable: no digits rather than part of them
-    return detector.Finish();
+    return detector.Scan();
+}
+
+std::string DetectDtmfDigits(const int16_t* samples, size_t count, int32_t sampleRate) {
+    return ScanDtmf(samples, count, sampleRate).digits;
+}
+
+std::string DetectDtmfDigits(const std::string& tempFilePath, int32_t sampleRate) {
+    return ScanDtmf(tempFilePath, sampleRate).digits;
 }
 
 ToneClip ParseToneClip(const std::string& digits) {

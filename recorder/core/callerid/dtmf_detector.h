@@ -51,6 +51,23 @@ bool SelectDtmfFilterSet(int32_t sampleRate, DtmfFilterSet* set, int32_t* step);
 // The digit of exactly one row flag and one column flag (flags in tone order), else 0.
 char MapDtmfPair(const std::array<bool, 8>& flags);
 
+// A digit as the detector found it, for judging whether a caller-ID frame can be trusted.
+struct DtmfKey {
+    char key = 0;
+    int64_t start = 0;     // sample index of the first window that showed the key
+    int64_t end = 0;       // sample index just past the last such window
+    double twistDb = 0.0;  // column tone against row tone, over those windows
+};
+
+// The digit string with its keys, and where a tone pair came and went without becoming a digit
+// (a key may have been lost there: a dropped frame, a twist at the limit).
+struct DtmfScan {
+    std::string digits;
+    std::vector<DtmfKey> keys;    // one per character of digits
+    std::vector<int64_t> doubts;  // sample indexes, in order
+    int32_t sampleRate = 0;       // 0: the rate was not analysed
+};
+
 // Streaming detector: Feed the recording's samples from the start in blocks of any size, then
 // Finish once for the digit string (0-9, *, #, A-D). The recording is analysed in chunks of
 // floor(65536 / stride) strides, each chunk starting a fresh grid of windows.
@@ -65,6 +82,13 @@ public:
     size_t chunkSamples() const { return chunkSamples_; }
     void Feed(const int16_t* samples, size_t count);
     std::string Finish();
+    // Finish, with the keys and doubts.
+    DtmfScan Scan();
+
+    // The power of a key's two tones in one window.
+    struct KeyLevel {
+        double row = 0, column = 0;
+    };
 
     // One window starting at window[0] (its Nmax analysed samples must be readable): the digit
     // present, or 0.
@@ -74,14 +98,21 @@ public:
 
 private:
     // As the public ones, also giving the power of the key's two tones (0 for no digit).
-    char AnalyseWindow(const int16_t* window, double* keyPower) const;
+    char AnalyseWindow(const int16_t* window, KeyLevel* level) const;
     void AnalyseWindowPair(const int16_t* first, const int16_t* second, char* firstDigit, char* secondDigit,
-                           double* firstPower, double* secondPower) const;
+                           KeyLevel* firstLevel, KeyLevel* secondLevel) const;
     void AnalyseChunk(const int16_t* samples, int64_t count);
+    // Bookkeeping of keys and doubts beside the digit decisions.
+    void NoteKeyWindow(char digit, int64_t start, int64_t end, const KeyLevel& level);
+    DtmfKey RunKey() const;
+    void EndRun();
+    void Hold(char digit);
+    void Emit();
     bool LongEnough(const int16_t* samples, int64_t count, int64_t pos) const;
     // The digit's two tones still lead their groups in this window.
     bool PairContinues(const int16_t* window, char digit) const;
 
+    int32_t sampleRate_;
     bool supported_ = false;      // the rate has a filter set; otherwise nothing is analysed
     bool wideVectors_ = false;    // the Goertzel filters run four to a vector
     DtmfFilterSet set_{};         // filters of the rate's family
@@ -104,7 +135,20 @@ private:
     char peakDigit_ = 0;         // the key whose strongest window is peakPower_; 0: none since the last gap
     double peakPower_ = 0;       // power of that key's two tones in its strongest window
     std::string digits_;         // the digits emitted so far
+
+    int64_t origin_ = 0;                 // recording sample index of the chunk being analysed
+    DtmfKey run_;                        // the key of the windows since another key or a gap
+    double runRow_ = 0, runColumn_ = 0;  // its tones' power summed over those windows
+    bool runHeld_ = false;               // that run filled its windows
+    DtmfKey heldKey_;                    // the key of held_
+    std::vector<DtmfKey> keys_;          // one per digit emitted
+    std::vector<int64_t> doubts_;
 };
+
+// The digits of a whole recording with their keys; empty for an unsupported rate.
+DtmfScan ScanDtmf(const int16_t* samples, size_t count, int32_t sampleRate);
+// The same over a temp file, as DetectDtmfDigits reads it.
+DtmfScan ScanDtmf(const std::string& tempFilePath, int32_t sampleRate);
 
 // The digit string of a whole recording; empty for an unsupported rate.
 std::string DetectDtmfDigits(const int16_t* samples, size_t count, int32_t sampleRate);
