@@ -4,7 +4,8 @@
 //                                      writes SETDIR/files/*.wav and SETDIR/manifest.tsv from the
 //                                      generators and the speech in SETDIR/speech/<rate>.raw
 //   callerid-measure decode SETDIR     prints "file<TAB>answer" for every file of the manifest,
-//                                      and "speech-<rate><TAB>digits" for each speech file
+//                                      and "<kind>-<rate><TAB>digits<TAB>seconds" for each file of
+//                                      SETDIR/{speech,music,hold}/<rate>.raw
 //
 // Manifest columns: file, kind (fsk, dtmf), group, condition, rate, tone pair (v23, bell, -),
 // expected answer.
@@ -24,6 +25,7 @@
 #include "common/core/wav_file.h"
 #include "recorder/core/callerid/dtmf_detector.h"
 #include "recorder/core/callerid/fsk_decoder.h"
+#include "recorder/core/callerid/identify_caller.h"
 #include "testsupport/signals/signals.h"
 
 namespace {
@@ -256,10 +258,25 @@ int Decode(const std::string& dir) {
         }
         std::cout << file << '\t' << answer << '\n';
     }
-    for (const int32_t rate : kRates) {
-        const Samples s = ReadRaw(dir + "/speech/" + std::to_string(rate) + ".raw");
-        std::cout << "speech-" << rate << '\t' << pell::DetectDtmfDigits(s.data(), s.size(), rate) << '\t'
-                  << static_cast<double>(s.size()) / rate << '\n';
+    // Talk-off: speech, music and hold music, where present.
+    for (const char* kind : {"speech", "music", "hold"}) {
+        for (const int32_t rate : kRates) {
+            const Samples s = ReadRaw(dir + "/" + kind + "/" + std::to_string(rate) + ".raw");
+            if (s.empty()) continue;
+            // Cut into calls of three minutes: the numbers the recorder would file for them.
+            const auto call = static_cast<size_t>(180 * rate);
+            std::string filed;
+            for (size_t at = 0; at + call / 2 < s.size(); at += call) {
+                const size_t n = std::min(call, s.size() - at);
+                for (const int32_t clip : {pell::kClipTone, pell::kClipFskEurope}) {
+                    const pell::CallerIdentity who =
+                        pell::IdentifyCaller(s.data() + at, n, clip, rate, pell::BuildToneTable(clip));
+                    if (!who.number.empty()) filed += (filed.empty() ? "" : " ") + std::to_string(clip) + ":" + who.number;
+                }
+            }
+            std::cout << kind << '-' << rate << '\t' << pell::DetectDtmfDigits(s.data(), s.size(), rate) << '\t'
+                      << static_cast<double>(s.size()) / rate << '\t' << filed << '\n';
+        }
     }
     return 0;
 }

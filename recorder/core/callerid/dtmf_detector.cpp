@@ -29,6 +29,7 @@ constexpr double kMaxSecondHarmonic = 0.30;    // -10.5 dB: magnitude at 2f agai
 // half-way, each tone judged on its own.
 constexpr double kMaxToneOffsetShare = 0.025;
 constexpr double kMaxToneOffsetHz = 1.0;
+constexpr double kMinRelativePeak = 2.0;  // 6 dB: a key's tone against the others of its group
 // A window whose key has fallen this far below the key's peak is a gap, whatever is left of it:
 // an echo or a decaying tail of up to -12 dB must not fill the gap before the next digit.
 constexpr double kGapDropPower = 0.125;  // -9 dB
@@ -269,6 +270,10 @@ char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&mag
     // a window's resolution of the column tones.
     if (SecondHarmonic(set, w, column) > kMaxSecondHarmonic * magnitude[column]) return 0;
     if (!OnKeyFrequency(set, w, row) || !OnKeyFrequency(set, w, column)) return 0;
+    // Every other tone of each group well below the key's: chords of music fill a group.
+    for (int k = 0; k < 8; ++k) {
+        if (k != row && k != column && magnitude[k] * kMinRelativePeak > magnitude[k < 4 ? row : column]) return 0;
+    }
     *level = {tonePower(row), tonePower(column)};
     return digit;
 }

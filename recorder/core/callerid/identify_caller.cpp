@@ -9,23 +9,16 @@
 namespace pell {
 namespace {
 
-// Up to two digits are too short to be a message: with the tone setting, taken as they are when
-// their keys are sound.
-constexpr size_t kShortestToneMessage = 3;
-
 template <typename Fsk, typename Dtmf>
 CallerIdentity Identify(int32_t clip, Fsk decodeFsk, Dtmf scanDtmf) {
     if (clip == kClipNone) return {"", 'U'};
     if (clip == kClipTone) {
         const DtmfScan scan = scanDtmf();
-        if (scan.digits.empty()) return {"", 'I'};
-        if (scan.digits.size() < kShortestToneMessage) {
-            return KeysSound(scan) ? CallerIdentity{scan.digits, 'I'} : CallerIdentity{"", 'U'};
-        }
         ToneReading reading = ReadToneScan(scan);
+        if (reading.kind == ToneReadingKind::kNothing) return {"", 'I'};
         if (reading.kind == ToneReadingKind::kCallerId) return {std::move(reading.number), 'I'};
         if (reading.kind == ToneReadingKind::kDialled) return {std::move(reading.number), 'O'};
-        return {"", 'U'};  // a frame that cannot be trusted, or strays: no caller rather than a wrong one
+        return {"", 'U'};  // a frame that cannot be trusted, or one or two strays: no caller rather than a wrong one
     }
     std::string number = decodeFsk();
     if (!number.empty()) return {std::move(number), 'I'};

@@ -14,6 +14,7 @@ constexpr double kTimingSpread = 1.5;        // a key's length or period against
 constexpr double kDialGroupGapSeconds = 10;  // keys further apart belong to different numbers
 constexpr double kCloseKeysSeconds = 2;      // keys keyed one after another: a lost one is marked
 constexpr size_t kShortestDialled = 3;       // fewer keys in a group are strays
+constexpr size_t kKeysPerDoubt = 4;          // a doubt for every four keys or fewer: talk or music
 constexpr char kLostKey = '?';
 
 bool TwistTrusted(const DtmfKey& key) { return std::abs(key.twistDb) <= kTrustedTwistDb; }
@@ -68,7 +69,14 @@ ToneReading ReadDialled(const DtmfScan& scan) {
     while (first < scan.keys.size()) {
         size_t last = first;  // the group is keys first..last
         while (last + 1 < scan.keys.size() && scan.keys[last + 1].start - scan.keys[last].end <= groupGap) ++last;
-        if (last - first + 1 >= kShortestDialled) {
+        const size_t keys = last - first + 1;
+        // A telephone's keypad has no A-D; keys among many pairs that came and went are talk-off.
+        bool dialling = keys >= kShortestDialled;
+        for (size_t i = first; i <= last && dialling; ++i) dialling = scan.keys[i].key < 'A' || scan.keys[i].key > 'D';
+        const auto doubtsFrom = std::lower_bound(scan.doubts.begin(), scan.doubts.end(), scan.keys[first].start);
+        const auto doubtsTo = std::upper_bound(scan.doubts.begin(), scan.doubts.end(), scan.keys[last].end);
+        if (static_cast<size_t>(doubtsTo - doubtsFrom) * kKeysPerDoubt > keys) dialling = false;
+        if (dialling) {
             for (size_t i = first; i <= last; ++i) {
                 const DtmfKey& key = scan.keys[i];
                 kept += TwistTrusted(key) ? key.key : kLostKey;
@@ -85,20 +93,12 @@ ToneReading ReadDialled(const DtmfScan& scan) {
 
 }  // namespace
 
-bool KeysSound(const DtmfScan& scan) {
-    if (scan.keys.empty() || scan.keys.size() != scan.digits.size()) return false;
-    for (const DtmfKey& key : scan.keys) {
-        if (key.start < 0 || !TwistTrusted(key)) return false;
-    }
-    const int64_t margin = scan.sampleRate;  // a second
-    return !DoubtBetween(scan, scan.keys.front().start - margin, scan.keys.back().end + margin);
-}
-
 ToneReading ReadToneScan(const DtmfScan& scan) {
     if (scan.digits.empty() || scan.keys.size() != scan.digits.size()) return {};
     const std::string& digits = scan.digits;
+    // Two characters are no message (not even "**"), and as dialled digits, strays.
     const ToneClip clip = ParseToneClip(digits);
-    if (!clip.framed) return ReadDialled(scan);
+    if (!clip.framed || digits.size() < kShortestDialled) return ReadDialled(scan);
     // A and D frames and B codes end with C; a "**" frame runs to the end.
     size_t frameKeys = digits.size();
     if (digits[0] != '*') {

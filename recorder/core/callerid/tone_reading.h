@@ -5,9 +5,10 @@
 // of it is sound: its twist within +-6.5 dB, no tone pair that came and went without becoming a
 // digit between its first and last key, and the even timing a sender keeps (no key lasting or
 // following much longer than the others, which is where a key merged or was lost). Dialled digits
-// come in groups (keys less than 10 s apart); a group of fewer than three keys is a stray (talk,
-// music) and is dropped, and in the others a key with its twist outside the band, or one lost
-// between two keys less than 2 s apart, is written "?" so no digit vanishes silently.
+// come in groups (keys less than 10 s apart); a group of fewer than three keys, one holding A-D
+// (no telephone keypad has them) or one among pairs that came and went (one for every four keys
+// or fewer) is talk-off and is dropped. In the others a key with its twist outside the band, or one
+// lost between two keys less than 2 s apart, is written "?" so no digit vanishes silently.
 #pragma once
 
 #include <string>
@@ -29,9 +30,5 @@ struct ToneReading {
 };
 
 ToneReading ReadToneScan(const DtmfScan& scan);
-
-// True when every key of the scan is sound: its twist in the band and no tone pair coming and
-// going within a second of the keys (for the one or two keys the tone setting takes as they are).
-bool KeysSound(const DtmfScan& scan);
 
 }  // namespace pell
