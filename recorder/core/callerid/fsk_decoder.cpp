@@ -242,16 +242,12 @@ int32_t StepMultiplier(int32_t sampleRate) {
     return DecimationFactor(sampleRate) > 1 ? 1 : sampleRate / 8000;
 }
 
-// A flat line first, then lines whose loop leaves the space tone about 6 and 12 dB weaker.
-constexpr double kSpaceBoostsDb[] = {0.0, 6.0, 12.0};
+// After the flat receiver: lines whose loop leaves the space tone about 6 and 12 dB weaker.
+constexpr double kSpaceBoostsDb[] = {6.0, 12.0};
 
 // The receivers work on what the demodulator sees: decimated to 8000 Hz, or the raw rate.
-std::vector<FskReceiver> MakeReceivers(int32_t sampleRate, const ToneTable& tones) {
-    const double rate =
-        AnalysedRate(sampleRate) ? static_cast<double>(sampleRate) / DecimationFactor(sampleRate) : 8000.0;
-    std::vector<FskReceiver> receivers;
-    for (const double boost : kSpaceBoostsDb) receivers.emplace_back(rate, TonesOfTable(tones), boost);
-    return receivers;
+double ReceiverRate(int32_t sampleRate) {
+    return AnalysedRate(sampleRate) ? static_cast<double>(sampleRate) / DecimationFactor(sampleRate) : 8000.0;
 }
 
 }  // namespace
@@ -261,7 +257,9 @@ FskClipDecoder::FskClipDecoder(int32_t sampleRate, const ToneTable& tones)
       decimating_(DecimationFactor(sampleRate) > 1),
       decimator_(DecimationFactor(sampleRate)),
       demodulator_(tones, StepMultiplier(sampleRate)),
-      receivers_(MakeReceivers(sampleRate, tones)) {}
+      receiver_(ReceiverRate(sampleRate), TonesOfTable(tones)),
+      tones_(TonesOfTable(tones)),
+      receiverRate_(ReceiverRate(sampleRate)) {}
 
 void FskClipDecoder::Feed(const int16_t* samples, size_t count) {
     if (!enabled_) return;
@@ -275,7 +273,8 @@ void FskClipDecoder::Feed(const int16_t* samples, size_t count) {
         count = scratch_.size();
     }
     demodulator_.Feed(samples, count);
-    for (FskReceiver& receiver : receivers_) receiver.Feed(samples, count);
+    receiver_.Feed(samples, count);
+    seen_.insert(seen_.end(), samples, samples + count);
 }
 
 std::string FskClipDecoder::Finish() {
@@ -285,11 +284,17 @@ std::string FskClipDecoder::Finish() {
     // band-passed receiver wins over their unverified one.
     CallerIdMessage direct = ParseCallerIdMessage(demodulator_.bytes());
     if (direct.verified && !direct.number.empty()) return std::move(direct.number);
-    bool anyVerified = direct.verified;
-    for (const FskReceiver& receiver : receivers_) {
-        CallerIdMessage filtered = ParseCallerIdMessage(receiver.bytes());
+    CallerIdMessage flat = ParseCallerIdMessage(receiver_.bytes());
+    if (flat.verified && !flat.number.empty()) return std::move(flat.number);
+    bool anyVerified = direct.verified || flat.verified;
+    // Only then the sloped-line receivers, over the same samples: a flat line costs nothing more.
+    for (const double boost : kSpaceBoostsDb) {
+        if (anyVerified) break;
+        FskReceiver lifted(receiverRate_, tones_, boost);
+        lifted.Feed(seen_.data(), seen_.size());
+        CallerIdMessage filtered = ParseCallerIdMessage(lifted.bytes());
         if (filtered.verified && !filtered.number.empty()) return std::move(filtered.number);
-        anyVerified = anyVerified || filtered.verified;
+        anyVerified = filtered.verified;
     }
     // A verified message without a number (withheld) names no caller, whichever found it.
     if (anyVerified) return {};
