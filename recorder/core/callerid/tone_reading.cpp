@@ -17,6 +17,9 @@ constexpr size_t kShortestDialled = 3;       // fewer keys in a group are strays
 constexpr size_t kKeysPerDoubt = 4;          // a doubt for every four keys or fewer: talk or music
 constexpr char kLostKey = '?';
 
+// 0-9, * and #: what a telephone's keypad sends.
+bool IsKeypadKey(char key) { return (key >= '0' && key <= '9') || key == '*' || key == '#'; }
+
 bool TwistTrusted(const DtmfKey& key) { return std::abs(key.twistDb) <= kTrustedTwistDb; }
 
 bool DoubtBetween(const DtmfScan& scan, int64_t from, int64_t to) {
@@ -72,7 +75,7 @@ ToneReading ReadDialled(const DtmfScan& scan) {
         const size_t keys = last - first + 1;
         // A telephone's keypad has no A-D; keys among many pairs that came and went are talk-off.
         bool dialling = keys >= kShortestDialled;
-        for (size_t i = first; i <= last && dialling; ++i) dialling = scan.keys[i].key < 'A' || scan.keys[i].key > 'D';
+        for (size_t i = first; i <= last && dialling; ++i) dialling = IsKeypadKey(scan.keys[i].key);
         const auto doubtsFrom = std::lower_bound(scan.doubts.begin(), scan.doubts.end(), scan.keys[first].start);
         const auto doubtsTo = std::upper_bound(scan.doubts.begin(), scan.doubts.end(), scan.keys[last].end);
         if (static_cast<size_t>(doubtsTo - doubtsFrom) * kKeysPerDoubt > keys) dialling = false;
