@@ -268,6 +268,30 @@ int Generate(const std::string& dir, uint32_t seedBase) {
     return 0;
 }
 
+// Talk-off: speech, music and hold music, where present, whole and cut into calls.
+void PrintTalkOff(const std::string& dir) {
+    for (const char* kind : {"speech", "music", "hold"}) {
+        for (const int32_t rate : kRates) {
+            const Samples s = ReadRaw(dir + "/" + kind + "/" + std::to_string(rate) + ".raw");
+            if (s.empty()) continue;
+            // Cut into calls of three minutes: the numbers the recorder would file for them.
+            const size_t call = static_cast<size_t>(rate) * 180;
+            std::string filed;
+            for (size_t at = 0; at + call / 2 < s.size(); at += call) {
+                const size_t n = std::min(call, s.size() - at);
+                for (const int32_t clip : {pell::kClipTone, pell::kClipFskEurope}) {
+                    const pell::CallerIdentity who =
+                        pell::IdentifyCaller(s.data() + at, n, clip, rate, pell::BuildToneTable(clip));
+                    if (!who.number.empty())
+                        filed += (filed.empty() ? "" : " ") + std::to_string(clip) + ":" + who.number;
+                }
+            }
+            std::cout << kind << '-' << rate << '\t' << pell::DetectDtmfDigits(s.data(), s.size(), rate) << '\t'
+                      << static_cast<double>(s.size()) / rate << '\t' << filed << '\n';
+        }
+    }
+}
+
 int Decode(const std::string& dir) {
     std::ifstream manifest(dir + "/manifest.tsv");
     std::string line;
@@ -291,27 +315,7 @@ int Decode(const std::string& dir) {
         }
         std::cout << file << '\t' << answer << '\n';
     }
-    // Talk-off: speech, music and hold music, where present.
-    for (const char* kind : {"speech", "music", "hold"}) {
-        for (const int32_t rate : kRates) {
-            const Samples s = ReadRaw(dir + "/" + kind + "/" + std::to_string(rate) + ".raw");
-            if (s.empty()) continue;
-            // Cut into calls of three minutes: the numbers the recorder would file for them.
-            const auto call = static_cast<size_t>(180 * rate);
-            std::string filed;
-            for (size_t at = 0; at + call / 2 < s.size(); at += call) {
-                const size_t n = std::min(call, s.size() - at);
-                for (const int32_t clip : {pell::kClipTone, pell::kClipFskEurope}) {
-                    const pell::CallerIdentity who =
-                        pell::IdentifyCaller(s.data() + at, n, clip, rate, pell::BuildToneTable(clip));
-                    if (!who.number.empty())
-                        filed += (filed.empty() ? "" : " ") + std::to_string(clip) + ":" + who.number;
-                }
-            }
-            std::cout << kind << '-' << rate << '\t' << pell::DetectDtmfDigits(s.data(), s.size(), rate) << '\t'
-                      << static_cast<double>(s.size()) / rate << '\t' << filed << '\n';
-        }
-    }
+    PrintTalkOff(dir);
     return 0;
 }
 

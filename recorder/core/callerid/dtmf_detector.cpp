@@ -238,7 +238,7 @@ bool OnKeyFrequency(const DtmfFilterSet& set, const WindowSamples& w, int k) {
     std::complex<double> first, second;
     for (int32_t n = 0; n < p.half; ++n) {
         first += w.x[n] * p.kernel[static_cast<size_t>(n)];
-        second += w.x[n + p.half] * p.kernel[static_cast<size_t>(n + p.half)];
+        second += w.x[n + p.half] * p.kernel[static_cast<size_t>(n) + static_cast<size_t>(p.half)];
     }
     const double offsetHz = std::arg(second * std::conj(first)) * p.hzPerRadian;
     return std::abs(offsetHz) <= kMaxToneOffsetShare * kToneHz[k] + kMaxToneOffsetHz;
@@ -375,16 +375,7 @@ void DtmfDetector::AnalyseChunk(const int16_t* samples, int64_t count) {
         } else {
             d = AnalyseWindow(samples + pos, &level);
         }
-        const double power = level.row + level.column;
-        if (d != 0 && d == peakDigit_ && power < kGapDropPower * peakPower_) {
-            d = 0;  // what is left of the key after it ended: echo or tail
-            level = {};
-        } else if (d != 0 && d == peakDigit_) {
-            peakPower_ = std::max(peakPower_, power);
-        } else if (d != 0) {
-            peakDigit_ = d;
-            peakPower_ = power;
-        }
+        if (d != 0) d = AgainstPeak(d, &level);
         if (!pending_ && d != 0 && !realign_ && pos > half_ && d != last_) {
             // A new digit: look half a window earlier for the start of its tone.
             pos -= 3 * half_;
@@ -403,27 +394,44 @@ void DtmfDetector::AnalyseChunk(const int16_t* samples, int64_t count) {
             startCounted_ = true;
         }
         if (d != 0) NoteKeyWindow(d, origin_ + pos, origin_ + pos + span, level);
-        if (d == last_) {
-            ++count_;
-        } else if (!pending_) {
-            count_ = 0;
-            last_ = d;
-            pending_ = true;
-        } else {
-            pending_ = false;  // a change right after a change is ignored
-        }
-        if (count_ >= windowsToHold_ - 1) {
-            pending_ = false;
-            if (last_ != 0) {
-                if (held_ == last_ || LongEnough(samples, count, pos)) Hold(last_);
-            } else {
-                // A gap as long as a key's: the next key has a peak and a run of its own.
-                peakDigit_ = 0;
-                EndRun();
-                if (held_ != 0) Emit();
-            }
-        }
+        Debounce(d, samples, count, pos);
     }
+}
+
+char DtmfDetector::AgainstPeak(char digit, KeyLevel* level) {
+    const double power = level->row + level->column;
+    if (digit != peakDigit_) {
+        peakDigit_ = digit;
+        peakPower_ = power;
+    } else if (power < kGapDropPower * peakPower_) {
+        *level = {};
+        return 0;  // what is left of the key after it ended: echo or tail
+    } else {
+        peakPower_ = std::max(peakPower_, power);
+    }
+    return digit;
+}
+
+void DtmfDetector::Debounce(char digit, const int16_t* samples, int64_t count, int64_t pos) {
+    if (digit == last_) {
+        ++count_;
+    } else if (!pending_) {
+        count_ = 0;
+        last_ = digit;
+        pending_ = true;
+    } else {
+        pending_ = false;  // a change right after a change is ignored
+    }
+    if (count_ < windowsToHold_ - 1) return;
+    pending_ = false;
+    if (last_ != 0) {
+        if (held_ == last_ || LongEnough(samples, count, pos)) Hold(last_);
+        return;
+    }
+    // A gap as long as a key's: the next key has a peak and a run of its own.
+    peakDigit_ = 0;
+    EndRun();
+    if (held_ != 0) Emit();
 }
 
 void DtmfDetector::NoteKeyWindow(char digit, int64_t start, int64_t end, const KeyLevel& level) {

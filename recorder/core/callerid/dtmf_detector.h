@@ -107,6 +107,10 @@ private:
     void AnalyseWindowPair(const int16_t* first, const int16_t* second, char* firstDigit, char* secondDigit,
                            KeyLevel* firstLevel, KeyLevel* secondLevel) const;
     void AnalyseChunk(const int16_t* samples, int64_t count);
+    // The window's digit, or 0 when its key has fallen far below the key's peak (a gap).
+    char AgainstPeak(char digit, KeyLevel* level);
+    // The run of like windows, holding a digit that filled its windows and emitting it after a gap.
+    void Debounce(char digit, const int16_t* samples, int64_t count, int64_t pos);
     // Bookkeeping of keys and doubts beside the digit decisions.
     void NoteKeyWindow(char digit, int64_t start, int64_t end, const KeyLevel& level);
     DtmfKey RunKey() const;

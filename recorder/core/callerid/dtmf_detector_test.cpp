@@ -326,26 +326,26 @@ std::ostream& operator<<(std::ostream& out, const ToneOffsetCase& c) { return ou
 
 class DtmfToneToleranceTest : public ::testing::TestWithParam<ToneOffsetCase> {};
 
+// One key at two alignments with its row or column tone moved by offset percent.
+void ExpectKeyWithToneMoved(int32_t rate, int row, int column, bool moveRow, double offset, bool accepted) {
+    const std::string key(1, kKeys[row][column]);
+    for (const double lead : {300.0, 309.9}) {
+        const Samples s = Keyed(
+            rate, lead, key, [&](DtmfOptions& o) { (moveRow ? o.rowOffsetPercent : o.columnOffsetPercent) = offset; });
+        EXPECT_EQ(DetectDtmfDigits(s.data(), s.size(), rate), accepted ? key : "")
+            << rate << " Hz, key " << key << (moveRow ? " row" : " column") << " tone " << offset << " %, lead " << lead
+            << " ms";
+    }
+}
+
 TEST_P(DtmfToneToleranceTest, EachToneOnItsOwnAtEveryRate) {
     const ToneOffsetCase& c = GetParam();
     for (const int32_t rate : kAllRates) {
+        // Every key moves its column tone; the diagonal keys move each row tone too.
         for (int row = 0; row < 4; ++row) {
+            ExpectKeyWithToneMoved(rate, row, row, true, c.offsetPercent(kRowHz[row]), c.accepted);
             for (int column = 0; column < 4; ++column) {
-                const std::string key(1, kKeys[row][column]);
-                for (const bool moveRow : {true, false}) {
-                    // The key's diagonal moves each tone once; every key moves one of them.
-                    if ((row == column) != moveRow && row != column) continue;
-                    const double offset = c.offsetPercent(moveRow ? kRowHz[row] : kColumnHz[column]);
-                    for (int quarter = 0; quarter < 4; quarter += 3) {
-                        const double lead = 300 + quarter * 3.3;
-                        const Samples s = Keyed(rate, lead, key, [&](DtmfOptions& o) {
-                            (moveRow ? o.rowOffsetPercent : o.columnOffsetPercent) = offset;
-                        });
-                        EXPECT_EQ(DetectDtmfDigits(s.data(), s.size(), rate), c.accepted ? key : "")
-                            << rate << " Hz, key " << key << (moveRow ? " row" : " column") << " tone " << offset
-                            << " %, lead " << lead << " ms";
-                    }
-                }
+                ExpectKeyWithToneMoved(rate, row, column, false, c.offsetPercent(kColumnHz[column]), c.accepted);
             }
         }
     }

@@ -64,30 +64,41 @@ bool FrameTrusted(const DtmfScan& scan, size_t frameKeys) {
     return EvenlyTimed(frame, Stride(scan.sampleRate));
 }
 
+// Keys first..last dialled on a keypad, rather than talk-off.
+bool Dialling(const DtmfScan& scan, size_t first, size_t last) {
+    const size_t keys = last - first + 1;
+    if (keys < kShortestDialled) return false;
+    // A telephone's keypad has no A-D; keys among many pairs that came and went are talk-off.
+    for (size_t i = first; i <= last; ++i) {
+        if (!IsKeypadKey(scan.keys[i].key)) return false;
+    }
+    const auto from = std::lower_bound(scan.doubts.begin(), scan.doubts.end(), scan.keys[first].start);
+    const auto to = std::upper_bound(scan.doubts.begin(), scan.doubts.end(), scan.keys[last].end);
+    return static_cast<size_t>(to - from) * kKeysPerDoubt <= keys;
+}
+
+// The group's keys, a key beyond the twist band and one lost between close keys written "?".
+std::string DialledText(const DtmfScan& scan, size_t first, size_t last) {
+    const auto closeGap = static_cast<int64_t>(kCloseKeysSeconds * scan.sampleRate);
+    std::string text;
+    for (size_t i = first; i <= last; ++i) {
+        const DtmfKey& key = scan.keys[i];
+        text += TwistTrusted(key) ? key.key : kLostKey;
+        if (i == last) break;
+        const DtmfKey& next = scan.keys[i + 1];
+        if (next.start - key.end <= closeGap && DoubtBetween(scan, key.end, next.start)) text += kLostKey;
+    }
+    return text;
+}
+
 ToneReading ReadDialled(const DtmfScan& scan) {
     const auto groupGap = static_cast<int64_t>(kDialGroupGapSeconds * scan.sampleRate);
-    const auto closeGap = static_cast<int64_t>(kCloseKeysSeconds * scan.sampleRate);
     std::string kept;
     size_t first = 0;
     while (first < scan.keys.size()) {
         size_t last = first;  // the group is keys first..last
         while (last + 1 < scan.keys.size() && scan.keys[last + 1].start - scan.keys[last].end <= groupGap) ++last;
-        const size_t keys = last - first + 1;
-        // A telephone's keypad has no A-D; keys among many pairs that came and went are talk-off.
-        bool dialling = keys >= kShortestDialled;
-        for (size_t i = first; i <= last && dialling; ++i) dialling = IsKeypadKey(scan.keys[i].key);
-        const auto doubtsFrom = std::lower_bound(scan.doubts.begin(), scan.doubts.end(), scan.keys[first].start);
-        const auto doubtsTo = std::upper_bound(scan.doubts.begin(), scan.doubts.end(), scan.keys[last].end);
-        if (static_cast<size_t>(doubtsTo - doubtsFrom) * kKeysPerDoubt > keys) dialling = false;
-        if (dialling) {
-            for (size_t i = first; i <= last; ++i) {
-                const DtmfKey& key = scan.keys[i];
-                kept += TwistTrusted(key) ? key.key : kLostKey;
-                if (i == last) break;
-                const DtmfKey& next = scan.keys[i + 1];
-                if (next.start - key.end <= closeGap && DoubtBetween(scan, key.end, next.start)) kept += kLostKey;
-            }
-        }
+        if (Dialling(scan, first, last)) kept += DialledText(scan, first, last);
         first = last + 1;
     }
     if (kept.empty()) return {ToneReadingKind::kUncertain, ""};
