@@ -227,14 +227,14 @@ std::string RecorderDialog::TakeProgramFolder() {
         case ProgramFolderLock::Result::kHeldByOther: {
             const std::string holder =
                 lock_->holderPid() > 0 ? " (process " + std::to_string(lock_->holderPid()) + ")" : "";
-            return std::string(text::kAppName) + " is already running" + holder + " with the program folder " +
-                   settings_.programFolder + "; this one ends without touching it.";
+            return "Pell Recorder is already running" + holder + " with the program folder " + settings_.programFolder +
+                   "; this one ends without touching it.";
         }
         case ProgramFolderLock::Result::kFailed:
             break;
     }
-    return "The lock file " + lock_->path() + " cannot be opened (" + lock_->error() + "). " + text::kAppName +
-           " needs to write in its program folder " + settings_.programFolder + ".";
+    return "The lock file " + lock_->path() + " cannot be opened (" + lock_->error() +
+           "). Pell Recorder needs to write in its program folder " + settings_.programFolder + ".";
 }
 
 int RecorderDialog::Start() {

@@ -628,8 +628,8 @@ TEST_F(RecorderDialogTest, ASecondRecorderOnTheSameFolderNamesTheFirstAndTouches
     desktop_.messages.clear();
     EXPECT_EQ(Make().Start(), 1);
     ASSERT_EQ(desktop_.messages.size(), 1u);
-    EXPECT_EQ(desktop_.messages[0], std::string(text::kAppName) + " is already running (process " +
-                                        std::to_string(first.pid()) + ") with the program folder " + dir_.path() +
+    EXPECT_EQ(desktop_.messages[0], "Pell Recorder is already running (process " + std::to_string(first.pid()) +
+                                        ") with the program folder " + dir_.path() +
                                         "; this one ends without touching it.");
     EXPECT_EQ(capture_->initializations, 0);
     EXPECT_TRUE(hid_.opened.empty());
