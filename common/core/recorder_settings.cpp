@@ -42,7 +42,7 @@ void LoadChannel(const ProfileReader& ini, int number, ChannelConfig& c) {
     c.sensitiveControl =
         ini.ReadInt(section, "sensitive_control", 1) != 0 ? LineControl::kSoundLevel : LineControl::kLineState;
     c.bitrate = ini.ReadInt(section, "bitrate", 24);
-    c.endOfFile = ini.ReadInt(section, "end_of_file", 10);
+    c.endOfFile = ini.ReadInt(section, "end_of_file", kDefaultEndOfFileSeconds);
     c.maxFileLength = ini.ReadInt(section, "max_file_length", 10);
     c.minFileLength = ini.ReadInt(section, "min_file_length", 30);
     c.sensitiveLevel = ini.ReadInt(section, "sensitive_level", 5);
@@ -71,6 +71,12 @@ void RefuseUnusable(RecorderSettings& settings) {
                            " Hz cannot be captured; 8000 Hz is used.");
         settings.sampleRate = kMinSampleRate;
     }
+    if (settings.cleaning != 0 && settings.freeDiskSpace <= 0) {
+        messages.push_back("Cleaning is on, but its free disk space limit is " +
+                           std::to_string(settings.freeDiskSpace) +
+                           " MB: no day folder is ever removed and the disk may fill up. Set a limit above 0 MB, or "
+                           "turn cleaning off.");
+    }
     for (size_t i = 0; i < settings.channels.size(); ++i) {
         ChannelConfig& c = settings.channels[i];
         const std::string channel = "channel " + std::to_string(i + 1);
@@ -87,6 +93,13 @@ void RefuseUnusable(RecorderSettings& settings) {
                 messages.push_back("The file name prefix " + Quoted(c.prefix) + " of " + channel +
                                    " leads out of its folder; " + Quoted(prefix) + " is used.");
             c.prefix = prefix;
+        }
+        if (c.endOfFile < 0 || c.endOfFile > kMaxEndOfFileSeconds) {
+            if (told)
+                messages.push_back("The end of file time " + std::to_string(c.endOfFile) + " s of " + channel +
+                                   " is not between 0 and " + std::to_string(kMaxEndOfFileSeconds) + " s; " +
+                                   std::to_string(kDefaultEndOfFileSeconds) + " s is used.");
+            c.endOfFile = kDefaultEndOfFileSeconds;
         }
         const int32_t bitrate = NearestMp3Bitrate(settings.sampleRate, c.bitrate);
         if (bitrate != c.bitrate) {
