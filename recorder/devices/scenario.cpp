@@ -29,6 +29,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
 }  // namespace
 
 uint8_t Scenario::StateByteAt(uint32_t atMs) const {
+    if (repeat.periodMs > 0 && uint64_t{atMs} < uint64_t{repeat.periodMs} * repeat.times) atMs %= repeat.periodMs;
     bool active[2] = {false, false};
     for (const TimelineEvent& event : timeline) {
         if (event.atMs > atMs) break;
@@ -44,15 +45,18 @@ void Scenario::FramesAt(uint64_t firstFrame, size_t count, uint32_t rateHz, int1
         return;
     }
     const uint64_t total = frameCount();
+    const uint64_t period = uint64_t{repeat.periodMs} * sampleRate / 1000;
     for (size_t i = 0; i < count; ++i) {
-        const uint64_t source = (firstFrame + i) * sampleRate / rateHz;
+        uint64_t source = (firstFrame + i) * sampleRate / rateHz;
+        if (period > 0) source = source < period * repeat.times ? source % period : total;
         out[2 * i] = source < total ? frames[2 * source] : 0;
         out[2 * i + 1] = source < total ? frames[2 * source + 1] : 0;
     }
 }
 
-std::string ParseTimeline(const std::string& text, std::vector<TimelineEvent>& events) {
+std::string ParseTimeline(const std::string& text, std::vector<TimelineEvent>& events, ScenarioRepeat* repeat) {
     events.clear();
+    if (repeat != nullptr) *repeat = {};
     std::istringstream lines(text);
     std::string line;
     for (int number = 1; std::getline(lines, line); ++number) {
@@ -63,6 +67,20 @@ std::string ParseTimeline(const std::string& text, std::vector<TimelineEvent>& e
         if (fields.empty()) continue;
         if (fields.size() == 4 && fields[1] == "line") fields.erase(fields.begin() + 1);
         const std::string where = "timeline.txt line " + std::to_string(number) + ": ";
+        if (fields[0] == "repeat") {
+            double period = 0;
+            long times = 0;
+            const bool read = fields.size() == 3 &&
+                              std::from_chars(fields[1].data(), fields[1].data() + fields[1].size(), period).ptr ==
+                                  fields[1].data() + fields[1].size() &&
+                              std::from_chars(fields[2].data(), fields[2].data() + fields[2].size(), times).ptr ==
+                                  fields[2].data() + fields[2].size();
+            if (!read || !(period >= 1) || period > 86400 || times < 1 || times > 100000)
+                return where + "expected \"repeat <seconds 1..86400> <times 1..100000>\"";
+            if (repeat != nullptr)
+                *repeat = {static_cast<uint32_t>(std::llround(period * 1000.0)), static_cast<uint32_t>(times)};
+            continue;
+        }
         if (fields.size() != 3) return where + "expected \"<seconds> <line 1|2> <active|idle>\"";
         // from_chars ignores the locale, which the window may set to one with a decimal comma.
         double seconds = 0;
@@ -116,7 +134,7 @@ std::string LoadScenario(const std::string& folder, Scenario& scenario) {
     if (!ReadWholeFile(folder + "/timeline.txt", timeline)) return "cannot read " + folder + "/timeline.txt";
     Scenario loaded;
     if (std::string error = ParseWav(wav, loaded); !error.empty()) return error;
-    if (std::string error = ParseTimeline(timeline, loaded.timeline); !error.empty()) return error;
+    if (std::string error = ParseTimeline(timeline, loaded.timeline, &loaded.repeat); !error.empty()) return error;
     scenario = std::move(loaded);
     return {};
 }
