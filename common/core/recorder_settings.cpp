@@ -64,6 +64,41 @@ std::string FileNamePart(const std::string& prefix) {
     return name;
 }
 
+void RefuseUnusableChannel(RecorderSettings& settings, size_t i) {
+    std::vector<std::string>& messages = settings.loadMessages;
+    ChannelConfig& c = settings.channels[i];
+    const std::string channel = "channel " + std::to_string(i + 1);
+    const bool told = c.exists;  // a channel that is off records nothing to refuse
+    if (c.dropFolder.empty()) {
+        c.dropFolder = settings.programFolder;
+        if (told)
+            messages.push_back("No drop folder is set for " + channel + "; its recordings go to " +
+                               Quoted(c.dropFolder) + ".");
+    }
+    const std::string prefix = FileNamePart(c.prefix);
+    if (prefix != c.prefix) {
+        if (told)
+            messages.push_back("The file name prefix " + Quoted(c.prefix) + " of " + channel +
+                               " leads out of its folder; " + Quoted(prefix) + " is used.");
+        c.prefix = prefix;
+    }
+    if (c.endOfFile < 0 || c.endOfFile > kMaxEndOfFileSeconds) {
+        if (told)
+            messages.push_back("The end of file time " + std::to_string(c.endOfFile) + " s of " + channel +
+                               " is not between 0 and " + std::to_string(kMaxEndOfFileSeconds) + " s; " +
+                               std::to_string(kDefaultEndOfFileSeconds) + " s is used.");
+        c.endOfFile = kDefaultEndOfFileSeconds;
+    }
+    const int32_t bitrate = NearestMp3Bitrate(settings.sampleRate, c.bitrate);
+    if (bitrate != c.bitrate) {
+        if (told)
+            messages.push_back("The bit rate " + std::to_string(c.bitrate) + " kbit/s of " + channel +
+                               " cannot be encoded at " + std::to_string(settings.sampleRate) + " Hz; " +
+                               std::to_string(bitrate) + " kbit/s is used.");
+        c.bitrate = bitrate;
+    }
+}
+
 void RefuseUnusable(RecorderSettings& settings) {
     std::vector<std::string>& messages = settings.loadMessages;
     if (settings.sampleRate < kMinSampleRate || settings.sampleRate > kMaxCaptureSampleRate) {
@@ -78,37 +113,7 @@ void RefuseUnusable(RecorderSettings& settings) {
                            "turn cleaning off.");
     }
     for (size_t i = 0; i < settings.channels.size(); ++i) {
-        ChannelConfig& c = settings.channels[i];
-        const std::string channel = "channel " + std::to_string(i + 1);
-        const bool told = c.exists;  // a channel that is off records nothing to refuse
-        if (c.dropFolder.empty()) {
-            c.dropFolder = settings.programFolder;
-            if (told)
-                messages.push_back("No drop folder is set for " + channel + "; its recordings go to " +
-                                   Quoted(c.dropFolder) + ".");
-        }
-        const std::string prefix = FileNamePart(c.prefix);
-        if (prefix != c.prefix) {
-            if (told)
-                messages.push_back("The file name prefix " + Quoted(c.prefix) + " of " + channel +
-                                   " leads out of its folder; " + Quoted(prefix) + " is used.");
-            c.prefix = prefix;
-        }
-        if (c.endOfFile < 0 || c.endOfFile > kMaxEndOfFileSeconds) {
-            if (told)
-                messages.push_back("The end of file time " + std::to_string(c.endOfFile) + " s of " + channel +
-                                   " is not between 0 and " + std::to_string(kMaxEndOfFileSeconds) + " s; " +
-                                   std::to_string(kDefaultEndOfFileSeconds) + " s is used.");
-            c.endOfFile = kDefaultEndOfFileSeconds;
-        }
-        const int32_t bitrate = NearestMp3Bitrate(settings.sampleRate, c.bitrate);
-        if (bitrate != c.bitrate) {
-            if (told)
-                messages.push_back("The bit rate " + std::to_string(c.bitrate) + " kbit/s of " + channel +
-                                   " cannot be encoded at " + std::to_string(settings.sampleRate) + " Hz; " +
-                                   std::to_string(bitrate) + " kbit/s is used.");
-            c.bitrate = bitrate;
-        }
+        RefuseUnusableChannel(settings, i);
     }
 }
 

@@ -22,7 +22,8 @@ flock WholeFileWriteLock() {
 
 }  // namespace
 
-ProgramFolderLock::ProgramFolderLock(std::string programFolder) : path_(JoinPath(programFolder, kLockFileName)) {}
+ProgramFolderLock::ProgramFolderLock(const std::string& programFolder)
+    : path_(JoinPath(programFolder, kLockFileName)) {}
 
 ProgramFolderLock::Result ProgramFolderLock::Take() {
     if (held_) return Result::kTaken;

@@ -22,7 +22,7 @@ class ProgramFolderLock {
 public:
     enum class Result { kTaken, kHeldByOther, kFailed };
 
-    explicit ProgramFolderLock(std::string programFolder);
+    explicit ProgramFolderLock(const std::string& programFolder);
     ProgramFolderLock(const ProgramFolderLock&) = delete;
     ProgramFolderLock& operator=(const ProgramFolderLock&) = delete;
 

@@ -264,6 +264,8 @@ int RecorderDialog::Start() {
 void RecorderDialog::FinishOnExit() {
     if (shutdownStarted_ || !core_ || !started_) return;
     shutdownStarted_ = true;
+    // The icon lives on the display that is gone: leave it alone.
+    tray_ = nullptr;
     Log("ending without a shut-down (the display connection is gone?): filing the running calls");
     core_->FinishAllRecordings();
     for (const std::string& text : pendingBoxes_) Log("message not shown at the end: " + text);
@@ -438,6 +440,24 @@ void RecorderDialog::Reconnect() {
         ", line interface " + (devices_->lineInterfacePresent() ? "found" : "not found"));
 }
 
+void RecorderDialog::FileCallsForNewCapture(const RecorderSettings& loaded, bool newRate) {
+    // The calls running now cannot go on in another format: they are filed up to here.
+    std::string lines;
+    for (int c = 0; c < 2; ++c) {
+        if (core_->inCall(c)) lines += (lines.empty() ? "" : " and ") + std::to_string(c + 1);
+    }
+    if (!lines.empty()) {
+        const std::string what = newRate ? "the sample rate changes from " + std::to_string(settings_.sampleRate) +
+                                               " Hz to " + std::to_string(loaded.sampleRate) + " Hz"
+                                         : "the capture device changes to \"" + loaded.device + "\"";
+        const std::string text = "New settings: " + what + ", so the running call on line " + lines +
+                                 " is filed up to here; what follows is recorded as a new call.";
+        Log(text);
+        ShowStop(text);
+    }
+    core_->FinishAllRecordings();
+}
+
 void RecorderDialog::Reload() {
     if (shutdownStarted_ || !devices_) return;
     RecorderSettings loaded;
@@ -448,21 +468,7 @@ void RecorderDialog::Reload() {
     const bool newRate = loaded.sampleRate != settings_.sampleRate;
     const bool newDevice = LowerCase(loaded.device) != LowerCase(settings_.device);
     if (newRate || newDevice) {
-        // The calls running now cannot go on in another format: they are filed up to here.
-        std::string lines;
-        for (int c = 0; c < 2; ++c) {
-            if (core_->inCall(c)) lines += (lines.empty() ? "" : " and ") + std::to_string(c + 1);
-        }
-        if (!lines.empty()) {
-            const std::string what = newRate ? "the sample rate changes from " + std::to_string(settings_.sampleRate) +
-                                                   " Hz to " + std::to_string(loaded.sampleRate) + " Hz"
-                                             : "the capture device changes to \"" + loaded.device + "\"";
-            const std::string text = "New settings: " + what + ", so the running call on line " + lines +
-                                     " is filed up to here; what follows is recorded as a new call.";
-            Log(text);
-            ShowStop(text);
-        }
-        core_->FinishAllRecordings();
+        FileCallsForNewCapture(loaded, newRate);
     } else {
         loaded.device = settings_.device;  // as the device search lower-cased it
     }

@@ -137,6 +137,7 @@ private:
     void ProcessBlockNotice(uint64_t generation);
     void Reconnect();
     void Reload();
+    void FileCallsForNewCapture(const RecorderSettings& loaded, bool newRate);
     void ShutDown();
     void Teardown();
     void OnFiled(const FiledRecording& filed);

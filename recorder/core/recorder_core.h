@@ -160,6 +160,8 @@ private:
     void RemoveJournal(Line line);
     // Tags each part and puts it on the disk, so the journal may go.
     void TagParts(Line line, const std::vector<Part>& parts, const IdentifiedCaller& caller);
+    // Finishes one channel's cut recording; false when there was none (or it was filed already).
+    bool RecoverChannel(Line line);
     void RemoveLeftoverTemporaries();
     uint32_t PartSeconds(Line line, const Part& part) const;
     void WriteCounterFile(Line line);

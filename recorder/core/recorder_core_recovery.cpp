@@ -86,94 +86,97 @@ bool EndsWithTag(const std::string& path) {
     return in.read(head, 3) && std::string(head, 3) == "TAG";
 }
 
+// Cuts an untagged part to its whole frames: a power cut may leave part of a block behind, or
+// zeros where writes never landed; what follows such a hole is kept, moved up against the sound
+// before it. The seconds of sound in the part.
+uint32_t MendPart(FileSystem& fileSystem, const std::string& path, bool tagged) {
+    std::vector<uint8_t> bytes = ReadWhole(path);
+    if (tagged) bytes.resize(bytes.size() >= kTagSize ? bytes.size() - kTagSize : 0);
+    const Mp3Frames frames = FindMp3Frames(bytes);
+    if (tagged || frames.runs.empty()) return frames.Seconds();
+    std::vector<uint8_t> rest;
+    for (size_t r = 1; r < frames.runs.size(); ++r) {
+        rest.insert(rest.end(), bytes.begin() + static_cast<std::ptrdiff_t>(frames.runs[r].first),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(frames.runs[r].second));
+    }
+    const uint64_t whole = frames.runs[0].second + rest.size();
+    if (whole == bytes.size()) return frames.Seconds();
+    if (File file = fileSystem.Open(path, "r+b")) {
+        if (rest.empty() || (file.Seek(frames.runs[0].second) && file.Write(rest.data(), rest.size())))
+            file.Truncate(whole);
+        file.Close();
+    }
+    return frames.Seconds();
+}
+
 }  // namespace
 
 int RecorderCore::RecoverUnfinishedRecordings() {
     RemoveLeftoverTemporaries();
     int recovered = 0;
-    for (int c = 0; c < 2; ++c) {
-        const ChannelConfig& cfg = Config(c);
-        ChannelRuntime& ch = channels_[c];
-        Journal journal;
-        if (!ReadJournal(JournalPath(c), journal)) continue;
-        std::vector<Part> parts;
-        for (const auto& [counter, path] : journal.parts) {
-            std::error_code error;
-            // A part cut before its first byte is no recording.
-            if (std::filesystem::file_size(path, error) == 0 && !error) services_.fileSystem.Remove(path);
-            if (services_.fileSystem.Exists(path)) parts.push_back({path, counter});
-        }
-        // The counter still names the cut part when no finish moved it on.
-        auto moveCounterOn = [&] {
-            if (!parts.empty() && ch.fileCounter == parts.back().counter) {
-                ch.fileCounter = NextFileCounter(ch.fileCounter);
-                WriteCounterFile(c);
-            }
-        };
-        if (journal.filed) {
-            moveCounterOn();
-            services_.fileSystem.Remove(JournalPath(c));
-            continue;
-        }
-        IdentifiedCaller caller;
-        // A call whose own temp file could not be made left the previous call's caller in it.
-        if (services_.identifyCaller && journal.ownTempFile && services_.fileSystem.Exists(TempFilePath(c))) {
-            caller = services_.identifyCaller(TempFilePath(c), cfg.clip, settings_.sampleRate, Tones(c));
-        }
-        std::vector<Part> untagged;
-        std::vector<uint32_t> seconds;
-        for (const Part& part : parts) {
-            std::vector<uint8_t> bytes = ReadWhole(part.path);
-            if (EndsWithTag(part.path)) bytes.resize(bytes.size() - kTagSize);
-            const Mp3Frames frames = FindMp3Frames(bytes);
-            seconds.push_back(frames.Seconds());
-            if (EndsWithTag(part.path)) continue;
-            untagged.push_back(part);
-            if (frames.runs.empty()) continue;
-            // A power cut may leave part of a block behind, or zeros where writes never landed:
-            // what follows a hole is kept, moved up against the sound before it.
-            std::vector<uint8_t> rest;
-            for (size_t r = 1; r < frames.runs.size(); ++r) {
-                rest.insert(rest.end(), bytes.begin() + static_cast<std::ptrdiff_t>(frames.runs[r].first),
-                            bytes.begin() + static_cast<std::ptrdiff_t>(frames.runs[r].second));
-            }
-            const uint64_t whole = frames.runs[0].second + rest.size();
-            if (whole == bytes.size()) continue;
-            if (File file = services_.fileSystem.Open(part.path, "r+b")) {
-                if (rest.empty() || (file.Seek(frames.runs[0].second) && file.Write(rest.data(), rest.size())))
-                    file.Truncate(whole);
-                file.Close();
-            }
-        }
-        TagParts(c, untagged, caller);
-        // Listed at the time the call ended, not at this start: the journal has its start, the
-        // sound its length.
-        if (const std::optional<LocalDateTime> start = ParseJournalTime(journal.start)) {
-            std::time_t end = ToTimeT(*start);
-            for (size_t i = 0; i < parts.size(); ++i) {
-                end += seconds[i];
-                const bool touched = std::any_of(untagged.begin(), untagged.end(),
-                                                 [&](const Part& p) { return p.path == parts[i].path; });
-                if (touched) services_.fileSystem.SetModified(parts[i].path, end);
-            }
-        }
-        moveCounterOn();
-        services_.fileSystem.Remove(JournalPath(c));
-        std::string names;
-        for (const Part& part : parts) names += (names.empty() ? "" : ", ") + part.path;
-        services_.notifier.Log("Line " + std::to_string(c + 1) + ": the recording started " + journal.start +
-                               " was cut by a stop of the recorder and has been finished: " +
-                               (names.empty() ? std::string("no sound of it had reached the disk") : names) +
-                               (caller.number.empty() ? "" : " (caller " + caller.number + ")") + ".");
-        if (services_.onFiled) {
-            for (size_t i = 0; i < parts.size(); ++i) {
-                services_.onFiled({c, parts[i].path, caller.number, caller.directionMark, seconds[i]});
-            }
-        }
-        ++recovered;
-    }
+    for (int c = 0; c < 2; ++c) recovered += RecoverChannel(c) ? 1 : 0;
     ShowPendingMessages();
     return recovered;
+}
+
+bool RecorderCore::RecoverChannel(Line line) {
+    const ChannelConfig& cfg = Config(line);
+    ChannelRuntime& ch = channels_[line];
+    const int c = line.channel();
+    Journal journal;
+    if (!ReadJournal(JournalPath(line), journal)) return false;
+    std::vector<Part> parts;
+    for (const auto& [counter, path] : journal.parts) {
+        std::error_code error;
+        // A part cut before its first byte is no recording.
+        if (std::filesystem::file_size(path, error) == 0 && !error) services_.fileSystem.Remove(path);
+        if (services_.fileSystem.Exists(path)) parts.push_back({path, counter});
+    }
+    // The counter still names the cut part when no finish moved it on.
+    if (!parts.empty() && ch.fileCounter == parts.back().counter) {
+        ch.fileCounter = NextFileCounter(ch.fileCounter);
+        WriteCounterFile(line);
+    }
+    if (journal.filed) {
+        services_.fileSystem.Remove(JournalPath(line));
+        return false;
+    }
+    IdentifiedCaller caller;
+    // A call whose own temp file could not be made left the previous call's caller in it.
+    if (services_.identifyCaller && journal.ownTempFile && services_.fileSystem.Exists(TempFilePath(line))) {
+        caller = services_.identifyCaller(TempFilePath(line), cfg.clip, settings_.sampleRate, Tones(line));
+    }
+    std::vector<Part> untagged;
+    std::vector<uint32_t> seconds;
+    for (const Part& part : parts) {
+        const bool tagged = EndsWithTag(part.path);
+        seconds.push_back(MendPart(services_.fileSystem, part.path, tagged));
+        if (!tagged) untagged.push_back(part);
+    }
+    TagParts(line, untagged, caller);
+    // Listed at the time the call ended, not at this start: the journal has its start, the sound its length.
+    if (const std::optional<LocalDateTime> start = ParseJournalTime(journal.start)) {
+        std::time_t end = ToTimeT(*start);
+        for (size_t i = 0; i < parts.size(); ++i) {
+            end += seconds[i];
+            const bool touched =
+                std::any_of(untagged.begin(), untagged.end(), [&](const Part& p) { return p.path == parts[i].path; });
+            if (touched) services_.fileSystem.SetModified(parts[i].path, end);
+        }
+    }
+    services_.fileSystem.Remove(JournalPath(line));
+    std::string names;
+    for (const Part& part : parts) names += (names.empty() ? "" : ", ") + part.path;
+    services_.notifier.Log("Line " + std::to_string(c + 1) + ": the recording started " + journal.start +
+                           " was cut by a stop of the recorder and has been finished: " +
+                           (names.empty() ? std::string("no sound of it had reached the disk") : names) +
+                           (caller.number.empty() ? "" : " (caller " + caller.number + ")") + ".");
+    if (services_.onFiled) {
+        for (size_t i = 0; i < parts.size(); ++i) {
+            services_.onFiled({c, parts[i].path, caller.number, caller.directionMark, seconds[i]});
+        }
+    }
+    return true;
 }
 
 void RecorderCore::RemoveLeftoverTemporaries() {

@@ -323,7 +323,7 @@ TEST_P(CrashRecoveryTest, TheNextStartFinishesTagsAndCountsTheCutRecording) {
     if (p.zeroHoleBytes > 0) {
         // The hole and the frames it broke go; every frame after it stays.
         EXPECT_LT(fs::file_size(cut), wholeBytes + 128 - p.zeroHoleBytes + 1);
-        EXPECT_GT(fs::file_size(cut), wholeBytes + 128 - p.zeroHoleBytes - 2 * 1024);
+        EXPECT_GT(fs::file_size(cut), wholeBytes + 128 - p.zeroHoleBytes - size_t{2048});
         EXPECT_GT(DecodeMp3File(cut).samplesDecoded, static_cast<int64_t>(p.secondsBeforeCrash * p.sampleRate * 0.8));
     }
     // Listed when the call ended, not at this start: the journal's start plus the sound's length.

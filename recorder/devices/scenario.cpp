@@ -26,6 +26,24 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     return true;
 }
 
+template <class Number>
+bool ReadNumber(const std::string& text, Number& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc{} && end == text.data() + text.size();
+}
+
+// "repeat <seconds> <times>"
+bool ParseRepeat(const std::vector<std::string>& fields, ScenarioRepeat* repeat) {
+    double period = 0;
+    long times = 0;
+    if (fields.size() != 3 || !ReadNumber(fields[1], period) || !ReadNumber(fields[2], times)) return false;
+    if (!(period >= 1) || period > 86400 || times < 1 || times > 100000) return false;
+    if (repeat != nullptr) {
+        *repeat = {static_cast<uint32_t>(std::llround(period * 1000.0)), static_cast<uint32_t>(times)};
+    }
+    return true;
+}
+
 }  // namespace
 
 uint8_t Scenario::StateByteAt(uint32_t atMs) const {
@@ -68,17 +86,7 @@ std::string ParseTimeline(const std::string& text, std::vector<TimelineEvent>& e
         if (fields.size() == 4 && fields[1] == "line") fields.erase(fields.begin() + 1);
         const std::string where = "timeline.txt line " + std::to_string(number) + ": ";
         if (fields[0] == "repeat") {
-            double period = 0;
-            long times = 0;
-            const bool read = fields.size() == 3 &&
-                              std::from_chars(fields[1].data(), fields[1].data() + fields[1].size(), period).ptr ==
-                                  fields[1].data() + fields[1].size() &&
-                              std::from_chars(fields[2].data(), fields[2].data() + fields[2].size(), times).ptr ==
-                                  fields[2].data() + fields[2].size();
-            if (!read || !(period >= 1) || period > 86400 || times < 1 || times > 100000)
-                return where + "expected \"repeat <seconds 1..86400> <times 1..100000>\"";
-            if (repeat != nullptr)
-                *repeat = {static_cast<uint32_t>(std::llround(period * 1000.0)), static_cast<uint32_t>(times)};
+            if (!ParseRepeat(fields, repeat)) return where + "expected \"repeat <seconds 1..86400> <times 1..100000>\"";
             continue;
         }
         if (fields.size() != 3) return where + "expected \"<seconds> <line 1|2> <active|idle>\"";

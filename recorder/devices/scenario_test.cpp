@@ -108,7 +108,7 @@ TEST(ScenarioTest, ARepeatPlaysTheFirstPeriodThatManyTimesThenSilenceAndIdleLine
     for (auto [atMs, state] : states) EXPECT_EQ(scenario.StateByteAt(atMs), state) << atMs;
     scenario.sampleRate = 4;  // four frames a second, the period's sound is the first four
     scenario.frames = {1, -1, 2, -2, 3, -3, 4, -4, 5, -5};
-    std::vector<int16_t> out(2 * 14, 99);
+    std::vector<int16_t> out(size_t{28}, 99);
     scenario.FramesAt(0, 14, 4, out.data());
     EXPECT_EQ(out, (std::vector<int16_t>{1, -1, 2, -2, 3, -3, 4, -4, 1, -1, 2, -2, 3, -3,
                                          4, -4, 1, -1, 2, -2, 3, -3, 4, -4, 0, 0,  0, 0}));

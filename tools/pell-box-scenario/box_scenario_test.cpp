@@ -10,7 +10,7 @@ namespace pell {
 namespace {
 
 bool Loud(const Scenario& scenario, double atSeconds) {
-    std::vector<int16_t> frames(2 * 800);
+    std::vector<int16_t> frames(size_t{1600});
     scenario.FramesAt(static_cast<uint64_t>(atSeconds * 8000), 800, 8000, frames.data());
     int peak = 0;
     for (const int16_t v : frames) peak = std::max(peak, std::abs(int{v}));
