@@ -22,6 +22,8 @@
 
 namespace pell {
 
+struct RecordingJournal;
+
 inline constexpr char kIdleTip[] = "Pell2Recorder";
 inline constexpr char kRecordingTip[] = "Pell2Recorder - recording";
 // Caller ID and dialled digits lie at the start; the temp file keeps the first ten minutes.
@@ -160,6 +162,7 @@ private:
     void RemoveJournal(Line line);
     // Tags each part and puts it on the disk, so the journal may go.
     void TagParts(Line line, const std::vector<Part>& parts, const IdentifiedCaller& caller);
+    std::vector<Part> PartsOnDisk(const RecordingJournal& journal);
     // Finishes one channel's cut recording; false when there was none (or it was filed already).
     bool RecoverChannel(Line line);
     void RemoveLeftoverTemporaries();

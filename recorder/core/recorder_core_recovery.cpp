@@ -17,15 +17,18 @@
 #include "recorder/core/recording_names.h"
 
 namespace pell {
-namespace {
 
 // The channel is the journal's own name; its "channel=" line is for people reading it.
-struct Journal {
+struct RecordingJournal {
     std::string start;
     std::vector<std::pair<uint32_t, std::string>> parts;  // counter, path
     bool ownTempFile = true;                              // journals without the line named no other
     bool filed = false;                                   // the call was filed, only the journal's removal failed
 };
+
+namespace {
+
+using Journal = RecordingJournal;
 
 bool ReadJournal(const std::string& path, Journal& journal) {
     std::ifstream in(path, std::ios::binary);
@@ -119,12 +122,7 @@ int RecorderCore::RecoverUnfinishedRecordings() {
     return recovered;
 }
 
-bool RecorderCore::RecoverChannel(Line line) {
-    const ChannelConfig& cfg = Config(line);
-    ChannelRuntime& ch = channels_[line];
-    const int c = line.channel();
-    Journal journal;
-    if (!ReadJournal(JournalPath(line), journal)) return false;
+std::vector<RecorderCore::Part> RecorderCore::PartsOnDisk(const RecordingJournal& journal) {
     std::vector<Part> parts;
     for (const auto& [counter, path] : journal.parts) {
         std::error_code error;
@@ -132,6 +130,16 @@ bool RecorderCore::RecoverChannel(Line line) {
         if (std::filesystem::file_size(path, error) == 0 && !error) services_.fileSystem.Remove(path);
         if (services_.fileSystem.Exists(path)) parts.push_back({path, counter});
     }
+    return parts;
+}
+
+bool RecorderCore::RecoverChannel(Line line) {
+    const ChannelConfig& cfg = Config(line);
+    ChannelRuntime& ch = channels_[line];
+    const int c = line.channel();
+    Journal journal;
+    if (!ReadJournal(JournalPath(line), journal)) return false;
+    const std::vector<Part> parts = PartsOnDisk(journal);
     // The counter still names the cut part when no finish moved it on.
     if (!parts.empty() && ch.fileCounter == parts.back().counter) {
         ch.fileCounter = NextFileCounter(ch.fileCounter);
@@ -148,10 +156,11 @@ bool RecorderCore::RecoverChannel(Line line) {
     }
     std::vector<Part> untagged;
     std::vector<uint32_t> seconds;
+    std::vector<bool> tagged;  // filed before the stop: left as it is
     for (const Part& part : parts) {
-        const bool tagged = EndsWithTag(part.path);
-        seconds.push_back(MendPart(services_.fileSystem, part.path, tagged));
-        if (!tagged) untagged.push_back(part);
+        tagged.push_back(EndsWithTag(part.path));
+        seconds.push_back(MendPart(services_.fileSystem, part.path, tagged.back()));
+        if (!tagged.back()) untagged.push_back(part);
     }
     TagParts(line, untagged, caller);
     // Listed at the time the call ended, not at this start: the journal has its start, the sound its length.
@@ -159,9 +168,7 @@ bool RecorderCore::RecoverChannel(Line line) {
         std::time_t end = ToTimeT(*start);
         for (size_t i = 0; i < parts.size(); ++i) {
             end += seconds[i];
-            const bool touched =
-                std::any_of(untagged.begin(), untagged.end(), [&](const Part& p) { return p.path == parts[i].path; });
-            if (touched) services_.fileSystem.SetModified(parts[i].path, end);
+            if (!tagged[i]) services_.fileSystem.SetModified(parts[i].path, end);
         }
     }
     services_.fileSystem.Remove(JournalPath(line));

@@ -44,6 +44,20 @@ bool ParseRepeat(const std::vector<std::string>& fields, ScenarioRepeat* repeat)
     return true;
 }
 
+// "<seconds> <1|2> <active|idle>"; the reason when it is not.
+std::string ParseEvent(const std::vector<std::string>& fields, TimelineEvent& event) {
+    if (fields.size() != 3) return "expected \"<seconds> <line 1|2> <active|idle>\"";
+    // from_chars ignores the locale, which the window may set to one with a decimal comma.
+    double seconds = 0;
+    if (!ReadNumber(fields[0], seconds) || !(seconds >= 0) || seconds > 4.0e6) return "bad time \"" + fields[0] + "\"";
+    if (fields[1] != "1" && fields[1] != "2") return "line must be 1 or 2";
+    if (fields[2] != "active" && fields[2] != "idle") return "state must be active or idle";
+    event.atMs = static_cast<uint32_t>(std::llround(seconds * 1000.0));
+    event.line = fields[1] == "1" ? 1 : 2;
+    event.active = fields[2] == "active";
+    return {};
+}
+
 }  // namespace
 
 uint8_t Scenario::StateByteAt(uint32_t atMs) const {
@@ -89,20 +103,8 @@ std::string ParseTimeline(const std::string& text, std::vector<TimelineEvent>& e
             if (!ParseRepeat(fields, repeat)) return where + "expected \"repeat <seconds 1..86400> <times 1..100000>\"";
             continue;
         }
-        if (fields.size() != 3) return where + "expected \"<seconds> <line 1|2> <active|idle>\"";
-        // from_chars ignores the locale, which the window may set to one with a decimal comma.
-        double seconds = 0;
-        const char* first = fields[0].data();
-        const char* last = first + fields[0].size();
-        const auto [end, error] = std::from_chars(first, last, seconds);
-        if (error != std::errc{} || end != last || !(seconds >= 0) || seconds > 4.0e6)
-            return where + "bad time \"" + fields[0] + "\"";
-        if (fields[1] != "1" && fields[1] != "2") return where + "line must be 1 or 2";
-        if (fields[2] != "active" && fields[2] != "idle") return where + "state must be active or idle";
         TimelineEvent event;
-        event.atMs = static_cast<uint32_t>(std::llround(seconds * 1000.0));
-        event.line = fields[1] == "1" ? 1 : 2;
-        event.active = fields[2] == "active";
+        if (const std::string why = ParseEvent(fields, event); !why.empty()) return where + why;
         events.push_back(event);
     }
     std::stable_sort(events.begin(), events.end(),
