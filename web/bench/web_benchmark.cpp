@@ -36,6 +36,8 @@ using Steady = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 constexpr int kListeners = 20;
 constexpr const char* kPassword = "benchmark password";
+constexpr int64_t kOpensAt = 8 * int64_t{3600};  // the office's calls come from 08:00
+constexpr unsigned kOpenSeconds = 10 * 3600u;    // for ten hours
 
 double Ms(Steady::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -92,7 +94,7 @@ void Generate(const std::string& indexFile, const std::string& root, int calls) 
             f.name = "c" + std::to_string(made + i) + ".mp3";
             f.readable = f.timesKnown = true;
             f.durationSeconds = 5 + static_cast<int64_t>(random() % 900);
-            f.startTime = dayStart + 8 * 3600 + static_cast<int64_t>(random() % (10 * 3600));
+            f.startTime = dayStart + kOpensAt + static_cast<int64_t>(random() % kOpenSeconds);
             f.line = random() % 2 == 0 ? "Line 1" : "Line 2";
             f.number = "0" + std::to_string(1'000'000'000 + random() % 1'000'000'000);
             f.direction = random() % 2 == 0 ? CallDirection::Incoming : CallDirection::Outgoing;
@@ -119,6 +121,95 @@ std::string Recording(int seconds) {
     tag[96] = 1;
     tag[127] = 0x65;
     return bytes + tag;
+}
+
+struct Bench {
+    httplib::Client& client;
+    const httplib::Headers& headers;
+    const std::string& cookie;
+    const std::string& host;
+    const std::string& scratch;
+    const std::string& catalogue;
+    const std::string& indexFile;
+    const std::string& root;
+    int seconds;
+};
+
+void SearchFigures(const Bench& b, int calls) {
+    const std::string& host = b.host;
+    const std::string& cookie = b.cookie;
+    const int seconds = b.seconds;
+    std::printf("\nsearch over %d calls (SQLite), the server on %s\n", calls, host.c_str());
+    const struct {
+        const char* what;
+        std::string query;
+        std::string cli;
+    } searches[] = {
+        {"number 555, first 200", "number=555&limit=200", "--number 555 --limit 200"},
+        {"bookmark \"refund\", first 200", "text=refund&limit=200", "--text refund --limit 200"},
+        {"one month, longest first, 200", "from=2024-03-01&to=2024-03-31&sort=duration&limit=200",
+         "--from 2024-03-01 --to 2024-03-31 --sort duration --limit 200"},
+    };
+    for (const auto& s : searches) {
+        std::vector<double> times;
+        std::size_t rows = 0;
+        for (int i = 0; i < 21; ++i) {
+            const auto start = Steady::now();
+            auto result = b.client.Get("/api/calls?" + s.query, b.headers);
+            times.push_back(Ms(Steady::now() - start));
+            if (result && result->status == 200) rows = nlohmann::json::parse(result->body)["calls"].size();
+        }
+        std::vector<double> cli;
+        for (int i = 0; i < 5; ++i) {
+            const auto start = Steady::now();
+            std::string command = b.catalogue;
+            command += " search " + s.cli;
+            command += " --index " + b.indexFile;
+            command += " " + b.root + " >/dev/null 2>&1";
+            Run(command);
+            cli.push_back(Ms(Steady::now() - start));
+        }
+        const double web = Median(times);
+        const double tool = Median(cli);
+        std::printf("  %-34s %4zu rows  web %7.1f ms median   pell-catalogue search %7.1f ms   ratio %.1fx\n", s.what,
+                    rows, web, tool, tool / web);
+    }
+    const std::string wrkSearch = Run("wrk -t2 -c8 -d" + std::to_string(seconds) + "s --latency -H 'Cookie: " + cookie +
+                                      "' 'http://" + host + "/api/calls?number=555&limit=200' 2>&1");
+    std::printf("  wrk, 8 connections, number 555: %s; %s\n", WrkLine(wrkSearch, "Requests/sec").c_str(),
+                WrkLine(wrkSearch, "50%").c_str());
+}
+
+void StreamFigures(const Bench& b, const std::vector<int64_t>& streamIds) {
+    const std::string& host = b.host;
+    const std::string& cookie = b.cookie;
+    const std::string& scratch = b.scratch;
+    const int seconds = b.seconds;
+    // Each connection streams its own recording, whole, again and again.
+    std::string script = "local ids = {";
+    for (const int64_t id : streamIds) script += std::to_string(id) + ",";
+    script +=
+        "}\nlocal next = 0\nsetup = function(thread) end\nrequest = function()\n  next = next + 1\n"
+        "  return wrk.format('GET', '/api/calls/' .. ids[(next % #ids) + 1] .. '/audio')\nend\n";
+    std::ofstream(scratch + "/listeners.lua") << script;
+    const double cpuBefore = CpuSeconds();
+    const auto wallBefore = Steady::now();
+    const std::string wrkStream =
+        Run("wrk -t2 -c" + std::to_string(kListeners) + " -d" + std::to_string(seconds) +
+            "s --latency -H 'Cookie: " + cookie + "' -s " + scratch + "/listeners.lua 'http://" + host + "' 2>&1");
+    const double cpu = CpuSeconds() - cpuBefore;
+    const double wall = Ms(Steady::now() - wallBefore) / 1000;
+    std::printf("\n%d listeners, each fetching its own 10-minute recording (1.8 MB) again and again\n", kListeners);
+    std::printf("  %s\n  %s\n  %s\n", WrkLine(wrkStream, "Requests/sec").c_str(),
+                WrkLine(wrkStream, "Transfer/sec").c_str(), WrkLine(wrkStream, "Latency").c_str());
+    const std::string transfer = WrkLine(wrkStream, "Transfer/sec:");
+    double rate = 0;
+    if (std::sscanf(transfer.c_str(), "Transfer/sec: %lf", &rate) == 1) {
+        const double perListenerMBs = (transfer.find("GB") != std::string::npos ? rate * 1024 : rate) / kListeners;
+        std::printf("  per listener %.1f MB/s against 0.003 MB/s to play: %.0fx real time\n", perListenerMBs,
+                    perListenerMBs / 0.003);
+    }
+    std::printf("  server CPU %.0f%% of one core over %.1f s (wrk on the same machine)\n", 100 * cpu / wall, wall);
 }
 
 int Main(int argc, char** argv) {
@@ -212,67 +303,8 @@ int Main(int argc, char** argv) {
     const std::string cookie = setCookie.substr(0, setCookie.find(';'));
     const httplib::Headers headers{{"Cookie", cookie}};
 
-    std::printf("\nsearch over %d calls (SQLite), the server on %s\n", calls, host.c_str());
-    const struct {
-        const char* what;
-        std::string query;
-        std::string cli;
-    } searches[] = {
-        {"number 555, first 200", "number=555&limit=200", "--number 555 --limit 200"},
-        {"bookmark \"refund\", first 200", "text=refund&limit=200", "--text refund --limit 200"},
-        {"one month, longest first, 200", "from=2024-03-01&to=2024-03-31&sort=duration&limit=200",
-         "--from 2024-03-01 --to 2024-03-31 --sort duration --limit 200"},
-    };
-    for (const auto& s : searches) {
-        std::vector<double> times;
-        std::size_t rows = 0;
-        for (int i = 0; i < 21; ++i) {
-            const auto start = Steady::now();
-            auto result = client.Get("/api/calls?" + s.query, headers);
-            times.push_back(Ms(Steady::now() - start));
-            if (result && result->status == 200) rows = nlohmann::json::parse(result->body)["calls"].size();
-        }
-        std::vector<double> cli;
-        for (int i = 0; i < 5; ++i) {
-            const auto start = Steady::now();
-            Run(catalogue + " search " + s.cli + " --index " + indexFile + " " + root + " >/dev/null 2>&1");
-            cli.push_back(Ms(Steady::now() - start));
-        }
-        const double web = Median(times);
-        const double tool = Median(cli);
-        std::printf("  %-34s %4zu rows  web %7.1f ms median   pell-catalogue search %7.1f ms   ratio %.1fx\n", s.what,
-                    rows, web, tool, tool / web);
-    }
-    const std::string wrkSearch = Run("wrk -t2 -c8 -d" + std::to_string(seconds) + "s --latency -H 'Cookie: " + cookie +
-                                      "' 'http://" + host + "/api/calls?number=555&limit=200' 2>&1");
-    std::printf("  wrk, 8 connections, number 555: %s; %s\n", WrkLine(wrkSearch, "Requests/sec").c_str(),
-                WrkLine(wrkSearch, "50%").c_str());
-
-    // Each connection streams its own recording, whole, again and again.
-    std::string script = "local ids = {";
-    for (const int64_t id : streamIds) script += std::to_string(id) + ",";
-    script +=
-        "}\nlocal next = 0\nsetup = function(thread) end\nrequest = function()\n  next = next + 1\n"
-        "  return wrk.format('GET', '/api/calls/' .. ids[(next % #ids) + 1] .. '/audio')\nend\n";
-    std::ofstream(scratch + "/listeners.lua") << script;
-    const double cpuBefore = CpuSeconds();
-    const auto wallBefore = Steady::now();
-    const std::string wrkStream =
-        Run("wrk -t2 -c" + std::to_string(kListeners) + " -d" + std::to_string(seconds) +
-            "s --latency -H 'Cookie: " + cookie + "' -s " + scratch + "/listeners.lua 'http://" + host + "' 2>&1");
-    const double cpu = CpuSeconds() - cpuBefore;
-    const double wall = Ms(Steady::now() - wallBefore) / 1000;
-    std::printf("\n%d listeners, each fetching its own 10-minute recording (1.8 MB) again and again\n", kListeners);
-    std::printf("  %s\n  %s\n  %s\n", WrkLine(wrkStream, "Requests/sec").c_str(),
-                WrkLine(wrkStream, "Transfer/sec").c_str(), WrkLine(wrkStream, "Latency").c_str());
-    const std::string transfer = WrkLine(wrkStream, "Transfer/sec:");
-    double rate = 0;
-    if (std::sscanf(transfer.c_str(), "Transfer/sec: %lf", &rate) == 1) {
-        const double perListenerMBs = (transfer.find("GB") != std::string::npos ? rate * 1024 : rate) / kListeners;
-        std::printf("  per listener %.1f MB/s against 0.003 MB/s to play: %.0fx real time\n", perListenerMBs,
-                    perListenerMBs / 0.003);
-    }
-    std::printf("  server CPU %.0f%% of one core over %.1f s (wrk on the same machine)\n", 100 * cpu / wall, wall);
+    SearchFigures({client, headers, cookie, host, scratch, catalogue, indexFile, root, seconds}, calls);
+    StreamFigures({client, headers, cookie, host, scratch, catalogue, indexFile, root, seconds}, streamIds);
     server.Stop();
     serving.join();
     return 0;

@@ -32,6 +32,25 @@ std::optional<CallDirection> Direction(std::string_view text) {
     return std::nullopt;
 }
 
+// The page's order and size; the error in words, empty when fine.
+std::string ApplyOrder(SearchRequest& request, const std::string& name, std::string_view value) {
+    if (name == "sort") {
+        const auto column = ParseSortColumn(value);
+        if (!column) return "sort: start, duration, number, line, bookmark, direction or played";
+        request.order.column = *column;
+    } else if (name == "order") {
+        if (value != "asc" && value != "desc") return "order: asc or desc";
+        request.order.descending = value == "desc";
+    } else if (name == "limit") {
+        const auto rows = Digits(value, 0, value.size());
+        if (value.size() > 4 || !rows || *rows < 1 || static_cast<std::size_t>(*rows) > kMaxPageRows) {
+            return "limit: 1 to " + std::to_string(kMaxPageRows);
+        }
+        request.limit = static_cast<std::size_t>(*rows);
+    }
+    return {};
+}
+
 // Reads one parameter into the request; the error in words, empty when fine.
 std::string Apply(SearchRequest& request, const std::string& name, std::string_view value) {
     CallCriteria& c = request.criteria;
@@ -57,19 +76,8 @@ std::string Apply(SearchRequest& request, const std::string& name, std::string_v
         const auto flag = YesNo(value);
         if (!flag) return name + ": yes or no";
         (name == "played" ? c.played : c.isProtected) = flag;
-    } else if (name == "sort") {
-        const auto column = ParseSortColumn(value);
-        if (!column) return "sort: start, duration, number, line, bookmark, direction or played";
-        request.order.column = *column;
-    } else if (name == "order") {
-        if (value != "asc" && value != "desc") return "order: asc or desc";
-        request.order.descending = value == "desc";
-    } else if (name == "limit") {
-        const auto rows = Digits(value, 0, value.size());
-        if (value.size() > 4 || !rows || *rows < 1 || static_cast<std::size_t>(*rows) > kMaxPageRows) {
-            return "limit: 1 to " + std::to_string(kMaxPageRows);
-        }
-        request.limit = static_cast<std::size_t>(*rows);
+    } else {
+        return ApplyOrder(request, name, value);
     }
     return {};
 }

@@ -8,8 +8,8 @@
 namespace pell::web {
 namespace {
 
-constexpr std::size_t kMaxBodyBytes = 16 * 1024;  // a log-in or a bookmark; nothing larger is taken
-constexpr std::size_t kStreamChunk = 64 * 1024;
+constexpr std::size_t kMaxBodyBytes = 16'384;  // a log-in or a bookmark; nothing larger is taken
+constexpr std::size_t kStreamChunk = 65'536;
 
 std::string Header(const httplib::Request& request, const char* name) { return request.get_header_value(name); }
 
@@ -48,7 +48,7 @@ void Answer(const httplib::Request& request, httplib::Response& response, WebApp
                                           return sink.write(reinterpret_cast<const char*>(buffer.data()), got);
                                       });
     } else if (!answer.body.empty() || !answer.contentType.empty()) {
-        response.set_content(std::move(answer.body), answer.contentType.c_str());
+        response.set_content(answer.body, answer.contentType.c_str());
     }
 }
 
@@ -113,7 +113,8 @@ std::string HttpServer::Bind() {
     server_->Patch(".*", handler);
     server_->Delete(".*", handler);
     server_->Options(".*", handler);
-    server_->set_exception_handler([this](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
+    server_->set_exception_handler([this](const httplib::Request&, httplib::Response& response,
+                                          const std::exception_ptr&) {
         log_.Write("a request failed inside the server");
         response.status = 500;
         response.set_content("{\"error\":\"The server failed on this request.\"}", "application/json; charset=utf-8");

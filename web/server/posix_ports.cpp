@@ -24,7 +24,7 @@
 namespace pell::web {
 namespace {
 
-constexpr std::size_t kStatusReadLimit = 512 * 1024;
+constexpr std::size_t kStatusReadLimit = 524'288;
 
 std::string SystemWords(int error) { return std::strerror(error); }
 

@@ -392,6 +392,22 @@ TEST_F(WebHttp, SessionCookieIsHttpOnlyAndStrict) {
     EXPECT_NE(result->get_header_value("Content-Security-Policy").find("default-src 'none'"), std::string::npos);
 }
 
+TEST_F(WebHttp, AccountRemovedOrFileBrokenEndsItsSessions) {
+    ASSERT_EQ(browser.LogIn("bob", kPassword), 200);
+    Browser admin(server.http->Port());
+    ASSERT_EQ(admin.LogIn("alice", kPassword), 200);
+    ASSERT_EQ(browser.Get("/api/calls")->status, 200);
+    UserList list = ParseUsers(server.dir.Read("users")).list;
+    ASSERT_EQ(RemoveUser(list, "bob"), "");
+    server.dir.Write("users", FormatUsers(list));
+    EXPECT_EQ(browser.Get("/api/calls")->status, 401) << "bob was removed";
+    EXPECT_EQ(admin.Get("/api/calls")->status, 200);
+    server.dir.Write("users", "[alice]\nrole=chief\n");
+    EXPECT_EQ(admin.Get("/api/calls")->status, 401) << "a broken file lets nobody in";
+    EXPECT_EQ(admin.LogIn("alice", kPassword), 503);
+    EXPECT_TRUE(server.log.Contains("nobody can log in"));
+}
+
 TEST(WebHttps, TlsSessionCookieIsSecureAndHostBound) {
     Server server(true);
     httplib::SSLClient client("127.0.0.1", server.http->Port());
