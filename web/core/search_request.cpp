@@ -32,6 +32,20 @@ std::optional<CallDirection> Direction(std::string_view text) {
     return std::nullopt;
 }
 
+// The dates and durations a call lies between; the error in words, empty when fine.
+std::string ApplySpan(CallCriteria& c, const std::string& name, std::string_view value) {
+    if (name == "from" || name == "to") {
+        const auto when = ParseLocalMoment(value, name == "to");
+        if (!when) return name + ": not a date (YYYY-MM-DD)";
+        (name == "from" ? c.startFrom : c.startBefore) = when;
+    } else {
+        const auto seconds = ParseDurationText(value);
+        if (!seconds) return name + ": not a duration (seconds, M:SS or H:MM:SS)";
+        (name == "min" ? c.minDurationSeconds : c.maxDurationSeconds) = seconds;
+    }
+    return {};
+}
+
 // The page's order and size; the error in words, empty when fine.
 std::string ApplyOrder(SearchRequest& request, const std::string& name, std::string_view value) {
     if (name == "sort") {
@@ -58,14 +72,6 @@ std::string Apply(SearchRequest& request, const std::string& name, std::string_v
         c.number = std::string(value);
     } else if (name == "text") {
         c.text = std::string(value);
-    } else if (name == "from" || name == "to") {
-        const auto when = ParseLocalMoment(value, name == "to");
-        if (!when) return name + ": not a date (YYYY-MM-DD)";
-        (name == "from" ? c.startFrom : c.startBefore) = when;
-    } else if (name == "min" || name == "max") {
-        const auto seconds = ParseDurationText(value);
-        if (!seconds) return name + ": not a duration (seconds, M:SS or H:MM:SS)";
-        (name == "min" ? c.minDurationSeconds : c.maxDurationSeconds) = seconds;
     } else if (name == "line") {
         if (!c.lines) c.lines.emplace();
         c.lines->emplace_back(value);
@@ -76,6 +82,8 @@ std::string Apply(SearchRequest& request, const std::string& name, std::string_v
         const auto flag = YesNo(value);
         if (!flag) return name + ": yes or no";
         (name == "played" ? c.played : c.isProtected) = flag;
+    } else if (name == "from" || name == "to" || name == "min" || name == "max") {
+        return ApplySpan(c, name, value);
     } else {
         return ApplyOrder(request, name, value);
     }

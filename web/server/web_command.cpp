@@ -217,111 +217,112 @@ int Serve(const std::string& configFile, const WebSettings& s, CommandIo io) {
 
 }  // namespace
 
+namespace {
+
+// user add NAME --role admin|listener [--line LINE]...
+int AddCommand(const std::vector<std::string>& args, UserList& list, const std::string& usersFile,
+               PasswordHasher& passwords, CommandIo& io) {
+    WebUser user;
+    user.name = CanonicalUserName(args[1]);
+    bool roleGiven = false;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "--role" && i + 1 < args.size()) {
+            const auto role = ParseRole(args[++i]);
+            if (!role) {
+                io.err << "pell-web: a role is admin or listener\n";
+                return 2;
+            }
+            user.role = *role;
+            roleGiven = true;
+        } else if (args[i] == "--line" && i + 1 < args.size()) {
+            user.lines.push_back(args[++i]);
+        } else {
+            io.err << kUsage;
+            return 2;
+        }
+    }
+    if (!roleGiven) {
+        io.err << "pell-web: give --role admin or --role listener\n";
+        return 2;
+    }
+    // Everything but the password is checked before it is asked for.
+    WebUser check = user;
+    check.passwordHash = "$argon2id$";
+    UserList trial = list;
+    if (const std::string problem = AddUser(trial, check); !problem.empty()) {
+        io.err << "pell-web: " << problem << (list.Find(user.name) ? "; use user passwd to change the password" : "")
+               << '\n';
+        return 1;
+    }
+    const std::string password = ReadPassword(io, user.name);
+    if (password.empty()) return 1;
+    user.passwordHash = Hash(passwords, password, io);
+    if (user.passwordHash.empty()) return 1;
+    AddUser(list, user);
+    if (const int code = Save(usersFile, list, io); code != 0) return code;
+    io.out << "added " << user.name << " (" << RoleName(user.role) << ")\n";
+    return 0;
+}
+
+int PasswdCommand(const std::string& name, UserList& list, const std::string& usersFile, PasswordHasher& passwords,
+                  CommandIo& io) {
+    if (list.Find(name) == nullptr) {
+        io.err << "pell-web: there is no user " << name << '\n';
+        return 1;
+    }
+    const std::string password = ReadPassword(io, name);
+    if (password.empty()) return 1;
+    const std::string hash = Hash(passwords, password, io);
+    if (hash.empty()) return 1;
+    SetPassword(list, name, hash);
+    if (const int code = Save(usersFile, list, io); code != 0) return code;
+    io.out << "new password for " << name << "; their sessions have ended\n";
+    return 0;
+}
+
+int RemoveCommand(const std::string& name, UserList& list, const std::string& usersFile, CommandIo& io) {
+    if (const std::string problem = RemoveUser(list, name); !problem.empty()) {
+        io.err << "pell-web: " << problem << '\n';
+        return 1;
+    }
+    if (const int code = Save(usersFile, list, io); code != 0) return code;
+    io.out << "removed " << name << "; their sessions have ended\n";
+    return 0;
+}
+
+void ListCommand(const UserList& list, CommandIo& io) {
+    for (const WebUser& user : list.users) {
+        io.out << user.name << '\t' << RoleName(user.role);
+        for (const std::string& line : user.lines) io.out << '\t' << line;
+        io.out << '\n';
+    }
+}
+
+}  // namespace
+
 int RunUserCommand(const std::vector<std::string>& args, const std::string& usersFile, PasswordHasher& passwords,
                    CommandIo io) {
-    if (args.empty()) {
+    const std::string verb = args.empty() ? "" : args[0];
+    const bool named = args.size() == 2;
+    if (!((verb == "list" && args.size() == 1) || (verb == "add" && args.size() >= 2) ||
+          ((verb == "passwd" || verb == "remove") && named))) {
         io.err << kUsage;
         return 2;
     }
-    const std::string& verb = args[0];
     Loaded loaded = LoadUsers(usersFile);
     if (!loaded.error.empty()) {
         io.err << "pell-web: " << loaded.error << "; mend or remove the file\n";
         return 1;
     }
     UserList& list = loaded.list;
-    if (verb == "list" && args.size() == 1) {
-        for (const WebUser& user : list.users) {
-            io.out << user.name << '\t' << RoleName(user.role);
-            for (const std::string& line : user.lines) io.out << '\t' << line;
-            io.out << '\n';
-        }
+    if (verb == "list") {
+        ListCommand(list, io);
         return 0;
     }
-    if (args.size() < 2) {
-        io.err << kUsage;
-        return 2;
-    }
+    if (verb == "add") return AddCommand(args, list, usersFile, passwords, io);
     const std::string name = CanonicalUserName(args[1]);
-    if (verb == "add") {
-        WebUser user;
-        user.name = name;
-        bool roleGiven = false;
-        for (std::size_t i = 2; i < args.size(); ++i) {
-            if (args[i] == "--role" && i + 1 < args.size()) {
-                const auto role = ParseRole(args[++i]);
-                if (!role) {
-                    io.err << "pell-web: a role is admin or listener\n";
-                    return 2;
-                }
-                user.role = *role;
-                roleGiven = true;
-            } else if (args[i] == "--line" && i + 1 < args.size()) {
-                user.lines.push_back(args[++i]);
-            } else {
-                io.err << kUsage;
-                return 2;
-            }
-        }
-        if (!roleGiven) {
-            io.err << "pell-web: give --role admin or --role listener\n";
-            return 2;
-        }
-        if (list.Find(user.name) != nullptr) {
-            io.err << "pell-web: " << user.name << " exists already; use user passwd to change the password\n";
-            return 1;
-        }
-        WebUser check = user;
-        check.passwordHash = "$argon2id$";
-        UserList trial = list;
-        if (const std::string problem = AddUser(trial, check); !problem.empty()) {
-            io.err << "pell-web: " << problem << '\n';
-            return 1;
-        }
-        const std::string password = ReadPassword(io, user.name);
-        if (password.empty()) return 1;
-        user.passwordHash = Hash(passwords, password, io);
-        if (user.passwordHash.empty()) return 1;
-        if (const std::string problem = AddUser(list, user); !problem.empty()) {
-            io.err << "pell-web: " << problem << '\n';
-            return 1;
-        }
-        if (const int code = Save(usersFile, list, io); code != 0) return code;
-        io.out << "added " << user.name << " (" << RoleName(user.role) << ")\n";
-        return 0;
-    }
-    if (args.size() != 2) {
-        io.err << kUsage;
-        return 2;
-    }
-    if (verb == "passwd") {
-        if (list.Find(name) == nullptr) {
-            io.err << "pell-web: there is no user " << name << '\n';
-            return 1;
-        }
-        const std::string password = ReadPassword(io, name);
-        if (password.empty()) return 1;
-        const std::string hash = Hash(passwords, password, io);
-        if (hash.empty()) return 1;
-        if (const std::string problem = SetPassword(list, name, hash); !problem.empty()) {
-            io.err << "pell-web: " << problem << '\n';
-            return 1;
-        }
-        if (const int code = Save(usersFile, list, io); code != 0) return code;
-        io.out << "new password for " << name << "; their sessions have ended\n";
-        return 0;
-    }
-    if (verb == "remove") {
-        if (const std::string problem = RemoveUser(list, name); !problem.empty()) {
-            io.err << "pell-web: " << problem << '\n';
-            return 1;
-        }
-        if (const int code = Save(usersFile, list, io); code != 0) return code;
-        io.out << "removed " << name << "; their sessions have ended\n";
-        return 0;
-    }
-    io.err << kUsage;
-    return 2;
+    if (verb == "passwd") return PasswdCommand(name, list, usersFile, passwords, io);
+    return RemoveCommand(name, list, usersFile, io);
 }
 
 int RunWebCommand(const std::vector<std::string>& args, CommandIo io) {

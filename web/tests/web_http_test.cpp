@@ -441,7 +441,7 @@ TEST(WebUserCommand, AddChangeAndRemoveAccounts) {
     TempDir dir;
     const std::string file = dir.File("users");
     SodiumPasswords passwords(Cheap());
-    const auto run = [&](std::vector<std::string> args, const std::string& input, std::string* err = nullptr) {
+    const auto run = [&](const std::vector<std::string>& args, const std::string& input, std::string* err = nullptr) {
         std::istringstream in(input);
         std::ostringstream out;
         std::ostringstream errors;
