@@ -1,0 +1,86 @@
+// Plays one MP3 through the player's own window and sound output, as a person would: the file
+// is listed (a copy in today's day folder of a temporary record root, so its tag stays as it
+// is), becomes the current row and plays until the window sees its end, then the program quits.
+// For measuring the window's cost and what reaches the sound server (scripts/playback-measure.sh):
+// pellplayer_play_file FILE
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include "player/catalogue/record_list.h"
+#include "player/engine/devices/alsa_volume.h"
+#include "player/engine/devices/wwaveout.h"
+#include "player/ui/player_dialog.h"
+#include "player/ui/record_list.h"
+
+namespace {
+
+class SystemMixer : public pell::player::VolumeMixer {
+public:
+    std::uint32_t GetWaveOutVolume() override { return pell::GetWaveOutVolume(); }
+    void SetWaveOutVolume(std::uint32_t volume) override { pell::SetWaveOutVolume(volume); }
+};
+
+// A program folder whose one record root holds the file in today's day folder.
+bool ListFile(const std::string& programFolder, const std::string& file) {
+    namespace fs = std::filesystem;
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const std::chrono::year_month_day today{std::chrono::year(local.tm_year + 1900),
+                                            std::chrono::month(static_cast<unsigned>(local.tm_mon + 1)),
+                                            std::chrono::day(static_cast<unsigned>(local.tm_mday))};
+    const std::string root = programFolder + "/records";
+    const std::string day = root + "/" + pell::DayFolderName(today);
+    std::error_code error;
+    fs::create_directories(day, error);
+    if (error) return false;
+    fs::copy_file(file, day + "/" + fs::path(file).filename().string(), error);
+    if (error) return false;
+    std::ofstream(programFolder + "/paths.ini", std::ios::binary) << root << "\r\n";
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QTextStream err(stderr);
+    if (argc != 2) {
+        err << "usage: pellplayer_play_file FILE\n";
+        return 2;
+    }
+    QTemporaryDir folder;
+    if (!folder.isValid() || !ListFile(folder.path().toStdString(), argv[1])) {
+        err << "cannot list " << argv[1] << " in a temporary folder\n";
+        return 1;
+    }
+    pell::player::SetDialogColours();
+    SystemMixer mixer;
+    pell::player::PlayerDialog dialog(folder.path().toStdString(),
+                                      {mixer, [] { return std::make_unique<pell::WWaveOut>(); }, true});
+    dialog.show();
+    if (dialog.List().Model().rowCount() != 1) {
+        err << "the window does not list " << argv[1] << "\n";
+        return 1;
+    }
+    dialog.MakeRowCurrent(0);
+    dialog.Play();
+    if (dialog.Transport().State() != pell::player::PlayState::kPlaying) {
+        err << "the window does not play " << argv[1] << "\n";
+        return 1;
+    }
+    // The window's own end of record is what ends the program.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (dialog.Transport().State() == pell::player::PlayState::kStopped) dialog.reject();
+    });
+    watch.start(250);
+    QObject::connect(&dialog, &QDialog::finished, &app, &QApplication::quit);
+    return app.exec();
+}
