@@ -74,13 +74,13 @@ protected:
         return d.List().Model().Rows()[static_cast<std::size_t>(row)].placement;
     }
 
-    // Lets the fake device play until the engine reports the end of the record.
+    // Lets the fake device play until the engine has played the record's last sample.
     void PlayToEnd(PlayerDialog& d) {
-        for (int i = 0; i < 2000 && d.Engine()->GetPosition() < d.Engine()->GetLength(); ++i) {
+        for (int i = 0; i < 2000 && d.Engine()->GetState() != WMp3::State::kEnded; ++i) {
             output_->WaitFor([](std::size_t queued, bool) { return queued > 0; }, std::chrono::milliseconds(50));
             output_->CompleteNext();
         }
-        ASSERT_GE(d.Engine()->GetPosition(), d.Engine()->GetLength())
+        ASSERT_EQ(d.Engine()->GetState(), WMp3::State::kEnded)
             << "queued " << output_->QueuedCount() << " open " << output_->IsOpen() << " playing "
             << d.Engine()->IsPlaying() << " " << d.Engine()->GetError();
     }
@@ -199,6 +199,29 @@ TEST_F(PlayerDialogTest, TheMonitorStopsAtTheEndButNotALaterRecordWithAStaleRepo
     QApplication::processEvents();
     EXPECT_EQ(d->Transport().State(), PlayState::kPlaying);
     EXPECT_EQ(d->CurrentRow(), 1);
+}
+
+// Calls of 12.3 to 12.9 s: the window stops only once the device has played every buffer, so the
+// last words are heard.
+TEST_F(PlayerDialogTest, EveryRecordPlaysToItsLastSampleBeforeTheWindowStops) {
+    for (const int lengthMs : {12300, 12600, 12900}) {
+        const double seconds = lengthMs / 1000.0;
+        TempDir folder;
+        ASSERT_FALSE(MakeDemoRecordings(folder.path(), 1, seconds).empty());
+        auto d = Open(folder.path());
+        std::uint64_t playedBytes = 0;  // 8 kHz mono: 16 bytes a millisecond
+        output_->SetSink([&playedBytes](const std::uint8_t*, std::uint32_t bytes) { playedBytes += bytes; });
+        d->MakeRowCurrent(0);
+        d->Play();
+        for (int pass = 0; pass < 400 && d->Transport().State() == PlayState::kPlaying; ++pass) {
+            if (output_->WaitFor([](std::size_t queued, bool) { return queued > 0; }, std::chrono::milliseconds(50)))
+                output_->CompleteNext();
+            d->RunMonitorPass();
+            QApplication::processEvents();
+        }
+        EXPECT_EQ(d->Transport().State(), PlayState::kStopped) << lengthMs;
+        EXPECT_GE(static_cast<double>(playedBytes) / 16, seconds * 1000) << lengthMs << " ms: the end was cut off";
+    }
 }
 
 TEST_F(PlayerDialogTest, MonitorReportsMoveTheSliderTimeDisplayAndMeters) {

@@ -47,6 +47,7 @@ void MonitorThread::RunPass() {
     }
     engine_.GetVUData(&report.left, &report.right);
     report.levelsDue = true;
+    report.ended = engine_.Ended();
     post_(report);
     ++tickCounter_;
 }

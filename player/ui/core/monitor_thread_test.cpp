@@ -55,6 +55,24 @@ TEST(MonitorThreadTest, PositionEverySixthPassWhilePlayingAndOnlyMetersOtherwise
     }
 }
 
+TEST(MonitorThreadTest, EachPlayingPassSaysWhetherTheRecordHasEnded) {
+    test::CallLog log;
+    test::FakeEngine engine(log);
+    engine.SetRecordMs(1500);
+    TransportFlags flags;
+    flags.playState = PlayState::kPlaying;
+    Reports reports;
+    MonitorThread monitor(engine, flags, [&](const MonitorReport& r) { reports.Add(r); });
+    engine.OpenMp3File("a", 1000);
+    engine.Play();
+    for (int pass = 0; pass < 16; ++pass) {
+        engine.PlayFor(MonitorThread::kPassMs);
+        monitor.RunPass();
+    }
+    ASSERT_EQ(reports.seen.size(), 16u);
+    for (std::size_t i = 0; i < reports.seen.size(); ++i) EXPECT_EQ(reports.seen[i].ended, i >= 14) << i;
+}
+
 TEST(MonitorThreadTest, TheThreadReportsUntilStoppedAndNothingAfter) {
     test::CallLog log;
     test::FakeEngine engine(log);

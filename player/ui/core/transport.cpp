@@ -134,17 +134,18 @@ void PlayerTransport::OnMonitorReport(const MonitorReport& report) {
         window_.ShowLevels(0, 0);
         return;
     }
+    // The record ends once its last sample has played, not when the whole-second position
+    // reaches the whole-second length, which cut the last words of every call.
+    if (report.ended && engine_->Ended()) {
+        Stop();
+        return;
+    }
     if (report.positionDue) {
         trackLength_ = report.length;
         window_.ShowPositionRange(report.length);
         if (!dragging_) window_.ShowPosition(report.position);
         lastPosition_ = report.position;
         window_.ShowTime(ShownSeconds(report.position, startOfDay_, clockMode_));
-        // The engine is asked again: a seek after the report was taken moves the record on.
-        if (ReachedEnd(report.position, report.length) && ReachedEnd(engine_->GetPosition(), engine_->GetLength())) {
-            Stop();
-            return;
-        }
     }
     window_.ShowLevels(MeterLevelFromVu(report.left), MeterLevelFromVu(report.right));
 }

@@ -31,8 +31,8 @@ struct TransportFlags {
 };
 
 // The playback engine's operations that the transport uses, with the engine's results: 1 done,
-// 0 failed or nothing to do. Commands come from the GUI thread only; GetLength, GetPosition and
-// GetVUData also from the monitor thread, at any time until the monitor has stopped.
+// 0 failed or nothing to do. Commands come from the GUI thread only; the four queries also from
+// the monitor thread, at any time until the monitor has stopped.
 class TransportEngine {
 public:
     virtual ~TransportEngine() = default;
@@ -48,6 +48,9 @@ public:
     virtual std::uint32_t GetPosition() = 0;
     // Levels 0..100; 0 with both levels 0 when there is nothing to show.
     virtual int GetVUData(int* left, int* right) = 0;
+    // The record has stopped by itself: the device has played its last sample (or gave up on
+    // it). Never while playing or paused; a seek or Play starts it again.
+    virtual bool Ended() = 0;
 };
 
 // The recordings on disk, as playing one touches them.

@@ -279,44 +279,43 @@ TEST(TransportTest, DraggingShowsTheTargetTimeAndSeeksOnlyOnRelease) {
     EXPECT_FALSE(rig.window.trackingCursor);
 }
 
-TEST(TransportTest, MonitorReportsMoveTheControlsAndStopAtTheRecordsEnd) {
+TEST(TransportTest, MonitorReportsMoveTheControlsAndStopOnlyOnceTheRecordHasEnded) {
+    enum class Engine { kPlaying, kEnded, kDeviceLost };
     struct Case {
         const char* name;
         PlayState state;
         bool stale;  // taken for an earlier record
         bool levelsDue;
         bool positionDue;
-        std::uint32_t position;   // in the report
-        std::uint32_t engineNow;  // what the engine says when asked again
+        std::uint32_t position;  // in the report
+        bool ended;              // in the report
+        Engine engineNow;        // what the engine says when asked again
         PlayState end;
         std::optional<std::uint32_t> shownPosition;
         std::pair<int, int> levels;
     };
+    constexpr PlayState kPlaying = PlayState::kPlaying;
+    constexpr PlayState kStopped = PlayState::kStopped;
     const Case cases[] = {
-        {"meters only", PlayState::kPlaying, false, true, false, 0, 0, PlayState::kPlaying, std::nullopt, {46, -4}},
-        {"position pass", PlayState::kPlaying, false, true, true, 4, 4, PlayState::kPlaying, 4, {46, -4}},
-        {"the end", PlayState::kPlaying, false, true, true, 12, 12, PlayState::kStopped, 0, {0, 0}},
-        {"past the end", PlayState::kPlaying, false, true, true, 13, 12, PlayState::kStopped, 0, {0, 0}},
-        // A seek after the report was taken moved the record on.
-        {"the end, then a seek", PlayState::kPlaying, false, true, true, 12, 3, PlayState::kPlaying, 12, {46, -4}},
-        {"a report for an earlier record",
-         PlayState::kPlaying,
-         true,
-         true,
-         true,
-         12,
-         12,
-         PlayState::kPlaying,
-         std::nullopt,
-         {0, 0}},
+        {"meters only", kPlaying, false, true, false, 0, false, Engine::kPlaying, kPlaying, std::nullopt, {46, -4}},
+        {"position pass", kPlaying, false, true, true, 4, false, Engine::kPlaying, kPlaying, 4, {46, -4}},
+        // 12 of 12 whole seconds: the fraction of a second after it is still to be heard.
+        {"the last whole second", kPlaying, false, true, true, 12, false, Engine::kPlaying, kPlaying, 12, {46, -4}},
+        {"the last sample played", kPlaying, false, true, true, 12, true, Engine::kEnded, kStopped, 0, {0, 0}},
+        {"ended on a meters pass", kPlaying, false, true, false, 0, true, Engine::kEnded, kStopped, 0, {0, 0}},
+        {"the device gave up", kPlaying, false, true, false, 0, true, Engine::kDeviceLost, kStopped, 0, {0, 0}},
+        // The record was started again after the report was taken.
+        {"ended, then played again", kPlaying, false, true, true, 12, true, Engine::kPlaying, kPlaying, 12, {46, -4}},
+        {"a report taken before", kPlaying, true, true, true, 12, true, Engine::kEnded, kPlaying, std::nullopt, {0, 0}},
         {"a pass that was not playing",
-         PlayState::kPlaying,
+         kPlaying,
          false,
          false,
          false,
          0,
-         0,
-         PlayState::kPlaying,
+         false,
+         Engine::kPlaying,
+         kPlaying,
          std::nullopt,
          {0, 0}},
         {"paused since the pass",
@@ -325,7 +324,8 @@ TEST(TransportTest, MonitorReportsMoveTheControlsAndStopAtTheRecordsEnd) {
          true,
          true,
          12,
-         12,
+         true,
+         Engine::kPlaying,
          PlayState::kPaused,
          std::nullopt,
          {0, 0}},
@@ -338,8 +338,10 @@ TEST(TransportTest, MonitorReportsMoveTheControlsAndStopAtTheRecordsEnd) {
         if (c.state == PlayState::kPaused) transport.Pause();
         window.levels.reset();
         window.position.reset();
+        window.positionMaximum.reset();
         log.Take();
-        engine.SetPosition(c.engineNow);
+        if (c.engineNow == Engine::kEnded) engine.PlayFor(12000);
+        if (c.engineNow == Engine::kDeviceLost) engine.LoseDevice();
         MonitorReport report;
         report.generation = transport.Generation() - (c.stale ? 1 : 0);
         report.levelsDue = c.levelsDue;
@@ -348,17 +350,43 @@ TEST(TransportTest, MonitorReportsMoveTheControlsAndStopAtTheRecordsEnd) {
         report.length = 12;
         report.left = 100;
         report.right = 0;
+        report.ended = c.ended;
         transport.OnMonitorReport(report);
         EXPECT_EQ(transport.State(), c.end) << c.name;
-        EXPECT_EQ(log.Take(), c.end == PlayState::kStopped ? "stop, close" : "") << c.name;
+        EXPECT_EQ(log.Take(), c.end == kStopped ? "stop, close" : "") << c.name;
         EXPECT_EQ(window.position, c.shownPosition) << c.name;
         EXPECT_EQ(window.levels, c.levels) << c.name;
-        if (c.positionDue && c.levelsDue && !c.stale && c.state == PlayState::kPlaying) {
+        if (c.positionDue && c.end == kPlaying && c.levelsDue && !c.stale && c.state == kPlaying) {
             EXPECT_EQ(window.positionMaximum, 12u) << c.name;
             EXPECT_EQ(transport.TrackLength(), 12u) << c.name;
         } else {
             EXPECT_EQ(window.positionMaximum, std::nullopt) << c.name;
         }
+    }
+}
+
+// Records of a whole number of seconds and a fraction: the monitor's passes, 100 ms of sound
+// apart, stop the player only after the device has played the very last millisecond, and at
+// the first pass after it.
+TEST(TransportTest, EveryRecordPlaysToItsLastSample) {
+    for (std::uint32_t lengthMs = 12300; lengthMs <= 12900; lengthMs += 100) {
+        Rig rig;
+        auto& [log, engine, files, window, transport] = rig;
+        engine.SetRecordMs(lengthMs);
+        MonitorThread monitor(engine, transport.Flags(), [&](const MonitorReport& r) { transport.OnMonitorReport(r); });
+        rig.StartIn(PlayState::kPlaying);
+        int passes = 0;
+        for (; passes < 200 && transport.State() == PlayState::kPlaying; ++passes) {
+            engine.PlayFor(MonitorThread::kPassMs);
+            monitor.RunPass();
+        }
+        EXPECT_EQ(transport.State(), PlayState::kStopped) << lengthMs;
+        EXPECT_EQ(engine.PlayedMsAtStop(), lengthMs) << lengthMs << " ms: the end was cut off";
+        EXPECT_EQ(passes, static_cast<int>((lengthMs + MonitorThread::kPassMs - 1) / MonitorThread::kPassMs))
+            << lengthMs;
+        EXPECT_EQ(engine.GetState(), FakeEngine::State::kClosed) << lengthMs;
+        EXPECT_EQ(window.position, 0u) << lengthMs;
+        EXPECT_FALSE(window.playing.value_or(true)) << lengthMs;
     }
 }
 
