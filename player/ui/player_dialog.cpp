@@ -396,11 +396,48 @@ void PlayerDialog::ConnectTransport() {
     connect(position_, &QSlider::sliderMoved, this, [this](int value) { transport_->MovePosition(value); });
     connect(position_, &QSlider::sliderReleased, this,
             [this] { transport_->ReleasePosition(position_->sliderPosition()); });
-    // A groove click, a key or the wheel: no handle is held, so the seek happens at once.
+    // A press in the groove or a key steps the handle on, repeating while held, and seeks once,
+    // when let go; a wheel notch seeks at once. The handle itself is the drag above.
+    position_->installEventFilter(this);
     connect(position_, &QSlider::actionTriggered, this, [this](int action) {
         if (action == QAbstractSlider::SliderNoAction || position_->isSliderDown()) return;
-        transport_->StepPosition(position_->sliderPosition());
+        const int target = position_->sliderPosition();
+        if (!positionHeld_) {
+            transport_->StepPosition(target);
+        } else if (transport_->Dragging()) {
+            transport_->MovePosition(target);
+        } else {
+            transport_->PressPosition(target);
+        }
     });
+}
+
+bool PlayerDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == position_) WatchPositionHold(*event);
+    return QDialog::eventFilter(watched, event);
+}
+
+void PlayerDialog::WatchPositionHold(const QEvent& event) {
+    switch (event.type()) {
+        case QEvent::MouseButtonPress:
+            positionHeld_ = true;
+            return;
+        case QEvent::KeyPress:
+            if (!static_cast<const QKeyEvent&>(event).isAutoRepeat()) positionHeld_ = true;
+            return;
+        case QEvent::KeyRelease:
+            if (static_cast<const QKeyEvent&>(event).isAutoRepeat()) return;
+            break;
+        case QEvent::MouseButtonRelease:
+        case QEvent::FocusOut:
+            break;
+        default:
+            return;
+    }
+    if (!positionHeld_) return;
+    positionHeld_ = false;
+    // The handle's own release follows from the slider; a groove or key hold ends here.
+    if (!position_->isSliderDown() && transport_->Dragging()) transport_->ReleasePosition(position_->sliderPosition());
 }
 
 void PlayerDialog::OnPlayerButton(int kind) {

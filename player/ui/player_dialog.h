@@ -98,6 +98,7 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();
@@ -111,6 +112,8 @@ private:
     void OnHeaderClicked(int column);
     void ShowContextMenu(int row, QPoint globalPos);
     void SetCurrentRowFromUser(int row);
+    // A mouse button or key held on the position slider, whose steps seek only when let go.
+    void WatchPositionHold(const QEvent& event);
 
     // The list as the record commands see it.
     int RowCount() const override;
@@ -141,6 +144,7 @@ private:
     SortState sortState_;
     bool navigationArmed_ = false;
     bool closing_ = false;
+    bool positionHeld_ = false;
 
     std::unique_ptr<WMp3> engine_;
     std::unique_ptr<WMp3Adapter> engineAdapter_;

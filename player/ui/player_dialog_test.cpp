@@ -161,6 +161,63 @@ TEST_F(PlayerDialogTest, EveryTransportControlDrivesTheEngine) {
     }
 }
 
+// Pressing and holding in the groove, or holding a key, steps the handle on as the repeat timer
+// does, and the record is sought once, when let go: no restart at every step.
+TEST_F(PlayerDialogTest, HoldingInTheGrooveOrOnAKeySeeksOnceWhenLetGo) {
+    struct Case {
+        const char* name;
+        std::function<void(QSlider&)> press;
+        std::function<void(QSlider&)> release;
+    };
+    auto pointAtEnd = [](QSlider& s) { return QPoint(s.width() - 3, s.height() / 2); };
+    auto keyEvent = [](QSlider& s, QEvent::Type type, bool autoRepeat) {
+        QKeyEvent key(type, Qt::Key_PageUp, Qt::NoModifier, QString(), autoRepeat);
+        QApplication::sendEvent(&s, &key);
+    };
+    const Case cases[] = {
+        {"groove", [&](QSlider& s) { QTest::mousePress(&s, Qt::LeftButton, {}, pointAtEnd(s)); },
+         [&](QSlider& s) { QTest::mouseRelease(&s, Qt::LeftButton, {}, pointAtEnd(s)); }},
+        {"key", [&](QSlider& s) { keyEvent(s, QEvent::KeyPress, false); },
+         [&](QSlider& s) { keyEvent(s, QEvent::KeyRelease, false); }},
+    };
+    for (const Case& c : cases) {
+        auto d = Open();
+        d->show();
+        d->MakeRowCurrent(0);
+        d->Play();
+        QSlider* position = Find<QSlider>(*d, "positionSlider");
+        {
+            const QSignalBlocker quiet(position);
+            position->setRange(0, 12);
+            position->setPageStep(3);
+        }
+        position->setFocus();
+        const std::uint32_t generation = d->Transport().Generation();
+        c.press(*position);
+        for (int repeat = 0; repeat < 2; ++repeat) {
+            if (std::string(c.name) == "key") {
+                keyEvent(*position, QEvent::KeyRelease, true);
+                keyEvent(*position, QEvent::KeyPress, true);
+            } else {
+                position->triggerAction(QAbstractSlider::SliderPageStepAdd);  // the repeat timer
+            }
+        }
+        EXPECT_EQ(position->sliderPosition(), 9) << c.name;
+        EXPECT_TRUE(d->Transport().Dragging()) << c.name;
+        EXPECT_EQ(d->Transport().Generation(), generation) << c.name << ": sought while held";
+        EXPECT_LT(d->Engine()->GetPosition(), 3u) << c.name;
+        c.release(*position);
+        EXPECT_EQ(d->Transport().Generation(), generation + 1) << c.name << ": one seek";
+        EXPECT_FALSE(d->Transport().Dragging()) << c.name;
+        EXPECT_EQ(d->Engine()->GetPosition(), 9u) << c.name;
+        EXPECT_EQ(d->Transport().State(), PlayState::kPlaying) << c.name;
+        // A wheel notch is one action of its own: it seeks at once.
+        position->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        EXPECT_EQ(d->Transport().Generation(), generation + 2) << c.name;
+        EXPECT_EQ(d->Engine()->GetPosition(), 8u) << c.name;
+    }
+}
+
 TEST_F(PlayerDialogTest, WithoutACurrentRowPlayNextAndPreviousDoNothing) {
     auto d = Open();
     for (auto command : {&PlayerDialog::Play, &PlayerDialog::Next, &PlayerDialog::Previous}) {

@@ -106,6 +106,7 @@ void PlayerTransport::StepPosition(int position) {
 void PlayerTransport::EndTrack(int position) {
     const bool wasDragging = dragging_;
     dragging_ = false;
+    flags_.generation.fetch_add(1);
     engine_->Seek(position);
     if (State() == PlayState::kPaused) SetState(PlayState::kPlaying);
     engine_->Play();

@@ -26,7 +26,7 @@ enum class PlayState { kStopped, kPlaying, kPaused };
 // What the monitor thread reads of the transport; only the transport writes them.
 struct TransportFlags {
     std::atomic<PlayState> playState{PlayState::kStopped};
-    // Moves on at every open, so that a monitor report about an earlier record is recognised.
+    // Moves on at every open and every seek, so that a monitor report taken before is recognised.
     std::atomic<std::uint32_t> generation{0};
 };
 

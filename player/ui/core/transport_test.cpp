@@ -51,8 +51,8 @@ TEST(TransportTest, EveryRowOfThePlayingStateTable) {
         Command command;
         PlayState end;
         int endRow;
-        bool newRecordOpened;  // the generation moved on
-        const char* calls;     // what reached the engine, files and list
+        bool reportsBeforeStale;  // the generation moved on: a new record, or a seek
+        const char* calls;        // what reached the engine, files and list
     };
     const Case cases[] = {
         {"stopped play", PlayState::kStopped, Command::kPlay, PlayState::kPlaying, 0, true,
@@ -75,9 +75,9 @@ TEST(TransportTest, EveryRowOfThePlayingStateTable) {
          "current 1, stop, close, mark b, played 1, open b, play"},
         {"playing previous", PlayState::kPlaying, Command::kPrevious, PlayState::kPlaying, 2, true,
          "current 2, stop, close, mark c, played 2, open c, play"},
-        {"playing slider released", PlayState::kPlaying, Command::kSliderReleased, PlayState::kPlaying, 0, false,
+        {"playing slider released", PlayState::kPlaying, Command::kSliderReleased, PlayState::kPlaying, 0, true,
          "seek 5, play"},
-        {"playing slider step", PlayState::kPlaying, Command::kSliderStep, PlayState::kPlaying, 0, false,
+        {"playing slider step", PlayState::kPlaying, Command::kSliderStep, PlayState::kPlaying, 0, true,
          "seek 5, play"},
         {"playing space pauses", PlayState::kPlaying, Command::kPlayOrPause, PlayState::kPaused, 0, false, "pause"},
         {"paused play resumes", PlayState::kPaused, Command::kPlay, PlayState::kPlaying, 0, false, "resume"},
@@ -87,9 +87,9 @@ TEST(TransportTest, EveryRowOfThePlayingStateTable) {
          "current 1, resume"},
         {"paused previous resumes the paused record", PlayState::kPaused, Command::kPrevious, PlayState::kPlaying, 2,
          false, "current 2, resume"},
-        {"paused slider released", PlayState::kPaused, Command::kSliderReleased, PlayState::kPlaying, 0, false,
+        {"paused slider released", PlayState::kPaused, Command::kSliderReleased, PlayState::kPlaying, 0, true,
          "seek 5, play"},
-        {"paused slider step", PlayState::kPaused, Command::kSliderStep, PlayState::kPlaying, 0, false, "seek 5, play"},
+        {"paused slider step", PlayState::kPaused, Command::kSliderStep, PlayState::kPlaying, 0, true, "seek 5, play"},
         {"paused space resumes", PlayState::kPaused, Command::kPlayOrPause, PlayState::kPlaying, 0, false, "resume"},
     };
     for (const Case& c : cases) {
@@ -131,7 +131,7 @@ TEST(TransportTest, EveryRowOfThePlayingStateTable) {
         }
         EXPECT_EQ(transport.State(), c.end) << c.name;
         EXPECT_EQ(window.currentRow, c.endRow) << c.name;
-        EXPECT_EQ(transport.Generation() != generation, c.newRecordOpened) << c.name;
+        EXPECT_EQ(transport.Generation() != generation, c.reportsBeforeStale) << c.name;
         EXPECT_EQ(log.Take(), c.calls) << c.name;
         EXPECT_EQ(window.playing.value_or(false), c.end == PlayState::kPlaying) << c.name;
         EXPECT_EQ(engine.GetState() == FakeEngine::State::kPlaying, c.end == PlayState::kPlaying) << c.name;
@@ -284,7 +284,7 @@ TEST(TransportTest, MonitorReportsMoveTheControlsAndStopOnlyOnceTheRecordHasEnde
     struct Case {
         const char* name;
         PlayState state;
-        bool stale;  // taken for an earlier record
+        bool stale;  // taken for an earlier record, or before a seek
         bool levelsDue;
         bool positionDue;
         std::uint32_t position;  // in the report
@@ -388,6 +388,21 @@ TEST(TransportTest, EveryRecordPlaysToItsLastSample) {
         EXPECT_EQ(window.position, 0u) << lengthMs;
         EXPECT_FALSE(window.playing.value_or(true)) << lengthMs;
     }
+}
+
+// A report the monitor took before a seek arrives after it: the handle must not jump back.
+TEST(TransportTest, AReportTakenBeforeASeekLeavesTheSliderWhereTheSeekPutIt) {
+    Rig rig;
+    rig.StartIn(PlayState::kPlaying);
+    const MonitorReport before = rig.PositionReport(3, 12);
+    rig.transport.StepPosition(9);
+    EXPECT_EQ(rig.log.Take(), "seek 9, play");
+    rig.window.position.reset();
+    rig.transport.OnMonitorReport(before);
+    EXPECT_EQ(rig.window.position, std::nullopt);
+    EXPECT_EQ(rig.window.time, 9);
+    rig.transport.OnMonitorReport(rig.PositionReport(10, 12));
+    EXPECT_EQ(rig.window.position, 10u);
 }
 
 TEST(TransportTest, StopRewindsTheControlsAndPauseClearsTheMeters) {
