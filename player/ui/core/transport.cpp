@@ -34,6 +34,11 @@ void PlayerTransport::Play() {
     SetState(PlayState::kPlaying);
 }
 
+void PlayerTransport::SetState(PlayState state) {
+    flags_.playState.store(state);
+    if (state == PlayState::kPlaying) flags_.playing.Set();
+}
+
 void PlayerTransport::PlayOrPause() {
     if (State() == PlayState::kPlaying) {
         Pause();

@@ -60,7 +60,7 @@ private:
     // The end of a seek by the slider: seek, play, and the controls to match.
     void EndTrack(int position);
     std::string PositionTip(int position) const;
-    void SetState(PlayState state) { flags_.playState.store(state); }
+    void SetState(PlayState state);
 
     TransportEngine* engine_;
     TransportWindow& window_;

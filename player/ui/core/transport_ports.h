@@ -9,6 +9,8 @@
 #include <ctime>
 #include <string>
 
+#include "common/core/auto_reset_event.h"
+
 namespace pell::player {
 
 // Where the transport stands. Moves (all on the GUI thread):
@@ -28,6 +30,8 @@ struct TransportFlags {
     std::atomic<PlayState> playState{PlayState::kStopped};
     // Moves on at every open and every seek, so that a monitor report taken before is recognised.
     std::atomic<std::uint32_t> generation{0};
+    // Set each time playState becomes kPlaying: the monitor sleeps on it while nothing plays.
+    mutable AutoResetEvent playing;
 };
 
 // The playback engine's operations that the transport uses, with the engine's results: 1 done,
