@@ -501,21 +501,28 @@ TEST(SkinControlsTest, ButtonPicturesFollowThePointerAndOnlyAReleaseOverItCounts
     int released = -1;
     QObject::connect(&button, &SkinButton::Released, [&](int kind) { released = kind; });
 
+    EXPECT_FALSE(button.CheckingPointer()) << "no hover check while the pointer is elsewhere";
     QTest::mouseMove(&button, QPoint(5, 5));
     QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&button, &move);
     EXPECT_EQ(button.ShownArt(), 193);
+    EXPECT_TRUE(button.CheckingPointer());
     QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(button.ShownArt(), 194);
     pointer = button.mapToGlobal(QPoint(100, 100));
     button.CheckPointer();
     EXPECT_EQ(button.ShownArt(), 192);
+    EXPECT_FALSE(button.CheckingPointer()) << "the check ends with the hover";
     QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(100, 100));
     EXPECT_EQ(released, -1);
     QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(5, 5));
     QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(6, 6));
     EXPECT_EQ(released, kKindStop);
     EXPECT_EQ(button.CurrentState(), SkinButton::kNormal);
+    QApplication::sendEvent(&button, &move);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&button, &leave);
+    EXPECT_EQ(button.ShownArt(), 192) << "leaving shows the normal picture at once";
     button.SetKind(kKindPlay);
     EXPECT_EQ(button.ShownArt(), 166);
 }

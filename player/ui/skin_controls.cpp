@@ -40,7 +40,6 @@ void SkinButton::SetKind(int kind) {
     kind_ = kind;
     art_ = ArtOfKind(kind);
     Show(kNormal);
-    hoverTimer_.start();
 }
 
 int SkinButton::ShownArt() const {
@@ -65,6 +64,11 @@ void SkinButton::CheckPointer() {
 
 void SkinButton::Show(State state) {
     state_ = state;
+    if (state == kNormal) {
+        hoverTimer_.stop();
+    } else if (!hoverTimer_.isActive()) {
+        hoverTimer_.start();
+    }
     update();
 }
 
@@ -78,6 +82,11 @@ void SkinButton::paintEvent(QPaintEvent*) {
 
 void SkinButton::mouseMoveEvent(QMouseEvent*) {
     if (state_ == kNormal) Show(kHover);
+}
+
+// The pointer left: normal at once; the timer covers a leave the window system never sent.
+void SkinButton::leaveEvent(QEvent*) {
+    if (state_ != kNormal) Show(kNormal);
 }
 
 void SkinButton::mousePressEvent(QMouseEvent* event) {
