@@ -149,6 +149,9 @@ PlayerDialog::PlayerDialog(std::string programFolder, Services services, QWidget
                 Qt::QueuedConnection);
         });
     if (services_.runMonitorThread) monitor_->Start();
+    // The list has the keys people use first (arrows, Return), and no blinking text cursor to
+    // redraw a date twice a second while the window sits idle.
+    list_->setFocus();
 }
 
 PlayerDialog::~PlayerDialog() {
