@@ -25,6 +25,22 @@ struct SubbandRange {
 inline constexpr std::array<SubbandRange, 10> kBandSubbands = {
     {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 7}, {8, 13}, {14, 18}, {19, 23}, {24, 31}}};
 
+// What band 1..10 (index 0..9) covers at a sample rate: each subband is sampleRate / 64 wide.
+struct BandFrequencies {
+    double lowHz;
+    double highHz;
+    double centreHz;  // the middle of the range, for a label
+};
+constexpr BandFrequencies BandFrequenciesAt(int bandIndex, int sampleRate) {
+    const SubbandRange range = kBandSubbands[static_cast<std::size_t>(bandIndex)];
+    const double width = sampleRate / 64.0;
+    const double low = range.first * width;
+    const double high = (range.last + 1) * width;
+    return {low, high, (low + high) / 2};
+}
+// The rate of telephone recordings, which the window labels its bands for.
+inline constexpr int kLabelSampleRate = 8000;
+
 // Band-factor row (0..20) per subband and the gains they give with the preamp.
 class EqualizerBands {
 public:

@@ -65,6 +65,27 @@ TEST(EqualizerBandsTest, OutOfRangeArgumentsChangeNothing) {
     }
 }
 
+TEST(EqualizerBandsTest, BandRangesFollowTheSampleRate) {
+    struct Case {
+        int bandIndex;
+        int rate;
+        double low, high, centre;
+    } cases[] = {
+        {0, 8000, 0, 125, 62.5},
+        {5, 8000, 625, 1000, 812.5},
+        {9, 8000, 3000, 4000, 3500},
+        {6, 44100, 5512.5, 9646.875, 7579.6875},
+        {9, 44100, 16537.5, 22050, 19293.75},
+    };
+    for (const Case& c : cases) {
+        const BandFrequencies f = BandFrequenciesAt(c.bandIndex, c.rate);
+        EXPECT_DOUBLE_EQ(f.lowHz, c.low) << c.bandIndex << " at " << c.rate;
+        EXPECT_DOUBLE_EQ(f.highHz, c.high) << c.bandIndex << " at " << c.rate;
+        EXPECT_DOUBLE_EQ(f.centreHz, c.centre) << c.bandIndex << " at " << c.rate;
+    }
+    static_assert(BandFrequenciesAt(1, kLabelSampleRate).highHz == 250);
+}
+
 TEST(EqualizerSlidersTest, SlidersMapToSetEqualizerArguments) {
     EqualizerSliders sliders = kFlatSliders;
     sliders[5] = 0;
@@ -124,25 +145,6 @@ TEST(VolumeMappingTest, SliderVolumeAndIcon) {
     EXPECT_EQ(VolumeToSlider(65535), 31);
     EXPECT_EQ(VolumeToSlider(63488), 31);
     EXPECT_EQ(VolumeToSlider(63487), 30);
-    EXPECT_EQ(VolumeToSlider(ResolveVolumeRead(MixerRead::NoMixer, 0)), 15);
-    EXPECT_EQ(VolumeToSlider(ResolveVolumeRead(MixerRead::ReadFailed, 0)), 1);
-    EXPECT_EQ(ResolveVolumeRead(MixerRead::NoVolumeControl, 9), 32000u);
-    EXPECT_EQ(ResolveVolumeRead(MixerRead::Ok, 40000), 40000u);
-}
-
-TEST(VolumeMappingTest, MixerStepsRoundTrip) {
-    struct Case {
-        long min, max;
-    } ranges[] = {{0, 87}, {0, 65536}, {-100, 100}, {0, 31}};
-    for (const Case& r : ranges) {
-        EXPECT_EQ(MixerToVolume(r.min, r.min, r.max), 0u);
-        EXPECT_EQ(MixerToVolume(r.max, r.min, r.max), 65535u);
-        EXPECT_EQ(VolumeToMixer(0, r.min, r.max), r.min);
-        EXPECT_EQ(VolumeToMixer(65535, r.min, r.max), r.max);
-        for (long step = r.min; step <= r.max; step += (r.max - r.min) / 7 + 1)
-            EXPECT_EQ(VolumeToMixer(MixerToVolume(step, r.min, r.max), r.min, r.max), step);
-    }
-    EXPECT_EQ(MixerToVolume(5, 3, 3), 0u);
 }
 
 }  // namespace

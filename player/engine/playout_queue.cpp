@@ -8,6 +8,8 @@ namespace pell {
 namespace {
 // Callbacks whose frames may still be on their way to the speaker; older ones are heard.
 constexpr std::size_t kWrittenRecords = 256;
+// The least DAC time ahead of now believed whatever the latency.
+constexpr double kMaxAheadSeconds = 0.5;
 }  // namespace
 
 void PlayoutQueue::Open(std::uint32_t bufferCount, std::uint32_t sampleRate, std::uint32_t blockAlign,
@@ -68,8 +70,13 @@ std::size_t PlayoutQueue::Render(std::uint8_t* out, std::uint32_t frames, double
         dacStart = now + latency_;
     } else if (hostTimes) {
         now = currentTime;
+        // A DAC time further ahead than the stream's latency allows (some hosts give one after an
+        // underrun) would hold every buffer back that long and starve the ring: the latency stands
+        // in for it.
+        const double ahead = dacTime - currentTime;
+        const double dac = ahead >= 0 && ahead <= std::max(4 * latency_, kMaxAheadSeconds) ? dacTime : now + latency_;
         // Some hosts report jumping times; buffers still complete in their order.
-        dacStart = std::max(dacTime, lastHeardAt_);
+        dacStart = std::max(dac, lastHeardAt_);
     } else {
         // A host that gave times and then stopped: its clock runs on by the frames handed out.
         dacStart = nextDacStart_;

@@ -35,8 +35,9 @@ constexpr std::uint32_t kRate = 8000;
 constexpr double kLatency = 0.05;  // 400 frames
 constexpr std::uint32_t kCallbackFrames = 256;
 
-// The times a host hands the callback: real ones, none at all, or real ones that stop.
-enum class HostTimes { Given, Zero, GivenThenZero };
+// The times a host hands the callback: real ones, none at all, real ones that stop, or real
+// ones with one DAC time seconds ahead (as after an underrun).
+enum class HostTimes { Given, Zero, GivenThenZero, OneJumpAhead };
 
 struct Completion {
     std::uint32_t index;
@@ -70,6 +71,7 @@ Playback Play(HostTimes mode, const std::vector<std::uint32_t>& bufferFrames) {
         double now = 1000.0 + static_cast<double>(k * kCallbackFrames) / kRate;
         double dac = now + kLatency;
         if (mode == HostTimes::Zero || (mode == HostTimes::GivenThenZero && k >= 3)) now = dac = 0;
+        if (mode == HostTimes::OneJumpAhead && k == 4) dac = now + 5.0;
         const std::size_t before = g_allocations;
         const std::size_t n = queue.Render(out.data(), kCallbackFrames, now, dac, finished);
         run.allocations += g_allocations - before;
@@ -91,7 +93,8 @@ TEST(PlayoutQueueTest, BuffersCompleteWhenHeardWhateverTimesTheHostGives) {
         HostTimes mode;
     } cases[] = {{"host DAC times", HostTimes::Given},
                  {"host without times", HostTimes::Zero},
-                 {"host that stops giving times", HostTimes::GivenThenZero}};
+                 {"host that stops giving times", HostTimes::GivenThenZero},
+                 {"host with one DAC time 5 s ahead", HostTimes::OneJumpAhead}};
     const std::vector<std::uint32_t> frames = {1152, 0, 1152, 700};
     const std::vector<std::uint64_t> backAt = {1792, 1792, 2816, 3584};  // ends 1152, 1152, 2304, 3004
     for (const Case& c : cases) {

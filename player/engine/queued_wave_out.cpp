@@ -93,10 +93,36 @@ FileWaveOut::FileWaveOut(const std::string& path) {
         file_ = UniqueFd::Open(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
         fileOk_ = static_cast<bool>(file_);
     }
+    block_.reserve(kWriteBlockBytes);
+    // Runs under lock_: buffers of a few kilobytes gather into one write of a block.
     SetSink([this](const std::uint8_t* data, std::uint32_t bytes) {
-        if (file_ && bytes > 0 && !file_.WriteAll(data, bytes)) writeFailed_ = true;
         written_ += bytes;
+        if (!file_) return;
+        while (bytes > 0) {
+            const std::size_t take = std::min<std::size_t>(bytes, kWriteBlockBytes - block_.size());
+            block_.insert(block_.end(), data, data + take);
+            data += take;
+            bytes -= static_cast<std::uint32_t>(take);
+            if (block_.size() == kWriteBlockBytes) WriteBlockLocked();
+        }
     });
+}
+
+FileWaveOut::~FileWaveOut() {
+    std::lock_guard lock(lock_);
+    if (file_) WriteBlockLocked();
+}
+
+void FileWaveOut::WriteBlockLocked() {
+    if (block_.empty()) return;
+    ++writeCalls_;
+    if (!file_.WriteAll(block_.data(), block_.size())) writeFailed_ = true;
+    block_.clear();
+}
+
+std::uint64_t FileWaveOut::WriteCalls() const {
+    std::lock_guard lock(lock_);
+    return writeCalls_;
 }
 
 std::uint64_t FileWaveOut::BytesWritten() const {
@@ -106,6 +132,7 @@ std::uint64_t FileWaveOut::BytesWritten() const {
 
 bool FileWaveOut::CloseFile() {
     std::lock_guard lock(lock_);
+    if (file_) WriteBlockLocked();
     // A lost write on a full or remote file system may show only here.
     if (file_ && !file_.Close()) writeFailed_ = true;
     return !writeFailed_;

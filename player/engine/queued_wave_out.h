@@ -3,10 +3,11 @@
 // Wave outputs without a sound card. QueuedWaveOut keeps the device's queue and completes the
 // oldest buffer when asked (CompleteNext), handing its PCM to a sink first; tests drive it
 // buffer by buffer and can make the open or a write fail. FileWaveOut completes each buffer as
-// soon as it is queued, on the caller's thread, and writes its PCM to a file.
+// soon as it is queued, on the caller's thread, and writes its PCM to a file in large blocks.
 
 #include <deque>
 #include <functional>
+#include <vector>
 
 #include "common/core/unique_fd.h"
 #include "player/engine/wave_output.h"
@@ -58,8 +59,13 @@ class FileWaveOut : public QueuedWaveOut {
 public:
     // PCM goes to the file at path (16-bit, interleaved, as decoded); an empty path discards it.
     explicit FileWaveOut(const std::string& path);
+    // Writes what is still gathered; only CloseFile can say whether that worked.
+    ~FileWaveOut() override;
     bool FileOk() const { return fileOk_; }
     std::uint64_t BytesWritten() const;
+    // write(2) calls made so far: one per kWriteBlockBytes of PCM, and one for the rest at the end.
+    std::uint64_t WriteCalls() const;
+    static constexpr std::size_t kWriteBlockBytes = std::size_t{256} * 1024;
     // Closes the file; false when any PCM did not reach it (a write or the close failed). Later
     // PCM is counted but not written.
     bool CloseFile();
@@ -69,7 +75,11 @@ public:
     int Restart() override;
 
 private:
+    void WriteBlockLocked();
+
     UniqueFd file_;
+    std::vector<std::uint8_t> block_;
+    std::uint64_t writeCalls_ = 0;
     bool fileOk_ = true;
     std::uint64_t written_ = 0;
     bool writeFailed_ = false;

@@ -3,6 +3,7 @@
 
 #include "player/engine/vu_meter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -99,6 +100,7 @@ int WMp3::OpenStream(std::unique_ptr<WStream> stream, int bufferMs, std::uint32_
     wakeEvent_ = std::make_unique<AutoResetEvent>();
     plan_ = MakeBufferPlan(info_.sampleRate, info_.samplesPerFrame, bufferMs);
     framePcmBytes_ = info_.samplesPerFrame * info_.channels * 2;
+    limiter_.Configure(info_.sampleRate, info_.channels);
     {
         std::lock_guard buffers(bufferLock_);
         if (!output_->Initialize(
@@ -161,24 +163,33 @@ bool WMp3::AllBuffersDone() const {
     return true;
 }
 
-void WMp3::PlayingThread() {
-    std::lock_guard threadLock(threadLock_);
-    workerId_.store(std::this_thread::get_id());
+bool WMp3::StartRun() {
     InitMP3(decoder_);
-    const std::uint32_t count = output_->GetNumOfBuffers();
-    for (std::uint32_t i = 0; i < count; ++i) {
+    limiter_.Reset();
+    limiterOn_ = gains_.Enabled();
+    for (std::uint32_t i = 0; i < output_->GetNumOfBuffers(); ++i) {
         output_->SetBufferDone(i);
         output_->UnprepareHeader(i);
     }
-    if (!output_->OpenAudioOutput(kDefaultOutputDevice, &WMp3::WaveOutDone, this, kCallbackFunction)) {
-        // Without a device nothing plays: say so instead of reporting a silent playback.
-        SetError(output_->GetError());
-        State state = state_.load();
-        while (IsPlaying(state) && !state_.compare_exchange_weak(state, State::kOpen)) {}
-        ExitMP3(decoder_);
+    const bool decoderReady = decoder_.Ready();
+    if (decoderReady && output_->OpenAudioOutput(kDefaultOutputDevice, &WMp3::WaveOutDone, this, kCallbackFunction))
+        return true;
+    // Without a decoder or a device nothing plays: say so instead of reporting a silent playback.
+    SetError(decoderReady ? output_->GetError() : std::string(msg::kNoDecoder) + decoder_.Error());
+    State state = state_.load();
+    while (IsPlaying(state) && !state_.compare_exchange_weak(state, State::kOpen)) {}
+    ExitMP3(decoder_);
+    return false;
+}
+
+void WMp3::PlayingThread() {
+    std::lock_guard threadLock(threadLock_);
+    workerId_.store(std::this_thread::get_id());
+    if (!StartRun()) {
         workerId_.store(std::thread::id{});
         return;
     }
+    const std::uint32_t count = output_->GetNumOfBuffers();
     while (IsPlaying()) {
         wakeEvent_->Wait();
         if (!IsPlaying()) break;
@@ -213,8 +224,34 @@ void WMp3::PlayingThread() {
 int WMp3::FillBuffer(std::uint32_t index) {
     if (!IsPlaying()) return 0;
     const std::uint32_t collected = CollectFrames();
-    if (collected == 0) return 0;
+    if (collected == 0) return FlushLimiter(index) ? 1 : 0;
     return DecodeFrames(index, collected) ? 1 : 0;
+}
+
+bool WMp3::FlushLimiter(std::uint32_t index) {
+    if (!limiterOn_ || limiter_.HeldFrames() == 0 || !IsPlaying()) return false;
+    std::lock_guard buffers(bufferLock_);
+    const std::size_t frames = limiter_.Flush(output_->GetBufferData(index));
+    output_->SetBufferDataSize(index,
+                               static_cast<std::uint32_t>(frames) * static_cast<std::uint32_t>(info_.channels) * 2);
+    return true;
+}
+
+std::uint32_t WMp3::ShapeFrame(std::uint8_t* pcm, std::uint32_t bytes) {
+    const double makeUp = decoder_.MakeUpGain();
+    const std::uint32_t frameBytes = static_cast<std::uint32_t>(info_.channels) * 2;
+    if (limiterOn_) return static_cast<std::uint32_t>(limiter_.Process(pcm, bytes / frameBytes, makeUp)) * frameBytes;
+    if (makeUp != 1.0) {
+        // Switched on during a run: the boost comes back without the limiter's look-ahead.
+        for (std::uint32_t at = 0; at + 1 < bytes; at += 2) {
+            std::int16_t sample = 0;
+            std::memcpy(&sample, pcm + at, 2);
+            const long boosted = std::lround(std::clamp(sample * makeUp, -32767.0, 32767.0));
+            sample = static_cast<std::int16_t>(boosted);
+            std::memcpy(pcm + at, &sample, 2);
+        }
+    }
+    return bytes;
 }
 
 std::uint32_t WMp3::CollectFrames() {
@@ -270,7 +307,7 @@ bool WMp3::DecodeFrames(std::uint32_t index, std::uint32_t bytes) {
     int r = decodeMP3(decoder_, inputBuffer_.data(), bytes, out, capacity, &done);
     while (r == MP3_OK) {
         if (!IsPlaying()) return false;
-        produced += static_cast<std::uint32_t>(done);
+        produced += ShapeFrame(out + produced, static_cast<std::uint32_t>(done));
         // The rest stays queued in the decoder for the next buffer rather than overrun this one.
         if (capacity - produced < static_cast<std::uint32_t>(framePcmBytes_)) {
             r = MP3_NEED_MORE;
@@ -450,23 +487,16 @@ int WMp3::Close() {
 }
 
 int WMp3::EnableEqualizer(int enable) {
-    decoder_.eqSwitch.store(enable);
-    decoder_.gainsVersion.fetch_add(1, std::memory_order_release);
+    gains_.Enable(enable != 0);
     return 1;
 }
 
 int WMp3::SetEqualizer(int preamp, int band, int gain) {
     if (!bands_.Set(preamp, band, gain)) return 0;
-    for (std::size_t k = 0; k < 32; ++k) {
-        decoder_.gains[0][k].store(bands_.Gains()[k]);
-        decoder_.gains[1][k].store(bands_.Gains()[k]);
-    }
-    decoder_.gainsVersion.fetch_add(1, std::memory_order_release);
+    gains_.Set(bands_.Gains());
     return 1;
 }
 
-double WMp3::SubbandGain(int channel, int subband) const {
-    return decoder_.gains[static_cast<std::size_t>(channel)][static_cast<std::size_t>(subband)].load();
-}
+double WMp3::SubbandGain(int channel, int subband) const { return gains_.Gain(channel, subband); }
 
 }  // namespace pell

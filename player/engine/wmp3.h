@@ -23,6 +23,7 @@
 #include "player/engine/error_text.h"
 #include "player/engine/mp3_decoder.h"
 #include "player/engine/mp3_frame.h"
+#include "player/engine/peak_limiter.h"
 #include "player/engine/wave_output.h"
 #include "player/engine/wstream.h"
 
@@ -102,6 +103,9 @@ private:
     // Leaves Playing or Paused for next and stops the device and the worker; 0 when the state
     // was neither (someone else stopped first).
     int StopPlayback(State next);
+    // The worker's start: decoder, limiter and buffers reset, device opened; false (with the
+    // text set and the state back to Open) when nothing can play.
+    bool StartRun();
     void PlayingThread();
     // Collects the next frames and decodes them into buffer index; 0 at the stream's end (no
     // frame left) or when playing stopped.
@@ -112,6 +116,11 @@ private:
     // Decodes the collected bytes into buffer index, outside the stream lock; false when
     // playing stopped meanwhile.
     bool DecodeFrames(std::uint32_t index, std::uint32_t bytes);
+    // Restores the equalizer's boost on one decoded frame; the bytes that stay in place.
+    std::uint32_t ShapeFrame(std::uint8_t* pcm, std::uint32_t bytes);
+    // At the stream's end, the frames the limiter still holds go into buffer index; false when
+    // it holds none.
+    bool FlushLimiter(std::uint32_t index);
     static void WaveOutDone(WaveOutput* output, OutputMessage message, void* instance, WaveHeader* header);
     bool AllBuffersDone() const;
     bool OnWorkerThread() const;
@@ -123,8 +132,12 @@ private:
     StreamInfo info_;
     FrameHeader header_;
     std::vector<std::uint8_t> searchBuffer_;
-    Mp3DecoderState decoder_;
+    SubbandGains gains_;
+    Mp3Decoder decoder_{&gains_};
     EqualizerBands bands_;
+    // Used by the worker only; on for a run that starts with the equalizer switched on.
+    PeakLimiter limiter_;
+    bool limiterOn_ = false;
     std::unique_ptr<WaveOutput> output_;
     std::thread worker_;
     std::atomic<std::thread::id> workerId_{};

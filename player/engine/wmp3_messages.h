@@ -17,6 +17,8 @@ inline constexpr std::string_view kBufferTooShort = "WMp3::_Open\n\nBuffer can't
 inline constexpr std::string_view kCantInitializeOutput = "WMp3::_Open\n\nCan't initialize wave out";
 inline constexpr std::string_view kNoInputBuffer = "WMp3::Init\n\nCan't allocate input buffer.";
 inline constexpr std::string_view kCantCreateThread = "WMp3::Initialize   *** Can't create thread";
+// The decoder could not be made; the library's reason follows.
+inline constexpr std::string_view kNoDecoder = "WMp3::PlayingThread   *** Can't create decoder: ";
 // Play, Pause, Resume, Seek and GetPosition without a stream.
 inline constexpr std::string_view kNotOpen = "WMp3::Play\n\nStrean isn't open!";
 // Stop without a stream (spelt correctly there).

@@ -1,10 +1,15 @@
 // Playback through the worker thread with a wave output that plays a buffer only when the test
 // says so: every step is driven, nothing waits on the wall clock.
 
+#include <algorithm>
+#include <array>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include <gtest/gtest.h>
 
+#include "player/engine/peak_limiter.h"
 #include "player/engine/queued_wave_out.h"
 #include "player/engine/testing/mp3_fixtures.h"
 #include "player/engine/wmp3.h"
@@ -396,6 +401,61 @@ TEST_F(WMp3PlayTest, ABandGainScalesThatBandByItsFactor) {
         const double shaped = BandAmplitude(PlayFile(path));
         EXPECT_NEAR(shaped / flat, c.factor, c.factor * 0.06);
         ASSERT_EQ(mp3_->SetEqualizer(0, c.band, 0), 1);
+    }
+}
+
+TEST(FileWaveOutTest, DecodingWritesEveryByteInLargeBlocks) {
+    TempDir dir;
+    // Seven minutes at 8 kHz decode into 5,000 buffers of one frame each.
+    dir.Write("long.mp3", testing::SilentFrames(5000, 25, 3, 1, 2, true));
+    const std::string raw = dir.File("out.raw");
+    auto output = std::make_unique<FileWaveOut>(raw);
+    FileWaveOut* file = output.get();
+    WMp3 mp3(std::move(output));
+    ASSERT_EQ(mp3.OpenMp3File(dir.File("long.mp3").c_str(), 1000), 1);
+    ASSERT_EQ(mp3.Play(), 1);
+    while (mp3.IsPlaying()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    mp3.Close();
+    ASSERT_TRUE(file->CloseFile());
+    const std::uint64_t bytes = 5000ull * 576 * 2;
+    EXPECT_EQ(file->BytesWritten(), bytes);
+    EXPECT_EQ(dir.Read("out.raw").size(), bytes);
+    EXPECT_EQ(file->WriteCalls(), (bytes + FileWaveOut::kWriteBlockBytes - 1) / FileWaveOut::kWriteBlockBytes);
+}
+
+TEST_F(WMp3PlayTest, BoostedBandsKeepTheOutputWithinFullScaleOnASweep) {
+    // 12000 is -8.7 dBFS: a +14 dB band would take it far past full scale.
+    const std::string path = Write(
+        "sweep.mp3", testing::EncodeMp3(testing::MakeSweep(8000, 1, 3.0, 80, 3900, 12000), 8000, 1, {32, false, true}));
+    const std::size_t referenceBytes = testing::ReferenceDecode(path).size();
+    struct Case {
+        const char* name;
+        int preamp;
+        std::array<int, 10> gains;
+    } cases[] = {
+        {"all bands at +10", 0, {10, 10, 10, 10, 10, 10, 10, 10, 10, 10}},
+        {"band 6 at +10", 0, {0, 0, 0, 0, 0, 10, 0, 0, 0, 0}},
+        {"preamp +5 and all bands at +10", 5, {10, 10, 10, 10, 10, 10, 10, 10, 10, 10}},
+        {"bands cut, preamp +5", 5, {-10, -5, 0, 0, 0, 0, 0, 0, -5, -10}},
+    };
+    mp3_->EnableEqualizer(1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int band = 1; band <= 10; ++band)
+            ASSERT_EQ(mp3_->SetEqualizer(c.preamp, band, c.gains[static_cast<std::size_t>(band - 1)]), 1);
+        const std::vector<std::uint8_t> pcm = PlayFile(path);
+        EXPECT_EQ(pcm.size(), referenceBytes);
+        int peak = 0;
+        std::size_t atFullScale = 0;
+        for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
+            const int v = std::abs(static_cast<int>(static_cast<std::int16_t>(pcm[i] | (pcm[i + 1] << 8))));
+            peak = std::max(peak, v);
+            if (v >= 32767) ++atFullScale;
+        }
+        EXPECT_EQ(atFullScale, 0u);
+        EXPECT_LE(peak, PeakLimiter::kCeiling + 1);
+        // The boost is there: the sweep comes out louder than it went in.
+        EXPECT_GT(peak, 20000);
     }
 }
 

@@ -99,6 +99,11 @@ TEST_F(PellMp3Test, BadArgumentsAreRefused) {
         "decode " + file + " " + raw + " --seek -1",
         "decode " + file + " " + raw + " --seek x",
         "decode " + file + " " + raw + " --loud",
+        "decode " + file + " " + raw + " --volume 3",
+        "play " + file + " --volume 33",
+        "play " + file + " --volume -1",
+        "play " + file + " --seek 3",
+        "play " + file + " --eq 0,0",
     };
     for (const std::string& args : cases) EXPECT_EQ(Tool(args).exitCode, 2) << args;
     EXPECT_EQ(Tool("decode " + file + " " + dir_.File("no/such/dir/o.raw")).exitCode, 1);

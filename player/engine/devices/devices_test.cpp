@@ -1,7 +1,8 @@
 // The real PortAudio and ALSA paths without a sound card: ALSA's default device is a "file"
-// PCM over the null device, which keeps the bytes it is given, and the default mixer is absent.
+// PCM over the null device, which keeps the bytes it is given.
 
 #include <condition_variable>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -10,9 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include "player/engine/devices/alsa_volume.h"
 #include "player/engine/devices/wwaveout.h"
+#include "player/engine/stream_volume.h"
 #include "player/engine/testing/mp3_fixtures.h"
+#include "player/engine/volume.h"
 #include "player/engine/wmp3.h"
 #include "testsupport/temp_dir.h"
 
@@ -133,10 +135,52 @@ TEST_F(DevicesTest, TheEnginePlaysAFileToItsEndOnTheDevice) {
     EXPECT_EQ(mp3.Close(), 1);
 }
 
-TEST_F(DevicesTest, VolumeWithoutAMixerReadsTheDefault) {
-    EXPECT_EQ(GetWaveOutVolume(), kVolumeNoMixer);
-    SetWaveOutVolume(40000);
-    EXPECT_EQ(VolumeToSlider(GetWaveOutVolume()), 15);
+TEST_F(DevicesTest, TheStreamVolumeScalesWhatTheDeviceReceives) {
+    struct Case {
+        std::uint32_t volume;
+        std::int16_t heard;
+    } cases[] = {{65535, 8000}, {32768, 1000}, {0, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.volume);
+        StreamVolume volume;
+        volume.Set(c.volume);
+        WWaveOut out(volume);
+        ASSERT_EQ(out.Initialize(1, 1, 8000, 16, 2, 144), 1);
+        Done done;
+        ASSERT_EQ(out.OpenAudioOutput(kDefaultOutputDevice, &Record, &done, kCallbackFunction), 1) << out.GetError();
+        const std::int16_t sample = 8000;
+        for (std::uint32_t i = 0; i < 2; ++i) {
+            for (std::uint32_t b = 0; b < out.GetBufferSize(); b += 2)
+                std::memcpy(out.GetBufferData(i) + b, &sample, 2);
+            out.SetBufferDataSize(i, out.GetBufferSize());
+            ASSERT_EQ(out.PlayBuffer(i), 1);
+        }
+        {
+            std::unique_lock lock(done.lock);
+            ASSERT_TRUE(done.cv.wait_for(lock, std::chrono::seconds(20), [&] { return done.order.size() == 2; }));
+        }
+        ASSERT_EQ(out.Close(), 1);
+        const std::string device = DeviceBytes();
+        std::size_t heard = 0;
+        std::size_t other = 0;
+        for (std::size_t b = 0; b + 1 < device.size(); b += 2) {
+            std::int16_t v = 0;
+            std::memcpy(&v, device.data() + b, 2);
+            if (v == c.heard) {
+                ++heard;
+            } else if (v != 0) {
+                ++other;
+            }
+        }
+        // Both buffers, each 1152 samples, at the volume's factor; nothing at any other level.
+        EXPECT_GE(heard, 2304u);
+        EXPECT_EQ(other, 0u);
+    }
+    // The player's own volume is the process's, and setting it touches nothing outside.
+    SetWaveOutVolume(SliderToVolume(20));
+    EXPECT_EQ(VolumeToSlider(GetWaveOutVolume()), 20);
+    SetWaveOutVolume(SliderToVolume(32));
+    EXPECT_EQ(GetWaveOutVolume(), 65535u);
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ OutputResult WWaveOut::OpenDevice(std::uint32_t deviceId) {
     params.device = device;
     params.channelCount = GetFormat().nChannels;
     params.sampleFormat = paInt16;
-    params.suggestedLatency = info ? info->defaultHighOutputLatency : 0.1;
+    params.suggestedLatency = std::max(info ? info->defaultHighOutputLatency : 0.0, kSuggestedLatencySeconds);
     PaStream* stream = nullptr;
     const PaError err =
         Pa_OpenStream(&stream, nullptr, &params, GetFormat().nSamplesPerSec, paFramesPerBufferUnspecified, paNoFlag,
@@ -69,6 +69,8 @@ OutputResult WWaveOut::OpenDevice(std::uint32_t deviceId) {
 
 void WWaveOut::ClearLocked() {
     queue_.Open(GetNumOfBuffers(), GetFormat().nSamplesPerSec, GetFormat().nBlockAlign, outputLatency_);
+    ramp_.Reset(volume_->Get());
+    discarded_ = false;
 }
 
 OutputResult WWaveOut::StartDevice() {
@@ -80,10 +82,27 @@ OutputResult WWaveOut::StartDevice() {
 }
 
 void WWaveOut::CloseDevice() {
-    // Waits for a running callback, so no completion reaches the engine afterwards.
-    Pa_AbortStream(stream_);
+    bool discarded = false;
+    {
+        std::lock_guard lock(lock_);
+        discarded = discarded_;
+    }
+    // Both wait for a running callback, so no completion reaches the engine afterwards. At a
+    // record's end the host still holds up to its latency of the last words: they play out.
+    if (discarded) {
+        Pa_AbortStream(stream_);
+    } else {
+        Pa_StopStream(stream_);
+    }
     Pa_CloseStream(stream_);
     stream_ = nullptr;
+}
+
+std::size_t WWaveOut::TakeAllLocked(std::span<std::uint32_t> out) {
+    // At a record's end every buffer has come back, so nothing is taken and nothing discarded.
+    const std::size_t taken = queue_.TakeAll(out);
+    if (taken > 0) discarded_ = true;
+    return taken;
 }
 
 bool WWaveOut::QueueLocked(std::uint32_t index, const WaveHeader& header) {
@@ -102,6 +121,7 @@ int WWaveOut::Fill(std::uint8_t* out, unsigned long frames, double now, double d
     std::array<std::uint32_t, 64> finished{};
     std::unique_lock lock(lock_);
     const std::size_t count = queue_.Render(out, static_cast<std::uint32_t>(frames), now, dacStart, finished);
+    ramp_.Apply(out, frames, GetFormat().nChannels, volume_->Get());
     DeliverCompletions(lock, std::span(finished.data(), count));
     return paContinue;
 }

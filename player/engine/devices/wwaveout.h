@@ -4,9 +4,10 @@
 // takes queued buffers in order and counts a buffer done when the device has played its last
 // frame (by the stream's DAC time, or by the frames handed out plus the output latency where
 // the host gives no times), then calls the engine's callback on the audio thread, which never
-// allocates.
+// allocates. The callback applies the stream volume to what it hands out.
 
 #include "player/engine/playout_queue.h"
+#include "player/engine/stream_volume.h"
 #include "player/engine/wave_output.h"
 
 typedef void PaStream;
@@ -15,8 +16,13 @@ namespace pell {
 
 class WWaveOut : public WaveOutput {
 public:
-    WWaveOut() = default;
+    // volume must outlive the output; the player's is the process's stream volume.
+    explicit WWaveOut(const StreamVolume& volume = ProcessStreamVolume()) : volume_(&volume) {}
     ~WWaveOut() override;
+
+    // The latency asked of the host: room for the audio thread to be late under load without a
+    // gap. Pause and volume changes are heard this much later; positions stay exact.
+    static constexpr double kSuggestedLatencySeconds = 0.2;
 
     // The nearest device-open result for a PortAudio error.
     static OutputResult OpenResultForPaError(int paError);
@@ -27,7 +33,7 @@ protected:
     void CloseDevice() override;
     void ClearLocked() override;
     bool QueueLocked(std::uint32_t index, const WaveHeader& header) override;
-    std::size_t TakeAllLocked(std::span<std::uint32_t> out) override { return queue_.TakeAll(out); }
+    std::size_t TakeAllLocked(std::span<std::uint32_t> out) override;
     bool IdleLocked() const override { return queue_.Idle(); }
     void SetPausedLocked(bool paused) override { queue_.SetPaused(paused); }
     std::uint64_t PlayedFramesLocked() const override { return queue_.PlayedFrames(); }
@@ -42,6 +48,11 @@ private:
     // The latency the opened stream reports, for the queue's counted clock.
     double outputLatency_ = 0;
     PlayoutQueue queue_;
+    // Set when queued sound was taken back (a stop or seek): closing then drops what the host
+    // still holds. Otherwise the record ended and closing lets the host play it out.
+    bool discarded_ = false;
+    const StreamVolume* volume_;
+    VolumeRamp ramp_;
 };
 
 }  // namespace pell

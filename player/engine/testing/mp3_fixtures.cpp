@@ -25,6 +25,22 @@ std::vector<std::int16_t> MakeTone(const ToneParams& tone) {
     return pcm;
 }
 
+std::vector<std::int16_t> MakeSweep(int sampleRate, int channels, double seconds, double fromHz, double toHz,
+                                    double amplitude) {
+    const auto frames = static_cast<std::size_t>(seconds * sampleRate);
+    std::vector<std::int16_t> pcm(frames * static_cast<std::size_t>(channels));
+    const double rise = std::log(toHz / fromHz);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / sampleRate;
+        // Phase of a sweep whose frequency grows exponentially from fromHz to toHz over seconds.
+        const double phase = 2 * std::numbers::pi * fromHz * seconds / rise * (std::exp(rise * t / seconds) - 1);
+        const auto value = static_cast<std::int16_t>(std::lround(amplitude * std::sin(phase)));
+        for (int c = 0; c < channels; ++c)
+            pcm[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] = value;
+    }
+    return pcm;
+}
+
 std::string EncodeMp3(const std::vector<std::int16_t>& pcm, int sampleRate, int channels,
                       const EncodeOptions& options) {
     lame_global_flags* gf = lame_init();

@@ -28,6 +28,10 @@ struct EncodeOptions {
     bool infoTag = true;  // write LAME's header frame ("Info" for CBR, "Xing" for VBR)
 };
 
+// Interleaved 16-bit PCM of a logarithmic sweep from fromHz to toHz, the same on every channel.
+std::vector<std::int16_t> MakeSweep(int sampleRate, int channels, double seconds, double fromHz, double toHz,
+                                    double amplitude);
+
 std::string EncodeMp3(const std::vector<std::int16_t>& pcm, int sampleRate, int channels, const EncodeOptions& options);
 std::string EncodeTone(const ToneParams& tone, const EncodeOptions& options);
 
