@@ -13,14 +13,15 @@
 #include <fstream>
 
 #include "player/catalogue/record_list.h"
-#include "player/engine/devices/alsa_volume.h"
+#include "player/engine/stream_volume.h"
 #include "player/engine/devices/wwaveout.h"
 #include "player/ui/player_dialog.h"
+#include "player/ui/quiet_sound_libraries.h"
 #include "player/ui/record_list.h"
 
 namespace {
 
-class SystemMixer : public pell::player::VolumeMixer {
+class StreamMixer : public pell::player::VolumeMixer {
 public:
     std::uint32_t GetWaveOutVolume() override { return pell::GetWaveOutVolume(); }
     void SetWaveOutVolume(std::uint32_t volume) override { pell::SetWaveOutVolume(volume); }
@@ -49,6 +50,7 @@ bool ListFile(const std::string& programFolder, const std::string& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    pell::player::SilenceSoundLibraryMessages();
     QApplication app(argc, argv);
     QTextStream err(stderr);
     if (argc != 2) {
@@ -61,7 +63,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     pell::player::SetDialogColours();
-    SystemMixer mixer;
+    StreamMixer mixer;
     pell::player::PlayerDialog dialog(folder.path().toStdString(),
                                       {mixer, [] { return std::make_unique<pell::WWaveOut>(); }, true});
     dialog.show();
