@@ -21,6 +21,7 @@ void EnsureApplication();
 class FakeNotifier : public Notifier {
 public:
     void Stop(QWidget*, const QString& text) override { shown.push_back("stop: " + text.toStdString()); }
+    void Inform(QWidget*, const QString& text) override { shown.push_back("info: " + text.toStdString()); }
     bool Ask(QWidget*, const QString& text) override {
         shown.push_back("ask: " + text.toStdString());
         if (answers.empty()) return false;

@@ -234,7 +234,7 @@ TEST_F(RecordCommandsTest, OneSearchWindowWalksFromMatchToMatchAroundTheList) {
         QTest::mouseClick(find, Qt::LeftButton);
         EXPECT_EQ(list_.current, p.currentAfter) << p.text.toStdString();
         EXPECT_EQ(notifier_.shown,
-                  p.notFound ? std::vector<std::string>{"stop: Could not find record!"} : std::vector<std::string>{})
+                  p.notFound ? std::vector<std::string>{"info: Could not find record!"} : std::vector<std::string>{})
             << p.text.toStdString();
         EXPECT_TRUE(window->isVisible()) << "Find leaves the window open";
         notifier_.shown.clear();
