@@ -89,6 +89,9 @@ public:
     virtual std::string RecordPath(int row) const = 0;
     // The row is drawn as played from now on.
     virtual void ShowRowPlayed(int row) = 0;
+    // The record of this row is the one playing or paused, whichever row is current (Next while
+    // paused moves the highlight but resumes the paused record); -1 once none is.
+    virtual void ShowPlayingRow(int row) = 0;
 
     // The play button shows pause while playing, play otherwise.
     virtual void ShowPlaying(bool playing) = 0;

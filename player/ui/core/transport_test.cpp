@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 #include "player/catalogue/catalogue_test_support.h"
 #include "player/ui/core/testing/transport_fakes.h"
 #include "player/ui/core/transport_rules.h"
@@ -42,7 +44,18 @@ struct Rig {
     PlayerTransport transport{engine, window, files};
 };
 
-enum class Command { kPlay, kPause, kStop, kNext, kPrevious, kSliderReleased, kSliderStep, kPlayOrPause };
+enum class Command {
+    kPlay,
+    kPause,
+    kStop,
+    kNext,
+    kPrevious,
+    kSliderReleased,
+    kSliderStep,
+    kPlayOrPause,
+    kSkipBack,
+    kSkipForward
+};
 
 TEST(TransportTest, EveryRowOfThePlayingStateTable) {
     struct Case {
@@ -91,6 +104,11 @@ TEST(TransportTest, EveryRowOfThePlayingStateTable) {
          "seek 5, play"},
         {"paused slider step", PlayState::kPaused, Command::kSliderStep, PlayState::kPlaying, 0, true, "seek 5, play"},
         {"paused space resumes", PlayState::kPaused, Command::kPlayOrPause, PlayState::kPlaying, 0, false, "resume"},
+        {"stopped skip", PlayState::kStopped, Command::kSkipForward, PlayState::kStopped, 0, false, ""},
+        {"playing skip forward", PlayState::kPlaying, Command::kSkipForward, PlayState::kPlaying, 0, true,
+         "seek 5, play"},
+        {"paused skip back stays inside the record", PlayState::kPaused, Command::kSkipBack, PlayState::kPlaying, 0,
+         true, "seek 0, play"},
     };
     for (const Case& c : cases) {
         Rig rig;
@@ -128,9 +146,18 @@ TEST(TransportTest, EveryRowOfThePlayingStateTable) {
             case Command::kPlayOrPause:
                 transport.PlayOrPause();
                 break;
+            case Command::kSkipBack:
+                transport.Skip(-5);
+                break;
+            case Command::kSkipForward:
+                transport.Skip(5);
+                break;
         }
         EXPECT_EQ(transport.State(), c.end) << c.name;
         EXPECT_EQ(window.currentRow, c.endRow) << c.name;
+        // The record that plays is shown as such, also where the highlight has moved on.
+        const bool opened = std::string_view(c.calls).find("open") != std::string_view::npos;
+        EXPECT_EQ(window.playingRow, c.end == PlayState::kStopped ? -1 : (opened ? c.endRow : 0)) << c.name;
         EXPECT_EQ(transport.Generation() != generation, c.reportsBeforeStale) << c.name;
         EXPECT_EQ(log.Take(), c.calls) << c.name;
         EXPECT_EQ(window.playing.value_or(false), c.end == PlayState::kPlaying) << c.name;
@@ -403,6 +430,59 @@ TEST(TransportTest, AReportTakenBeforeASeekLeavesTheSliderWhereTheSeekPutIt) {
     EXPECT_EQ(rig.window.time, 9);
     rig.transport.OnMonitorReport(rig.PositionReport(10, 12));
     EXPECT_EQ(rig.window.position, 10u);
+}
+
+TEST(TransportTest, AClickOnTheOutlineSeeksTheOpenRecordOrPlaysTheCurrentRowFromThere) {
+    struct Case {
+        const char* name;
+        PlayState start;
+        int seconds;
+        const char* calls;
+        std::uint32_t shownPosition;
+    };
+    const Case cases[] = {
+        {"stopped: the current row starts there", PlayState::kStopped, 7, "mark a, played 0, open a, seek 7, play", 7},
+        {"stopped, at the start", PlayState::kStopped, 0, "mark a, played 0, open a, play", 0},
+        {"stopped, past the end", PlayState::kStopped, 40, "mark a, played 0, open a, seek 12, play", 12},
+        {"playing", PlayState::kPlaying, 7, "seek 7, play", 7},
+        {"paused: plays on from there", PlayState::kPaused, 3, "seek 3, play", 3},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.StartIn(c.start);
+        rig.window.position.reset();
+        rig.transport.PlayFrom(c.seconds);
+        EXPECT_EQ(rig.log.Take(), c.calls) << c.name;
+        EXPECT_EQ(rig.transport.State(), PlayState::kPlaying) << c.name;
+        EXPECT_EQ(rig.window.position.value_or(0), c.shownPosition) << c.name;
+        EXPECT_EQ(rig.window.playingRow, 0) << c.name;
+        EXPECT_EQ(rig.engine.PlayedMs(), c.shownPosition * 1000) << c.name;
+    }
+    // A seek the record refuses leaves it closed and the player stopped.
+    Rig rig;
+    rig.window.currentRow = 0;
+    rig.engine.FailCall(FakeEngine::Op::kSeek, 1);
+    rig.transport.PlayFrom(5);
+    EXPECT_EQ(rig.log.Take(), "mark a, played 0, open a, seek 5, close");
+    EXPECT_EQ(rig.transport.State(), PlayState::kStopped);
+    EXPECT_EQ(rig.window.playingRow, -1);
+}
+
+TEST(TransportTest, SkippingStaysInsideTheRecordAndStartsFromWhereItIsNow) {
+    struct Case {
+        std::uint32_t position;  // the engine's, seconds
+        int seconds;
+        const char* calls;
+    };
+    const Case cases[] = {{10, 5, "seek 12, play"}, {10, -5, "seek 5, play"}, {3, -5, "seek 0, play"}};
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.StartIn(PlayState::kPlaying);
+        rig.engine.SetPosition(c.position);
+        rig.transport.Skip(c.seconds);
+        EXPECT_EQ(rig.log.Take(), c.calls) << c.position << " " << c.seconds;
+        EXPECT_EQ(rig.transport.State(), PlayState::kPlaying);
+    }
 }
 
 TEST(TransportTest, StopRewindsTheControlsAndPauseClearsTheMeters) {

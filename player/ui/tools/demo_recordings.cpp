@@ -1,6 +1,7 @@
 #include "player/ui/tools/demo_recordings.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -12,6 +13,29 @@
 #include "recorder/core/recording_names.h"
 
 namespace pell::player {
+namespace {
+
+// A tone shaped like a conversation, so the call's outline has something to show: phrases of a
+// few seconds made of syllables, then a pause, the pattern fixed so every run looks the same.
+std::vector<std::int16_t> TalkLike(std::vector<std::int16_t> pcm, int sampleRate) {
+    static constexpr double kPhraseSeconds[] = {2.6, 1.2, 3.8, 0.9, 2.1, 4.4, 1.7};
+    static constexpr double kPauseSeconds[] = {0.8, 1.9, 0.5, 1.2, 2.6, 0.7};
+    const double rate = sampleRate;
+    std::size_t at = 0;
+    for (std::size_t n = 0; at < pcm.size(); ++n) {
+        const auto phrase = static_cast<std::size_t>(kPhraseSeconds[n % std::size(kPhraseSeconds)] * rate);
+        const double loudness = 0.45 + 0.55 * static_cast<double>(n % 3) / 2;
+        for (std::size_t i = 0; i < phrase && at < pcm.size(); ++i, ++at) {
+            const double syllable = std::abs(std::sin(3.1 * 3.14159265 * static_cast<double>(i) / rate));
+            pcm[at] = static_cast<std::int16_t>(pcm[at] * loudness * (0.25 + 0.75 * syllable));
+        }
+        const auto pause = static_cast<std::size_t>(kPauseSeconds[n % std::size(kPauseSeconds)] * rate);
+        for (std::size_t i = 0; i < pause && at < pcm.size(); ++i, ++at) pcm[at] = 0;
+    }
+    return pcm;
+}
+
+}  // namespace
 
 std::string MakeDemoRecordings(const std::string& folder, int count, double seconds) {
     namespace fs = std::filesystem;
@@ -40,7 +64,8 @@ std::string MakeDemoRecordings(const std::string& folder, int count, double seco
     tone.seconds = seconds;
     testing::EncodeOptions options;
     options.kbps = 16;
-    const std::string audio = testing::EncodeTone(tone, options);
+    const std::string audio =
+        testing::EncodeMp3(TalkLike(testing::MakeTone(tone), tone.sampleRate), tone.sampleRate, tone.channels, options);
     for (int i = 0; i < count; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "/a%07d.mp3", i);

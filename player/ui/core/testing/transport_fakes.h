@@ -226,6 +226,7 @@ public:
     }
     std::string RecordPath(int row) const override { return paths.at(static_cast<std::size_t>(row)); }
     void ShowRowPlayed(int row) override { log_.Add("played " + std::to_string(row)); }
+    void ShowPlayingRow(int row) override { playingRow = row; }
 
     void ShowPlaying(bool on) override { playing = on; }
     void ShowPositionRange(std::uint32_t lengthSeconds) override { positionMaximum = lengthSeconds; }
@@ -243,6 +244,7 @@ public:
 
     std::vector<std::string> paths{"a", "b", "c"};
     int currentRow = -1;
+    int playingRow = -1;
     std::optional<bool> playing;
     std::optional<std::uint32_t> positionMaximum;
     std::optional<std::uint32_t> position;
