@@ -138,7 +138,12 @@ void LevelMeter::paintEvent(QPaintEvent*) {
 
 const QColor TimeDisplay::kBackground(215, 215, 240);
 
-TimeDisplay::TimeDisplay(QWidget* parent) : QWidget(parent) { setCursor(Qt::PointingHandCursor); }
+TimeDisplay::TimeDisplay(QWidget* parent) : QWidget(parent) {
+    setCursor(Qt::PointingHandCursor);
+    // It fills itself: the group box beneath is not repainted (and its frame's artwork looked up
+    // again, with the time zone) at every tick of the clock.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void TimeDisplay::SetValue(int seconds) {
     const int value = SecondsOfDay(seconds);
