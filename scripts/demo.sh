@@ -44,8 +44,12 @@ echo "Numbers found: $(build/tools/pell-catalogue/pell-catalogue list --from "$t
   "$demo/line1" "$demo/line2" | cut -f4 | paste -sd ' ')"
 echo "(expected 5551234 on line 1 and 0123456 on line 2)"
 echo
-echo "The fast path without the real program: build/tools/pell-replay/pell-replay (see docs/developing.md)."
 # The player's program folder for the demo: its record roots are the two drop folders.
 mkdir -p "$demo/player"
 printf '%s\r\n' "$demo/line1" "$demo/line2" >"$demo/player/paths.ini"
+echo "Searching every day of both lines for 555, through the call index (pell-catalogue search):"
+build/tools/pell-catalogue/pell-catalogue search --number 555 --program-folder "$demo/player"
+echo "(the index is $demo/player/index.sqlite; from that folder, pell-catalogue search --number 555 does the same)"
+echo
+echo "The fast path without the real program: build/tools/pell-replay/pell-replay (see docs/developing.md)."
 echo "To list and play them in the player: (cd \"$demo/player\" && \"$PWD/build/player/ui/PellPlayer\")"

@@ -17,6 +17,8 @@ RecordFile::RecordFile(const std::string& path, Mode mode) {
     file_ = std::move(file);
     length_ = static_cast<int64_t>(status.st_size);
     lastWrite_ = FileTime{static_cast<int64_t>(status.st_mtim.tv_sec), status.st_mtim.tv_nsec};
+    lastChange_ = FileTime{static_cast<int64_t>(status.st_ctim.tv_sec), status.st_ctim.tv_nsec};
+    inode_ = static_cast<uint64_t>(status.st_ino);
 }
 
 std::size_t RecordFile::ReadSome(int64_t offset, void* out, std::size_t count) const {

@@ -29,6 +29,9 @@ public:
     // Length and last-write time as they were when the file was opened.
     int64_t Length() const { return length_; }
     FileTime LastWrite() const { return lastWrite_; }
+    // Last change of content or status, and the file's inode: an index tells changed files by them.
+    FileTime LastChange() const { return lastChange_; }
+    uint64_t Inode() const { return inode_; }
 
     // Reads or writes exactly count bytes at offset, retrying short transfers; false otherwise.
     bool ReadExactly(int64_t offset, void* out, std::size_t count) const;
@@ -45,6 +48,8 @@ private:
     UniqueFd file_;
     int64_t length_ = 0;
     FileTime lastWrite_;
+    FileTime lastChange_;
+    uint64_t inode_ = 0;
 };
 
 // The bytes of an open file up to the length it had when opened.

@@ -10,19 +10,6 @@
 namespace pell {
 namespace {
 
-// "*.mp3" as the platform matches it: the extension in any letter case.
-bool HasMp3Extension(std::string_view name) {
-    if (name.size() < 4) return false;
-    const std::string_view ext = name.substr(name.size() - 4);
-    return ext[0] == '.' && (ext[1] | 0x20) == 'm' && (ext[2] | 0x20) == 'p' && ext[3] == '3';
-}
-
-std::string JoinFolder(const std::string& folder, const std::string& name) {
-    // A root given as "/" (or with a trailing separator) must not produce "//".
-    if (!folder.empty() && folder.back() == '/') return folder + name;
-    return folder + "/" + name;
-}
-
 void ListDayFolder(const std::string& folder, std::vector<std::string>& names, std::vector<RecordRow>& rows) {
     names.clear();
     std::error_code error;
@@ -39,12 +26,24 @@ void ListDayFolder(const std::string& folder, std::vector<std::string>& names, s
     // The recorder numbers its files with a zero-padded counter, so name order is call order.
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
-        const std::string path = JoinFolder(folder, name);
+        const std::string path = JoinRecordFolder(folder, name);
         rows.push_back(MakeRecordRow(ReadRecordInfo(path), name, path, rows.size()));
     }
 }
 
 }  // namespace
+
+bool HasMp3Extension(std::string_view name) {
+    if (name.size() < 4) return false;
+    const std::string_view ext = name.substr(name.size() - 4);
+    return ext[0] == '.' && (ext[1] | 0x20) == 'm' && (ext[2] | 0x20) == 'p' && ext[3] == '3';
+}
+
+std::string JoinRecordFolder(const std::string& folder, const std::string& name) {
+    // A root given as "/" (or with a trailing separator) must not produce "//".
+    if (!folder.empty() && folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
 
 const std::string& RecordRow::Text(int column) const {
     switch (column) {
@@ -94,7 +93,7 @@ std::vector<RecordRow> FillRecordList(const std::vector<std::string>& roots, std
     std::vector<std::string> names;
     for (const std::string& root : roots) {
         for (std::chrono::sys_days day = first;; day += std::chrono::days{1}) {
-            ListDayFolder(JoinFolder(root, DayFolderName(std::chrono::year_month_day{day})), names, rows);
+            ListDayFolder(JoinRecordFolder(root, DayFolderName(std::chrono::year_month_day{day})), names, rows);
             if (day == last) break;
         }
     }

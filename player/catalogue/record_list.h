@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "player/catalogue/record_info.h"
@@ -43,6 +44,12 @@ struct RecordRow {
 
 // "%d.%m.%Y", the name of a day folder under a root.
 std::string DayFolderName(std::chrono::year_month_day day);
+
+// "*.mp3" as the platform matches it: the extension in any letter case.
+bool HasMp3Extension(std::string_view name);
+
+// folder + "/" + name, without doubling the "/" of a folder given as "/" or with a trailing one.
+std::string JoinRecordFolder(const std::string& folder, const std::string& name);
 
 // The row for one file found as `fileName` at `path`, inserted when the list holds `rowIndex` rows.
 RecordRow MakeRecordRow(const RecordInfo& info, const std::string& fileName, const std::string& path,

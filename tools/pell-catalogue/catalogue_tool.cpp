@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "common/core/escape_text.h"
+#include "index/core/call_output.h"
 #include "player/catalogue/record_list.h"
 #include "player/catalogue/tag_writer.h"
 
@@ -10,9 +11,19 @@ namespace pell {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: pell-catalogue list --from YYYY-MM-DD --to YYYY-MM-DD ROOT...\n"
+    "usage: pell-catalogue list --from YYYY-MM-DD --to YYYY-MM-DD [--csv|--json] ROOT...\n"
     "       pell-catalogue mark-played FILE\n"
-    "       pell-catalogue bookmark FILE TEXT\n";
+    "       pell-catalogue bookmark FILE TEXT\n"
+    "       pell-catalogue index [--verify] [PLACE] [ROOT...]\n"
+    "       pell-catalogue search [CRITERIA] [--sort COLUMN] [--ascending] [--limit N] [--csv|--json] [PLACE] "
+    "[ROOT...]\n"
+    "       pell-catalogue export --into FOLDER [CRITERIA] [PLACE] [ROOT...]\n"
+    "CRITERIA: --number DIGITS  --text WORDS  --from DATE[ HH:MM[:SS]]  --to DATE[ HH:MM[:SS]]\n"
+    "          --min-duration D  --max-duration D (seconds, M:SS, H:MM:SS)  --line NAME (again for more)\n"
+    "          --direction in|out|unknown  --played yes|no  --protected yes|no\n"
+    "COLUMN:   start duration number line bookmark placement size direction played\n"
+    "PLACE:    --program-folder DIR (the player's: paths.ini, index.ini, its index)  --index FILE (SQLite)\n"
+    "Without ROOT the record folders come from paths.ini of the player's program folder.\n";
 
 int Usage(std::ostream& err, const std::string& problem) {
     err << "pell-catalogue: " << problem << "\n" << kUsage;
@@ -26,9 +37,12 @@ int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     std::optional<std::chrono::year_month_day> from;
     std::optional<std::chrono::year_month_day> to;
     std::vector<std::string> roots;
+    ListFormat format = ListFormat::Tsv;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--from" || arg == "--to") {
+        if (arg == "--csv" || arg == "--json") {
+            format = arg == "--csv" ? ListFormat::Csv : ListFormat::Json;
+        } else if (arg == "--from" || arg == "--to") {
             if (i + 1 >= args.size()) return Usage(err, arg + " needs a date");
             const auto date = ParseIsoDate(args[++i]);
             if (!date) return Usage(err, "not a date: " + Field(args[i]));
@@ -41,11 +55,8 @@ int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     }
     if (!from || !to) return Usage(err, "list needs --from and --to");
     if (roots.empty()) return Usage(err, "list needs at least one ROOT");
-    for (const RecordRow& row : FillRecordList(roots, *from, *to)) {
-        out << Field(row.channel) << '\t' << row.date << '\t' << row.duration << '\t' << Field(row.number) << '\t'
-            << Field(row.bookmark) << '\t' << Field(row.placement) << '\t' << row.image << '\t'
-            << (row.Played() ? 1 : 0) << '\n';
-    }
+    out << ListHeader(format);
+    for (const RecordRow& row : FillRecordList(roots, *from, *to)) out << FormatListLine(row, format);
     return 0;
 }
 
@@ -88,9 +99,19 @@ std::optional<std::chrono::year_month_day> ParseIsoDate(std::string_view text) {
 }
 
 int RunCatalogueTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    ToolEnvironment environment = ToolEnvironment::FromProcess();
+    environment.progressTerminal = false;
+    return RunCatalogueTool(args, out, err, environment);
+}
+
+int RunCatalogueTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     const ToolEnvironment& environment) {
     if (args.empty()) return Usage(err, "no command");
     const std::string& command = args[0];
     if (command == "list") return List(args, out, err);
+    if (command == "index") return RunIndexCommand(args, out, err, environment);
+    if (command == "search") return RunSearchCommand(args, out, err, environment);
+    if (command == "export") return RunExportCommand(args, out, err, environment);
     if (command == "mark-played") {
         if (args.size() != 2) return Usage(err, "mark-played needs one FILE");
         return Report(MarkPlayed(args[1]), args[1], err);

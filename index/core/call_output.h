@@ -1,0 +1,36 @@
+// The record list's lines as pell-catalogue prints them: tab-separated (escaped so a tag can
+// neither split a row nor drive a terminal), CSV (RFC 4180, safe to open in a spreadsheet) or
+// JSON Lines. One line per recording, the list's columns in its order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "player/catalogue/record_list.h"
+
+namespace pell {
+
+enum class ListFormat { Tsv, Csv, Json };
+
+// The column names: channel, date, duration, number, bookmark, placement, direction, played.
+const std::vector<std::string>& ListColumnNames();
+
+// The line before the first row: the column names for CSV, nothing for the others.
+std::string ListHeader(ListFormat format);
+
+// One row with its line end; `id` (the index's id) is added to JSON when it is not 0.
+std::string FormatListLine(const RecordRow& row, ListFormat format, int64_t id = 0);
+
+// One CSV field: quoted when it holds a comma, quote or line break; a text a spreadsheet would
+// take for a formula (=, +, -, @ first) gets a leading apostrophe, except a plain phone number.
+std::string CsvField(std::string_view text);
+
+// A JSON string literal; bytes that are not UTF-8 are taken as Latin-1.
+std::string JsonString(std::string_view text);
+
+// A CSV line of fields, each through CsvField, with CR LF.
+std::string CsvLine(const std::vector<std::string>& fields);
+
+}  // namespace pell

@@ -1,0 +1,122 @@
+// The index's tables, the same in SQLite and PostgreSQL: roots, their day folders (with what a
+// refresh needs to skip them), and one row per recording with its matching forms (the number's
+// digits, the bookmark's words) beside the texts the list shows. A store whose schema version
+// differs is rebuilt from the files, never migrated by guesswork.
+#pragma once
+
+namespace pell {
+
+inline constexpr int kIndexSchemaVersion = 1;
+
+// SQLite: FTS5 over the digits (trigram, so any three digits find their calls) and the words,
+// both external-content tables kept by triggers.
+inline constexpr const char* kSqliteSchema = R"SQL(
+CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS roots(id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE);
+CREATE TABLE IF NOT EXISTS folders(
+  id INTEGER PRIMARY KEY,
+  root_id INTEGER NOT NULL REFERENCES roots(id) ON DELETE CASCADE,
+  name TEXT NOT NULL,
+  complete INTEGER NOT NULL DEFAULT 0,
+  mtime_ns INTEGER NOT NULL DEFAULT 0,
+  settled INTEGER NOT NULL DEFAULT 0,
+  verified_at INTEGER NOT NULL DEFAULT 0,
+  file_count INTEGER NOT NULL DEFAULT 0,
+  UNIQUE(root_id, name));
+CREATE TABLE IF NOT EXISTS calls(
+  id INTEGER PRIMARY KEY,
+  root_id INTEGER NOT NULL,
+  folder_id INTEGER NOT NULL REFERENCES folders(id) ON DELETE CASCADE,
+  folder TEXT NOT NULL,
+  name TEXT NOT NULL,
+  readable INTEGER NOT NULL,
+  times_known INTEGER NOT NULL,
+  start_time INTEGER NOT NULL,
+  end_time INTEGER NOT NULL,
+  duration INTEGER NOT NULL,
+  line TEXT NOT NULL,
+  number TEXT NOT NULL,
+  digits TEXT NOT NULL,
+  direction INTEGER NOT NULL,
+  bookmark TEXT NOT NULL,
+  words TEXT NOT NULL,
+  played INTEGER NOT NULL,
+  protected INTEGER NOT NULL,
+  size INTEGER NOT NULL,
+  mtime_ns INTEGER NOT NULL,
+  ctime_ns INTEGER NOT NULL,
+  inode INTEGER NOT NULL,
+  content_key TEXT NOT NULL,
+  UNIQUE(folder_id, name));
+CREATE INDEX IF NOT EXISTS calls_start ON calls(start_time);
+CREATE VIRTUAL TABLE IF NOT EXISTS call_digits
+  USING fts5(digits, content='calls', content_rowid='id', tokenize='trigram');
+CREATE VIRTUAL TABLE IF NOT EXISTS call_words
+  USING fts5(words, content='calls', content_rowid='id', tokenize='unicode61 remove_diacritics 0');
+CREATE TRIGGER IF NOT EXISTS calls_added AFTER INSERT ON calls BEGIN
+  INSERT INTO call_digits(rowid, digits) VALUES (new.id, new.digits);
+  INSERT INTO call_words(rowid, words) VALUES (new.id, new.words);
+END;
+CREATE TRIGGER IF NOT EXISTS calls_removed AFTER DELETE ON calls BEGIN
+  INSERT INTO call_digits(call_digits, rowid, digits) VALUES ('delete', old.id, old.digits);
+  INSERT INTO call_words(call_words, rowid, words) VALUES ('delete', old.id, old.words);
+END;
+CREATE TRIGGER IF NOT EXISTS calls_digits_changed AFTER UPDATE OF digits ON calls
+  WHEN old.digits IS NOT new.digits BEGIN
+  INSERT INTO call_digits(call_digits, rowid, digits) VALUES ('delete', old.id, old.digits);
+  INSERT INTO call_digits(rowid, digits) VALUES (new.id, new.digits);
+END;
+CREATE TRIGGER IF NOT EXISTS calls_words_changed AFTER UPDATE OF words ON calls
+  WHEN old.words IS NOT new.words BEGIN
+  INSERT INTO call_words(call_words, rowid, words) VALUES ('delete', old.id, old.words);
+  INSERT INTO call_words(rowid, words) VALUES (new.id, new.words);
+END;
+)SQL";
+
+// PostgreSQL: pg_trgm over the digits and a text-search vector over the words.
+inline constexpr const char* kPostgresSchema = R"SQL(
+CREATE EXTENSION IF NOT EXISTS pg_trgm;
+CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS roots(id BIGSERIAL PRIMARY KEY, path TEXT NOT NULL UNIQUE);
+CREATE TABLE IF NOT EXISTS folders(
+  id BIGSERIAL PRIMARY KEY,
+  root_id BIGINT NOT NULL REFERENCES roots(id) ON DELETE CASCADE,
+  name TEXT NOT NULL,
+  complete BOOLEAN NOT NULL DEFAULT FALSE,
+  mtime_ns BIGINT NOT NULL DEFAULT 0,
+  settled BOOLEAN NOT NULL DEFAULT FALSE,
+  verified_at BIGINT NOT NULL DEFAULT 0,
+  file_count BIGINT NOT NULL DEFAULT 0,
+  UNIQUE(root_id, name));
+CREATE TABLE IF NOT EXISTS calls(
+  id BIGSERIAL PRIMARY KEY,
+  root_id BIGINT NOT NULL,
+  folder_id BIGINT NOT NULL REFERENCES folders(id) ON DELETE CASCADE,
+  folder TEXT NOT NULL,
+  name TEXT NOT NULL,
+  readable BOOLEAN NOT NULL,
+  times_known BOOLEAN NOT NULL,
+  start_time BIGINT NOT NULL,
+  end_time BIGINT NOT NULL,
+  duration BIGINT NOT NULL,
+  line TEXT NOT NULL,
+  number TEXT NOT NULL,
+  digits TEXT NOT NULL,
+  direction SMALLINT NOT NULL,
+  bookmark TEXT NOT NULL,
+  words TEXT NOT NULL,
+  played BOOLEAN NOT NULL,
+  protected BOOLEAN NOT NULL,
+  size BIGINT NOT NULL,
+  mtime_ns BIGINT NOT NULL,
+  ctime_ns BIGINT NOT NULL,
+  inode BIGINT NOT NULL,
+  content_key TEXT NOT NULL,
+  word_vector TSVECTOR GENERATED ALWAYS AS (to_tsvector('simple', words)) STORED,
+  UNIQUE(folder_id, name));
+CREATE INDEX IF NOT EXISTS calls_start ON calls(start_time, id);
+CREATE INDEX IF NOT EXISTS calls_digits ON calls USING gin (digits gin_trgm_ops);
+CREATE INDEX IF NOT EXISTS calls_words ON calls USING gin (word_vector);
+)SQL";
+
+}  // namespace pell

@@ -1,0 +1,463 @@
+#include "tools/pell-catalogue/index_commands.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <system_error>
+
+#include "common/core/escape_text.h"
+#include "common/core/paths.h"
+#include "common/core/profile.h"
+#include "common/core/settings_file.h"
+#include "index/core/call_output.h"
+#include "index/open/open_call_index.h"
+#include "player/catalogue/record_copy.h"
+#include "player/catalogue/record_roots.h"
+
+namespace pell {
+namespace {
+
+constexpr const char* kExportListFile = "calls.csv";
+constexpr int kInterruptedExit = 130;
+
+enum class Command { Index, Search, Export };
+
+struct Options {
+    std::string indexFile;
+    std::optional<std::string> programFolder;
+    std::vector<std::string> roots;
+    bool verify = false;
+    CallCriteria criteria;
+    CallOrder order;
+    std::size_t limit = 0;
+    ListFormat format = ListFormat::Tsv;
+    std::string into;
+};
+
+std::string Field(const std::string& text) { return EscapeUnprintable(text); }
+
+std::optional<bool> YesNo(const std::string& text) {
+    if (text == "yes" || text == "1" || text == "true") return true;
+    if (text == "no" || text == "0" || text == "false") return false;
+    return std::nullopt;
+}
+
+std::optional<CallDirection> Direction(const std::string& text) {
+    if (text == "in" || text == "incoming" || text == "I") return CallDirection::Incoming;
+    if (text == "out" || text == "outgoing" || text == "O") return CallDirection::Outgoing;
+    if (text == "unknown" || text == "U") return CallDirection::Unknown;
+    return std::nullopt;
+}
+
+std::optional<CallSortColumn> SortColumn(const std::string& text) {
+    static const std::map<std::string, CallSortColumn> kColumns = {
+        {"start", CallSortColumn::Start},       {"date", CallSortColumn::Start},
+        {"duration", CallSortColumn::Duration}, {"number", CallSortColumn::Number},
+        {"line", CallSortColumn::Line},         {"channel", CallSortColumn::Line},
+        {"bookmark", CallSortColumn::Bookmark}, {"placement", CallSortColumn::Placement},
+        {"size", CallSortColumn::Size},         {"direction", CallSortColumn::Direction},
+        {"played", CallSortColumn::Played}};
+    const auto found = kColumns.find(text);
+    if (found == kColumns.end()) return std::nullopt;
+    return found->second;
+}
+
+// Reads the options of one command; the error in words, empty when they are fine.
+std::string ParseOptions(Command command, const std::vector<std::string>& args, Options& options) {
+    const bool searching = command != Command::Index;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= args.size()) return std::nullopt;
+            return args[++i];
+        };
+        const bool takesValue =
+            arg == "--index" || arg == "--program-folder" ||
+            (searching && (arg == "--number" || arg == "--text" || arg == "--from" || arg == "--to" ||
+                           arg == "--min-duration" || arg == "--max-duration" || arg == "--line" ||
+                           arg == "--direction" || arg == "--played" || arg == "--protected")) ||
+            (command == Command::Search && (arg == "--sort" || arg == "--limit")) ||
+            (command == Command::Export && arg == "--into");
+        if (takesValue) {
+            const std::optional<std::string> v = value();
+            if (!v) return arg + " needs a value";
+            if (arg == "--index") {
+                options.indexFile = *v;
+            } else if (arg == "--program-folder") {
+                options.programFolder = *v;
+            } else if (arg == "--number") {
+                options.criteria.number = *v;
+            } else if (arg == "--text") {
+                options.criteria.text = *v;
+            } else if (arg == "--from" || arg == "--to") {
+                const auto when = ParseLocalTime(*v, arg == "--to");
+                if (!when) return "not a date (YYYY-MM-DD, optionally HH:MM[:SS]): " + Field(*v);
+                (arg == "--from" ? options.criteria.startFrom : options.criteria.startBefore) = when;
+            } else if (arg == "--min-duration" || arg == "--max-duration") {
+                const auto seconds = ParseDuration(*v);
+                if (!seconds) return "not a duration (seconds, M:SS or H:MM:SS): " + Field(*v);
+                (arg == "--min-duration" ? options.criteria.minDurationSeconds : options.criteria.maxDurationSeconds) =
+                    seconds;
+            } else if (arg == "--line") {
+                if (!options.criteria.lines) options.criteria.lines.emplace();
+                options.criteria.lines->push_back(*v);
+            } else if (arg == "--direction") {
+                options.criteria.direction = Direction(*v);
+                if (!options.criteria.direction) return "--direction is in, out or unknown, not " + Field(*v);
+            } else if (arg == "--played" || arg == "--protected") {
+                const auto flag = YesNo(*v);
+                if (!flag) return arg + " is yes or no, not " + Field(*v);
+                (arg == "--played" ? options.criteria.played : options.criteria.isProtected) = flag;
+            } else if (arg == "--sort") {
+                const auto column = SortColumn(*v);
+                if (!column) return "cannot sort by " + Field(*v);
+                options.order.column = *column;
+            } else if (arg == "--limit") {
+                char* end = nullptr;
+                const unsigned long long limit = std::strtoull(v->c_str(), &end, 10);
+                if (v->empty() || *end != '\0' || limit == 0) return "--limit needs a positive number";
+                options.limit = static_cast<std::size_t>(limit);
+            } else if (arg == "--into") {
+                options.into = *v;
+            }
+        } else if (command == Command::Index && arg == "--verify") {
+            options.verify = true;
+        } else if (command == Command::Search && (arg == "--csv" || arg == "--json")) {
+            options.format = arg == "--csv" ? ListFormat::Csv : ListFormat::Json;
+        } else if (command == Command::Search && (arg == "--ascending" || arg == "--descending")) {
+            options.order.descending = arg == "--descending";
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return "unknown option " + Field(arg);
+        } else {
+            options.roots.push_back(arg);
+        }
+    }
+    if (command == Command::Export && options.into.empty()) return "export needs --into FOLDER";
+    return {};
+}
+
+int Usage(std::ostream& err, const std::string& problem) {
+    err << "pell-catalogue: " << problem << "\n(pell-catalogue --help lists the commands and options)\n";
+    return 2;
+}
+
+struct Opened {
+    std::unique_ptr<OpenedCallIndex> index;
+    std::vector<std::string> roots;
+};
+
+// The index and roots the options name; prints why not.
+std::optional<Opened> OpenIndex(const Options& options, const ToolEnvironment& environment, std::ostream& err) {
+    const std::string cache =
+        CacheIndexFolder(environment.xdgCacheHome.empty() ? nullptr : environment.xdgCacheHome.c_str(),
+                         environment.home.empty() ? nullptr : environment.home.c_str());
+    std::optional<std::string> named = options.programFolder;
+    if (!named) named = PlayerProgramFolder(environment.xdgConfigDirs);
+    // Without a program folder of its own the tool reads the current folder as the player does,
+    // but keeps its index in the cache rather than wherever the user happens to stand.
+    IndexPlace place;
+    place.programFolder = named ? *named : environment.currentFolder;
+    place.sqliteOverride = options.indexFile;
+    place.sqliteFile = named ? DefaultIndexFile(*named, cache) : (cache.empty() ? "" : JoinPath(cache, kIndexFileName));
+    Opened opened;
+    opened.roots = options.roots.empty() ? LoadRecordRoots(place.programFolder) : options.roots;
+    if (opened.roots.empty()) {
+        err << "pell-catalogue: no record folder: give ROOT... or list them in "
+            << Field(JoinPath(place.programFolder, kRecordRootsFile)) << " (or use --program-folder DIR)\n";
+        return std::nullopt;
+    }
+    OpenIndexResult result = OpenCallIndex(place);
+    if (!result.index) {
+        err << "pell-catalogue: " << Field(result.status.message) << "\n";
+        return std::nullopt;
+    }
+    opened.index = std::move(result.index);
+    return opened;
+}
+
+// Refreshes with progress on a terminal; the exit code to stop with, or 0 to go on.
+int Refresh(Opened& opened, bool verify, const ToolEnvironment& environment, std::ostream& err) {
+    RefreshOptions options;
+    options.verifyAll = verify;
+    options.cancelled = environment.interrupted;
+    auto lastShown = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    bool shown = false;
+    if (environment.progressTerminal) {
+        options.progress = [&](const RefreshProgress& p) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastShown < std::chrono::milliseconds(200) && p.foldersDone != p.foldersToScan) return;
+            lastShown = now;
+            if (p.foldersToScan == 0) return;
+            shown = true;
+            err << "\rpell-catalogue: indexing day folder " << p.foldersDone << " of " << p.foldersToScan << ", "
+                << p.filesRead << " recordings read\033[K" << std::flush;
+        };
+    }
+    const RefreshReport report = opened.index->Index().Refresh(opened.roots, options);
+    if (shown) err << "\r\033[K" << std::flush;
+    for (const RefreshProblem& problem : report.unreachable) {
+        err << "pell-catalogue: cannot read " << Field(problem.place) << " (" << problem.reason
+            << "); its calls stay as last indexed\n";
+    }
+    switch (report.outcome) {
+        case RefreshReport::Outcome::Done:
+            return 0;
+        case RefreshReport::Outcome::Interrupted:
+            err << "pell-catalogue: interrupted; the index keeps what was read, the next run goes on from there\n";
+            return kInterruptedExit;
+        case RefreshReport::Outcome::StoreFailed:
+            err << "pell-catalogue: " << Field(report.store.message) << "\n";
+            return 1;
+    }
+    return 1;
+}
+
+std::optional<SearchPage> Find(Opened& opened, const Options& options, std::ostream& err) {
+    StoreResult<SearchPage> found =
+        opened.index->Index().Search(opened.roots, options.criteria, options.order, options.limit);
+    if (!found.Ok()) {
+        err << "pell-catalogue: " << Field(found.status.message) << "\n";
+        return std::nullopt;
+    }
+    return std::move(found.value);
+}
+
+std::string DirectionWord(CallDirection direction) {
+    switch (direction) {
+        case CallDirection::Incoming:
+            return "incoming";
+        case CallDirection::Outgoing:
+            return "outgoing";
+        case CallDirection::Unknown:
+            break;
+    }
+    return "unknown";
+}
+
+// A name in the export not taken yet: the day folder and file name, "-2", "-3" ... before the
+// extension when two roots hold the same one.
+std::string ExportName(const CallRecord& call, std::set<std::string>& taken) {
+    const std::string base = call.folder + "/" + call.facts.name;
+    if (taken.insert(base).second) return base;
+    const std::size_t dot = base.find_last_of('.');
+    for (int n = 2;; ++n) {
+        std::string candidate = base.substr(0, dot) + "-" + std::to_string(n) + base.substr(dot);
+        if (taken.insert(candidate).second) return candidate;
+    }
+}
+
+}  // namespace
+
+ToolEnvironment ToolEnvironment::FromProcess() {
+    ToolEnvironment environment;
+    std::error_code error;
+    environment.currentFolder = std::filesystem::current_path(error).string();
+    if (error) environment.currentFolder = ".";
+    const auto get = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr ? std::string(value) : std::string();
+    };
+    environment.xdgCacheHome = get("XDG_CACHE_HOME");
+    environment.home = get("HOME");
+    environment.xdgConfigDirs = get("XDG_CONFIG_DIRS");
+    environment.progressTerminal = ::isatty(2) == 1;
+    return environment;
+}
+
+std::optional<int64_t> ParseLocalTime(std::string_view text, bool end) {
+    const auto digits = [&text](std::size_t start, std::size_t count) -> std::optional<int> {
+        if (start + count > text.size()) return std::nullopt;
+        int value = 0;
+        for (std::size_t k = start; k < start + count; ++k) {
+            if (text[k] < '0' || text[k] > '9') return std::nullopt;
+            value = value * 10 + (text[k] - '0');
+        }
+        return value;
+    };
+    if (text.size() < 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+    const auto year = digits(0, 4);
+    const auto month = digits(5, 2);
+    const auto day = digits(8, 2);
+    if (!year || !month || !day) return std::nullopt;
+    const std::chrono::year_month_day date{std::chrono::year{*year}, std::chrono::month{static_cast<unsigned>(*month)},
+                                           std::chrono::day{static_cast<unsigned>(*day)}};
+    if (!date.ok()) return std::nullopt;
+    std::tm when{};
+    when.tm_year = *year - 1900;
+    when.tm_mon = *month - 1;
+    when.tm_mday = *day;
+    when.tm_isdst = -1;
+    if (text.size() == 10) {
+        // The day's end is the next day's midnight, whatever daylight saving does between.
+        if (end) when.tm_mday += 1;
+        return static_cast<int64_t>(std::mktime(&when));
+    }
+    if ((text[10] != ' ' && text[10] != 'T') || (text.size() != 16 && text.size() != 19) || text[13] != ':') {
+        return std::nullopt;
+    }
+    const auto hour = digits(11, 2);
+    const auto minute = digits(14, 2);
+    std::optional<int> second = 0;
+    if (text.size() == 19) second = text[16] == ':' ? digits(17, 2) : std::nullopt;
+    if (!hour || !minute || !second || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
+    when.tm_hour = *hour;
+    when.tm_min = *minute;
+    when.tm_sec = *second;
+    const auto moment = static_cast<int64_t>(std::mktime(&when));
+    // --to 14:00 still takes a call that started at 14:00 itself (or 14:00:59 when no seconds are given).
+    if (end) return moment + (text.size() == 16 ? 60 : 1);
+    return moment;
+}
+
+std::optional<int64_t> ParseDuration(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    int64_t total = 0;
+    int64_t part = 0;
+    int parts = 1;
+    bool digit = false;
+    for (const char c : text) {
+        if (c == ':') {
+            if (!digit || ++parts > 3 || (parts > 2 && part > 59)) return std::nullopt;
+            total = total * 60 + part;
+            part = 0;
+            digit = false;
+        } else if (c >= '0' && c <= '9') {
+            part = part * 10 + (c - '0');
+            if (part > 10'000'000) return std::nullopt;
+            digit = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digit || (parts > 1 && part > 59)) return std::nullopt;
+    return total * 60 + part;
+}
+
+std::optional<std::string> PlayerProgramFolder(const std::string& xdgConfigDirs) {
+    std::string dirs = xdgConfigDirs.empty() ? std::string("/etc/xdg") : xdgConfigDirs;
+    std::size_t start = 0;
+    while (start <= dirs.size()) {
+        const std::size_t colon = dirs.find(':', start);
+        const std::string dir = dirs.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+        start = colon == std::string::npos ? dirs.size() + 1 : colon + 1;
+        if (dir.empty()) continue;
+        const std::string file = dir + "/Zorvek Software/TeluvaPlayer.conf";
+        if (::access(file.c_str(), R_OK) != 0) continue;
+        std::string folder = ProfileReader::FromFile(file).ReadString("General", "PathToProg");
+        if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"')
+            folder = folder.substr(1, folder.size() - 2);
+        if (folder.size() > 260) folder.resize(260);
+        if (!folder.empty()) return folder;
+    }
+    return std::nullopt;
+}
+
+int RunIndexCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                    const ToolEnvironment& environment) {
+    Options options;
+    if (const std::string problem = ParseOptions(Command::Index, args, options); !problem.empty()) {
+        return Usage(err, problem);
+    }
+    std::optional<Opened> opened = OpenIndex(options, environment, err);
+    if (!opened) return 1;
+    const auto started = std::chrono::steady_clock::now();
+    if (const int code = Refresh(*opened, options.verify, environment, err); code != 0) return code;
+    const StoreResult<int64_t> count = opened->index->Index().Store().CountCalls(opened->roots);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    char took[32];
+    std::snprintf(took, sizeof took, "%.2f", seconds);
+    out << count.value << " recordings in " << Field(opened->index->Describe()) << " (refreshed in " << took << " s)\n";
+    return 0;
+}
+
+int RunSearchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     const ToolEnvironment& environment) {
+    Options options;
+    if (const std::string problem = ParseOptions(Command::Search, args, options); !problem.empty()) {
+        return Usage(err, problem);
+    }
+    std::optional<Opened> opened = OpenIndex(options, environment, err);
+    if (!opened) return 1;
+    if (const int code = Refresh(*opened, false, environment, err); code != 0) return code;
+    const std::optional<SearchPage> page = Find(*opened, options, err);
+    if (!page) return 1;
+    out << ListHeader(options.format);
+    for (std::size_t i = 0; i < page->calls.size(); ++i) {
+        out << FormatListLine(ToRecordRow(page->calls[i], i), options.format, page->calls[i].id);
+    }
+    if (page->truncated) {
+        err << "pell-catalogue: the first " << options.limit << " calls are shown; more match (raise --limit)\n";
+    }
+    return 0;
+}
+
+int RunExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     const ToolEnvironment& environment) {
+    Options options;
+    if (const std::string problem = ParseOptions(Command::Export, args, options); !problem.empty()) {
+        return Usage(err, problem);
+    }
+    std::error_code error;
+    namespace fs = std::filesystem;
+    if (fs::exists(options.into, error) &&
+        !(fs::is_directory(options.into, error) && fs::is_empty(options.into, error))) {
+        err << "pell-catalogue: " << Field(options.into)
+            << " is not an empty folder; export into a new or empty one, so nothing there is replaced\n";
+        return 1;
+    }
+    std::optional<Opened> opened = OpenIndex(options, environment, err);
+    if (!opened) return 1;
+    if (const int code = Refresh(*opened, false, environment, err); code != 0) return code;
+    const std::optional<SearchPage> page = Find(*opened, options, err);
+    if (!page) return 1;
+    fs::create_directories(options.into, error);
+    if (error) {
+        err << "pell-catalogue: cannot make " << Field(options.into) << ": " << error.message() << "\n";
+        return 1;
+    }
+    std::string list = CsvLine({"file", "channel", "date", "duration", "number", "bookmark", "direction", "played",
+                                "source", "size", "content_key"});
+    std::set<std::string> taken;
+    std::size_t copied = 0;
+    std::size_t failed = 0;
+    for (std::size_t i = 0; i < page->calls.size(); ++i) {
+        if (environment.interrupted && environment.interrupted()) break;
+        const CallRecord& call = page->calls[i];
+        if (environment.progressTerminal) {
+            err << "\rpell-catalogue: copying " << i + 1 << " of " << page->calls.size() << "\033[K" << std::flush;
+        }
+        const std::string name = ExportName(call, taken);
+        const std::string target = JoinPath(options.into, name);
+        fs::create_directories(fs::path(target).parent_path(), error);
+        const CopyResult result = CopyRecordFile(call.Path(), target);
+        if (!result.copied) {
+            err << (environment.progressTerminal ? "\r\033[K" : "") << "pell-catalogue: cannot copy "
+                << Field(call.Path()) << ": " << result.reason << "\n";
+            ++failed;
+            continue;
+        }
+        ++copied;
+        const RecordRow row = ToRecordRow(call, i);
+        list += CsvLine({name, row.channel, row.date, row.duration, row.number, row.bookmark,
+                         DirectionWord(call.facts.direction), row.Played() ? "1" : "0", call.Path(),
+                         std::to_string(call.facts.stamp.size), call.facts.contentKey});
+    }
+    if (environment.progressTerminal) err << "\r\033[K" << std::flush;
+    if (WriteFileAtomically(JoinPath(options.into, kExportListFile), list, 0644) != WriteResult::Ok) {
+        err << "pell-catalogue: cannot write " << Field(JoinPath(options.into, kExportListFile)) << "\n";
+        return 1;
+    }
+    out << copied << " recordings copied into " << Field(options.into) << ", listed in " << kExportListFile << "\n";
+    if (copied + failed < page->calls.size()) {
+        err << "pell-catalogue: interrupted after " << copied << " of " << page->calls.size() << " recordings\n";
+        return kInterruptedExit;
+    }
+    return failed == 0 ? 0 : 1;
+}
+
+}  // namespace pell

@@ -1,0 +1,48 @@
+// pell-catalogue's commands over the call index: `index` builds or refreshes it, `search` finds
+// calls across every day (refreshing first, so a call filed a moment ago is there) and prints
+// them in the list's format, `export` copies a search's recordings with their times and a CSV
+// of their details into a folder.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "index/core/call_criteria.h"
+
+namespace pell {
+
+// What the commands take from the process: environment, terminal, interruption.
+struct ToolEnvironment {
+    std::string currentFolder;
+    std::string xdgCacheHome;
+    std::string home;
+    std::string xdgConfigDirs;          // where the player's "PathToProg" is looked up
+    bool progressTerminal = false;      // standard error is a terminal: show progress there
+    std::function<bool()> interrupted;  // Ctrl+C was pressed
+
+    static ToolEnvironment FromProcess();
+};
+
+// "YYYY-MM-DD", "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" ('T' between allowed) as local time;
+// `end` gives the first second after it (the day's end for a date), for --to.
+std::optional<int64_t> ParseLocalTime(std::string_view text, bool end);
+
+// "95", "1:35" or "0:01:35" in seconds.
+std::optional<int64_t> ParseDuration(std::string_view text);
+
+// The player's program folder as PellPlayer finds it: "PathToProg" of "Zorvek Software"/
+// "TeluvaPlayer" under the XDG config folders, or nothing.
+std::optional<std::string> PlayerProgramFolder(const std::string& xdgConfigDirs);
+
+int RunIndexCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                    const ToolEnvironment& environment);
+int RunSearchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     const ToolEnvironment& environment);
+int RunExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     const ToolEnvironment& environment);
+
+}  // namespace pell
