@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sys/time.h>
 
+#include "common/core/clock.h"
 #include "player/catalogue/record_list.h"
 #include "player/engine/testing/mp3_fixtures.h"
 #include "recorder/core/recording_names.h"
@@ -41,11 +42,7 @@ std::string MakeDemoRecordings(const std::string& folder, int count, double seco
     namespace fs = std::filesystem;
     const std::string root = folder + "/records";
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    const std::chrono::year_month_day today{std::chrono::year(local.tm_year + 1900),
-                                            std::chrono::month(static_cast<unsigned>(local.tm_mon + 1)),
-                                            std::chrono::day(static_cast<unsigned>(local.tm_mday))};
+    const std::chrono::year_month_day today = SystemClock().Now().date;
     const std::string day = root + "/" + DayFolderName(today);
     std::error_code error;
     fs::create_directories(day, error);

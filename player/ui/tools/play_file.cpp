@@ -8,10 +8,10 @@
 #include <QTextStream>
 #include <QTimer>
 #include <chrono>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 
+#include "common/core/clock.h"
 #include "player/catalogue/record_list.h"
 #include "player/engine/stream_volume.h"
 #include "player/engine/devices/wwaveout.h"
@@ -30,12 +30,7 @@ public:
 // A program folder whose one record root holds the file in today's day folder.
 bool ListFile(const std::string& programFolder, const std::string& file) {
     namespace fs = std::filesystem;
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    const std::chrono::year_month_day today{std::chrono::year(local.tm_year + 1900),
-                                            std::chrono::month(static_cast<unsigned>(local.tm_mon + 1)),
-                                            std::chrono::day(static_cast<unsigned>(local.tm_mday))};
+    const std::chrono::year_month_day today = pell::SystemClock().Now().date;
     const std::string root = programFolder + "/records";
     const std::string day = root + "/" + pell::DayFolderName(today);
     std::error_code error;
