@@ -550,6 +550,7 @@ TEST_F(PlayerDialogTest, RefreshKeepsTheChosenSort) {
     emit header->sectionClicked(kColumnNumber);  // descending
     auto numbers = [&] {
         std::vector<std::string> out;
+        out.reserve(d->List().Model().Rows().size());
         for (const RecordRow& row : d->List().Model().Rows()) out.push_back(row.number);
         return out;
     };
@@ -628,6 +629,7 @@ TEST_F(PlayerDialogTest, TheOutlineShowsTheCallAndAClickPlaysFromThere) {
 TEST_F(PlayerDialogTest, TheEqualizerNamesItsBandsAndResetsToFlat) {
     auto d = Open();
     std::vector<std::string> labels;
+    labels.reserve(10);
     for (int k = 1; k <= 10; ++k) {
         labels.push_back(Find<QLabel>(*d, qPrintable(QString("bandLabel%1").arg(k)))->text().toStdString());
     }
@@ -635,6 +637,7 @@ TEST_F(PlayerDialogTest, TheEqualizerNamesItsBandsAndResetsToFlat) {
               (std::vector<std::string>{"63", "190", "310", "440", "560", "810", "1.4k", "2.1k", "2.7k", "3.5k"}));
     EXPECT_EQ(Find<QSlider>(*d, "bandSlider7")->toolTip().toStdString(), "Band 7: 1000 to 1750 Hz");
     std::vector<double> flat;
+    flat.reserve(32);
     for (int s = 0; s < 32; ++s) flat.push_back(d->Engine()->SubbandGain(0, s));
     Find<QSlider>(*d, "bandSlider3")->triggerAction(QAbstractSlider::SliderToMinimum);
     Find<QSlider>(*d, "preampSlider")->triggerAction(QAbstractSlider::SliderToMaximum);
