@@ -12,6 +12,8 @@
 #   bash scripts/check-style.sh tidy BUILD_DIR --all [--write-baseline]
 #       the whole tree; --write-baseline records its findings as the baseline, measured on HEAD
 #       (so it refuses to run while C++ files or .clang-tidy have uncommitted changes)
+#   bash scripts/check-style.sh naming BUILD_DIR [--list]
+#       counts per kind the names scripts/clang-tidy-naming.yaml (the house naming) would flag
 # BUILD_DIR is a configured and built Ninja tree with compile_commands.json (the full build).
 # PELL_TIDY_JOBS sets how many clang-tidy processes run at once (default: one per core).
 set -euo pipefail
@@ -32,14 +34,16 @@ if [ "$mode" = format ]; then
   exit 0
 fi
 
-[ "$mode" = tidy ] || { echo "unknown mode $mode (format or tidy)" >&2; exit 2; }
+[ "$mode" = tidy ] || [ "$mode" = naming ] || { echo "unknown mode $mode (format, tidy or naming)" >&2; exit 2; }
 build=${2:?build folder with compile_commands.json}
 shift 2
-all=0 write=0 base=""
+all=0 write=0 list=0 base="" config=""
+if [ "$mode" = naming ]; then all=1 config=--config-file=scripts/clang-tidy-naming.yaml; fi
 for arg in "$@"; do
   case $arg in
     --all) all=1 ;;
-    --write-baseline) write=1 ;;
+    --write-baseline) [ "$mode" = tidy ] || { echo "--write-baseline is for tidy" >&2; exit 2; }; write=1 ;;
+    --list) list=1 ;;
     -*) echo "unknown option $arg" >&2; exit 2 ;;
     *) base=$arg ;;
   esac
@@ -135,10 +139,10 @@ started=$SECONDS
 if [ "${#units[@]}" -gt 0 ]; then
   printf '%s\n' "${units[@]}" | awk '{ print NR, $0 }' |
     xargs -P "${PELL_TIDY_JOBS:-$(nproc)}" -L 1 bash -c '
-      out=$1/$4 t=$SECONDS
-      clang-tidy -p "$2" --quiet "$PWD/$5" >"$out.out" 2>"$out.err"
+      out=$1/$5 t=$SECONDS
+      clang-tidy -p "$2" --quiet ${4:+"$4"} "$PWD/$6" >"$out.out" 2>"$out.err"
       echo $? >"$out.rc"
-      echo "  [$4/$3] $5 ($((SECONDS - t)) s)"' _ "$work" "$build" "${#units[@]}"
+      echo "  [$5/$3] $6 ($((SECONDS - t)) s)"' _ "$work" "$build" "${#units[@]}" "$config"
 fi
 [ "${#units[@]}" -eq 0 ] || echo "== clang-tidy took $((SECONDS - started)) s for ${#units[@]} file(s) with ${PELL_TIDY_JOBS:-$(nproc)} job(s)"
 
@@ -168,6 +172,15 @@ if [ "${#units[@]}" -gt 0 ]; then
     awk -v root="$PWD/" -v build="$build/" 'index($0, root) == 1 && index($0, build) != 1' | LC_ALL=C sort -u |
     sed -E "s|^$PWD/||; s/^([^:]*):[0-9]+:[0-9]+: warning: /\1: /" |
     LC_ALL=C sort | uniq -c | sed -E 's/^ *([0-9]+) /\1\t/' || true)
+fi
+
+if [ "$mode" = naming ]; then
+  # Counts what the rename pass has ahead of it, per kind of name; --list names every one.
+  if [ "$list" = 1 ]; then printf '%s\n' "$findings" | sed '/^$/d'; fi
+  printf '%s\n' "$findings" | sed -n "s/^\([0-9]*\)\t.*: invalid case style for \(.*\) '.*' \[readability-identifier-naming\]$/\1\t\2/p" |
+    awk -F '\t' '{ n[$2] += $1; all += $1 } END { for (k in n) printf "%6d  %s\n", n[k], k; printf "%6d  in all\n", all }' |
+    LC_ALL=C sort -k1,1nr
+  exit "$failed"
 fi
 
 if [ "$write" = 1 ]; then
