@@ -2,7 +2,8 @@
 # Tries the clang-tidy gate of scripts/check-style.sh on a throw-away repository of three small
 # files and fails unless the gate fails on each way a finding could slip through: one more of
 # a finding the baseline already has, a finding whose change is not the last commit, a finding
-# a header brings into a file that did not change, and a file clang-tidy cannot parse.
+# a header brings into a file that did not change, and a file or a .clang-tidy that clang-tidy
+# cannot parse.
 #   bash scripts/check-style-test.sh        (about ten seconds; PELL_GATE_TEST_VERBOSE=1 shows the gate)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -101,6 +102,11 @@ git reset -q --hard "$measured"
 printf 'double Broken(int n) { return n +; }\n' >>common/core/user.cpp
 commit "a file that does not parse"
 try "a file clang-tidy cannot parse fails" 1 "clang-tidy failed on these files"
+git reset -q --hard "$measured"
+
+printf 'Checks: [unclosed\n' >.clang-tidy
+commit "a .clang-tidy that does not parse"
+try "a .clang-tidy clang-tidy cannot read fails" 1 "clang-tidy failed on these files"
 git reset -q --hard "$measured"
 
 sed -i "s/^# clang-tidy findings of commit [0-9a-f]*/# clang-tidy findings of commit $(printf '%040d' 7)/" \
