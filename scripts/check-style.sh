@@ -19,7 +19,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-mode=${1:?format or tidy}
+mode=${1:?format, tidy or naming}
 baseline=scripts/clang-tidy-baseline.txt
 
 if [ "$mode" = format ]; then
@@ -177,7 +177,7 @@ fi
 
 if [ "$mode" = naming ]; then
   # Counts what the rename pass has ahead of it, per kind of name; --list names every one.
-  if [ "$list" = 1 ]; then printf '%s\n' "$findings" | sed '/^$/d'; fi
+  if [ "$list" = 1 ]; then printf '%s\n' "$findings" | grep -F '[readability-identifier-naming]' || true; fi
   printf '%s\n' "$findings" | sed -n "s/^\([0-9]*\)\t.*: invalid case style for \(.*\) '.*' \[readability-identifier-naming\]$/\1\t\2/p" |
     awk -F '\t' '{ n[$2] += $1; all += $1 } END { for (k in n) printf "%6d  %s\n", n[k], k; printf "%6d  in all\n", all }' |
     LC_ALL=C sort -k1,1nr
