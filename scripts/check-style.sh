@@ -132,7 +132,12 @@ fi
 mapfile -t units < <(printf '%s\n' "$units" | sed '/^$/d')
 total=$(printf '%s\n' "$objects" | sed '/^$/d' | wc -l)
 if [ "$all" = 1 ] || [ -n "$why" ]; then echo "== clang-tidy on all ${#units[@]} compiled file(s)"
-else echo "== clang-tidy on ${#units[@]} of $total compiled file(s): changed since ${base:0:12}, or including a change"; fi
+else
+  echo "== clang-tidy on ${#units[@]} of $total compiled file(s): changed since ${base:0:12}, or including a change"
+  if [ $((${#units[@]} * 4)) -gt "$total" ]; then
+    echo "   (a baseline measured anew on a commit that passes brings this back to none)"
+  fi
+fi
 
 # Each file's output, errors and exit status are kept: a file clang-tidy cannot read fails.
 # -Wno-error: the build's -Werror would turn clang's compiler warnings, which gcc does not all
@@ -200,15 +205,24 @@ fi
 printf '%s\n' "${units[@]}" >"$work/units"
 printf '%s\n' "$findings" >"$work/findings"
 report=$(awk -F '\t' -v baselineFile="$baseline" -v unitList="$work/units" '
-  FILENAME == baselineFile { if ($0 !~ /^#/ && NF == 2) allowed[$2] = $1; next }
+  FILENAME == baselineFile {
+    if ($0 ~ /^#/ || $0 == "") next
+    if (NF == 2 && $1 ~ /^[0-9]+$/) allowed[$2] = $1; else unreadable++
+    next
+  }
   FILENAME == unitList { unit[$0] = 1; next }
   NF == 2 { seen[$2] = $1; if ($1 > allowed[$2] + 0) printf "new\t%s (%d, the baseline allows %d)\n", $2, $1, allowed[$2] + 0 }
   END {
     for (k in allowed) { f = k; sub(/: .*/, "", f); if ((f in unit) && seen[k] + 0 < allowed[k]) gone += allowed[k] - seen[k] }
     if (gone) printf "gone\t%d\n", gone
+    if (unreadable) printf "unreadable\t%d\n", unreadable
   }' "$([ -f "$baseline" ] && echo "$baseline" || echo /dev/null)" "$work/units" "$work/findings")
 new=$(printf '%s\n' "$report" | sed -n 's/^new\t//p' | LC_ALL=C sort)
 gone=$(printf '%s\n' "$report" | sed -n 's/^gone\t//p')
+unreadable=$(printf '%s\n' "$report" | sed -n 's/^unreadable\t//p')
+if [ -n "$unreadable" ]; then
+  echo "== $unreadable line(s) of $baseline are not \"count<TAB>finding\" and allow nothing; measure it anew"
+fi
 if [ -n "$gone" ]; then
   echo "== $gone finding(s) of the baseline are gone; \"--all --write-baseline\" on a clean commit records that"
 fi
