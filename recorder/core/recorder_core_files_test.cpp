@@ -326,7 +326,7 @@ TEST_P(TempFailureTest, ACallIsIdentifiedOnlyFromItsOwnTempFile) {
                               rig.notifier,
                               rig.fileSystem,
                               rig.freeSpace,
-                              [](const std::string& path, int32_t, int32_t, const ToneTable&) {
+                              [](const std::string& path, ClipMode, int32_t, const ToneTable&) {
                                   std::ifstream in(path, std::ios::binary);
                                   int16_t samples[6] = {};
                                   if (!in.read(reinterpret_cast<char*>(samples), sizeof samples)) {
@@ -363,8 +363,8 @@ TEST(WholeCallTest, LineStateCallWithCallerIdAndLevelCallWithDialledDigitsAreFil
     CoreRig rig;
     rig.ch(0).sensitiveControl = LineControl::kLineState;
     rig.ch(0).endOfFile = 2;
-    rig.ch(0).clip = kClipFskEurope;
-    rig.ch(1).clip = kClipTone;
+    rig.ch(0).clip = ClipMode::kFskEurope;
+    rig.ch(1).clip = ClipMode::kTone;
     rig.ch(1).endOfFile = 2;
     for (int c = 0; c < 2; ++c) rig.toneTables[static_cast<size_t>(c)] = BuildToneTable(rig.ch(c).clip);
     rig.Reload();

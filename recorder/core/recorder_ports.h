@@ -155,7 +155,7 @@ struct IdentifiedCaller {
     std::string number;
     char directionMark = 'U';
 };
-using IdentifyCallerFn = std::function<IdentifiedCaller(const std::string& tempFilePath, int32_t clip,
+using IdentifyCallerFn = std::function<IdentifiedCaller(const std::string& tempFilePath, ClipMode clip,
                                                         int32_t sampleRate, const ToneTable& toneTable)>;
 
 // One finished recording file (a split recording gives one per part, all with the caller found

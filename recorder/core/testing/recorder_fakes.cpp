@@ -142,7 +142,7 @@ void CoreRig::Reload() {
                               notifier,
                               fileSystem,
                               freeSpace,
-                              [this](const std::string&, int32_t, int32_t, const ToneTable&) { return caller; },
+                              [this](const std::string&, ClipMode, int32_t, const ToneTable&) { return caller; },
                               [this](const FiledRecording& f) { filed.push_back(f); }};
     core = std::make_unique<RecorderCore>(settings, toneTables, services);
 }
