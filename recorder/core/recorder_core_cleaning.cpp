@@ -12,11 +12,11 @@ namespace pell {
 
 RemoveDayResult RecorderCore::RemoveOldestDay(const std::string& path, Line line, std::chrono::year_month_day date) {
     FileSystem& fs = services_.fileSystem;
-    if (!fs.Exists(path)) return kDayMissing;
+    if (!fs.Exists(path)) return RemoveDayResult::kMissing;
     fs.RemoveTree(path);
     WriteFolderDateFile(line, date);
     // An emptied folder that stays behind is not a removal: cleaning would never move on.
-    return fs.Exists(path) ? kDayRemoveFailed : kDayRemoved;
+    return fs.Exists(path) ? RemoveDayResult::kRemoveFailed : RemoveDayResult::kRemoved;
 }
 
 std::optional<uint32_t> RecorderCore::CleanDisk() {
@@ -52,12 +52,12 @@ std::optional<uint32_t> RecorderCore::CleanDisk() {
         while (sys_days{folderDate} < stopAt) {
             const std::string path = DayFolderPath(cfg.dropFolder, folderDate);
             const RemoveDayResult result = RemoveOldestDay(path, c, folderDate);
-            if (result == kDayRemoved) {
+            if (result == RemoveDayResult::kRemoved) {
                 AppendHistoryLog(path + " was removed\r\n");
                 persisted = folderDate;
                 break;
             }
-            if (result == kDayRemoveFailed) {
+            if (result == RemoveDayResult::kRemoveFailed) {
                 AppendHistoryLog(path + " couldn't remove\r\n");
                 persisted = folderDate;
             }
