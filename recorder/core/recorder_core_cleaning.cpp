@@ -33,14 +33,14 @@ std::optional<uint32_t> RecorderCore::CleanDisk() {
         }
     }
     const int64_t limitBytes = int64_t{settings_.freeDiskSpace} * 1048576;
-    for (int c = 0; c < 2; ++c) {
-        const ChannelConfig& cfg = Config(c);
-        std::chrono::year_month_day& folderDate = channels_[c].folderDate;
+    for (const Line line : kLines) {
+        const ChannelConfig& cfg = Config(line);
+        std::chrono::year_month_day& folderDate = channels_[line].folderDate;
         // A cursor beyond today comes from a clock that was once wrong: waiting for that day
         // would stop cleaning until then.
         if (sys_days{folderDate} > sys_days{today}) {
             folderDate = today;
-            WriteFolderDateFile(c, today);
+            WriteFolderDateFile(line, today);
         }
         if (settings_.freeDiskSpace <= 0 || cfg.dropFolder.empty()) continue;
         if (!services_.fileSystem.Exists(cfg.dropFolder)) continue;
@@ -51,7 +51,7 @@ std::optional<uint32_t> RecorderCore::CleanDisk() {
         std::chrono::year_month_day persisted = folderDate;
         while (sys_days{folderDate} < stopAt) {
             const std::string path = DayFolderPath(cfg.dropFolder, folderDate);
-            const RemoveDayResult result = RemoveOldestDay(path, c, folderDate);
+            const RemoveDayResult result = RemoveOldestDay(path, line, folderDate);
             if (result == RemoveDayResult::kRemoved) {
                 AppendHistoryLog(path + " was removed\r\n");
                 persisted = folderDate;
@@ -64,7 +64,7 @@ std::optional<uint32_t> RecorderCore::CleanDisk() {
             folderDate = sys_days{folderDate} + std::chrono::days{1};
         }
         // Days skipped in memory are remembered, so a reload does not walk them again.
-        if (folderDate != persisted) WriteFolderDateFile(c, folderDate);
+        if (folderDate != persisted) WriteFolderDateFile(line, folderDate);
     }
     ShowPendingMessages();
     return kCleaningPeriodMs;
