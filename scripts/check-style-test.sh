@@ -2,8 +2,8 @@
 # Tries the clang-tidy gate of scripts/check-style.sh on a throw-away repository of three small
 # files and fails unless the gate fails on each way a finding could slip through: one more of
 # a finding the baseline already has, a finding whose change is not the last commit, a finding
-# a header brings into a file that did not change, and a file or a .clang-tidy that clang-tidy
-# cannot parse.
+# a header brings into a file that did not change, a name off the house naming, and a file or a
+# .clang-tidy that clang-tidy cannot parse.
 #   bash scripts/check-style-test.sh        (about ten seconds; PELL_GATE_TEST_VERBOSE=1 shows the gate)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -97,6 +97,11 @@ git reset -q --hard "$measured"
 
 printf 'double Quarter(int n) { return n / 4 + 0.5; }\n' >>common/core/user.cpp
 try "an uncommitted finding fails" 1 "common/core/user.cpp: result of integer division"
+git reset -q --hard "$measured"
+
+printf 'int half_of(int n) { return n / 2; }\n' >>common/core/user.cpp
+commit "a function named off the house style"
+try "a name off the house naming fails" 1 "invalid case style for function 'half_of'"
 git reset -q --hard "$measured"
 
 printf 'double Broken(int n) { return n +; }\n' >>common/core/user.cpp
