@@ -12,6 +12,9 @@
 #   bash scripts/check-style.sh tidy BUILD_DIR --all [--write-baseline]
 #       the whole tree; --write-baseline records its findings as the baseline, measured on HEAD
 #       (so it refuses to run while C++ files or .clang-tidy have uncommitted changes)
+#   bash scripts/check-style.sh tidy BUILD_DIR --update-baseline
+#       checks what changed since the baseline's commit as above and records the result as the
+#       baseline of HEAD: findings of the files checked are taken as found, the others kept
 #   bash scripts/check-style.sh naming BUILD_DIR [--list]
 #       counts per kind the names off the house naming (.clang-tidy's readability-identifier-naming)
 # BUILD_DIR is a configured and built Ninja tree with compile_commands.json (the full build).
@@ -37,18 +40,20 @@ fi
 [ "$mode" = tidy ] || [ "$mode" = naming ] || { echo "unknown mode $mode (format, tidy or naming)" >&2; exit 2; }
 build=${2:?build folder with compile_commands.json}
 shift 2
-all=0 write=0 list=0 base="" config=""
+all=0 write=0 update=0 list=0 base="" config=""
 if [ "$mode" = naming ]; then all=1 config=--checks=-*,readability-identifier-naming; fi
 for arg in "$@"; do
   case $arg in
     --all) all=1 ;;
     --write-baseline) [ "$mode" = tidy ] || { echo "--write-baseline is for tidy" >&2; exit 2; }; write=1 ;;
+    --update-baseline) [ "$mode" = tidy ] || { echo "--update-baseline is for tidy" >&2; exit 2; }; update=1 write=1 ;;
     --list) list=1 ;;
     -*) echo "unknown option $arg" >&2; exit 2 ;;
     *) base=$arg ;;
   esac
 done
-[ "$write" = 0 ] || [ "$all" = 1 ] || { echo "--write-baseline needs --all" >&2; exit 2; }
+[ "$write" = 0 ] || [ "$all" = 1 ] || [ "$update" = 1 ] || { echo "--write-baseline needs --all" >&2; exit 2; }
+[ "$update" = 0 ] || [ "$all" = 0 ] || { echo "--update-baseline checks only what changed; use --all --write-baseline for the whole tree" >&2; exit 2; }
 [ -f "$build/compile_commands.json" ] || { echo "no $build/compile_commands.json: configure $build first" >&2; exit 2; }
 [ -f "$build/build.ninja" ] || { echo "$build is not a Ninja build: configure it with -G Ninja (the check follows ninja's header dependencies)" >&2; exit 2; }
 build=$(cd "$build" && pwd)
@@ -99,6 +104,10 @@ if [ "$all" = 0 ] && [ -z "$why" ]; then
   changed=$({ git diff --name-only --no-renames --diff-filter=d "$base" --
               git ls-files --others --exclude-standard; } | LC_ALL=C sort -u)
   if printf '%s\n' "$changed" | grep -qx '.clang-tidy'; then why=".clang-tidy changed since $base"; fi
+fi
+if [ "$update" = 1 ] && [ -n "$why" ]; then
+  echo "Cannot update the baseline: $why. Measure it anew with --all --write-baseline." >&2
+  exit 2
 fi
 if [ "$all" = 1 ] || [ -n "$why" ]; then
   units=$(printf '%s\n' "$objects" | cut -f2)
@@ -191,9 +200,25 @@ fi
 
 if [ "$write" = 1 ]; then
   if [ "$failed" = 1 ]; then echo "Not written: clang-tidy failed on the files above." >&2; exit 1; fi
+  if [ "$update" = 1 ]; then
+    # Files checked now (or changed) take today's counts; a file not checked kept its findings.
+    printf '%s\n' "${units[@]}" "$changed" | sed '/^$/d' | LC_ALL=C sort -u >"$work/checked"
+    findings=$(awk -F '\t' -v checkedList="$work/checked" -v baselineFile="$baseline" '
+      FILENAME == checkedList { checked[$0] = 1; next }
+      FILENAME == baselineFile {
+        if ($0 ~ /^#/ || NF != 2) next
+        f = $2; sub(/: .*/, "", f); if (!(f in checked)) old[$2] = $1
+        next
+      }
+      NF == 2 { now[$2] = $1 }
+      END {
+        for (k in old) if (!(k in now) || old[k] > now[k]) now[k] = old[k]
+        for (k in now) printf "%d\t%s\n", now[k], k
+      }' "$work/checked" "$baseline" <(printf '%s\n' "$findings") | LC_ALL=C sort -t "$(printf '\t')" -k2)
+  fi
   {
     echo "# clang-tidy findings of commit $(git rev-parse HEAD) (clang-tidy $version): count, file: message [check]."
-    echo "# Written by \"bash scripts/check-style.sh tidy BUILD --all --write-baseline\"; commit it alone. Changes"
+    echo "# Written by \"bash scripts/check-style.sh tidy BUILD --all --write-baseline\" (or --update-baseline); commit it alone. Changes"
     echo "# since that commit are held to these counts; a rewrite's diff shows every finding it lets in."
     printf '%s\n' "$findings" | sed '/^$/d'
   } >"$baseline"
