@@ -68,12 +68,6 @@ std::string NormaliseRoot(std::string_view root);
 // root + "/" + day folder + "/" + name, without doubling a root's "/".
 std::string CallPath(std::string_view root, std::string_view folder, std::string_view name);
 
-// True for a day folder name "%d.%m.%Y" of a real calendar date.
-bool IsDayFolderName(std::string_view name);
-
-// The day folder's date as yyyymmdd (20261206), 0 when the name is no day folder.
-int32_t DayFolderKey(std::string_view name);
-
 // The record list's row for a recording, exactly as FillRecordList shows the file.
 RecordRow ToRecordRow(const CallRecord& call, std::size_t rowIndex);
 
