@@ -1,0 +1,104 @@
+#include "custody/posix/custody.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "common/core/clock.h"
+#include "custody/posix/posix_custody_files.h"
+
+namespace pell {
+namespace {
+
+PosixCustodyFiles& Files() {
+    static PosixCustodyFiles files;
+    return files;
+}
+
+std::string Reason(int error) { return std::strerror(error); }
+
+}  // namespace
+
+std::string CurrentUserName() {
+    const uid_t uid = ::geteuid();
+    std::string name;
+    std::vector<char> buffer(16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) {
+        name = found->pw_name;
+    } else {
+        name = "uid " + std::to_string(uid);
+    }
+    // Only root's SUDO_USER means anything: any other user can set the variable.
+    const char* sudoUser = uid == 0 ? std::getenv("SUDO_USER") : nullptr;
+    if (sudoUser != nullptr && *sudoUser != '\0') name += std::string(" (sudo: ") + sudoUser + ")";
+    return name;
+}
+
+int AppendAudit(const std::string& root, const AuditRecord& record) {
+    return AppendAudit(root, std::vector<AuditRecord>{record});
+}
+
+int AppendAudit(const std::string& root, const std::vector<AuditRecord>& records) {
+    SystemClock clock;
+    return AuditTrail(Files(), clock).Append(root, records);
+}
+
+AuditRead ReadAudit(const std::string& root) {
+    SystemClock clock;
+    return AuditTrail(Files(), clock).Read(root);
+}
+
+bool IsProtected(const std::string& path) { return IsProtected(Files(), path); }
+
+HoldCheck CheckHold(const std::string& path) { return CheckHold(Files(), path); }
+
+HoldResult ChangeHolds(const HoldRequest& request) {
+    HoldResult result;
+    std::map<std::string, std::vector<std::string>> byFolder;
+    for (const std::string& path : request.paths) byFolder[ParentOf(path)].push_back(NameOf(path));
+    const std::string user = CurrentUserName();
+    const AuditAction action = request.held ? AuditAction::Protect : AuditAction::Unprotect;
+    for (const auto& [folder, names] : byFolder) {
+        const HoldChange change = ChangeHolds(Files(), folder, names, request.held);
+        if (change.error != 0) {
+            for (const std::string& name : names) {
+                result.failures.push_back(folder + "/" + name + ": " + std::string(kHoldFileName) + ": " +
+                                          Reason(change.error));
+            }
+            continue;
+        }
+        std::vector<AuditRecord> records;
+        for (const std::string& name : names) {
+            const bool changed = std::find(change.changed.begin(), change.changed.end(), name) != change.changed.end();
+            (changed ? result.changed : result.unchanged).push_back(folder + "/" + name);
+            if (changed) records.push_back({user, request.program, action, folder + "/" + name, request.detail});
+        }
+        if (const int error = AppendAudit(ParentOf(folder), records); error != 0) {
+            result.failures.push_back(ParentOf(folder) + "/" + kAuditFileName + ": " + Reason(error) +
+                                      " (the hold was changed, but not recorded)");
+        }
+    }
+    return result;
+}
+
+AudioHashResult HashAudio(const std::string& path) { return HashAudio(Files(), path); }
+
+int RecordFiled(const std::string& dayFolder, const FiledFacts& facts, const AudioDigest& audioHash) {
+    return RecordFiled(Files(), dayFolder, facts, audioHash);
+}
+
+RecordingVerdict VerifyRecording(const std::string& path) { return VerifyRecording(Files(), path); }
+
+DayRemoval RemoveDayFolder(const std::string& dayFolder, RemovalReason reason, const std::string& program) {
+    SystemClock clock;
+    return RemoveDayFolder(Files(), clock, dayFolder, reason, AuditIdentity{CurrentUserName(), program});
+}
+
+}  // namespace pell
