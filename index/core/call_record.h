@@ -32,14 +32,14 @@ struct CallFacts {
     bool readable = false;
     // False for files shorter than 3 bytes, whose Date the list leaves empty.
     bool timesKnown = false;
-    int64_t startTime = 0;  // seconds since the epoch: last write minus the duration
+    int64_t startTime = 0;  // seconds since the epoch: from the manifest, else last write minus the duration
     int64_t durationSeconds = 0;
     std::string line;    // tag artist: the line's description
     std::string number;  // tag title: the calling number as the recorder stored it
     CallDirection direction = CallDirection::Unknown;
     std::string bookmark;  // tag comment
     bool played = false;
-    bool isProtected = false;  // held from every deletion; no reader sets it yet
+    bool isProtected = false;  // held from every deletion: named in its day folder's hold list
     // 16 hex digits over the audio's length and first bytes (the tag left out, so a bookmark
     // does not change it): the same recording copied elsewhere with its times has the same key.
     std::string contentKey;
