@@ -101,4 +101,9 @@ DayRemoval RemoveDayFolder(const std::string& dayFolder, RemovalReason reason, c
     return RemoveDayFolder(Files(), clock, dayFolder, reason, AuditIdentity{CurrentUserName(), program});
 }
 
+ErasureReport EraseRecordings(const std::vector<ErasureTarget>& targets, const std::string& program) {
+    SystemClock clock;
+    return EraseRecordings(Files(), clock, targets, AuditIdentity{CurrentUserName(), program});
+}
+
 }  // namespace pell

@@ -62,4 +62,8 @@ RecordingVerdict VerifyRecording(const std::string& path);
 // `program` by the OS user (see removal.h).
 DayRemoval RemoveDayFolder(const std::string& dayFolder, RemovalReason reason, const std::string& program);
 
+// Erasure on a person's request: unlinks the recordings for good, refusing protected ones, and
+// records it in each root's trail without the number (see removal.h).
+ErasureReport EraseRecordings(const std::vector<ErasureTarget>& targets, const std::string& program);
+
 }  // namespace pell
