@@ -30,7 +30,7 @@ share() { awk -v t="$1" -v ms="$2" -v hz="$ticks" 'BEGIN { printf "%.2f", t * 10
 run() {
   local rate=$1 length=$2 every=$3 work pid t0 c0 r0 c1 t1 r1 peak rss
   work=$(mktemp -d)
-  "$scenario" "$work" --rate "$rate" --calls $((length + 120)) >/dev/null
+  "$scenario" "$work" --rate "$rate" --calls $(( (length + 120) / 60 + 1 )) >/dev/null
   mkdir -p "$work/xdg/Zorvek Software" "$work/run" && chmod 700 "$work/run"
   printf '[General]\nPathToProg=%s\n' "$work" >"$work/xdg/Zorvek Software/TeluvaRecorder.conf"
   QT_QPA_PLATFORM=offscreen PELL_LINE_BOX_SCENARIO="$work" XDG_CONFIG_DIRS="$work/xdg" \

@@ -42,7 +42,7 @@ void LoadChannel(const ProfileReader& ini, int number, ChannelConfig& c) {
     c.sensitiveControl =
         ini.ReadInt(section, "sensitive_control", 1) != 0 ? LineControl::kSoundLevel : LineControl::kLineState;
     c.bitrate = ini.ReadInt(section, "bitrate", 24);
-    c.endOfFile = ini.ReadInt(section, "end_of_file", 10);
+    c.endOfFile = ini.ReadInt(section, "end_of_file", kDefaultEndOfFileSeconds);
     c.maxFileLength = ini.ReadInt(section, "max_file_length", 10);
     c.minFileLength = ini.ReadInt(section, "min_file_length", 30);
     c.sensitiveLevel = ini.ReadInt(section, "sensitive_level", 5);
@@ -64,6 +64,41 @@ std::string FileNamePart(const std::string& prefix) {
     return name;
 }
 
+void RefuseUnusableChannel(RecorderSettings& settings, size_t i) {
+    std::vector<std::string>& messages = settings.loadMessages;
+    ChannelConfig& c = settings.channels[i];
+    const std::string channel = "channel " + std::to_string(i + 1);
+    const bool told = c.exists;  // a channel that is off records nothing to refuse
+    if (c.dropFolder.empty()) {
+        c.dropFolder = settings.programFolder;
+        if (told)
+            messages.push_back("No drop folder is set for " + channel + "; its recordings go to " +
+                               Quoted(c.dropFolder) + ".");
+    }
+    const std::string prefix = FileNamePart(c.prefix);
+    if (prefix != c.prefix) {
+        if (told)
+            messages.push_back("The file name prefix " + Quoted(c.prefix) + " of " + channel +
+                               " leads out of its folder; " + Quoted(prefix) + " is used.");
+        c.prefix = prefix;
+    }
+    if (c.endOfFile < 0 || c.endOfFile > kMaxEndOfFileSeconds) {
+        if (told)
+            messages.push_back("The end of file time " + std::to_string(c.endOfFile) + " s of " + channel +
+                               " is not between 0 and " + std::to_string(kMaxEndOfFileSeconds) + " s; " +
+                               std::to_string(kDefaultEndOfFileSeconds) + " s is used.");
+        c.endOfFile = kDefaultEndOfFileSeconds;
+    }
+    const int32_t bitrate = NearestMp3Bitrate(settings.sampleRate, c.bitrate);
+    if (bitrate != c.bitrate) {
+        if (told)
+            messages.push_back("The bit rate " + std::to_string(c.bitrate) + " kbit/s of " + channel +
+                               " cannot be encoded at " + std::to_string(settings.sampleRate) + " Hz; " +
+                               std::to_string(bitrate) + " kbit/s is used.");
+        c.bitrate = bitrate;
+    }
+}
+
 void RefuseUnusable(RecorderSettings& settings) {
     std::vector<std::string>& messages = settings.loadMessages;
     if (settings.sampleRate < kMinSampleRate || settings.sampleRate > kMaxCaptureSampleRate) {
@@ -71,31 +106,14 @@ void RefuseUnusable(RecorderSettings& settings) {
                            " Hz cannot be captured; 8000 Hz is used.");
         settings.sampleRate = kMinSampleRate;
     }
+    if (settings.cleaning != 0 && settings.freeDiskSpace <= 0) {
+        messages.push_back("Cleaning is on, but its free disk space limit is " +
+                           std::to_string(settings.freeDiskSpace) +
+                           " MB: no day folder is ever removed and the disk may fill up. Set a limit above 0 MB, or "
+                           "turn cleaning off.");
+    }
     for (size_t i = 0; i < settings.channels.size(); ++i) {
-        ChannelConfig& c = settings.channels[i];
-        const std::string channel = "channel " + std::to_string(i + 1);
-        const bool told = c.exists;  // a channel that is off records nothing to refuse
-        if (c.dropFolder.empty()) {
-            c.dropFolder = settings.programFolder;
-            if (told)
-                messages.push_back("No drop folder is set for " + channel + "; its recordings go to " +
-                                   Quoted(c.dropFolder) + ".");
-        }
-        const std::string prefix = FileNamePart(c.prefix);
-        if (prefix != c.prefix) {
-            if (told)
-                messages.push_back("The file name prefix " + Quoted(c.prefix) + " of " + channel +
-                                   " leads out of its folder; " + Quoted(prefix) + " is used.");
-            c.prefix = prefix;
-        }
-        const int32_t bitrate = NearestMp3Bitrate(settings.sampleRate, c.bitrate);
-        if (bitrate != c.bitrate) {
-            if (told)
-                messages.push_back("The bit rate " + std::to_string(c.bitrate) + " kbit/s of " + channel +
-                                   " cannot be encoded at " + std::to_string(settings.sampleRate) + " Hz; " +
-                                   std::to_string(bitrate) + " kbit/s is used.");
-            c.bitrate = bitrate;
-        }
+        RefuseUnusableChannel(settings, i);
     }
 }
 

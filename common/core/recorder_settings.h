@@ -32,7 +32,7 @@ struct ChannelConfig {
     int32_t gain = 1;            // sample multiplier; 0 silences the channel
     int32_t maxFileLength = 10;  // MiB; 0: no limit
     int32_t minFileLength = 30;  // KB, kept but not acted on
-    int32_t endOfFile = 10;      // s
+    int32_t endOfFile = 10;      // s, 0..kMaxEndOfFileSeconds
     ClipMode clip = kClipNone;   // as read: a value outside the four still means FSK
     bool exists = true;
     std::string description;
@@ -52,6 +52,10 @@ struct RecorderSettings {
     // core tells them and empties the list.
     std::vector<std::string> loadMessages;
 };
+
+// "end_of_file": the reader default, and the longest wait that is not a typing slip (an hour).
+inline constexpr int32_t kDefaultEndOfFileSeconds = 10;
+inline constexpr int32_t kMaxEndOfFileSeconds = 3600;
 
 // Rates a capture device can deliver; any other falls back to 8000 Hz at load.
 inline constexpr int32_t kMinSampleRate = 8000;
@@ -86,8 +90,10 @@ using AfterLoadHook = std::function<void()>;
 
 // Fills settings (keeping settings.programFolder, which names the folder read) and the tone
 // tables. Every missing item takes its default; a value that cannot work (no drop folder, a
-// prefix that names another folder, a bit rate the encoder lacks, a rate no device delivers)
-// takes a safe one, with a message in settings.loadMessages. An absent "gain" reads 1.
+// prefix that names another folder, a bit rate the encoder lacks, a rate no device delivers, an
+// end of file time below 0 or beyond an hour) takes a safe one, with a message in
+// settings.loadMessages; cleaning on with a limit of 0 MB or less is kept (it never cleans) and
+// told. An absent "gain" reads 1.
 void LoadSettings(RecorderSettings& settings, ToneTables& toneTables, const AfterLoadHook& afterLoad = {});
 
 using MakeDirectoryFn = std::function<void(const std::string& path)>;

@@ -165,6 +165,7 @@ struct RefusalCase {
     int32_t expectedSampleRate;
     int32_t expectedGain;
     std::vector<std::string> expectedMessages;
+    int32_t expectedEndOfFile = 10;
 };
 
 void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
@@ -186,6 +187,7 @@ TEST_P(RefusalTest, AValueThatCannotWorkIsReplacedWithOneMessage) {
     EXPECT_EQ(c.bitrate, p.expectedBitrate);
     EXPECT_EQ(s.sampleRate, p.expectedSampleRate);
     EXPECT_EQ(c.gain, p.expectedGain);
+    EXPECT_EQ(c.endOfFile, p.expectedEndOfFile);
     std::vector<std::string> expected;
     for (const std::string& m : p.expectedMessages) expected.push_back(at(m));
     EXPECT_EQ(s.loadMessages, expected);
@@ -275,7 +277,41 @@ INSTANTIATE_TEST_SUITE_P(
                     32,
                     8000,
                     1,
-                    {"The sample rate 384000 Hz cannot be captured; 8000 Hz is used."}}),
+                    {"The sample rate 384000 Hz cannot be captured; 8000 Hz is used."}},
+        RefusalCase{"EndOfFileAnHourIsKept", "drop_folder=/r\nend_of_file=3600\n", "/r", "", 24, 8000, 1, {}, 3600},
+        RefusalCase{"EndOfFileBeyondAnHour",
+                    "drop_folder=/r\nend_of_file=99999999999\n",
+                    "/r",
+                    "",
+                    24,
+                    8000,
+                    1,
+                    {"The end of file time 2147483647 s of channel 1 is not between 0 and 3600 s; 10 s is used."}},
+        RefusalCase{"EndOfFileNegative",
+                    "drop_folder=/r\nend_of_file=-3\n",
+                    "/r",
+                    "",
+                    24,
+                    8000,
+                    1,
+                    {"The end of file time -3 s of channel 1 is not between 0 and 3600 s; 10 s is used."}},
+        RefusalCase{"CleaningWithoutALimit",
+                    "drop_folder=/r\n[common]\nfree_disk_space=0\n",
+                    "/r",
+                    "",
+                    24,
+                    8000,
+                    1,
+                    {"Cleaning is on, but its free disk space limit is 0 MB: no day folder is ever removed and the "
+                     "disk may fill up. Set a limit above 0 MB, or turn cleaning off."}},
+        RefusalCase{"NoLimitWithCleaningOff",
+                    "drop_folder=/r\n[common]\nfree_disk_space=-1\ncleaning=0\n",
+                    "/r",
+                    "",
+                    24,
+                    8000,
+                    1,
+                    {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ToneTableTest, EuropeanPairOnlyForClipTwo) {

@@ -12,6 +12,28 @@
 #include "recorder/core/caller_identification.h"
 #include "recorder/devices/adapters/system_devices.h"
 
+namespace {
+
+pell::recorder::RecorderDialog* g_exitingDialog = nullptr;
+
+// Files the running calls when the process is ended by exit() from inside Qt, as long as main
+// has not returned.
+class FinishAtExit {
+public:
+    explicit FinishAtExit(pell::recorder::RecorderDialog& dialog) {
+        static const bool registered = std::atexit([] {
+                                           if (g_exitingDialog != nullptr) g_exitingDialog->FinishOnExit();
+                                       }) == 0;
+        (void)registered;
+        g_exitingDialog = &dialog;
+    }
+    ~FinishAtExit() { g_exitingDialog = nullptr; }
+    FinishAtExit(const FinishAtExit&) = delete;
+    FinishAtExit& operator=(const FinishAtExit&) = delete;
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace pell;
     using namespace pell::recorder;
@@ -42,17 +64,21 @@ int main(int argc, char** argv) {
     };
 
     RecorderDialog dialog(std::move(environment));
-    // Taken from here on, so a stop during start-up waits for the loop instead of killing us.
+    // Taken from here on, so a stop during start-up waits for the loop instead of killing us;
+    // the dialog holds it until start-up has returned.
     StopSignals stopSignals;
-    if (const int failure = dialog.Start(); failure != 0) return failure;
-
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &dialog, [&dialog, &desktop](int number) {
         desktop.Log("signal " + std::to_string(number) + ": shutting down without asking");
         dialog.ShutDownNow();
     });
-    // The end of the desktop session (or any other quit) files running calls like a shut-down.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &dialog, [&dialog] { dialog.ShutDownNow(); });
     QObject::connect(&dialog, &RecorderDialog::exitRequested, &app, &QCoreApplication::exit, Qt::QueuedConnection);
+    // Qt ends the process with exit(1) when the display connection breaks, past every event:
+    // the running calls are filed from the exit handler then.
+    const FinishAtExit finishAtExit(dialog);
+    if (const int failure = dialog.Start(); failure != 0) return failure;
+
+    // The end of the desktop session (or any other quit) files running calls like a shut-down.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &dialog, [&dialog] { dialog.ShutDownAtQuit(); });
     dialog.show();
     return QApplication::exec();
 }

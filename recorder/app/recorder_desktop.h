@@ -14,6 +14,8 @@ public:
     virtual ~RecorderDesktop() = default;
     // A message box with the stop icon; may run a modal loop until it is closed.
     virtual void ShowStop(QWidget* owner, const std::string& text) = 0;
+    // Closes every message box still waiting for a click (a stop during start-up).
+    virtual void DismissMessages() {}
     // "Do you really want to quit?" with Yes and No, No the default; true for Yes.
     virtual bool AskQuit(QWidget* owner) = 0;
     // Starts the program without waiting, in workingFolder; false when it cannot start.

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
+#include <cctype>
 #include <utility>
 
 #include "common/platform/reload_channel.h"
@@ -51,6 +52,11 @@ void Place(QWidget* control, const DialogBaseUnits& base, int x, int y, int widt
 QString TipText(const std::string& tip) { return QString::fromStdString(CutTip(tip, kMaxTipLength)); }
 
 std::string Plural(uint64_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
+
+std::string LowerCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
 
 }  // namespace
 
@@ -213,7 +219,33 @@ std::vector<RecorderDialog::StartupStep> RecorderDialog::StartupSteps() {
     };
 }
 
+std::string RecorderDialog::TakeProgramFolder() {
+    lock_ = std::make_unique<ProgramFolderLock>(settings_.programFolder);
+    switch (lock_->Take()) {
+        case ProgramFolderLock::Result::kTaken:
+            return {};
+        case ProgramFolderLock::Result::kHeldByOther: {
+            const std::string holder =
+                lock_->holderPid() > 0 ? " (process " + std::to_string(lock_->holderPid()) + ")" : "";
+            return "Pell Recorder is already running" + holder + " with the program folder " + settings_.programFolder +
+                   "; this one ends without touching it.";
+        }
+        case ProgramFolderLock::Result::kFailed:
+            break;
+    }
+    return "The lock file " + lock_->path() + " cannot be opened (" + lock_->error() +
+           "). Pell Recorder needs to write in its program folder " + settings_.programFolder + ".";
+}
+
 int RecorderDialog::Start() {
+    // Before anything in the program folder is read or written: recovery there would finish the
+    // other recorder's running call.
+    if (const std::string refusal = TakeProgramFolder(); !refusal.empty()) {
+        Log("start-up failed: take the program folder");
+        ShowStop(refusal);
+        Teardown();
+        return 1;
+    }
     for (const StartupStep& step : StartupSteps()) {
         if (step.run() || step.fatalMessage == nullptr) continue;
         Log(std::string("start-up failed: ") + step.name);
@@ -225,7 +257,19 @@ int RecorderDialog::Start() {
         " Hz, line interface " + (devices_->lineInterfacePresent() ? "found" : "not found") + ", program folder " +
         settings_.programFolder);
     started_ = true;
+    if (requests_.StartupDone()) ScheduleRequest(requests_.stopping());
     return 0;
+}
+
+void RecorderDialog::FinishOnExit() {
+    if (shutdownStarted_ || !core_ || !started_) return;
+    shutdownStarted_ = true;
+    // The icon lives on the display that is gone: leave it alone.
+    tray_ = nullptr;
+    Log("ending without a shut-down (the display connection is gone?): filing the running calls");
+    core_->FinishAllRecordings();
+    for (const std::string& text : pendingBoxes_) Log("message not shown at the end: " + text);
+    pendingBoxes_.clear();
 }
 
 void RecorderDialog::LoadSettingsAndFolders() {
@@ -261,11 +305,34 @@ void RecorderDialog::RequestReconnect() {
 }
 
 void RecorderDialog::RequestReload() {
-    Post([this] { Reload(); });
+    if (requests_.Reload()) ScheduleRequest(false);
 }
 
-void RecorderDialog::Post(std::function<void()> work) {
-    queue_.push_back(std::move(work));
+void RecorderDialog::ScheduleRequest(bool first) {
+    // From the event loop, so requests that arrive in one turn merge into one.
+    QMetaObject::invokeMethod(
+        this, [this, first] { Post([this] { RunRequest(); }, first); }, Qt::QueuedConnection);
+}
+
+void RecorderDialog::RunRequest() {
+    switch (requests_.Take()) {
+        case ControlRequests::Action::kStop:
+            ShutDown();
+            break;
+        case ControlRequests::Action::kReload:
+            Reload();
+            break;
+        case ControlRequests::Action::kNone:
+            break;
+    }
+}
+
+void RecorderDialog::Post(std::function<void()> work, bool first) {
+    if (first) {
+        queue_.push_front(std::move(work));
+    } else {
+        queue_.push_back(std::move(work));
+    }
     RunQueue();
 }
 
@@ -286,7 +353,6 @@ void RecorderDialog::ProcessBlockNotice(uint64_t generation) {
     devices_->OnWaveBlock(generation, [this](const int16_t* samples, size_t count) {
         core_->ProcessBlock(samples, count);
         ++blocksProcessed_;
-        for (size_t c = 0; c < 2; ++c) recordedBlocks_[c] += core_->recording(static_cast<int>(c)) ? 1 : 0;
     });
 }
 
@@ -374,16 +440,52 @@ void RecorderDialog::Reconnect() {
         ", line interface " + (devices_->lineInterfacePresent() ? "found" : "not found"));
 }
 
+void RecorderDialog::FileCallsForNewCapture(const RecorderSettings& loaded, bool newRate) {
+    // The calls running now cannot go on in another format: they are filed up to here.
+    std::string lines;
+    for (int c = 0; c < 2; ++c) {
+        if (core_->inCall(c)) lines += (lines.empty() ? "" : " and ") + std::to_string(c + 1);
+    }
+    if (!lines.empty()) {
+        const std::string what = newRate ? "the sample rate changes from " + std::to_string(settings_.sampleRate) +
+                                               " Hz to " + std::to_string(loaded.sampleRate) + " Hz"
+                                         : "the capture device changes to \"" + loaded.device + "\"";
+        const std::string text = "New settings: " + what + ", so the running call on line " + lines +
+                                 " is filed up to here; what follows is recorded as a new call.";
+        Log(text);
+        ShowStop(text);
+    }
+    core_->FinishAllRecordings();
+}
+
 void RecorderDialog::Reload() {
     if (shutdownStarted_ || !devices_) return;
-    // A running call is filed with the settings it started under; the next one uses the new ones.
-    core_->FinishAllRecordings();
-    LoadSettingsAndFolders();
-    devices_->Reload(settings_.device, settings_.sampleRate);
+    RecorderSettings loaded;
+    loaded.programFolder = settings_.programFolder;
+    ToneTables tones{};
+    LoadSettings(loaded, tones, [this] { UpdateMenuStates(); });
+    loaded.sampleRate = static_cast<int32_t>(EffectiveSampleRate(loaded.sampleRate));
+    const bool newRate = loaded.sampleRate != settings_.sampleRate;
+    const bool newDevice = LowerCase(loaded.device) != LowerCase(settings_.device);
+    if (newRate || newDevice) {
+        FileCallsForNewCapture(loaded, newRate);
+    } else {
+        loaded.device = settings_.device;  // as the device search lower-cased it
+    }
+    settings_ = std::move(loaded);
+    toneTables_ = tones;
+    CreateDropFolders(settings_);
+    core_->OnSettingsLoaded(std::exchange(settings_.loadMessages, {}));
+    // Capture is reopened only when it must change: a reopen drops sound of the running calls.
+    if (newRate || newDevice) {
+        devices_->Reload(settings_.device, settings_.sampleRate);
+    } else {
+        devices_->SearchLineInterfaceIfAbsent();
+    }
     Log("reloaded settings: device \"" + settings_.device + "\" at " +
         std::to_string(devices_->capture().sampleRate()) + " Hz, capture " +
-        (devices_->capture().running() ? "open" : "not found") + ", line interface " +
-        (devices_->lineInterfacePresent() ? "found" : "not found"));
+        (newRate || newDevice ? (devices_->capture().running() ? "reopened" : "not found") : "kept") +
+        ", line interface " + (devices_->lineInterfacePresent() ? "found" : "not found"));
 }
 
 void RecorderDialog::OnShutDown() {
@@ -393,7 +495,16 @@ void RecorderDialog::OnShutDown() {
 
 void RecorderDialog::ShutDownNow() {
     if (shutdownStarted_) return;
-    Post([this] { ShutDown(); });
+    if (requests_.Stop()) ScheduleRequest(true);
+    // A start-up message waits for a click nobody gives at logout or a service stop.
+    if (!requests_.started()) env_.desktop.DismissMessages();
+}
+
+void RecorderDialog::ShutDownAtQuit() {
+    // The event loop has ended: nothing queued would run any more.
+    if (shutdownStarted_ || !started_) return;
+    requests_.Stop();
+    Post([this] { ShutDown(); }, true);
 }
 
 void RecorderDialog::ShutDown() {
@@ -431,12 +542,9 @@ void RecorderDialog::Teardown() {
 }
 
 void RecorderDialog::OnFiled(const FiledRecording& filed) {
-    // Half-second blocks since the recording started; a split call counts in its first part.
-    uint64_t& blocks = recordedBlocks_[filed.channel == 0 ? 0 : 1];
-    const uint64_t seconds = blocks / 2;
-    blocks = 0;
-    Log("filed: channel " + std::to_string(filed.channel + 1) + " " + filed.path + " " + Plural(seconds, "second") +
-        " number \"" + filed.number + "\" mark " + std::string(1, filed.directionMark));
+    Log("filed: channel " + std::to_string(filed.channel + 1) + " " + filed.path + " " +
+        Plural(filed.seconds, "second") + " number \"" + filed.number + "\" mark " +
+        std::string(1, filed.directionMark));
 }
 
 // ---- what the core and capture show ----

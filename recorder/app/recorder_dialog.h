@@ -20,7 +20,9 @@
 
 #include "common/core/clock.h"
 #include "common/core/recorder_settings.h"
+#include "recorder/app/program_folder_lock.h"
 #include "recorder/app/recorder_desktop.h"
+#include "recorder/core/control_requests.h"
 #include "recorder/core/recorder_core.h"
 #include "recorder/devices/line_box.h"
 
@@ -63,17 +65,27 @@ public:
     ~RecorderDialog() override;
 
     // The start-up sequence; 0 when the recorder runs, else the exit code after its message
-    // (everything already started has been stopped again).
+    // (everything already started has been stopped again). The program folder is locked first:
+    // while another recorder holds it, nothing in it is touched. Reload and stop requests that
+    // arrive meanwhile (from a message box's loop) run once it has returned.
     int Start();
+    // The process ends without a shut-down (Qt exits when the display connection breaks): files
+    // the running calls. Called from an exit handler; nothing else runs afterwards.
+    void FinishOnExit();
 
     // Handlers of the timer, the menus and the tray; public so tests drive them.
     void OnTimer();
     void OnRestore();
-    void OnShutDown();   // asks first
-    void ShutDownNow();  // signals and the end of the session: no question
+    void OnShutDown();  // asks first
+    // Signals and the end of the session: no question, ahead of any waiting reload; during
+    // start-up it closes the start-up message and shuts down once start-up has returned.
+    void ShutDownNow();
+    // The application is quitting (its event loop has ended): shuts down at once.
+    void ShutDownAtQuit();
     void OnConfiguration();
     void OnPlayer();
     void OnStartupToggle();
+    // Merged while one is pending; the running calls go on unless the capture must change.
     void RequestReload();
     void RequestReconnect();
     void ShowAbout();
@@ -117,11 +129,15 @@ private:
     void LoadSettingsAndFolders();
     void UpdateMenuStates();
     void HideToTray();
-    void Post(std::function<void()> work);
+    std::string TakeProgramFolder();
+    void Post(std::function<void()> work, bool first = false);
+    void ScheduleRequest(bool first);
+    void RunRequest();
     void RunQueue();
     void ProcessBlockNotice(uint64_t generation);
     void Reconnect();
     void Reload();
+    void FileCallsForNewCapture(const RecorderSettings& loaded, bool newRate);
     void ShutDown();
     void Teardown();
     void OnFiled(const FiledRecording& filed);
@@ -162,12 +178,13 @@ private:
     std::deque<std::function<void()>> queue_;
     bool running_ = false;  // the queue is being worked off
     uint64_t blocksProcessed_ = 0;
-    std::array<uint64_t, 2> recordedBlocks_{};  // of the running recording, per channel
+    ControlRequests requests_;
     bool shutdownStarted_ = false;
     bool started_ = false;
     std::deque<std::string> pendingBoxes_;
     bool showingBoxes_ = false;
 
+    std::unique_ptr<ProgramFolderLock> lock_;
     std::unique_ptr<ReloadReceiver> reload_;
     std::unique_ptr<RecorderCore> core_;
     // Last: destroyed first, so its threads end before anything they reach.

@@ -1,6 +1,10 @@
 #include "recorder/app/recorder_dialog.h"
 
 #include <QAction>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <csignal>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QLineEdit>
@@ -16,6 +20,7 @@
 #include "common/platform/reload_channel.h"
 #include "recorder/app/desktop_rules.h"
 #include "recorder/app/filed_check.h"
+#include "recorder/app/program_folder_lock.h"
 #include "recorder/app/recorder_controls.h"
 #include "recorder/core/testing/recorder_fakes.h"
 #include "recorder/devices/testing/device_fakes.h"
@@ -49,6 +54,7 @@ public:
         messages.push_back(text);
         if (whileShown) whileShown();
     }
+    void DismissMessages() override { ++dismissals; }
     bool AskQuit(QWidget*) override {
         ++questions;
         return quitAnswer;
@@ -72,6 +78,7 @@ public:
     std::function<void()> whileShown;
     bool quitAnswer = false;
     int questions = 0;
+    int dismissals = 0;
     std::set<std::string> executables;
     std::map<std::string, std::string> onPath;
     std::string playerFolder;
@@ -83,6 +90,7 @@ struct SettingsChoice {
     std::string prefix1 = "a";
     int sampleRate = 8000;
     int bitrate2 = 24;
+    bool dropFolder2 = true;  // false: none set, which start-up tells in a message
 };
 
 std::string SettingsText(const std::string& dir, const SettingsChoice& choice) {
@@ -92,8 +100,8 @@ std::string SettingsText(const std::string& dir, const SettingsChoice& choice) {
         text += "[channel" + std::to_string(n) + "]\nexists=1\nsensitive_control=0\nend_of_file=1\nbitrate=" +
                 std::to_string(n == 1 ? 24 : choice.bitrate2) + "\n";
         text += "gain=1\nclip=0\ndescription=Line " + std::to_string(n) + "\n";
-        text += "preffix=" + (n == 1 ? choice.prefix1 : std::string("b")) + "\ndrop_folder=" + dir + "/rec" +
-                std::to_string(n) + "\n";
+        text += "preffix=" + (n == 1 ? choice.prefix1 : std::string("b")) + "\n";
+        if (n == 1 || choice.dropFolder2) text += "drop_folder=" + dir + "/rec" + std::to_string(n) + "\n";
     }
     return text;
 }
@@ -166,6 +174,20 @@ protected:
         ASSERT_TRUE(ProcessEventsUntil([&] { return dialog_->blocksProcessed() > before; }));
         clock_.AdvanceMs(500);
     }
+
+    // A reload request, and the event loop's turn that runs it.
+    void Reload() {
+        const int before = desktop_.LogCount("reloaded settings");
+        dialog_->RequestReload();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return desktop_.LogCount("reloaded settings") > before; }));
+    }
+
+    void ShutDown() {
+        dialog_->ShutDownNow();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return dialog_->shutDown(); }));
+    }
+
+    void CrashMidCall();
 
     void SetLine(int line, bool active) {
         dialog_->lines().lineActive[static_cast<size_t>(line)] = active;
@@ -292,19 +314,91 @@ TEST_F(RecorderDialogTest, TrayIconFollowsRecordingAndItsMenuRestoresOrShutsDown
     EXPECT_EQ(tray->toolTip().toStdString(), kIdleTip);
 }
 
-TEST_F(RecorderDialogTest, ReloadFilesTheRunningCallAndTheNextCallUsesTheNewSettings) {
+TEST_F(RecorderDialogTest, AReloadKeepsTheRunningCallAndTheNextCallUsesTheNewSettings) {
     Started();
     SetLine(0, true);
     Block();
     Block();
     WriteSettings({.prefix1 = "z"});
-    dialog_->RequestReload();
-    EXPECT_EQ(capture_->opens, 2);  // reopened at the new settings' rate
+    Reload();
+    EXPECT_EQ(capture_->opens, 1) << "the capture stays open: no sound of the call is dropped";
+    EXPECT_EQ(desktop_.LogCount("filed:"), 0) << "the call was not cut";
+    Block();
+    SetLine(0, false);
+    clock_.AdvanceMs(1000);
+    Block();  // the call ends and is filed whole, under the settings it began with
     ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
-    Block();  // the line is still seized: the next recording starts under the new prefix
-    dialog_->ShutDownNow();
+    EXPECT_EQ(desktop_.LogCount("filed: channel 1"), 1);
+    EXPECT_EQ(desktop_.LogCount("filed: channel 1 " + Day1("a0000000.mp3") + " 1 second"), 1);
+    SetLine(0, true);
+    Block();
+    ShutDown();
     ExpectFiled(Day1("z0000001.mp3"), "42", CallDirection::Incoming);
     EXPECT_EQ(desktop_.LogCount("reloaded settings"), 1);
+    EXPECT_TRUE(desktop_.messages.empty()) << ::testing::PrintToString(desktop_.messages);
+}
+
+TEST_F(RecorderDialogTest, BurstsOfReloadsMergeAndNeverCutTheCalls) {
+    Started();
+    SetLine(0, true);
+    SetLine(1, true);
+    Block();
+    for (int i = 0; i < 50; ++i) dialog_->RequestReload();  // 50 saves read in one turn
+    ASSERT_TRUE(ProcessEventsUntil([&] { return desktop_.LogCount("reloaded settings") == 1; }));
+    for (int i = 0; i < 100; ++i) {  // 100 more, spaced out between blocks
+        dialog_->RequestReload();
+        Block();
+    }
+    ASSERT_TRUE(ProcessEventsUntil([&] { return desktop_.LogCount("reloaded settings") == 101; }));
+    SetLine(0, false);
+    SetLine(1, false);
+    clock_.AdvanceMs(1000);
+    Block();
+    EXPECT_EQ(capture_->opens, 1);
+    for (const char* line : {"channel 1", "channel 2"}) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(desktop_.LogCount(std::string("filed: ") + line), 1) << "one call, one file";
+        EXPECT_EQ(desktop_.LogCount(std::string("filed: ") + line + " " + dir_.path()), 1);
+    }
+    EXPECT_EQ(desktop_.LogCount(" 50 seconds number"), 2);
+}
+
+TEST_F(RecorderDialogTest, AReloadThatChangesTheCaptureFilesTheCallsAtThatPointAndSaysSo) {
+    Started();
+    SetLine(0, true);
+    Block();
+    Block();
+    WriteSettings({.sampleRate = 16000});
+    Reload();
+    EXPECT_EQ(capture_->opens, 2);
+    EXPECT_EQ(capture_->openedRate, 16000u);
+    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !desktop_.messages.empty(); }));
+    EXPECT_EQ(desktop_.messages[0],
+              "New settings: the sample rate changes from 8000 Hz to 16000 Hz, so the running call on line 1 is filed "
+              "up to here; what follows is recorded as a new call.");
+}
+
+TEST_F(RecorderDialogTest, AStopGoesAheadOfEveryWaitingReload) {
+    Started();
+    bool requested = false;
+    whileIdentifying_ = [&] {
+        if (requested) return;
+        requested = true;
+        // A call is being filed when a hundred saves and then a stop signal come in.
+        for (int i = 0; i < 100; ++i) dialog_->RequestReload();
+        dialog_->ShutDownNow();
+        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+    };
+    QSignalSpy exits(dialog_.get(), &RecorderDialog::exitRequested);
+    SetLine(0, true);
+    Block();
+    SetLine(0, false);
+    clock_.AdvanceMs(1000);
+    Block();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return exits.count() == 1; }));
+    EXPECT_EQ(desktop_.LogCount("reloaded settings"), 0);
+    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
 }
 
 TEST_F(RecorderDialogTest, WatchdogReconnectsAfterFifteenSecondsWithoutSound) {
@@ -334,6 +428,9 @@ TEST_F(RecorderDialogTest, ShutDownAsksFirstThenFilesEveryCallBeforeTheDevicesSt
         Block();
         desktop_.quitAnswer = yes;
         dialog.OnShutDown();
+        if (yes) {
+            EXPECT_TRUE(ProcessEventsUntil([&] { return dialog.shutDown(); }));
+        }
         EXPECT_EQ(dialog.shutDown(), yes);
         if (!yes) {
             Block();  // still recording
@@ -386,6 +483,10 @@ TEST_F(RecorderDialogTest, BlocksGoOnWhileAMessageBoxOfTheCoreIsOpen) {
     // A file where line 2's drop folder should be: its recording cannot be created, the core says so in a box.
     { std::ofstream(dir_.File("rec2")) << "in the way"; }
     RecorderDialog& dialog = Started();
+    ASSERT_EQ(desktop_.messages.size(), 1u);  // said at start-up already
+    EXPECT_EQ(
+        desktop_.messages[0].rfind("The drop folder \"" + dir_.File("rec2") + "\" of channel 2 is not a folder", 0), 0u)
+        << desktop_.messages[0];
     uint64_t processedDuringBox = 0;
     desktop_.whileShown = [&] {
         const uint64_t before = dialog.blocksProcessed();
@@ -396,9 +497,9 @@ TEST_F(RecorderDialogTest, BlocksGoOnWhileAMessageBoxOfTheCoreIsOpen) {
     };
     SetLine(1, true);
     Block();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return !desktop_.messages.empty(); }));
-    ASSERT_EQ(desktop_.messages.size(), 1u);
-    EXPECT_EQ(desktop_.messages[0].rfind("Line 2: the recording file", 0), 0u) << desktop_.messages[0];
+    ASSERT_TRUE(ProcessEventsUntil([&] { return desktop_.messages.size() > 1; }));
+    ASSERT_EQ(desktop_.messages.size(), 2u);
+    EXPECT_EQ(desktop_.messages[1].rfind("Line 2: the recording file", 0), 0u) << desktop_.messages[1];
     EXPECT_EQ(processedDuringBox, 2u);
 }
 
@@ -423,6 +524,125 @@ TEST_F(RecorderDialogTest, AStartAfterACrashFilesTheCallTheCrashCutAndNumbersOnF
     ExpectFiled(Day1("a0000001.mp3"), "42", CallDirection::Incoming);
 }
 
+// Leaves a call cut by a crash: its recording and journal, as the next start finds them.
+void RecorderDialogTest::CrashMidCall() {
+    Started();
+    SetLine(0, true);
+    Block();
+    Block();
+    dialog_.reset();
+    ResetCapture();
+    capture_->devices = {std::string("Test Box")};
+    ASSERT_TRUE(std::filesystem::exists(dir_.File("channel1.journal")));
+}
+
+TEST_F(RecorderDialogTest, RequestsDuringAStartUpMessageWaitUntilTheCutCallIsRecovered) {
+    struct Case {
+        const char* name;
+        bool reload, stop;
+    };
+    for (const Case& c : {Case{"a reload", true, false}, Case{"a stop", false, true}, Case{"both", true, true}}) {
+        SCOPED_TRACE(c.name);
+        WriteSettings({});
+        CrashMidCall();
+        WriteSettings({.dropFolder2 = false});
+        desktop_ = FakeDesktop{};
+        int opensDuringBox = -1;
+        bool journalDuringBox = false;
+        desktop_.whileShown = [&] {
+            // The configurator saves, or the session ends, while the start-up message waits.
+            if (c.reload) dialog_->RequestReload();
+            if (c.stop) dialog_->ShutDownNow();
+            for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+            opensDuringBox = capture_->opens;
+            journalDuringBox = std::filesystem::exists(dir_.File("channel1.journal"));
+        };
+        Make();
+        QSignalSpy exits(dialog_.get(), &RecorderDialog::exitRequested);
+        ASSERT_EQ(dialog_->Start(), 0);
+        desktop_.whileShown = nullptr;
+        EXPECT_EQ(opensDuringBox, 0) << "capture opened before the cut call was recovered";
+        EXPECT_TRUE(journalDuringBox);
+        ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
+        if (c.stop) {
+            EXPECT_EQ(desktop_.dismissals, 1) << "the start-up message is closed for the stop";
+            ASSERT_TRUE(ProcessEventsUntil([&] { return exits.count() == 1; }));
+            EXPECT_TRUE(dialog_->shutDown());
+            EXPECT_EQ(desktop_.LogCount("reloaded settings"), 0);
+        } else {
+            ASSERT_TRUE(ProcessEventsUntil([&] { return desktop_.LogCount("reloaded settings") == 1; }));
+            EXPECT_FALSE(dialog_->shutDown());
+        }
+        dialog_.reset();
+        std::filesystem::remove_all(dir_.File("rec1"));
+        std::filesystem::remove(dir_.File("channel1"));
+        ResetCapture();
+        capture_->devices = {std::string("Test Box")};
+    }
+}
+
+// Holds the program folder's lock from another process, with nothing but system calls (this
+// process has threads), until Release.
+class OtherRecorder {
+public:
+    explicit OtherRecorder(const std::string& folder) {
+        const std::string path = folder + "/" + kLockFileName;
+        int ready[2];
+        if (::pipe(ready) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int fd = ::open(path.c_str(), O_RDWR | O_CREAT, 0666);
+            flock lock{};
+            lock.l_type = F_WRLCK;
+            lock.l_whence = SEEK_SET;
+            const char result = fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
+            [[maybe_unused]] const ssize_t told = ::write(ready[1], &result, 1);
+            for (;;) ::pause();
+        }
+        ::close(ready[1]);
+        char result = 0;
+        held_ = ::read(ready[0], &result, 1) == 1 && result == 'y';
+        ::close(ready[0]);
+    }
+    ~OtherRecorder() { Release(); }
+    void Release() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+    pid_t pid() const { return pid_; }
+    bool held() const { return held_; }
+
+private:
+    pid_t pid_ = -1;
+    bool held_ = false;
+};
+
+TEST_F(RecorderDialogTest, ASecondRecorderOnTheSameFolderNamesTheFirstAndTouchesNothing) {
+    CrashMidCall();  // stands for the first recorder's running call
+    const std::string journal = dir_.Read("channel1.journal");
+    const std::string recording = dir_.Read("rec1/01.01.2008/a0000000.mp3");
+    OtherRecorder first(dir_.path());
+    ASSERT_TRUE(first.held());
+    desktop_.messages.clear();
+    EXPECT_EQ(Make().Start(), 1);
+    ASSERT_EQ(desktop_.messages.size(), 1u);
+    EXPECT_EQ(desktop_.messages[0], "Pell Recorder is already running (process " + std::to_string(first.pid()) +
+                                        ") with the program folder " + dir_.path() +
+                                        "; this one ends without touching it.");
+    EXPECT_EQ(capture_->initializations, 0);
+    EXPECT_TRUE(hid_.opened.empty());
+    EXPECT_EQ(dir_.Read("channel1.journal"), journal);
+    EXPECT_EQ(dir_.Read("rec1/01.01.2008/a0000000.mp3"), recording) << "the running call was tagged";
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("channel1")));
+    dialog_.reset();
+
+    first.Release();  // the first one ends: the next start takes over and finishes the cut call
+    Started();
+    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
+}
+
 TEST_F(RecorderDialogTest, AnUnusableRateRecordsAtTheRateCaptureFallsBackTo) {
     WriteSettings({.sampleRate = 96000});
     RecorderDialog& dialog = Started();
@@ -430,7 +650,7 @@ TEST_F(RecorderDialogTest, AnUnusableRateRecordsAtTheRateCaptureFallsBackTo) {
     EXPECT_EQ(dialog.settings().sampleRate, 8000);
     SetLine(0, true);
     Block();
-    dialog.ShutDownNow();
+    ShutDown();
     ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
     EXPECT_EQ(DecodeMp3File(Day1("a0000000.mp3")).rateHz, 8000);
 }
@@ -484,7 +704,7 @@ TEST_F(RecorderDialogTest, PlayerItemIsEnabledOnceThePlayerIsFoundAndStartsItInI
         EXPECT_EQ(desktop_.started, expected);
         desktop_.playerFolder.clear();
         desktop_.onPath.clear();
-        dialog_->RequestReload();  // never greyed again by a later load
+        Reload();  // never greyed again by a later load
         EXPECT_EQ(player->isEnabled(), !c.executable.empty());
         dialog_.reset();
     }

@@ -6,7 +6,11 @@
 #include <QDir>
 #include <QProcess>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include "common/core/paths.h"
@@ -77,7 +81,15 @@ TEST(PellRecorderProgramTest, RecordsTheBoxScenarioAndFilesTheRunningCallOnSigte
 
     std::string log;
     ASSERT_TRUE(AwaitLog(recorder, log, "started: device \"simulated line box\" at 8000 Hz", 15000)) << log;
-    ExpectRefusal(env, "Pell Recorder is already running.");
+    // A second recorder on the folder, whatever its runtime folder: refused before it touches a file.
+    const std::string refusal = "Pell Recorder is already running (process " + std::to_string(recorder.processId()) +
+                                ") with the program folder " + dir.path() + "; this one ends without touching it.";
+    ExpectRefusal(env, refusal);
+    QProcessEnvironment otherRuntime = env;
+    std::filesystem::create_directories(dir.File("run2"));
+    std::filesystem::permissions(dir.File("run2"), std::filesystem::perms::owner_all);
+    otherRuntime.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.File("run2")));
+    ExpectRefusal(otherRuntime, refusal);
     // Line 1's call ends at 10 s; line 2's runs until 15 s, so the stop must finish it.
     ASSERT_TRUE(AwaitLog(recorder, log, "filed: channel 1", 30000)) << log;
     EXPECT_EQ(log.find("filed: channel 2"), std::string::npos) << log;
@@ -103,6 +115,114 @@ TEST(PellRecorderProgramTest, RecordsTheBoxScenarioAndFilesTheRunningCallOnSigte
         ASSERT_TRUE(std::filesystem::exists(path)) << path << "\n" << log;
         ExpectFiled(path, e.number, e.direction);
     }
+}
+
+// A private X server on a display of its own, for as long as the object lives.
+class PrivateXvfb {
+public:
+    PrivateXvfb() {
+        if (!std::filesystem::exists("/usr/bin/Xvfb")) return;
+        int displayPipe[2];
+        if (::pipe(displayPipe) != 0) return;
+        const std::string fd = std::to_string(displayPipe[1]);
+        pid_ = fork();
+        if (pid_ == 0) {
+            ::close(displayPipe[0]);
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 2);
+            ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "800x600x24",
+                    static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        ::close(displayPipe[1]);
+        char text[32] = {};
+        size_t got = 0;
+        while (got < sizeof text - 1) {
+            const ssize_t n = ::read(displayPipe[0], text + got, sizeof text - 1 - got);
+            if (n <= 0) break;
+            got += static_cast<size_t>(n);
+            if (std::memchr(text, '\n', got) != nullptr) break;
+        }
+        ::close(displayPipe[0]);
+        if (got > 0) display_ = ":" + std::string(text, std::strcspn(text, "\n"));
+    }
+    ~PrivateXvfb() { Kill(); }
+    PrivateXvfb(const PrivateXvfb&) = delete;
+    PrivateXvfb& operator=(const PrivateXvfb&) = delete;
+
+    // Empty when no server could be started.
+    const std::string& display() const { return display_; }
+    void Kill() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+QProcessEnvironment OnDisplay(QProcessEnvironment env, const PrivateXvfb& x) {
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("DISPLAY", QString::fromStdString(x.display()));
+    env.remove("WAYLAND_DISPLAY");
+    return env;
+}
+
+TEST(PellRecorderDisplayTest, WhenTheDisplayGoesAwayTheRunningCallIsFiled) {
+    PrivateXvfb x;
+    if (x.display().empty()) GTEST_SKIP() << "Xvfb (Debian's xvfb) is not installed or does not start";
+    TempDir dir;
+    const QProcessEnvironment env = OnDisplay(PrepareRun(dir), x);
+    QProcess recorder;
+    recorder.setProcessEnvironment(env);
+    recorder.start(PELL_RECORDER_PATH, {});
+    ASSERT_TRUE(recorder.waitForStarted(10000));
+    std::string log;
+    ASSERT_TRUE(AwaitLog(recorder, log, "started:", 15000)) << log;
+    // Line 1 is seized at 3.5 s; a few seconds of the call are on disk by 6 s.
+    const std::string journal = dir.File("channel1.journal");
+    QDeadlineTimer deadline(20000);
+    while (!std::filesystem::exists(journal) && !deadline.hasExpired()) recorder.waitForReadyRead(100);
+    ASSERT_TRUE(std::filesystem::exists(journal)) << log;
+    recorder.waitForFinished(2500);
+    x.Kill();  // the session's display server dies
+    ASSERT_TRUE(recorder.waitForFinished(20000));
+    log += recorder.readAllStandardError().toStdString();
+    EXPECT_NE(log.find("filing the running calls"), std::string::npos) << log;
+    EXPECT_FALSE(std::filesystem::exists(journal)) << log;
+    std::string path;
+    for (const QDate& day : {QDate::currentDate().addDays(-1), QDate::currentDate()}) {
+        const std::string candidate = JoinPath(JoinPath(dir.File("line1"), DayFolder(day)), "in-0000000.mp3");
+        if (std::filesystem::exists(candidate)) path = candidate;
+    }
+    ASSERT_FALSE(path.empty()) << log;
+    ExpectFiled(path, kDemoLine1Number, CallDirection::Incoming);
+}
+
+TEST(PellRecorderDisplayTest, AStopSignalDuringAStartUpMessageEndsTheRecorder) {
+    PrivateXvfb x;
+    if (x.display().empty()) GTEST_SKIP() << "Xvfb (Debian's xvfb) is not installed or does not start";
+    TempDir dir;
+    const QProcessEnvironment env = OnDisplay(PrepareRun(dir), x);
+    std::string settings = dir.Read("settings.ini");
+    const size_t second = settings.find("drop_folder=", settings.find("[channel2]"));
+    settings.erase(second, settings.find('\n', second) + 1 - second);
+    dir.Write("settings.ini", settings);
+    QProcess recorder;
+    recorder.setProcessEnvironment(env);
+    recorder.start(PELL_RECORDER_PATH, {});
+    ASSERT_TRUE(recorder.waitForStarted(10000));
+    std::string log;
+    ASSERT_TRUE(AwaitLog(recorder, log, "message: No drop folder is set for channel 2", 15000)) << log;
+    ::kill(static_cast<pid_t>(recorder.processId()), SIGTERM);  // a service stop or a logout
+    ASSERT_TRUE(recorder.waitForFinished(15000)) << "the stop was swallowed";
+    log += recorder.readAllStandardError().toStdString();
+    EXPECT_EQ(recorder.exitStatus(), QProcess::NormalExit) << log;
+    EXPECT_EQ(recorder.exitCode(), 0) << log;
+    EXPECT_NE(log.find("shut down"), std::string::npos) << log;
 }
 
 }  // namespace

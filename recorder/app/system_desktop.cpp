@@ -1,5 +1,6 @@
 #include "recorder/app/system_desktop.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -20,6 +21,16 @@ SystemDesktop::SystemDesktop()
 void SystemDesktop::ShowStop(QWidget* owner, const std::string& text) {
     Log("message: " + text);
     if (boxesShown_) QMessageBox::critical(owner, text::kAppName, QString::fromStdString(text));
+}
+
+void SystemDesktop::DismissMessages() {
+    // Each box leaves the modal stack as it is closed; its own loop returns afterwards.
+    for (int guard = 0; guard < 16; ++guard) {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        Log("message closed unanswered: " + box->text().toStdString());
+        box->done(QMessageBox::Cancel);
+    }
 }
 
 bool SystemDesktop::AskQuit(QWidget* owner) {

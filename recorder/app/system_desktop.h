@@ -10,6 +10,7 @@ class SystemDesktop final : public RecorderDesktop {
 public:
     SystemDesktop();
     void ShowStop(QWidget* owner, const std::string& text) override;
+    void DismissMessages() override;
     bool AskQuit(QWidget* owner) override;
     bool StartDetached(const std::string& program, const std::string& workingFolder) override;
     bool IsExecutable(const std::string& path) override;

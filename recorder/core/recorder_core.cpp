@@ -28,11 +28,21 @@ void RecorderCore::OnSettingsLoaded(std::vector<std::string> loadMessages) {
     const size_t perBlock = settings_.sampleRate > 0 ? static_cast<size_t>(settings_.sampleRate) / 2 : 0;
     for (size_t c = 0; c < channels_.size(); ++c) {
         ChannelRuntime& ch = channels_[c];
-        ch.block.assign(perBlock, 0);
-        for (std::vector<int16_t>& h : ch.history) h.assign(perBlock, 0);
+        // The kept seconds before a seizure hold the caller ID: only a new rate makes them useless.
+        if (ch.history[0].size() != perBlock) {
+            ch.block.assign(perBlock, 0);
+            for (std::vector<int16_t>& h : ch.history) h.assign(perBlock, 0);
+        }
         // The state files were read with the settings: numbering and cleaning go on from there.
-        ch.fileCounter = settings_.channels[c].fileCounter;
+        // A call in progress owns its counter until its part is closed.
+        if (!ch.inCall) ch.fileCounter = settings_.channels[c].fileCounter;
         ch.folderDate = settings_.channels[c].folderDate;
+        const ChannelConfig& cfg = settings_.channels[c];
+        if (cfg.exists && !cfg.dropFolder.empty() && !services_.fileSystem.MakeDirectories(cfg.dropFolder)) {
+            loadMessages.push_back("The drop folder \"" + cfg.dropFolder + "\" of channel " + std::to_string(c + 1) +
+                                   " is not a folder and cannot be made one: the calls of line " +
+                                   std::to_string(c + 1) + " cannot be recorded until it is.");
+        }
     }
     // Settings the load had to refuse: each is told once per load.
     for (std::string& text : loadMessages) {
@@ -55,8 +65,8 @@ void RecorderCore::ProcessBlock(const int16_t* samples, size_t count) {
     const size_t perChannel = samples != nullptr ? count / 2 : 0;
 
     // Split and measure: gain saturates, the peak is the largest scaled magnitude.
-    const int64_t gain0 = settings_.channels[0].gain;
-    const int64_t gain1 = settings_.channels[1].gain;
+    const int64_t gain0 = Config(0).gain;
+    const int64_t gain1 = Config(1).gain;
     int64_t peak0 = 0, peak1 = 0, peakAll = 0;
     for (ChannelRuntime& ch : channels_) ch.block.resize(perChannel);
     int16_t* left = channels_[0].block.data();
@@ -147,6 +157,11 @@ void RecorderCore::Decide(Line line, int64_t level, uint32_t now) {
 
 void RecorderCore::StartRecording(Line line, bool withHistory) {
     ChannelRuntime& ch = channels_[line];
+    // From here to its filing the call keeps these settings, whatever a reload brings.
+    ch.call = settings_.channels[line.index()];
+    ch.callTones = toneTables_[line.index()];
+    ch.inCall = true;
+    ch.journalled.clear();
     ch.stereoPath = StereoPath(line);
     ch.reported = false;
     ch.startedAt = services_.clock.Now();

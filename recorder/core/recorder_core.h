@@ -22,6 +22,8 @@
 
 namespace pell {
 
+struct RecordingJournal;
+
 inline constexpr char kIdleTip[] = "Pell2Recorder";
 inline constexpr char kRecordingTip[] = "Pell2Recorder - recording";
 // Caller ID and dialled digits lie at the start; the temp file keeps the first ten minutes.
@@ -45,14 +47,17 @@ enum RemoveDayResult : int { kDayRemoved = 0, kDayRemoveFailed = 1, kDayMissing 
 class RecorderCore {
 public:
     // settings and toneTables belong to the owner and are reloaded by it; call OnSettingsLoaded
-    // after every load, and FinishAllRecordings before one. The core never writes the settings.
+    // after every load. A running call keeps the settings it started with (files, limits, caller
+    // ID, gain) and the kept pre-roll stays; only a change of the capture (sample rate or device)
+    // needs FinishAllRecordings before the load. The core never writes the settings.
     RecorderCore(const RecorderSettings& settings, const ToneTables& toneTables, RecorderServices services);
     ~RecorderCore();
     RecorderCore(const RecorderCore&) = delete;
     RecorderCore& operator=(const RecorderCore&) = delete;
 
-    // Sizes the history blocks and buffers for the loaded sample rate, zero-filled, takes the file
-    // counters and cleaning cursors as loaded, and tells each of loadMessages (what the load refused).
+    // Sizes the history blocks and buffers for the loaded sample rate (zero-filled when it changed),
+    // takes the file counters (of channels not in a call) and cleaning cursors as loaded, checks
+    // the drop folders, and tells each of loadMessages (what the load refused).
     void OnSettingsLoaded(std::vector<std::string> loadMessages = {});
 
     // The encoder library is linked in: true when an encoder instance can be made for the channel;
@@ -77,14 +82,19 @@ public:
     void FinishRecording(Line line);
 
     // Start-up, after the settings are loaded and before capture starts: finishes every recording
-    // that a crash or power cut left unfinished (its journal is still there). Each part gets the
-    // caller found in the temp file (kept until now) and its tag, the counter moves on, onFiled
-    // hears of each part and a log line tells. Returns the number of recordings finished.
+    // that a crash or power cut left unfinished (its journal is still there). Each part is cut
+    // to its whole frames (a hole a power cut left inside is taken out), gets its tag with the
+    // caller found in the temp file when the call had made it, and the time the call ended; the
+    // counter moves on, onFiled hears of each part and a log line tells. A journal marked filed
+    // (its removal failed) is only removed. Leftover temporaries of the state files are removed
+    // too. Returns the number of recordings finished.
     int RecoverUnfinishedRecordings();
 
     uint32_t lastBufferTick() const { return lastBufferTick_; }
     bool finishing(Line line) const { return channels_[line].finishing; }
     bool recording(Line line) const { return channels_[line].recording; }
+    // From the start of a recording until it is filed.
+    bool inCall(Line line) const { return channels_[line].inCall; }
     // The number the channel's next recording file takes.
     uint32_t fileCounter(Line line) const { return channels_[line].fileCounter; }
     // The cleaning cursor: the oldest day folder not yet deleted.
@@ -97,11 +107,15 @@ private:
     struct Part {
         std::string path;
         uint32_t counter = 0;
+        uint64_t audioBytes = 0;  // on disk when the part was closed
     };
     struct ChannelRuntime {
-        bool recording = false;     // sound or line decided so; a load does not end it, FinishAllRecordings does
-        uint32_t silenceStart = 0;  // tick ms the quiet began; 0: not running
-        uint32_t fileCounter = 0;   // carried on from the counter file
+        bool recording = false;  // sound or line decided so; a load does not end it, FinishAllRecordings does
+        bool inCall = false;     // a recording runs or is being filed: `call` holds its settings
+        ChannelConfig call;      // the settings the running call started with
+        ToneTable callTones;
+        uint32_t silenceStart = 0;                 // tick ms the quiet began; 0: not running
+        uint32_t fileCounter = 0;                  // carried on from the counter file
         std::chrono::year_month_day folderDate{};  // carried on from the cleaning cursor file
         std::string mp3Path;                       // the part being written or last tried
         Mp3Encoder encoder;
@@ -117,25 +131,42 @@ private:
         std::chrono::year_month_day fileDate{};
         LocalDateTime startedAt{};
         std::vector<Part> parts;  // the last one is open while mp3File is
+        std::string journalled;   // the journal text last written, so a retry does not rewrite it
         uint64_t tempBytes = 0;
         std::vector<int16_t> block;
         std::array<std::vector<int16_t>, 5> history;  // [0] previous block ... [4] five back
     };
 
-    const ChannelConfig& Config(Line line) const { return settings_.channels[line.index()]; }
-    const ToneTable& Tones(Line line) const { return toneTables_[line.index()]; }
+    // The running call's own settings while it lasts, else the loaded ones.
+    const ChannelConfig& Config(Line line) const {
+        const ChannelRuntime& ch = channels_[line];
+        return ch.inCall ? ch.call : settings_.channels[line.index()];
+    }
+    const ToneTable& Tones(Line line) const {
+        const ChannelRuntime& ch = channels_[line];
+        return ch.inCall ? ch.callTones : toneTables_[line.index()];
+    }
     bool StereoPath(Line line) const;
     void Decide(Line line, int64_t level, uint32_t now);
     void StartRecording(Line line, bool withHistory);
     void StopRecording(Line line);
     void WriteTemp(Line line, const int16_t* samples, size_t count);
-    void WriteMp3(Line line, const std::vector<uint8_t>& bytes);
+    // A new part is only begun for sound, never for the encoder's last bytes alone.
+    void WriteMp3(Line line, const std::vector<uint8_t>& bytes, bool sound);
     void WriteInfoFrame(Line line);
     // Ends the open part: empty parts are removed, kept ones advance the counter.
     void ClosePart(Line line, bool failed, const std::string& why);
     void ReportRecordingLoss(Line line, const std::string& text);
-    void WriteJournal(Line line);
+    // Names the parts, and pending (a part about to be created), so a crash leaves none unnamed.
+    void WriteJournal(Line line, const std::string& pending = {});
+    void RemoveJournal(Line line);
+    // Tags each part and puts it on the disk, so the journal may go.
     void TagParts(Line line, const std::vector<Part>& parts, const IdentifiedCaller& caller);
+    std::vector<Part> PartsOnDisk(const RecordingJournal& journal);
+    // Finishes one channel's cut recording; false when there was none (or it was filed already).
+    bool RecoverChannel(Line line);
+    void RemoveLeftoverTemporaries();
+    uint32_t PartSeconds(Line line, const Part& part) const;
     void WriteCounterFile(Line line);
     void AppendHistoryLog(const std::string& line);
     void WriteFolderDateFile(Line line, std::chrono::year_month_day date);

@@ -23,11 +23,13 @@ std::optional<uint32_t> RecorderCore::CleanDisk() {
     if (settings_.cleaning == 0) return std::nullopt;
     using std::chrono::sys_days;
     const std::chrono::year_month_day today = services_.clock.Now().date;
-    // Never walk into today's folder nor into the folder of a recording still open on either channel.
+    // Never walk into today's folder nor into any folder holding a part of a call not yet filed:
+    // a call split after midnight still has its first part in the day it began.
     sys_days stopAt{today};
     for (size_t c = 0; c < 2; ++c) {
-        if (channels_[c].recording || channels_[c].finishing) {
-            stopAt = std::min(stopAt, sys_days{channels_[c].fileDate});
+        const ChannelRuntime& ch = channels_[c];
+        if (ch.inCall || ch.recording || ch.finishing) {
+            stopAt = std::min({stopAt, sys_days{ch.startedAt.date}, sys_days{ch.fileDate}});
         }
     }
     const int64_t limitBytes = int64_t{settings_.freeDiskSpace} * 1048576;

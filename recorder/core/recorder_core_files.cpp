@@ -2,6 +2,7 @@
 // the size limit, and the end of a recording (Info frame, caller ID, tag, counter). Every write is
 // checked: a part that fails is closed where its last whole block ends, so it still plays, and the
 // call goes on in a new part as soon as the disk takes it again.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -58,6 +59,8 @@ bool RecorderCore::StartEncoding(Line line) {
     }
     ch.tempBytes = 0;
     ch.streamBytes = 0;
+    // Recovery may only read the temp file for this call's caller once it is this call's.
+    if (ch.tempFile && !ch.parts.empty()) WriteJournal(line);
     const unsigned long status = ch.encoder.Open(EncoderConfig{settings_.sampleRate, cfg.bitrate, ch.stereoPath});
     if (status == Mp3Encoder::kOutOfMemory) {
         QueueMessage("Out of memory!");
@@ -87,6 +90,8 @@ void RecorderCore::OpenRecordingFile(Line line) {
         advanced = true;
     }
     if (advanced) WriteCounterFile(line);
+    // The journal names the part before it is made, so a crash never leaves a file nobody knows.
+    WriteJournal(line, ch.mp3Path);
     std::string error;
     ch.mp3File = services_.fileSystem.Open(ch.mp3Path, "wb", &error);
     ch.fileBytes = 0;
@@ -99,13 +104,12 @@ void RecorderCore::OpenRecordingFile(Line line) {
         return;
     }
     ch.parts.push_back({ch.mp3Path, ch.fileCounter});
-    // The journal names the part before its first byte, so a crash leaves it findable.
     WriteJournal(line);
 }
 
-void RecorderCore::WriteMp3(Line line, const std::vector<uint8_t>& bytes) {
+void RecorderCore::WriteMp3(Line line, const std::vector<uint8_t>& bytes, bool sound) {
     ChannelRuntime& ch = channels_[line];
-    if (!ch.mp3File && ch.needPart && !bytes.empty()) OpenRecordingFile(line);
+    if (!ch.mp3File && ch.needPart && sound && !bytes.empty()) OpenRecordingFile(line);
     if (ch.mp3File && !bytes.empty()) {
         if (ch.mp3File.Write(bytes.data(), bytes.size())) {
             ch.fileBytes += bytes.size();
@@ -121,23 +125,45 @@ void RecorderCore::WriteMp3(Line line, const std::vector<uint8_t>& bytes) {
 void RecorderCore::ClosePart(Line line, bool failed, const std::string& why) {
     ChannelRuntime& ch = channels_[line];
     if (!ch.mp3File) return;
-    const std::string path = ch.parts.back().path;
+    Part& part = ch.parts.back();
+    const std::string path = part.path;
     std::string reason = why;
     // A failed write may have left part of a block behind; the part ends with its last whole block.
     if (failed) ch.mp3File.Truncate(ch.fileBytes);
+    // The open file knows where its sound went, even when its folder was moved or deleted meanwhile.
+    const FilePlace place = ch.mp3File.Locate(path);
     if (!ch.mp3File.Close() && !failed) {
         failed = true;
         reason = ch.mp3File.LastError();
     }
     ch.needPart = true;
-    if (ch.fileBytes == 0 || !services_.fileSystem.Exists(path)) {
+    part.audioBytes = ch.fileBytes;
+    const bool gone = place.kind == FilePlace::Kind::kDeleted ||
+                      (place.kind == FilePlace::Kind::kUnknown && !services_.fileSystem.Exists(path));
+    if (ch.fileBytes == 0) {
         // Nothing of the call is in it: not a recording, and its number stays free.
-        services_.fileSystem.Remove(path);
+        if (place.kind == FilePlace::Kind::kAtPath) services_.fileSystem.Remove(path);
         ch.parts.pop_back();
         WriteJournal(line);
     } else {
         ch.fileCounter = NextFileCounter(ch.fileCounter);
         WriteCounterFile(line);
+        const uint32_t seconds = PartSeconds(line, part);
+        if (place.kind == FilePlace::Kind::kMoved) {
+            part.path = place.path;
+            WriteJournal(line);
+            ReportRecordingLoss(line, LineText(line) +
+                                          Format("the recording %s was moved away while it was written "
+                                                 "(its folder was moved or replaced); ",
+                                                 path) +
+                                          std::to_string(seconds) + " seconds of the call are in " + place.path + ".");
+        } else if (gone) {
+            ch.parts.pop_back();
+            WriteJournal(line);
+            ReportRecordingLoss(line, LineText(line) +
+                                          Format("the recording %s was deleted while it was written; ", path) +
+                                          std::to_string(seconds) + " seconds of the call are lost.");
+        }
     }
     if (failed) {
         ReportRecordingLoss(line, LineText(line) + Format("the recording %s could not be written (%s). What "
@@ -145,6 +171,12 @@ void RecorderCore::ClosePart(Line line, bool failed, const std::string& why) {
                                                           "file as soon as the disk accepts it.",
                                                           path, reason));
     }
+}
+
+uint32_t RecorderCore::PartSeconds(Line line, const Part& part) const {
+    // Constant bit rate: the bytes on disk give the length.
+    const int64_t kbps = std::max<int32_t>(Config(line).bitrate, 1);
+    return static_cast<uint32_t>(part.audioBytes * 8 / static_cast<uint64_t>(kbps * 1000));
 }
 
 void RecorderCore::ReportRecordingLoss(Line line, const std::string& text) {
@@ -169,7 +201,7 @@ void RecorderCore::EncodeBlock(Line line, const int16_t* samples, size_t count) 
             taken += n;
         }
     }
-    WriteMp3(line, encodedBlock_);
+    WriteMp3(line, encodedBlock_, true);
 
     const int64_t limitBytes = int64_t{cfg.maxFileLength} * 1048576;
     if (cfg.maxFileLength > 0 && ch.mp3File && static_cast<int64_t>(ch.fileBytes) > limitBytes) {
@@ -202,7 +234,7 @@ void RecorderCore::FinishRecording(Line line) {
     if (ch.encoder.IsOpen()) {
         encodedBlock_.clear();
         ch.encoder.Flush(encodedBlock_);
-        WriteMp3(line, encodedBlock_);
+        WriteMp3(line, encodedBlock_, false);
         WriteInfoFrame(line);  // taken before the encoder is closed
     }
     ClosePart(line, false, {});
@@ -226,12 +258,13 @@ void RecorderCore::FinishRecording(Line line) {
     if (parts.empty()) {
         ReportRecordingLoss(line, LineText(line) + "the call was not recorded: no sound of it could be written.");
     }
-    services_.fileSystem.Remove(JournalPath(line));
+    RemoveJournal(line);
 
     if (services_.onFiled) {
         for (const Part& part : parts) {
             if (services_.fileSystem.Exists(part.path)) {
-                services_.onFiled({line.channel(), part.path, caller.number, caller.directionMark});
+                services_.onFiled(
+                    {line.channel(), part.path, caller.number, caller.directionMark, PartSeconds(line, part)});
             }
         }
     }
@@ -239,7 +272,19 @@ void RecorderCore::FinishRecording(Line line) {
     ch.needPart = false;
     ch.fileBytes = 0;
     ch.streamBytes = 0;
+    ch.inCall = false;
     ch.finishing = false;
+}
+
+void RecorderCore::RemoveJournal(Line line) {
+    if (services_.fileSystem.Remove(JournalPath(line))) return;
+    // A journal that stays would make the next start file the call again: mark it done.
+    File journal = services_.fileSystem.Open(JournalPath(line), "ab");
+    const bool marked = journal && journal.Write("filed\n", 6) && journal.Sync() && journal.Close();
+    ReportFailure("journal" + std::to_string(line.channel()),
+                  Format("The recording journal %s could not be removed; ", JournalPath(line)) +
+                      (marked ? "it is marked as filed and goes at the next start."
+                              : "the next start may report the call as cut."));
 }
 
 void RecorderCore::TagParts(Line line, const std::vector<Part>& parts, const IdentifiedCaller& caller) {
@@ -257,6 +302,11 @@ void RecorderCore::TagParts(Line line, const std::vector<Part>& parts, const Ide
             error = file.LastError();
             file.Truncate(*size);  // a half tag would be read as sound
         }
+        // Sound and tag reach the disk before the journal that would recover them goes.
+        if (tagged && !file.Sync()) {
+            tagged = false;
+            error = file.LastError();
+        }
         if (file && !file.Close() && tagged) {
             tagged = false;
             error = file.LastError();
@@ -271,16 +321,21 @@ void RecorderCore::TagParts(Line line, const std::vector<Part>& parts, const Ide
     }
 }
 
-void RecorderCore::WriteJournal(Line line) {
-    const ChannelRuntime& ch = channels_[line];
+void RecorderCore::WriteJournal(Line line, const std::string& pending) {
+    ChannelRuntime& ch = channels_[line];
     std::string text = "channel=" + std::to_string(line.channel() + 1) +
-                       "\nstart=" + FormatLocal(ch.startedAt, "%Y-%m-%d %H:%M:%S") + "\n";
+                       "\nstart=" + FormatLocal(ch.startedAt, "%Y-%m-%d %H:%M:%S") + "\n" +
+                       "temp=" + (ch.tempFile ? "own" : "none") + "\n";
     for (const Part& part : ch.parts) text += "part=" + std::to_string(part.counter) + " " + part.path + "\n";
+    if (!pending.empty()) text += "part=" + std::to_string(ch.fileCounter) + " " + pending + "\n";
+    if (text == ch.journalled) return;
     std::string error;
     const std::string key = "journal" + std::to_string(line.channel());
     if (services_.fileSystem.WriteWhole(JournalPath(line), text, &error)) {
+        ch.journalled = text;
         ClearFailure(key);
     } else {
+        ch.journalled.clear();
         ReportFailure(key, Format("The recording journal %s could not be written (%s); if the recorder stops during "
                                   "this call, the recording stays without its caller.",
                                   JournalPath(line), error));

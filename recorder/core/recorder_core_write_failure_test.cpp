@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -102,6 +103,8 @@ TEST_P(SeamFaultTest, AFailedWriteKeepsWhatPlaysTellsOnceAndFilesOnlyWhatIsOnDis
 }
 
 const char kLost[] = "Line 1: the recording ";
+// Said at the load already, before a call is lost to it.
+const char kNotAFolder[] = "The drop folder \"";
 const char kNotRecorded[] = "Line 1: the call was not recorded";
 const char kTagLost[] = "Line 1: the caller could not be added";
 const char kCallerIdLost[] = "Line 1: the caller ID file ";
@@ -238,12 +241,12 @@ TEST_P(RealDiskTest, WhatIsOnDiskPlaysAndIsReportedAndTheUserIsTold) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RealDiskTest,
-    ::testing::Values(RealDiskCase{"FullTmpfsThenSpaceReturns", Disk::FullTmpfs, true, 2, {kLost}},
-                      // The temp file (raw sound) reaches the limit first, and is told too.
-                      RealDiskCase{
-                          "FileSizeLimit", Disk::FileSizeLimit, false, static_cast<size_t>(-1), {kCallerIdLost, kLost}},
-                      RealDiskCase{"ReadOnlyDropFolder", Disk::ReadOnlyFolder, false, 0, {kLost}},
-                      RealDiskCase{"FileInPlaceOfTheDropFolder", Disk::FileInPlaceOfFolder, false, 0, {kLost}}),
+    ::testing::Values(
+        RealDiskCase{"FullTmpfsThenSpaceReturns", Disk::FullTmpfs, true, 2, {kLost}},
+        // The temp file (raw sound) reaches the limit first, and is told too.
+        RealDiskCase{"FileSizeLimit", Disk::FileSizeLimit, false, static_cast<size_t>(-1), {kCallerIdLost, kLost}},
+        RealDiskCase{"ReadOnlyDropFolder", Disk::ReadOnlyFolder, false, 0, {kLost}},
+        RealDiskCase{"FileInPlaceOfTheDropFolder", Disk::FileInPlaceOfFolder, false, 0, {kNotAFolder, kLost}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- A crash in the middle of a call --------------------------------------------------------
@@ -256,6 +259,7 @@ struct CrashCase {
     double secondsBeforeCrash;  // 0: cut after the file was made, before its first byte
     size_t expectedParts;
     bool tornLastWrite = false;  // a power cut left part of a frame at the end
+    size_t zeroHoleBytes = 0;    // a power cut left zeros a third of the way into the part
 };
 
 void PrintTo(const CrashCase& c, std::ostream* os) { *os << c.name; }
@@ -296,6 +300,12 @@ TEST_P(CrashRecoveryTest, TheNextStartFinishesTagsAndCountsTheCutRecording) {
         const std::string bytes = rig.ReadFile(cut);
         std::ofstream(cut, std::ios::app | std::ios::binary) << bytes.substr(bytes.size() - 100, 40);
     }
+    if (p.zeroHoleBytes > 0) {
+        wholeBytes = fs::file_size(cut);
+        std::fstream file(cut, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(static_cast<std::streamoff>(wholeBytes / 3));
+        file.write(std::string(p.zeroHoleBytes, '\0').data(), static_cast<std::streamsize>(p.zeroHoleBytes));
+    }
 
     rig.caller = {"5551234", 'I'};
     rig.ch(0).fileCounter = ReadCounterFile(rig.dir.File("channel1"));  // as the next start loads it
@@ -309,6 +319,20 @@ TEST_P(CrashRecoveryTest, TheNextStartFinishesTagsAndCountsTheCutRecording) {
     EXPECT_EQ(rig.core->RecoverUnfinishedRecordings(), 0) << "finished once";
     if (p.tornLastWrite) {
         EXPECT_EQ(fs::file_size(cut), wholeBytes + 128) << "the torn frame is cut before the tag";
+    }
+    if (p.zeroHoleBytes > 0) {
+        // The hole and the frames it broke go; every frame after it stays.
+        EXPECT_LT(fs::file_size(cut), wholeBytes + 128 - p.zeroHoleBytes + 1);
+        EXPECT_GT(fs::file_size(cut), wholeBytes + 128 - p.zeroHoleBytes - size_t{2048});
+        EXPECT_GT(DecodeMp3File(cut).samplesDecoded, static_cast<int64_t>(p.secondsBeforeCrash * p.sampleRate * 0.8));
+    }
+    // Listed when the call ended, not at this start: the journal's start plus the sound's length.
+    if (p.expectedParts > 0) {
+        const std::time_t start = ToTimeT(MakeLocal(2026, 12, 6, 10, 0, 0));
+        struct stat st {};
+        ASSERT_EQ(::stat(rig.filed.back().path.c_str(), &st), 0);
+        const std::time_t modified = st.st_mtime;
+        EXPECT_NEAR(static_cast<double>(modified - start), p.secondsBeforeCrash, 2.0) << rig.filed.back().path;
     }
 
     // The next call takes the next number.
@@ -325,7 +349,8 @@ INSTANTIATE_TEST_SUITE_P(Table, CrashRecoveryTest,
                          ::testing::Values(CrashCase{"MidCall", 8000, 24, 0, 6, 1},
                                            CrashCase{"MidSplitCall", 32000, 320, 1, 30, 2},
                                            CrashCase{"BeforeTheFirstByte", 8000, 24, 0, 0, 0},
-                                           CrashCase{"TornLastWrite", 16000, 32, 0, 5, 1, true}),
+                                           CrashCase{"TornLastWrite", 16000, 32, 0, 5, 1, true},
+                                           CrashCase{"ZeroHoleInTheMiddle", 8000, 24, 0, 12, 1, false, 4096}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

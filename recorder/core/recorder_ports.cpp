@@ -38,6 +38,21 @@ public:
     bool Truncate(uint64_t size) override {
         return ::ftruncate(file_.Get(), static_cast<off_t>(size)) == 0 || Fail(errno);
     }
+    bool Sync() override { return ::fsync(file_.Get()) == 0 || Fail(errno); }
+    FilePlace Locate(const std::string& openedAt) const override {
+        struct stat open {};
+        if (::fstat(file_.Get(), &open) != 0) return {FilePlace::Kind::kUnknown, {}};
+        if (open.st_nlink == 0) return {FilePlace::Kind::kDeleted, {}};
+        struct stat named {};
+        if (::stat(openedAt.c_str(), &named) == 0 && named.st_dev == open.st_dev && named.st_ino == open.st_ino) {
+            return {FilePlace::Kind::kAtPath, openedAt};
+        }
+        // The kernel knows the name the open file has now.
+        std::error_code error;
+        const fs::path now = fs::read_symlink("/proc/self/fd/" + std::to_string(file_.Get()), error);
+        if (error || now.empty()) return {FilePlace::Kind::kUnknown, {}};
+        return {FilePlace::Kind::kMoved, now.string()};
+    }
     bool Close() override {
         if (!file_) return false;
         return file_.Close() || Fail(errno);
@@ -116,6 +131,20 @@ bool RealFileSystem::WriteWhole(const std::string& path, const std::string& text
                            : (result == WriteResult::CannotCreate ? "cannot be created" : "cannot be written");
     }
     return false;
+}
+
+bool RealFileSystem::SetModified(const std::string& path, std::time_t when) {
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+std::vector<std::string> RealFileSystem::List(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        names.push_back(it->path().filename().string());
+    }
+    return names;
 }
 
 }  // namespace pell

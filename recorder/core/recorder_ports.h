@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <cstddef>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/core/recorder_settings.h"
 
@@ -48,6 +50,13 @@ public:
     std::optional<uint64_t> FreeBytes(const std::string& folder) override;
 };
 
+// Where an open file is now: its folder may have been moved, replaced or deleted while it was written.
+struct FilePlace {
+    enum class Kind { kAtPath, kMoved, kDeleted, kUnknown };
+    Kind kind = Kind::kAtPath;
+    std::string path;  // kMoved: where the file is now
+};
+
 // What an open file does for the core. Every operation reports failure; nothing is buffered, so a
 // write that returned true is in the operating system's hands. Used on one thread at a time; a
 // handle never outlives the file system that made it.
@@ -60,6 +69,10 @@ public:
     // Moves to the end; the file's size, or nullopt.
     virtual std::optional<uint64_t> SeekEnd() = 0;
     virtual bool Truncate(uint64_t size) = 0;
+    // Puts what was written, and the size, on the disk; false when the system says it may be lost.
+    virtual bool Sync() = 0;
+    // Whether the file opened at openedAt is still there, or where it went.
+    virtual FilePlace Locate(const std::string& openedAt) const = 0;
     // Closes once; false when the system reported that written data may be lost.
     virtual bool Close() = 0;
     // The reason of the last failure, as the system words it.
@@ -83,6 +96,10 @@ public:
     bool Seek(uint64_t offset) { return handle_ && handle_->Seek(offset); }
     std::optional<uint64_t> SeekEnd() { return handle_ ? handle_->SeekEnd() : std::nullopt; }
     bool Truncate(uint64_t size) { return handle_ && handle_->Truncate(size); }
+    bool Sync() { return handle_ && handle_->Sync(); }
+    FilePlace Locate(const std::string& openedAt) const {
+        return handle_ ? handle_->Locate(openedAt) : FilePlace{FilePlace::Kind::kUnknown, {}};
+    }
     // Closes and releases the file; false when nothing was open or the close failed.
     bool Close() {
         if (!handle_) return false;
@@ -114,6 +131,10 @@ public:
     // Replaces a small state file whole, never leaving it half written; false (reason in *error)
     // when the old content stays.
     virtual bool WriteWhole(const std::string& path, const std::string& text, std::string* error = nullptr) = 0;
+    // Sets the file's modification time (the catalogue dates a recording by it).
+    virtual bool SetModified(const std::string& path, std::time_t when) = 0;
+    // The names (not paths) in a folder; empty when it cannot be read.
+    virtual std::vector<std::string> List(const std::string& folder) = 0;
 };
 
 class RealFileSystem : public FileSystem {
@@ -124,6 +145,8 @@ public:
     bool RemoveTree(const std::string& path) override;
     bool Remove(const std::string& path) override;
     bool WriteWhole(const std::string& path, const std::string& text, std::string* error = nullptr) override;
+    bool SetModified(const std::string& path, std::time_t when) override;
+    std::vector<std::string> List(const std::string& folder) override;
 };
 
 // The calling number and direction mark ('I' incoming, 'O' outgoing, 'U' unknown) found in a
@@ -142,6 +165,7 @@ struct FiledRecording {
     std::string path;
     std::string number;
     char directionMark = 'U';
+    uint32_t seconds = 0;  // of sound in the file, as it is on disk
 };
 using FiledRecordingFn = std::function<void(const FiledRecording&)>;
 

@@ -41,6 +41,12 @@ void LineBoxDevices::OnReconnect(std::string& device, int32_t sampleRate) {
 
 void LineBoxDevices::Reload(std::string& device, int32_t sampleRate) { ReopenDevices(device, sampleRate); }
 
+void LineBoxDevices::SearchLineInterfaceIfAbsent() {
+    if (line_.present()) return;
+    line_.Close();
+    line_.FindLineInterface();
+}
+
 void LineBoxDevices::ReopenDevices(std::string& device, int32_t sampleRate) {
     capture_.CloseCapture();
     capture_.FindCaptureDevice(device, sampleRate, WaveCapture::Search::kRetry);

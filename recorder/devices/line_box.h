@@ -49,8 +49,10 @@ public:
     // 15 s without sound: both lines idle, capture closed and searched again (silently), the
     // line interface searched again.
     void OnReconnect(std::string& device, int32_t sampleRate);
-    // New settings: as the reconnect, but the line states stay.
+    // New settings for the capture: as the reconnect, but the line states stay.
     void Reload(std::string& device, int32_t sampleRate);
+    // New settings, same capture: only a line interface not found before is searched again.
+    void SearchLineInterfaceIfAbsent();
     // Ends the poll and watchdog threads, closes the line interface and capture.
     void Shutdown();
 

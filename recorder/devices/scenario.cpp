@@ -26,9 +26,42 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     return true;
 }
 
+template <class Number>
+bool ReadNumber(const std::string& text, Number& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc{} && end == text.data() + text.size();
+}
+
+// "repeat <seconds> <times>"
+bool ParseRepeat(const std::vector<std::string>& fields, ScenarioRepeat* repeat) {
+    double period = 0;
+    long times = 0;
+    if (fields.size() != 3 || !ReadNumber(fields[1], period) || !ReadNumber(fields[2], times)) return false;
+    if (!(period >= 1) || period > 86400 || times < 1 || times > 100000) return false;
+    if (repeat != nullptr) {
+        *repeat = {static_cast<uint32_t>(std::llround(period * 1000.0)), static_cast<uint32_t>(times)};
+    }
+    return true;
+}
+
+// "<seconds> <1|2> <active|idle>"; the reason when it is not.
+std::string ParseEvent(const std::vector<std::string>& fields, TimelineEvent& event) {
+    if (fields.size() != 3) return "expected \"<seconds> <line 1|2> <active|idle>\"";
+    // from_chars ignores the locale, which the window may set to one with a decimal comma.
+    double seconds = 0;
+    if (!ReadNumber(fields[0], seconds) || !(seconds >= 0) || seconds > 4.0e6) return "bad time \"" + fields[0] + "\"";
+    if (fields[1] != "1" && fields[1] != "2") return "line must be 1 or 2";
+    if (fields[2] != "active" && fields[2] != "idle") return "state must be active or idle";
+    event.atMs = static_cast<uint32_t>(std::llround(seconds * 1000.0));
+    event.line = fields[1] == "1" ? 1 : 2;
+    event.active = fields[2] == "active";
+    return {};
+}
+
 }  // namespace
 
 uint8_t Scenario::StateByteAt(uint32_t atMs) const {
+    if (repeat.periodMs > 0 && uint64_t{atMs} < uint64_t{repeat.periodMs} * repeat.times) atMs %= repeat.periodMs;
     bool active[2] = {false, false};
     for (const TimelineEvent& event : timeline) {
         if (event.atMs > atMs) break;
@@ -44,15 +77,18 @@ void Scenario::FramesAt(uint64_t firstFrame, size_t count, uint32_t rateHz, int1
         return;
     }
     const uint64_t total = frameCount();
+    const uint64_t period = uint64_t{repeat.periodMs} * sampleRate / 1000;
     for (size_t i = 0; i < count; ++i) {
-        const uint64_t source = (firstFrame + i) * sampleRate / rateHz;
+        uint64_t source = (firstFrame + i) * sampleRate / rateHz;
+        if (period > 0) source = source < period * repeat.times ? source % period : total;
         out[2 * i] = source < total ? frames[2 * source] : 0;
         out[2 * i + 1] = source < total ? frames[2 * source + 1] : 0;
     }
 }
 
-std::string ParseTimeline(const std::string& text, std::vector<TimelineEvent>& events) {
+std::string ParseTimeline(const std::string& text, std::vector<TimelineEvent>& events, ScenarioRepeat* repeat) {
     events.clear();
+    if (repeat != nullptr) *repeat = {};
     std::istringstream lines(text);
     std::string line;
     for (int number = 1; std::getline(lines, line); ++number) {
@@ -63,20 +99,12 @@ std::string ParseTimeline(const std::string& text, std::vector<TimelineEvent>& e
         if (fields.empty()) continue;
         if (fields.size() == 4 && fields[1] == "line") fields.erase(fields.begin() + 1);
         const std::string where = "timeline.txt line " + std::to_string(number) + ": ";
-        if (fields.size() != 3) return where + "expected \"<seconds> <line 1|2> <active|idle>\"";
-        // from_chars ignores the locale, which the window may set to one with a decimal comma.
-        double seconds = 0;
-        const char* first = fields[0].data();
-        const char* last = first + fields[0].size();
-        const auto [end, error] = std::from_chars(first, last, seconds);
-        if (error != std::errc{} || end != last || !(seconds >= 0) || seconds > 4.0e6)
-            return where + "bad time \"" + fields[0] + "\"";
-        if (fields[1] != "1" && fields[1] != "2") return where + "line must be 1 or 2";
-        if (fields[2] != "active" && fields[2] != "idle") return where + "state must be active or idle";
+        if (fields[0] == "repeat") {
+            if (!ParseRepeat(fields, repeat)) return where + "expected \"repeat <seconds 1..86400> <times 1..100000>\"";
+            continue;
+        }
         TimelineEvent event;
-        event.atMs = static_cast<uint32_t>(std::llround(seconds * 1000.0));
-        event.line = fields[1] == "1" ? 1 : 2;
-        event.active = fields[2] == "active";
+        if (const std::string why = ParseEvent(fields, event); !why.empty()) return where + why;
         events.push_back(event);
     }
     std::stable_sort(events.begin(), events.end(),
@@ -116,7 +144,7 @@ std::string LoadScenario(const std::string& folder, Scenario& scenario) {
     if (!ReadWholeFile(folder + "/timeline.txt", timeline)) return "cannot read " + folder + "/timeline.txt";
     Scenario loaded;
     if (std::string error = ParseWav(wav, loaded); !error.empty()) return error;
-    if (std::string error = ParseTimeline(timeline, loaded.timeline); !error.empty()) return error;
+    if (std::string error = ParseTimeline(timeline, loaded.timeline, &loaded.repeat); !error.empty()) return error;
     scenario = std::move(loaded);
     return {};
 }

@@ -1,6 +1,8 @@
 // A line box scenario: a stereo WAV file (line 1 left, line 2 right) and a timeline of line
 // states, lines "<seconds> <line> <active|idle>" (the line as "1", "2", "line 1" or "line 2";
 // '#' starts a comment). Both lines start idle; after the sound ends the box delivers silence.
+// A line "repeat <seconds> <times>" plays the first <seconds> of sound and line changes that
+// many times over, one after the other (a long run of calls from a short file).
 #pragma once
 
 #include <cstdint>
@@ -15,8 +17,14 @@ struct TimelineEvent {
     bool active = false;
 };
 
+struct ScenarioRepeat {
+    uint32_t periodMs = 0;  // 0: played once
+    uint32_t times = 0;
+};
+
 struct Scenario {
     uint32_t sampleRate = 8000;
+    ScenarioRepeat repeat;
     std::vector<int16_t> frames;          // interleaved left, right
     std::vector<TimelineEvent> timeline;  // in time order
 
@@ -30,7 +38,8 @@ struct Scenario {
 };
 
 // Error texts name the file and the line or field at fault; empty on success.
-std::string ParseTimeline(const std::string& text, std::vector<TimelineEvent>& events);
+std::string ParseTimeline(const std::string& text, std::vector<TimelineEvent>& events,
+                          ScenarioRepeat* repeat = nullptr);
 // 16-bit PCM WAV, mono (copied to both lines) or stereo.
 std::string ParseWav(const std::string& bytes, Scenario& scenario);
 // Reads "call.wav" and "timeline.txt" from `folder`.

@@ -98,6 +98,25 @@ TEST(ScenarioTest, StateByteFollowsTheTimelineFromBothIdle) {
     for (auto [atMs, state] : expected) EXPECT_EQ(scenario.StateByteAt(atMs), state) << atMs;
 }
 
+TEST(ScenarioTest, ARepeatPlaysTheFirstPeriodThatManyTimesThenSilenceAndIdleLines) {
+    Scenario scenario;
+    ASSERT_EQ(ParseTimeline("repeat 1 3\n0.25 1 active\n0.75 1 idle\n", scenario.timeline, &scenario.repeat), "");
+    EXPECT_EQ(scenario.repeat.periodMs, 1000u);
+    EXPECT_EQ(scenario.repeat.times, 3u);
+    const std::pair<uint32_t, uint8_t> states[] = {{0, 0x06},    {250, 0x04},  {800, 0x06}, {2250, 0x04},
+                                                   {2800, 0x06}, {3250, 0x06}, {9999, 0x06}};
+    for (auto [atMs, state] : states) EXPECT_EQ(scenario.StateByteAt(atMs), state) << atMs;
+    scenario.sampleRate = 4;  // four frames a second, the period's sound is the first four
+    scenario.frames = {1, -1, 2, -2, 3, -3, 4, -4, 5, -5};
+    std::vector<int16_t> out(size_t{28}, 99);
+    scenario.FramesAt(0, 14, 4, out.data());
+    EXPECT_EQ(out, (std::vector<int16_t>{1, -1, 2, -2, 3, -3, 4, -4, 1, -1, 2, -2, 3, -3,
+                                         4, -4, 1, -1, 2, -2, 3, -3, 4, -4, 0, 0,  0, 0}));
+    for (const char* bad : {"repeat 0 3", "repeat 1", "repeat 1 0", "repeat x 2"}) {
+        EXPECT_NE(ParseTimeline(bad, scenario.timeline, &scenario.repeat), "") << bad;
+    }
+}
+
 TEST(ScenarioTest, FramesAtResamplesByNearestFrameAndEndsInSilence) {
     Scenario scenario;
     scenario.sampleRate = 8000;

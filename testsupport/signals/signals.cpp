@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <fstream>
 #include <numbers>
 #include <random>
@@ -45,9 +46,10 @@ Samples FskBurst(const std::vector<uint8_t>& bytes, const FskBurstOptions& optio
     std::vector<bool> bits;
     for (int32_t i = 0; i < options.seizureBits; ++i) bits.push_back(i % 2 == 1);
     bits.insert(bits.end(), static_cast<size_t>(std::max(options.markBits, 0)), true);
-    for (const uint8_t byte : bytes) {
+    for (size_t c = 0; c < bytes.size(); ++c) {
         bits.push_back(false);
-        for (int i = 0; i < 8; ++i) bits.push_back(((byte >> i) & 1) != 0);
+        for (int i = 0; i < 8; ++i) bits.push_back(((bytes[c] >> i) & 1) != 0);
+        if (static_cast<int64_t>(c) == options.badStopBitAt) bits.push_back(false);
         bits.insert(bits.end(), static_cast<size_t>(std::max(options.stopBits, 0)), true);
     }
     bits.insert(bits.end(), static_cast<size_t>(std::max(options.trailingMarkBits, 0)), true);
@@ -88,7 +90,8 @@ Samples DtmfDigits(const std::string& digits, const DtmfOptions& options) {
     static const std::string kKeys = "123A456B789C*0#D";
     static constexpr double kRows[4] = {697.0, 770.0, 852.0, 941.0};
     static constexpr double kColumns[4] = {1209.0, 1336.0, 1477.0, 1633.0};
-    const double scale = 1.0 + options.frequencyOffsetPercent / 100.0;
+    const double rowScale = 1.0 + (options.frequencyOffsetPercent + options.rowOffsetPercent) / 100.0;
+    const double columnScale = 1.0 + (options.frequencyOffsetPercent + options.columnOffsetPercent) / 100.0;
     const double rowAmplitude = Amplitude(options.levelDbfs);
     const double columnAmplitude = Amplitude(options.levelDbfs + options.twistDb);
     const size_t toneSamples = SampleCount(options.sampleRate, options.toneMs / 1000.0);
@@ -100,8 +103,8 @@ Samples DtmfDigits(const std::string& digits, const DtmfOptions& options) {
             double value = 0;
             if (key != std::string::npos) {
                 const double t = static_cast<double>(n) / options.sampleRate;
-                value = rowAmplitude * std::sin(kTwoPi * kRows[key / 4] * scale * t) +
-                        columnAmplitude * std::sin(kTwoPi * kColumns[key % 4] * scale * t);
+                value = rowAmplitude * std::sin(kTwoPi * kRows[key / 4] * rowScale * t) +
+                        columnAmplitude * std::sin(kTwoPi * kColumns[key % 4] * columnScale * t);
             }
             out.push_back(Saturate(value));
         }
@@ -232,6 +235,59 @@ void ALawRoundTrip(Samples& signal) {
         const int32_t decoded = segment == 0 ? (mantissa << 1) + 1 : ((mantissa << 1) + 33) << (segment - 1);
         s = Saturate((s < 0 ? -decoded : decoded) * 8.0);
     }
+}
+
+void AddEcho(Samples& signal, int32_t sampleRate, double delayMs, double levelDb) {
+    const size_t delay = SampleCount(sampleRate, delayMs / 1000.0);
+    const double gain = std::pow(10.0, levelDb / 20.0);
+    const Samples dry = signal;
+    for (size_t n = delay; n < signal.size(); ++n) signal[n] = Saturate(dry[n] + gain * dry[n - delay]);
+}
+
+namespace {
+
+// Bilinear first-order low-pass with its corner at cornerHz: y = a (x + x1) + b y1.
+struct LowPass {
+    double a, b;
+    LowPass(double cornerHz, int32_t sampleRate) {
+        const double k = std::tan(std::numbers::pi * cornerHz / sampleRate);
+        a = k / (1 + k);
+        b = (1 - k) / (1 + k);
+    }
+    double GainAt(double hz, int32_t sampleRate) const {
+        const std::complex<double> z = std::polar(1.0, -kTwoPi * hz / sampleRate);
+        return std::abs(a * (1.0 + z) / (1.0 - b * z));
+    }
+};
+
+}  // namespace
+
+void ApplySlope(Samples& signal, int32_t sampleRate, double lowHz, double highHz, double differenceDb) {
+    if (differenceDb <= 0) return;
+    // Identical sections of at most 4.5 dB each; the corner found by bisection on the response.
+    const int sections = static_cast<int>(std::ceil(differenceDb / 4.5));
+    auto difference = [&](double cornerHz) {
+        const LowPass f(cornerHz, sampleRate);
+        return sections * 20 * std::log10(f.GainAt(lowHz, sampleRate) / f.GainAt(highHz, sampleRate));
+    };
+    double below = 1, above = 0.45 * sampleRate;  // the difference falls as the corner rises
+    for (int i = 0; i < 60; ++i) {
+        const double mid = std::sqrt(below * above);
+        (difference(mid) > differenceDb ? below : above) = mid;
+    }
+    const LowPass f(below, sampleRate);
+    const double unity = std::pow(f.GainAt(1000, sampleRate), -sections);
+    std::vector<double> x(signal.begin(), signal.end());
+    for (int s = 0; s < sections; ++s) {
+        double x1 = 0, y1 = 0;
+        for (double& v : x) {
+            const double y = f.a * (v + x1) + f.b * y1;
+            x1 = v;
+            y1 = y;
+            v = y;
+        }
+    }
+    for (size_t n = 0; n < signal.size(); ++n) signal[n] = Saturate(x[n] * unity);
 }
 
 void AddNoise(Samples& signal, double snrDb, uint32_t seed) {

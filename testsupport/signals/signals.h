@@ -37,6 +37,7 @@ struct FskBurstOptions {
     int32_t markBits = 180;          // mark run before the first character
     int32_t stopBits = 1;            // mark bits after each character
     int32_t trailingMarkBits = 4;    // mark bits after the last character
+    int32_t badStopBitAt = -1;       // this character's first stop bit is sent as a space (a framing error)
     double startPhase = 0.0;         // radians
 };
 
@@ -59,6 +60,8 @@ struct DtmfOptions {
     double levelDbfs = -10.0;             // level of the row (low) tone
     double twistDb = 0.0;                 // column (high) tone level relative to the row tone
     double frequencyOffsetPercent = 0.0;  // applied to both tones
+    double rowOffsetPercent = 0.0;        // applied to the row (low) tone only, on top
+    double columnOffsetPercent = 0.0;     // applied to the column (high) tone only, on top
 };
 // Tone pairs for the characters 0-9, *, #, A-D; any other character is a pause of one digit's
 // tone length.
@@ -80,6 +83,11 @@ void AddBandNoise(Samples& signal, int32_t sampleRate, double snrDb, double lowH
 // G.711 round trips: each sample coded to 8 bits and back, as a digital exchange does.
 void MuLawRoundTrip(Samples& signal);
 void ALawRoundTrip(Samples& signal);
+// Adds a copy of the signal delayed by delayMs at levelDb relative to it (a hybrid's echo).
+void AddEcho(Samples& signal, int32_t sampleRate, double delayMs, double levelDb);
+// A long loop's slope: first-order low-passes (minimum phase, as a cable's loss) that leave a
+// tone at highHz differenceDb below one at lowHz, with unity gain at 1000 Hz.
+void ApplySlope(Samples& signal, int32_t sampleRate, double lowHz, double highHz, double differenceDb);
 // Voiced syllables with drifting pitch and three drifting formants, separated by short pauses:
 // stands in for talk on the line.
 Samples SpeechLike(int32_t sampleRate, double seconds, double levelDbfs, uint32_t seed);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "testsupport/temp_dir.h"
 
@@ -97,6 +98,50 @@ TEST(SignalsTest, BandNoiseStaysInTheVoiceBand) {
         return q1 * q1 + q2 * q2 - c * q1 * q2;
     };
     EXPECT_LT(at(100), at(1800) / 20);
+}
+
+// Steady-state level in dB of a tone after an impairment, against the tone before it.
+double GainDb(int32_t rate, double hz, const std::function<void(Samples&)>& impair) {
+    const Samples clean = Tone(rate, hz, -20, 1.0);
+    Samples s = clean;
+    impair(s);
+    const Samples tail(s.begin() + rate / 2, s.end()), cleanTail(clean.begin() + rate / 2, clean.end());
+    return PowerDb(tail) - PowerDb(cleanTail);
+}
+
+TEST(SignalsTest, SlopeLeavesTheHigherToneTheAskedDifferenceBelow) {
+    for (const int32_t rate : {8000, 11025, 16000}) {
+        for (const auto& [low, high] : {std::pair{1300.0, 2100.0}, std::pair{1200.0, 2200.0}}) {
+            for (const double difference : {4.0, 8.0, 12.0}) {
+                auto impair = [&](Samples& s) { ApplySlope(s, rate, low, high, difference); };
+                EXPECT_NEAR(GainDb(rate, low, impair) - GainDb(rate, high, impair), difference, 0.3)
+                    << rate << " Hz, " << low << "/" << high << ", " << difference << " dB";
+                EXPECT_NEAR(GainDb(rate, 1000, impair), 0, 0.3) << rate;
+            }
+        }
+    }
+}
+
+TEST(SignalsTest, EchoAddsADelayedCopyAtItsLevel) {
+    const Samples clean = {0, 10000, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Samples s = clean;
+    AddEcho(s, 8000, 1.0, -20);  // 8 samples, a tenth of the amplitude
+    EXPECT_EQ(s, (Samples{0, 10000, 0, 0, 0, 0, 0, 0, 0, 1000, 0}));
+}
+
+TEST(SignalsTest, DtmfTonesMoveOnTheirOwn) {
+    DtmfOptions o;
+    o.rowOffsetPercent = 4;
+    const Samples moved = DtmfDigits("1", o);
+    o.rowOffsetPercent = 0;
+    o.columnOffsetPercent = -4;
+    const Samples column = DtmfDigits("1", o);
+    const Samples rowTone = Tone(8000, 697 * 1.04, -10, 0.07), columnTone = Tone(8000, 1209 * 0.96, -10, 0.07);
+    const Samples fixedRow = Tone(8000, 697, -10, 0.07), fixedColumn = Tone(8000, 1209, -10, 0.07);
+    for (size_t n = 0; n < rowTone.size(); ++n) {
+        EXPECT_NEAR(moved[n], rowTone[n] + fixedColumn[n], 2) << n;
+        EXPECT_NEAR(column[n], fixedRow[n] + columnTone[n], 2) << n;
+    }
 }
 
 TEST(SignalsTest, SampleFileIsLittleEndianWithoutHeader) {

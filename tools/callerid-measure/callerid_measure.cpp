@@ -4,7 +4,8 @@
 //                                      writes SETDIR/files/*.wav and SETDIR/manifest.tsv from the
 //                                      generators and the speech in SETDIR/speech/<rate>.raw
 //   callerid-measure decode SETDIR     prints "file<TAB>answer" for every file of the manifest,
-//                                      and "speech-<rate><TAB>digits" for each speech file
+//                                      and "<kind>-<rate><TAB>digits<TAB>seconds" for each file of
+//                                      SETDIR/{speech,music,hold}/<rate>.raw
 //
 // Manifest columns: file, kind (fsk, dtmf), group, condition, rate, tone pair (v23, bell, -),
 // expected answer.
@@ -24,6 +25,7 @@
 #include "common/core/wav_file.h"
 #include "recorder/core/callerid/dtmf_detector.h"
 #include "recorder/core/callerid/fsk_decoder.h"
+#include "recorder/core/callerid/identify_caller.h"
 #include "testsupport/signals/signals.h"
 
 namespace {
@@ -47,7 +49,9 @@ Samples ReadRaw(const std::string& path, size_t skipBytes = 0) {
 struct FskImpairment {
     double toneOffsetPercent = 0, baudOffsetPercent = 0;
     double humDb = -200, snrDb = 200;
-    int companding = 0;  // 1 mu-law, 2 A-law
+    int companding = 0;           // 1 mu-law, 2 A-law
+    double spaceBelowMarkDb = 0;  // a long loop's slope
+    double echoDb = -200;         // a hybrid's echo, 4 ms late
 };
 
 struct Condition {
@@ -91,6 +95,15 @@ std::vector<Condition> FskConditions() {
     c.push_back({"combined", "A-law, tones -2.5 %, noise 12 dB, hum 0 dB", {-2.5, 0, 0, 12, 2}});
     c.push_back({"combined", "mu-law, rate +1 %, noise 15 dB, hum -12 dB", {0, 1, -12, 15, 1}});
     c.push_back({"combined", "tones +2.5 %, rate -1 %, noise 20 dB, hum +6 dB", {2.5, -1, 6, 20, 0}});
+    for (const auto& [slope, echo] : {std::pair{8.0, -200.0}, std::pair{12.0, -200.0}, std::pair{10.0, -20.0}}) {
+        FskImpairment i;
+        i.spaceBelowMarkDb = slope;
+        i.echoDb = echo;
+        i.snrDb = 30;
+        std::string name = "space " + std::to_string(static_cast<int>(slope)) + " dB below mark";
+        if (echo > -100) name += ", echo " + std::to_string(static_cast<int>(echo)) + " dB";
+        c.push_back({"sloped line", name, i});
+    }
     return c;
 }
 
@@ -179,6 +192,10 @@ int Generate(const std::string& dir, uint32_t seedBase) {
                     Samples s = sig::Silence(rate, std::uniform_real_distribution<double>(0.2, 0.8)(random));
                     sig::Append(s, sig::FskBurst(sig::CallSetupMessage(parameters), o));
                     sig::Append(s, sig::Silence(rate, 0.6));
+                    if (c.fsk.spaceBelowMarkDb > 0) {
+                        sig::ApplySlope(s, rate, o.tones.markHz, o.tones.spaceHz, c.fsk.spaceBelowMarkDb);
+                    }
+                    if (c.fsk.echoDb > -100) sig::AddEcho(s, rate, 4, c.fsk.echoDb);
                     if (c.fsk.snrDb < 100) sig::AddBandNoise(s, rate, c.fsk.snrDb, 300, 3400, seedBase + seed);
                     if (c.fsk.humDb > -100) sig::AddHum(s, rate, seed % 2 ? 50 : 60, c.fsk.humDb);
                     if (c.fsk.companding == 1) sig::MuLawRoundTrip(s);
@@ -192,13 +209,28 @@ int Generate(const std::string& dir, uint32_t seedBase) {
     struct DtmfCondition {
         std::string group, name;
         double toneMs, speechDb, snrDb, twistDb;
+        double pauseMs = 0;                      // 0: as long as the tone (40 or 70 ms)
+        double echoMs = 0, echoDb = -200;        // a hybrid's echo
+        double rowOffset = 0, columnOffset = 0;  // percent, one tone moved on its own
+        bool refused = false;                    // a receiver must take no digit
     };
     const DtmfCondition dtmf[] = {
-        {"dtmf clean", "70 ms tones", 70, -200, 200, 0},   {"dtmf clean", "40 ms tones, 40 ms gaps", 40, -200, 200, 0},
-        {"dtmf twist", "twist +4 dB", 70, -200, 200, 4},   {"dtmf twist", "twist -8 dB", 70, -200, 200, -8},
-        {"dtmf noise", "noise 20 dB", 70, -200, 20, 0},    {"dtmf noise", "noise 15 dB", 70, -200, 15, 0},
-        {"dtmf speech", "speech -15 dB", 70, -15, 200, 0}, {"dtmf speech", "speech -10 dB", 70, -10, 200, 0},
-        {"dtmf speech", "speech -5 dB", 70, -5, 200, 0},   {"dtmf speech", "speech 0 dB", 70, 0, 200, 0},
+        {"dtmf clean", "70 ms tones", 70, -200, 200, 0},
+        {"dtmf clean", "40 ms tones, 40 ms gaps", 40, -200, 200, 0},
+        {"dtmf twist", "twist +4 dB", 70, -200, 200, 4},
+        {"dtmf twist", "twist -8 dB", 70, -200, 200, -8},
+        {"dtmf noise", "noise 20 dB", 70, -200, 20, 0},
+        {"dtmf noise", "noise 15 dB", 70, -200, 15, 0},
+        {"dtmf speech", "speech -15 dB", 70, -15, 200, 0},
+        {"dtmf speech", "speech -10 dB", 70, -10, 200, 0},
+        {"dtmf speech", "speech -5 dB", 70, -5, 200, 0},
+        {"dtmf speech", "speech 0 dB", 70, 0, 200, 0},
+        {"dtmf echo", "50 ms tones, 40 ms gaps, echo 10 ms -30 dB", 50, -200, 40, 0, 40, 10, -30},
+        {"dtmf echo", "50 ms tones, 40 ms gaps, echo 20 ms -12 dB", 50, -200, 40, 0, 40, 20, -12},
+        {"dtmf one tone off", "row tone 1.5 % + 2 Hz high", 70, -200, 40, 0, 0, 0, -200, 1.8},
+        {"dtmf one tone off", "column tone 1.5 % + 2 Hz low", 70, -200, 40, 0, 0, 0, -200, 0, -1.65},
+        {"dtmf one tone off", "row tone 3.5 % high, refused", 70, -200, 40, 0, 0, 0, -200, 3.5, 0, true},
+        {"dtmf one tone off", "column tone 3.5 % low, refused", 70, -200, 40, 0, 0, 0, -200, 0, -3.5, true},
     };
     for (const DtmfCondition& c : dtmf) {
         for (const int32_t rate : kRates) {
@@ -211,12 +243,15 @@ int Generate(const std::string& dir, uint32_t seedBase) {
                 sig::DtmfOptions o;
                 o.sampleRate = rate;
                 o.toneMs = c.toneMs;
-                o.pauseMs = c.toneMs == 40 ? 40 : 70;
+                o.pauseMs = c.pauseMs > 0 ? c.pauseMs : c.toneMs == 40 ? 40 : 70;
+                o.rowOffsetPercent = c.rowOffset;
+                o.columnOffsetPercent = c.columnOffset;
                 o.levelDbfs = std::uniform_real_distribution<double>(-20, -8)(random);
                 o.twistDb = c.twistDb;
                 Samples s = sig::Silence(rate, 0.3);
                 sig::Append(s, sig::DtmfDigits(digits, o));
                 sig::Append(s, sig::Silence(rate, 0.3));
+                if (c.echoDb > -100) sig::AddEcho(s, rate, c.echoMs, c.echoDb);
                 if (c.snrDb < 100) sig::AddBandNoise(s, rate, c.snrDb, 300, 3400, seedBase + seed);
                 if (c.speechDb > -100) {
                     Samples talk = SpeechStretch(speech[rate], s.size(), random);
@@ -225,12 +260,36 @@ int Generate(const std::string& dir, uint32_t seedBase) {
                         v = static_cast<int16_t>(std::clamp(std::lround(v * gain), -32768L, 32767L));
                     s = sig::Mix(s, talk);
                 }
-                emit("dtmf", c.group, c.name, rate, "-", seed, s, digits);
+                emit("dtmf", c.group, c.name, rate, "-", seed, s, c.refused ? "" : digits);
             }
         }
     }
     std::cerr << "callerid-measure: " << files << " files in " << dir << "/files\n";
     return 0;
+}
+
+// Talk-off: speech, music and hold music, where present, whole and cut into calls.
+void PrintTalkOff(const std::string& dir) {
+    for (const char* kind : {"speech", "music", "hold"}) {
+        for (const int32_t rate : kRates) {
+            const Samples s = ReadRaw(dir + "/" + kind + "/" + std::to_string(rate) + ".raw");
+            if (s.empty()) continue;
+            // Cut into calls of three minutes: the numbers the recorder would file for them.
+            const size_t call = static_cast<size_t>(rate) * 180;
+            std::string filed;
+            for (size_t at = 0; at + call / 2 < s.size(); at += call) {
+                const size_t n = std::min(call, s.size() - at);
+                for (const int32_t clip : {pell::kClipTone, pell::kClipFskEurope}) {
+                    const pell::CallerIdentity who =
+                        pell::IdentifyCaller(s.data() + at, n, clip, rate, pell::BuildToneTable(clip));
+                    if (!who.number.empty())
+                        filed += (filed.empty() ? "" : " ") + std::to_string(clip) + ":" + who.number;
+                }
+            }
+            std::cout << kind << '-' << rate << '\t' << pell::DetectDtmfDigits(s.data(), s.size(), rate) << '\t'
+                      << static_cast<double>(s.size()) / rate << '\t' << filed << '\n';
+        }
+    }
 }
 
 int Decode(const std::string& dir) {
@@ -256,11 +315,7 @@ int Decode(const std::string& dir) {
         }
         std::cout << file << '\t' << answer << '\n';
     }
-    for (const int32_t rate : kRates) {
-        const Samples s = ReadRaw(dir + "/speech/" + std::to_string(rate) + ".raw");
-        std::cout << "speech-" << rate << '\t' << pell::DetectDtmfDigits(s.data(), s.size(), rate) << '\t'
-                  << static_cast<double>(s.size()) / rate << '\n';
-    }
+    PrintTalkOff(dir);
     return 0;
 }
 

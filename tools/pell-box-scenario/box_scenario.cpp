@@ -15,8 +15,6 @@ namespace {
 
 constexpr uint32_t kDemoSeconds = 20;
 constexpr uint32_t kCallEverySeconds = 60;
-constexpr uint32_t kCallLengthSeconds = 59;
-constexpr uint32_t kMaxSoundSeconds = 120;
 
 void Place(signals::Samples& line, const signals::Samples& piece, double atSeconds, int32_t rate) {
     const size_t at = static_cast<size_t>(atSeconds * rate);
@@ -38,7 +36,7 @@ std::string WriteBoxScenario(const std::string& folder, const BoxScenarioOptions
     Samples line1, line2;
     std::ostringstream timeline;
     timeline << "# <seconds> <line 1|2> <active|idle>\n";
-    if (options.callSeconds == 0) {
+    if (options.calls == 0) {
         // Line 1: the exchange sends the caller's number between rings; answered at 3.5 s.
         Place(line1, FskBurst(CallSetupMessage({{0x01, "12071530"}, {0x02, kDemoLine1Number}}), {rate}), 1.5, rate);
         Place(line1, SpeechLike(rate, 6.5, -12.0, 11), 3.5, rate);
@@ -51,13 +49,11 @@ std::string WriteBoxScenario(const std::string& folder, const BoxScenarioOptions
         timeline << "3.5 1 active\n8 2 active\n10 1 idle\n15 2 idle\n";
         line1.resize(size_t{kDemoSeconds} * static_cast<size_t>(rate), 0);
     } else {
-        const uint32_t soundSeconds = std::min(options.callSeconds, kMaxSoundSeconds);
-        line1 = SpeechLike(rate, soundSeconds, -12.0, 5);
-        line2 = SpeechLike(rate, soundSeconds, -12.0, 7);
-        for (uint32_t at = 1; at < options.callSeconds; at += kCallEverySeconds) {
-            timeline << at << " 1 active\n" << at << " 2 active\n";
-            timeline << at + kCallLengthSeconds << " 1 idle\n" << at + kCallLengthSeconds << " 2 idle\n";
-        }
+        // One minute holds a call and the pause after it; the box plays it once per call.
+        line1 = SpeechLike(rate, kCallEverySeconds, -12.0, 5);
+        line2 = SpeechLike(rate, kCallEverySeconds, -12.0, 7);
+        timeline << "repeat " << kCallEverySeconds << ' ' << options.calls << '\n';
+        timeline << "0.5 1 active\n0.5 2 active\n59.5 1 idle\n59.5 2 idle\n";
     }
     const size_t length = std::max(line1.size(), line2.size());
     if (std::string why = WriteDemoCall(folder, rate, std::move(line1), std::move(line2), length); !why.empty())

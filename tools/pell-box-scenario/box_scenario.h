@@ -11,9 +11,9 @@ namespace pell {
 struct BoxScenarioOptions {
     int32_t sampleRateHz = 8000;
     // 0: the 20 s demo (an FSK caller ID call on line 1, a dialled call on line 2). Otherwise
-    // both lines take a 59 s call every minute for this many seconds (sound for the first
-    // two minutes, silence after it).
-    uint32_t callSeconds = 0;
+    // this many calls on both lines, one a minute, each 59 s of speech-like sound (one minute of
+    // sound and line changes that the box repeats).
+    uint32_t calls = 0;
 };
 
 // Empty on success, else what could not be written.

@@ -76,6 +76,8 @@ public:
     bool Seek(uint64_t offset) override { return real_.Seek(offset); }
     std::optional<uint64_t> SeekEnd() override { return real_.SeekEnd(); }
     bool Truncate(uint64_t size) override { return real_.Truncate(size); }
+    bool Sync() override { return real_.Sync(); }
+    FilePlace Locate(const std::string& openedAt) const override { return real_.Locate(openedAt); }
     bool Close() override {
         const bool closed = real_.Close();
         SetModificationTime(path_, clock_.Now());

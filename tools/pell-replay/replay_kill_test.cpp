@@ -52,9 +52,13 @@ TEST(ReplayKillTest, ACallCutBySigkillIsFinishedAndTaggedAtTheNextStart) {
     const pid_t first = StartReplay(dir, dir.File("call.wav"), dir.File("timeline.txt"), "100");
     ASSERT_GT(first, 0);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    std::error_code ec;
-    while (!(fs::exists(journal) && fs::file_size(recording, ec) > 2000) &&
-           std::chrono::steady_clock::now() < deadline) {
+    // The journal names the recording before it is made: wait for sound in the file itself.
+    auto soundOnDisk = [&] {
+        std::error_code ec;
+        const uintmax_t size = fs::file_size(recording, ec);
+        return !ec && size > 2000 && fs::exists(journal);
+    };
+    while (!soundOnDisk() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ::kill(first, SIGKILL);

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdlib>
+#include <numbers>
+#include <vector>
 
 #include "recorder/core/callerid/sample_file.h"
 
@@ -10,9 +13,9 @@ namespace pell {
 namespace {
 
 constexpr DtmfFilterSet kSetA{
-    {3497, 3369, 3212, 3027, 2384, 2040, 1635, 1164}, {103, 104, 103, 102, 106, 102, 103, 103}, 106};
+    {3497, 3369, 3212, 3027, 2384, 2040, 1635, 1164}, {103, 104, 103, 102, 106, 102, 103, 103}, 106, 8000.0};
 constexpr DtmfFilterSet kSetB{
-    {2869, 2617, 2311, 1957, 784, 196, -461, -1174}, {103, 100, 104, 100, 100, 103, 101, 101}, 104};
+    {2869, 2617, 2311, 1957, 784, 196, -461, -1174}, {103, 100, 104, 100, 100, 103, 101, 101}, 104, 5512.5};
 constexpr int kMaxWindow = 106;
 constexpr int64_t kChunkLimit = 65536;
 // Amplitude ratios are given in dB as 20 log10, power ratios as 10 log10.
@@ -22,6 +25,16 @@ constexpr double kMinToneShare = 0.30;         // -10.5 dB: magnitude against th
 constexpr double kMinPairPower = 0.60;         // -2.2 dB: the pair's power against the window's, against talk-off
 constexpr double kContinuingToneShare = 0.22;  // -13.2 dB: as kMinToneShare, for a tone that goes on
 constexpr double kMaxSecondHarmonic = 0.30;    // -10.5 dB: magnitude at 2f against the tone's own
+// A key's tone must lie within 1.5 % + 2 Hz and one 3.5 % off must be refused: the limit lies
+// half-way, each tone judged on its own.
+constexpr double kMaxToneOffsetShare = 0.025;
+constexpr double kMaxToneOffsetHz = 1.0;
+constexpr double kMinRelativePeak = 2.0;  // 6 dB: a key's tone against the others of its group
+// A window whose key has fallen this far below the key's peak is a gap, whatever is left of it:
+// an echo or a decaying tail of up to -12 dB must not fill the gap before the next digit.
+constexpr double kGapDropPower = 0.125;  // -9 dB
+
+constexpr double kToneHz[8] = {697, 770, 852, 941, 1209, 1336, 1477, 1633};
 
 constexpr char kDigits[4][4] = {{'1', '2', '3', 'A'}, {'4', '5', '6', 'B'}, {'7', '8', '9', 'C'}, {'*', '0', '#', 'D'}};
 
@@ -190,7 +203,50 @@ double SecondHarmonic(const DtmfFilterSet& set, const WindowSamples& w, int k) {
     return std::sqrt(std::max(0.0, q1 * q1 + q2 * q2 - q1 * q2 * c));
 }
 
-char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&magnitude)[8]) {
+// Per tone, a Hann-windowed DFT kernel at the key's exact frequency over each half of the
+// tone's window: the phase the tone turns between the halves is its offset from the key.
+struct FrequencyProbe {
+    int32_t half = 0;                          // samples per half
+    std::vector<std::complex<double>> kernel;  // 2 * half taps
+    double hzPerRadian = 0;                    // offset per radian turned between the halves
+};
+
+std::array<FrequencyProbe, 8> MakeProbes(const DtmfFilterSet& set) {
+    std::array<FrequencyProbe, 8> probes;
+    for (size_t k = 0; k < 8; ++k) {
+        FrequencyProbe& p = probes[k];
+        p.half = set.window[k] / 2;
+        const double omega = 2 * std::numbers::pi * kToneHz[k] / set.rateHz;
+        for (int32_t n = 0; n < 2 * p.half; ++n) {
+            const double hann = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * (n % p.half + 0.5) / p.half);
+            p.kernel.push_back(std::polar(hann, -omega * n));
+        }
+        p.hzPerRadian = set.rateHz / (2 * std::numbers::pi * p.half);
+    }
+    return probes;
+}
+
+const std::array<FrequencyProbe, 8>& ProbesOf(const DtmfFilterSet& set) {
+    static const std::array<FrequencyProbe, 8> a = MakeProbes(kSetA);
+    static const std::array<FrequencyProbe, 8> b = MakeProbes(kSetB);
+    return set.rateHz == kSetA.rateHz ? a : b;
+}
+
+// The tone's frequency lies within the band of key tone k.
+bool OnKeyFrequency(const DtmfFilterSet& set, const WindowSamples& w, int k) {
+    const FrequencyProbe& p = ProbesOf(set)[static_cast<size_t>(k)];
+    std::complex<double> first, second;
+    for (int32_t n = 0; n < p.half; ++n) {
+        first += w.x[n] * p.kernel[static_cast<size_t>(n)];
+        second += w.x[n + p.half] * p.kernel[static_cast<size_t>(n) + static_cast<size_t>(p.half)];
+    }
+    const double offsetHz = std::arg(second * std::conj(first)) * p.hzPerRadian;
+    return std::abs(offsetHz) <= kMaxToneOffsetShare * kToneHz[k] + kMaxToneOffsetHz;
+}
+
+char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&magnitude)[8],
+            DtmfDetector::KeyLevel* level) {
+    *level = {};
     std::array<bool, 8> flags{};
     for (int k = 0; k < 8; ++k) {
         const int32_t levelSum = w.absPrefix[set.window[k]];
@@ -207,17 +263,24 @@ char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&mag
         return 2.0 * amplitude * amplitude;
     };
     const double windowPower = w.energy / set.maxWindow;
-    if (tonePower(row) + tonePower(column) < kMinPairPower * windowPower) return 0;
+    const double pairPower = tonePower(row) + tonePower(column);
+    if (pairPower < kMinPairPower * windowPower) return 0;
     // Voiced speech puts energy at twice a tone's frequency (its harmonics come in series); a
     // tone pair has none there. Only the column tone is checked: twice a row tone lies within
     // a window's resolution of the column tones.
     if (SecondHarmonic(set, w, column) > kMaxSecondHarmonic * magnitude[column]) return 0;
+    if (!OnKeyFrequency(set, w, row) || !OnKeyFrequency(set, w, column)) return 0;
+    // Every other tone of each group well below the key's: chords of music fill a group.
+    for (int k = 0; k < 8; ++k) {
+        if (k != row && k != column && magnitude[k] * kMinRelativePeak > magnitude[k < 4 ? row : column]) return 0;
+    }
+    *level = {tonePower(row), tonePower(column)};
     return digit;
 }
 
 }  // namespace
 
-DtmfDetector::DtmfDetector(int32_t sampleRate, Kernel kernel) {
+DtmfDetector::DtmfDetector(int32_t sampleRate, Kernel kernel) : sampleRate_(sampleRate) {
     supported_ = SelectDtmfFilterSet(sampleRate, &set_, &step_);
     wideVectors_ = kernel == Kernel::kFastest && HasWideVectors();
     if (!supported_) return;
@@ -230,6 +293,12 @@ DtmfDetector::DtmfDetector(int32_t sampleRate, Kernel kernel) {
 }
 
 char DtmfDetector::AnalyseWindow(const int16_t* window) const {
+    KeyLevel level;
+    return AnalyseWindow(window, &level);
+}
+
+char DtmfDetector::AnalyseWindow(const int16_t* window, KeyLevel* level) const {
+    *level = {};
     WindowSamples w;
     LoadWindow(set_, step_, Shortest(set_), window, w);
     // Every tone's level sum is at most the whole window's: too quiet for any tone.
@@ -237,7 +306,7 @@ char DtmfDetector::AnalyseWindow(const int16_t* window) const {
     const WindowSamples* const one[1] = {&w};
     double magnitude[1][8];
     Magnitudes<1>(set_, wideVectors_, one, magnitude);
-    return Decide(set_, w, magnitude[0]);
+    return Decide(set_, w, magnitude[0], level);
 }
 
 bool DtmfDetector::PairContinues(const int16_t* window, char digit) const {
@@ -267,35 +336,46 @@ bool DtmfDetector::PairContinues(const int16_t* window, char digit) const {
 
 void DtmfDetector::AnalyseWindowPair(const int16_t* first, const int16_t* second, char* firstDigit,
                                      char* secondDigit) const {
+    KeyLevel firstLevel, secondLevel;
+    AnalyseWindowPair(first, second, firstDigit, secondDigit, &firstLevel, &secondLevel);
+}
+
+void DtmfDetector::AnalyseWindowPair(const int16_t* first, const int16_t* second, char* firstDigit, char* secondDigit,
+                                     KeyLevel* firstLevel, KeyLevel* secondLevel) const {
     WindowSamples a, b;
     LoadWindow(set_, step_, Shortest(set_), first, a);
     LoadWindow(set_, step_, Shortest(set_), second, b);
     if (a.levelSum <= kMinLevelSum || b.levelSum <= kMinLevelSum) {
-        *firstDigit = a.levelSum <= kMinLevelSum ? 0 : AnalyseWindow(first);
-        *secondDigit = b.levelSum <= kMinLevelSum ? 0 : AnalyseWindow(second);
+        *firstLevel = *secondLevel = {};
+        *firstDigit = a.levelSum <= kMinLevelSum ? 0 : AnalyseWindow(first, firstLevel);
+        *secondDigit = b.levelSum <= kMinLevelSum ? 0 : AnalyseWindow(second, secondLevel);
         return;
     }
     const WindowSamples* const two[2] = {&a, &b};
     double magnitude[2][8];
     Magnitudes<2>(set_, wideVectors_, two, magnitude);
-    *firstDigit = Decide(set_, a, magnitude[0]);
-    *secondDigit = Decide(set_, b, magnitude[1]);
+    *firstDigit = Decide(set_, a, magnitude[0], firstLevel);
+    *secondDigit = Decide(set_, b, magnitude[1], secondLevel);
 }
 
 void DtmfDetector::AnalyseChunk(const int16_t* samples, int64_t count) {
     const int64_t span = static_cast<int64_t>(set_.maxWindow) * step_;
     int64_t aheadPosition = -1;  // the window analysed ahead with the previous one
     char aheadDigit = 0;
+    KeyLevel aheadLevel;
     for (int64_t pos = 0; pos < count && pos + span <= count; pos += stride_) {
         char d = 0;
+        KeyLevel level;
         if (pos == aheadPosition) {
             d = aheadDigit;
+            level = aheadLevel;
         } else if (pos + stride_ + span <= count) {
-            AnalyseWindowPair(samples + pos, samples + pos + stride_, &d, &aheadDigit);
+            AnalyseWindowPair(samples + pos, samples + pos + stride_, &d, &aheadDigit, &level, &aheadLevel);
             aheadPosition = pos + stride_;
         } else {
-            d = AnalyseWindow(samples + pos);
+            d = AnalyseWindow(samples + pos, &level);
         }
+        if (d != 0) d = AgainstPeak(d, &level);
         if (!pending_ && d != 0 && !realign_ && pos > half_ && d != last_) {
             // A new digit: look half a window earlier for the start of its tone.
             pos -= 3 * half_;
@@ -313,25 +393,87 @@ void DtmfDetector::AnalyseChunk(const int16_t* samples, int64_t count) {
             d = saved_;
             startCounted_ = true;
         }
-        if (d == last_) {
-            ++count_;
-        } else if (!pending_) {
-            count_ = 0;
-            last_ = d;
-            pending_ = true;
-        } else {
-            pending_ = false;  // a change right after a change is ignored
-        }
-        if (count_ >= windowsToHold_ - 1) {
-            pending_ = false;
-            if (last_ != 0) {
-                if (held_ == last_ || LongEnough(samples, count, pos)) held_ = last_;
-            } else if (held_ != 0) {
-                digits_ += held_;
-                held_ = 0;
-            }
-        }
+        if (d != 0) NoteKeyWindow(d, origin_ + pos, origin_ + pos + span, level);
+        Debounce(d, samples, count, pos);
     }
+}
+
+char DtmfDetector::AgainstPeak(char digit, KeyLevel* level) {
+    const double power = level->row + level->column;
+    if (digit != peakDigit_) {
+        peakDigit_ = digit;
+        peakPower_ = power;
+    } else if (power < kGapDropPower * peakPower_) {
+        *level = {};
+        return 0;  // what is left of the key after it ended: echo or tail
+    } else {
+        peakPower_ = std::max(peakPower_, power);
+    }
+    return digit;
+}
+
+void DtmfDetector::Debounce(char digit, const int16_t* samples, int64_t count, int64_t pos) {
+    if (digit == last_) {
+        ++count_;
+    } else if (!pending_) {
+        count_ = 0;
+        last_ = digit;
+        pending_ = true;
+    } else {
+        pending_ = false;  // a change right after a change is ignored
+    }
+    if (count_ < windowsToHold_ - 1) return;
+    pending_ = false;
+    if (last_ != 0) {
+        if (held_ == last_ || LongEnough(samples, count, pos)) Hold(last_);
+        return;
+    }
+    // A gap as long as a key's: the next key has a peak and a run of its own.
+    peakDigit_ = 0;
+    EndRun();
+    if (held_ != 0) Emit();
+}
+
+void DtmfDetector::NoteKeyWindow(char digit, int64_t start, int64_t end, const KeyLevel& level) {
+    if (digit != run_.key) {
+        EndRun();
+        run_ = {digit, start, end, 0};
+        runRow_ = runColumn_ = 0;
+        runHeld_ = false;
+    }
+    run_.end = std::max(run_.end, end);
+    runRow_ += level.row;
+    runColumn_ += level.column;
+    if (runHeld_) heldKey_ = RunKey();
+}
+
+DtmfKey DtmfDetector::RunKey() const {
+    DtmfKey key = run_;
+    key.twistDb = runRow_ > 0 && runColumn_ > 0 ? 10 * std::log10(runColumn_ / runRow_) : 0.0;
+    return key;
+}
+
+void DtmfDetector::EndRun() {
+    // A pair that came and went without filling its windows: a key may have been lost there.
+    if (run_.key != 0 && !runHeld_) doubts_.push_back(run_.start);
+    run_ = {};
+    runHeld_ = false;
+}
+
+void DtmfDetector::Hold(char digit) {
+    if (held_ != 0 && held_ != digit) doubts_.push_back(heldKey_.start);  // replaced without a gap: lost
+    held_ = digit;
+    if (run_.key == digit) {
+        runHeld_ = true;
+        heldKey_ = RunKey();
+    }
+}
+
+void DtmfDetector::Emit() {
+    digits_ += held_;
+    keys_.push_back(heldKey_.key == held_ ? heldKey_ : DtmfKey{held_, -1, -1, 0});
+    held_ = 0;
+    heldKey_ = {};
 }
 
 bool DtmfDetector::LongEnough(const int16_t* samples, int64_t count, int64_t pos) const {
@@ -352,6 +494,7 @@ void DtmfDetector::Feed(const int16_t* samples, size_t count) {
     while (count > 0) {
         if (chunk_.empty() && count >= chunkSamples_) {
             AnalyseChunk(samples, static_cast<int64_t>(chunkSamples_));
+            origin_ += static_cast<int64_t>(chunkSamples_);
             samples += chunkSamples_;
             count -= chunkSamples_;
             continue;
@@ -362,6 +505,7 @@ void DtmfDetector::Feed(const int16_t* samples, size_t count) {
         count -= take;
         if (chunk_.size() == chunkSamples_) {
             AnalyseChunk(chunk_.data(), static_cast<int64_t>(chunk_.size()));
+            origin_ += static_cast<int64_t>(chunk_.size());
             chunk_.clear();
         }
     }
@@ -375,21 +519,24 @@ std::string DtmfDetector::Finish() {
             AnalyseChunk(chunk_.data(), static_cast<int64_t>(chunk_.size()));
         }
         chunk_.clear();
-        if (held_ != 0) {
-            digits_ += held_;
-            held_ = 0;
-        }
+        if (held_ != 0) Emit();
+        EndRun();
     }
     return digits_;
 }
 
-std::string DetectDtmfDigits(const int16_t* samples, size_t count, int32_t sampleRate) {
-    DtmfDetector detector(sampleRate);
-    detector.Feed(samples, count);
-    return detector.Finish();
+DtmfScan DtmfDetector::Scan() {
+    Finish();
+    return {digits_, keys_, doubts_, supported_ ? sampleRate_ : 0};
 }
 
-std::string DetectDtmfDigits(const std::string& tempFilePath, int32_t sampleRate) {
+DtmfScan ScanDtmf(const int16_t* samples, size_t count, int32_t sampleRate) {
+    DtmfDetector detector(sampleRate);
+    detector.Feed(samples, count);
+    return detector.Scan();
+}
+
+DtmfScan ScanDtmf(const std::string& tempFilePath, int32_t sampleRate) {
     DtmfDetector detector(sampleRate);
     if (!detector.supported()) return {};
     SampleFileReader reader(tempFilePath);
@@ -401,7 +548,15 @@ std::string DetectDtmfDigits(const std::string& tempFilePath, int32_t sampleRate
         if (n < buffer.size()) break;
     }
     if (reader.failed()) return {};  // unreadable: no digits rather than part of them
-    return detector.Finish();
+    return detector.Scan();
+}
+
+std::string DetectDtmfDigits(const int16_t* samples, size_t count, int32_t sampleRate) {
+    return ScanDtmf(samples, count, sampleRate).digits;
+}
+
+std::string DetectDtmfDigits(const std::string& tempFilePath, int32_t sampleRate) {
+    return ScanDtmf(tempFilePath, sampleRate).digits;
 }
 
 ToneClip ParseToneClip(const std::string& digits) {

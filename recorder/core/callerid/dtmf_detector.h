@@ -5,15 +5,20 @@
 // own window length. A tone is present when its magnitude exceeds 30 % (-10.5 dB) of the summed
 // absolute sample values of its window (and that sum exceeds 1000, a sine of about -67 dBFS);
 // exactly one row and one column tone that together carry at least 60 % (-2.2 dB) of the window's
-// power make a digit, unless the column tone has a second harmonic above 30 % (-10.5 dB) of it
-// (voiced speech has one, a key has none). Tones 3 % off a key already fail the 30 % share. Twist
-// needs no own limit: the tone share and the pair power together take +-7 dB at every rate and
-// window alignment and refuse +-9 dB. When a new digit appears, the scan
+// power, each 6 dB above the other tones of its group, make a digit, unless the column tone has a
+// second harmonic above 30 % (-10.5 dB) of it (voiced speech has one, a key has none). Each tone
+// must lie within 2.5 % + 1 Hz of its key (half-way between the 1.5 % + 2 Hz a receiver must take
+// and the 3.5 % it must refuse), measured by the phase it turns between the two halves of its
+// window. Twist needs no own limit: the tone share and the pair power together take +-7 dB at every
+// rate and window alignment and refuse +-9 dB. When a new digit appears, the scan
 // steps back half a window to catch the tone's start. A digit seen in three windows (two at
 // 5512.5 Hz, whose windows are 19 ms) is held and is emitted once as many windows of silence
-// follow; a digit whose first window was counted twice must also lead both tone groups in the
-// window half a stride on (a stride at 5512.5 Hz) or half a stride before its first window, so
-// it has lasted the 40 ms a key gives and that a speech harmonic rarely holds.
+// follow; a window whose key lies 9 dB or more below the key's strongest window counts as silence,
+// so an echo or a tail does not fill the gap. A digit whose first window was counted twice must
+// also lead both tone groups in the window half a stride on (a stride at 5512.5 Hz) or half a
+// stride before its first window, so it has lasted the 40 ms a key gives and that a speech
+// harmonic rarely holds. Beside the digits the detector keeps each key's bounds and twist, and
+// where a tone pair came and went without becoming a digit (see tone_reading.h).
 // Recordings at 16000 and 32000 Hz analyse every 2nd/4th sample with the 8000 Hz filters, those
 // at 11025, 22050 and 44100 Hz every 2nd/4th/8th with filters for 5512.5 Hz; other rates are not
 // analysed.
@@ -41,6 +46,7 @@ struct DtmfFilterSet {
     std::array<int32_t, 8> coefficient;  // Q11: 2048 * 2cos(2 pi f / fs), floored
     std::array<int32_t, 8> window;       // analysed samples per tone
     int32_t maxWindow;                   // Nmax
+    double rateHz;                       // the rate the analysed samples stand for
 };
 
 // Filter set and step s (every s-th sample analysed) for a recording rate; false when the rate
@@ -49,6 +55,23 @@ bool SelectDtmfFilterSet(int32_t sampleRate, DtmfFilterSet* set, int32_t* step);
 
 // The digit of exactly one row flag and one column flag (flags in tone order), else 0.
 char MapDtmfPair(const std::array<bool, 8>& flags);
+
+// A digit as the detector found it, for judging whether a caller-ID frame can be trusted.
+struct DtmfKey {
+    char key = 0;
+    int64_t start = 0;     // sample index of the first window that showed the key
+    int64_t end = 0;       // sample index just past the last such window
+    double twistDb = 0.0;  // column tone against row tone, over those windows
+};
+
+// The digit string with its keys, and where a tone pair came and went without becoming a digit
+// (a key may have been lost there: a dropped frame, a twist at the limit).
+struct DtmfScan {
+    std::string digits;
+    std::vector<DtmfKey> keys;    // one per character of digits
+    std::vector<int64_t> doubts;  // sample indexes, in order
+    int32_t sampleRate = 0;       // 0: the rate was not analysed
+};
 
 // Streaming detector: Feed the recording's samples from the start in blocks of any size, then
 // Finish once for the digit string (0-9, *, #, A-D). The recording is analysed in chunks of
@@ -64,6 +87,13 @@ public:
     size_t chunkSamples() const { return chunkSamples_; }
     void Feed(const int16_t* samples, size_t count);
     std::string Finish();
+    // Finish, with the keys and doubts.
+    DtmfScan Scan();
+
+    // The power of a key's two tones in one window.
+    struct KeyLevel {
+        double row = 0, column = 0;
+    };
 
     // One window starting at window[0] (its Nmax analysed samples must be readable): the digit
     // present, or 0.
@@ -72,11 +102,26 @@ public:
     void AnalyseWindowPair(const int16_t* first, const int16_t* second, char* firstDigit, char* secondDigit) const;
 
 private:
+    // As the public ones, also giving the power of the key's two tones (0 for no digit).
+    char AnalyseWindow(const int16_t* window, KeyLevel* level) const;
+    void AnalyseWindowPair(const int16_t* first, const int16_t* second, char* firstDigit, char* secondDigit,
+                           KeyLevel* firstLevel, KeyLevel* secondLevel) const;
     void AnalyseChunk(const int16_t* samples, int64_t count);
+    // The window's digit, or 0 when its key has fallen far below the key's peak (a gap).
+    char AgainstPeak(char digit, KeyLevel* level);
+    // The run of like windows, holding a digit that filled its windows and emitting it after a gap.
+    void Debounce(char digit, const int16_t* samples, int64_t count, int64_t pos);
+    // Bookkeeping of keys and doubts beside the digit decisions.
+    void NoteKeyWindow(char digit, int64_t start, int64_t end, const KeyLevel& level);
+    DtmfKey RunKey() const;
+    void EndRun();
+    void Hold(char digit);
+    void Emit();
     bool LongEnough(const int16_t* samples, int64_t count, int64_t pos) const;
     // The digit's two tones still lead their groups in this window.
     bool PairContinues(const int16_t* window, char digit) const;
 
+    int32_t sampleRate_;
     bool supported_ = false;      // the rate has a filter set; otherwise nothing is analysed
     bool wideVectors_ = false;    // the Goertzel filters run four to a vector
     DtmfFilterSet set_{};         // filters of the rate's family
@@ -96,8 +141,23 @@ private:
     bool realign_ = false;       // a new digit was seen and the scan stepped back half a window
     char saved_ = 0;             // that digit, counted for the earlier window if it shows no tone
     bool startCounted_ = false;  // the digit's first window was counted twice (realign found no tone before it)
+    char peakDigit_ = 0;         // the key whose strongest window is peakPower_; 0: none since the last gap
+    double peakPower_ = 0;       // power of that key's two tones in its strongest window
     std::string digits_;         // the digits emitted so far
+
+    int64_t origin_ = 0;                 // recording sample index of the chunk being analysed
+    DtmfKey run_;                        // the key of the windows since another key or a gap
+    double runRow_ = 0, runColumn_ = 0;  // its tones' power summed over those windows
+    bool runHeld_ = false;               // that run filled its windows
+    DtmfKey heldKey_;                    // the key of held_
+    std::vector<DtmfKey> keys_;          // one per digit emitted
+    std::vector<int64_t> doubts_;
 };
+
+// The digits of a whole recording with their keys; empty for an unsupported rate.
+DtmfScan ScanDtmf(const int16_t* samples, size_t count, int32_t sampleRate);
+// The same over a temp file, as DetectDtmfDigits reads it.
+DtmfScan ScanDtmf(const std::string& tempFilePath, int32_t sampleRate);
 
 // The digit string of a whole recording; empty for an unsupported rate.
 std::string DetectDtmfDigits(const int16_t* samples, size_t count, int32_t sampleRate);

@@ -306,3 +306,82 @@ TEST(DtmfDetectorTest, ParsesToneCallerIdFrames) {
 
 }  // namespace
 }  // namespace pell
+
+namespace pell {
+namespace {
+
+constexpr int32_t kAllRates[] = {8000, 11025, 16000, 22050, 32000, 44100};
+constexpr double kRowHz[4] = {697, 770, 852, 941};
+constexpr double kColumnHz[4] = {1209, 1336, 1477, 1633};
+const char kKeys[4][5] = {"123A", "456B", "789C", "*0#D"};
+
+// One tone of a key moved on its own: what a receiver must take and what it must refuse.
+struct ToneOffsetCase {
+    const char* behaviour;
+    std::function<double(double hz)> offsetPercent;  // of the tone moved
+    bool accepted;
+};
+
+std::ostream& operator<<(std::ostream& out, const ToneOffsetCase& c) { return out << c.behaviour; }
+
+class DtmfToneToleranceTest : public ::testing::TestWithParam<ToneOffsetCase> {};
+
+// One key at two alignments with its row or column tone moved by offset percent.
+void ExpectKeyWithToneMoved(int32_t rate, int row, int column, bool moveRow, double offset, bool accepted) {
+    const std::string key(1, kKeys[row][column]);
+    for (const double lead : {300.0, 309.9}) {
+        const Samples s = Keyed(
+            rate, lead, key, [&](DtmfOptions& o) { (moveRow ? o.rowOffsetPercent : o.columnOffsetPercent) = offset; });
+        EXPECT_EQ(DetectDtmfDigits(s.data(), s.size(), rate), accepted ? key : "")
+            << rate << " Hz, key " << key << (moveRow ? " row" : " column") << " tone " << offset << " %, lead " << lead
+            << " ms";
+    }
+}
+
+TEST_P(DtmfToneToleranceTest, EachToneOnItsOwnAtEveryRate) {
+    const ToneOffsetCase& c = GetParam();
+    for (const int32_t rate : kAllRates) {
+        // Every key moves its column tone; the diagonal keys move each row tone too.
+        for (int row = 0; row < 4; ++row) {
+            ExpectKeyWithToneMoved(rate, row, row, true, c.offsetPercent(kRowHz[row]), c.accepted);
+            for (int column = 0; column < 4; ++column) {
+                ExpectKeyWithToneMoved(rate, row, column, false, c.offsetPercent(kColumnHz[column]), c.accepted);
+            }
+        }
+    }
+}
+
+const ToneOffsetCase kToneOffsetCases[] = {
+    {"1.5 % + 2 Hz high is taken", [](double hz) { return 1.5 + 200.0 / hz; }, true},
+    {"1.5 % + 2 Hz low is taken", [](double hz) { return -1.5 - 200.0 / hz; }, true},
+    {"3.5 % high is refused", [](double) { return 3.5; }, false},
+    {"3.5 % low is refused", [](double) { return -3.5; }, false},
+    {"4 % high is refused", [](double) { return 4.0; }, false},
+    {"4 % low is refused", [](double) { return -4.0; }, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Offsets, DtmfToneToleranceTest, ::testing::ValuesIn(kToneOffsetCases));
+
+// A hybrid's echo must not fill the gaps between digits: 50 ms tones, 40 ms gaps.
+class DtmfEchoTest : public ::testing::TestWithParam<int32_t> {};
+
+TEST_P(DtmfEchoTest, EchoesOf1To25MsUpToMinus12DbKeepTheGaps) {
+    const int32_t rate = GetParam();
+    for (const double delayMs : {1.0, 5.0, 10.0, 15.0, 20.0, 25.0}) {
+        for (const double levelDb : {-30.0, -24.0, -18.0, -12.0}) {
+            Samples s = Keyed(rate, 300, "A5551234C", [](DtmfOptions& o) {
+                o.toneMs = 50;
+                o.pauseMs = 40;
+                o.levelDbfs = -15;
+            });
+            signals::AddEcho(s, rate, delayMs, levelDb);
+            EXPECT_EQ(DetectDtmfDigits(s.data(), s.size(), rate), "A5551234C")
+                << rate << " Hz, echo " << delayMs << " ms at " << levelDb << " dB";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, DtmfEchoTest, ::testing::ValuesIn(kAllRates));
+
+}  // namespace
+}  // namespace pell

@@ -103,7 +103,8 @@ std::string ParseCallerIdBytes(const std::vector<uint8_t>& bytes);
 
 // Whole decoder over the start of a recording, fed from its first sample on: the six-sample
 // demodulator and the band-passed FskReceiver run side by side; a checksum-verified message of
-// the former wins, then one of the latter, then the former's unverified number. Samples beyond
+// the former wins, then one of the latter; failing both, receivers that lift the space tone 6 and
+// then 12 dB (a long loop's slope) read the same samples; then the former's unverified number. Samples beyond
 // kFskReadSamples are ignored. Rates below 8000 Hz or above 192000 Hz never decode.
 class FskClipDecoder {
 public:
@@ -119,8 +120,11 @@ private:
     bool decimating_;
     FskDecimator decimator_;
     FskDemodulator demodulator_;
-    FskReceiver receiver_;
+    FskReceiver receiver_;  // flat
+    FskTonePair tones_;     // for the receivers that lift the space tone, run in Finish
+    double receiverRate_;
     std::vector<int16_t> scratch_;
+    std::vector<int16_t> seen_;  // what the demodulator was fed, for those receivers
 };
 
 // The calling number in the first kFskReadSamples samples, or empty.

@@ -191,6 +191,47 @@ const ToleranceCase kToleranceCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Sweeps, FskToleranceTest, ::testing::ValuesIn(kToleranceCases));
 
+// The band-passed receiver frames asynchronous characters: a stop bit that is a space is a
+// framing error, and that character is no character.
+struct FramingCase {
+    const char* behaviour;
+    int32_t sampleRate;
+    std::function<void(FskBurstOptions&)> tweak;
+    std::vector<size_t> dropped;  // indexes of the characters the receiver must not give
+};
+
+std::ostream& operator<<(std::ostream& out, const FramingCase& c) { return out << c.behaviour; }
+
+class FskReceiverFramingTest : public ::testing::TestWithParam<FramingCase> {};
+
+TEST_P(FskReceiverFramingTest, GivesTheCharactersWithAGoodStopBit) {
+    const FramingCase& c = GetParam();
+    const std::vector<uint8_t> sent = CallSetupMessage({{0x02, "5551234"}});
+    std::vector<uint8_t> expected;
+    for (size_t i = 0; i < sent.size(); ++i) {
+        if (std::find(c.dropped.begin(), c.dropped.end(), i) == c.dropped.end()) expected.push_back(sent[i]);
+    }
+    FskReceiver receiver(c.sampleRate, TonesOfTable(BuildToneTable(kClipFskEurope)));
+    const Samples s = Recording(sent, Options(c.sampleRate, c.tweak));
+    receiver.Feed(s.data(), s.size());
+    // What the digital silence after the burst makes of the filters' decay is not a character sent.
+    const std::vector<uint8_t>& got = receiver.bytes();
+    EXPECT_EQ(std::vector<uint8_t>(got.begin(), got.begin() + std::min(got.size(), expected.size())), expected);
+}
+
+const FramingCase kFramingCases[] = {
+    {"one stop bit", 8000, {}, {}},
+    {"two stop bits", 8000, [](FskBurstOptions& o) { o.stopBits = 2; }, {}},
+    {"a space for a stop bit drops the character, the next is framed again",
+     8000,
+     [](FskBurstOptions& o) { o.badStopBitAt = 4; },
+     {4}},
+    {"a bad stop bit on the first character", 8000, [](FskBurstOptions& o) { o.badStopBitAt = 0; }, {0}},
+    {"a bad stop bit at 11025 Hz", 11025, [](FskBurstOptions& o) { o.badStopBitAt = 6; }, {6}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Characters, FskReceiverFramingTest, ::testing::ValuesIn(kFramingCases));
+
 TEST(FskDecoderTest, BlockSizeDoesNotChangeTheBytes) {
     Samples s = signals::SpeechLike(8000, 1.0, -15.0, 11);
     Append(s, Recording(CallSetupMessage(kDateAndNumber), Options(8000)));
@@ -486,6 +527,73 @@ TEST(ToneBandFilterTest, TonesOfATableAreTheTonesItWasBuiltFor) {
     EXPECT_NEAR(TonesOfTable(BuildToneTable(kClipFskEurope)).spaceHz, 2100, 2);
     EXPECT_NEAR(TonesOfTable(BuildToneTable(kClipFskUs)).markHz, 1200, 2);
     EXPECT_NEAR(TonesOfTable(BuildToneTable(kClipFskUs)).spaceHz, 2200, 2);
+}
+
+}  // namespace
+}  // namespace pell
+
+namespace pell {
+namespace {
+
+// A long loop: the space tone arrives up to 12 dB below the mark, with or without an echo.
+struct SlopeCase {
+    double spaceBelowMarkDb;
+    double echoDb;  // -100: none
+};
+
+std::ostream& operator<<(std::ostream& out, const SlopeCase& c) {
+    out << "space " << c.spaceBelowMarkDb << " dB below mark";
+    if (c.echoDb > -100) out << ", echo at " << c.echoDb << " dB";
+    return out;
+}
+
+class FskSlopeTest : public ::testing::TestWithParam<SlopeCase> {};
+
+TEST_P(FskSlopeTest, ASlopedLineDecodesAsAFlatOne) {
+    const SlopeCase& c = GetParam();
+    for (const int32_t rate : {8000, 11025, 16000}) {
+        for (const int32_t clip : {kClipFskEurope, kClipFskUs}) {
+            const signals::FskTones tones = clip == kClipFskEurope ? signals::kV23Tones : signals::kBell202Tones;
+            for (uint32_t seed = 1; seed <= 2; ++seed) {
+                FskBurstOptions o = Options(rate, [&](FskBurstOptions& b) {
+                    b.tones = tones;
+                    b.markBits = 80;
+                    b.startPhase = seed;
+                    b.levelDbfs = -12;
+                });
+                Samples s = Recording(CallSetupMessage(kDateAndNumber), o, 0.1 * seed);
+                signals::ApplySlope(s, rate, tones.markHz, tones.spaceHz, c.spaceBelowMarkDb);
+                if (c.echoDb > -100) signals::AddEcho(s, rate, 3.0 + seed, c.echoDb);
+                signals::AddBandNoise(s, rate, 30, 300, 3400, seed);
+                EXPECT_EQ(DecodeFskClip(s.data(), s.size(), rate, BuildToneTable(clip)), "12345678")
+                    << rate << " Hz, clip " << clip << ", seed " << seed;
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Slopes, FskSlopeTest,
+                         ::testing::Values(SlopeCase{4, -100}, SlopeCase{8, -100}, SlopeCase{10, -100},
+                                           SlopeCase{12, -100}, SlopeCase{8, -20}, SlopeCase{12, -20}));
+
+}  // namespace
+}  // namespace pell
+
+namespace pell {
+namespace {
+
+TEST(ToneBandFilterTest, TiltLiftsTheHigherToneByTheAskedAmount) {
+    for (const int32_t rate : {8000, 11025, 16000, 44100}) {
+        for (const FskTonePair pair : {FskTonePair{1300, 2100}, FskTonePair{1200, 2200}}) {
+            for (const double boost : {0.0, 6.0, 12.0}) {
+                ToneBandFilter filter(rate, 0.6 * pair.markHz, 1.3 * pair.spaceHz);
+                const double flat = filter.GainAt(pair.spaceHz) / filter.GainAt(pair.markHz);
+                filter.Tilt(pair.markHz, pair.spaceHz, boost);
+                const double lifted = filter.GainAt(pair.spaceHz) / filter.GainAt(pair.markHz);
+                EXPECT_NEAR(20 * std::log10(lifted / flat), boost, 0.05) << rate << " Hz, " << boost << " dB";
+            }
+        }
+    }
 }
 
 }  // namespace

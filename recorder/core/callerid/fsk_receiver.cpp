@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <numbers>
 
 namespace pell {
@@ -30,7 +31,13 @@ double ToneBandFilter::Biquad::Step(double x) {
     return y;
 }
 
-ToneBandFilter::ToneBandFilter(double sampleRateHz, double lowHz, double highHz) {
+double ToneBandFilter::Biquad::GainAt(double omega) const {
+    const std::complex<double> z = std::polar(1.0, -omega);
+    return std::abs((b0 + b1 * z + b2 * z * z) / (1.0 + a1 * z + a2 * z * z));
+}
+
+ToneBandFilter::ToneBandFilter(double sampleRateHz, double lowHz, double highHz)
+    : sampleRateHz_(sampleRateHz), stages_(4) {
     // Both corners stay below Nyquist at every rate the decoder analyses (8000 Hz and up).
     highHz = std::min(highHz, 0.45 * sampleRateHz);
     for (int section = 0; section < 2; ++section) {
@@ -55,6 +62,52 @@ double ToneBandFilter::Step(double x) {
     return x;
 }
 
+double ToneBandFilter::GainAt(double hz) const {
+    double gain = 1;
+    for (const Biquad& b : stages_) gain *= b.GainAt(2 * std::numbers::pi * hz / sampleRateHz_);
+    return gain;
+}
+
+namespace {
+
+// Second-order high shelf (slope 1) with its corner at cornerHz, lifting the highs by gainDb.
+void HighShelf(double sampleRateHz, double cornerHz, double gainDb, double& b0, double& b1, double& b2, double& a1,
+               double& a2) {
+    const double a = std::pow(10.0, gainDb / 40);
+    const double w0 = 2 * std::numbers::pi * cornerHz / sampleRateHz;
+    const double c = std::cos(w0), alpha = std::sin(w0) / 2 * std::numbers::sqrt2;
+    const double root = 2 * std::sqrt(a) * alpha;
+    const double a0 = (a + 1) - (a - 1) * c + root;
+    b0 = a * ((a + 1) + (a - 1) * c + root) / a0;
+    b1 = -2 * a * ((a - 1) + (a + 1) * c) / a0;
+    b2 = a * ((a + 1) + (a - 1) * c - root) / a0;
+    a1 = 2 * ((a - 1) - (a + 1) * c) / a0;
+    a2 = ((a + 1) - (a - 1) * c - root) / a0;
+}
+
+}  // namespace
+
+void ToneBandFilter::Tilt(double lowerToneHz, double upperToneHz, double boostDb) {
+    if (boostDb <= 0) return;
+    // Shelves of at most 6 dB of lift between the tones each, their gain found by bisection.
+    const int shelves = static_cast<int>(std::ceil(boostDb / 6.0));
+    const double corner = std::sqrt(lowerToneHz * upperToneHz);
+    const double omegaLow = 2 * std::numbers::pi * lowerToneHz / sampleRateHz_;
+    const double omegaHigh = 2 * std::numbers::pi * upperToneHz / sampleRateHz_;
+    Biquad shelf;
+    auto lift = [&](double gainDb) {
+        HighShelf(sampleRateHz_, corner, gainDb, shelf.b0, shelf.b1, shelf.b2, shelf.a1, shelf.a2);
+        return 20 * std::log10(shelf.GainAt(omegaHigh) / shelf.GainAt(omegaLow));
+    };
+    double below = 0, above = 60;
+    for (int i = 0; i < 50; ++i) {
+        const double mid = (below + above) / 2;
+        (lift(mid) < boostDb / shelves ? below : above) = mid;
+    }
+    lift(above);
+    for (int i = 0; i < shelves; ++i) stages_.push_back(shelf);
+}
+
 FskTonePair TonesOfTable(const ToneTable& tones) {
     // Table entry 1 is cos(2 pi f / 7999.2) in Q15 (a period of 6.666 samples at 1200 Hz).
     auto hz = [](int32_t cosine) {
@@ -63,14 +116,16 @@ FskTonePair TonesOfTable(const ToneTable& tones) {
     return {hz(tones.cosMark[1]), hz(tones.cosSpace[1])};
 }
 
-FskReceiver::FskReceiver(double sampleRateHz, FskTonePair tones)
+FskReceiver::FskReceiver(double sampleRateHz, FskTonePair tones, double spaceBoostDb)
     : filter_(sampleRateHz, 0.6 * std::min(tones.markHz, tones.spaceHz), 1.3 * std::max(tones.markHz, tones.spaceHz)),
       samplesPerBit_(sampleRateHz / kBitRate),
       window_(static_cast<size_t>(std::max(1L, std::lround(kSumBits * samplesPerBit_)))),
       markRotation_(std::polar(1.0, -2 * std::numbers::pi * tones.markHz / sampleRateHz)),
       spaceRotation_(std::polar(1.0, -2 * std::numbers::pi * tones.spaceHz / sampleRateHz)),
       markRing_(window_),
-      spaceRing_(window_) {}
+      spaceRing_(window_) {
+    filter_.Tilt(std::min(tones.markHz, tones.spaceHz), std::max(tones.markHz, tones.spaceHz), spaceBoostDb);
+}
 
 void FskReceiver::Feed(const int16_t* samples, size_t count) {
     for (size_t i = 0; i < count; ++i) Step(samples[i]);

@@ -24,15 +24,23 @@ namespace pell {
 class ToneBandFilter {
 public:
     ToneBandFilter(double sampleRateHz, double lowHz, double highHz);
+    // Adds high shelves that lift a tone at upperToneHz boostDb against one at lowerToneHz: the
+    // inverse of a long loop's slope, so the weaker tone's filter no longer sees mostly the
+    // stronger tone's leakage.
+    void Tilt(double lowerToneHz, double upperToneHz, double boostDb);
     double Step(double x);
+    // The filter's gain at hz.
+    double GainAt(double hz) const;
 
 private:
     struct Biquad {
         double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
         double z1 = 0, z2 = 0;
         double Step(double x);
+        double GainAt(double omega) const;
     };
-    std::array<Biquad, 4> stages_;
+    double sampleRateHz_;
+    std::vector<Biquad> stages_;
 };
 
 struct FskTonePair {
@@ -44,7 +52,9 @@ FskTonePair TonesOfTable(const ToneTable& tones);
 
 class FskReceiver {
 public:
-    FskReceiver(double sampleRateHz, FskTonePair tones);
+    // spaceBoostDb > 0 lifts the higher tone (the space tone of both pairs) by that much before
+    // the bit decisions: a long loop leaves it that much weaker.
+    FskReceiver(double sampleRateHz, FskTonePair tones, double spaceBoostDb = 0);
     void Feed(const int16_t* samples, size_t count);
     const std::vector<uint8_t>& bytes() const { return bytes_; }
 

@@ -2,35 +2,40 @@
 
 #include <utility>
 
-#include "recorder/core/callerid/calling_number.h"
 #include "recorder/core/callerid/dtmf_detector.h"
 #include "recorder/core/callerid/fsk_decoder.h"
+#include "recorder/core/callerid/tone_reading.h"
 
 namespace pell {
 namespace {
 
-// Up to two digits are too short to be a message: taken as they are, as the caller's.
-constexpr size_t kShortestToneMessage = 3;
-
 template <typename Fsk, typename Dtmf>
-CallerIdentity Identify(int32_t clip, Fsk decodeFsk, Dtmf detectDtmf) {
+CallerIdentity Identify(int32_t clip, Fsk decodeFsk, Dtmf scanDtmf) {
     if (clip == kClipNone) return {"", 'U'};
     if (clip == kClipTone) {
-        std::string raw = detectDtmf();
-        if (raw.size() < kShortestToneMessage) return {std::move(raw), 'I'};
-        ToneClip parsed = ParseToneClip(raw);
-        if (!parsed.framed) return {std::move(parsed.number), 'O'};
-        // A frame around key letters (talk-off or damage) names no caller.
-        const bool indication = parsed.number == kWithheldText || parsed.number == kUnavailableText;
-        if (!indication && !IsCallingNumber(parsed.number)) return {"", 'I'};
-        return {std::move(parsed.number), 'I'};
+        const DtmfScan scan = scanDtmf();
+        ToneReading reading = ReadToneScan(scan);
+        if (reading.kind == ToneReadingKind::kNothing) return {"", 'I'};
+        if (reading.kind == ToneReadingKind::kCallerId) return {std::move(reading.number), 'I'};
+        if (reading.kind == ToneReadingKind::kDialled) return {std::move(reading.number), 'O'};
+        return {"", 'U'};  // a frame that cannot be trusted, or one or two strays: no caller rather than a wrong one
     }
     std::string number = decodeFsk();
     if (!number.empty()) return {std::move(number), 'I'};
-    // No FSK message: any DTMF digits are kept raw; more than two are taken as dialled.
-    std::string raw = detectDtmf();
-    const char mark = raw.size() >= kShortestToneMessage ? 'O' : 'I';
-    return {std::move(raw), mark};
+    // No FSK message: a trusted tone frame is kept raw, dialled digits as read; strays name no one.
+    const DtmfScan scan = scanDtmf();
+    ToneReading reading = ReadToneScan(scan);
+    switch (reading.kind) {
+        case ToneReadingKind::kNothing:
+            return {"", 'I'};
+        case ToneReadingKind::kCallerId:
+            return {scan.digits, 'O'};
+        case ToneReadingKind::kDialled:
+            return {std::move(reading.number), 'O'};
+        case ToneReadingKind::kUncertain:
+            break;
+    }
+    return {"", 'U'};
 }
 
 }  // namespace
@@ -39,14 +44,14 @@ CallerIdentity IdentifyCaller(const std::string& tempFilePath, int32_t clip, int
                               const ToneTable& toneTable) {
     return Identify(
         clip, [&] { return DecodeFskClip(tempFilePath, sampleRate, toneTable); },
-        [&] { return DetectDtmfDigits(tempFilePath, sampleRate); });
+        [&] { return ScanDtmf(tempFilePath, sampleRate); });
 }
 
 CallerIdentity IdentifyCaller(const int16_t* samples, size_t count, int32_t clip, int32_t sampleRate,
                               const ToneTable& toneTable) {
     return Identify(
         clip, [&] { return DecodeFskClip(samples, count, sampleRate, toneTable); },
-        [&] { return DetectDtmfDigits(samples, count, sampleRate); });
+        [&] { return ScanDtmf(samples, count, sampleRate); });
 }
 
 }  // namespace pell

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "testsupport/signals/signals.h"
@@ -22,12 +23,28 @@ Samples Fsk(const std::string& number, signals::FskTones tones = signals::kV23To
     return s;
 }
 
-Samples Dtmf(const std::string& digits) {
+Samples Dtmf(const std::string& digits, const signals::DtmfOptions& options = {}) {
     Samples s = signals::Silence(8000, 0.4);
-    Append(s, signals::DtmfDigits(digits));
+    Append(s, signals::DtmfDigits(digits, options));
     Append(s, signals::Silence(8000, 0.4));
     return s;
 }
+
+signals::DtmfOptions Twisted(double twistDb) {
+    signals::DtmfOptions o;
+    o.twistDb = twistDb;
+    return o;
+}
+
+// A VoIP frame lost inside the tone of the key at index: 30 ms of silence in its middle.
+Samples FrameLostIn(const std::string& digits, size_t index, const signals::DtmfOptions& options = {}) {
+    Samples s = Dtmf(digits, options);
+    const auto start = static_cast<size_t>(8000 * (0.4 + 0.14 * static_cast<double>(index) + 0.02));
+    std::fill(s.begin() + static_cast<std::ptrdiff_t>(start), s.begin() + static_cast<std::ptrdiff_t>(start + 240), 0);
+    return s;
+}
+
+Samples Talk(double seconds, uint32_t seed) { return signals::SpeechLike(8000, seconds, -15, seed); }
 
 Samples Then(Samples first, const Samples& second) {
     Append(first, second);
@@ -70,11 +87,23 @@ const IdentifyCase kIdentifyCases[] = {
     {"tone: withheld code", 1, [] { return Dtmf("B10C"); }, "Private", 'I'},
     {"tone: unavailable code", 1, [] { return Dtmf("B00C"); }, "No number", 'I'},
     {"tone: two stars", 1, [] { return Dtmf("**123"); }, "123", 'I'},
-    {"tone: two stars alone are kept as they are", 1, [] { return Dtmf("**"); }, "**", 'I'},
-    {"tone: two digits are the caller's", 1, [] { return Dtmf("12"); }, "12", 'I'},
+    {"tone: two stars alone are no caller", 1, [] { return Dtmf("**"); }, "", 'U'},
+    {"tone: one or two digits alone are strays, no caller", 1, [] { return Dtmf("12"); }, "", 'U'},
     {"tone: unframed digits were dialled", 1, [] { return Dtmf("0123"); }, "0123", 'O'},
-    {"tone: a frame around key letters names no caller", 1, [] { return Dtmf("A5B5C"); }, "", 'I'},
-    {"tone: a B code that is not a number names no caller", 1, [] { return Dtmf("BD1C"); }, "", 'I'},
+    {"tone: a frame around key letters names no caller", 1, [] { return Dtmf("A5B5C"); }, "", 'U'},
+    {"tone: a B code that is not a number names no caller", 1, [] { return Dtmf("BD1C"); }, "", 'U'},
+    {"tone: a frame without its end names no caller", 1, [] { return Dtmf("A5551234"); }, "", 'U'},
+    {"tone: a frame with a key lost to a dropped VoIP frame names no caller", 1,
+     [] { return FrameLostIn("A5551234C", 4); }, "", 'U'},
+    {"tone: the same loss at -8 dB twist names no caller", 1, [] { return FrameLostIn("A5551234C", 6, Twisted(-8)); },
+     "", 'U'},
+    {"tone: the same loss at +8 dB twist names no caller", 1, [] { return FrameLostIn("A5551234C", 2, Twisted(8)); },
+     "", 'U'},
+    {"tone: a frame at -6 dB twist is the caller", 1, [] { return Dtmf("A5551234C", Twisted(-6)); }, "5551234", 'I'},
+    {"tone: a frame at -8 dB twist, its keys at the limit, names no caller", 1,
+     [] { return Dtmf("A5551234C", Twisted(-8)); }, "", 'U'},
+    {"tone: dialled digits show where a key was lost", 1, [] { return FrameLostIn("01234", 2); }, "01?34", 'O'},
+    {"tone: the caller's frame, then talk", 1, [] { return Then(Dtmf("D5551234C"), Talk(20, 4)); }, "5551234", 'I'},
     {"tone: nothing found", 1, [] { return signals::Silence(8000, 2); }, "", 'I'},
     {"tone setting ignores an FSK burst", 1, [] { return Fsk("5551234"); }, "", 'I'},
     {"FSK Europe: number", 2, [] { return Fsk("5551234"); }, "5551234", 'I'},
@@ -82,7 +111,12 @@ const IdentifyCase kIdentifyCases[] = {
     {"FSK with talk after it", 2, [] { return Then(Fsk("5551234"), signals::SpeechLike(8000, 10, -15, 2)); }, "5551234",
      'I'},
     {"FSK finds nothing: DTMF kept raw as dialled", 2, [] { return Dtmf("A123C"); }, "A123C", 'O'},
-    {"FSK finds nothing: two DTMF digits", 2, [] { return Dtmf("42"); }, "42", 'I'},
+    {"FSK finds nothing: two stray digits are no caller", 2, [] { return Dtmf("42"); }, "", 'U'},
+    {"FSK finds nothing: a stray digit in the talk is no caller", 2,
+     [] { return Then(Then(Talk(6, 3), Dtmf("4")), Talk(6, 5)); }, "", 'U'},
+    {"FSK finds nothing: dialled digits of a plausible length", 2, [] { return Then(Dtmf("0123"), Talk(5, 6)); },
+     "0123", 'O'},
+    {"FSK finds nothing: a damaged tone frame is no caller", 2, [] { return FrameLostIn("A5551234C", 3); }, "", 'U'},
     {"FSK finds nothing and no digits", 2, [] { return signals::Silence(8000, 3); }, "", 'I'},
     {"FSK number wins over dialled digits", 2, [] { return Then(Fsk("5551234"), Dtmf("0123")); }, "5551234", 'I'},
     {"withheld FSK number falls back to the dialled digits", 2,

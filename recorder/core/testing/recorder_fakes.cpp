@@ -26,6 +26,11 @@ public:
     bool Seek(uint64_t offset) override { return Check(real_.Seek(offset)); }
     std::optional<uint64_t> SeekEnd() override { return real_.SeekEnd(); }
     bool Truncate(uint64_t size) override { return Check(real_.Truncate(size)); }
+    bool Sync() override {
+        owner_.events.push_back("sync " + path_);
+        return Check(real_.Sync());
+    }
+    FilePlace Locate(const std::string& openedAt) const override { return real_.Locate(openedAt); }
     bool Close() override {
         const bool closed = real_.Close();
         if (owner_.CloseFails(path_)) {
@@ -54,12 +59,14 @@ bool Matches(const std::string& path, const std::string& text) {
 }  // namespace
 
 File FaultyFileSystem::Open(const std::string& path, const char* mode, std::string* error) {
+    if (whenOpening) whenOpening(path);
     if (failOpenCount > 0 && Matches(path, failOpenMatching)) {
         --failOpenCount;
         if (error) *error = "Permission denied";
         return File();
     }
     File real = RealFileSystem::Open(path, mode, error);
+    if (afterOpening) afterOpening(path);
     if (!real) return real;
     return File(std::make_unique<FaultyFile>(std::move(real), *this, path));
 }
@@ -71,6 +78,15 @@ bool FaultyFileSystem::WriteWhole(const std::string& path, const std::string& te
         return false;
     }
     return RealFileSystem::WriteWhole(path, text, error);
+}
+
+bool FaultyFileSystem::Remove(const std::string& path) {
+    events.push_back("remove " + path);
+    if (failRemoveCount > 0 && Matches(path, failRemoveMatching)) {
+        --failRemoveCount;
+        return false;
+    }
+    return RealFileSystem::Remove(path);
 }
 
 bool FaultyFileSystem::WriteFails(const std::string& path) {

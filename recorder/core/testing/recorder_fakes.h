@@ -68,7 +68,16 @@ public:
     File Open(const std::string& path, const char* mode, std::string* error = nullptr) override;
     bool RemoveTree(const std::string& path) override;
     bool WriteWhole(const std::string& path, const std::string& text, std::string* error = nullptr) override;
+    bool Remove(const std::string& path) override;
 
+    // Called before and after every open, e.g. to stand for a crash at that point.
+    std::function<void(const std::string& path)> whenOpening;
+    std::function<void(const std::string& path)> afterOpening;
+    // Removals of paths containing this text fail this many more times.
+    std::string failRemoveMatching;
+    int failRemoveCount = 0;
+    // "sync <path>" and "remove <path>" in the order they happened.
+    std::vector<std::string> events;
     // Opens of paths containing this text fail this many more times.
     std::string failOpenMatching;
     int failOpenCount = 0;
