@@ -110,7 +110,8 @@ DayRemoval RemoveDayFolder(CustodyFiles& files, Clock& clock, const std::string&
                 out.failures.push_back(dayFolder + ": " + Reason(error));
             }
         }
-    } else if (keepsSome) {
+    } else if (keepsSome && !out.removed.empty()) {
+        // Said once, when the day is emptied: a later pass over its protected calls adds nothing.
         records.push_back(
             {identity.user, identity.program, action, dayFolder,
              std::to_string(out.kept.size()) + " protected recording" + (out.kept.size() == 1 ? "" : "s") + " kept"});
