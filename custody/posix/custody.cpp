@@ -106,4 +106,17 @@ ErasureReport EraseRecordings(const std::vector<ErasureTarget>& targets, const s
     return EraseRecordings(Files(), clock, targets, AuditIdentity{CurrentUserName(), program});
 }
 
+DayRemoval PosixRecordingCustody::RemoveDay(const std::string& dayFolder, RemovalReason reason) {
+    return RemoveDayFolder(dayFolder, reason, program_);
+}
+
+int PosixRecordingCustody::NoteFiled(const std::string& path, const FiledFacts& facts) {
+    const AudioHashResult hash = HashAudio(path);
+    if (hash.error != 0) return hash.error;
+    FiledFacts filed = facts;
+    filed.name = NameOf(path);
+    if (filed.size == 0) filed.size = Files().Status(path).size;
+    return RecordFiled(ParentOf(path), filed, hash.digest);
+}
+
 }  // namespace pell

@@ -9,11 +9,13 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "custody/core/audit_trail.h"
 #include "custody/core/hold_list.h"
 #include "custody/core/manifest.h"
+#include "custody/core/recording_custody.h"
 #include "custody/core/removal.h"
 #include "custody/core/verify.h"
 
@@ -65,5 +67,16 @@ DayRemoval RemoveDayFolder(const std::string& dayFolder, RemovalReason reason, c
 // Erasure on a person's request: unlinks the recordings for good, refusing protected ones, and
 // records it in each root's trail without the number (see removal.h).
 ErasureReport EraseRecordings(const std::vector<ErasureTarget>& targets, const std::string& program);
+
+// The recorder's custody on real files, audited as `program` ("PellRecorder") by the OS user.
+class PosixRecordingCustody final : public RecordingCustody {
+public:
+    explicit PosixRecordingCustody(std::string program) : program_(std::move(program)) {}
+    DayRemoval RemoveDay(const std::string& dayFolder, RemovalReason reason) override;
+    int NoteFiled(const std::string& path, const FiledFacts& facts) override;
+
+private:
+    std::string program_;
+};
 
 }  // namespace pell
