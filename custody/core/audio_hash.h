@@ -8,7 +8,7 @@
 // bytes back until Finish says whether they are a tag, and learns the ID3v2 length from the
 // first ten bytes. It is not fed the recorder's writes as they happen: the encoder rewrites the
 // first frame with its Info header when a recording ends, so the hash is taken from the file
-// once it is filed (HashAudio), which costs well under a thousandth of the encoding.
+// once it is filed (HashAudio), which costs about two thousandths of the encoding.
 #pragma once
 
 #include <cstddef>
