@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/core/paths.h"
+#include "player/catalogue/record_list.h"
 #include "recorder/core/recorder_core.h"
 #include "recorder/core/recording_names.h"
 
@@ -17,21 +18,11 @@ namespace {
 
 // "dd.mm.yyyy" as the recorder names its day folders; nothing for any other name.
 std::optional<std::chrono::year_month_day> ParseDayFolder(const std::string& name) {
-    if (name.size() != 10 || name[2] != '.' || name[5] != '.') return std::nullopt;
-    int parts[3] = {0, 0, 0};
-    const std::size_t starts[3] = {0, 3, 6};
-    const std::size_t lengths[3] = {2, 2, 4};
-    for (int p = 0; p < 3; ++p) {
-        for (std::size_t k = starts[p]; k < starts[p] + lengths[p]; ++k) {
-            if (name[k] < '0' || name[k] > '9') return std::nullopt;
-            parts[p] = parts[p] * 10 + (name[k] - '0');
-        }
-    }
-    const std::chrono::year_month_day date{std::chrono::year{parts[2]},
-                                           std::chrono::month{static_cast<unsigned>(parts[1])},
-                                           std::chrono::day{static_cast<unsigned>(parts[0])}};
-    if (!date.ok()) return std::nullopt;
-    return date;
+    const int32_t key = DayFolderKey(name);
+    if (key == 0) return std::nullopt;
+    return std::chrono::year_month_day{std::chrono::year{key / 10000},
+                                       std::chrono::month{static_cast<unsigned>(key / 100 % 100)},
+                                       std::chrono::day{static_cast<unsigned>(key % 100)}};
 }
 
 std::string KeptNote(std::size_t kept) {
