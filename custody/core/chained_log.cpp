@@ -12,7 +12,7 @@ namespace {
 constexpr std::string_view kChainKey = "chain=";
 constexpr std::size_t kSaltHexDigits = 32;
 // The last entry is looked for in this much of the log's end first; entries are far shorter.
-constexpr std::size_t kTailBytes = 64 * 1024;
+constexpr std::size_t kTailBytes = std::size_t{64} * 1024;
 
 bool IsKeyChar(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-'; }
 
@@ -167,7 +167,7 @@ bool LogEntry::IsRedacted(std::string_view key) const {
 }
 
 std::string LogProblem::Describe() const {
-    const std::string at = "line " + std::to_string(line);
+    std::string at = "line " + std::to_string(line);
     switch (kind) {
         case Kind::Altered:
             return at + ": entry " + std::to_string(seq) + " was changed (or the entry before it re-hashed)";

@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
         TamperCase{"Untouched", [](const std::string& log) { return log; }, {}, {}},
         TamperCase{"ValueEdited",
                    [](const std::string& log) {
-                       return EditLine(log, 2, [](std::string line) { return Replace(line, "three", "thr3e"); });
+                       return EditLine(log, 2, [](const std::string& line) { return Replace(line, "three", "thr3e"); });
                    },
                    {Kind::Altered},
                    {3}},
@@ -160,13 +160,14 @@ INSTANTIATE_TEST_SUITE_P(
                    {3, 3}},
         TamperCase{"SequenceRenumbered",
                    [](const std::string& log) {
-                       return EditLine(log, 3, [](std::string line) { return "9" + line.substr(1); });
+                       return EditLine(log, 3, [](const std::string& line) { return "9" + line.substr(1); });
                    },
                    {Kind::Missing, Kind::OutOfOrder},
                    {4, 5}},
         TamperCase{"LineMangledByHand",
                    [](const std::string& log) {
-                       return EditLine(log, 2, [](std::string line) { return Replace(line, "chain=", "chain:"); });
+                       return EditLine(log, 2,
+                                       [](const std::string& line) { return Replace(line, "chain=", "chain:"); });
                    },
                    {Kind::Unreadable, Kind::Missing},
                    {0, 3}},

@@ -111,6 +111,7 @@ int NoteGone(CustodyFiles& files, Clock& clock, const std::string& dayFolder, co
     const std::set<std::string> gone(names.begin(), names.end());
     const std::string time = FormatUtc(static_cast<int64_t>(ToTimeT(clock.Now())));
     std::vector<std::vector<LogField>> entries;
+    entries.reserve(gone.size());
     for (const std::string& name : gone) {
         entries.push_back({LogField::Plain("kind", reason == GoneReason::Request ? "erased" : "removed"),
                            LogField::Plain("name", name), LogField::Plain("time", time),

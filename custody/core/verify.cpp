@@ -115,8 +115,11 @@ FolderVerification VerifyDayFolder(CustodyFiles& files, const std::string& dayFo
     }
     for (const auto& [name, record] : manifest.records) {
         if (record.state == ManifestState::Filed && present.count(name) == 0) {
-            out.findings.push_back(
-                {Kind::Missing, dayFolder + "/" + name, "listed in the manifest, " + FiledWhen(record) + ", and gone"});
+            std::string path = dayFolder;
+            path.append("/").append(name);
+            std::string detail = "listed in the manifest, ";
+            detail.append(FiledWhen(record)).append(", and gone");
+            out.findings.push_back({Kind::Missing, std::move(path), std::move(detail)});
         }
     }
     return out;

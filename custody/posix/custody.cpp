@@ -10,6 +10,7 @@
 #include <map>
 
 #include "common/core/clock.h"
+#include "common/core/paths.h"
 #include "custody/posix/posix_custody_files.h"
 
 namespace pell {
@@ -69,16 +70,18 @@ HoldResult ChangeHolds(const HoldRequest& request) {
         const HoldChange change = ChangeHolds(Files(), folder, names, request.held);
         if (change.error != 0) {
             for (const std::string& name : names) {
-                result.failures.push_back(folder + "/" + name + ": " + std::string(kHoldFileName) + ": " +
-                                          Reason(change.error));
+                std::string failure = JoinPath(folder, name);
+                failure.append(": ").append(kHoldFileName).append(": ").append(Reason(change.error));
+                result.failures.push_back(std::move(failure));
             }
             continue;
         }
         std::vector<AuditRecord> records;
         for (const std::string& name : names) {
             const bool changed = std::find(change.changed.begin(), change.changed.end(), name) != change.changed.end();
-            (changed ? result.changed : result.unchanged).push_back(folder + "/" + name);
-            if (changed) records.push_back({user, request.program, action, folder + "/" + name, request.detail});
+            const std::string path = JoinPath(folder, name);
+            (changed ? result.changed : result.unchanged).push_back(path);
+            if (changed) records.push_back({user, request.program, action, path, request.detail});
         }
         if (const int error = AppendAudit(ParentOf(folder), records); error != 0) {
             result.failures.push_back(ParentOf(folder) + "/" + kAuditFileName + ": " + Reason(error) +

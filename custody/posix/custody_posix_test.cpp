@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "common/core/paths.h"
 #include "custody/core/sha256.h"
 #include "custody/core/testing/custody_test_support.h"
 #include "custody/posix/posix_custody_files.h"
@@ -27,11 +28,12 @@ TEST(CustodyPosixTest, WritersAtOnceLoseNoEntryAndKeepTheChain) {
     constexpr int kThreads = 4;
     constexpr int kEach = 50;
     std::vector<std::thread> writers;
+    writers.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         writers.emplace_back([&, t] {
             for (int i = 0; i < kEach; ++i) {
-                const std::string name = "t" + std::to_string(t) + "-" + std::to_string(i) + ".mp3";
-                EXPECT_EQ(AppendAudit(root.path(), {"alice", "test", AuditAction::Play, day + "/" + name, ""}), 0);
+                const std::string name = "t" + std::to_string(t).append("-").append(std::to_string(i)).append(".mp3");
+                EXPECT_EQ(AppendAudit(root.path(), {"alice", "test", AuditAction::Play, JoinPath(day, name), ""}), 0);
                 EXPECT_EQ(RecordFiled(day, FiledFacts{name, 1, 2, "Line 1", "0171", 'I', 10}, AudioDigest{}), 0);
             }
         });

@@ -29,7 +29,7 @@ int Flock(int fd, int operation) {
 
 FileText ReadFrom(UniqueFd& fd, off_t offset) {
     FileText out;
-    std::string block(64 * 1024, '\0');
+    std::string block(std::size_t{64} * 1024, '\0');
     for (;;) {
         const ssize_t count = ::pread(fd.Get(), block.data(), block.size(), offset);
         if (count < 0) {

@@ -188,12 +188,14 @@ void RecorderCore::RemoveAgedDays(std::chrono::year_month_day today, std::chrono
                                                removal.auditProblem + "); the removals are in history.log only.");
                 }
                 if (!removal.existed || (removal.removed.empty() && removal.failures.empty())) continue;
-                AppendHistoryLog(path + (removal.Complete() ? " was removed" : " couldn't remove") + why +
-                                 KeptNote(removal.kept.size()) + "\r\n");
+                std::string entry = path + (removal.Complete() ? " was removed" : " couldn't remove");
+                entry.append(why).append(KeptNote(removal.kept.size())).append("\r\n");
+                AppendHistoryLog(entry);
                 continue;
             }
             const bool gone = fs.RemoveTree(path) && !fs.Exists(path);
-            AppendHistoryLog(path + (gone ? " was removed" : " couldn't remove") + why + "\r\n");
+            std::string entry = path + (gone ? " was removed" : " couldn't remove");
+            AppendHistoryLog(entry.append(why).append("\r\n"));
         }
     }
     ShowPendingMessages();

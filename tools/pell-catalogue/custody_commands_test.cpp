@@ -39,7 +39,7 @@ protected:
                       const std::string& line = "Line 1") {
         const std::string relative = "rec/" + day + "/" + name;
         dir_.Write(relative, Layer3Audio(5) + TagString(RecorderTag(number, line, 'I', 0, "")));
-        const std::string path = dir_.File(relative);
+        std::string path = dir_.File(relative);
         const AudioHashResult hash = HashAudio(path);
         EXPECT_EQ(hash.error, 0);
         EXPECT_EQ(RecordFiled(dir_.File("rec/" + day),
@@ -50,7 +50,7 @@ protected:
         return path;
     }
 
-    ToolRun Tool(std::vector<std::string> args) {
+    ToolRun Tool(const std::vector<std::string>& args) {
         std::ostringstream out;
         std::ostringstream err;
         ToolRun run;
