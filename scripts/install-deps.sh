@@ -10,7 +10,7 @@ packages=(
   libasound2-plugins alsa-utils pulseaudio pulseaudio-utils
   umockdev libumockdev-dev xvfb xauth trayer x11-utils
   mpg123 lame sox
-  libsqlite3-dev postgresql libpq-dev
+  libsqlite3-dev postgresql libpq-dev libssl-dev
   lintian desktop-file-utils appstream
   clang libclang-rt-dev clang-format clang-tidy
   libcpp-httplib-dev libssl-dev libsodium-dev nlohmann-json3-dev openssl

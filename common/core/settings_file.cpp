@@ -105,7 +105,9 @@ WriteResult WriteFileAtomically(const std::string& path, const std::string& text
     ok = fd.Close() && ok;
     if (ok) ok = std::rename(temp.c_str(), target->c_str()) == 0;
     if (!ok) {
+        const int error = errno;
         std::remove(temp.c_str());
+        errno = error;
         return WriteResult::WriteFailed;
     }
     SyncFolderOf(*target);

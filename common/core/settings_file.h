@@ -46,6 +46,7 @@ enum class WriteResult { Ok, CannotCreate, WriteFailed };
 // private folder names; 0666 for files that must stay shared like the folder they are in).
 // CannotCreate: the temporary file could not be made (nothing changed);
 // WriteFailed: writing, flushing or renaming failed (nothing changed, the temporary is removed).
+// On failure errno says why.
 WriteResult WriteFileAtomically(const std::string& path, const std::string& text, unsigned newFileMode = 0600);
 
 }  // namespace pell

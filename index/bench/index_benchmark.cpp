@@ -248,6 +248,7 @@ int SearchFigures(const std::string& storeKind, int rows, const std::string& scr
     struct NoFiles final : CallFiles {
         FolderListing List(const std::string&, const EntryFilter&) override { return {}; }
         std::optional<CallFacts> Read(const std::string&, const std::string&, const FileStamp&) override { return {}; }
+        FolderCustody ReadCustody(const std::string&) override { return {}; }
     } noFiles;
     CallIndex index(*store, noFiles, clock, kPlan);
     const int64_t march = DayStart(4 * 365 + 59);  // a month in the fifth year
@@ -304,6 +305,7 @@ int MemoryFigure(const std::string& scratch) {
     struct NoFiles final : CallFiles {
         FolderListing List(const std::string&, const EntryFilter&) override { return {}; }
         std::optional<CallFacts> Read(const std::string&, const std::string&, const FileStamp&) override { return {}; }
+        FolderCustody ReadCustody(const std::string&) override { return {}; }
     } noFiles;
     CallIndex index(*store, noFiles, clock, kPlan);
     const Memory opened = ResidentMemory();

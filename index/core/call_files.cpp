@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "common/core/unique_fd.h"
+#include "custody/posix/posix_custody_files.h"
 #include "player/catalogue/record_file.h"
 
 namespace pell {
@@ -205,6 +206,17 @@ void PosixCallFiles::Prefetch(const std::string& folder, const std::vector<std::
         }
         ::close(fd);
     }
+}
+
+FolderCustody PosixCallFiles::ReadCustody(const std::string& folder) {
+    PosixCustodyFiles files;
+    return ReadFolderCustody(files, folder);
+}
+
+void ApplyCustody(const FolderCustody& custody, CallFacts& facts) {
+    facts.isProtected = custody.held.count(facts.name) != 0;
+    const auto start = custody.startTimes.find(facts.name);
+    if (start != custody.startTimes.end() && facts.timesKnown) facts.startTime = start->second;
 }
 
 }  // namespace pell

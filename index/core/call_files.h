@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "custody/core/folder_custody.h"
 #include "index/core/call_record.h"
 #include "player/catalogue/record_info.h"
 
@@ -45,7 +46,13 @@ public:
         (void)folder;
         (void)names;
     }
+    // The day folder's hold list and manifest as the index uses them; empty where missing.
+    virtual FolderCustody ReadCustody(const std::string& folder) = 0;
 };
+
+// What the custody records add to a recording's facts: its hold, and the start time the
+// recorder noted when it filed it (truer than one told from a copied file's last write).
+void ApplyCustody(const FolderCustody& custody, CallFacts& facts);
 
 // The facts of one recording from its bytes, by the record list's rules (tag, first frame
 // header, length, last write), plus the content key.
@@ -79,6 +86,7 @@ public:
     std::optional<CallFacts> Read(const std::string& path, const std::string& name, const FileStamp& listed) override;
     // Asks the kernel to read each file's head and tag ahead (posix_fadvise WILLNEED).
     void Prefetch(const std::string& folder, const std::vector<std::string>& names) override;
+    FolderCustody ReadCustody(const std::string& folder) override;
 };
 
 }  // namespace pell

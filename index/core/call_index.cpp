@@ -171,8 +171,16 @@ bool CallIndex::ScanFolder(const PlannedScan& scan, const RefreshOptions& option
     }
     StoreResult<std::vector<StoredFile>> storedFiles = store_.Files(folderId);
     if (!storedFiles.Ok()) return storeFailed(storedFiles.status);
-    std::unordered_map<std::string, FileStamp> known;
-    for (StoredFile& file : storedFiles.value) known.emplace(std::move(file.name), file.stamp);
+    std::unordered_map<std::string, StoredFile> known;
+    for (StoredFile& file : storedFiles.value) known.emplace(file.name, std::move(file));
+    // A hold or a manifest changes the folder, not the recording: a row whose hold or start
+    // time the records contradict is read again.
+    const FolderCustody custody = files_.ReadCustody(folderPath);
+    const auto current = [&custody](const StoredFile& stored, const FileStamp& stamp) {
+        if (!(stored.stamp == stamp) || stored.isProtected != (custody.held.count(stored.name) != 0)) return false;
+        const auto start = custody.startTimes.find(stored.name);
+        return start == custody.startTimes.end() || start->second == stored.startTime;
+    };
 
     ++report.foldersScanned;
     std::vector<CallFacts> upserts;
@@ -183,7 +191,9 @@ bool CallIndex::ScanFolder(const PlannedScan& scan, const RefreshOptions& option
     std::vector<std::string> toRead;
     for (const FolderEntry& entry : listing.entries) {
         const auto found = known.find(entry.name);
-        if (!entry.isFolder && (found == known.end() || !(found->second == entry.stamp))) toRead.push_back(entry.name);
+        if (!entry.isFolder && (found == known.end() || !current(found->second, entry.stamp))) {
+            toRead.push_back(entry.name);
+        }
     }
     std::size_t readIndex = 0;
     const auto prefetch = [&](std::size_t from) {
@@ -199,7 +209,7 @@ bool CallIndex::ScanFolder(const PlannedScan& scan, const RefreshOptions& option
         latestNs = LaterOf(latestNs, LaterOf(entry.stamp.mtimeNs, entry.stamp.ctimeNs));
         ++progress.filesChecked;
         const auto found = known.find(entry.name);
-        if (found != known.end() && found->second == entry.stamp) continue;
+        if (found != known.end() && current(found->second, entry.stamp)) continue;
         if (readIndex % kPrefetchFiles == 0) prefetch(readIndex + kPrefetchFiles);
         ++readIndex;
         if (Cancelled(options)) {
@@ -221,6 +231,7 @@ bool CallIndex::ScanFolder(const PlannedScan& scan, const RefreshOptions& option
             continue;
         }
         ++(found != known.end() ? report.changed : report.added);
+        ApplyCustody(custody, *facts);
         upserts.push_back(std::move(*facts));
         if (upserts.size() >= options.batchFiles) {
             const StoreStatus status = store_.ApplyFiles(folderId, upserts, removals, std::nullopt);
@@ -230,7 +241,7 @@ bool CallIndex::ScanFolder(const PlannedScan& scan, const RefreshOptions& option
             Report(options, progress);
         }
     }
-    for (const auto& [name, stamp] : known) {
+    for (const auto& [name, stored] : known) {
         if (seen.count(name) == 0) {
             removals.push_back(name);
             ++report.removed;
@@ -289,6 +300,7 @@ StoreStatus CallIndex::SyncFile(const std::string& root, const std::string& path
     if (!folderId.Ok()) return folderId.status;
     std::optional<CallFacts> facts = files_.Read(path, parts->second, FileStamp{});
     if (!facts) return store_.ApplyFiles(folderId.value, {}, {parts->second}, std::nullopt);
+    ApplyCustody(files_.ReadCustody(JoinRecordFolder(NormaliseRoot(root), parts->first)), *facts);
     return store_.ApplyFiles(folderId.value, {std::move(*facts)}, {}, std::nullopt);
 }
 

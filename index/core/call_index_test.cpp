@@ -5,6 +5,9 @@
 #include <cerrno>
 #include <functional>
 
+#include "custody/core/hold_list.h"
+#include "custody/core/manifest.h"
+#include "custody/core/testing/fake_custody_files.h"
 #include "index/core/testing/fake_call_files.h"
 #include "index/core/testing/memory_call_store.h"
 #include "player/catalogue/catalogue_test_support.h"
@@ -187,6 +190,48 @@ TEST_F(RefreshTest, CheckBudgetVisitsTheLongestUncheckedDaysFirst) {
     EXPECT_EQ(first.changed + second.changed, 2u);
     EXPECT_EQ(Facts("a0000001.mp3")->bookmark, "first");
     EXPECT_EQ(Facts("a0000003.mp3")->bookmark, "second");
+}
+
+// The day folder's custody records as the recorder and pell-catalogue write them.
+std::string ManifestOf(const std::string& name, int64_t startTime) {
+    test::FakeCustodyFiles custody;
+    custody.AddFolder("/d");
+    EXPECT_EQ(RecordFiled(custody, "/d", FiledFacts{name, startTime, startTime + 60, "Line 1", "0171", 'I', 1},
+                          AudioDigest{}),
+              0);
+    return custody.Read("/d/manifest.log").value_or("");
+}
+
+TEST_F(RefreshTest, HoldAndFiledStartTimeComeFromTheDayFolderAndOutliveARebuildAndACopy) {
+    files_.Write("/rec/01.03.2026/protected.list", FormatHoldList({"a0000002.mp3"}), kNow - 50);
+    files_.Write("/rec/01.03.2026/manifest.log", ManifestOf("a0000001.mp3", kNow - 9 * kDay - 75), kNow - 50);
+    index_.Refresh({"/rec"}, Options());
+    ASSERT_NE(Facts("a0000002.mp3"), nullptr);
+    EXPECT_TRUE(Facts("a0000002.mp3")->isProtected);
+    EXPECT_FALSE(Facts("a0000001.mp3")->isProtected);
+    EXPECT_EQ(Facts("a0000001.mp3")->startTime, kNow - 9 * kDay - 75) << "the manifest's start, not the file's";
+    EXPECT_EQ(Facts("a0000002.mp3")->startTime, kNow - 9 * kDay + 100 - 30) << "no manifest entry: the file's";
+
+    // A new index over the same files, and over a copy of the root, holds the same calls.
+    MemoryCallStore rebuilt;
+    CallIndex fresh(rebuilt, files_, clock_);
+    files_.Write("/copy/01.03.2026/a0000002.mp3", Recording("0171555002", 30), kNow);
+    files_.Write("/copy/01.03.2026/protected.list", FormatHoldList({"a0000002.mp3"}), kNow);
+    fresh.Refresh({"/rec", "/copy"}, Options());
+    CallCriteria held;
+    held.isProtected = true;
+    const StoreResult<SearchPage> found = fresh.Search({"/rec", "/copy"}, held);
+    ASSERT_TRUE(found.Ok());
+    ASSERT_EQ(found.value.calls.size(), 2u);
+    for (const CallRecord& call : found.value.calls) EXPECT_EQ(call.facts.name, "a0000002.mp3");
+
+    // Releasing the hold rewrites the list, which the next refresh sees though the file is unchanged.
+    files_.Remove("/rec/01.03.2026/protected.list");
+    files_.Write("/rec/01.03.2026/protected.list", FormatHoldList({"a0000001.mp3"}), kNow);
+    index_.Refresh({"/rec"}, Options());
+    EXPECT_TRUE(Facts("a0000001.mp3")->isProtected);
+    EXPECT_FALSE(Facts("a0000002.mp3")->isProtected);
+    EXPECT_EQ(Facts("a0000001.mp3")->startTime, kNow - 9 * kDay - 75);
 }
 
 TEST_F(RefreshTest, UnreachableRootKeepsItsCallsUntilItIsBack) {

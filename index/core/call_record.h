@@ -32,14 +32,14 @@ struct CallFacts {
     bool readable = false;
     // False for files shorter than 3 bytes, whose Date the list leaves empty.
     bool timesKnown = false;
-    int64_t startTime = 0;  // seconds since the epoch: last write minus the duration
+    int64_t startTime = 0;  // seconds since the epoch: from the manifest, else last write minus the duration
     int64_t durationSeconds = 0;
     std::string line;    // tag artist: the line's description
     std::string number;  // tag title: the calling number as the recorder stored it
     CallDirection direction = CallDirection::Unknown;
     std::string bookmark;  // tag comment
     bool played = false;
-    bool isProtected = false;  // held from every deletion; no reader sets it yet
+    bool isProtected = false;  // held from every deletion: named in its day folder's hold list
     // 16 hex digits over the audio's length and first bytes (the tag left out, so a bookmark
     // does not change it): the same recording copied elsewhere with its times has the same key.
     std::string contentKey;
@@ -67,12 +67,6 @@ std::string NormaliseRoot(std::string_view root);
 
 // root + "/" + day folder + "/" + name, without doubling a root's "/".
 std::string CallPath(std::string_view root, std::string_view folder, std::string_view name);
-
-// True for a day folder name "%d.%m.%Y" of a real calendar date.
-bool IsDayFolderName(std::string_view name);
-
-// The day folder's date as yyyymmdd (20261206), 0 when the name is no day folder.
-int32_t DayFolderKey(std::string_view name);
 
 // The record list's row for a recording, exactly as FillRecordList shows the file.
 RecordRow ToRecordRow(const CallRecord& call, std::size_t rowIndex);

@@ -55,6 +55,8 @@ struct StoredFile {
     int64_t id = 0;
     std::string name;
     FileStamp stamp;
+    bool isProtected = false;  // as stored, to tell a changed hold from the folder's custody records
+    int64_t startTime = 0;
 };
 
 // Written with the last batch of a complete scan of a folder.

@@ -307,14 +307,16 @@ StoreResult<int64_t> PostgresCallStore::FolderId(int64_t rootId, const std::stri
 
 StoreResult<std::vector<StoredFile>> PostgresCallStore::Files(int64_t folderId) {
     if (StoreStatus status = Connected(); !status.Ok()) return {status, {}};
-    Result select = Run("SELECT id, name, size, mtime_ns, ctime_ns, inode FROM calls WHERE folder_id = $1",
-                        {std::to_string(folderId)});
+    Result select =
+        Run("SELECT id, name, size, mtime_ns, ctime_ns, inode, protected, start_time FROM calls WHERE folder_id = $1",
+            {std::to_string(folderId)});
     if (!select.Ok()) return {Failure(select, "reading a day folder's calls"), {}};
     StoreResult<std::vector<StoredFile>> result;
     for (int row = 0; row < select.Rows(); ++row) {
         result.value.push_back({select.Int(row, 0), select.Text(row, 1),
                                 FileStamp{select.Int(row, 2), select.Int(row, 3), select.Int(row, 4),
-                                          static_cast<uint64_t>(select.Int(row, 5))}});
+                                          static_cast<uint64_t>(select.Int(row, 5))},
+                                select.Flag(row, 6), select.Int(row, 7)});
     }
     return result;
 }

@@ -325,14 +325,16 @@ StoreResult<int64_t> SqliteCallStore::FolderId(int64_t rootId, const std::string
 
 StoreResult<std::vector<StoredFile>> SqliteCallStore::Files(int64_t folderId) {
     StoreResult<std::vector<StoredFile>> result;
-    Statement select(db_, "SELECT id, name, size, mtime_ns, ctime_ns, inode FROM calls WHERE folder_id = ?");
+    Statement select(
+        db_, "SELECT id, name, size, mtime_ns, ctime_ns, inode, protected, start_time FROM calls WHERE folder_id = ?");
     if (!select.Ok()) return {Error("reading a day folder's calls"), {}};
     select.Bind(1, folderId);
     int rc = 0;
     while ((rc = select.Step()) == SQLITE_ROW) {
         result.value.push_back(
             {select.Int(0), select.Text(1),
-             FileStamp{select.Int(2), select.Int(3), select.Int(4), static_cast<uint64_t>(select.Int(5))}});
+             FileStamp{select.Int(2), select.Int(3), select.Int(4), static_cast<uint64_t>(select.Int(5))},
+             select.Int(6) != 0, select.Int(7)});
     }
     if (rc != SQLITE_DONE) return {Error("reading a day folder's calls"), {}};
     return result;

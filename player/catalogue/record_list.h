@@ -45,6 +45,12 @@ struct RecordRow {
 // "%d.%m.%Y", the name of a day folder under a root.
 std::string DayFolderName(std::chrono::year_month_day day);
 
+// True for a day folder name "%d.%m.%Y" of a real calendar date.
+bool IsDayFolderName(std::string_view name);
+
+// The day folder's date as yyyymmdd (20261206), 0 when the name is no day folder.
+int32_t DayFolderKey(std::string_view name);
+
 // "*.mp3" as the platform matches it: the extension in any letter case.
 bool HasMp3Extension(std::string_view name);
 

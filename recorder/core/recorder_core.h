@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "common/core/clock.h"
+#include "common/core/recorder_options.h"
 #include "common/core/recorder_settings.h"
 #include "recorder/core/line_state.h"
 #include "recorder/core/mp3_encoder.h"
+#include "custody/core/recording_custody.h"
 #include "recorder/core/recorder_ports.h"
 
 namespace pell {
@@ -39,6 +41,9 @@ struct RecorderServices {
     FreeSpaceProvider& freeSpace;
     IdentifyCallerFn identifyCaller;  // empty: every recording gets number "" and mark 'U'
     FiledRecordingFn onFiled;         // optional: told of every finished file
+    // Optional: holds that cleaning keeps, removals audited, a manifest entry per filed file.
+    // Without it cleaning removes whole day folders and no manifest is written.
+    RecordingCustody* custody = nullptr;
 };
 
 // Result of RemoveOldestDay.
@@ -70,9 +75,19 @@ public:
     // Stops and files every running recording (before a reload and at shut-down).
     void FinishAllRecordings();
 
+    // Each line's keep_days and delete_after_days of recorder.ini (index 0 = line 1); both 0,
+    // the default, leave cleaning as it always was. Lines sharing a drop folder share its day
+    // folders, so there the longer keeping of the two rules.
+    void SetRetention(const std::array<LineOptions, 2>& lines) { retention_ = lines; }
+
     // One cleaning pass; nullopt while cleaning is off (the timer keeps its period), else the
-    // period (ms) the timer must be restarted with.
+    // period (ms) the timer must be restarted with. Once a day (and at the first pass) it also
+    // removes the day folders older than delete_after_days, even when cleaning is off; cleaning
+    // for space never removes a day younger than keep_days.
     std::optional<uint32_t> CleanDisk();
+    // The line's drive is low but every day left must be kept: the disk problem stands (told
+    // once through the notifier) until space is back.
+    bool keepBlocksCleaning(Line line) const { return channels_[line].keepBlocked; }
     RemoveDayResult RemoveOldestDay(const std::string& path, Line line, std::chrono::year_month_day date);
 
     // The steps block processing calls; public so the owner and tests can drive them.
@@ -117,6 +132,7 @@ private:
         uint32_t silenceStart = 0;                 // tick ms the quiet began; 0: not running
         uint32_t fileCounter = 0;                  // carried on from the counter file
         std::chrono::year_month_day folderDate{};  // carried on from the cleaning cursor file
+        bool keepBlocked = false;                  // low on space, and keep_days forbids removing more
         std::string mp3Path;                       // the part being written or last tried
         Mp3Encoder encoder;
         File mp3File;
@@ -169,6 +185,12 @@ private:
     uint32_t PartSeconds(Line line, const Part& part) const;
     void WriteCounterFile(Line line);
     void AppendHistoryLog(const std::string& line);
+    // The rules of the lines that file into `dropFolder`: the longer keeping, 0 when any never deletes.
+    LineOptions DropFolderRetention(const std::string& dropFolder) const;
+    void RemoveAgedDays(std::chrono::year_month_day today, std::chrono::sys_days stopAt);
+    // Hands a filed part to the custody records: its manifest entry with its audio's hash.
+    void NoteFiled(Line line, const std::string& path, const IdentifiedCaller& caller, int64_t startTime,
+                   uint32_t seconds);
     void WriteFolderDateFile(Line line, std::chrono::year_month_day date);
     // Tells of a failing file once, until the same file works again.
     void ReportFailure(const std::string& key, const std::string& text);
@@ -185,6 +207,9 @@ private:
     std::deque<std::string> pendingMessages_;
     bool showingMessages_ = false;
     std::set<std::string> failing_;
+    std::array<LineOptions, 2> retention_{};
+    std::optional<std::chrono::year_month_day> agePassDate_;  // of the last daily age pass
+    std::size_t lastKept_ = 0;                                // protected recordings the last removal kept
 };
 
 }  // namespace pell

@@ -260,13 +260,15 @@ void RecorderCore::FinishRecording(Line line) {
     }
     RemoveJournal(line);
 
-    if (services_.onFiled) {
-        for (const Part& part : parts) {
-            if (services_.fileSystem.Exists(part.path)) {
-                services_.onFiled(
-                    {line.channel(), part.path, caller.number, caller.directionMark, PartSeconds(line, part)});
-            }
+    int64_t partStart = static_cast<int64_t>(ToTimeT(ch.startedAt));
+    for (const Part& part : parts) {
+        const uint32_t seconds = PartSeconds(line, part);
+        if (services_.fileSystem.Exists(part.path)) {
+            NoteFiled(line, part.path, caller, partStart, seconds);
+            if (services_.onFiled)
+                services_.onFiled({line.channel(), part.path, caller.number, caller.directionMark, seconds});
         }
+        partStart += seconds;
     }
     ch.parts.clear();
     ch.needPart = false;
@@ -358,6 +360,21 @@ void RecorderCore::ReportFailure(const std::string& key, const std::string& text
     if (!failing_.insert(key).second) return;
     QueueMessage(text);
     services_.notifier.Log(text);
+}
+
+void RecorderCore::NoteFiled(Line line, const std::string& path, const IdentifiedCaller& caller, int64_t startTime,
+                             uint32_t seconds) {
+    if (services_.custody == nullptr) return;
+    const FiledFacts facts{
+        {}, startTime, startTime + seconds, Config(line).description, caller.number, caller.directionMark, 0};
+    const std::string key = "manifest" + std::to_string(line.channel());
+    if (const int error = services_.custody->NoteFiled(path, facts); error != 0) {
+        ReportFailure(key, LineText(line) + Format("the manifest entry of %s could not be written (%s); its content "
+                                                   "cannot be proven unaltered.",
+                                                   path, std::strerror(error)));
+        return;
+    }
+    ClearFailure(key);
 }
 
 }  // namespace pell

@@ -178,10 +178,12 @@ bool RecorderCore::RecoverChannel(Line line) {
                            " was cut by a stop of the recorder and has been finished: " +
                            (names.empty() ? std::string("no sound of it had reached the disk") : names) +
                            (caller.number.empty() ? "" : " (caller " + caller.number + ")") + ".");
-    if (services_.onFiled) {
-        for (size_t i = 0; i < parts.size(); ++i) {
-            services_.onFiled({c, parts[i].path, caller.number, caller.directionMark, seconds[i]});
-        }
+    const std::optional<LocalDateTime> started = ParseJournalTime(journal.start);
+    int64_t partStart = started ? static_cast<int64_t>(ToTimeT(*started)) : 0;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (started) NoteFiled(line, parts[i].path, caller, partStart, seconds[i]);
+        partStart += seconds[i];
+        if (services_.onFiled) services_.onFiled({c, parts[i].path, caller.number, caller.directionMark, seconds[i]});
     }
     return true;
 }

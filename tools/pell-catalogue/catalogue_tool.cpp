@@ -6,6 +6,7 @@
 #include "index/core/call_output.h"
 #include "player/catalogue/record_list.h"
 #include "player/catalogue/tag_writer.h"
+#include "tools/pell-catalogue/custody_commands.h"
 
 namespace pell {
 namespace {
@@ -18,6 +19,11 @@ constexpr const char* kUsage =
     "       pell-catalogue search [CRITERIA] [--sort COLUMN] [--ascending] [--limit N] [--csv|--json] [PLACE] "
     "[ROOT...]\n"
     "       pell-catalogue export --into FOLDER [CRITERIA] [PLACE] [ROOT...]\n"
+    "       pell-catalogue protect|unprotect [--reason TEXT] FILE...\n"
+    "       pell-catalogue protect|unprotect [--reason TEXT] CRITERIA [PLACE] [ROOT...]\n"
+    "       pell-catalogue erase --number DIGITS [CRITERIA] [--export FOLDER] [--yes] [PLACE] [ROOT...]\n"
+    "       pell-catalogue audit [--recording FILE] [--csv] ROOT...\n"
+    "       pell-catalogue verify ROOT...|DAYFOLDER...|FILE...\n"
     "CRITERIA: --number DIGITS  --text WORDS  --from DATE[ HH:MM[:SS]]  --to DATE[ HH:MM[:SS]]\n"
     "          --min-duration D  --max-duration D (seconds, M:SS, H:MM:SS)  --line NAME (again for more)\n"
     "          --direction in|out|unknown  --played yes|no  --protected yes|no\n"
@@ -112,14 +118,25 @@ int RunCatalogueTool(const std::vector<std::string>& args, std::ostream& out, st
     if (command == "index") return RunIndexCommand(args, out, err, environment);
     if (command == "search") return RunSearchCommand(args, out, err, environment);
     if (command == "export") return RunExportCommand(args, out, err, environment);
+    if (command == "protect" || command == "unprotect") {
+        return RunHoldCommand(args, command == "protect", out, err, environment);
+    }
+    if (command == "erase") return RunEraseCommand(args, out, err, environment);
+    if (command == "audit") return RunAuditCommand(args, out, err);
+    if (command == "verify") return RunVerifyCommand(args, out, err, environment);
     if (command == "mark-played") {
         if (args.size() != 2) return Usage(err, "mark-played needs one FILE");
-        return Report(MarkPlayed(args[1]), args[1], err);
+        const int code = Report(MarkPlayed(args[1]), args[1], err);
+        if (code != 0) return code;
+        return AuditRecording(args[1], AuditAction::MarkPlayed, "", err) ? 0 : 1;
     }
     if (command == "bookmark") {
         if (args.size() != 3) return Usage(err, "bookmark needs FILE and TEXT");
         if (args[2].size() > 30) err << "pell-catalogue: the bookmark keeps the first 30 bytes\n";
-        return Report(StoreBookmark(args[1], args[2]), args[1], err);
+        const int code = Report(StoreBookmark(args[1], args[2]), args[1], err);
+        if (code != 0) return code;
+        // The trail says a bookmark changed, never what it says.
+        return AuditRecording(args[1], AuditAction::Bookmark, args[2].empty() ? "cleared" : "set", err) ? 0 : 1;
     }
     if (command == "--help" || command == "-h" || command == "help") {
         out << kUsage;

@@ -18,6 +18,8 @@
 #include "index/open/open_call_index.h"
 #include "player/catalogue/record_copy.h"
 #include "player/catalogue/record_roots.h"
+#include "custody/posix/custody.h"
+#include "tools/pell-catalogue/custody_commands.h"
 
 namespace pell {
 namespace {
@@ -25,7 +27,7 @@ namespace {
 constexpr const char* kExportListFile = "calls.csv";
 constexpr int kInterruptedExit = 130;
 
-enum class Command { Index, Search, Export };
+enum class Command { Index, Search, Export, Hold, Erase };
 
 struct Options {
     std::string indexFile;
@@ -37,6 +39,10 @@ struct Options {
     std::size_t limit = 0;
     ListFormat format = ListFormat::Tsv;
     std::string into;
+    std::string reason;      // protect, unprotect: goes into the audit entries
+    std::string exportInto;  // erase: copies for the caller first
+    bool confirmed = false;  // erase: --yes
+    bool anyCriterion = false;
 };
 
 std::string Field(const std::string& text) { return EscapeUnprintable(text); }
@@ -82,10 +88,15 @@ std::string ParseOptions(Command command, const std::vector<std::string>& args, 
                            arg == "--min-duration" || arg == "--max-duration" || arg == "--line" ||
                            arg == "--direction" || arg == "--played" || arg == "--protected")) ||
             (command == Command::Search && (arg == "--sort" || arg == "--limit")) ||
-            (command == Command::Export && arg == "--into");
+            (command == Command::Export && arg == "--into") || (command == Command::Hold && arg == "--reason") ||
+            (command == Command::Erase && arg == "--export");
         if (takesValue) {
             const std::optional<std::string> v = value();
             if (!v) return arg + " needs a value";
+            if (arg != "--index" && arg != "--program-folder" && arg != "--sort" && arg != "--limit" &&
+                arg != "--into" && arg != "--reason" && arg != "--export") {
+                options.anyCriterion = true;
+            }
             if (arg == "--index") {
                 options.indexFile = *v;
             } else if (arg == "--program-folder") {
@@ -124,7 +135,13 @@ std::string ParseOptions(Command command, const std::vector<std::string>& args, 
                 options.limit = static_cast<std::size_t>(limit);
             } else if (arg == "--into") {
                 options.into = *v;
+            } else if (arg == "--reason") {
+                options.reason = *v;
+            } else if (arg == "--export") {
+                options.exportInto = *v;
             }
+        } else if (command == Command::Erase && arg == "--yes") {
+            options.confirmed = true;
         } else if (command == Command::Index && arg == "--verify") {
             options.verify = true;
         } else if (command == Command::Search && (arg == "--csv" || arg == "--json")) {
@@ -249,6 +266,71 @@ std::string ExportName(const CallRecord& call, std::set<std::string>& taken) {
         std::string candidate = base.substr(0, dot) + "-" + std::to_string(n) + base.substr(dot);
         if (taken.insert(candidate).second) return candidate;
     }
+}
+
+// An export goes into a new or empty folder, so nothing already there is replaced.
+bool ExportFolderUsable(const std::string& into, std::ostream& err) {
+    std::error_code error;
+    namespace fs = std::filesystem;
+    if (fs::exists(into, error) && !(fs::is_directory(into, error) && fs::is_empty(into, error))) {
+        err << "pell-catalogue: " << Field(into)
+            << " is not an empty folder; export into a new or empty one, so nothing there is replaced\n";
+        return false;
+    }
+    return true;
+}
+
+// Copies the calls with their times into `into` and lists them in its calls.csv; each copy is
+// audited. The exit code: 0 when every call was copied.
+int ExportCalls(const std::vector<CallRecord>& calls, const std::string& into, const ToolEnvironment& environment,
+                std::ostream& out, std::ostream& err) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::create_directories(into, error);
+    if (error) {
+        err << "pell-catalogue: cannot make " << Field(into) << ": " << error.message() << "\n";
+        return 1;
+    }
+    std::string list = CsvLine({"file", "channel", "date", "duration", "number", "bookmark", "direction", "played",
+                                "source", "size", "content_key"});
+    std::set<std::string> taken;
+    std::vector<std::string> exported;
+    std::size_t failed = 0;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        if (environment.interrupted && environment.interrupted()) break;
+        const CallRecord& call = calls[i];
+        if (environment.progressTerminal) {
+            err << "\rpell-catalogue: copying " << i + 1 << " of " << calls.size() << "\033[K" << std::flush;
+        }
+        const std::string name = ExportName(call, taken);
+        const std::string target = JoinPath(into, name);
+        fs::create_directories(fs::path(target).parent_path(), error);
+        const CopyResult result = CopyRecordFile(call.Path(), target);
+        if (!result.copied) {
+            err << (environment.progressTerminal ? "\r\033[K" : "") << "pell-catalogue: cannot copy "
+                << Field(call.Path()) << ": " << result.reason << "\n";
+            ++failed;
+            continue;
+        }
+        exported.push_back(call.Path());
+        const RecordRow row = ToRecordRow(call, i);
+        list += CsvLine({name, row.channel, row.date, row.duration, row.number, row.bookmark,
+                         DirectionWord(call.facts.direction), row.Played() ? "1" : "0", call.Path(),
+                         std::to_string(call.facts.stamp.size), call.facts.contentKey});
+    }
+    if (environment.progressTerminal) err << "\r\033[K" << std::flush;
+    const bool audited = AuditRecordings(exported, AuditAction::Export, "into " + into, err);
+    if (WriteFileAtomically(JoinPath(into, kExportListFile), list, 0644) != WriteResult::Ok) {
+        err << "pell-catalogue: cannot write " << Field(JoinPath(into, kExportListFile)) << "\n";
+        return 1;
+    }
+    const std::size_t copied = exported.size();
+    out << copied << " recordings copied into " << Field(into) << ", listed in " << kExportListFile << "\n";
+    if (copied + failed < calls.size()) {
+        err << "pell-catalogue: interrupted after " << copied << " of " << calls.size() << " recordings\n";
+        return kInterruptedExit;
+    }
+    return failed == 0 && audited ? 0 : 1;
 }
 
 }  // namespace
@@ -402,62 +484,112 @@ int RunExportCommand(const std::vector<std::string>& args, std::ostream& out, st
     if (const std::string problem = ParseOptions(Command::Export, args, options); !problem.empty()) {
         return Usage(err, problem);
     }
-    std::error_code error;
-    namespace fs = std::filesystem;
-    if (fs::exists(options.into, error) &&
-        !(fs::is_directory(options.into, error) && fs::is_empty(options.into, error))) {
-        err << "pell-catalogue: " << Field(options.into)
-            << " is not an empty folder; export into a new or empty one, so nothing there is replaced\n";
-        return 1;
-    }
+    if (!ExportFolderUsable(options.into, err)) return 1;
     std::optional<Opened> opened = OpenIndex(options, environment, err);
     if (!opened) return 1;
     if (const int code = Refresh(*opened, false, environment, err); code != 0) return code;
     const std::optional<SearchPage> page = Find(*opened, options, err);
     if (!page) return 1;
-    fs::create_directories(options.into, error);
-    if (error) {
-        err << "pell-catalogue: cannot make " << Field(options.into) << ": " << error.message() << "\n";
-        return 1;
+    return ExportCalls(page->calls, options.into, environment, out, err);
+}
+
+int RunHoldCommand(const std::vector<std::string>& args, bool held, std::ostream& out, std::ostream& err,
+                   const ToolEnvironment& environment) {
+    const std::string name = held ? "protect" : "unprotect";
+    Options options;
+    if (const std::string problem = ParseOptions(Command::Hold, args, options); !problem.empty()) {
+        return Usage(err, problem);
     }
-    std::string list = CsvLine({"file", "channel", "date", "duration", "number", "bookmark", "direction", "played",
-                                "source", "size", "content_key"});
-    std::set<std::string> taken;
-    std::size_t copied = 0;
-    std::size_t failed = 0;
-    for (std::size_t i = 0; i < page->calls.size(); ++i) {
-        if (environment.interrupted && environment.interrupted()) break;
-        const CallRecord& call = page->calls[i];
-        if (environment.progressTerminal) {
-            err << "\rpell-catalogue: copying " << i + 1 << " of " << page->calls.size() << "\033[K" << std::flush;
+    // Recordings named by path are taken as they are; folders are record roots for a search.
+    std::vector<std::string> files;
+    std::vector<std::string> roots;
+    for (const std::string& place : options.roots) {
+        std::error_code error;
+        (std::filesystem::is_regular_file(place, error) ? files : roots).push_back(place);
+    }
+    if (!files.empty() && (options.anyCriterion || !roots.empty())) {
+        return Usage(err, name + " takes FILE... or search criteria with their ROOTs, not both");
+    }
+    if (files.empty() && !options.anyCriterion) {
+        return Usage(err, name + " needs FILE... or search criteria (--number, --from, --line ...) to pick calls");
+    }
+    if (files.empty()) {
+        std::optional<Opened> opened = OpenIndex(options, environment, err);
+        if (!opened) return 1;
+        if (const int code = Refresh(*opened, false, environment, err); code != 0) return code;
+        const std::optional<SearchPage> page = Find(*opened, options, err);
+        if (!page) return 1;
+        for (const CallRecord& call : page->calls) files.push_back(call.Path());
+        if (files.empty()) {
+            out << "no call matches; nothing " << (held ? "protected" : "released") << "\n";
+            return 0;
         }
-        const std::string name = ExportName(call, taken);
-        const std::string target = JoinPath(options.into, name);
-        fs::create_directories(fs::path(target).parent_path(), error);
-        const CopyResult result = CopyRecordFile(call.Path(), target);
-        if (!result.copied) {
-            err << (environment.progressTerminal ? "\r\033[K" : "") << "pell-catalogue: cannot copy "
-                << Field(call.Path()) << ": " << result.reason << "\n";
-            ++failed;
-            continue;
+    }
+    for (const std::string& file : files) {
+        if (RecordRootOf(file).empty()) {
+            err << "pell-catalogue: " << Field(file) << " is not a recording in a day folder; nothing changed\n";
+            return 1;
         }
-        ++copied;
-        const RecordRow row = ToRecordRow(call, i);
-        list += CsvLine({name, row.channel, row.date, row.duration, row.number, row.bookmark,
-                         DirectionWord(call.facts.direction), row.Played() ? "1" : "0", call.Path(),
-                         std::to_string(call.facts.stamp.size), call.facts.contentKey});
     }
-    if (environment.progressTerminal) err << "\r\033[K" << std::flush;
-    if (WriteFileAtomically(JoinPath(options.into, kExportListFile), list, 0644) != WriteResult::Ok) {
-        err << "pell-catalogue: cannot write " << Field(JoinPath(options.into, kExportListFile)) << "\n";
-        return 1;
+    const HoldResult result = ChangeHolds(HoldRequest{files, held, kToolProgramName, options.reason});
+    for (const std::string& path : result.changed) out << (held ? "protected\t" : "released\t") << Field(path) << "\n";
+    for (const std::string& path : result.unchanged) {
+        out << (held ? "already protected\t" : "was not protected\t") << Field(path) << "\n";
     }
-    out << copied << " recordings copied into " << Field(options.into) << ", listed in " << kExportListFile << "\n";
-    if (copied + failed < page->calls.size()) {
-        err << "pell-catalogue: interrupted after " << copied << " of " << page->calls.size() << " recordings\n";
-        return kInterruptedExit;
+    for (const std::string& failure : result.failures) err << "pell-catalogue: " << Field(failure) << "\n";
+    return result.failures.empty() ? 0 : 1;
+}
+
+int RunEraseCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                    const ToolEnvironment& environment) {
+    Options options;
+    if (const std::string problem = ParseOptions(Command::Erase, args, options); !problem.empty()) {
+        return Usage(err, problem);
     }
-    return failed == 0 ? 0 : 1;
+    if (options.criteria.number.empty()) return Usage(err, "erase needs --number DIGITS: the caller whose calls go");
+    if (!options.exportInto.empty() && !ExportFolderUsable(options.exportInto, err)) return 1;
+    std::optional<Opened> opened = OpenIndex(options, environment, err);
+    if (!opened) return 1;
+    if (const int code = Refresh(*opened, false, environment, err); code != 0) return code;
+    const std::optional<SearchPage> page = Find(*opened, options, err);
+    if (!page) return 1;
+    if (page->calls.empty()) {
+        out << "no call of that number; nothing erased\n";
+        return 0;
+    }
+    if (!options.confirmed) {
+        for (const CallRecord& call : page->calls) {
+            out << (call.facts.isProtected ? "protected, would stay\t" : "would be erased\t") << Field(call.Path())
+                << "\n";
+        }
+        out << page->calls.size() << " calls found; nothing erased yet: run again with --yes to erase them for good\n";
+        return 0;
+    }
+    if (!options.exportInto.empty()) {
+        if (const int code = ExportCalls(page->calls, options.exportInto, environment, out, err); code != 0) {
+            err << "pell-catalogue: the export is incomplete, so nothing was erased\n";
+            return code;
+        }
+    }
+    std::vector<ErasureTarget> targets;
+    for (const CallRecord& call : page->calls) targets.push_back({call.Path(), call.facts.line});
+    const ErasureReport report = EraseRecordings(targets, kToolProgramName);
+    std::size_t erased = 0;
+    for (const ErasureOutcome& outcome : report.outcomes) {
+        if (outcome.result == ErasureOutcome::Result::Erased) {
+            ++erased;
+            out << "erased\t" << Field(outcome.path) << "\n";
+        } else {
+            err << "pell-catalogue: kept " << Field(outcome.path) << ": " << Field(outcome.reason) << "\n";
+        }
+    }
+    for (const std::string& problem : report.auditProblems) {
+        err << "pell-catalogue: erased, but not recorded: " << Field(problem) << "\n";
+    }
+    out << erased << " of " << page->calls.size() << " calls erased for good\n";
+    // The index forgets the erased calls now rather than at the next search.
+    if (const int code = Refresh(*opened, false, environment, err); code != 0) return code;
+    return erased == page->calls.size() && report.auditProblems.empty() ? 0 : 1;
 }
 
 }  // namespace pell

@@ -1,7 +1,8 @@
 // pell-catalogue's commands over the call index: `index` builds or refreshes it, `search` finds
 // calls across every day (refreshing first, so a call filed a moment ago is there) and prints
 // them in the list's format, `export` copies a search's recordings with their times and a CSV
-// of their details into a folder.
+// of their details into a folder, `protect`/`unprotect` put recordings under legal hold or
+// release them, `erase` removes a caller's recordings for good on request.
 #pragma once
 
 #include <functional>
@@ -44,5 +45,12 @@ int RunSearchCommand(const std::vector<std::string>& args, std::ostream& out, st
                      const ToolEnvironment& environment);
 int RunExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                      const ToolEnvironment& environment);
+// protect / unprotect FILE... or [CRITERIA] [PLACE] [ROOT...]; `held` false releases.
+int RunHoldCommand(const std::vector<std::string>& args, bool held, std::ostream& out, std::ostream& err,
+                   const ToolEnvironment& environment);
+// erase --number DIGITS [CRITERIA] [--export FOLDER] [--yes] [PLACE] [ROOT...]: without --yes
+// only lists what would go.
+int RunEraseCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                    const ToolEnvironment& environment);
 
 }  // namespace pell

@@ -3,6 +3,9 @@
 #include <cerrno>
 #include <span>
 
+#include "custody/core/hold_list.h"
+#include "custody/core/manifest.h"
+
 namespace pell::test {
 
 int64_t FakeCallFiles::Tick() { return clockNs_ += 1'000; }
@@ -100,6 +103,14 @@ std::optional<CallFacts> FakeCallFiles::Read(const std::string& path, const std:
     const MemoryRecordBytes memory(
         std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
     return DescribeCall(memory, name, found->second.stamp);
+}
+
+FolderCustody FakeCallFiles::ReadCustody(const std::string& folder) {
+    const auto text = [this, &folder](const char* name) {
+        const auto found = nodes_.find(folder + "/" + name);
+        return found == nodes_.end() || found->second.folder ? std::string() : found->second.bytes;
+    };
+    return ParseFolderCustody(text(kHoldFileName), text(kManifestFileName));
 }
 
 }  // namespace pell::test

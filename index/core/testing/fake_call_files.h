@@ -16,6 +16,8 @@ class FakeCallFiles final : public CallFiles {
 public:
     FolderListing List(const std::string& folder, const EntryFilter& wanted) override;
     std::optional<CallFacts> Read(const std::string& path, const std::string& name, const FileStamp& listed) override;
+    // From the folder's "protected.list" and "manifest.log" written as files.
+    FolderCustody ReadCustody(const std::string& folder) override;
 
     void AddFolder(const std::string& path);
     // Adds or replaces a file (its folders are made as needed) with last write `mtimeSeconds`.

@@ -68,7 +68,9 @@ StoreResult<std::vector<StoredFile>> MemoryCallStore::Files(int64_t folderId) {
     StoreResult<std::vector<StoredFile>> result;
     if (Fails(result.status)) return result;
     for (const auto& [id, call] : rows_) {
-        if (call.first == folderId) result.value.push_back({id, call.second.name, call.second.stamp});
+        if (call.first == folderId)
+            result.value.push_back(
+                {id, call.second.name, call.second.stamp, call.second.isProtected, call.second.startTime});
     }
     return result;
 }

@@ -143,7 +143,8 @@ void CoreRig::Reload() {
                               fileSystem,
                               freeSpace,
                               [this](const std::string&, ClipMode, int32_t, const ToneTable&) { return caller; },
-                              [this](const FiledRecording& f) { filed.push_back(f); }};
+                              [this](const FiledRecording& f) { filed.push_back(f); },
+                              custody};
     core = std::make_unique<RecorderCore>(settings, toneTables, services);
 }
 

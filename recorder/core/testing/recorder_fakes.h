@@ -117,6 +117,7 @@ struct CoreRig {
     FakeFreeSpace freeSpace;
     IdentifiedCaller caller{"0123456789", 'I'};
     std::vector<FiledRecording> filed;
+    RecordingCustody* custody = nullptr;  // set before Reload to keep custody records
     std::unique_ptr<RecorderCore> core;
 
     ChannelConfig& ch(int channel) { return settings.channels[static_cast<size_t>(channel)]; }

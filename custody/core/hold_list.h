@@ -1,0 +1,49 @@
+// Legal hold: "protected.list" in a day folder names the recordings of that day that no
+// cleaning, retention pass, erasure or delete may remove. It lives beside the recordings, so a
+// hold survives a rebuilt index, a copy of the record root and a reinstall. Text, one file
+// name per line (escaped as the logs escape values), lines starting with "#" are remarks;
+// rewritten whole under its lock, so two programs protecting at once lose nothing.
+#pragma once
+
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "custody/core/custody_files.h"
+
+namespace pell {
+
+inline constexpr const char* kHoldFileName = "protected.list";
+
+std::set<std::string> ParseHoldList(std::string_view text);
+std::string FormatHoldList(const std::set<std::string>& names);
+
+enum class HoldState {
+    Free,     // no hold: may be removed
+    Held,     // protected
+    Unknown,  // the list could not be read: every deleter treats this as held
+};
+
+struct HoldCheck {
+    HoldState state = HoldState::Free;
+    std::string reason;  // for Unknown: the list and the system's words
+};
+
+// The hold of the recording at `path` (its day folder's list, its file name).
+HoldCheck CheckHold(CustodyFiles& files, const std::string& path);
+
+// What every deleter asks: true when held, and when that cannot be told.
+bool IsProtected(CustodyFiles& files, const std::string& path);
+
+struct HoldChange {
+    int error = 0;                     // errno of the list; nothing changed then
+    std::vector<std::string> changed;  // names whose hold changed (the others already were so)
+};
+
+// Holds (`held`) or releases the named recordings of one day folder in one rewrite of its list.
+// Releasing the last name removes the list.
+HoldChange ChangeHolds(CustodyFiles& files, const std::string& dayFolder, const std::vector<std::string>& names,
+                       bool held);
+
+}  // namespace pell

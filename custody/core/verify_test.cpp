@@ -1,0 +1,135 @@
+#include "custody/core/verify.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "custody/core/testing/custody_test_support.h"
+#include "player/catalogue/catalogue_test_support.h"
+#include "testsupport/manual_clock.h"
+
+namespace pell {
+namespace {
+
+using test::FakeCustodyFiles;
+using Kind = VerifyFinding::Kind;
+
+constexpr const char* kDay = "/rec/05.03.2026";
+std::string At(const std::string& name) { return std::string(kDay) + "/" + name; }
+
+struct VerifyCase {
+    const char* name;
+    std::function<void(FakeCustodyFiles&)> change;
+    std::vector<std::pair<Kind, std::string>> findings;  // kind and the file's name
+    std::size_t verified;
+};
+
+class VerifyFolderTest : public testing::TestWithParam<VerifyCase> {};
+
+TEST_P(VerifyFolderTest, FindsEveryFileThatIsNotAsFiled) {
+    FakeCustodyFiles files;
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) test::FileRecording(files, kDay, name, "0171 555");
+    GetParam().change(files);
+    const FolderVerification result = VerifyDayFolder(files, kDay);
+    std::vector<std::pair<Kind, std::string>> found;
+    for (const VerifyFinding& finding : result.findings) found.emplace_back(finding.kind, NameOf(finding.path));
+    EXPECT_EQ(found, GetParam().findings);
+    EXPECT_EQ(result.verified, GetParam().verified);
+}
+
+void ChangeByte(FakeCustodyFiles& files, const std::string& name, std::size_t offset) {
+    std::string bytes = *files.Read(At(name));
+    bytes[offset] = static_cast<char>(bytes[offset] ^ 0x20);
+    files.Write(At(name), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, VerifyFolderTest,
+    testing::Values(
+        VerifyCase{"Untouched", [](FakeCustodyFiles&) {}, {}, 3},
+        VerifyCase{"OneAudioByteChanged",
+                   [](FakeCustodyFiles& f) { ChangeByte(f, "b.mp3", 4000); },
+                   {{Kind::Altered, "b.mp3"}},
+                   2},
+        VerifyCase{"FirstFrameHeaderChanged",
+                   [](FakeCustodyFiles& f) { ChangeByte(f, "a.mp3", 1); },
+                   {{Kind::Altered, "a.mp3"}},
+                   2},
+        VerifyCase{"BookmarkAndPlayedMarkSet",
+                   [](FakeCustodyFiles& f) {
+                       f.Write(At("a.mp3"), test::Layer3Audio(3, 7) +
+                                                test::TagString(test::RecorderTag("0171 555", "Line 1", 'I', 1, "ok")));
+                   },
+                   {},
+                   3},
+        VerifyCase{"TagCutOff",
+                   [](FakeCustodyFiles& f) {
+                       const std::string bytes = *f.Read(At("c.mp3"));
+                       f.Write(At("c.mp3"), bytes.substr(0, bytes.size() - 128));
+                   },
+                   {},
+                   3},
+        VerifyCase{"AudioAppended",
+                   [](FakeCustodyFiles& f) { f.Write(At("c.mp3"), test::RecordingBytes("0171 555", "Line 1", 4)); },
+                   {{Kind::Altered, "c.mp3"}},
+                   2},
+        VerifyCase{"FileMissing", [](FakeCustodyFiles& f) { f.Erase(At("b.mp3")); }, {{Kind::Missing, "b.mp3"}}, 2},
+        VerifyCase{"FileAdded",
+                   [](FakeCustodyFiles& f) { f.Write(At("d.mp3"), test::RecordingBytes("1", "L")); },
+                   {{Kind::Unlisted, "d.mp3"}},
+                   3},
+        VerifyCase{"OtherFilesIgnored", [](FakeCustodyFiles& f) { f.Write(At("notes.txt"), "x"); }, {}, 3},
+        VerifyCase{"ErasedAndGone",
+                   [](FakeCustodyFiles& f) {
+                       ManualClock clock;
+                       ASSERT_EQ(NoteGone(f, clock, kDay, {"a.mp3"}, GoneReason::Request), 0);
+                       f.Erase(At("a.mp3"));
+                   },
+                   {},
+                   2},
+        VerifyCase{"ErasedYetBack",
+                   [](FakeCustodyFiles& f) {
+                       ManualClock clock;
+                       ASSERT_EQ(NoteGone(f, clock, kDay, {"a.mp3"}, GoneReason::Request), 0);
+                   },
+                   {{Kind::Unlisted, "a.mp3"}},
+                   2},
+        VerifyCase{"Unreadable",
+                   [](FakeCustodyFiles& f) { f.SetError(At("c.mp3"), EACCES); },
+                   {{Kind::Unreadable, "c.mp3"}},
+                   2},
+        VerifyCase{"ManifestEntryEdited",
+                   [](FakeCustodyFiles& f) {
+                       std::string text = *f.Read(At(kManifestFileName));
+                       text.replace(text.find("Line 1"), 6, "Line 9");
+                       f.Write(At(kManifestFileName), text);
+                   },
+                   {{Kind::ManifestBroken, kManifestFileName}},
+                   3},
+        VerifyCase{"ManifestGone",
+                   [](FakeCustodyFiles& f) { f.Erase(At(kManifestFileName)); },
+                   {{Kind::Unlisted, "a.mp3"}, {Kind::Unlisted, "b.mp3"}, {Kind::Unlisted, "c.mp3"}},
+                   0}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(VerifyRecordingTest, SaysVerifiedOrWhatIsWrongInWords) {
+    FakeCustodyFiles files;
+    test::FileRecording(files, kDay, "a.mp3", "1");
+    test::FileRecording(files, kDay, "b.mp3", "2");
+    test::ScopedTimeZone utc(test::kUtc);
+    EXPECT_EQ(VerifyRecording(files, At("a.mp3")).text, "verified");
+    EXPECT_TRUE(VerifyRecording(files, At("a.mp3")).verified);
+    ChangeByte(files, "b.mp3", 200);
+    EXPECT_EQ(VerifyRecording(files, At("b.mp3")).text,
+              "altered: the audio differs from the recording filed 05.03.2026 12:00:00");
+    files.Erase(At("a.mp3"));
+    EXPECT_EQ(VerifyRecording(files, At("a.mp3")).text,
+              "missing: listed in the manifest, filed 05.03.2026 12:00:00, and gone");
+    files.Write("/rec/06.03.2026/c.mp3", "x");
+    EXPECT_EQ(VerifyRecording(files, "/rec/06.03.2026/c.mp3").text, "not verifiable: its day folder has no manifest");
+    files.Write(At("c.mp3"), "x");
+    EXPECT_EQ(VerifyRecording(files, At("c.mp3")).text, "unlisted: not in the day folder's manifest");
+}
+
+}  // namespace
+}  // namespace pell
