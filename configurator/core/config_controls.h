@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/core/version.h"
+
 namespace pell::configurator {
 
 // A control of the dialog: its resource id and the objectName the Qt widget carries.
@@ -79,7 +81,7 @@ inline constexpr const char* kRestartStuck =
     "The recorder was not restarted: the restart program did not finish stopping it.";
 inline constexpr const char* kAboutMenuItem = "&About Pell2CFG...";
 inline constexpr const char* kAboutTitle = "About Pell2CFG";
-inline constexpr const char* kAboutText = "Pell2CFG Version 1.0";
+inline constexpr const char* kAboutText = "Pell2CFG Version " PELL_VERSION;
 inline constexpr const char* kOk = "OK";
 }  // namespace text
 
