@@ -126,6 +126,19 @@ const IdentifyCase kIdentifyCases[] = {
          return s;
      },
      "0123", 'O'},
+    {"automatic: a V.23 burst is the caller", 4, [] { return Fsk("5551234"); }, "5551234", 'I'},
+    {"automatic: a Bell 202 burst is the caller", 4, [] { return Fsk("5551234", signals::kBell202Tones); }, "5551234",
+     'I'},
+    {"automatic: a Bell 202 burst, then talk", 4,
+     [] { return Then(Fsk("5551234", signals::kBell202Tones), Talk(10, 7)); }, "5551234", 'I'},
+    {"automatic: an FSK number wins over dialled digits", 4,
+     [] { return Then(Fsk("5551234", signals::kBell202Tones), Dtmf("0123")); }, "5551234", 'I'},
+    {"automatic: no FSK, a tone frame is the caller", 4, [] { return Dtmf("A5551234C"); }, "5551234", 'I'},
+    {"automatic: no FSK, a withheld tone code", 4, [] { return Dtmf("B10C"); }, "Private", 'I'},
+    {"automatic: no FSK, unframed digits were dialled", 4, [] { return Then(Dtmf("0123"), Talk(5, 8)); }, "0123", 'O'},
+    {"automatic: a damaged tone frame names no caller", 4, [] { return FrameLostIn("A5551234C", 3); }, "", 'U'},
+    {"automatic: stray digits name no caller", 4, [] { return Dtmf("42"); }, "", 'U'},
+    {"automatic: talk alone names no caller", 4, [] { return Talk(8, 9); }, "", 'I'},
     {"clip 7 behaves as FSK", 7, [] { return Fsk("5551234", signals::kBell202Tones); }, "5551234", 'I'},
     {"negative clip behaves as FSK", -1, [] { return Dtmf("A123C"); }, "A123C", 'O'},
 };
@@ -138,7 +151,7 @@ TEST(IdentifyCallerFileTest, MissingTempFileNamesNoOne) {
     const struct {
         int32_t clip;
         char mark;
-    } cases[] = {{0, 'U'}, {1, 'I'}, {2, 'I'}, {3, 'I'}};
+    } cases[] = {{0, 'U'}, {1, 'I'}, {2, 'I'}, {3, 'I'}, {4, 'I'}};
     for (const auto& c : cases) {
         const CallerIdentity id = IdentifyCaller(missing, c.clip, 8000, BuildToneTable(c.clip));
         EXPECT_EQ(id.number, "") << c.clip;
