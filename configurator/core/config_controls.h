@@ -98,6 +98,8 @@ inline constexpr const char* kAboutMenuItem = "&About Pell2CFG...";
 inline constexpr const char* kAboutTitle = "About Pell2CFG";
 inline constexpr const char* kAboutText = "Pell2CFG Version " PELL_VERSION;
 inline constexpr const char* kOk = "OK";
+// The folder fields are wide enough for the package's own drop folders; a longer path shows its end.
+inline constexpr const char* kFolderShownWhole = "/var/lib/pell/recordings/line1";
 // Our own texts: what a save means for the running recorder, and the recorder.ini dialog.
 inline constexpr const char* kTakenAtClose = "The running recorder takes them when Pell2CFG is closed.";
 inline constexpr const char* kOptionsButton = "&Alarms, e-mail...";
