@@ -63,19 +63,6 @@ bool LooksLikeAddress(std::string_view address) {
     return address.find_first_of(" \t<>,;") == std::string_view::npos;
 }
 
-std::vector<std::string> SplitAddresses(std::string_view text) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find_first_of(",;", start);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view one = Trimmed(text.substr(start, end - start));
-        if (!one.empty()) out.emplace_back(one);
-        start = end + 1;
-    }
-    return out;
-}
-
 // A day count of one line's rule; empty is 0 (off).
 std::optional<FieldProblem> ReadDays(const std::string& text, OptionField field, size_t line, const char* label,
                                      int32_t& days) {
@@ -133,7 +120,7 @@ std::optional<FieldProblem> ReadMail(const RecorderOptionFields& fields, MailOpt
     }
     mail.server = std::string(Trimmed(fields.server));
     mail.from = std::string(Trimmed(fields.from));
-    mail.to = SplitAddresses(fields.to);
+    mail.to = SplitMailAddresses(fields.to);
     mail.user = std::string(Trimmed(fields.user));
     mail.password = fields.password;
     if (mail.server.empty()) return std::nullopt;
