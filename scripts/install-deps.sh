@@ -13,6 +13,8 @@ packages=(
   libsqlite3-dev postgresql libpq-dev
   lintian desktop-file-utils appstream systemd
   clang libclang-rt-dev clang-format clang-tidy
+  libcpp-httplib-dev libssl-dev libsodium-dev nlohmann-json3-dev openssl
+  chromium python3 wrk
 )
 
 sudo=()

@@ -133,7 +133,7 @@ foreign=$(find /var/lib/pell -newer "$home/scenario/timeline.txt" \( ! -group pe
 [ -z "$foreign" ] || fail "not shared with the group pell: $foreign"
 
 echo "== the recorder's service, with nobody logged in"
-unit=/usr/lib/systemd/system/pell-recorder.service
+unit=/lib/systemd/system/pell-recorder.service
 [ -f "$unit" ] || fail "no $unit"
 [ -z "$(find /etc/systemd/system -name pell-recorder.service 2>/dev/null)" ] ||
   fail "pell-recorder.service is enabled on install; it must ship disabled"
