@@ -35,26 +35,13 @@ int32_t ReadCount(const ProfileReader& profile, std::string_view section, std::s
     return value;
 }
 
-std::vector<std::string> SplitAddresses(std::string_view text) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find_first_of(",;", start);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view one = Trimmed(text.substr(start, end - start));
-        if (!one.empty()) out.emplace_back(one);
-        start = end + 1;
-    }
-    return out;
-}
-
 bool HasMailScheme(std::string_view url) { return url.substr(0, 7) == "smtp://" || url.substr(0, 8) == "smtps://"; }
 
 void ReadMail(const ProfileReader& profile, RecorderOptions& options) {
     MailOptions& mail = options.mail;
     mail.server = std::string(Trimmed(profile.ReadString("mail", "server")));
     mail.from = std::string(Trimmed(profile.ReadString("mail", "from")));
-    mail.to = SplitAddresses(profile.ReadString("mail", "to"));
+    mail.to = SplitMailAddresses(profile.ReadString("mail", "to"));
     mail.user = profile.ReadString("mail", "user");
     mail.password = profile.ReadString("mail", "password");
     if (mail.server.empty()) return;
@@ -85,6 +72,19 @@ void ReadLine(const ProfileReader& profile, size_t index, RecorderOptions& optio
 }
 
 }  // namespace
+
+std::vector<std::string> SplitMailAddresses(std::string_view text) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find_first_of(",;", start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view one = Trimmed(text.substr(start, end - start));
+        if (!one.empty()) out.emplace_back(one);
+        start = end + 1;
+    }
+    return out;
+}
 
 RecorderOptions ParseRecorderOptions(std::string_view text) {
     const ProfileReader profile = ProfileReader::FromText(text);

@@ -56,6 +56,9 @@ struct RecorderOptions {
     std::vector<std::string> messages;
 };
 
+// The addresses of a "to" value: separated by commas or semicolons, blanks around them dropped.
+std::vector<std::string> SplitMailAddresses(std::string_view text);
+
 RecorderOptions ParseRecorderOptions(std::string_view text);
 
 // recorder.ini of the program folder; defaults (everything off) when it is missing.

@@ -12,8 +12,8 @@
 
 namespace pell {
 
-// Caller identification choice ("clip" key). Kept as read: a value outside the four means FSK.
-enum class ClipMode : int32_t { kNone = 0, kTone = 1, kFskEurope = 2, kFskUs = 3 };
+// Caller identification choice ("clip" key). Kept as read: a value outside the five means FSK.
+enum class ClipMode : int32_t { kNone = 0, kTone = 1, kFskEurope = 2, kFskUs = 3, kAutomatic = 4 };
 
 // What starts and stops a channel's recording ("sensitive_control": 0 line state, any other sound level).
 enum class LineControl : int32_t { kLineState = 0, kSoundLevel = 1 };
@@ -33,7 +33,7 @@ struct ChannelConfig {
     int32_t maxFileLength = 10;       // MiB; 0: no limit
     int32_t minFileLength = 30;       // KB, kept but not acted on
     int32_t endOfFile = 10;           // s, 0..kMaxEndOfFileSeconds
-    ClipMode clip = ClipMode::kNone;  // as read: a value outside the four still means FSK
+    ClipMode clip = ClipMode::kNone;  // as read: a value outside the five still means FSK
     bool exists = true;
     std::string description;
     // As read from the cleaning cursor file; the recorder core carries it on from there.
@@ -74,7 +74,8 @@ struct ToneTable {
 };
 using ToneTables = std::array<ToneTable, 2>;
 
-// 1300/2100 Hz for the European choice, 1200/2200 Hz for every other value.
+// 1300/2100 Hz for the European choice, 1200/2200 Hz for every other value (automatic
+// identification tries both pairs itself).
 ToneTable BuildToneTable(ClipMode clip);
 
 // Counter file: leading decimal of the first line; absent, non-numeric or outside

@@ -1,4 +1,4 @@
-// The About box: the icon, "Pell2CFG Version 1.0" and an "OK" button.
+// The About box: the icon, "Pell2CFG Version" with the project version and an "OK" button.
 #pragma once
 
 #include <QDialog>

@@ -15,6 +15,7 @@
 #include "common/core/paths.h"
 #include "configurator/app/about_dialog.h"
 #include "configurator/app/app_icon.h"
+#include "configurator/app/recorder_options_dialog.h"
 #include "common/widgets/dialog_units.h"
 
 namespace pell::configurator {
@@ -67,6 +68,20 @@ void SetGroupMargins(QGridLayout* grid) {
     grid->setVerticalSpacing(inset.height());
 }
 
+// Wide enough for the package's drop folder with the field's frame and text margins.
+int FolderFieldWidth(const QLineEdit& field) {
+    const QMargins margins = field.textMargins() + field.contentsMargins();
+    constexpr int kFrameAndCursor = 12;
+    return field.fontMetrics().horizontalAdvance(text::kFolderShownWhole) + margins.left() + margins.right() +
+           kFrameAndCursor;
+}
+
+// A path longer than its field shows its end, where the folder's own name is.
+void ShowPath(QLineEdit* field, const QString& path) {
+    field->setText(path);
+    field->setCursorPosition(static_cast<int>(path.size()));
+}
+
 }  // namespace
 
 ConfigDialog::ConfigDialog(std::string programFolder, ConfigDialogServices services, QWidget* parent)
@@ -93,6 +108,11 @@ void ConfigDialog::BuildWindow() {
     channels->addWidget(BuildChannelGroup(0));
     channels->addWidget(BuildChannelGroup(1));
 
+    // Before Save and Exit, so that the tab order still ends at them.
+    auto* options = Named(new QPushButton(text::kOptionsButton, this), kOptionsButton);
+    options->setAutoDefault(false);
+    connect(options, &QPushButton::clicked, this, &ConfigDialog::EditRecorderOptions);
+
     auto* save = Named(new QPushButton(text::kSave, this), kSaveButton);
     auto* exit = Named(new QPushButton(text::kExit, this), kExitButton);
     save->setDefault(true);
@@ -102,6 +122,7 @@ void ConfigDialog::BuildWindow() {
     connect(exit, &QPushButton::clicked, this, &ConfigDialog::ExitConfigurator);
 
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(options);
     buttons->addStretch(1);
     buttons->addWidget(save);
     buttons->addWidget(exit);
@@ -173,6 +194,9 @@ QWidget* ConfigDialog::BuildChannelGroup(int channel) {
     w.active = Named(new QCheckBox(text::kActive, group), kActiveCheck[n]);
     w.description = Named(new QLineEdit(group), kDescriptionEdit[n]);
     w.folder = Named(new QLineEdit(group), kFolderEdit[n]);
+    w.folder->setMinimumWidth(FolderFieldWidth(*w.folder));
+    connect(w.folder, &QLineEdit::textChanged, w.folder,
+            [field = w.folder](const QString& path) { field->setToolTip(path); });
     w.browse = Named(new QPushButton(text::kBrowse, group), kBrowseButton[n]);
     w.browse->setFixedWidth(fontMetrics().horizontalAdvance("....") + 12);
     w.prefix = MakeDropList(kPrefixList[n], {});  // letters come with the dialog's initialisation
@@ -242,7 +266,7 @@ void ConfigDialog::ApplySignalControlRule(int channel) {
 void ConfigDialog::SaveSettings() {
     switch (configurator::SaveSettings(ReadControls(), members_, settingsPath(), settingsSaved_)) {
         case SaveOutcome::Saved:
-            services_.notifier.Information(this, text::kSaved);
+            services_.notifier.Information(this, QString("%1\n\n%2").arg(text::kSaved, text::kTakenAtClose));
             break;
         case SaveOutcome::InvalidMinDiskSize:
             services_.notifier.Warning(this, text::kEnterInteger);
@@ -261,14 +285,15 @@ void ConfigDialog::BrowseFolder(int channel) {
     const size_t n = static_cast<size_t>(channel);
     const std::optional<QString> folder =
         services_.folderPicker.PickFolder(this, text::kBrowseTitle[n], Q(members_.channels[n].folder));
-    if (folder) channels_[n].folder->setText(*folder);
+    if (folder) ShowPath(channels_[n].folder, *folder);
 }
 
 void ConfigDialog::ExitConfigurator() {
     if (exiting_) return;
     exiting_ = true;
     hide();  // stopping the recorder through the restart program can take a while
-    if (configurator::ExitConfigurator(settingsSaved_, programFolder_, services_.recorder) ==
+    // The recorder reads recorder.ini at the same reload as settings.ini.
+    if (configurator::ExitConfigurator(settingsSaved_ || optionsSaved_, programFolder_, services_.recorder) ==
         ExitOutcome::RestartStuck) {
         services_.notifier.Warning(this, text::kRestartStuck);
     }
@@ -276,6 +301,12 @@ void ConfigDialog::ExitConfigurator() {
 }
 
 void ConfigDialog::reject() { ExitConfigurator(); }
+
+void ConfigDialog::EditRecorderOptions() {
+    RecorderOptionsDialog options(programFolder_, services_.notifier, this);
+    options.exec();
+    optionsSaved_ = optionsSaved_ || options.saved();
+}
 
 void ConfigDialog::ShowAbout() {
     AboutDialog about(this);
@@ -329,7 +360,7 @@ void ConfigDialog::ShowControls(const DialogControls& c) {
         const ChannelControls& ch = c.channels[n];
         w.active->setChecked(ch.active);
         w.description->setText(Q(ch.description));
-        w.folder->setText(Q(ch.folder));
+        ShowPath(w.folder, Q(ch.folder));
         Show(w.prefix, ch.prefix);
         Show(w.clip, ch.clip);
         Show(w.gain, ch.gain);

@@ -1,5 +1,6 @@
 // The configurator's one window: the recorder's settings in a "Common:" group and one group
-// per channel, "Save" (the default button) and "Exit" (also Escape and the close box).
+// per channel, "Save" (the default button) and "Exit" (also Escape and the close box), and
+// "&Alarms, e-mail..." for the settings kept in recorder.ini.
 // The rules live in configurator/core; this class only moves states between them and the
 // widgets, and reaches the desktop through the interfaces it is given.
 #pragma once
@@ -40,6 +41,8 @@ public:
     void BrowseFolder(int channel);  // 0 or 1
     void ExitConfigurator();
     void ShowAbout();
+    // The recorder.ini dialog ("&Alarms, e-mail..."), modal over this one.
+    void EditRecorderOptions();
 
     bool settingsSaved() const { return settingsSaved_; }
     const DialogMembers& members() const { return members_; }
@@ -84,6 +87,7 @@ private:
     ConfigDialogServices services_;
     DialogMembers members_;
     bool settingsSaved_ = false;
+    bool optionsSaved_ = false;  // recorder.ini was written: the recorder reloads at exit too
     bool exiting_ = false;
 
     QLineEdit* device_ = nullptr;

@@ -20,6 +20,7 @@
 #include "common/platform/reload_channel.h"
 #include "configurator/app/about_dialog.h"
 #include "configurator/app/desktop_services.h"
+#include "configurator/app/recorder_options_dialog.h"
 #include "common/widgets/dialog_units.h"
 #include "testsupport/temp_dir.h"
 
@@ -93,6 +94,10 @@ void Pick(QComboBox* list, const QString& item) {
     emit list->activated(index);
 }
 
+// A save tells the user, in a line of our own, when the running recorder takes the settings.
+const std::string kSavedInfo =
+    "info: Settings were saved successfully\n\nThe running recorder takes them when Pell2CFG is closed.";
+
 void Type(QLineEdit* edit, const QString& text) {
     edit->selectAll();
     QTest::keyClicks(edit, text);
@@ -132,6 +137,7 @@ std::vector<ControlCase> AllControls() {
     std::vector<ControlCase> out = {
         {kSaveButton, "QPushButton", "Save"},
         {kExitButton, "QPushButton", "Exit"},
+        {kOptionsButton, "QPushButton", "&Alarms, e-mail..."},
         {kDeviceEdit, "QLineEdit", "Device:"},
         {kDeviceNumberList, "QComboBox", "Device number:"},
         {kSampleRateCombo, "QComboBox", "Input samplerate, Hz:"},
@@ -249,7 +255,7 @@ TEST_F(ConfigDialogTest, FreshSystemShowsTheListedValuesAndSavesThem) {
     }
 
     Click(*dialog, kSaveButton);
-    EXPECT_EQ(notifier_.shown, std::vector<std::string>{"info: Settings were saved successfully"});
+    EXPECT_EQ(notifier_.shown, std::vector<std::string>{kSavedInfo});
     EXPECT_TRUE(dialog->settingsSaved());
     EXPECT_TRUE(dialog->isVisible());  // Save keeps the dialog open
     for (const char* line :
@@ -603,7 +609,102 @@ TEST_F(DesktopExitTest, MissingRestartProgramFailsSilently) {
     DesktopRecorderSignals recorder(Channel(), 2000);
     EXPECT_EQ(recorder.RunRestartProgram(kStopArguments, dir_.path()), RunOutcome::FailedToStart);
     SaveAndExit(recorder, true);
-    EXPECT_EQ(notifier_.shown, std::vector<std::string>{"info: Settings were saved successfully"});
+    EXPECT_EQ(notifier_.shown, std::vector<std::string>{kSavedInfo});
+}
+
+TEST_F(ConfigDialogTest, FolderFieldsShowThePackagePathWholeAndTheEndOfALongerOne) {
+    const std::string longPath = "/srv/office/telephone/recordings/reception/line-one-incoming";
+    dir_.Write(
+        "settings.ini",
+        "[channel1]\r\ndrop_folder=/var/lib/pell/recordings/line1\r\n[channel2]\r\ndrop_folder=" + longPath + "\r\n");
+    auto dialog = Open();
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    auto* packaged = Find<QLineEdit>(*dialog, kFolderEdit[0]);
+    EXPECT_GE(packaged->width(), packaged->fontMetrics().horizontalAdvance(packaged->text()) + 8)
+        << "field " << packaged->width() << " px";
+    auto* longer = Find<QLineEdit>(*dialog, kFolderEdit[1]);
+    EXPECT_EQ(longer->cursorPosition(), longer->text().size());  // the folder's own name is what shows
+    EXPECT_EQ(longer->toolTip().toStdString(), longPath);
+
+    picker_.answer = QString::fromStdString(longPath + "/2027");
+    Click(*dialog, kBrowseButton[0]);
+    EXPECT_EQ(packaged->cursorPosition(), packaged->text().size());
+    EXPECT_EQ(packaged->toolTip().toStdString(), longPath + "/2027");
+}
+
+class RecorderOptionsDialogTest : public ConfigDialogTest {
+protected:
+    static void Set(const QWidget& dialog, const ControlId& id, const QString& text) {
+        Find<QLineEdit>(dialog, id)->setText(text);
+    }
+};
+
+TEST_F(RecorderOptionsDialogTest, SaveWritesRecorderIniAloneAndSaysWhenTheRecorderTakesIt) {
+    const std::string settings = "[common]\r\ndevice=USB Audio\r\n";
+    dir_.Write("settings.ini", settings);
+    RecorderOptionsDialog dialog(dir_.path(), notifier_);
+    EXPECT_EQ(Find<QLineEdit>(dialog, kReminderHoursEdit)->text(), "24");
+    EXPECT_EQ(Find<QLineEdit>(dialog, kMailPasswordEdit)->echoMode(), QLineEdit::Password);
+    Set(dialog, kMailServerEdit, "smtp://127.0.0.1:2525");
+    Set(dialog, kMailFromEdit, "recorder@example.com");
+    Set(dialog, kMailToEdit, "office@example.com");
+    Set(dialog, kDeleteAfterDaysEdit[1], "365");
+    QTest::mouseClick(Find<QPushButton>(dialog, kOptionsSaveButton), Qt::LeftButton);
+
+    EXPECT_TRUE(dialog.saved());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(notifier_.shown,
+              (std::vector<std::string>{"info: Alarms, e-mail and keeping recordings were saved in recorder.ini.\n\n"
+                                        "The running recorder takes them when Pell2CFG is closed."}));
+    const RecorderOptions saved = LoadRecorderOptions(dir_.path());
+    EXPECT_TRUE(saved.mail.Enabled());
+    EXPECT_EQ(saved.lines[1].deleteAfterDays, 365);
+    EXPECT_EQ(dir_.Read("settings.ini"), settings);
+}
+
+TEST_F(RecorderOptionsDialogTest, RefusedFieldTakesTheFocusAndNothingIsWritten) {
+    RecorderOptionsDialog dialog(dir_.path(), notifier_);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    dialog.activateWindow();
+    Set(dialog, kKeepDaysEdit[0], "90");
+    Set(dialog, kDeleteAfterDaysEdit[0], "30");
+    QTest::mouseClick(Find<QPushButton>(dialog, kOptionsSaveButton), Qt::LeftButton);
+    ASSERT_EQ(notifier_.shown.size(), 1u);
+    EXPECT_NE(notifier_.shown[0].find("warning: Line 1, \"Delete recordings after, days\""), std::string::npos)
+        << notifier_.shown[0];
+    EXPECT_FALSE(dialog.saved());
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("recorder.ini")));
+    EXPECT_EQ(QApplication::focusWidget(), Find<QLineEdit>(dialog, kDeleteAfterDaysEdit[0]));
+}
+
+TEST_F(RecorderOptionsDialogTest, AFileTheRecorderRefusedPartlyIsShownWithItsMessage) {
+    dir_.Write("recorder.ini", "[line2]\nkeep_days=30d\nno_call_days=2\n");
+    RecorderOptionsDialog dialog(dir_.path(), notifier_);
+    auto* problems = dialog.findChild<QLabel*>("optionsLoadProblems");
+    ASSERT_NE(problems, nullptr);
+    EXPECT_TRUE(problems->text().contains("keep_days=30d")) << problems->text().toStdString();
+    EXPECT_EQ(Find<QLineEdit>(dialog, kKeepDaysEdit[1])->text(), "0");
+    EXPECT_EQ(Find<QLineEdit>(dialog, kNoCallDaysEdit[1])->text(), "2");
+}
+
+TEST_F(ConfigDialogTest, SavedRecorderIniAloneMakesTheRecorderReloadAtExit) {
+    auto dialog = Open();
+    QTimer::singleShot(0, [this] {
+        QWidget* options = QApplication::activeModalWidget();
+        ASSERT_NE(options, nullptr);
+        ASSERT_EQ(options->objectName(), "recorderOptionsDialog");
+        Find<QLineEdit>(*options, kNoCallDaysEdit[0])->setText("3");
+        QTest::mouseClick(Find<QPushButton>(*options, kOptionsSaveButton), Qt::LeftButton);
+    });
+    Click(*dialog, kOptionsButton);
+    EXPECT_EQ(LoadRecorderOptions(dir_.path()).lines[0].noCallDays, 3);
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("settings.ini")));
+    EXPECT_FALSE(dialog->settingsSaved());
+    Click(*dialog, kExitButton);
+    EXPECT_EQ(recorder_.calls, std::vector<std::string>{"reload"});
 }
 
 }  // namespace

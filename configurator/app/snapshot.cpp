@@ -1,10 +1,11 @@
-// Renders the configuration dialog and the About box to PNG files, for reviewing the layout:
+// Renders the configuration dialog, the recorder.ini dialog and the About box to PNG files, for reviewing the layout:
 // pell2cfg_snapshot <output folder> [program folder with a settings.ini]
 #include <QApplication>
 #include <QTextStream>
 
 #include "configurator/app/about_dialog.h"
 #include "configurator/app/config_dialog.h"
+#include "configurator/app/recorder_options_dialog.h"
 #include "configurator/core/exit_sequence.h"
 #include "common/widgets/snapshot.h"
 
@@ -41,9 +42,12 @@ int main(int argc, char** argv) {
     SilentNotifier notifier;
     NoFolderPicker picker;
     NoRecorder recorder;
-    ConfigDialog dialog(argc > 2 ? argv[2] : "/nonexistent", {notifier, picker, recorder});
+    const std::string programFolder = argc > 2 ? argv[2] : "/nonexistent";
+    ConfigDialog dialog(programFolder, {notifier, picker, recorder});
+    RecorderOptionsDialog options(programFolder, notifier);
     AboutDialog about;
-    const bool ok =
-        pell::SaveSnapshot(dialog, out + "/config_dialog.png") && pell::SaveSnapshot(about, out + "/about_box.png");
+    const bool ok = pell::SaveSnapshot(dialog, out + "/config_dialog.png") &&
+                    pell::SaveSnapshot(options, out + "/recorder_options.png") &&
+                    pell::SaveSnapshot(about, out + "/about_box.png");
     return ok ? 0 : 1;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/core/version.h"
+
 namespace pell::configurator {
 
 // A control of the dialog: its resource id and the objectName the Qt widget carries.
@@ -19,6 +21,21 @@ using ChannelControlIds = std::array<ControlId, 2>;
 
 inline constexpr int kDialogTemplate = 102;
 inline constexpr int kAboutTemplate = 100;
+// Our own controls: the button that opens the recorder.ini dialog, and that dialog's fields.
+inline constexpr ControlId kOptionsButton{1100, "optionsButton"};
+inline constexpr ControlId kReminderHoursEdit{1101, "reminderHoursEdit"};
+inline constexpr ControlId kMailServerEdit{1102, "mailServerEdit"};
+inline constexpr ControlId kMailFromEdit{1103, "mailFromEdit"};
+inline constexpr ControlId kMailToEdit{1104, "mailToEdit"};
+inline constexpr ControlId kMailUserEdit{1105, "mailUserEdit"};
+inline constexpr ControlId kMailPasswordEdit{1106, "mailPasswordEdit"};
+inline constexpr ChannelControlIds kNoCallDaysEdit{{{1107, "noCallDaysEdit1"}, {1108, "noCallDaysEdit2"}}};
+inline constexpr ChannelControlIds kKeepDaysEdit{{{1109, "keepDaysEdit1"}, {1110, "keepDaysEdit2"}}};
+inline constexpr ChannelControlIds kDeleteAfterDaysEdit{
+    {{1111, "deleteAfterDaysEdit1"}, {1112, "deleteAfterDaysEdit2"}}};
+inline constexpr ControlId kOptionsSaveButton{1113, "optionsSaveButton"};
+inline constexpr ControlId kOptionsCancelButton{1114, "optionsCancelButton"};
+
 inline constexpr int kAboutCommand = 16;  // system-menu command
 
 inline constexpr ControlId kSaveButton{1, "saveButton"};
@@ -79,8 +96,36 @@ inline constexpr const char* kRestartStuck =
     "The recorder was not restarted: the restart program did not finish stopping it.";
 inline constexpr const char* kAboutMenuItem = "&About Pell2CFG...";
 inline constexpr const char* kAboutTitle = "About Pell2CFG";
-inline constexpr const char* kAboutText = "Pell2CFG Version 1.0";
+inline constexpr const char* kAboutText = "Pell2CFG Version " PELL_VERSION;
 inline constexpr const char* kOk = "OK";
+// The folder fields are wide enough for the package's own drop folders; a longer path shows its end.
+inline constexpr const char* kFolderShownWhole = "/var/lib/pell/recordings/line1";
+// Our own texts: what a save means for the running recorder, and the recorder.ini dialog.
+inline constexpr const char* kTakenAtClose = "The running recorder takes them when Pell2CFG is closed.";
+inline constexpr const char* kOptionsButton = "&Alarms, e-mail...";
+inline constexpr const char* kOptionsTitle = "Alarms, e-mail and keeping recordings";
+inline constexpr const char* kOptionsIntro =
+    "Kept in recorder.ini beside settings.ini. A day count of 0 switches its rule off; "
+    "an empty mail server sends no e-mail.";
+inline constexpr const char* kAlarmsGroup = "Alarms:";
+inline constexpr const char* kReminderHours = "Repeat a standing alarm every, hours:";
+inline constexpr const char* kMailGroup = "E-mail for alarms:";
+inline constexpr const char* kMailServer = "Mail server:";
+inline constexpr const char* kMailServerHint = "smtp://mail.example.com:587 or smtps://...:465";
+inline constexpr const char* kMailFrom = "From:";
+inline constexpr const char* kMailTo = "To:";
+inline constexpr const char* kMailToHint = "one or more addresses, separated by commas";
+inline constexpr const char* kMailUser = "User:";
+inline constexpr const char* kMailPassword = "Password:";
+inline constexpr std::array<const char*, 2> kLineGroup{"Line 1:", "Line 2:"};
+inline constexpr const char* kNoCallDays = "Alarm after days without a call:";
+inline constexpr const char* kKeepDays = "Keep recordings at least, days:";
+inline constexpr const char* kDeleteAfterDays = "Delete recordings after, days:";
+inline constexpr const char* kCancel = "Cancel";
+inline constexpr const char* kOptionsSaved = "Alarms, e-mail and keeping recordings were saved in recorder.ini.";
+inline constexpr const char* kOptionsNotSaved =
+    "recorder.ini was not saved: the file could not be written in the recorder's program folder. "
+    "The previous settings are unchanged.";
 }  // namespace text
 
 namespace items {
@@ -88,7 +133,7 @@ const std::vector<std::string>& DeviceNumber();   // "1".."4"
 const std::vector<std::string>& SampleRate();     // "8000", "16000", "32000"
 const std::vector<std::string>& Autocleaning();   // "Off", "On"
 const std::vector<std::string>& Prefix();         // "a".."z"
-const std::vector<std::string>& Clip();           // "None", "Tone", "FSK (Europe)", "FSK (US)"
+const std::vector<std::string>& Clip();           // "None", "Tone", "FSK (Europe)", "FSK (US)", "Automatic"
 const std::vector<std::string>& Gain();           // "Off", "1".."15"
 const std::vector<std::string>& SignalControl();  // "HID", "VOX"
 const std::vector<std::string>& StartLevel();     // "1".."32"

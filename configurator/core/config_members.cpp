@@ -40,7 +40,7 @@ const std::vector<std::string>& Prefix() {
     return list;
 }
 const std::vector<std::string>& Clip() {
-    static const std::vector<std::string> list{"None", "Tone", "FSK (Europe)", "FSK (US)"};
+    static const std::vector<std::string> list{"None", "Tone", "FSK (Europe)", "FSK (US)", "Automatic"};
     return list;
 }
 const std::vector<std::string>& Gain() {

@@ -99,7 +99,8 @@ const RoundTripCase kRoundTrips[] = {
     {"[channel2]\npreffix=Q", [](const DialogControls& c) { return Index(c.channels[1].prefix); }, "16", "preffix=Q"},
     {"[channel1]\npreffix=7", [](const DialogControls& c) { return Index(c.channels[0].prefix); }, "-1", "preffix=7"},
     {"[channel1]\nclip=3", [](const DialogControls& c) { return Index(c.channels[0].clip); }, "3", "clip=3"},
-    {"[channel1]\nclip=4", [](const DialogControls& c) { return Index(c.channels[0].clip); }, "-1", "clip=4"},
+    {"[channel1]\nclip=4", [](const DialogControls& c) { return Index(c.channels[0].clip); }, "4", "clip=4"},
+    {"[channel1]\nclip=5", [](const DialogControls& c) { return Index(c.channels[0].clip); }, "-1", "clip=5"},
     {"[channel2]\nclip=-1", [](const DialogControls& c) { return Index(c.channels[1].clip); }, "-1", "clip=-1"},
     {"[common]\nnumber=4", [](const DialogControls& c) { return Index(c.deviceNumber); }, "3", "number=4"},
     {"[common]\nnumber=9", [](const DialogControls& c) { return Index(c.deviceNumber); }, "-1", "number=9"},
@@ -161,6 +162,8 @@ const PickCase kPicks[] = {
     {"[channel1]\nbitrate=12", [](DialogControls& c) { return &c.channels[0].bitrate; }, 11, "bitrate=128"},
     {"[channel1]\npreffix=ab", [](DialogControls& c) { return &c.channels[0].prefix; }, 2, "preffix=c"},
     {"[channel2]\nclip=4", [](DialogControls& c) { return &c.channels[1].clip; }, 2, "clip=2"},
+    {"[channel1]\nclip=0", [](DialogControls& c) { return &c.channels[0].clip; }, 4, "clip=4"},
+    {"[channel2]\nclip=9", [](DialogControls& c) { return &c.channels[1].clip; }, 4, "clip=4"},
     {"[channel2]\nsensitive_level=5", [](DialogControls& c) { return &c.channels[1].startLevel; }, 31,
      "sensitive_level=32"},
     {"[channel1]\nsensitive_control=2", [](DialogControls& c) { return &c.channels[0].signalControl; }, 0,
@@ -247,7 +250,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SelectCase{&items::Bitrate(), "7", -1}, SelectCase{&items::Bitrate(), "", -1},
                       SelectCase{&items::Bitrate(), "3200", -1}, SelectCase{&items::Prefix(), "B", 1},
                       SelectCase{&items::Prefix(), "z", 25}, SelectCase{&items::Clip(), "fsk", 2},
-                      SelectCase{&items::Gain(), "1", 1}, SelectCase{&items::Gain(), "o", 0}));
+                      SelectCase{&items::Clip(), "auto", 4}, SelectCase{&items::Gain(), "1", 1},
+                      SelectCase{&items::Gain(), "o", 0}));
 
 TEST(ConfigMembersTest, ItemListsHoldTheirItemsInOrder) {
     EXPECT_EQ(items::Gain().size(), 16u);
@@ -257,6 +261,8 @@ TEST(ConfigMembersTest, ItemListsHoldTheirItemsInOrder) {
     EXPECT_EQ(items::Prefix().size(), 26u);
     EXPECT_EQ(items::Bitrate().size(), 17u);
     EXPECT_EQ(items::DeviceNumber().back(), "4");
+    // "clip" values 0..3 keep their items; automatic identification is value 4.
+    EXPECT_EQ(items::Clip(), (std::vector<std::string>{"None", "Tone", "FSK (Europe)", "FSK (US)", "Automatic"}));
 }
 
 TEST(ConfigMembersTest, LineBreaksInTypedTextsCannotAddKeysOrSections) {

@@ -1,6 +1,8 @@
 // Control ids and object names of the player's main window, its menus and their commands.
 #pragma once
 
+#include "common/core/version.h"
+
 namespace pell::player {
 
 inline constexpr int kIdRecordList = 1001;
@@ -43,7 +45,7 @@ namespace text {
 inline constexpr const char* kTitle = "Teluva Player";
 inline constexpr const char* kAboutItem = "&About Teluva Player...";
 inline constexpr const char* kAboutTitle = "About Teluva Player";
-inline constexpr const char* kAboutLine = "Teluva Player v 1.0";
+inline constexpr const char* kAboutLine = "Teluva Player v " PELL_VERSION;
 inline constexpr const char* kOk = "OK";
 inline constexpr const char* kFileMenu = "&File";
 inline constexpr const char* kHelpMenu = "&Help";

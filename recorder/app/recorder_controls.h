@@ -2,6 +2,8 @@
 // the tray and the tests.
 #pragma once
 
+#include "common/core/version.h"
+
 namespace pell::recorder {
 
 struct ControlId {
@@ -52,7 +54,7 @@ inline constexpr char kTrayShutDown[] = "Shut down";
 inline constexpr char kRestore[] = "&Restore";
 inline constexpr char kAboutMenuItem[] = "&About Pell Recorder...";
 inline constexpr char kAboutTitle[] = "About PellRecorder";
-inline constexpr char kAboutText[] = "PellRecorder Version 1.0";
+inline constexpr char kAboutText[] = "PellRecorder Version " PELL_VERSION;
 inline constexpr char kOk[] = "OK";
 inline constexpr char kQuitQuestion[] = "Do you really want to quit?";
 inline constexpr char kCodecFailed[] = "Could not upload mp3 codec!";

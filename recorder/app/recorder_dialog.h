@@ -39,7 +39,7 @@ class ReloadReceiver;
 
 namespace pell::recorder {
 
-// The About box: the icon, "PellRecorder Version 1.0" and "OK".
+// The About box: the icon, "PellRecorder Version" with the project version, and "OK".
 std::unique_ptr<QDialog> MakeAboutBox(QWidget* parent);
 
 struct RecorderEnvironment {

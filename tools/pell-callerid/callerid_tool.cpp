@@ -30,7 +30,8 @@ constexpr const char* kUsage =
     "Options:\n"
     "  --rate HZ   sample rate of FILE in Hz, 8000 to 192000 (default 8000)\n"
     "  --clip N    caller identification setting: 0 none, 1 tone, 2 FSK Europe (V.23 tones),\n"
-    "              3 FSK US (Bell 202 tones); other values behave as 2 and 3 (default 2)\n"
+    "              3 FSK US (Bell 202 tones), 4 automatic (V.23, then Bell 202, then tone;\n"
+    "              field 3 with the Bell 202 tones); other values behave as 3 (default 2)\n"
     "  --help      show this text\n";
 
 std::optional<int32_t> ParseInt(const std::string& text) {

@@ -59,6 +59,8 @@ TEST_F(CallerIdToolTest, PrintsMarkNumberAndBothRawResults) {
         {{"--clip", "3", "@fsk.out"}, "I\t5551234\t5551234\t0123\n"},
         {{"--rate", "16000", "--clip", "1", "@dtmf16k.out"}, "I\t5551234\t\tA5551234C\n"},
         {{"--rate", "16000", "--clip", "2", "@dtmf16k.out"}, "O\tA5551234C\t\tA5551234C\n"},
+        {{"--rate", "16000", "--clip", "4", "@dtmf16k.out"}, "I\t5551234\t\tA5551234C\n"},
+        {{"--clip", "4", "@fsk.out"}, "I\t5551234\t5551234\t0123\n"},
         {{"--rate", "48000", "--clip", "1", "@dtmf16k.out"}, "I\t\t\t\n"},
         {{"@odd.out"}, "I\t\t\t\n"},
     };

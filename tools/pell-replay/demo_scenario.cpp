@@ -34,7 +34,7 @@ std::string WriteDemoSettings(const std::string& folder, const std::string& devi
                        line1.endOfFile,
                        "30",
                        "10",
-                       "2"};
+                       "4"};
     doc.channels[1] = {"1",
                        "out-",
                        "1",
@@ -46,7 +46,7 @@ std::string WriteDemoSettings(const std::string& folder, const std::string& devi
                        line2.endOfFile,
                        "30",
                        "10",
-                       "1"};
+                       "4"};
     if (WriteFileAtomically(JoinPath(folder, "settings.ini"), FormatSettingsFile(doc)) != WriteResult::Ok) {
         return "cannot write " + JoinPath(folder, "settings.ini");
     }
@@ -69,7 +69,7 @@ std::string WriteDemoCall(const std::string& folder, int32_t rateHz, std::vector
 bool WriteDemoScenario(const std::string& folder, std::string* error) {
     using namespace signals;
     constexpr int32_t kRate = 8000;
-    // Line 1 follows the line state and reads FSK caller ID; line 2 starts on sound and reads digits.
+    // Line 1 follows the line state and gets FSK caller ID; line 2 starts on sound and is dialled from.
     *error = WriteDemoSettings(folder, "USB Audio", kRate, {"0", "2"}, {"1", "3"});
     if (!error->empty()) return false;
 

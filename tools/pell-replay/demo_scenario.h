@@ -16,8 +16,9 @@ struct DemoLineControl {
 };
 
 // Writes settings.ini for the demo's two lines into folder (created when missing): line 1 "in-"
-// reception reading FSK caller ID, line 2 "out-" sales reading dialled digits, recording into
-// "line1" and "line2" inside folder. Empty when written, else what failed.
+// reception and line 2 "out-" sales, both with automatic caller identification (FSK of either
+// tone pair, then tone), recording into "line1" and "line2" inside folder. Empty when written,
+// else what failed.
 std::string WriteDemoSettings(const std::string& folder, const std::string& device, int32_t rateHz,
                               DemoLineControl line1, DemoLineControl line2);
 
