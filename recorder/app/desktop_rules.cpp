@@ -6,6 +6,7 @@
 #include "common/core/paths.h"
 #include "common/core/settings_file.h"
 #include "recorder/app/recorder_controls.h"
+#include "recorder/core/recorder_status.h"
 
 namespace pell::recorder {
 
@@ -85,15 +86,7 @@ std::optional<bool> ToggleAutostart(const std::string& entryPath, const std::str
     return true;
 }
 
-std::string CutTip(const std::string& tip, size_t maxCharacters) {
-    size_t characters = 0;
-    for (size_t i = 0; i < tip.size(); ++i) {
-        // Continuation bytes (10xxxxxx) belong to the character before them.
-        if ((static_cast<unsigned char>(tip[i]) & 0xC0) == 0x80) continue;
-        if (characters++ == maxCharacters) return tip.substr(0, i);
-    }
-    return tip;
-}
+std::string CutTip(const std::string& tip, size_t maxCharacters) { return CutUtf8(tip, maxCharacters); }
 
 std::string FindCompanion(const std::string& name, const std::vector<std::string>& folders,
                           const IsExecutableFn& isExecutable, const FindOnPathFn& findOnPath) {

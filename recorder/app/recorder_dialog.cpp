@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -107,11 +108,23 @@ void RecorderDialog::BuildWindow() {
         Place(statusEdits_[n], base, 224, kRowY[n] + 1, kStatusWidth[n], 12);
     }
 
+    // Hidden until the first problem, so the window looks as it always did while all is well.
+    problemsBox_ = new QGroupBox("Problems", this);
+    problemsBox_->setObjectName("problemsBox");
+    auto* problemsLayout = new QVBoxLayout(problemsBox_);
+    problemsList_ = new QListWidget(problemsBox_);
+    problemsList_->setObjectName("problemsList");
+    problemsList_->setWordWrap(true);
+    problemsList_->setFixedSize(DialogUnitsToPixels(base, kWidthUnits - 20, 60));
+    problemsLayout->addWidget(problemsList_);
+    problemsBox_->hide();
+
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(0, 0, 0, 0);
     top->setSpacing(0);
     BuildMenus();
     top->addWidget(client);
+    top->addWidget(problemsBox_);
     top->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -242,14 +255,14 @@ int RecorderDialog::Start() {
     // other recorder's running call.
     if (const std::string refusal = TakeProgramFolder(); !refusal.empty()) {
         Log("start-up failed: take the program folder");
-        ShowStop(refusal);
+        Tell(refusal, true);
         Teardown();
         return 1;
     }
     for (const StartupStep& step : StartupSteps()) {
         if (step.run() || step.fatalMessage == nullptr) continue;
         Log(std::string("start-up failed: ") + step.name);
-        ShowStop(step.fatalMessage);
+        Tell(step.fatalMessage, true);
         Teardown();
         return 1;
     }
@@ -573,11 +586,11 @@ void RecorderDialog::SetTrayIcon(TrayIcon icon, const std::string& tip) {
 
 void RecorderDialog::ShowStop(const std::string& text) {
     if (!started_) {
-        env_.desktop.ShowStop(this, text);
+        Tell(text);
         return;
     }
-    // Shown from an event of its own, not inside block processing: blocks go on being
-    // processed while the box waits for a click, so none has to wait and none is lost.
+    // Told from an event of its own, not inside block processing: whatever the desktop does
+    // meanwhile, blocks go on being processed, so none has to wait and none is lost.
     pendingBoxes_.push_back(text);
     if (pendingBoxes_.size() == 1 && !showingBoxes_) {
         QMetaObject::invokeMethod(
@@ -591,12 +604,37 @@ void RecorderDialog::ShowPendingBoxes() {
     while (!pendingBoxes_.empty() && !shutdownStarted_) {
         const std::string text = std::move(pendingBoxes_.front());
         pendingBoxes_.pop_front();
-        env_.desktop.ShowStop(this, text);
+        Tell(text);
     }
     showingBoxes_ = false;
 }
 
-void RecorderDialog::ShowMessage(const std::string& text) { env_.desktop.ShowStop(this, text); }
+CauseFacts RecorderDialog::Facts() {
+    CauseFacts facts;
+    facts.inPellGroup = env_.desktop.InGroup(kPellGroup);
+    facts.wantedDevice = settings_.device;
+    facts.lineBoxPresent = devices_ && devices_->lineInterfacePresent();
+    facts.soundPresent = devices_ && devices_->capture().running();
+    for (const ChannelConfig& channel : settings_.channels) {
+        if (channel.exists != 0 && channel.sensitiveControl == LineControl::kLineState) facts.hidControlled = true;
+    }
+    return facts;
+}
+
+void RecorderDialog::Tell(const std::string& text, bool beforeExit) {
+    const std::string told = WithCause(text, Facts());
+    Log("message: " + told);
+    problems_.Add(env_.clock.Now(), told);
+    problemsList_->addItem(QString::fromStdString(ProblemList::Row(problems_.entries().back())));
+    while (problemsList_->count() > static_cast<int>(problems_.entries().size())) delete problemsList_->takeItem(0);
+    problemsList_->scrollToBottom();
+    problemsBox_->show();
+    if (!env_.desktop.Notify(told, beforeExit) && tray_ != nullptr) {
+        tray_->showMessage(text::kAppName, QString::fromStdString(told), QSystemTrayIcon::Warning);
+    }
+}
+
+void RecorderDialog::ShowMessage(const std::string& text) { Tell(text); }
 
 void RecorderDialog::SetCaption(const std::string& text) { setWindowTitle(QString::fromStdString(text)); }
 

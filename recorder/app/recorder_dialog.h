@@ -5,8 +5,9 @@
 // Threads: the capture and watchdog threads only post notices here (queued, never waiting).
 // All work runs on the main thread through one queue, so ProcessBlock, a reconnect, a reload
 // and the shut-down never overlap; a block that arrives while the work in hand runs a nested
-// loop waits in the queue until that work is done. The core's message boxes are shown outside
-// the queue, so blocks go on being processed while one is open.
+// loop waits in the queue until that work is done. Messages wait for nobody: each is a desktop
+// notification, a log line and a row of the window's problems list, told from an event of its
+// own outside the queue.
 #pragma once
 
 #include <QDialog>
@@ -24,11 +25,14 @@
 #include "recorder/app/recorder_desktop.h"
 #include "recorder/core/control_requests.h"
 #include "recorder/core/recorder_core.h"
+#include "recorder/core/recorder_status.h"
 #include "recorder/devices/line_box.h"
 
 class QAction;
 class QCheckBox;
+class QGroupBox;
 class QLineEdit;
+class QListWidget;
 class QMenu;
 class QProgressBar;
 class QSystemTrayIcon;
@@ -101,6 +105,8 @@ public:
     QMenu* trayMenu() const { return trayMenu_; }
     uint64_t blocksProcessed() const { return blocksProcessed_; }
     size_t queuedWork() const { return queue_.size(); }
+    const ProblemList& problems() const { return problems_; }
+    QListWidget* problemsList() const { return problemsList_; }
 
 signals:
     // The process should end with this code (shut-down: 0).
@@ -142,6 +148,9 @@ private:
     void Teardown();
     void OnFiled(const FiledRecording& filed);
     void ShowPendingBoxes();
+    // A message with its cause: notification, log line and problems row; never waits.
+    void Tell(const std::string& text, bool beforeExit = false);
+    CauseFacts Facts();
     void Log(const std::string& line) { env_.desktop.Log(line); }
 
     // RecorderView
@@ -165,6 +174,9 @@ private:
     std::array<QCheckBox*, 2> checks_{};
     std::array<QProgressBar*, 2> meters_{};
     std::array<QLineEdit*, 2> statusEdits_{};
+    QGroupBox* problemsBox_ = nullptr;
+    QListWidget* problemsList_ = nullptr;
+    ProblemList problems_;
     QAction* playerAction_ = nullptr;
     QAction* startupAction_ = nullptr;
     QMenu* trayMenu_ = nullptr;

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -50,9 +51,13 @@ bool ProcessEventsUntil(const std::function<bool()>& condition) {
 
 class FakeDesktop final : public RecorderDesktop {
 public:
-    void ShowStop(QWidget*, const std::string& text) override {
+    bool Notify(const std::string& text, bool) override {
         messages.push_back(text);
         if (whileShown) whileShown();
+        return true;
+    }
+    std::optional<bool> InGroup(const std::string& group) override {
+        return group == "pell" ? inPellGroup : std::nullopt;
     }
     void DismissMessages() override { ++dismissals; }
     bool AskQuit(QWidget*) override {
@@ -83,6 +88,7 @@ public:
     std::map<std::string, std::string> onPath;
     std::string playerFolder;
     bool tray = false;
+    std::optional<bool> inPellGroup;
 };
 
 struct SettingsChoice {
@@ -501,6 +507,35 @@ TEST_F(RecorderDialogTest, BlocksGoOnWhileAMessageBoxOfTheCoreIsOpen) {
     ASSERT_EQ(desktop_.messages.size(), 2u);
     EXPECT_EQ(desktop_.messages[1].rfind("Line 2: the recording file", 0), 0u) << desktop_.messages[1];
     EXPECT_EQ(processedDuringBox, 2u);
+}
+
+TEST_F(RecorderDialogTest, EveryMessageIsNotifiedLoggedAndListedWithItsTimeAndCause) {
+    struct Case {
+        const char* name;
+        std::optional<bool> inPellGroup;
+        bool namesGroup;
+    };
+    for (const Case& c : {Case{"a member of pell", true, false}, Case{"not in pell yet", false, true},
+                          Case{"no group pell on this machine", std::nullopt, false}}) {
+        SCOPED_TRACE(c.name);
+        WriteSettings({.dropFolder2 = false});
+        desktop_ = FakeDesktop{};
+        desktop_.inPellGroup = c.inPellGroup;
+        RecorderDialog& dialog = Started();
+        ASSERT_EQ(desktop_.messages.size(), 1u);
+        const std::string& told = desktop_.messages[0];
+        EXPECT_EQ(told.rfind("No drop folder is set for channel 2", 0), 0u) << told;
+        EXPECT_EQ(told.find("you are not in the group pell yet: log out and in again") != std::string::npos,
+                  c.namesGroup)
+            << told;
+        EXPECT_EQ(desktop_.LogCount("message: " + told), 1);
+        ASSERT_EQ(dialog.problems().entries().size(), 1u);
+        ASSERT_EQ(dialog.problemsList()->count(), 1);
+        EXPECT_EQ(dialog.problemsList()->item(0)->text().toStdString(),
+                  FormatLocal(clock_.Now(), "%d.%m.%Y %H:%M:%S") + "  " + told);
+        EXPECT_TRUE(dialog.problemsList()->isVisibleTo(&dialog));
+        dialog_.reset();
+    }
 }
 
 TEST_F(RecorderDialogTest, AStartAfterACrashFilesTheCallTheCrashCutAndNumbersOnFromIt) {

@@ -36,7 +36,7 @@ public:
 
 class QuietDesktop final : public RecorderDesktop {
 public:
-    void ShowStop(QWidget*, const std::string&) override {}
+    bool Notify(const std::string&, bool) override { return true; }
     bool AskQuit(QWidget*) override { return false; }
     bool StartDetached(const std::string&, const std::string&) override { return false; }
     bool IsExecutable(const std::string&) override { return false; }
