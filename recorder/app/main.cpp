@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     // Qt ends the process with exit(1) when the display connection breaks, past every event:
     // the running calls are filed from the exit handler then.
     const FinishAtExit finishAtExit(dialog);
-    if (const int failure = dialog.Start(); failure != 0) return failure;
+    if (const int failure = dialog.Start(); failure != 0 || dialog.handedOver()) return failure;
 
     // The end of the desktop session (or any other quit) files running calls like a shut-down.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &dialog, [&dialog] { dialog.ShutDownAtQuit(); });

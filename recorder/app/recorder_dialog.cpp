@@ -1,5 +1,6 @@
 #include "recorder/app/recorder_dialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -50,8 +51,6 @@ void Place(QWidget* control, const DialogBaseUnits& base, int x, int y, int widt
     control->setGeometry(at.width(), at.height(), size.width(), size.height());
 }
 
-QString TipText(const std::string& tip) { return QString::fromStdString(CutTip(tip, kMaxTipLength)); }
-
 std::string Plural(uint64_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
 
 std::string LowerCase(std::string text) {
@@ -65,10 +64,12 @@ RecorderDialog::RecorderDialog(RecorderEnvironment environment, QWidget* parent)
     : QDialog(parent),
       env_(std::move(environment)),
       idleIcon_(RecorderIcon(RecorderIconKind::TrayIdle)),
-      recordingIcon_(RecorderIcon(RecorderIconKind::TrayRecording)) {
+      recordingIcon_(RecorderIcon(RecorderIconKind::TrayRecording)),
+      problemIcon_(RecorderIcon(RecorderIconKind::TrayProblem)) {
     settings_.programFolder = env_.programFolder;
     BuildWindow();
     connect(&timer0_, &QTimer::timeout, this, &RecorderDialog::OnTimer);
+    connect(&retryTimer_, &QTimer::timeout, this, [this] { Post([this] { RetryDevices(); }); });
 }
 
 RecorderDialog::~RecorderDialog() { Teardown(); }
@@ -166,8 +167,12 @@ bool RecorderDialog::TryAddTray() {
     tray_->setProperty("iconId", kTrayIconId);
     // Desktops that draw the menu themselves only ever see the attached one; a left click does nothing.
     tray_->setContextMenu(trayMenu_);
-    tray_->setIcon(trayImage_ == TrayIcon::Recording ? recordingIcon_ : idleIcon_);
-    tray_->setToolTip(TipText(trayTip_));
+    // A left click shows the window, as the desktops here expect; the menu stays on the right.
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) OnRestore();
+    });
+    shownIcon_ = nullptr;
+    RefreshTray();
     tray_->show();
     Log("notification icon added");
     return true;
@@ -191,6 +196,10 @@ std::vector<RecorderDialog::StartupStep> RecorderDialog::StartupSteps() {
              if (listening == ReloadReceiver::ListenResult::AlreadyRunning) return false;
              if (listening == ReloadReceiver::ListenResult::Failed) Log("cannot listen for reload requests");
              connect(reload_.get(), &ReloadReceiver::reloadRequested, this, &RecorderDialog::RequestReload);
+             connect(reload_.get(), &ReloadReceiver::showRequested, this, [this] {
+                 Log("another start asked for the window");
+                 OnRestore();
+             });
              return true;
          },
          text::kAlreadyRunning},
@@ -214,13 +223,22 @@ std::vector<RecorderDialog::StartupStep> RecorderDialog::StartupSteps() {
         {"load the encoders", [this] { return core_->LoadEncoder(0) && core_->LoadEncoder(1); }, text::kCodecFailed},
         // A call cut by a crash or power cut is filed before new calls can take its counter.
         {"finish recordings left unfinished", [this] { return core_->RecoverUnfinishedRecordings(), true; }, nullptr},
-        {"initialise capture", [this] { return devices_->capture().InitCapture(); }, text::kSoundFailed},
+        // A box plugged in later is found by the retries: the recorder waits instead of ending.
+        {"initialise capture",
+         [this] {
+             if (!devices_->capture().InitCapture()) UpdateWaiting(text::kSoundFailed);
+             return true;
+         },
+         nullptr},
         {"open the capture device",
          [this] {
-             return devices_->capture().FindCaptureDevice(settings_.device, settings_.sampleRate,
-                                                          WaveCapture::Search::kStartUp);
+             if (!waiting_ && !devices_->capture().FindCaptureDevice(settings_.device, settings_.sampleRate,
+                                                                     WaveCapture::Search::kStartUp)) {
+                 UpdateWaiting(text::kSourceFailed);
+             }
+             return true;
          },
-         text::kSourceFailed},
+         nullptr},
         {"start timer 0", [this] { return timer0_.start(kFirstTimerMs), true; }, nullptr},
         {"add the notification icon",
          [this] {
@@ -251,6 +269,13 @@ std::string RecorderDialog::TakeProgramFolder() {
 }
 
 int RecorderDialog::Start() {
+    // A second start by the same user shows the first one's window, as a click on its icon would.
+    if (!env_.reloadChannel.empty() && SendShowWindow(QString::fromStdString(env_.reloadChannel), 1000)) {
+        Log("already running: asked the running recorder to show its window");
+        handedOver_ = true;
+        Teardown();
+        return 0;
+    }
     // Before anything in the program folder is read or written: recovery there would finish the
     // other recorder's running call.
     if (const std::string refusal = TakeProgramFolder(); !refusal.empty()) {
@@ -270,6 +295,8 @@ int RecorderDialog::Start() {
         " Hz, line interface " + (devices_->lineInterfacePresent() ? "found" : "not found") + ", program folder " +
         settings_.programFolder);
     started_ = true;
+    UpdateWaiting(text::kSourceFailed);
+    retryTimer_.start(kDeviceRetryMs);
     if (requests_.StartupDone()) ScheduleRequest(requests_.stopping());
     return 0;
 }
@@ -367,6 +394,7 @@ void RecorderDialog::ProcessBlockNotice(uint64_t generation) {
         core_->ProcessBlock(samples, count);
         ++blocksProcessed_;
     });
+    RefreshTray();  // a call filed in this block is over only now
 }
 
 // ---- timer, window, menus ----
@@ -378,6 +406,8 @@ void RecorderDialog::OnTimer() {
 }
 
 void RecorderDialog::HideToTray() {
+    // Someone is reading or using the window: it goes at the next tick after that.
+    if (isVisible() && (isActiveWindow() || QApplication::activePopupWidget() != nullptr)) return;
     if (TryAddTray()) {
         hide();
         return;
@@ -451,6 +481,59 @@ void RecorderDialog::Reconnect() {
     devices_->OnReconnect(settings_.device, settings_.sampleRate);
     Log(std::string("reconnect: capture ") + (devices_->capture().running() ? "open" : "not found") +
         ", line interface " + (devices_->lineInterfacePresent() ? "found" : "not found"));
+    UpdateWaiting(text::kSourceFailed);
+}
+
+bool RecorderDialog::HidControlled() const {
+    for (const ChannelConfig& channel : settings_.channels) {
+        if (channel.exists != 0 && channel.sensitiveControl == LineControl::kLineState) return true;
+    }
+    return false;
+}
+
+bool RecorderDialog::HardwareMissing() { return devices_ && !devices_->capture().running(); }
+
+bool RecorderDialog::LineInterfaceMissing() const {
+    return devices_ && HidControlled() && !devices_->lineInterfacePresent();
+}
+
+void RecorderDialog::RetryDevices() {
+    if (shutdownStarted_ || !devices_) return;
+    if (HardwareMissing()) {
+        devices_->capture().FindCaptureDevice(settings_.device, settings_.sampleRate, WaveCapture::Search::kRetry);
+    }
+    if (LineInterfaceMissing()) devices_->SearchLineInterfaceIfAbsent();
+    UpdateWaiting(text::kSourceFailed);
+}
+
+void RecorderDialog::UpdateWaiting(const char* specText) {
+    // Lines under HID control record nothing without the line interface, even with sound.
+    const bool noInterface = !HardwareMissing() && LineInterfaceMissing();
+    if (noInterface != lineInterfaceMissing_) {
+        lineInterfaceMissing_ = noInterface;
+        if (noInterface) {
+            Tell(std::string("The line box (") + kLineBoxHidName +
+                 ") is not plugged in: lines under HID control record nothing until it is; the recorder looks for "
+                 "it every few seconds.");
+        } else if (!waiting_) {
+            Tell(std::string("The line box (") + kLineBoxHidName + ") is there: its lines record again.");
+        }
+    }
+    const bool missing = HardwareMissing();
+    if (missing == waiting_) {
+        RefreshTray();
+        return;
+    }
+    waiting_ = missing;
+    if (missing) {
+        Log("waiting for the line box");
+        Tell(WaitingText(specText, Facts()));
+    } else {
+        Tell("The line box is there: recording starts (device \"" + settings_.device + "\" at " +
+             std::to_string(devices_->capture().sampleRate()) + " Hz, line interface " +
+             (devices_->lineInterfacePresent() ? "found" : "not found") + ").");
+    }
+    RefreshTray();
 }
 
 void RecorderDialog::FileCallsForNewCapture(const RecorderSettings& loaded, bool newRate) {
@@ -499,6 +582,7 @@ void RecorderDialog::Reload() {
         std::to_string(devices_->capture().sampleRate()) + " Hz, capture " +
         (newRate || newDevice ? (devices_->capture().running() ? "reopened" : "not found") : "kept") +
         ", line interface " + (devices_->lineInterfacePresent() ? "found" : "not found"));
+    UpdateWaiting(text::kSourceFailed);
 }
 
 void RecorderDialog::OnShutDown() {
@@ -541,6 +625,7 @@ void RecorderDialog::Teardown() {
     for (const std::string& text : pendingBoxes_) Log("message not shown at shut-down: " + text);
     pendingBoxes_.clear();
     timer0_.stop();
+    retryTimer_.stop();
     queue_.clear();
     if (tray_ != nullptr) {
         delete tray_;
@@ -555,6 +640,12 @@ void RecorderDialog::Teardown() {
 }
 
 void RecorderDialog::OnFiled(const FiledRecording& filed) {
+    LineStatus& status = lineStatus_[filed.channel];
+    status.lastNumber = filed.number;
+    status.lastFiledAt = env_.clock.Now();
+    status.lastFiledPath = filed.path;
+    cannotWrite_[filed.channel] = false;  // a file reached its folder again
+    RefreshTray();
     Log("filed: channel " + std::to_string(filed.channel + 1) + " " + filed.path + " " +
         Plural(filed.seconds, "second") + " number \"" + filed.number + "\" mark " +
         std::string(1, filed.directionMark));
@@ -575,13 +666,40 @@ void RecorderDialog::SetRecordingCheck(int channel, bool checked) {
 }
 
 void RecorderDialog::SetTrayIcon(TrayIcon icon, const std::string& tip) {
-    // Every encoded block asks again; the desktop only hears of changes.
-    if (icon == trayImage_ && tip == trayTip_) return;
     trayImage_ = icon;
     trayTip_ = tip;
-    if (tray_ == nullptr) return;
-    tray_->setIcon(icon == TrayIcon::Recording ? recordingIcon_ : idleIcon_);
-    tray_->setToolTip(TipText(tip));
+    RefreshTray();
+}
+
+LineCondition RecorderDialog::ConditionOf(size_t line) const {
+    const ChannelConfig& channel = settings_.channels[line];
+    if (channel.exists == 0) return LineCondition::kOff;
+    if (waiting_ || (channel.sensitiveControl == LineControl::kLineState && lineInterfaceMissing_)) {
+        return LineCondition::kBoxMissing;
+    }
+    if (cannotWrite_[line]) return LineCondition::kCannotWrite;
+    return lineStatus_[line].callStart ? LineCondition::kRecording : LineCondition::kIdle;
+}
+
+void RecorderDialog::RefreshTray() {
+    bool problem = waiting_ || lineInterfaceMissing_;
+    for (size_t n = 0; n < lineStatus_.size(); ++n) {
+        // A call lasts from its start until it is filed.
+        std::optional<LocalDateTime>& start = lineStatus_[n].callStart;
+        const bool inCall = core_ && !shutdownStarted_ && core_->inCall(static_cast<int>(n));
+        if (inCall && !start) start = env_.clock.Now();
+        if (!inCall) start.reset();
+        lineStatus_[n].condition = ConditionOf(n);
+        if (lineStatus_[n].condition == LineCondition::kCannotWrite) problem = true;
+    }
+    const QIcon* icon = problem ? &problemIcon_ : trayImage_ == TrayIcon::Recording ? &recordingIcon_ : &idleIcon_;
+    const std::string tip = TrayTip(waiting_ ? kWaitingTip : trayTip_, lineStatus_, kMaxTipLength);
+    // Every encoded block asks again; the desktop only hears of changes.
+    if (tray_ == nullptr || (icon == shownIcon_ && tip == shownTip_)) return;
+    if (icon != shownIcon_) tray_->setIcon(*icon);
+    if (tip != shownTip_) tray_->setToolTip(QString::fromStdString(tip));
+    shownIcon_ = icon;
+    shownTip_ = tip;
 }
 
 void RecorderDialog::ShowStop(const std::string& text) {
@@ -612,9 +730,14 @@ void RecorderDialog::ShowPendingBoxes() {
 CauseFacts RecorderDialog::Facts() {
     CauseFacts facts;
     facts.inPellGroup = env_.desktop.InGroup(kPellGroup);
-    facts.wantedDevice = settings_.device;
+    facts.wantedDevice = LowerCase(settings_.device);  // as the search compares it
     facts.lineBoxPresent = devices_ && devices_->lineInterfacePresent();
     facts.soundPresent = devices_ && devices_->capture().running();
+    if (!facts.soundPresent) {
+        for (const std::optional<std::string>& name : env_.captureBackend.InputDevices()) {
+            facts.foundDevices.push_back(name.value_or("(unreadable)"));
+        }
+    }
     for (const ChannelConfig& channel : settings_.channels) {
         if (channel.exists != 0 && channel.sensitiveControl == LineControl::kLineState) facts.hidControlled = true;
     }
@@ -623,6 +746,12 @@ CauseFacts RecorderDialog::Facts() {
 
 void RecorderDialog::Tell(const std::string& text, bool beforeExit) {
     const std::string told = WithCause(text, Facts());
+    // The core starts a line's failures with "Line N: ".
+    for (size_t n = 0; n < 2 && started_; ++n) {
+        if (text.rfind("Line " + std::to_string(n + 1) + ": ", 0) != 0) continue;
+        cannotWrite_[n] = true;
+        lineStatus_[n].lastProblem = told;
+    }
     Log("message: " + told);
     problems_.Add(env_.clock.Now(), told);
     problemsList_->addItem(QString::fromStdString(ProblemList::Row(problems_.entries().back())));
@@ -632,6 +761,7 @@ void RecorderDialog::Tell(const std::string& text, bool beforeExit) {
     if (!env_.desktop.Notify(told, beforeExit) && tray_ != nullptr) {
         tray_->showMessage(text::kAppName, QString::fromStdString(told), QSystemTrayIcon::Warning);
     }
+    RefreshTray();
 }
 
 void RecorderDialog::ShowMessage(const std::string& text) { Tell(text); }

@@ -68,11 +68,18 @@ public:
     explicit RecorderDialog(RecorderEnvironment environment, QWidget* parent = nullptr);
     ~RecorderDialog() override;
 
-    // The start-up sequence; 0 when the recorder runs, else the exit code after its message
-    // (everything already started has been stopped again). The program folder is locked first:
-    // while another recorder holds it, nothing in it is touched. Reload and stop requests that
-    // arrive meanwhile (from a message box's loop) run once it has returned.
+    // The start-up sequence; 0 when the recorder runs (or handedOver()), else the exit code
+    // after its message (everything already started has been stopped again). A recorder of this
+    // user already running is asked to show its window instead. The program folder is locked
+    // next: while another recorder holds it, nothing in it is touched. A missing line box or
+    // sound device is no failure: the recorder waits for it. Reload and stop requests that
+    // arrive meanwhile run once it has returned.
     int Start();
+    // Start found a running recorder and asked it to show its window; this one ends with 0.
+    bool handedOver() const { return handedOver_; }
+    // Waiting for the line box or sound device (its tray icon and tip tell so).
+    bool waitingForBox() const { return waiting_; }
+    const PerLine<LineStatus>& lineStatus() const { return lineStatus_; }
     // The process ends without a shut-down (Qt exits when the display connection breaks): files
     // the running calls. Called from an exit handler; nothing else runs afterwards.
     void FinishOnExit();
@@ -80,6 +87,8 @@ public:
     // Handlers of the timer, the menus and the tray; public so tests drive them.
     void OnTimer();
     void OnRestore();
+    // One look for a missing box or sound device; every kDeviceRetryMs while one is missing.
+    void RetryDevices();
     void OnShutDown();  // asks first
     // Signals and the end of the session: no question, ahead of any waiting reload; during
     // start-up it closes the start-up message and shuts down once start-up has returned.
@@ -151,6 +160,13 @@ private:
     // A message with its cause: notification, log line and problems row; never waits.
     void Tell(const std::string& text, bool beforeExit = false);
     CauseFacts Facts();
+    bool HidControlled() const;
+    bool HardwareMissing();
+    bool LineInterfaceMissing() const;
+    // Enters or leaves the waiting state as the devices are; specText names a failure at start-up.
+    void UpdateWaiting(const char* specText);
+    LineCondition ConditionOf(size_t line) const;
+    void RefreshTray();
     void Log(const std::string& line) { env_.desktop.Log(line); }
 
     // RecorderView
@@ -183,8 +199,17 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     QIcon idleIcon_;
     QIcon recordingIcon_;
-    TrayIcon trayImage_ = TrayIcon::Idle;
-    std::string trayTip_ = kIdleTip;
+    QIcon problemIcon_;
+    TrayIcon trayImage_ = TrayIcon::Idle;  // as the core asks
+    std::string trayTip_ = kIdleTip;       // as the core asks
+    const QIcon* shownIcon_ = nullptr;
+    std::string shownTip_;
+    QTimer retryTimer_;
+    bool waiting_ = false;               // no sound device: nothing records
+    bool lineInterfaceMissing_ = false;  // sound, but HID-controlled lines cannot see their state
+    bool handedOver_ = false;
+    PerLine<LineStatus> lineStatus_;
+    PerLine<bool> cannotWrite_{};
     bool noTrayLogged_ = false;
 
     std::deque<std::function<void()>> queue_;

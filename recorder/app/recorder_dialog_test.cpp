@@ -112,7 +112,7 @@ std::string SettingsText(const std::string& dir, const SettingsChoice& choice) {
     return text;
 }
 
-// The window over fake devices: a box named "Test Box" without a line interface, a watchdog
+// The window over fake devices: a box named "Test Box" with its line interface, a watchdog
 // that a test steps (each step is one second of the clock), a line-poll thread that never turns.
 class RecorderDialogTest : public ::testing::Test {
 protected:
@@ -120,6 +120,7 @@ protected:
 
     RecorderDialogTest() {
         capture_->devices = {std::string("Test Box")};
+        hid_.devices = {{{"hid-box", kLineBoxVendorId, kLineBoxProductId}}};
         freeSpace_.freeBytes = uint64_t{1} << 40;
         WriteSettings({});
     }
@@ -218,42 +219,107 @@ protected:
     std::unique_ptr<RecorderDialog> dialog_;
 };
 
-TEST_F(RecorderDialogTest, StartUpFailuresShowTheirMessagesAndEndWithCodeOne) {
+TEST_F(RecorderDialogTest, AMissingSoundDeviceIsAWaitingStateThatRecordsOnceTheBoxIsPluggedIn) {
+    const std::string waits = ". The recorder waits for the line box and starts recording as soon as it is plugged in.";
     struct Case {
         const char* name;
         std::vector<std::optional<std::string>> devices;
-        bool otherRecorderRuns;
+        bool withLineInterface;
         std::vector<std::string> messages;
-        int initializations;
     };
     const Case cases[] = {
-        {"no input device", {}, false, {"No Sound Device", text::kSoundFailed}, 1},
-        {"no device of that name", {std::string("Webcam")}, false, {text::kSourceFailed}, 1},
-        {"another recorder", {std::string("Test Box")}, true, {text::kAlreadyRunning}, 0},
+        {"no input device",
+         {},
+         true,
+         {"No Sound Device",
+          std::string(text::kSoundFailed) + " no capture device's name contains \"test box\"; found: none" + waits}},
+        {"no device of that name",
+         {std::string("Webcam"), std::string("HDA Intel")},
+         true,
+         {std::string(text::kSourceFailed) +
+          " no capture device's name contains \"test box\"; found: Webcam, HDA Intel" + waits}},
+        {"the whole box unplugged",
+         {std::string("Webcam")},
+         false,
+         {std::string(text::kSourceFailed) +
+          " no capture device's name contains \"test box\"; found: Webcam; the line box (HID 08BB:2902) is not "
+          "plugged in" +
+          waits}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ResetCapture();
         capture_->devices = c.devices;
-        desktop_.messages.clear();
-        hid_.devices = {{{"hid-box", kLineBoxVendorId, kLineBoxProductId}}};
-        hid_.opened.clear();
-        ReloadReceiver other(QString::fromStdString(dir_.File("reload.sock")));
-        if (c.otherRecorderRuns) {
-            ASSERT_EQ(other.Listen(), ReloadReceiver::ListenResult::Listening);
-        }
-        EXPECT_EQ(Make().Start(), 1);
+        hid_.devices.clear();
+        if (c.withLineInterface) hid_.devices = {{{"hid-box", kLineBoxVendorId, kLineBoxProductId}}};
+        desktop_ = FakeDesktop{};
+        desktop_.tray = true;
+        RecorderDialog& dialog = Started();
         EXPECT_EQ(desktop_.messages, c.messages);
-        EXPECT_EQ(capture_->initializations, c.initializations);
-        // The line interface is searched before capture; nothing keeps running afterwards.
-        EXPECT_EQ(hid_.opened.size(), c.otherRecorderRuns ? 0u : 1u);
-        EXPECT_EQ(dialog_->trayIcon(), nullptr);
-        EXPECT_EQ(dialog_->timerPeriodMs(), 0);
-        EXPECT_EQ(capture_->terminations, c.initializations);
-        EXPECT_EQ(hid_.reads(), 0);  // the line-poll thread never ran
-        EXPECT_EQ(desktop_.LogCount("started:"), 0);
+        EXPECT_TRUE(dialog.waitingForBox());
+        ASSERT_NE(dialog.trayIcon(), nullptr);
+        EXPECT_EQ(dialog.trayIcon()->toolTip().toStdString(),
+                  std::string(kWaitingTip) + "\nLine 1: box missing\nLine 2: box missing");
+        dialog.RetryDevices();  // still missing: nothing new is told
+        EXPECT_EQ(desktop_.messages.size(), c.messages.size());
+
+        capture_->devices = {std::string("Test Box")};
+        hid_.devices = {{{"hid-box", kLineBoxVendorId, kLineBoxProductId}}};
+        dialog.RetryDevices();
+        EXPECT_FALSE(dialog.waitingForBox());
+        ASSERT_EQ(desktop_.messages.size(), c.messages.size() + 1);
+        EXPECT_EQ(desktop_.messages.back(),
+                  "The line box is there: recording starts (device \"test box\" at 8000 Hz, line interface found).");
+        EXPECT_EQ(dialog.trayIcon()->toolTip().toStdString(), std::string(kIdleTip) + "\nLine 1: idle\nLine 2: idle");
+        SetLine(0, true);
+        Block();
+        ShutDown();
+        ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
+        dialog_.reset();
+        std::filesystem::remove_all(dir_.File("rec1"));
+        std::filesystem::remove(dir_.File("channel1"));
+    }
+}
+
+TEST_F(RecorderDialogTest, WithoutTheLineInterfaceHidLinesShowBoxMissingUntilItIsBack) {
+    hid_.devices.clear();
+    desktop_.tray = true;
+    RecorderDialog& dialog = Started();
+    EXPECT_FALSE(dialog.waitingForBox());
+    ASSERT_EQ(desktop_.messages.size(), 1u);
+    EXPECT_EQ(desktop_.messages[0],
+              "The line box (HID 08BB:2902) is not plugged in: lines under HID control record "
+              "nothing until it is; the recorder looks for it every few seconds.");
+    EXPECT_EQ(dialog.trayIcon()->toolTip().toStdString(),
+              std::string(kIdleTip) + "\nLine 1: box missing\nLine 2: box missing");
+    hid_.devices = {{{"hid-box", kLineBoxVendorId, kLineBoxProductId}}};
+    dialog.RetryDevices();
+    ASSERT_EQ(desktop_.messages.size(), 2u);
+    EXPECT_EQ(desktop_.messages[1], "The line box (HID 08BB:2902) is there: its lines record again.");
+    EXPECT_EQ(dialog.lineStatus()[0].condition, LineCondition::kIdle);
+}
+
+TEST_F(RecorderDialogTest, ASecondStartShowsTheRunningRecordersWindowAndEndsWithZero) {
+    {
+        ReloadReceiver first(QString::fromStdString(dir_.File("reload.sock")));
+        ASSERT_EQ(first.Listen(), ReloadReceiver::ListenResult::Listening);
+        QSignalSpy shows(&first, &ReloadReceiver::showRequested);
+        EXPECT_EQ(Make().Start(), 0);
+        EXPECT_TRUE(dialog_->handedOver());
+        ASSERT_TRUE(ProcessEventsUntil([&] { return shows.count() == 1; }));
+        EXPECT_TRUE(desktop_.messages.empty());
+        EXPECT_EQ(capture_->initializations, 0);
+        EXPECT_TRUE(hid_.opened.empty());
+        EXPECT_FALSE(std::filesystem::exists(dir_.File(kLockFileName))) << "the program folder was touched";
         dialog_.reset();
     }
+
+    // The running recorder's side: the request shows its window.
+    RecorderDialog& running = Started();
+    running.OnTimer();
+    ASSERT_TRUE(running.isHidden() || running.isMinimized());
+    ASSERT_TRUE(SendShowWindow(QString::fromStdString(dir_.File("reload.sock"))));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return running.isVisible() && !running.isMinimized(); }));
 }
 
 TEST_F(RecorderDialogTest, StartUpOpensTheBoxNamesItAndStartsTimerAndThreads) {
@@ -306,18 +372,41 @@ TEST_F(RecorderDialogTest, TrayIconFollowsRecordingAndItsMenuRestoresOrShutsDown
     QSystemTrayIcon* tray = dialog.trayIcon();
     ASSERT_NE(tray, nullptr);
     EXPECT_EQ(tray->contextMenu(), dialog.trayMenu());
-    EXPECT_EQ(tray->toolTip().toStdString(), kIdleTip);
+    EXPECT_EQ(tray->toolTip().toStdString(), std::string(kIdleTip) + "\nLine 1: idle\nLine 2: idle");
     const QList<QAction*> items = dialog.trayMenu()->actions();
     ASSERT_EQ(items.size(), 2);
     EXPECT_EQ(items[0]->text().toStdString(), text::kRestore);
     EXPECT_EQ(items[1]->text().toStdString(), text::kTrayShutDown);
     SetLine(0, true);
+    const std::string since = FormatLocal(clock_.Now(), "%H:%M");
     Block();
-    EXPECT_EQ(tray->toolTip().toStdString(), kRecordingTip);
+    EXPECT_EQ(tray->toolTip().toStdString(),
+              std::string(kRecordingTip) + "\nLine 1: recording since " + since + "\nLine 2: idle");
     SetLine(0, false);
     clock_.AdvanceMs(1000);
     Block();
-    EXPECT_EQ(tray->toolTip().toStdString(), kIdleTip);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !dialog.lineStatus()[0].lastFiledPath.empty(); }));
+    EXPECT_EQ(tray->toolTip().toStdString(), std::string(kIdleTip) + "\nLine 1: idle, last 42\nLine 2: idle");
+}
+
+TEST_F(RecorderDialogTest, ALeftClickShowsTheWindowWhichStaysWhileAMenuIsOpen) {
+    desktop_.tray = true;
+    RecorderDialog& dialog = Started();
+    dialog.OnTimer();
+    ASSERT_TRUE(dialog.isHidden());
+    emit dialog.trayIcon()->activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.timerPeriodMs(), kRestoreTimerMs);
+
+    QMenu* file = dialog.findChild<QMenu*>("fileMenu");
+    file->popup(dialog.mapToGlobal(QPoint(0, 0)));
+    ASSERT_TRUE(ProcessEventsUntil([] { return QApplication::activePopupWidget() != nullptr; }));
+    dialog.OnTimer();
+    EXPECT_TRUE(dialog.isVisible()) << "hidden under an open menu";
+    file->hide();
+    ASSERT_TRUE(ProcessEventsUntil([] { return QApplication::activePopupWidget() == nullptr; }));
+    dialog.OnTimer();
+    EXPECT_TRUE(dialog.isHidden());
 }
 
 TEST_F(RecorderDialogTest, AReloadKeepsTheRunningCallAndTheNextCallUsesTheNewSettings) {
@@ -661,6 +750,7 @@ TEST_F(RecorderDialogTest, ASecondRecorderOnTheSameFolderNamesTheFirstAndTouches
     OtherRecorder first(dir_.path());
     ASSERT_TRUE(first.held());
     desktop_.messages.clear();
+    hid_.opened.clear();
     EXPECT_EQ(Make().Start(), 1);
     ASSERT_EQ(desktop_.messages.size(), 1u);
     EXPECT_EQ(desktop_.messages[0], "Pell Recorder is already running (process " + std::to_string(first.pid()) +

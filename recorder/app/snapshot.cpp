@@ -46,16 +46,17 @@ public:
     void Log(const std::string&) override {}
 };
 
-// The idle and recording notification icons at 16, 22 and 32 px, shown 4 times enlarged
+// The idle, recording and problem notification icons at 16, 22 and 32 px, shown 4 times enlarged
 // beside their real size, on a light and on a dark panel.
 QImage IconSheet() {
     const int sizes[] = {16, 22, 32};
-    QImage sheet(2 * (16 * 4 + 22 * 4 + 32 * 4 + 16 * 3 + 22 + 32 + 80), 2 * (32 * 4 + 24), QImage::Format_ARGB32);
+    QImage sheet(3 * (16 * 4 + 22 * 4 + 32 * 4 + 16 * 3 + 22 + 32 + 80), 2 * (32 * 4 + 24), QImage::Format_ARGB32);
     sheet.fill(Qt::white);
     QPainter p(&sheet);
     p.fillRect(0, sheet.height() / 2, sheet.width(), sheet.height() / 2, QColor(0x30, 0x30, 0x30));
     int x = 8;
-    for (RecorderIconKind kind : {RecorderIconKind::TrayIdle, RecorderIconKind::TrayRecording}) {
+    for (RecorderIconKind kind :
+         {RecorderIconKind::TrayIdle, RecorderIconKind::TrayRecording, RecorderIconKind::TrayProblem}) {
         for (int size : sizes) {
             const QImage icon = DrawRecorderIcon(kind, size);
             for (int panel = 0; panel < 2; ++panel) {

@@ -17,7 +17,6 @@ namespace pell {
 
 inline constexpr char kStatusFile[] = "status.json";
 inline constexpr char kWaitingTip[] = "Pell2Recorder - waiting for the line box";
-inline constexpr char kProblemTip[] = "Pell2Recorder - problem";
 // The line box's line interface as the USB bus names it.
 inline constexpr char kLineBoxHidName[] = "HID 08BB:2902";
 inline constexpr char kPellGroup[] = "pell";
