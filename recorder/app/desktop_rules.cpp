@@ -103,4 +103,9 @@ std::string FolderOf(const std::string& programPath) {
     return folder.empty() ? "." : folder;
 }
 
+std::string BuildTreeFolder(const std::string& programPath, const std::string& relativeFolder) {
+    if (relativeFolder.empty()) return {};
+    return (std::filesystem::path(FolderOf(programPath)) / relativeFolder).lexically_normal().string();
+}
+
 }  // namespace pell::recorder

@@ -42,4 +42,8 @@ std::string FindCompanion(const std::string& name, const std::vector<std::string
 // The folder that holds `programPath` ("." for a bare name).
 std::string FolderOf(const std::string& programPath);
 
+// Where the build puts a companion: `relativeFolder` (as the build tree lays it out) from the
+// folder of `programPath`; empty for an empty relative folder.
+std::string BuildTreeFolder(const std::string& programPath, const std::string& relativeFolder);
+
 }  // namespace pell::recorder

@@ -108,6 +108,9 @@ TEST(FindCompanionTest, TakesTheFirstFolderThatHoldsTheProgramThenPath) {
             [&](const std::string&) { return c.onPath; });
         EXPECT_EQ(found, c.expected);
     }
+    EXPECT_EQ(BuildTreeFolder("/src/build/recorder/app/PellRecorder", "../../configurator/app"),
+              "/src/build/configurator/app");
+    EXPECT_EQ(BuildTreeFolder("/usr/bin/PellRecorder", ""), "");
     EXPECT_EQ(FolderOf("/opt/player/PellPlayer"), "/opt/player");
     EXPECT_EQ(FolderOf("PellPlayer"), ".");
 }

@@ -323,7 +323,9 @@ void RecorderDialog::LoadSettingsAndFolders() {
 void RecorderDialog::UpdateMenuStates() {
     if (playerPath_.empty()) {
         playerPath_ = FindCompanion(
-            kPlayerProgram, {env_.desktop.PlayerFolder(), FolderOf(env_.executablePath)},
+            kPlayerProgram,
+            {env_.desktop.PlayerFolder(), FolderOf(env_.executablePath),
+             BuildTreeFolder(env_.executablePath, PELL_BUILD_PLAYER_DIR)},
             [this](const std::string& path) { return env_.desktop.IsExecutable(path); },
             [this](const std::string& name) { return env_.desktop.FindOnPath(name); });
         playerAction_->setEnabled(!playerPath_.empty());  // never greyed again once found
@@ -454,7 +456,9 @@ void RecorderDialog::ShowAbout() { MakeAboutBox(this)->exec(); }
 
 void RecorderDialog::OnConfiguration() {
     const std::string program = FindCompanion(
-        kConfiguratorProgram, {settings_.programFolder, FolderOf(env_.executablePath)},
+        kConfiguratorProgram,
+        {settings_.programFolder, FolderOf(env_.executablePath),
+         BuildTreeFolder(env_.executablePath, PELL_BUILD_CONFIGURATOR_DIR)},
         [this](const std::string& path) { return env_.desktop.IsExecutable(path); },
         [this](const std::string& name) { return env_.desktop.FindOnPath(name); });
     if (program.empty()) return;

@@ -842,6 +842,19 @@ TEST_F(RecorderDialogTest, ConfiguratorIsLookedForInTheProgramFolderFirst) {
     EXPECT_EQ(desktop_.started, std::vector<std::string>{dir_.File("Pell2CFG") + " in " + dir_.path()});
 }
 
+TEST_F(RecorderDialogTest, CompanionsAreFoundWhereTheBuildPutsThem) {
+    const std::string configurator =
+        BuildTreeFolder(dir_.File("bin/PellRecorder"), PELL_BUILD_CONFIGURATOR_DIR) + "/Pell2CFG";
+    const std::string player = BuildTreeFolder(dir_.File("bin/PellRecorder"), PELL_BUILD_PLAYER_DIR) + "/PellPlayer";
+    desktop_.executables = {configurator, player};
+    Started();
+    ASSERT_TRUE(Action(kPlayerCommand)->isEnabled());
+    Action(kConfigurationCommand)->trigger();
+    Action(kPlayerCommand)->trigger();
+    EXPECT_EQ(desktop_.started, (std::vector<std::string>{configurator + " in " + FolderOf(configurator),
+                                                          player + " in " + FolderOf(player)}));
+}
+
 TEST_F(RecorderDialogTest, CloseEscapeAndEnterNeverEndTheRecorder) {
     desktop_.tray = true;
     RecorderDialog& dialog = Started();
