@@ -108,4 +108,15 @@ std::string BuildTreeFolder(const std::string& programPath, const std::string& r
     return (std::filesystem::path(FolderOf(programPath)) / relativeFolder).lexically_normal().string();
 }
 
+std::string FormatLogLine(const std::string& line, bool journal) {
+    std::string oneLine = line;
+    for (char& c : oneLine) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    // Under systemd the unit's name stands before every line already.
+    if (!journal) return std::string(text::kAppName) + ": " + oneLine + "\n";
+    const bool warning = line.rfind("message: ", 0) == 0 || line.rfind("alarm", 0) == 0;
+    return (warning ? "<4>" : "<6>") + oneLine + "\n";
+}
+
 }  // namespace pell::recorder

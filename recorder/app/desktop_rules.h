@@ -39,6 +39,11 @@ using FindOnPathFn = std::function<std::string(const std::string& name)>;
 std::string FindCompanion(const std::string& name, const std::vector<std::string>& folders,
                           const IsExecutableFn& isExecutable, const FindOnPathFn& findOnPath);
 
+// One event as one line of standard error: "PellRecorder: text"; under systemd (journal) the
+// journal's priority prefix instead, "<4>" for messages and alarms, "<6>" for the rest. Line
+// breaks inside become blanks.
+std::string FormatLogLine(const std::string& line, bool journal);
+
 // The folder that holds `programPath` ("." for a bare name).
 std::string FolderOf(const std::string& programPath);
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/platform/program_folder.h"
+#include "recorder/app/desktop_rules.h"
 #include "recorder/app/recorder_controls.h"
 
 namespace pell::recorder {
@@ -92,17 +93,7 @@ std::string SystemDesktop::PlayerFolder() {
 bool SystemDesktop::TrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 void SystemDesktop::Log(const std::string& line) {
-    // Under systemd the unit's name stands before every line already; "<4>" marks a warning.
-    const bool warning = line.rfind("message: ", 0) == 0 || line.rfind("alarm", 0) == 0;
-    std::string oneLine = line;
-    for (char& c : oneLine) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
-    if (journal_) {
-        std::fprintf(stderr, "<%d>%s\n", warning ? 4 : 6, oneLine.c_str());
-    } else {
-        std::fprintf(stderr, "%s: %s\n", text::kAppName, oneLine.c_str());
-    }
+    std::fputs(FormatLogLine(line, journal_).c_str(), stderr);
     std::fflush(stderr);
 }
 
