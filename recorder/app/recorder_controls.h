@@ -38,6 +38,8 @@ inline constexpr int kFirstTimerMs = 2000;
 inline constexpr int kRestoreTimerMs = 60000;
 // A missing line box or sound device is looked for this often.
 inline constexpr int kDeviceRetryMs = 3000;
+// The health file is rewritten this often.
+inline constexpr int kStatusPeriodMs = 5000;
 
 // Tips of the notification icon hold at most this many characters.
 inline constexpr int kMaxTipLength = 127;

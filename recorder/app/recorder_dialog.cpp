@@ -19,6 +19,7 @@
 #include <cctype>
 #include <utility>
 
+#include "common/core/paths.h"
 #include "common/platform/reload_channel.h"
 #include "common/widgets/about_box.h"
 #include "common/widgets/dialog_units.h"
@@ -70,6 +71,7 @@ RecorderDialog::RecorderDialog(RecorderEnvironment environment, QWidget* parent)
     BuildWindow();
     connect(&timer0_, &QTimer::timeout, this, &RecorderDialog::OnTimer);
     connect(&retryTimer_, &QTimer::timeout, this, [this] { Post([this] { RetryDevices(); }); });
+    connect(&statusTimer_, &QTimer::timeout, this, [this] { Post([this] { WriteStatus(); }); });
 }
 
 RecorderDialog::~RecorderDialog() { Teardown(); }
@@ -297,6 +299,8 @@ int RecorderDialog::Start() {
     started_ = true;
     UpdateWaiting(text::kSourceFailed);
     retryTimer_.start(kDeviceRetryMs);
+    WriteStatus();
+    statusTimer_.start(kStatusPeriodMs);
     if (requests_.StartupDone()) ScheduleRequest(requests_.stopping());
     return 0;
 }
@@ -618,6 +622,8 @@ void RecorderDialog::ShutDown() {
         tray_ = nullptr;
     }
     if (core_) core_->FinishAllRecordings();
+    statusTimer_.stop();
+    WriteStatus();
     Teardown();
     hide();
     Log("shut down");
@@ -630,6 +636,7 @@ void RecorderDialog::Teardown() {
     pendingBoxes_.clear();
     timer0_.stop();
     retryTimer_.stop();
+    statusTimer_.stop();
     queue_.clear();
     if (tray_ != nullptr) {
         delete tray_;
@@ -729,6 +736,48 @@ void RecorderDialog::ShowPendingBoxes() {
         Tell(text);
     }
     showingBoxes_ = false;
+}
+
+HealthReport RecorderDialog::Health() {
+    RefreshTray();
+    HealthReport report;
+    report.version = PELL_RECORDER_VERSION;
+    report.written = env_.clock.Now();
+    bool recording = false;
+    for (size_t n = 0; n < lineStatus_.size(); ++n) recording = recording || lineStatus_[n].callStart.has_value();
+    report.state = shutdownStarted_ ? "stopped"
+                   : waiting_       ? "waiting for the line box"
+                   : recording      ? "recording"
+                                    : "idle";
+    report.boxPresent = devices_ && devices_->lineInterfacePresent();
+    report.soundPresent = devices_ && devices_->capture().running();
+    // The drive the recordings go to, which cleaning watches; the program folder without one.
+    std::string folder = settings_.programFolder;
+    for (const ChannelConfig& channel : settings_.channels) {
+        if (channel.exists != 0 && !channel.dropFolder.empty() && env_.fileSystem.Exists(channel.dropFolder)) {
+            folder = channel.dropFolder;
+            break;
+        }
+    }
+    report.diskFreeBytes = env_.freeSpace.FreeBytes(folder);
+    report.lines = lineStatus_;
+    if (!problems_.entries().empty()) {
+        report.lastProblem = problems_.entries().back().text;
+        report.lastProblemAt = problems_.entries().back().at;
+    }
+    return report;
+}
+
+void RecorderDialog::WriteStatus() {
+    if (!core_ && !shutdownStarted_) return;
+    const std::string path = JoinPath(settings_.programFolder, kStatusFile);
+    std::string error;
+    if (env_.fileSystem.WriteWhole(path, FormatHealthJson(Health()), &error)) {
+        statusFailed_ = false;
+        return;
+    }
+    if (std::exchange(statusFailed_, true)) return;
+    Log("cannot write the health file " + path + ": " + error);
 }
 
 CauseFacts RecorderDialog::Facts() {

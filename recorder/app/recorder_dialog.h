@@ -89,6 +89,8 @@ public:
     void OnRestore();
     // One look for a missing box or sound device; every kDeviceRetryMs while one is missing.
     void RetryDevices();
+    // Rewrites status.json in the program folder (every kStatusPeriodMs, at start and shut-down).
+    void WriteStatus();
     void OnShutDown();  // asks first
     // Signals and the end of the session: no question, ahead of any waiting reload; during
     // start-up it closes the start-up message and shuts down once start-up has returned.
@@ -167,6 +169,7 @@ private:
     void UpdateWaiting(const char* specText);
     LineCondition ConditionOf(size_t line) const;
     void RefreshTray();
+    HealthReport Health();
     void Log(const std::string& line) { env_.desktop.Log(line); }
 
     // RecorderView
@@ -205,6 +208,8 @@ private:
     const QIcon* shownIcon_ = nullptr;
     std::string shownTip_;
     QTimer retryTimer_;
+    QTimer statusTimer_;
+    bool statusFailed_ = false;          // told once until a write works again
     bool waiting_ = false;               // no sound device: nothing records
     bool lineInterfaceMissing_ = false;  // sound, but HID-controlled lines cannot see their state
     bool handedOver_ = false;

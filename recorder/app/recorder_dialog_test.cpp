@@ -7,6 +7,9 @@
 #include <csignal>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -625,6 +628,50 @@ TEST_F(RecorderDialogTest, EveryMessageIsNotifiedLoggedAndListedWithItsTimeAndCa
         EXPECT_TRUE(dialog.problemsList()->isVisibleTo(&dialog));
         dialog_.reset();
     }
+}
+
+TEST_F(RecorderDialogTest, TheHealthFileTellsEachLineDuringACallAfterAFaultAndAtTheEnd) {
+    { std::ofstream(dir_.File("rec2")) << "in the way"; }  // line 2's recordings cannot be written
+    RecorderDialog& dialog = Started();
+    auto status = [&] {
+        dialog.WriteStatus();
+        return QJsonDocument::fromJson(QByteArray::fromStdString(dir_.Read(kStatusFile))).object();
+    };
+    QJsonObject health = status();
+    EXPECT_EQ(health["version"].toString().toStdString(), PELL_RECORDER_VERSION);
+    EXPECT_EQ(health["state"].toString(), "idle");
+    EXPECT_TRUE(health["box_present"].toBool());
+    EXPECT_TRUE(health["sound_present"].toBool());
+    EXPECT_EQ(health["disk_free_bytes"].toDouble(), static_cast<double>(uint64_t{1} << 40));
+
+    SetLine(0, true);
+    SetLine(1, true);
+    const std::string started = FormatLocal(clock_.Now(), "%Y-%m-%dT%H:%M:%S");
+    Block();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return desktop_.messages.size() > 1; }));
+    health = status();
+    EXPECT_EQ(health["state"].toString(), "recording");
+    QJsonArray lines = health["lines"].toArray();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0].toObject()["state"].toString(), "recording");
+    EXPECT_EQ(lines[0].toObject()["call_start"].toString().toStdString(), started);
+    EXPECT_EQ(lines[1].toObject()["state"].toString(), "cannot_write");
+    EXPECT_TRUE(lines[1].toObject()["last_problem"].toString().startsWith("Line 2: the recording file"));
+    EXPECT_EQ(health["last_problem"].toString(), lines[1].toObject()["last_problem"].toString());
+    EXPECT_FALSE(health["last_problem_at"].isNull());
+
+    SetLine(0, false);
+    clock_.AdvanceMs(1000);
+    Block();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !dialog.lineStatus()[0].lastFiledPath.empty(); }));
+    lines = status()["lines"].toArray();
+    EXPECT_EQ(lines[0].toObject()["state"].toString(), "idle");
+    EXPECT_TRUE(lines[0].toObject()["call_start"].isNull());
+    EXPECT_EQ(lines[0].toObject()["last_number"].toString(), "42");
+    EXPECT_EQ(lines[0].toObject()["last_file"].toString().toStdString(), Day1("a0000000.mp3"));
+    ShutDown();
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(dir_.Read(kStatusFile))).object()["state"].toString(),
+              "stopped");
 }
 
 TEST_F(RecorderDialogTest, AStartAfterACrashFilesTheCallTheCrashCutAndNumbersOnFromIt) {
