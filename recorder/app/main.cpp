@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
         QCoreApplication::applicationFilePath().toStdString(),
         AutostartEntryPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")),
         ReloadChannelName().toStdString(),
+        {},
     };
 
     RecorderDialog dialog(std::move(environment));

@@ -26,6 +26,7 @@
 #include "recorder/app/desktop_rules.h"
 #include "recorder/app/recorder_controls.h"
 #include "recorder/app/recorder_icons.h"
+#include "recorder/core/recording_names.h"
 #include "recorder/devices/capture_format.h"
 
 namespace pell::recorder {
@@ -224,7 +225,8 @@ std::vector<RecorderDialog::StartupStep> RecorderDialog::StartupSteps() {
         {"load the settings", [this] { return LoadSettingsAndFolders(), true; }, nullptr},
         {"load the encoders", [this] { return core_->LoadEncoder(0) && core_->LoadEncoder(1); }, text::kCodecFailed},
         // A call cut by a crash or power cut is filed before new calls can take its counter.
-        {"finish recordings left unfinished", [this] { return core_->RecoverUnfinishedRecordings(), true; }, nullptr},
+        {"finish recordings left unfinished",
+         [this] { return recovered_ = core_->RecoverUnfinishedRecordings(), true; }, nullptr},
         // A box plugged in later is found by the retries: the recorder waits instead of ending.
         {"initialise capture",
          [this] {
@@ -297,8 +299,14 @@ int RecorderDialog::Start() {
         " Hz, line interface " + (devices_->lineInterfacePresent() ? "found" : "not found") + ", program folder " +
         settings_.programFolder);
     started_ = true;
+    lastTick_ = env_.clock.TickMs();
     UpdateWaiting(text::kSourceFailed);
     retryTimer_.start(kDeviceRetryMs);
+    if (recovered_ > 0) {
+        Deliver(AlarmBook::Event("recovered", Plural(static_cast<uint64_t>(recovered_), "call") +
+                                                  " cut by a stop of the recorder (a crash or power cut) "
+                                                  "had to be finished at the start; see the log for the files."));
+    }
     WriteStatus();
     statusTimer_.start(kStatusPeriodMs);
     if (requests_.StartupDone()) ScheduleRequest(requests_.stopping());
@@ -322,6 +330,13 @@ void RecorderDialog::LoadSettingsAndFolders() {
     settings_.sampleRate = static_cast<int32_t>(EffectiveSampleRate(settings_.sampleRate));
     CreateDropFolders(settings_);
     core_->OnSettingsLoaded(std::exchange(settings_.loadMessages, {}));
+    LoadOptions();
+}
+
+void RecorderDialog::LoadOptions() {
+    options_ = LoadRecorderOptions(settings_.programFolder);
+    alarms_.SetReminderSeconds(int64_t{options_.reminderHours} * 3600);
+    for (const std::string& message : std::exchange(options_.messages, {})) Tell(message);
 }
 
 void RecorderDialog::UpdateMenuStates() {
@@ -408,7 +423,20 @@ void RecorderDialog::ProcessBlockNotice(uint64_t generation) {
 void RecorderDialog::OnTimer() {
     HideToTray();
     if (!core_) return;
+    PerLine<std::chrono::year_month_day> before;
+    for (size_t n = 0; n < before.size(); ++n) before[n] = core_->folderDate(static_cast<int>(n));
     if (const std::optional<uint32_t> period = core_->CleanDisk()) timer0_.start(static_cast<int>(*period));
+    // The cleaning cursor moved past a day whose folder is gone: cleaning removed it for space.
+    for (size_t n = 0; n < before.size(); ++n) {
+        const std::string& dropFolder = settings_.channels[n].dropFolder;
+        if (core_->folderDate(static_cast<int>(n)) == before[n] || dropFolder.empty()) continue;
+        const std::string day = DayFolderPath(dropFolder, before[n]);
+        if (env_.fileSystem.Exists(day)) continue;
+        Deliver(AlarmBook::Event("cleaned" + std::to_string(n + 1),
+                                 "Line " + std::to_string(n + 1) + ": the day folder " + day +
+                                     " was cleaned away to keep " + std::to_string(settings_.freeDiskSpace) +
+                                     " MB free (see history.log)."));
+    }
 }
 
 void RecorderDialog::HideToTray() {
@@ -580,6 +608,7 @@ void RecorderDialog::Reload() {
     toneTables_ = tones;
     CreateDropFolders(settings_);
     core_->OnSettingsLoaded(std::exchange(settings_.loadMessages, {}));
+    LoadOptions();
     // Capture is reopened only when it must change: a reopen drops sound of the running calls.
     if (newRate || newDevice) {
         devices_->Reload(settings_.device, settings_.sampleRate);
@@ -648,6 +677,7 @@ void RecorderDialog::Teardown() {
     devices_.reset();
     core_.reset();
     reload_.reset();
+    mailer_.reset();
 }
 
 void RecorderDialog::OnFiled(const FiledRecording& filed) {
@@ -656,6 +686,7 @@ void RecorderDialog::OnFiled(const FiledRecording& filed) {
     status.lastFiledAt = env_.clock.Now();
     status.lastFiledPath = filed.path;
     cannotWrite_[filed.channel] = false;  // a file reached its folder again
+    lastActivity_[filed.channel] = RunSeconds();
     RefreshTray();
     Log("filed: channel " + std::to_string(filed.channel + 1) + " " + filed.path + " " +
         Plural(filed.seconds, "second") + " number \"" + filed.number + "\" mark " +
@@ -761,6 +792,7 @@ HealthReport RecorderDialog::Health() {
     }
     report.diskFreeBytes = env_.freeSpace.FreeBytes(folder);
     report.lines = lineStatus_;
+    report.alarms = alarms_.Standing();
     if (!problems_.entries().empty()) {
         report.lastProblem = problems_.entries().back().text;
         report.lastProblemAt = problems_.entries().back().at;
@@ -768,8 +800,72 @@ HealthReport RecorderDialog::Health() {
     return report;
 }
 
+int64_t RecorderDialog::RunSeconds() {
+    const uint32_t now = env_.clock.TickMs();
+    runMs_ += TicksSince(lastTick_, now);
+    lastTick_ = now;
+    return static_cast<int64_t>(runMs_ / 1000);
+}
+
+void RecorderDialog::Observe(const std::string& key, bool holds, const std::string& text, int64_t graceSeconds) {
+    if (const std::optional<AlarmNotice> notice = alarms_.Observe(key, holds, text, RunSeconds(), graceSeconds)) {
+        Deliver(*notice);
+    }
+}
+
+void RecorderDialog::CheckAlarms() {
+    if (!started_ || shutdownStarted_) return;
+    Observe("box", waiting_ || lineInterfaceMissing_,
+            waiting_ ? "The line box or its sound device has been missing for more than a minute: nothing is recorded."
+                     : std::string("The line box's line interface (") + kLineBoxHidName +
+                           ") has been missing for more than a minute: lines under HID control record nothing.",
+            kMissingHardwareGraceSeconds);
+    const int64_t now = RunSeconds();
+    for (size_t n = 0; n < lineStatus_.size(); ++n) {
+        const std::string line = "Line " + std::to_string(n + 1);
+        Observe("write" + std::to_string(n + 1), cannotWrite_[n],
+                line + " cannot write its recordings: " + lineStatus_[n].lastProblem);
+        if (lineStatus_[n].callStart) lastActivity_[n] = now;
+        const int32_t days = options_.lines[n].noCallDays;
+        Observe("quiet" + std::to_string(n + 1),
+                days > 0 && settings_.channels[n].exists != 0 && now - lastActivity_[n] >= int64_t{days} * 86400,
+                line + " has had no call for " + Plural(static_cast<uint64_t>(days), "day") + ".");
+    }
+    const HealthReport health = Health();
+    const uint64_t limitBytes = settings_.freeDiskSpace > 0 ? uint64_t(settings_.freeDiskSpace) << 20 : 0;
+    const bool low = limitBytes > 0 && health.diskFreeBytes && *health.diskFreeBytes < 2 * limitBytes;
+    Observe("space", low,
+            "Free space for the recordings is " + std::to_string(health.diskFreeBytes.value_or(0) >> 20) +
+                " MB, under twice the cleaning limit of " + std::to_string(settings_.freeDiskSpace) +
+                " MB: the oldest days will be deleted.");
+}
+
+void RecorderDialog::Deliver(const AlarmNotice& notice) {
+    const std::string text = AlarmNoticeText(notice);
+    Log("alarm: " + text);
+    Show(text, false);
+    if (!options_.mail.Enabled()) return;
+    const AlarmMail mail{AlarmMailSubject(notice), text + "\n\nPellRecorder, program folder " +
+                                                       settings_.programFolder + ", at " +
+                                                       FormatLocal(env_.clock.Now(), "%d.%m.%Y %H:%M:%S") + ".\n"};
+    if (env_.sendMail) {
+        env_.sendMail(options_.mail, mail);
+        return;
+    }
+    if (!mailer_) {
+        mailer_ = std::make_unique<AlarmMailer>([this](const AlarmMail& sentMail, bool sent, const std::string& error) {
+            const std::string line = sent ? "alarm mail sent: " + sentMail.subject
+                                          : "alarm mail not sent (" + error + "): " + sentMail.subject;
+            QMetaObject::invokeMethod(
+                this, [this, line] { Log(line); }, Qt::QueuedConnection);
+        });
+    }
+    mailer_->Send(options_.mail, mail);
+}
+
 void RecorderDialog::WriteStatus() {
     if (!core_ && !shutdownStarted_) return;
+    CheckAlarms();
     const std::string path = JoinPath(settings_.programFolder, kStatusFile);
     std::string error;
     if (env_.fileSystem.WriteWhole(path, FormatHealthJson(Health()), &error)) {
@@ -806,15 +902,19 @@ void RecorderDialog::Tell(const std::string& text, bool beforeExit) {
         lineStatus_[n].lastProblem = told;
     }
     Log("message: " + told);
-    problems_.Add(env_.clock.Now(), told);
+    Show(told, beforeExit);
+    RefreshTray();
+}
+
+void RecorderDialog::Show(const std::string& text, bool beforeExit) {
+    problems_.Add(env_.clock.Now(), text);
     problemsList_->addItem(QString::fromStdString(ProblemList::Row(problems_.entries().back())));
     while (problemsList_->count() > static_cast<int>(problems_.entries().size())) delete problemsList_->takeItem(0);
     problemsList_->scrollToBottom();
     problemsBox_->show();
-    if (!env_.desktop.Notify(told, beforeExit) && tray_ != nullptr) {
-        tray_->showMessage(text::kAppName, QString::fromStdString(told), QSystemTrayIcon::Warning);
+    if (!env_.desktop.Notify(text, beforeExit) && tray_ != nullptr) {
+        tray_->showMessage(text::kAppName, QString::fromStdString(text), QSystemTrayIcon::Warning);
     }
-    RefreshTray();
 }
 
 void RecorderDialog::ShowMessage(const std::string& text) { Tell(text); }

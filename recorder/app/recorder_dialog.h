@@ -20,9 +20,12 @@
 #include <string>
 
 #include "common/core/clock.h"
+#include "common/core/recorder_options.h"
 #include "common/core/recorder_settings.h"
+#include "recorder/app/alarm_mail.h"
 #include "recorder/app/program_folder_lock.h"
 #include "recorder/app/recorder_desktop.h"
+#include "recorder/core/alarms.h"
 #include "recorder/core/control_requests.h"
 #include "recorder/core/recorder_core.h"
 #include "recorder/core/recorder_status.h"
@@ -60,6 +63,8 @@ struct RecorderEnvironment {
     std::string executablePath;      // this program, for the autostart entry and the companions
     std::string autostartEntryPath;  // empty: start at login cannot be registered
     std::string reloadChannel;       // the reload socket's name
+    // Hands an alarm mail over for sending; empty: an AlarmMailer thread sends it.
+    std::function<void(const MailOptions&, const AlarmMail&)> sendMail;
 };
 
 class RecorderDialog : public QDialog, private RecorderView, private Notifier, private CaptureUi {
@@ -89,8 +94,10 @@ public:
     void OnRestore();
     // One look for a missing box or sound device; every kDeviceRetryMs while one is missing.
     void RetryDevices();
-    // Rewrites status.json in the program folder (every kStatusPeriodMs, at start and shut-down).
+    // Rewrites status.json in the program folder (every kStatusPeriodMs, at start and shut-down),
+    // after looking at the alarm conditions.
     void WriteStatus();
+    const RecorderOptions& options() const { return options_; }
     void OnShutDown();  // asks first
     // Signals and the end of the session: no question, ahead of any waiting reload; during
     // start-up it closes the start-up message and shuts down once start-up has returned.
@@ -162,6 +169,8 @@ private:
     // A message with its cause: notification, log line and problems row; never waits.
     void Tell(const std::string& text, bool beforeExit = false);
     CauseFacts Facts();
+    // Notification and problems row.
+    void Show(const std::string& text, bool beforeExit);
     bool HidControlled() const;
     bool HardwareMissing();
     bool LineInterfaceMissing() const;
@@ -170,6 +179,12 @@ private:
     LineCondition ConditionOf(size_t line) const;
     void RefreshTray();
     HealthReport Health();
+    void LoadOptions();
+    // Seconds the recorder has run, by the tick counter (across its wrap).
+    int64_t RunSeconds();
+    void CheckAlarms();
+    void Observe(const std::string& key, bool holds, const std::string& text, int64_t graceSeconds = 0);
+    void Deliver(const AlarmNotice& notice);
     void Log(const std::string& line) { env_.desktop.Log(line); }
 
     // RecorderView
@@ -209,6 +224,13 @@ private:
     std::string shownTip_;
     QTimer retryTimer_;
     QTimer statusTimer_;
+    RecorderOptions options_;
+    AlarmBook alarms_{int64_t{kDefaultReminderHours} * 3600};
+    std::unique_ptr<AlarmMailer> mailer_;
+    uint32_t lastTick_ = 0;
+    uint64_t runMs_ = 0;
+    PerLine<int64_t> lastActivity_{};    // RunSeconds of the line's last call (or the start)
+    int recovered_ = 0;                  // cut calls finished at the start
     bool statusFailed_ = false;          // told once until a write works again
     bool waiting_ = false;               // no sound device: nothing records
     bool lineInterfaceMissing_ = false;  // sound, but HID-controlled lines cannot see their state

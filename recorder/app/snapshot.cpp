@@ -94,7 +94,8 @@ int main(int argc, char** argv) {
                            [] { return LineBoxPacers{}; },
                            "",
                            "",
-                           ""});
+                           "",
+                           {}});
     dialog.setWindowTitle("Pell Recorder - usb audio codec");
     // Line 1 just hung up and its call is still running out; line 2 waits on its level.
     dialog.findChild<QCheckBox*>(kChannelCheck[0].objectName)->setChecked(true);
