@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
         AutostartEntryPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")),
         ReloadChannelName().toStdString(),
         {},
+        {},
     };
 
     RecorderDialog dialog(std::move(environment));

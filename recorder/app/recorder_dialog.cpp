@@ -23,6 +23,7 @@
 #include "common/platform/reload_channel.h"
 #include "common/widgets/about_box.h"
 #include "common/widgets/dialog_units.h"
+#include "index/open/open_call_index.h"
 #include "recorder/app/desktop_rules.h"
 #include "recorder/app/recorder_controls.h"
 #include "recorder/app/recorder_icons.h"
@@ -333,7 +334,15 @@ void RecorderDialog::LoadSettingsAndFolders() {
     LoadOptions();
 }
 
+void RecorderDialog::StartFeed() {
+    // A running feed stays: stopping it waits for the index, which may be a slow server.
+    if (feed_) return;
+    feed_ = env_.startFeed ? env_.startFeed(settings_.programFolder) : StartRecorderFeed(settings_.programFolder);
+    if (feed_) Log("filed calls go to the call index that index.ini names");
+}
+
 void RecorderDialog::LoadOptions() {
+    StartFeed();
     options_ = LoadRecorderOptions(settings_.programFolder);
     alarms_.SetReminderSeconds(int64_t{options_.reminderHours} * 3600);
     for (const std::string& message : std::exchange(options_.messages, {})) Tell(message);
@@ -678,6 +687,7 @@ void RecorderDialog::Teardown() {
     core_.reset();
     reload_.reset();
     mailer_.reset();
+    feed_.reset();
 }
 
 void RecorderDialog::OnFiled(const FiledRecording& filed) {
@@ -687,6 +697,8 @@ void RecorderDialog::OnFiled(const FiledRecording& filed) {
     status.lastFiledPath = filed.path;
     cannotWrite_[filed.channel] = false;  // a file reached its folder again
     lastActivity_[filed.channel] = RunSeconds();
+    // The path is root/dd.mm.yyyy/name.mp3, with the drop folder the call was filed under.
+    if (feed_) feed_->Filed(FolderOf(FolderOf(filed.path)), filed.path);
     RefreshTray();
     Log("filed: channel " + std::to_string(filed.channel + 1) + " " + filed.path + " " +
         Plural(filed.seconds, "second") + " number \"" + filed.number + "\" mark " +

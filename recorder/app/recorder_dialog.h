@@ -20,6 +20,7 @@
 #include <string>
 
 #include "common/core/clock.h"
+#include "index/core/filed_call_feed.h"
 #include "common/core/recorder_options.h"
 #include "common/core/recorder_settings.h"
 #include "recorder/app/alarm_mail.h"
@@ -65,6 +66,8 @@ struct RecorderEnvironment {
     std::string reloadChannel;       // the reload socket's name
     // Hands an alarm mail over for sending; empty: an AlarmMailer thread sends it.
     std::function<void(const MailOptions&, const AlarmMail&)> sendMail;
+    // The call index feed of a program folder (nothing without a shared index); empty: StartRecorderFeed.
+    std::function<std::unique_ptr<FiledCallFeed>(const std::string& programFolder)> startFeed;
 };
 
 class RecorderDialog : public QDialog, private RecorderView, private Notifier, private CaptureUi {
@@ -180,6 +183,7 @@ private:
     void RefreshTray();
     HealthReport Health();
     void LoadOptions();
+    void StartFeed();
     // Seconds the recorder has run, by the tick counter (across its wrap).
     int64_t RunSeconds();
     void CheckAlarms();
@@ -229,8 +233,10 @@ private:
     std::unique_ptr<AlarmMailer> mailer_;
     uint32_t lastTick_ = 0;
     uint64_t runMs_ = 0;
-    PerLine<int64_t> lastActivity_{};    // RunSeconds of the line's last call (or the start)
-    int recovered_ = 0;                  // cut calls finished at the start
+    PerLine<int64_t> lastActivity_{};  // RunSeconds of the line's last call (or the start)
+    int recovered_ = 0;                // cut calls finished at the start
+    // Every filed call goes to the shared call index, when index.ini names one.
+    std::unique_ptr<FiledCallFeed> feed_;
     bool statusFailed_ = false;          // told once until a write works again
     bool waiting_ = false;               // no sound device: nothing records
     bool lineInterfaceMissing_ = false;  // sound, but HID-controlled lines cannot see their state

@@ -153,6 +153,7 @@ protected:
                                 {},
                                 {},
                                 {},
+                                {},
                                 {}};
         env.makePacers = [this] {
             LineBoxPacers pacers;
@@ -166,6 +167,9 @@ protected:
         };
         env.sendMail = [this](const MailOptions& options, const AlarmMail& mail) {
             mails_.push_back(options.to.front() + ": " + mail.subject);
+        };
+        env.startFeed = [this](const std::string& folder) {
+            return startFeed_ ? startFeed_(folder) : std::unique_ptr<FiledCallFeed>();
         };
         env.executablePath = dir_.File("bin/PellRecorder");
         env.autostartEntryPath = dir_.File("config/autostart/PellRecorder.desktop");
@@ -223,6 +227,7 @@ protected:
     StepPacer* poll_ = nullptr;
     std::vector<int> closesAtFiling_;
     std::vector<std::string> mails_;
+    std::function<std::unique_ptr<FiledCallFeed>(const std::string&)> startFeed_;
     std::function<void()> whileIdentifying_;
     std::unique_ptr<RecorderDialog> dialog_;
 };
@@ -738,6 +743,38 @@ TEST_F(RecorderDialogTest, EachAlarmIsRaisedOnceRemindedClearedAndMailed) {
     ASSERT_EQ(standing.size(), 2);
     EXPECT_TRUE(standing[0].toString().startsWith(QString::fromStdString(quiet)));
     EXPECT_TRUE(standing[1].toString().startsWith(QString::fromStdString(space)));
+}
+
+TEST_F(RecorderDialogTest, EveryFiledCallGoesToTheCallIndexFeed) {
+    std::mutex mutex;
+    std::vector<std::string> added;
+    std::vector<std::string> feedFolders;
+    FiledCallFeed* feed = nullptr;
+    startFeed_ = [&](const std::string& folder) {
+        feedFolders.push_back(folder);
+        auto made = std::make_unique<FiledCallFeed>(
+            [&](const std::string& root, const std::string& path) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                added.push_back(root + " " + path);
+                return StoreStatus::Success();
+            },
+            [](const std::vector<std::string>&) { return StoreStatus::Success(); });
+        feed = made.get();
+        return made;
+    };
+    Started();
+    SetLine(0, true);
+    Block();
+    Reload();  // the feed is kept across reloads
+    SetLine(0, false);
+    clock_.AdvanceMs(1000);
+    Block();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return std::filesystem::exists(Day1("a0000000.mp3")); }));
+    ASSERT_NE(feed, nullptr);
+    ASSERT_TRUE(feed->Flush(std::chrono::seconds(10)));
+    EXPECT_EQ(feedFolders, std::vector<std::string>{dir_.path()});
+    const std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(added, std::vector<std::string>{dir_.File("rec1") + " " + Day1("a0000000.mp3")});
 }
 
 TEST_F(RecorderDialogTest, AStartAfterACrashFilesTheCallTheCrashCutAndNumbersOnFromIt) {

@@ -95,6 +95,7 @@ int main(int argc, char** argv) {
                            "",
                            "",
                            "",
+                           {},
                            {}});
     dialog.setWindowTitle("Pell Recorder - usb audio codec");
     // Line 1 just hung up and its call is still running out; line 2 waits on its level.
