@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cctype>
 #include <utility>
 
@@ -120,8 +121,14 @@ void RecorderDialog::BuildWindow() {
     problemsList_ = new QListWidget(problemsBox_);
     problemsList_->setObjectName("problemsList");
     problemsList_->setWordWrap(true);
-    problemsList_->setFixedSize(DialogUnitsToPixels(base, kWidthUnits - 20, 60));
+    problemsList_->setFixedSize(DialogUnitsToPixels(base, 246 - 14, 60));
     problemsLayout->addWidget(problemsList_);
+    auto* problemsArea = new QWidget(this);
+    problemsArea->setObjectName("problemsArea");
+    auto* problemsAreaLayout = new QVBoxLayout(problemsArea);
+    const QSize margin = DialogUnitsToPixels(base, 7, 4);
+    problemsAreaLayout->setContentsMargins(margin.width(), 0, margin.width(), margin.height());
+    problemsAreaLayout->addWidget(problemsBox_);
     problemsBox_->hide();
 
     auto* top = new QVBoxLayout(this);
@@ -129,7 +136,7 @@ void RecorderDialog::BuildWindow() {
     top->setSpacing(0);
     BuildMenus();
     top->addWidget(client);
-    top->addWidget(problemsBox_);
+    top->addWidget(problemsArea);
     top->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -905,6 +912,12 @@ CauseFacts RecorderDialog::Facts() {
     return facts;
 }
 
+void RecorderDialog::Log(const std::string& line) {
+    env_.desktop.Log(line);
+    loggedByCore_.push_back(line);
+    while (loggedByCore_.size() > 8) loggedByCore_.pop_front();
+}
+
 void RecorderDialog::Tell(const std::string& text, bool beforeExit) {
     const std::string told = WithCause(text, Facts());
     // The core starts a line's failures with "Line N: ".
@@ -913,7 +926,13 @@ void RecorderDialog::Tell(const std::string& text, bool beforeExit) {
         cannotWrite_[n] = true;
         lineStatus_[n].lastProblem = told;
     }
-    Log("message: " + told);
+    // One line per event: a message the core logged already is not logged again, unless its cause was added.
+    const auto logged = std::find(loggedByCore_.begin(), loggedByCore_.end(), text);
+    if (logged != loggedByCore_.end() && told == text) {
+        loggedByCore_.erase(logged);
+    } else {
+        env_.desktop.Log("message: " + told);
+    }
     Show(told, beforeExit);
     RefreshTray();
 }

@@ -189,7 +189,8 @@ private:
     void CheckAlarms();
     void Observe(const std::string& key, bool holds, const std::string& text, int64_t graceSeconds = 0);
     void Deliver(const AlarmNotice& notice);
-    void Log(const std::string& line) { env_.desktop.Log(line); }
+    // The core logs each of its messages as it queues it: that line is the message's log line.
+    void Log(const std::string& line) override;
 
     // RecorderView
     void SetMeter(int channel, int position) override;
@@ -237,9 +238,10 @@ private:
     int recovered_ = 0;                // cut calls finished at the start
     // Every filed call goes to the shared call index, when index.ini names one.
     std::unique_ptr<FiledCallFeed> feed_;
-    bool statusFailed_ = false;          // told once until a write works again
-    bool waiting_ = false;               // no sound device: nothing records
-    bool lineInterfaceMissing_ = false;  // sound, but HID-controlled lines cannot see their state
+    std::deque<std::string> loggedByCore_;  // the last lines logged, told as messages next
+    bool statusFailed_ = false;             // told once until a write works again
+    bool waiting_ = false;                  // no sound device: nothing records
+    bool lineInterfaceMissing_ = false;     // sound, but HID-controlled lines cannot see their state
     bool handedOver_ = false;
     PerLine<LineStatus> lineStatus_;
     PerLine<bool> cannotWrite_{};

@@ -1,19 +1,27 @@
 // Renders the recorder's window (one line recording, the other idle), its menus, the About
-// box and the notification icons to PNG files, for reviewing the layout:
+// box and the notification icons to PNG files, for reviewing the layout; then starts it without
+// a sound device and renders the window with its problems list, the tray tip and the screen,
+// which shows the notifications where a notification service (dunst under Xvfb) runs:
 // pellrecorder_snapshot <output folder> [program folder with a settings.ini]
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QTextStream>
+#include <QToolTip>
 
 #include "common/widgets/snapshot.h"
 #include "recorder/app/recorder_controls.h"
 #include "recorder/app/recorder_dialog.h"
 #include "recorder/app/recorder_icons.h"
+#include "recorder/app/system_desktop.h"
 
 namespace {
 
@@ -71,6 +79,53 @@ QImage IconSheet() {
     return sheet;
 }
 
+void ProcessEventsFor(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// A start without the box: its messages go to the desktop's notification service.
+bool RenderWaitingRecorder(const QString& out, Clock& clock, CaptureBackend& capture, HidBackend& hid,
+                           FileSystem& fileSystem, FreeSpaceProvider& freeSpace) {
+    QTemporaryDir folder;
+    SystemDesktop desktop;
+    RecorderDialog dialog({folder.path().toStdString(),
+                           clock,
+                           capture,
+                           hid,
+                           desktop,
+                           fileSystem,
+                           freeSpace,
+                           {},
+                           [] { return LineBoxPacers{}; },
+                           "",
+                           "",
+                           folder.filePath("reload.sock").toStdString(),
+                           {},
+                           [](const std::string&) { return std::unique_ptr<FiledCallFeed>(); }});
+    if (dialog.Start() != 0) return false;
+    dialog.show();
+    ProcessEventsFor(300);
+    bool ok = SaveSnapshot(dialog, out + "/recorder_problems.png");
+    // The tip as the notification area shows it.
+    QLabel tip(QString::fromStdString(TrayTip(kWaitingTip, dialog.lineStatus(), kMaxTipLength)));
+    tip.setObjectName("trayTip");
+    tip.setPalette(QToolTip::palette());
+    tip.setAutoFillBackground(true);
+    tip.setMargin(6);
+    tip.setFrameStyle(QFrame::Box | QFrame::Plain);
+    ok = SaveSnapshot(tip, out + "/tray_tip.png") && ok;
+    ProcessEventsFor(1500);  // the notifications appear
+    if (QScreen* screen = QGuiApplication::primaryScreen();
+        screen != nullptr && QGuiApplication::platformName() == "xcb") {
+        ok = screen->grabWindow(0).save(out + "/screen_notifications.png") && ok;
+    }
+    dialog.ShutDownNow();
+    ProcessEventsFor(200);
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -115,5 +170,5 @@ int main(int argc, char** argv) {
     ok = SaveSnapshot(*about, out + "/about_box.png") && ok;
     ok = IconSheet().save(out + "/tray_icons.png") && ok;
     ok = DrawRecorderIcon(RecorderIconKind::App, 128).save(out + "/app_icon.png") && ok;
-    return ok ? 0 : 1;
+    return RenderWaitingRecorder(out, clock, capture, hid, fileSystem, freeSpace) && ok ? 0 : 1;
 }
