@@ -85,25 +85,39 @@ void ProcessEventsFor(int ms) {
     while (timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
+// The world of a recorder without a box: no sound device, no line interface.
+struct NoBox {
+    SystemClock clock;
+    NoCapture capture;
+    NoHid hid;
+    RealFileSystem fileSystem;
+    DiskFreeSpace freeSpace;
+
+    RecorderEnvironment Environment(RecorderDesktop& desktop, const std::string& folder,
+                                    const std::string& reloadChannel) {
+        return {folder,
+                clock,
+                capture,
+                hid,
+                desktop,
+                fileSystem,
+                freeSpace,
+                {},
+                [] { return LineBoxPacers{}; },
+                "",
+                "",
+                reloadChannel,
+                {},
+                [](const std::string&) { return std::unique_ptr<FiledCallFeed>(); }};
+    }
+};
+
 // A start without the box: its messages go to the desktop's notification service.
-bool RenderWaitingRecorder(const QString& out, Clock& clock, CaptureBackend& capture, HidBackend& hid,
-                           FileSystem& fileSystem, FreeSpaceProvider& freeSpace) {
+bool RenderWaitingRecorder(const QString& out, NoBox& box) {
     QTemporaryDir folder;
     SystemDesktop desktop;
-    RecorderDialog dialog({folder.path().toStdString(),
-                           clock,
-                           capture,
-                           hid,
-                           desktop,
-                           fileSystem,
-                           freeSpace,
-                           {},
-                           [] { return LineBoxPacers{}; },
-                           "",
-                           "",
-                           folder.filePath("reload.sock").toStdString(),
-                           {},
-                           [](const std::string&) { return std::unique_ptr<FiledCallFeed>(); }});
+    RecorderDialog dialog(
+        box.Environment(desktop, folder.path().toStdString(), folder.filePath("reload.sock").toStdString()));
     if (dialog.Start() != 0) return false;
     dialog.show();
     ProcessEventsFor(300);
@@ -132,26 +146,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString out = SnapshotFolder(argc, argv, "pellrecorder_snapshot <output folder> [program folder]");
     if (out.isEmpty()) return 2;
-    SystemClock clock;
-    NoCapture capture;
-    NoHid hid;
+    NoBox box;
     QuietDesktop desktop;
-    RealFileSystem fileSystem;
-    DiskFreeSpace freeSpace;
-    RecorderDialog dialog({argc > 2 ? argv[2] : "/nonexistent",
-                           clock,
-                           capture,
-                           hid,
-                           desktop,
-                           fileSystem,
-                           freeSpace,
-                           {},
-                           [] { return LineBoxPacers{}; },
-                           "",
-                           "",
-                           "",
-                           {},
-                           {}});
+    RecorderDialog dialog(box.Environment(desktop, argc > 2 ? argv[2] : "/nonexistent", ""));
     dialog.setWindowTitle("Pell Recorder - usb audio codec");
     // Line 1 just hung up and its call is still running out; line 2 waits on its level.
     dialog.findChild<QCheckBox*>(kChannelCheck[0].objectName)->setChecked(true);
@@ -170,5 +167,5 @@ int main(int argc, char** argv) {
     ok = SaveSnapshot(*about, out + "/about_box.png") && ok;
     ok = IconSheet().save(out + "/tray_icons.png") && ok;
     ok = DrawRecorderIcon(RecorderIconKind::App, 128).save(out + "/app_icon.png") && ok;
-    return RenderWaitingRecorder(out, clock, capture, hid, fileSystem, freeSpace) && ok ? 0 : 1;
+    return RenderWaitingRecorder(out, box) && ok ? 0 : 1;
 }

@@ -46,18 +46,23 @@ TEST(WaitingTextTest, SaysWhatIsMissingAndWhatWasFound) {
     };
     const std::string waits = ". The recorder waits for the line box and starts recording as soon as it is plugged in.";
     const Case cases[] = {
-        {"other cards", {std::nullopt, "usb audio", {"HDA Intel PCH", "Webcam"}, false, true, false},
+        {"other cards",
+         {std::nullopt, "usb audio", {"HDA Intel PCH", "Webcam"}, false, true, false},
          "Could not open line source! no capture device's name contains \"usb audio\"; found: HDA Intel PCH, Webcam" +
              waits},
-        {"no card, no box", {std::nullopt, "usb audio", {}, false, false, true},
+        {"no card, no box",
+         {std::nullopt, "usb audio", {}, false, false, true},
          "Could not open line source! no capture device's name contains \"usb audio\"; found: none; the line box "
          "(HID 08BB:2902) is not plugged in" +
              waits},
-        {"no device named", {std::nullopt, "", {}, false, true, false},
+        {"no device named",
+         {std::nullopt, "", {}, false, true, false},
          "Could not open line source! no capture device is there; found: none" + waits},
-        {"sound there, HID line without its box", {std::nullopt, "usb audio", {"USB Audio"}, true, false, true},
+        {"sound there, HID line without its box",
+         {std::nullopt, "usb audio", {"USB Audio"}, true, false, true},
          "Could not open line source! the line box (HID 08BB:2902) is not plugged in" + waits},
-        {"sound there, VOX lines only", {std::nullopt, "usb audio", {"USB Audio"}, true, false, false},
+        {"sound there, VOX lines only",
+         {std::nullopt, "usb audio", {"USB Audio"}, true, false, false},
          "Could not open line source!"},
     };
     for (const Case& c : cases) {
