@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t rateChoice = input.Byte();
     const int32_t anyRate = input.I32();
     const int32_t rate = rateChoice < std::size(kRates) ? kRates[rateChoice] : std::min(anyRate, kHighestRate);
-    const int32_t clip = input.I32();
+    const auto clip = static_cast<ClipMode>(input.I32());
     const std::size_t block = 1 + input.U32() % 20000;
     const std::string pcm = input.Rest();
     std::vector<int16_t> samples(pcm.size() / 2);

@@ -51,5 +51,11 @@ echo "Searching every day of both lines for 555, through the call index (pell-ca
 build/tools/pell-catalogue/pell-catalogue search --number 555 --program-folder "$demo/player"
 echo "(the index is $demo/player/index.sqlite; from that folder, pell-catalogue search --number 555 does the same)"
 echo
+# pell-web on the same folders: its settings, and an account "demo" (password "demo-calls").
+printf '[web]\nlisten=127.0.0.1\nport=8080\nusers=web-users\nplayer_folder=player\nrecorder=.\n' >"$demo/web.ini"
+echo "demo-calls" | build/web/server/pell-web --config "$demo/web.ini" user add demo --role admin >/dev/null
+echo "To find and play them in a browser: build/web/server/pell-web --config $demo/web.ini"
+echo "  then open http://127.0.0.1:8080/ and log in as demo, password demo-calls (see docs/installing.md)"
+echo
 echo "The fast path without the real program: build/tools/pell-replay/pell-replay (see docs/developing.md)."
 echo "To list and play them in the player: (cd \"$demo/player\" && \"$PWD/build/player/ui/PellPlayer\")"

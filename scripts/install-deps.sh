@@ -14,6 +14,8 @@ packages=(
   libcurl4-openssl-dev python3-aiosmtpd dunst
   lintian desktop-file-utils appstream
   clang libclang-rt-dev clang-format clang-tidy
+  libcpp-httplib-dev libssl-dev libsodium-dev nlohmann-json3-dev openssl
+  chromium python3 wrk
 )
 
 sudo=()

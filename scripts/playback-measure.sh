@@ -20,8 +20,10 @@
 #
 # Driving PellPlayer: give a --player command that starts the window on the file, plays it and
 # quits when it ends, with its equalizer flat (and --no-eq), for example under a running Xvfb:
-#   --no-eq --player 'build/player/ui/PellPlayer --play %f --quit-at-end' \
-#   --idle-player 'build/player/ui/PellPlayer'
+#   --no-eq --player "$PWD/build/player/ui/tools/pellplayer_play_file %f" \
+#   --idle-player "env -C <empty folder> $PWD/build/player/ui/PellPlayer"
+# The player's CPU share is given twice: over a whole play of 12 s (its start-up weighs) and over
+# the middle of a minute's call (what playing costs), each beside mpg123's.
 # The sound goes to the daemon through the environment this script sets (PULSE_SERVER,
 # ALSA_CONFIG_PATH), so any PortAudio program inherits it.
 #
@@ -158,9 +160,10 @@ for load in $loads; do
 done
 echo "== in all: lost at the end ${total_lost} ms, ${total_gaps} gaps, ${total_clipped} clipped samples"
 
-echo "== CPU share of one core playing call-8k-flat (no extra load)"
+echo "== CPU share of one core playing call-8k-flat (no extra load), start-up included"
 use_sink 8000 1
 cpu_share() { awk '{ printf "%.2f", ($1 + $2) / $3 * 100 }' <<<"$1"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 ours_times=$(play_captured "$work/call-8k-flat.mp3" 0,0,0,0,0,0,0,0,0,0,0 "$work/cpu.cap" 8000 1)
 saved_player=$player
 player="mpg123 -q -o portaudio %f"
@@ -170,7 +173,33 @@ ours=$(cpu_share "$ours_times")
 theirs=$(cpu_share "$theirs_times")
 echo "player:                 $ours % ($ours_times: user sys wall s)"
 echo "mpg123 -o portaudio:    $theirs % ($theirs_times)"
-awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "ratio player / mpg123:  %.2f (goal 1.5 or less)\n", (b > 0 ? a / b : 0) }'
+echo "ratio player / mpg123:  $(ratio "$ours" "$theirs")"
+
+# Steady playing, what a long call costs: the process's CPU time over the middle of a minute
+# of 8 kHz speech, leaving out starting (a window, its list, the call's outline) and ending.
+steady_seconds=50
+echo "== CPU share of one core while playing, seconds 5 to $((5 + steady_seconds)) of a call of $((steady_seconds + 10)) s at 8 kHz"
+sox -n -r 8000 -c 1 -b 16 "$work/long.wav" synth $((steady_seconds + 10)) pinknoise tremolo 2.5 80 gain -9
+lame --quiet --cbr -b 16 "$work/long.wav" "$work/long.mp3"
+steady_share() {
+  local command=${1//%f/$work/long.mp3}
+  command=${command//%e/0,0,0,0,0,0,0,0,0,0,0}
+  bash -c "exec $command" >/dev/null 2>"$work/player.err" &
+  local pid=$!
+  sleep 5
+  local before after
+  before=$(awk '{ print $14 + $15 }' "/proc/$pid/stat")
+  sleep "$steady_seconds"
+  after=$(awk '{ print $14 + $15 }' "/proc/$pid/stat")
+  wait "$pid" 2>/dev/null || true
+  awk -v a="$before" -v b="$after" -v s="$steady_seconds" -v hz="$(getconf CLK_TCK)" \
+    'BEGIN { printf "%.2f", (b - a) / hz / s * 100 }'
+}
+ours_steady=$(steady_share "$player")
+theirs_steady=$(steady_share "mpg123 -q -o portaudio %f")
+echo "player:                 $ours_steady %"
+echo "mpg123 -o portaudio:    $theirs_steady %"
+echo "ratio player / mpg123:  $(ratio "$ours_steady" "$theirs_steady") (goal 1.5 or less)"
 
 if [ -n "$idle_player" ]; then
   echo "== CPU share of the player idle for $idle_seconds s"

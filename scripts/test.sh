@@ -2,8 +2,8 @@
 # Installs what is needed, checks the layout, then builds and runs every test: the pure-core tests under
 # AddressSanitizer/UBSan, the threaded tests under ThreadSanitizer, the full suite, each fuzz
 # target for 60 s (when clang is present), and the Debian package (built from the full build,
-# installed, used, purged). clang-tidy runs on the C++ files changed since $PELL_TIDY_BASE
-# (default: the previous commit).
+# installed, used, purged). clang-tidy runs on every C++ file changed since the commit its
+# baseline was measured on, or including a file that changed (scripts/check-style.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +11,8 @@ bash scripts/install-deps.sh
 jobs=$(nproc)
 
 bash scripts/check-style.sh format
+echo "== the clang-tidy gate on a throw-away tree"
+bash scripts/check-style-test.sh
 
 echo "== core and threaded tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPELL_WERROR=ON \
@@ -34,7 +36,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELL_WERROR=ON 
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs" --output-on-failure
 
-echo "== clang-tidy on the changed files"
+echo "== clang-tidy on what changed since its baseline"
 bash scripts/check-style.sh tidy build
 
 echo "== fuzz targets (clang's libFuzzer with AddressSanitizer and UBSan), 60 s each"

@@ -51,7 +51,7 @@ void LoadChannel(const ProfileReader& ini, int number, ChannelConfig& c) {
     c.description = ini.ReadString(section, "description");
     // Absent means never configured: unity, not silence (a written 0 still silences).
     c.gain = ini.ReadInt(section, "gain", 1);
-    c.clip = static_cast<ClipMode>(ini.ReadInt(section, "clip", kClipNone));
+    c.clip = static_cast<ClipMode>(ini.ReadInt(section, "clip", 0));
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -135,9 +135,9 @@ int32_t NearestMp3Bitrate(int32_t sampleRateHz, int32_t kbps) {
     return nearest(kMpeg25);
 }
 
-ToneTable BuildToneTable(int32_t clip) {
-    const double mark = clip == kClipFskEurope ? 1300.0 : 1200.0;
-    const double space = clip == kClipFskEurope ? 2100.0 : 2200.0;
+ToneTable BuildToneTable(ClipMode clip) {
+    const double mark = clip == ClipMode::kFskEurope ? 1300.0 : 1200.0;
+    const double space = clip == ClipMode::kFskEurope ? 2100.0 : 2200.0;
     ToneTable t;
     t.cosMark = Table(mark, std::cos);
     t.sinMark = Table(mark, std::sin);

@@ -12,8 +12,8 @@
 
 namespace pell {
 
-// Caller identification choice ("clip" key).
-enum ClipMode : int32_t { kClipNone = 0, kClipTone = 1, kClipFskEurope = 2, kClipFskUs = 3 };
+// Caller identification choice ("clip" key). Kept as read: a value outside the four means FSK.
+enum class ClipMode : int32_t { kNone = 0, kTone = 1, kFskEurope = 2, kFskUs = 3 };
 
 // What starts and stops a channel's recording ("sensitive_control": 0 line state, any other sound level).
 enum class LineControl : int32_t { kLineState = 0, kSoundLevel = 1 };
@@ -28,12 +28,12 @@ struct ChannelConfig {
     bool stereo = true;        // line 1 under sound-level control records both lines
     int32_t bitrate = 24;      // kbit/s
     LineControl sensitiveControl = LineControl::kSoundLevel;
-    int32_t sensitiveLevel = 5;  // VOX threshold = level x 1024 on the peak scale
-    int32_t gain = 1;            // sample multiplier; 0 silences the channel
-    int32_t maxFileLength = 10;  // MiB; 0: no limit
-    int32_t minFileLength = 30;  // KB, kept but not acted on
-    int32_t endOfFile = 10;      // s, 0..kMaxEndOfFileSeconds
-    ClipMode clip = kClipNone;   // as read: a value outside the four still means FSK
+    int32_t sensitiveLevel = 5;       // VOX threshold = level x 1024 on the peak scale
+    int32_t gain = 1;                 // sample multiplier; 0 silences the channel
+    int32_t maxFileLength = 10;       // MiB; 0: no limit
+    int32_t minFileLength = 30;       // KB, kept but not acted on
+    int32_t endOfFile = 10;           // s, 0..kMaxEndOfFileSeconds
+    ClipMode clip = ClipMode::kNone;  // as read: a value outside the four still means FSK
     bool exists = true;
     std::string description;
     // As read from the cleaning cursor file; the recorder core carries it on from there.
@@ -74,8 +74,8 @@ struct ToneTable {
 };
 using ToneTables = std::array<ToneTable, 2>;
 
-// 1300/2100 Hz for the European choice (clip 2), 1200/2200 Hz for every other value.
-ToneTable BuildToneTable(int32_t clip);
+// 1300/2100 Hz for the European choice, 1200/2200 Hz for every other value.
+ToneTable BuildToneTable(ClipMode clip);
 
 // Counter file: leading decimal of the first line; absent, non-numeric or outside
 // 0..9999999 gives 0.

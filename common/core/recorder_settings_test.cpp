@@ -40,7 +40,7 @@ TEST(LoadSettingsTest, NoSettingsFileGivesEveryReaderDefault) {
         EXPECT_EQ(c.endOfFile, 10);
         EXPECT_EQ(c.maxFileLength, 10);
         EXPECT_EQ(c.minFileLength, 30);
-        EXPECT_EQ(c.clip, 0);
+        EXPECT_EQ(c.clip, ClipMode::kNone);
         EXPECT_EQ(c.prefix, "");
         EXPECT_EQ(c.dropFolder, dir.path()) << "no drop folder files into the program folder";
         EXPECT_EQ(c.description, "");
@@ -67,7 +67,7 @@ TEST(LoadSettingsTest, ReadsEveryKeyWhateverItsCase) {
     const ChannelConfig& c = s.channels[1];
     EXPECT_EQ(c.gain, 1);
     EXPECT_EQ(c.prefix, "b");
-    EXPECT_EQ(c.clip, 2);
+    EXPECT_EQ(c.clip, ClipMode::kFskEurope);
     EXPECT_EQ(c.dropFolder, "/x/y");
     EXPECT_EQ(c.description, "Sales");
     EXPECT_FALSE(c.stereo);
@@ -320,13 +320,14 @@ TEST(ToneTableTest, EuropeanPairOnlyForClipTwo) {
     const std::array<int32_t, 6> usSpaceCos{32767, -5131, -31159, 14891, 26495, -23189};
     const std::array<int32_t, 6> euMarkCos{32767, 17117, -14881, -32666, -19249, 12554};
     const std::array<int32_t, 6> euSpaceSin{0, 32665, -5136, -31857, 10146, 30262};
+    // Values outside the four are kept as read from "clip" and get the US pair too.
     for (int32_t clip : {3, 1, 0, -1, 99}) {
-        ToneTable t = BuildToneTable(clip);
+        ToneTable t = BuildToneTable(static_cast<ClipMode>(clip));
         EXPECT_EQ(t.cosMark, usMarkCos) << clip;
         EXPECT_EQ(t.sinMark, usMarkSin) << clip;
         EXPECT_EQ(t.cosSpace, usSpaceCos) << clip;
     }
-    ToneTable eu = BuildToneTable(2);
+    ToneTable eu = BuildToneTable(ClipMode::kFskEurope);
     EXPECT_EQ(eu.cosMark, euMarkCos);
     EXPECT_EQ(eu.sinSpace, euSpaceSin);
 }
@@ -336,8 +337,8 @@ TEST(ToneTableTest, LoadBuildsOneTablePerChannel) {
     dir.Write("settings.ini", "[channel1]\nclip=2\n[channel2]\nclip=3\n");
     ToneTables tables;
     Load(dir, &tables);
-    EXPECT_EQ(tables[0].cosMark, BuildToneTable(2).cosMark);
-    EXPECT_EQ(tables[1].cosMark, BuildToneTable(3).cosMark);
+    EXPECT_EQ(tables[0].cosMark, BuildToneTable(ClipMode::kFskEurope).cosMark);
+    EXPECT_EQ(tables[1].cosMark, BuildToneTable(ClipMode::kFskUs).cosMark);
 }
 
 TEST(CreateDropFoldersTest, MakesEachLevelFromTheLeftThenTheWholePath) {

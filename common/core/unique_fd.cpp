@@ -4,22 +4,27 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+// Every system call goes through this, so a test can compile the file against scripted answers.
+#ifndef PELL_SYSTEM_CALL
+#define PELL_SYSTEM_CALL(call) ::call
+#endif
+
 namespace pell {
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0) PELL_SYSTEM_CALL(close)(fd_);
         fd_ = other.Release();
     }
     return *this;
 }
 
 UniqueFd::~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) PELL_SYSTEM_CALL(close)(fd_);
 }
 
 UniqueFd UniqueFd::Open(const std::string& path, int flags, mode_t mode) {
-    return UniqueFd(::open(path.c_str(), flags | O_CLOEXEC, mode));
+    return UniqueFd(PELL_SYSTEM_CALL(open)(path.c_str(), flags | O_CLOEXEC, mode));
 }
 
 int UniqueFd::Release() noexcept {
@@ -34,13 +39,13 @@ bool UniqueFd::Close() {
         return false;
     }
     // Linux releases the descriptor even when close fails, so it is never closed twice.
-    return ::close(Release()) == 0;
+    return PELL_SYSTEM_CALL(close)(Release()) == 0;
 }
 
 bool UniqueFd::WriteAll(const void* data, std::size_t size) {
     const auto* bytes = static_cast<const char*>(data);
     for (std::size_t done = 0; done < size;) {
-        const ssize_t n = ::write(fd_, bytes + done, size - done);
+        const ssize_t n = PELL_SYSTEM_CALL(write)(fd_, bytes + done, size - done);
         if (n < 0 && errno == EINTR) continue;
         if (n == 0) errno = ENOSPC;
         if (n <= 0) return false;
@@ -53,7 +58,7 @@ ssize_t UniqueFd::ReadFull(void* data, std::size_t size) {
     auto* bytes = static_cast<char*>(data);
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::read(fd_, bytes + done, size - done);
+        const ssize_t n = PELL_SYSTEM_CALL(read)(fd_, bytes + done, size - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return -1;
         if (n == 0) break;

@@ -30,13 +30,13 @@ IndexSettings FromProfile(const ProfileReader& profile) {
     IndexSettings settings;
     const std::string store = LowerAscii(Value(profile, "index", "store"));
     if (store == "postgresql" || store == "postgres") {
-        settings.store = IndexStoreKind::Postgresql;
+        settings.store = IndexStoreKind::kPostgresql;
     } else if (!store.empty() && store != "sqlite") {
         settings.error = "index.ini: store=" + store + " is neither sqlite nor postgresql";
     }
     settings.sqliteFile = Value(profile, "index", "file");
     settings.connection = Value(profile, "index", "connection");
-    if (settings.store == IndexStoreKind::Postgresql && settings.connection.empty() && settings.error.empty()) {
+    if (settings.store == IndexStoreKind::kPostgresql && settings.connection.empty() && settings.error.empty()) {
         settings.error = "index.ini: store=postgresql needs connection= (for example host=db1 dbname=pell)";
     }
     settings.numbers.countryCode = Value(profile, "numbers", "country_code");

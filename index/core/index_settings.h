@@ -22,11 +22,11 @@ namespace pell {
 inline constexpr const char* kIndexSettingsFile = "index.ini";
 inline constexpr const char* kIndexFileName = "index.sqlite";
 
-enum class IndexStoreKind { Sqlite, Postgresql };
+enum class IndexStoreKind { kSqlite, kPostgresql };
 
 struct IndexSettings {
     bool fromFile = false;  // index.ini was there
-    IndexStoreKind store = IndexStoreKind::Sqlite;
+    IndexStoreKind store = IndexStoreKind::kSqlite;
     std::string sqliteFile;  // empty: the default place
     std::string connection;  // libpq connection string
     NumberPlan numbers;

@@ -33,21 +33,21 @@ TEST_P(IndexSettingsTest, ReadsTheStoreAndTheNumberPlan) {
 INSTANTIATE_TEST_SUITE_P(
     Files, IndexSettingsTest,
     testing::Values(
-        SettingsCase{"empty", "", IndexStoreKind::Sqlite, "", "", "", "00", ""},
+        SettingsCase{"empty", "", IndexStoreKind::kSqlite, "", "", "", "00", ""},
         SettingsCase{"shared server with a plan",
                      "[Index]\r\nStore=PostgreSQL\r\nconnection=host=db1 dbname=pell ; the office server\r\n"
                      "[numbers]\r\ncountry_code=44\r\nnational_prefix=0\r\n",
-                     IndexStoreKind::Postgresql, "host=db1 dbname=pell", "44", "0", "00", ""},
+                     IndexStoreKind::kPostgresql, "host=db1 dbname=pell", "44", "0", "00", ""},
         SettingsCase{"international prefix of North America",
                      "[numbers]\ncountry_code=1\nnational_prefix=1\n"
                      "international_prefix=011\n",
-                     IndexStoreKind::Sqlite, "", "1", "1", "011", ""},
-        SettingsCase{"server without connection", "[index]\nstore=postgresql\n", IndexStoreKind::Postgresql, "", "", "",
-                     "00", "index.ini: store=postgresql needs connection= (for example host=db1 dbname=pell)"},
-        SettingsCase{"unknown store", "[index]\nstore=mysql\n", IndexStoreKind::Sqlite, "", "", "", "00",
+                     IndexStoreKind::kSqlite, "", "1", "1", "011", ""},
+        SettingsCase{"server without connection", "[index]\nstore=postgresql\n", IndexStoreKind::kPostgresql, "", "",
+                     "", "00", "index.ini: store=postgresql needs connection= (for example host=db1 dbname=pell)"},
+        SettingsCase{"unknown store", "[index]\nstore=mysql\n", IndexStoreKind::kSqlite, "", "", "", "00",
                      "index.ini: store=mysql is neither sqlite nor postgresql"},
-        SettingsCase{"country code with a plus", "[numbers]\ncountry_code=+44\n", IndexStoreKind::Sqlite, "", "+44", "",
-                     "00", "index.ini: [numbers] values are digits only, not \"+44\""}),
+        SettingsCase{"country code with a plus", "[numbers]\ncountry_code=+44\n", IndexStoreKind::kSqlite, "", "+44",
+                     "", "00", "index.ini: [numbers] values are digits only, not \"+44\""}),
     [](const auto& info) {
         std::string name = info.param.name;
         for (char& c : name) {
@@ -60,7 +60,7 @@ TEST(IndexSettingsFileTest, MissingFileMeansTheEmbeddedIndexWithoutAPlan) {
     TempDir dir;
     const IndexSettings none = LoadIndexSettings(dir.path());
     EXPECT_FALSE(none.fromFile);
-    EXPECT_EQ(none.store, IndexStoreKind::Sqlite);
+    EXPECT_EQ(none.store, IndexStoreKind::kSqlite);
     dir.Write("index.ini", "[index]\nfile=/tmp/x.sqlite\n");
     const IndexSettings some = LoadIndexSettings(dir.path());
     EXPECT_TRUE(some.fromFile);

@@ -61,7 +61,7 @@ OpenIndexResult OpenCallIndex(const IndexPlace& place) {
                 StoreStatus::Failure(StoreStatus::Code::Invalid, JoinPath(place.programFolder, "") + settings.error)};
     }
     if (!place.sqliteOverride.empty()) return OpenSqlite(place.sqliteOverride, std::move(settings));
-    if (settings.store == IndexStoreKind::Postgresql) return OpenPostgres(std::move(settings));
+    if (settings.store == IndexStoreKind::kPostgresql) return OpenPostgres(std::move(settings));
     const std::string file = settings.sqliteFile.empty() ? place.sqliteFile : settings.sqliteFile;
     return OpenSqlite(file, std::move(settings));
 }
@@ -88,13 +88,13 @@ OpenIndexResult OpenRecorderIndex(const std::string& recorderProgramFolder) {
         return {nullptr,
                 StoreStatus::Failure(StoreStatus::Code::Invalid, JoinPath(recorderProgramFolder, "") + settings.error)};
     }
-    if (settings.store != IndexStoreKind::Postgresql) return {};
+    if (settings.store != IndexStoreKind::kPostgresql) return {};
     return OpenPostgres(std::move(settings));
 }
 
 std::unique_ptr<FiledCallFeed> StartRecorderFeed(const std::string& recorderProgramFolder,
                                                  FiledCallFeed::Options options) {
-    if (LoadIndexSettings(recorderProgramFolder).store != IndexStoreKind::Postgresql) return nullptr;
+    if (LoadIndexSettings(recorderProgramFolder).store != IndexStoreKind::kPostgresql) return nullptr;
     // Used only on the feed's thread.
     struct State {
         std::string folder;

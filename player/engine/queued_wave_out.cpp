@@ -37,7 +37,7 @@ bool QueuedWaveOut::CompleteNext() {
     const std::uint32_t index = queue_.front();
     queue_.pop_front();
     const WaveHeader* header = Header(index);
-    const std::uint32_t align = GetFormat().nBlockAlign ? GetFormat().nBlockAlign : 1;
+    const std::uint32_t align = GetFormat().blockAlign ? GetFormat().blockAlign : 1;
     playedFrames_ += header->validBytes / align;
     if (sink_) sink_(header->data, header->validBytes);
     DeliverCompletions(lock, std::span(&index, 1));

@@ -63,20 +63,20 @@ int WaveOutput::Initialize(std::uint16_t formatTag, std::uint16_t channels, std:
         SetError(kAlreadyInitialized);
         return 0;
     }
-    format_.wFormatTag = formatTag;
-    format_.nChannels = channels;
-    format_.nSamplesPerSec = samplesPerSec;
-    format_.wBitsPerSample = bitsPerSample;
-    format_.nAvgBytesPerSec = samplesPerSec * channels * bitsPerSample / 8;
-    format_.nBlockAlign = static_cast<std::uint16_t>(channels * bitsPerSample / 8);
-    format_.cbSize = 0;
+    format_.formatTag = formatTag;
+    format_.channels = channels;
+    format_.samplesPerSec = samplesPerSec;
+    format_.bitsPerSample = bitsPerSample;
+    format_.avgBytesPerSec = samplesPerSec * channels * bitsPerSample / 8;
+    format_.blockAlign = static_cast<std::uint16_t>(channels * bitsPerSample / 8);
+    format_.extraSize = 0;
 
     std::unique_ptr<WaveHeader[]> headers(new (std::nothrow) WaveHeader[numberOfBuffers]);
     if (!headers) {
         SetError(kNoHeaderMemory);
         return 0;
     }
-    const std::uint32_t size = static_cast<std::uint32_t>(std::uint64_t{bufferMs} * format_.nAvgBytesPerSec / 1000);
+    const std::uint32_t size = static_cast<std::uint32_t>(std::uint64_t{bufferMs} * format_.avgBytesPerSec / 1000);
     std::vector<std::unique_ptr<std::uint8_t[]>> buffers;
     buffers.reserve(numberOfBuffers);
     for (std::uint32_t i = 0; i < numberOfBuffers; ++i) {
@@ -231,7 +231,7 @@ std::uint64_t WaveOutput::GetPosition(int kind) const {
         case 2:
             return sampleRate_ ? frames / sampleRate_ : 0;
         case 3:
-            return frames * format_.nBlockAlign;
+            return frames * format_.blockAlign;
         default:
             return 0;
     }

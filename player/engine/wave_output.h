@@ -39,14 +39,15 @@ struct WaveHeader {
     std::atomic<std::uint32_t> flags{0};  // set by the device's thread, read by the engine's
 };
 
+// The PCM format a device plays, in the fields of a WAVE header's format chunk.
 struct WaveFormat {
-    std::uint16_t wFormatTag = 0;
-    std::uint16_t nChannels = 0;
-    std::uint32_t nSamplesPerSec = 0;
-    std::uint32_t nAvgBytesPerSec = 0;
-    std::uint16_t nBlockAlign = 0;
-    std::uint16_t wBitsPerSample = 0;
-    std::uint16_t cbSize = 0;
+    std::uint16_t formatTag = 0;  // 1: PCM
+    std::uint16_t channels = 0;
+    std::uint32_t samplesPerSec = 0;   // Hz
+    std::uint32_t avgBytesPerSec = 0;  // bytes of sound per second
+    std::uint16_t blockAlign = 0;      // bytes per frame (all channels of one sample)
+    std::uint16_t bitsPerSample = 0;
+    std::uint16_t extraSize = 0;  // bytes of format data after these fields
 };
 
 // Why a device open or close failed; each has its last-error text.

@@ -28,7 +28,7 @@ TEST(WaveOutputTest, BufferSizesFollowFormatAndDuration) {
         QueuedWaveOut out;
         ASSERT_EQ(out.Initialize(1, c.channels, c.rate, 16, 3, c.ms), 1);
         EXPECT_EQ(out.GetBufferSize(), c.bytes);
-        EXPECT_EQ(out.GetFormat().nBlockAlign, c.channels * 2);
+        EXPECT_EQ(out.GetFormat().blockAlign, c.channels * 2);
         for (std::uint32_t i = 0; i < 3; ++i) {
             EXPECT_NE(out.GetBufferData(i), nullptr);
             EXPECT_EQ(out.GetBufferDataSize(i), 0u);

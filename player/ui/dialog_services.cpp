@@ -23,6 +23,10 @@ void DesktopNotifier::Stop(QWidget* owner, const QString& text) {
     ShowPlain(owner, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
+void DesktopNotifier::Inform(QWidget* owner, const QString& text) {
+    ShowPlain(owner, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
 bool DesktopNotifier::Ask(QWidget* owner, const QString& text) {
     return ShowPlain(owner, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
            QMessageBox::Yes;

@@ -15,6 +15,8 @@ public:
     virtual ~Notifier() = default;
     // A failure the user must know about (stop icon, OK).
     virtual void Stop(QWidget* owner, const QString& text) = 0;
+    // An outcome that is no failure, such as a search without a match (information icon, OK).
+    virtual void Inform(QWidget* owner, const QString& text) = 0;
     // A Yes/No question with No as the default; true for Yes.
     virtual bool Ask(QWidget* owner, const QString& text) = 0;
 };
@@ -23,6 +25,7 @@ public:
 class DesktopNotifier final : public Notifier {
 public:
     void Stop(QWidget* owner, const QString& text) override;
+    void Inform(QWidget* owner, const QString& text) override;
     bool Ask(QWidget* owner, const QString& text) override;
 };
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "player/catalogue/record_list.h"
+#include "player/ui/core/record_list_rules.h"
 #include "player/ui/dialog_services.h"
 #include "player/ui/record_list_port.h"
 
@@ -21,6 +22,7 @@ void EnsureApplication();
 class FakeNotifier : public Notifier {
 public:
     void Stop(QWidget*, const QString& text) override { shown.push_back("stop: " + text.toStdString()); }
+    void Inform(QWidget*, const QString& text) override { shown.push_back("info: " + text.toStdString()); }
     bool Ask(QWidget*, const QString& text) override {
         shown.push_back("ask: " + text.toStdString());
         if (answers.empty()) return false;
@@ -56,7 +58,7 @@ public:
     void SelectRow(int row) override { current = row; }
     void RemoveRow(int row) override {
         rows.erase(rows.begin() + row);
-        current = -1;
+        current = CurrentRowAfterRemoval(current, row, static_cast<int>(rows.size()));
     }
     std::vector<RecordRow> rows;
     int current = -1;

@@ -32,9 +32,12 @@ inline constexpr int kCmdExit = 32774;
 inline constexpr int kCmdProperties = 32775;
 inline constexpr int kCmdDelete = 1016;
 
-// Dialog 102 in dialog units.
+// The main window's smallest client area in dialog units: dialog 102, with room added for the
+// equalizer's frequencies, the call's outline under the list and the line under the transport.
 inline constexpr int kWindowWidthUnits = 427;
-inline constexpr int kWindowHeightUnits = 266;
+inline constexpr int kWindowHeightUnits = 309;
+// How far the skip keys move within a record.
+inline constexpr int kSkipSeconds = 5;
 
 namespace text {
 inline constexpr const char* kTitle = "Teluva Player";
@@ -50,6 +53,15 @@ inline constexpr const char* kPlay = "&Play";
 inline constexpr const char* kSetBookmark = "&Set bookmark";
 inline constexpr const char* kCopyTo = "&Copy to..";
 inline constexpr const char* kDelete = "&Delete";
+inline constexpr const char* kPlaybackMenu = "P&layback";
+inline constexpr const char* kPlayPause = "Play / &Pause";
+inline constexpr const char* kStop = "&Stop";
+inline constexpr const char* kPrevious = "P&revious record";
+inline constexpr const char* kNext = "&Next record";
+inline constexpr const char* kSkipBack = "&Back 5 seconds";
+inline constexpr const char* kSkipForward = "&Forward 5 seconds";
+inline constexpr const char* kFindMenu = "&Find...";
+inline constexpr const char* kRefresh = "Re&fresh list";
 }  // namespace text
 
 }  // namespace pell::player

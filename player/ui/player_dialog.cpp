@@ -8,8 +8,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QShortcut>
 #include <QSlider>
+#include <QTimer>
+#include <QToolButton>
 #include <QToolTip>
 
 #include "common/widgets/dialog_units.h"
@@ -23,7 +26,11 @@
 #include "player/ui/player_controls.h"
 #include "player/ui/record_commands.h"
 #include "player/ui/record_list.h"
+#include "player/ui/core/record_list_rules.h"
+#include "player/ui/search_dialog.h"
 #include "player/ui/skin_controls.h"
+#include "player/ui/waveform_view.h"
+#include "player/ui/window_widgets.h"
 #include "player/ui/wmp3_adapter.h"
 
 namespace pell::player {
@@ -33,16 +40,6 @@ std::chrono::year_month_day ToYmd(const QDate& date) {
     return std::chrono::year_month_day{std::chrono::year(date.year()),
                                        std::chrono::month(static_cast<unsigned>(date.month())),
                                        std::chrono::day(static_cast<unsigned>(date.day()))};
-}
-
-void Identify(QWidget* widget, const char* name, int id) {
-    widget->setObjectName(name);
-    widget->setProperty("controlId", id);
-}
-
-void Describe(QWidget* widget, const QString& text) {
-    widget->setToolTip(text);
-    widget->setAccessibleName(text);
 }
 
 const char* ButtonText(int kind) {
@@ -60,7 +57,7 @@ const char* ButtonText(int kind) {
         case kKindRefresh:
             return "Refresh list (F5)";
         case kKindSearch:
-            return "Search";
+            return "Search (Ctrl+F)";
         default:
             return "";
     }
@@ -98,10 +95,11 @@ PlayerDialog::PlayerDialog(std::string programFolder, Services services, QWidget
     setWindowTitle(text::kTitle);
     setWindowIcon(ProgramIcon());
     setFont(DialogFont());
-    setSizeGripEnabled(false);
-    // A main window of its own: in the task bar, with a minimise box, not resizable.
+    setSizeGripEnabled(true);
+    // A main window of its own: in the task bar, with minimise and maximise boxes; it grows from
+    // its designed size, never shrinks below it.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
 
     if (services_.notifier == nullptr) {
         ownNotifier_ = std::make_unique<DesktopNotifier>();
@@ -130,6 +128,15 @@ PlayerDialog::PlayerDialog(std::string programFolder, Services services, QWidget
     SetUpVolume();
     ConnectList();
     ConnectTransport();
+    waveformLoader_ = std::make_unique<WaveformLoader>(programFolder_);
+    connect(waveformLoader_.get(), &WaveformLoader::Loaded, this, &PlayerDialog::OnWaveformLoaded);
+    // Browsing the list with the keys does not start an outline for every row passed over.
+    waveformDelay_ = new QTimer(this);
+    waveformDelay_->setSingleShot(true);
+    waveformDelay_->setInterval(200);
+    connect(waveformDelay_, &QTimer::timeout, this, &PlayerDialog::UpdateWaveform);
+    connect(waveform_, &WaveformView::PlayFromRequested, this,
+            [this](std::uint32_t ms) { transport_->PlayFrom(static_cast<int>(ms / 1000)); });
     FillRecordList();
 
     engine_ = std::make_unique<WMp3>(services_.makeOutput());
@@ -149,114 +156,13 @@ PlayerDialog::PlayerDialog(std::string programFolder, Services services, QWidget
                 Qt::QueuedConnection);
         });
     if (services_.runMonitorThread) monitor_->Start();
+    // The list has the keys people use first (arrows, Return), and no blinking text cursor to
+    // redraw a date twice a second while the window sits idle.
+    list_->setFocus();
 }
 
 PlayerDialog::~PlayerDialog() {
     if (!closing_) reject();
-}
-
-void PlayerDialog::BuildControls() {
-    const DialogBaseUnits base = BaseUnitsOf(font());
-    auto place = [&](QWidget* w, int x, int y, int width, int height) {
-        const QSize topLeft = DialogUnitsToPixels(base, x, y);
-        const QSize bottomRight = DialogUnitsToPixels(base, x + width, y + height);
-        w->setGeometry(topLeft.width(), topLeft.height(), bottomRight.width() - topLeft.width(),
-                       bottomRight.height() - topLeft.height());
-    };
-    auto group = [&](int id, const char* name, int x, int y, int width, int height) {
-        auto* box = new QGroupBox(this);
-        Identify(box, name, id);
-        place(box, x, y, width, height);
-        return box;
-    };
-    group(kIdDateGroup, "dateGroup", 7, 2, 259, 37);
-    group(0, "equalizerGroup", 269, 2, 153, 36);
-    group(0, "transportGroup", 7, 219, 257, 40);
-    group(0, "levelGroup", 267, 219, 155, 40);
-
-    // The long date with short names, so every date fits the picker.
-    const QString kDateFormat = "ddd, d MMM yyyy";
-    for (auto [edit, id, name, x, width, label] : {std::tuple{&fromDate_, kIdFromDate, "fromDate", 12, 94, "From date"},
-                                                   std::tuple{&toDate_, kIdToDate, "toDate", 111, 91, "To date"}}) {
-        *edit = new QDateEdit(QDate::currentDate(), this);
-        Identify(*edit, name, id);
-        (*edit)->setCalendarPopup(true);
-        (*edit)->setDisplayFormat(kDateFormat);
-        Describe(*edit, label);
-        place(*edit, x, 16, width, 15);
-    }
-
-    auto button = [&](SkinButton** out, int id, const char* name, int x, int y, int width, int height) {
-        *out = new SkinButton(this);
-        Identify(*out, name, id);
-        place(*out, x, y, width, height);
-        connect(*out, &SkinButton::Released, this, &PlayerDialog::OnPlayerButton);
-    };
-    button(&refreshButton_, kIdRefresh, "refreshButton", 206, 8, 26, 29);
-    button(&searchButton_, kIdSearch, "searchButton", 233, 8, 26, 29);
-
-    for (int k = 0; k < kEqualizerSliderCount; ++k) {
-        auto* slider = new QSlider(Qt::Vertical, this);
-        const bool preamp = k == kEqualizerSliderCount - 1;
-        Identify(slider, preamp ? "preampSlider" : qPrintable(QString("bandSlider%1").arg(k + 1)), kIdFirstBand + k);
-        Describe(slider, preamp ? QString("Preamplifier") : QString("Equalizer band %1").arg(k + 1));
-        slider->setTickPosition(QSlider::NoTicks);
-        // Position 0 at the top, and up (key, wheel) means more gain.
-        slider->setInvertedAppearance(true);
-        slider->setInvertedControls(true);
-        place(slider, preamp ? 277 : 303 + 10 * k, 8, 10, 27);
-        equalizer_[static_cast<std::size_t>(k)] = slider;
-    }
-    for (int x : {295, 406}) {
-        for (int y : {8, 17, 27}) {
-            auto* mark = new QLabel("-", this);
-            mark->setObjectName("scaleMark");
-            mark->setAlignment(Qt::AlignCenter);
-            place(mark, x, y, 8, 8);
-        }
-    }
-
-    list_ = new RecordList(this);
-    Identify(list_, "recordList", kIdRecordList);
-    list_->setAccessibleName("Recordings");
-    place(list_, 7, 43, 415, 158);
-
-    position_ = new QSlider(Qt::Horizontal, this);
-    Identify(position_, "positionSlider", kIdPosition);
-    Describe(position_, "Position");
-    position_->setTickPosition(QSlider::NoTicks);
-    position_->setRange(0, 0);
-    place(position_, 2, 205, 425, 14);
-
-    button(&playButton_, kIdPlayPause, "playButton", 12, 227, 25, 27);
-    button(&stopButton_, kIdStop, "stopButton", 40, 227, 25, 27);
-    timeDisplay_ = new TimeDisplay(this);
-    Identify(timeDisplay_, "timeDisplay", kIdTimeDisplay);
-    Describe(timeDisplay_, "Playing time: click for the time of day of the recording");
-    place(timeDisplay_, 67, 227, 137, 28);
-    button(&previousButton_, kIdPrevious, "previousButton", 206, 227, 25, 27);
-    button(&nextButton_, kIdNext, "nextButton", 233, 227, 25, 27);
-
-    leftMeter_ = new LevelMeter(this);
-    Identify(leftMeter_, "leftMeter", kIdLeftMeter);
-    Describe(leftMeter_, "Left level");
-    place(leftMeter_, 272, 229, 79, 9);
-    rightMeter_ = new LevelMeter(this);
-    Identify(rightMeter_, "rightMeter", kIdRightMeter);
-    Describe(rightMeter_, "Right level");
-    place(rightMeter_, 272, 243, 79, 9);
-    volumeIcon_ = new QLabel(this);
-    Identify(volumeIcon_, "volumeIcon", kIdVolumeIcon);
-    volumeIcon_->setAlignment(Qt::AlignCenter);
-    place(volumeIcon_, 354, 230, 20, 20);
-    volume_ = new QSlider(Qt::Horizontal, this);
-    Identify(volume_, "volumeSlider", kIdVolume);
-    Describe(volume_, "Volume");
-    volume_->setTickPosition(QSlider::TicksAbove);
-    place(volume_, 371, 232, 49, 20);
-
-    const QSize client = DialogUnitsToPixels(base, kWindowWidthUnits, kWindowHeightUnits);
-    resize(client);
 }
 
 void PlayerDialog::BuildMenus() {
@@ -288,15 +194,19 @@ void PlayerDialog::BuildMenus() {
     file->addAction(properties);
     file->addSeparator();
     file->addAction(exit);
+    BuildPlaybackMenu(*bar->addMenu(text::kPlaybackMenu));
     // The window manager's system menu cannot take items, so About has a menu of its own.
     QMenu* help = bar->addMenu(text::kHelpMenu);
     help->addAction(about);
+
+    // Everything stands below the bar; the window never shrinks below what it then needs.
     const int barHeight = bar->sizeHint().height();
-    bar->setGeometry(0, 0, width(), barHeight);
-    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (child != bar) child->move(child->x(), child->y() + barHeight);
-    }
-    setFixedSize(width(), height() + barHeight);
+    for (Placement& p : placements_) p.smallest.y += barHeight;
+    placements_.push_back({bar, Rect{0, 0, smallestClient_.width(), barHeight}, Anchor::kTopWide});
+    smallestClient_ += QSize(0, barHeight);
+    setMinimumSize(smallestClient_);
+    resize(smallestClient_);
+    Relayout();
 
     contextMenu_ = new QMenu(this);
     contextMenu_->setObjectName("recordMenu");
@@ -306,15 +216,30 @@ void PlayerDialog::BuildMenus() {
     contextMenu_->addAction(copyTo);
     contextMenu_->addSeparator();
     contextMenu_->addAction(remove);
+    // Delete acts on the list's record only while the list has the keyboard, never from a field.
+    remove->setShortcut(QKeySequence(Qt::Key_Delete));
+    remove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    list_->addAction(remove);
+}
 
-    auto shortcut = [this](QKeySequence keys, auto slot) {
-        auto* s = new QShortcut(keys, this);
-        connect(s, &QShortcut::activated, this, slot);
+void PlayerDialog::BuildPlaybackMenu(QMenu& menu) {
+    auto add = [&](const char* label, const char* name, QKeySequence keys, auto slot) {
+        auto* action = menu.addAction(label);
+        action->setObjectName(name);
+        action->setShortcut(keys);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
     };
-    shortcut(QKeySequence(Qt::Key_Space), [this] { transport_->PlayOrPause(); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Left), &PlayerDialog::Previous);
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Right), &PlayerDialog::Next);
-    shortcut(QKeySequence(Qt::Key_F5), &PlayerDialog::FillRecordList);
+    add(text::kPlayPause, "actionPlayPause", QKeySequence(Qt::Key_Space), [this] { transport_->PlayOrPause(); });
+    add(text::kStop, "actionStop", QKeySequence(), &PlayerDialog::StopPlayback);
+    add(text::kPrevious, "actionPrevious", QKeySequence(Qt::CTRL | Qt::Key_Left), &PlayerDialog::Previous);
+    add(text::kNext, "actionNext", QKeySequence(Qt::CTRL | Qt::Key_Right), &PlayerDialog::Next);
+    menu.addSeparator();
+    add(text::kSkipBack, "actionSkipBack", QKeySequence(Qt::SHIFT | Qt::Key_Left), &PlayerDialog::SkipBack);
+    add(text::kSkipForward, "actionSkipForward", QKeySequence(Qt::SHIFT | Qt::Key_Right), &PlayerDialog::SkipForward);
+    menu.addSeparator();
+    add(text::kFindMenu, "actionFind", QKeySequence(Qt::CTRL | Qt::Key_F), &PlayerDialog::OnSearch);
+    add(text::kRefresh, "actionRefresh", QKeySequence(Qt::Key_F5), &PlayerDialog::FillRecordList);
 }
 
 QAction* PlayerDialog::Action(int command) const {
@@ -330,6 +255,11 @@ void PlayerDialog::ConnectList() {
         SetCurrentRowFromUser(row);
         Play();
     });
+    // Return on the highlighted row plays it, as a double click does.
+    connect(list_, &RecordList::RowActivated, this, [this](int row) {
+        SetCurrentRowFromUser(row);
+        Play();
+    });
     connect(list_, &RecordList::RowRightClicked, this, &PlayerDialog::ShowContextMenu);
     connect(list_, &RecordList::NavigationKey, this, [this] {
         if (currentRow_ >= 0) list_->viewport()->update();
@@ -338,7 +268,9 @@ void PlayerDialog::ConnectList() {
     connect(list_, &RecordList::SelectionMoved, this, [this] {
         if (!navigationArmed_) return;
         const int first = list_->FirstSelectedRow();
-        if (first >= 0) currentRow_ = first;
+        if (first < 0) return;
+        currentRow_ = first;
+        waveformDelay_->start();
     });
     connect(list_, &RecordList::HeaderClicked, this, &PlayerDialog::OnHeaderClicked);
 }
@@ -346,22 +278,45 @@ void PlayerDialog::ConnectList() {
 void PlayerDialog::SetCurrentRowFromUser(int row) {
     if (currentRow_ >= 0) list_->viewport()->update();
     currentRow_ = row;
+    waveformDelay_->start();
 }
 
 void PlayerDialog::MakeRowCurrent(int row) {
     if (row < 0 || row >= list_->Model().rowCount()) return;
     SetCurrentRowFromUser(row);
     list_->SelectRow(row);
+    KeepSearchWindowClearOf(row);
+}
+
+void PlayerDialog::HighlightCurrentRow() {
+    if (currentRow_ >= 0) {
+        list_->SelectRow(currentRow_);
+    } else {
+        list_->clearSelection();
+    }
 }
 
 void PlayerDialog::RemoveRecordRow(int row) {
     if (row < 0 || row >= list_->Model().rowCount()) return;
     list_->Model().RemoveRow(row);
-    if (currentRow_ == row) {
-        currentRow_ = -1;
-    } else if (currentRow_ > row) {
-        --currentRow_;
-    }
+    currentRow_ = CurrentRowAfterRemoval(currentRow_, row, list_->Model().rowCount());
+    // The list itself moves its highlight on its own terms: it is put where the current row is.
+    HighlightCurrentRow();
+    ShowListSummary();
+    waveformDelay_->start();
+}
+
+void PlayerDialog::KeepSearchWindowClearOf(int row) {
+    SearchDialog* search = commands_->SearchWindow();
+    if (search == nullptr || !search->isVisible() || search->isMinimized()) return;
+    const QRect cell = list_->visualRect(list_->Model().index(row, 0));
+    const QPoint topLeft = list_->viewport()->mapToGlobal(QPoint(0, cell.top()));
+    const Rect found{topLeft.x(), topLeft.y(), list_->viewport()->width(), cell.height()};
+    const QRect frame = search->frameGeometry();
+    const QRect screen = search->screen()->availableGeometry();
+    const Rect placed = PlaceClearOf(Rect{frame.x(), frame.y(), frame.width(), frame.height()}, found,
+                                     Rect{screen.x(), screen.y(), screen.width(), screen.height()});
+    if (placed.x != frame.x() || placed.y != frame.y()) search->move(placed.x, placed.y);
 }
 
 void PlayerDialog::ShowBookmark(int row, const std::string& text) { list_->Model().SetBookmark(row, text); }
@@ -384,9 +339,55 @@ void PlayerDialog::FillRecordList() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     list_->Model().SetRows(pell::FillRecordList(recordRoots_, ToYmd(fromDate_->date()), ToYmd(toDate_->date())));
     currentRow_ = -1;
-    if (sortState_.column >= 0) list_->header()->setSortIndicatorShown(false);
-    sortState_ = {};
+    // The sort the user chose stays, with its indicator.
+    if (sortState_.column >= 0) list_->Model().Sort(sortState_, -1);
     QApplication::restoreOverrideCursor();
+    ShowListSummary();
+    if (transport_) UpdateWaveform();
+}
+
+QString PlayerDialog::ListSummary() const { return summary_->text(); }
+QString PlayerDialog::PlayingText() const { return playingLabel_->text(); }
+
+void PlayerDialog::ShowListSummary() {
+    summary_->setText(QString::fromStdString(ListSummaryText(list_->Model().Rows())));
+}
+
+void PlayerDialog::ShowPlayingText() {
+    playingLabel_->setText(playingRecord_ ? QString::fromStdString(PlayingRecordText(*playingRecord_, playingPaused_))
+                                          : QString());
+}
+
+void PlayerDialog::UpdateWaveform() {
+    const int rows = list_->Model().rowCount();
+    const std::string wanted = !playingPath_.empty()                    ? playingPath_
+                               : currentRow_ >= 0 && currentRow_ < rows ? RecordPath(currentRow_)
+                                                                        : std::string();
+    if (wanted == waveformPath_) return;
+    waveformPath_ = wanted;
+    waveform_->SetWaveform(nullptr);
+    waveform_->SetPositionMs(std::nullopt);
+    if (wanted.empty()) {
+        waveformLoader_->Cancel();
+    } else {
+        waveformLoader_->Load(wanted);
+    }
+}
+
+void PlayerDialog::SettleWaveform() {
+    if (waveformDelay_->isActive()) {
+        waveformDelay_->stop();
+        UpdateWaveform();
+    }
+    waveformLoader_->Finish();
+    QCoreApplication::sendPostedEvents(waveformLoader_.get());
+}
+
+void PlayerDialog::OnWaveformLoaded(const QString& path, std::shared_ptr<const Waveform> waveform) {
+    if (path.toStdString() != waveformPath_) return;
+    waveform_->SetWaveform(std::move(waveform));
+    if (!playingPath_.empty() && waveformPath_ == playingPath_)
+        waveform_->SetPositionMs(static_cast<std::uint32_t>(position_->value()) * 1000);
 }
 
 void PlayerDialog::ConnectTransport() {
@@ -396,11 +397,48 @@ void PlayerDialog::ConnectTransport() {
     connect(position_, &QSlider::sliderMoved, this, [this](int value) { transport_->MovePosition(value); });
     connect(position_, &QSlider::sliderReleased, this,
             [this] { transport_->ReleasePosition(position_->sliderPosition()); });
-    // A groove click, a key or the wheel: no handle is held, so the seek happens at once.
+    // A press in the groove or a key steps the handle on, repeating while held, and seeks once,
+    // when let go; a wheel notch seeks at once. The handle itself is the drag above.
+    position_->installEventFilter(this);
     connect(position_, &QSlider::actionTriggered, this, [this](int action) {
         if (action == QAbstractSlider::SliderNoAction || position_->isSliderDown()) return;
-        transport_->StepPosition(position_->sliderPosition());
+        const int target = position_->sliderPosition();
+        if (!positionHeld_) {
+            transport_->StepPosition(target);
+        } else if (transport_->Dragging()) {
+            transport_->MovePosition(target);
+        } else {
+            transport_->PressPosition(target);
+        }
     });
+}
+
+bool PlayerDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == position_) WatchPositionHold(*event);
+    return QDialog::eventFilter(watched, event);
+}
+
+void PlayerDialog::WatchPositionHold(const QEvent& event) {
+    switch (event.type()) {
+        case QEvent::MouseButtonPress:
+            positionHeld_ = true;
+            return;
+        case QEvent::KeyPress:
+            if (!static_cast<const QKeyEvent&>(event).isAutoRepeat()) positionHeld_ = true;
+            return;
+        case QEvent::KeyRelease:
+            if (static_cast<const QKeyEvent&>(event).isAutoRepeat()) return;
+            break;
+        case QEvent::MouseButtonRelease:
+        case QEvent::FocusOut:
+            break;
+        default:
+            return;
+    }
+    if (!positionHeld_) return;
+    positionHeld_ = false;
+    // The handle's own release follows from the slider; a groove or key hold ends here.
+    if (!position_->isSliderDown() && transport_->Dragging()) transport_->ReleasePosition(position_->sliderPosition());
 }
 
 void PlayerDialog::OnPlayerButton(int kind) {
@@ -436,6 +474,8 @@ void PlayerDialog::Pause() { transport_->Pause(); }
 void PlayerDialog::StopPlayback() { transport_->Stop(); }
 void PlayerDialog::Next() { transport_->Next(); }
 void PlayerDialog::Previous() { transport_->Previous(); }
+void PlayerDialog::SkipBack() { transport_->Skip(-kSkipSeconds); }
+void PlayerDialog::SkipForward() { transport_->Skip(kSkipSeconds); }
 
 void PlayerDialog::RunMonitorPass() {
     if (monitor_) monitor_->RunPass();
@@ -447,7 +487,27 @@ std::string PlayerDialog::RecordPath(int row) const {
 
 void PlayerDialog::ShowRowPlayed(int row) { list_->Model().MarkRowPlayed(row); }
 
-void PlayerDialog::ShowPlaying(bool playing) { SetButtonKind(playButton_, playing ? kKindPause : kKindPlay); }
+void PlayerDialog::ShowPlayingRow(int row) {
+    const bool open = row >= 0 && row < list_->Model().rowCount();
+    playingRecord_.reset();
+    playingPath_.clear();
+    if (open) {
+        playingRecord_ = list_->Model().Rows()[static_cast<std::size_t>(row)];
+        playingPath_ = playingRecord_->placement;
+    }
+    list_->Model().SetPlayingRecord(playingPath_);
+    // The bands are named for the rate of what plays, telephone rate otherwise.
+    const int rate = open && engine_ ? engine_->GetStreamInfo().sampleRate : 0;
+    ShowBandLabels(rate > 0 ? rate : kLabelSampleRate);
+    ShowPlayingText();
+    UpdateWaveform();
+}
+
+void PlayerDialog::ShowPlaying(bool playing) {
+    SetButtonKind(playButton_, playing ? kKindPause : kKindPlay);
+    playingPaused_ = !playing;
+    ShowPlayingText();
+}
 
 void PlayerDialog::ShowPositionRange(std::uint32_t lengthSeconds) {
     Quietly(position_, [&] { position_->setRange(0, static_cast<int>(lengthSeconds)); });
@@ -455,6 +515,8 @@ void PlayerDialog::ShowPositionRange(std::uint32_t lengthSeconds) {
 
 void PlayerDialog::ShowPosition(std::uint32_t seconds) {
     Quietly(position_, [&] { position_->setValue(static_cast<int>(seconds)); });
+    const bool outlineOfPlaying = !playingPath_.empty() && waveformPath_ == playingPath_;
+    waveform_->SetPositionMs(outlineOfPlaying ? std::optional<std::uint32_t>(seconds * 1000) : std::nullopt);
 }
 
 void PlayerDialog::ShowTime(int seconds) { timeDisplay_->SetValue(seconds); }
@@ -533,6 +595,14 @@ void PlayerDialog::SetUpEqualizer() {
     }
 }
 
+void PlayerDialog::ResetEqualizer() {
+    for (int k = 0; k < kEqualizerSliderCount; ++k) {
+        QSlider* slider = equalizer_[static_cast<std::size_t>(k)];
+        Quietly(slider, [&] { slider->setValue(kFlatSliders[static_cast<std::size_t>(k)]); });
+    }
+    for (int k = 0; k < kEqualizerSliderCount; ++k) ApplyEqualizerSlider(k);
+}
+
 void PlayerDialog::ApplyEqualizerSlider(int k) {
     if (!engine_) return;
     EqualizerSliders positions{};
@@ -582,8 +652,10 @@ void PlayerDialog::OnAbout() {
 void PlayerDialog::OnSetBookmark() { commands_->SetBookmark(); }
 void PlayerDialog::OnCopyTo() { commands_->CopyRecordTo(); }
 void PlayerDialog::OnDelete() { commands_->DeleteRecord(); }
-// The new folders take effect at the next refresh, as the list is not refilled here.
-void PlayerDialog::OnProperties() { commands_->EditProperties(recordRoots_); }
+// The list shows the new folders at once.
+void PlayerDialog::OnProperties() {
+    if (commands_->EditProperties(recordRoots_)) FillRecordList();
+}
 void PlayerDialog::OnSearch() { commands_->OpenSearch(); }
 void PlayerDialog::SearchRecords(const QString& text) { commands_->SearchRecords(text); }
 

@@ -1,19 +1,22 @@
 // PlayerDialog: the player's main window. It lists the recordings of a date range, plays them
-// through the engine it owns, and keeps its column widths and equalizer between runs. Every rule
-// it follows lives in player/ui/core (the transport among them) and the catalogue; the window
-// moves values between those, the engine and its widgets, all on the GUI thread.
+// through the engine it owns, draws the outline of the call, and keeps its column widths and
+// equalizer between runs. It can grow: the list takes the room, the rest keeps to its edges.
+// Every rule it follows lives in player/ui/core (the transport among them) and the catalogue;
+// the window moves values between those, the engine and its widgets, all on the GUI thread.
 #pragma once
 
 #include <QAction>
 #include <QDialog>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "player/ui/core/monitor_thread.h"
 #include "player/ui/core/record_sort.h"
 #include "player/ui/core/transport.h"
+#include "player/ui/core/window_layout.h"
 #include "player/ui/dialog_services.h"
 #include "player/ui/player_services.h"
 #include "player/ui/record_list_port.h"
@@ -22,10 +25,13 @@ class QDateEdit;
 class QLabel;
 class QMenu;
 class QSlider;
+class QTimer;
+class QToolButton;
 
 namespace pell {
 class WMp3;
-}
+struct Waveform;
+}  // namespace pell
 
 namespace pell::player {
 
@@ -34,6 +40,8 @@ class RecordCommands;
 class RecordList;
 class SkinButton;
 class TimeDisplay;
+class WaveformLoader;
+class WaveformView;
 class WMp3Adapter;
 
 class PlayerDialog : public QDialog, private RecordListPort, private TransportWindow {
@@ -59,8 +67,8 @@ public:
     // Makes a row current, selected and visible (search, Next and Previous).
     void MakeRowCurrent(int row) override;
     RecordList& List() { return *list_; }
-    // A deleted record's row leaves the list; the current row stays on its record, or becomes
-    // -1 when it was the one deleted.
+    // A deleted record's row leaves the list; the current row stays on its record or, when it
+    // was the one deleted, passes to the row that takes its place, highlighted.
     void RemoveRecordRow(int row);
     // A stored bookmark shows in the row at once.
     void ShowBookmark(int row, const std::string& text);
@@ -75,6 +83,14 @@ public:
     RecordCommands& Commands() { return *commands_; }
     // Selects the next row whose number or bookmark contains `text` (the search window's Find).
     void SearchRecords(const QString& text);
+    // The record of the current row's outline, or the playing record's; empty for none.
+    const std::string& WaveformRecord() const { return waveformPath_; }
+    // The outline the window wants, now: the delay after a change of row given up, its
+    // computation waited for and shown (for tests and snapshots).
+    void SettleWaveform();
+    // The line under the list: how many recordings, how long in all; the record playing.
+    QString ListSummary() const;
+    QString PlayingText() const;
 
 public slots:
     void FillRecordList();
@@ -83,6 +99,8 @@ public slots:
     void StopPlayback();
     void Next();
     void Previous();
+    void SkipBack();
+    void SkipForward();
     void OnPlayerButton(int kind);
 
     // Commands of the bookmark, search, file and properties dialogs.
@@ -98,19 +116,41 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // player_window_layout.cpp: the controls, where they stand at the smallest size, and where
+    // they go as the window grows.
     void BuildControls();
+    void BuildEqualizer();
+    void Place(QWidget* widget, Anchor anchor, int x, int y, int width, int height);
+    void Relayout();
+    void ShowBandLabels(int sampleRate);
+
     void BuildMenus();
+    void BuildPlaybackMenu(QMenu& menu);
     void ConnectList();
     void ConnectTransport();
     void SetUpVolume();
     void SetUpEqualizer();
     void ApplyEqualizerSlider(int k);
+    void ResetEqualizer();
     void ApplyVolume(int position);
     void OnHeaderClicked(int column);
     void ShowContextMenu(int row, QPoint globalPos);
     void SetCurrentRowFromUser(int row);
+    // The highlight on the current row, or on none.
+    void HighlightCurrentRow();
+    // The search window, when open, moved off the row it found.
+    void KeepSearchWindowClearOf(int row);
+    void ShowListSummary();
+    void ShowPlayingText();
+    // The outline of the playing record, else of the current row's, computed if need be.
+    void UpdateWaveform();
+    void OnWaveformLoaded(const QString& path, std::shared_ptr<const Waveform> waveform);
+    // A mouse button or key held on the position slider, whose steps seek only when let go.
+    void WatchPositionHold(const QEvent& event);
 
     // The list as the record commands see it.
     int RowCount() const override;
@@ -122,6 +162,7 @@ private:
     // The list and the transport's controls as the transport sees them.
     std::string RecordPath(int row) const override;
     void ShowRowPlayed(int row) override;
+    void ShowPlayingRow(int row) override;
     void ShowPlaying(bool playing) override;
     void ShowPositionRange(std::uint32_t lengthSeconds) override;
     void ShowPosition(std::uint32_t seconds) override;
@@ -141,6 +182,21 @@ private:
     SortState sortState_;
     bool navigationArmed_ = false;
     bool closing_ = false;
+    bool positionHeld_ = false;
+
+    // The record open in the engine (its path, and what the line under the list says of it).
+    std::string playingPath_;
+    std::optional<RecordRow> playingRecord_;
+    bool playingPaused_ = false;
+    std::string waveformPath_;
+
+    struct Placement {
+        QWidget* widget;
+        Rect smallest;
+        Anchor anchor;
+    };
+    std::vector<Placement> placements_;
+    QSize smallestClient_;
 
     std::unique_ptr<WMp3> engine_;
     std::unique_ptr<WMp3Adapter> engineAdapter_;
@@ -153,7 +209,12 @@ private:
     SkinButton* refreshButton_ = nullptr;
     SkinButton* searchButton_ = nullptr;
     std::array<QSlider*, 11> equalizer_{};
+    std::array<QLabel*, 10> bandLabels_{};
+    QToolButton* equalizerReset_ = nullptr;
     RecordList* list_ = nullptr;
+    WaveformView* waveform_ = nullptr;
+    std::unique_ptr<WaveformLoader> waveformLoader_;
+    QTimer* waveformDelay_ = nullptr;
     QSlider* position_ = nullptr;
     SkinButton* playButton_ = nullptr;
     SkinButton* stopButton_ = nullptr;
@@ -164,6 +225,8 @@ private:
     LevelMeter* rightMeter_ = nullptr;
     QLabel* volumeIcon_ = nullptr;
     QSlider* volume_ = nullptr;
+    QLabel* summary_ = nullptr;
+    QLabel* playingLabel_ = nullptr;
     QMenu* contextMenu_ = nullptr;
     std::vector<QAction*> actions_;
 

@@ -2,6 +2,7 @@
 // and Delete, the search button, and Properties in the File menu, on demo recordings.
 #include <QApplication>
 #include <QLineEdit>
+#include <QWidget>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -93,7 +94,7 @@ TEST_F(PlayerWindowCommandsTest, SetBookmarkThenSearchFindsItFromTheSearchButton
     EXPECT_EQ(window_->CurrentRow(), 2);
     EXPECT_EQ(window_->List().FirstSelectedRow(), 2) << "the match is selected in the list";
     QTest::mouseClick(search->findChild<QPushButton*>(kFindButton.objectName), Qt::LeftButton);
-    EXPECT_EQ(notifier_.shown, std::vector<std::string>{"stop: Could not find record!"});
+    EXPECT_EQ(notifier_.shown, std::vector<std::string>{"info: Could not find record!"});
 
     QTest::mouseClick(window_->findChild<SkinButton*>("searchButton"), Qt::LeftButton);
     QApplication::processEvents();
@@ -117,18 +118,64 @@ TEST_F(PlayerWindowCommandsTest, CopyToAndDeleteActOnTheCurrentRecord) {
     Trigger(kCmdDelete);
     qputenv("XDG_DATA_HOME", savedData);
     EXPECT_EQ(window_->List().Model().rowCount(), 2);
-    EXPECT_EQ(window_->CurrentRow(), -1);
+    EXPECT_EQ(window_->CurrentRow(), 1) << "the next record takes the deleted one's place";
+    EXPECT_EQ(window_->List().FirstSelectedRow(), 1);
     EXPECT_FALSE(std::filesystem::exists(source));
     EXPECT_TRUE(std::filesystem::exists(dir_.File("home/.local/share/Trash/files/" + name)));
     for (int row = 0; row < 2; ++row) EXPECT_NE(Row(row).placement, source);
-
-    const std::size_t asked = notifier_.shown.size();
-    Trigger(kCmdDelete);
-    EXPECT_EQ(notifier_.shown.size(), asked) << "no current row: Delete does nothing";
 }
 
-TEST_F(PlayerWindowCommandsTest, PropertiesFromTheFileMenuReplacesTheRecordRoots) {
-    picker_.answer = QString::fromStdString(dir_.File("archive"));
+// Delete and Ctrl+F from the keyboard; Delete only while the list has it, never from a field.
+TEST_F(PlayerWindowCommandsTest, DeleteAndCtrlFWorkFromTheKeyboard) {
+    window_->show();
+    QApplication::setActiveWindow(window_.get());
+    window_->MakeRowCurrent(2);
+    const std::string name = Row(2).placement.substr(Row(2).placement.find_last_of('/') + 1);
+    notifier_.answers = {false};
+    window_->List().setFocus();
+    QTest::keyClick(&window_->List(), Qt::Key_Delete);
+    EXPECT_EQ(notifier_.shown,
+              std::vector<std::string>{"ask: Do you really want to move \"" + name + "\" to the trash?"});
+    auto* fromDate = window_->findChild<QWidget*>("fromDate");
+    fromDate->setFocus();
+    QTest::keyClick(fromDate, Qt::Key_Delete);
+    EXPECT_EQ(notifier_.shown.size(), 1u) << "Delete in the date field edits the date";
+
+    EXPECT_EQ(window_->Commands().SearchWindow(), nullptr);
+    QTest::keyClick(&window_->List(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_NE(window_->Commands().SearchWindow(), nullptr);
+}
+
+// The search window moves off the row it found, so the match can be seen; a search without a
+// match is news, not a failure.
+TEST_F(PlayerWindowCommandsTest, TheSearchWindowNeverCoversTheRowItFound) {
+    window_->show();
+    window_->MakeRowCurrent(0);
+    QTest::mouseClick(window_->findChild<SkinButton*>("searchButton"), Qt::LeftButton);
+    SearchDialog* search = window_->Commands().SearchWindow();
+    ASSERT_NE(search, nullptr);
+    RecordList& list = window_->List();
+    auto rowOnScreen = [&](int row) {
+        const QRect cell = list.visualRect(list.Model().index(row, 0));
+        return QRect(list.viewport()->mapToGlobal(QPoint(0, cell.top())),
+                     QSize(list.viewport()->width(), cell.height()));
+    };
+    // Put right over the row the search will find (row 1: number 0123456).
+    search->move(rowOnScreen(1).left() + 40, rowOnScreen(1).top() - 10);
+    ASSERT_TRUE(search->frameGeometry().intersects(rowOnScreen(1)));
+    search->findChild<QLineEdit*>(kTextEdit.objectName)->setText("0123");
+    QTest::mouseClick(search->findChild<QPushButton*>(kFindButton.objectName), Qt::LeftButton);
+    ASSERT_EQ(window_->CurrentRow(), 1);
+    EXPECT_FALSE(search->frameGeometry().intersects(rowOnScreen(1)));
+    QTest::mouseClick(search->findChild<QPushButton*>(kFindButton.objectName), Qt::LeftButton);
+    EXPECT_EQ(notifier_.shown, std::vector<std::string>{"info: Could not find record!"});
+}
+
+TEST_F(PlayerWindowCommandsTest, PropertiesFromTheFileMenuReplacesTheRecordRootsAndRefreshes) {
+    // Another folder with two calls of today.
+    const std::string archive = MakeDemoRecordings(dir_.File("elsewhere"), 2, 1.0);
+    ASSERT_FALSE(archive.empty());
+    picker_.answer = QString::fromStdString(archive);
     bool tiled = false;
     test::AnswerNextModal(window_.get(), [&tiled](QDialog& dialog) {
         auto* list = dialog.findChild<QListWidget*>(kPathsList.objectName);
@@ -137,10 +184,11 @@ TEST_F(PlayerWindowCommandsTest, PropertiesFromTheFileMenuReplacesTheRecordRoots
         QTest::mouseClick(dialog.findChild<QPushButton*>(kOkButton.objectName), Qt::LeftButton);
     });
     Trigger(kCmdProperties);
-    const std::vector<std::string> expected = {dir_.File("archive"), root_};
+    const std::vector<std::string> expected = {archive, root_};
     EXPECT_EQ(window_->RecordRoots(), expected);
     EXPECT_EQ(LoadRecordRoots(dir_.path()), expected);
-    EXPECT_EQ(window_->List().Model().rowCount(), 3) << "the list waits for the next refresh";
+    EXPECT_EQ(window_->List().Model().rowCount(), 5) << "the list shows the new folder at once";
+    EXPECT_EQ(window_->ListSummary().toStdString(), "5 recordings, 00:00:05 in all");
     EXPECT_TRUE(tiled) << "the folders lie on the record list's background";
 }
 

@@ -98,7 +98,7 @@ void RecordCommands::SearchRecords(const QString& text) {
         return;
     }
     QWidget* owner = searchWindow_ ? static_cast<QWidget*>(searchWindow_) : window_;
-    services_.notifier.Stop(owner, text::kNotFound);
+    services_.notifier.Inform(owner, text::kNotFound);
 }
 
 void RecordCommands::DeleteRecord() {

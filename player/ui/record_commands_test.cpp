@@ -234,7 +234,7 @@ TEST_F(RecordCommandsTest, OneSearchWindowWalksFromMatchToMatchAroundTheList) {
         QTest::mouseClick(find, Qt::LeftButton);
         EXPECT_EQ(list_.current, p.currentAfter) << p.text.toStdString();
         EXPECT_EQ(notifier_.shown,
-                  p.notFound ? std::vector<std::string>{"stop: Could not find record!"} : std::vector<std::string>{})
+                  p.notFound ? std::vector<std::string>{"info: Could not find record!"} : std::vector<std::string>{})
             << p.text.toStdString();
         EXPECT_TRUE(window->isVisible()) << "Find leaves the window open";
         notifier_.shown.clear();
@@ -344,7 +344,7 @@ TEST_F(RecordCommandsTest, DeleteMovesTheFileToTheTrashAndTheRowGoesOnlyThen) {
         EXPECT_EQ(notifier_.shown, c.shown) << c.name;
         EXPECT_EQ(list_.RowCount(), rowsBefore - (c.trashed ? 1 : 0)) << c.name;
         if (c.trashed) {
-            EXPECT_EQ(list_.current, -1) << c.name;
+            EXPECT_EQ(list_.current, c.current) << c.name << ": the next record takes the current place";
             EXPECT_FALSE(std::filesystem::exists(path)) << c.name;
             EXPECT_TRUE(std::filesystem::exists(data + "/Trash/files/" + name)) << c.name;
         } else if (c.current >= 0) {

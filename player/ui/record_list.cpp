@@ -18,9 +18,18 @@ class RecordDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        if (!(option.state & QStyle::State_Selected))
-            painter->fillRect(option.rect, option.palette.color(QPalette::Base));
+        if (!(option.state & QStyle::State_Selected)) {
+            const bool playing = index.data(kPlayingRole).toBool();
+            painter->fillRect(option.rect, playing ? kPlayingBackground : option.palette.color(QPalette::Base));
+        }
         QStyledItemDelegate::paint(painter, option, index);
+    }
+
+protected:
+    // The record that plays stands out in bold, highlighted or not.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(kPlayingRole).toBool()) option->font.setBold(true);
     }
 };
 
@@ -40,6 +49,8 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
             return QString::fromStdString(row.Text(index.column()));
         case Qt::ForegroundRole:
             return row.Played() ? kPlayedText : QColor(Qt::black);
+        case kPlayingRole:
+            return !playingPath_.empty() && row.placement == playingPath_;
         case Qt::DecorationRole:
             if (index.column() == kColumnChannel) return DirectionImage(row.image, qApp->devicePixelRatio());
             return {};
@@ -102,6 +113,24 @@ int RecordListModel::Sort(SortState state, int currentRow) {
     return newCurrent;
 }
 
+void RecordListModel::SetPlayingRecord(const std::string& path) {
+    if (path == playingPath_) return;
+    const int before = PlayingRow();
+    playingPath_ = path;
+    const int after = PlayingRow();
+    for (const int row : {before, after}) {
+        if (row >= 0) emit dataChanged(index(row, 0), index(row, kRecordColumnCount - 1));
+    }
+}
+
+int RecordListModel::PlayingRow() const {
+    if (playingPath_.empty()) return -1;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].placement == playingPath_) return static_cast<int>(i);
+    }
+    return -1;
+}
+
 RecordList::RecordList(QWidget* parent) : QTreeView(parent), model_(this) {
     setModel(&model_);
     setRootIsDecorated(false);
@@ -116,7 +145,8 @@ RecordList::RecordList(QWidget* parent) : QTreeView(parent), model_(this) {
     header()->setSectionsClickable(true);
     header()->setMinimumSectionSize(1);  // a narrow saved width stays as narrow
     header()->setSectionsMovable(false);
-    header()->setStretchLastSection(false);
+    // Placement, the last column, takes what the others leave, so the paths can be read.
+    header()->setStretchLastSection(true);
     header()->setSortIndicatorShown(false);
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     viewport()->setAutoFillBackground(false);
@@ -152,7 +182,29 @@ void RecordList::mouseDoubleClickEvent(QMouseEvent* event) {
     if (index.isValid() && event->button() == Qt::LeftButton) emit RowDoubleClicked(index.row());
 }
 
+void RecordList::mouseMoveEvent(QMouseEvent* event) {
+    // Dragging with a button held would move the highlight off the row the press made current.
+    if (event->buttons() != Qt::NoButton) return;
+    QTreeView::mouseMoveEvent(event);
+}
+
+QItemSelectionModel::SelectionFlags RecordList::selectionCommand(const QModelIndex& index, const QEvent* event) const {
+    // The highlight is the current record's: a click beside the rows, or with Ctrl on the row
+    // itself, never takes it away.
+    if (!index.isValid()) return QItemSelectionModel::NoUpdate;
+    const QItemSelectionModel::SelectionFlags flags = QTreeView::selectionCommand(index, event);
+    if (flags & QItemSelectionModel::Deselect) return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    return flags;
+}
+
 void RecordList::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        const int row = FirstSelectedRow();
+        if (row >= 0) emit RowActivated(row);
+        event->accept();
+        return;
+    }
     switch (event->key()) {
         case Qt::Key_PageUp:
         case Qt::Key_PageDown:

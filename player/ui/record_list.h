@@ -1,7 +1,8 @@
 // The record list: six columns over the rows the catalogue found, black text for records not yet
 // played and grey for played ones (the low bit of itemData), the direction image in the first
-// column, the tiled background, single selection. Header clicks, row clicks and navigation keys
-// are reported to the window, which owns the current-row and sort rules.
+// column, the record open in the engine in bold on a tint, the tiled background, single
+// selection; the Placement column takes the width left. Header clicks, row clicks, Return and
+// navigation keys are reported to the window, which owns the current-row and sort rules.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -14,6 +15,9 @@
 namespace pell::player {
 
 inline const QColor kPlayedText(125, 125, 125);
+inline const QColor kPlayingBackground(215, 215, 240);
+// The model's role that says whether a row holds the record open in the engine.
+inline constexpr int kPlayingRole = Qt::UserRole + 1;
 
 class RecordListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -33,9 +37,14 @@ public:
     void RemoveRow(int row);
     // Sorts and returns where `currentRow` went; selections follow their records.
     int Sort(SortState state, int currentRow);
+    // The record open in the engine, found by its path wherever sorting and refreshing put it;
+    // empty for none.
+    void SetPlayingRecord(const std::string& path);
+    int PlayingRow() const;
 
 private:
     std::vector<RecordRow> rows_;
+    std::string playingPath_;
 };
 
 class RecordList : public QTreeView {
@@ -53,6 +62,8 @@ public:
 signals:
     void RowClicked(int row);
     void RowDoubleClicked(int row);
+    // Return or Enter on the highlighted row.
+    void RowActivated(int row);
     void RowRightClicked(int row, QPoint globalPos);
     void NavigationKey();
     void HeaderClicked(int column);
@@ -61,6 +72,9 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void paintEvent(QPaintEvent* event) override;

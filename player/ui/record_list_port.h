@@ -18,7 +18,8 @@ public:
     virtual void SetBookmark(int row, const std::string& text) = 0;
     // Selects and focuses the row, shows it at once, scrolls it into view and makes it current.
     virtual void SelectRow(int row) = 0;
-    // Removes the row; when it was the current one, no row is current afterwards.
+    // Removes the row; when it was the current one, the row that takes its place (or the new
+    // last row) is current and highlighted afterwards, none in an empty list.
     virtual void RemoveRow(int row) = 0;
 };
 

@@ -40,7 +40,6 @@ void SkinButton::SetKind(int kind) {
     kind_ = kind;
     art_ = ArtOfKind(kind);
     Show(kNormal);
-    hoverTimer_.start();
 }
 
 int SkinButton::ShownArt() const {
@@ -65,6 +64,11 @@ void SkinButton::CheckPointer() {
 
 void SkinButton::Show(State state) {
     state_ = state;
+    if (state == kNormal) {
+        hoverTimer_.stop();
+    } else if (!hoverTimer_.isActive()) {
+        hoverTimer_.start();
+    }
     update();
 }
 
@@ -78,6 +82,11 @@ void SkinButton::paintEvent(QPaintEvent*) {
 
 void SkinButton::mouseMoveEvent(QMouseEvent*) {
     if (state_ == kNormal) Show(kHover);
+}
+
+// The pointer left: normal at once; the timer covers a leave the window system never sent.
+void SkinButton::leaveEvent(QEvent*) {
+    if (state_ != kNormal) Show(kNormal);
 }
 
 void SkinButton::mousePressEvent(QMouseEvent* event) {
@@ -129,7 +138,12 @@ void LevelMeter::paintEvent(QPaintEvent*) {
 
 const QColor TimeDisplay::kBackground(215, 215, 240);
 
-TimeDisplay::TimeDisplay(QWidget* parent) : QWidget(parent) { setCursor(Qt::PointingHandCursor); }
+TimeDisplay::TimeDisplay(QWidget* parent) : QWidget(parent) {
+    setCursor(Qt::PointingHandCursor);
+    // It fills itself: the group box beneath is not repainted (and its frame's artwork looked up
+    // again, with the time zone) at every tick of the clock.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void TimeDisplay::SetValue(int seconds) {
     const int value = SecondsOfDay(seconds);

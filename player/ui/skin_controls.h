@@ -38,7 +38,7 @@ public:
 
     explicit SkinButton(QWidget* parent = nullptr);
 
-    // New pictures, the normal one shown, state normal, and the hover check (re)started.
+    // New pictures, the normal one shown, state normal.
     void SetKind(int kind);
     int Kind() const { return kind_; }
     int CurrentState() const { return state_; }
@@ -47,8 +47,10 @@ public:
 
     // Where the pointer is, in global coordinates; tests replace it.
     void SetPointerProbe(std::function<QPoint()> probe) { pointer_ = std::move(probe); }
-    // One run of the 25 ms check: back to normal once the pointer has left.
+    // One run of the 25 ms check: back to normal once the pointer has left. The check runs only
+    // while the button shows hover or pressed, so an idle window wakes for nothing.
     void CheckPointer();
+    bool CheckingPointer() const { return hoverTimer_.isActive(); }
 
 signals:
     // The release of the left button over the button.
@@ -59,6 +61,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     void Show(State state);

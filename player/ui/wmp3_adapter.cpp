@@ -16,5 +16,7 @@ int WMp3Adapter::Seek(int seconds) { return engine_.Seek(seconds); }
 std::uint32_t WMp3Adapter::GetLength() { return engine_.GetLength(); }
 std::uint32_t WMp3Adapter::GetPosition() { return engine_.GetPosition(); }
 int WMp3Adapter::GetVUData(int* left, int* right) { return engine_.GetVUData(left, right); }
+// Ended after the last buffer has played; back to Open when the device failed under it.
+bool WMp3Adapter::Ended() { return !engine_.IsPlaying(); }
 
 }  // namespace pell::player

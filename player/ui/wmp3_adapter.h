@@ -24,6 +24,7 @@ public:
     std::uint32_t GetLength() override;
     std::uint32_t GetPosition() override;
     int GetVUData(int* left, int* right) override;
+    bool Ended() override;
 
 private:
     WMp3& engine_;

@@ -231,7 +231,8 @@ std::vector<RecorderDialog::StartupStep> RecorderDialog::StartupSteps() {
         {"search the line interface", [this] { return devices_->SearchLineInterface(); }, nullptr},
         {"clear the line states", [this] { return devices_->ResetLineStates(), true; }, nullptr},
         {"load the settings", [this] { return LoadSettingsAndFolders(), true; }, nullptr},
-        {"load the encoders", [this] { return core_->LoadEncoder(0) && core_->LoadEncoder(1); }, text::kCodecFailed},
+        {"load the encoders", [this] { return core_->LoadEncoder(kLines[0]) && core_->LoadEncoder(kLines[1]); },
+         text::kCodecFailed},
         // A call cut by a crash or power cut is filed before new calls can take its counter.
         {"finish recordings left unfinished",
          [this] { return recovered_ = core_->RecoverUnfinishedRecordings(), true; }, nullptr},
@@ -591,8 +592,8 @@ void RecorderDialog::UpdateWaiting(const char* specText) {
 void RecorderDialog::FileCallsForNewCapture(const RecorderSettings& loaded, bool newRate) {
     // The calls running now cannot go on in another format: they are filed up to here.
     std::string lines;
-    for (int c = 0; c < 2; ++c) {
-        if (core_->inCall(c)) lines += (lines.empty() ? "" : " and ") + std::to_string(c + 1);
+    for (const Line line : kLines) {
+        if (core_->inCall(line)) lines += (lines.empty() ? "" : " and ") + std::to_string(line.channel() + 1);
     }
     if (!lines.empty()) {
         const std::string what = newRate ? "the sample rate changes from " + std::to_string(settings_.sampleRate) +
@@ -714,17 +715,15 @@ void RecorderDialog::OnFiled(const FiledRecording& filed) {
 
 // ---- what the core and capture show ----
 
-void RecorderDialog::SetMeter(int channel, int position) { meters_[channel == 0 ? 0 : 1]->setValue(position); }
+void RecorderDialog::SetMeter(Line line, int position) { meters_[line.index()]->setValue(position); }
 
-void RecorderDialog::SetStatusText(int channel, const std::string& text) {
-    QLineEdit* edit = statusEdits_[channel == 0 ? 0 : 1];
+void RecorderDialog::SetStatusText(Line line, const std::string& text) {
+    QLineEdit* edit = statusEdits_[line.index()];
     const QString value = QString::fromStdString(text);
     if (edit->text() != value) edit->setText(value);
 }
 
-void RecorderDialog::SetRecordingCheck(int channel, bool checked) {
-    checks_[channel == 0 ? 0 : 1]->setChecked(checked);
-}
+void RecorderDialog::SetRecordingCheck(Line line, bool checked) { checks_[line.index()]->setChecked(checked); }
 
 void RecorderDialog::SetTrayIcon(TrayIcon icon, const std::string& tip) {
     trayImage_ = icon;

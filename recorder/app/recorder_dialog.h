@@ -193,9 +193,9 @@ private:
     void Log(const std::string& line) override;
 
     // RecorderView
-    void SetMeter(int channel, int position) override;
-    void SetStatusText(int channel, const std::string& text) override;
-    void SetRecordingCheck(int channel, bool checked) override;
+    void SetMeter(Line line, int position) override;
+    void SetStatusText(Line line, const std::string& text) override;
+    void SetRecordingCheck(Line line, bool checked) override;
     void SetTrayIcon(TrayIcon icon, const std::string& tip) override;
     // Notifier
     void ShowStop(const std::string& text) override;

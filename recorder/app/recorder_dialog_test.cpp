@@ -144,7 +144,7 @@ protected:
                                 desktop_,
                                 fileSystem_,
                                 freeSpace_,
-                                [this](const std::string&, int32_t, int32_t, const ToneTable&) {
+                                [this](const std::string&, ClipMode, int32_t, const ToneTable&) {
                                     closesAtFiling_.push_back(capture_->closes);
                                     if (whileIdentifying_) whileIdentifying_();
                                     return IdentifiedCaller{"42", 'I'};

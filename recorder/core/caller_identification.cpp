@@ -5,7 +5,7 @@
 namespace pell {
 
 IdentifyCallerFn DefaultCallerIdentifier() {
-    return [](const std::string& tempFilePath, int32_t clip, int32_t sampleRate, const ToneTable& toneTable) {
+    return [](const std::string& tempFilePath, ClipMode clip, int32_t sampleRate, const ToneTable& toneTable) {
         const CallerIdentity found = IdentifyCaller(tempFilePath, clip, sampleRate, toneTable);
         return IdentifiedCaller{found.number, found.directionMark};
     };

@@ -65,8 +65,8 @@ void RecorderCore::ProcessBlock(const int16_t* samples, size_t count) {
     const size_t perChannel = samples != nullptr ? count / 2 : 0;
 
     // Split and measure: gain saturates, the peak is the largest scaled magnitude.
-    const int64_t gain0 = Config(0).gain;
-    const int64_t gain1 = Config(1).gain;
+    const int64_t gain0 = Config(kLines[0]).gain;
+    const int64_t gain1 = Config(kLines[1]).gain;
     int64_t peak0 = 0, peak1 = 0, peakAll = 0;
     for (ChannelRuntime& ch : channels_) ch.block.resize(perChannel);
     int16_t* left = channels_[0].block.data();
@@ -82,40 +82,41 @@ void RecorderCore::ProcessBlock(const int16_t* samples, size_t count) {
         left[i] = Saturate(l0);
         right[i] = Saturate(r1);
     }
-    const std::array<int64_t, 2> peaks{peak0, peak1};
+    const PerLine<int64_t> peaks{peak0, peak1};
 
-    for (int c = 0; c < 2; ++c) services_.view.SetMeter(c, MeterPosition(peaks[c]));
+    for (const Line line : kLines) services_.view.SetMeter(line, MeterPosition(peaks[line]));
 
-    for (int c = 0; c < 2; ++c) {
-        const ChannelConfig& cfg = Config(c);
+    for (const Line line : kLines) {
+        const ChannelConfig& cfg = Config(line);
         char text[64];
         if (cfg.sensitiveControl == LineControl::kSoundLevel) {
-            std::snprintf(text, sizeof text, "%lld-%d", static_cast<long long>(peaks[c] / 1024),
+            std::snprintf(text, sizeof text, "%lld-%d", static_cast<long long>(peaks[line] / 1024),
                           std::max(cfg.sensitiveLevel, 1));
         } else {
-            std::snprintf(text, sizeof text, "H%d %s", c + 1, services_.lines.lineActive[c] ? "On" : "Off");
+            std::snprintf(text, sizeof text, "H%d %s", line.channel() + 1,
+                          services_.lines.lineActive[line] ? "On" : "Off");
         }
-        services_.view.SetStatusText(c, text);
+        services_.view.SetStatusText(line, text);
     }
-    for (int c = 0; c < 2; ++c) services_.view.SetRecordingCheck(c, channels_[c].recording);
+    for (const Line line : kLines) services_.view.SetRecordingCheck(line, channels_[line].recording);
 
-    for (int c = 0; c < 2; ++c) {
-        const ChannelConfig& cfg = Config(c);
-        if (!cfg.exists || channels_[c].finishing) continue;
-        Decide(c, StereoPath(c) ? peakAll : peaks[c], now);
+    for (const Line line : kLines) {
+        const ChannelConfig& cfg = Config(line);
+        if (!cfg.exists || channels_[line].finishing) continue;
+        Decide(line, StereoPath(line) ? peakAll : peaks[line], now);
     }
 
-    for (int c = 0; c < 2; ++c) {
-        const ChannelConfig& cfg = Config(c);
-        ChannelRuntime& ch = channels_[c];
+    for (const Line line : kLines) {
+        const ChannelConfig& cfg = Config(line);
+        ChannelRuntime& ch = channels_[line];
         if (!cfg.exists || !ch.recording || ch.finishing) continue;
         if (ch.stereoPath) {
             // The MP3 gets both lines as they came; the temp file only line 1 with gain.
-            EncodeBlock(c, samples, perChannel * 2);
+            EncodeBlock(line, samples, perChannel * 2);
         } else {
-            EncodeBlock(c, ch.block.data(), perChannel);
+            EncodeBlock(line, ch.block.data(), perChannel);
         }
-        WriteTemp(c, ch.block.data(), perChannel);
+        WriteTemp(line, ch.block.data(), perChannel);
     }
 
     for (ChannelRuntime& ch : channels_) {
@@ -189,8 +190,8 @@ void RecorderCore::StopRecording(Line line) {
 }
 
 void RecorderCore::FinishAllRecordings() {
-    for (int c = 0; c < 2; ++c) {
-        if (channels_[c].recording && !channels_[c].finishing) StopRecording(c);
+    for (const Line line : kLines) {
+        if (channels_[line].recording && !channels_[line].finishing) StopRecording(line);
     }
     ShowPendingMessages();
 }

@@ -42,7 +42,7 @@ struct RecorderServices {
 };
 
 // Result of RemoveOldestDay.
-enum RemoveDayResult : int { kDayRemoved = 0, kDayRemoveFailed = 1, kDayMissing = 2 };
+enum class RemoveDayResult { kRemoved, kRemoveFailed, kMissing };
 
 class RecorderCore {
 public:

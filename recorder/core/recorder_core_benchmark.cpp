@@ -66,10 +66,10 @@ void BM_FinishRecordingOneHourCall(benchmark::State& state) {
         auto rig = std::make_unique<CoreRig>();
         rig->ch(0).sensitiveControl = LineControl::kLineState;
         rig->ch(0).endOfFile = 0;
-        rig->ch(0).clip = kClipFskEurope;
+        rig->ch(0).clip = ClipMode::kFskEurope;
         rig->ch(0).maxFileLength = 0;
         rig->ch(1).exists = false;
-        rig->toneTables[0] = BuildToneTable(kClipFskEurope);
+        rig->toneTables[0] = BuildToneTable(ClipMode::kFskEurope);
         UseRealCallerId(*rig);
         rig->Seize(0);
         for (size_t b = 0, at = 0; b < 2 * 3600; ++b, at = (at + rate) % talk.size()) {

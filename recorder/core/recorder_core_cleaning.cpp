@@ -12,11 +12,11 @@ namespace pell {
 
 RemoveDayResult RecorderCore::RemoveOldestDay(const std::string& path, Line line, std::chrono::year_month_day date) {
     FileSystem& fs = services_.fileSystem;
-    if (!fs.Exists(path)) return kDayMissing;
+    if (!fs.Exists(path)) return RemoveDayResult::kMissing;
     fs.RemoveTree(path);
     WriteFolderDateFile(line, date);
     // An emptied folder that stays behind is not a removal: cleaning would never move on.
-    return fs.Exists(path) ? kDayRemoveFailed : kDayRemoved;
+    return fs.Exists(path) ? RemoveDayResult::kRemoveFailed : RemoveDayResult::kRemoved;
 }
 
 std::optional<uint32_t> RecorderCore::CleanDisk() {
@@ -33,14 +33,14 @@ std::optional<uint32_t> RecorderCore::CleanDisk() {
         }
     }
     const int64_t limitBytes = int64_t{settings_.freeDiskSpace} * 1048576;
-    for (int c = 0; c < 2; ++c) {
-        const ChannelConfig& cfg = Config(c);
-        std::chrono::year_month_day& folderDate = channels_[c].folderDate;
+    for (const Line line : kLines) {
+        const ChannelConfig& cfg = Config(line);
+        std::chrono::year_month_day& folderDate = channels_[line].folderDate;
         // A cursor beyond today comes from a clock that was once wrong: waiting for that day
         // would stop cleaning until then.
         if (sys_days{folderDate} > sys_days{today}) {
             folderDate = today;
-            WriteFolderDateFile(c, today);
+            WriteFolderDateFile(line, today);
         }
         if (settings_.freeDiskSpace <= 0 || cfg.dropFolder.empty()) continue;
         if (!services_.fileSystem.Exists(cfg.dropFolder)) continue;
@@ -51,20 +51,20 @@ std::optional<uint32_t> RecorderCore::CleanDisk() {
         std::chrono::year_month_day persisted = folderDate;
         while (sys_days{folderDate} < stopAt) {
             const std::string path = DayFolderPath(cfg.dropFolder, folderDate);
-            const RemoveDayResult result = RemoveOldestDay(path, c, folderDate);
-            if (result == kDayRemoved) {
+            const RemoveDayResult result = RemoveOldestDay(path, line, folderDate);
+            if (result == RemoveDayResult::kRemoved) {
                 AppendHistoryLog(path + " was removed\r\n");
                 persisted = folderDate;
                 break;
             }
-            if (result == kDayRemoveFailed) {
+            if (result == RemoveDayResult::kRemoveFailed) {
                 AppendHistoryLog(path + " couldn't remove\r\n");
                 persisted = folderDate;
             }
             folderDate = sys_days{folderDate} + std::chrono::days{1};
         }
         // Days skipped in memory are remembered, so a reload does not walk them again.
-        if (folderDate != persisted) WriteFolderDateFile(c, folderDate);
+        if (folderDate != persisted) WriteFolderDateFile(line, folderDate);
     }
     ShowPendingMessages();
     return kCleaningPeriodMs;

@@ -70,7 +70,7 @@ TEST_P(CleaningWalkTest, DeletesTheOldestDayPerPassAndLogsIt) {
         log.replace(at, 1, rig.ch(0).dropFolder);
     EXPECT_EQ(rig.Log(), log);
     EXPECT_EQ(rig.dir.Read("folder1"), p.expectedStateFile);
-    EXPECT_EQ(rig.core->folderDate(0), p.expectedCursor);
+    EXPECT_EQ(rig.core->folderDate(Line(0)), p.expectedCursor);
     EXPECT_TRUE(fs::exists(rig.Day(0, Date(2026, 1, 10))) ||
                 std::find(p.days.begin(), p.days.end(), Date(2026, 1, 10)) == p.days.end())
         << "today is never deleted";
@@ -241,13 +241,13 @@ TEST(CleaningChannelsTest, TheDayOfARecordingStillOpenIsNeverDeleted) {
     rig.Reload();
     fs::create_directories(DayFolderPath(rig.ch(1).dropFolder, Date(2026, 1, 8)));
     rig.FeedSeconds(120, 8000, 0);
-    ASSERT_TRUE(rig.core->recording(0));
+    ASSERT_TRUE(rig.core->recording(Line(0)));
     ASSERT_EQ(rig.clock.Now().date, Date(2026, 1, 10));
     rig.core->CleanDisk();
     EXPECT_TRUE(fs::exists(DayFolderPath(rig.ch(0).dropFolder, Date(2026, 1, 9))));
     EXPECT_FALSE(fs::exists(DayFolderPath(rig.ch(1).dropFolder, Date(2026, 1, 8))));
-    EXPECT_EQ(rig.core->folderDate(0), Date(2026, 1, 9));
-    EXPECT_EQ(rig.core->folderDate(1), Date(2026, 1, 8));
+    EXPECT_EQ(rig.core->folderDate(Line(0)), Date(2026, 1, 9));
+    EXPECT_EQ(rig.core->folderDate(Line(1)), Date(2026, 1, 8));
     rig.core->FinishAllRecordings();
     rig.core->CleanDisk();
     EXPECT_FALSE(fs::exists(DayFolderPath(rig.ch(0).dropFolder, Date(2026, 1, 9))));

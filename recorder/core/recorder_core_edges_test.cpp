@@ -90,7 +90,7 @@ TEST_P(ReloadTest, ARunningCallKeepsItsSettingsItsPreRollAndItsOneFile) {
     }
     rig.Release(0);
     rig.FeedSeconds(1, 0, 0);
-    ASSERT_FALSE(rig.core->recording(0));
+    ASSERT_FALSE(rig.core->recording(Line(0)));
 
     ASSERT_EQ(rig.filed.size(), 1u) << "one call, one file";
     const bool before = p.reloadAfterSeconds < 0;
@@ -101,7 +101,7 @@ TEST_P(ReloadTest, ARunningCallKeepsItsSettingsItsPreRollAndItsOneFile) {
     EXPECT_EQ(DecodeMp3File(expected).rateHz, 8000);
     EXPECT_NEAR(rig.filed[0].seconds, 6, 1);
     // The caller-ID burst before the seizure is still at the start of the temp file.
-    const std::string temp = rig.ReadFile(rig.core->TempFilePath(0));
+    const std::string temp = rig.ReadFile(rig.core->TempFilePath(Line(0)));
     ASSERT_GE(temp.size(), 40000u);
     const size_t kept = static_cast<size_t>(std::min(p.secondsBeforeSeizure, 2.5) * 16000);
     EXPECT_NE(temp.substr(40000 - kept, kept), std::string(kept, '\0')) << "the pre-roll was zeroed";
@@ -120,7 +120,7 @@ TEST(ReloadTest, TheNextCallTakesTheNewSettings) {
     rig.ch(0).prefix = "z";
     rig.ch(0).description = "New line";
     rig.core->OnSettingsLoaded();
-    while (rig.core->recording(0)) rig.Feed(0, 0);
+    while (rig.core->recording(Line(0))) rig.Feed(0, 0);
     RecordOnce(rig, 2);
     ASSERT_EQ(rig.filed.size(), 2u);
     EXPECT_EQ(fs::path(rig.filed[1].path).filename(), "z0000001.mp3");
@@ -145,7 +145,7 @@ TEST(CleaningEdgeTest, TheFirstPartOfACallSplitAfterMidnightIsNeverCleanedAway) 
     const std::string yesterday = DayFolderPath(rig.ch(0).dropFolder, MakeLocal(2026, 1, 9).date);
     const std::string today = DayFolderPath(rig.ch(0).dropFolder, MakeLocal(2026, 1, 10).date);
     while (!fs::exists(today)) rig.Feed(8000, 0);
-    ASSERT_TRUE(rig.core->recording(0));
+    ASSERT_TRUE(rig.core->recording(Line(0)));
     rig.core->CleanDisk();
     EXPECT_TRUE(fs::exists(yesterday + "/a0000000.mp3")) << "part 1 of the running call was deleted";
     rig.core->FinishAllRecordings();
@@ -180,7 +180,7 @@ TEST_P(MovedFolderTest, TheUserIsToldWhereTheSoundWentAndTheNextCallCountsOnlyIt
         if (p.fate == FolderFate::kReplaced) fs::create_directories(drop + "/06.12.2026");
     }
     rig.FeedSeconds(4, 8000, 0);
-    while (rig.core->recording(0)) rig.Feed(0, 0);
+    while (rig.core->recording(Line(0))) rig.Feed(0, 0);
 
     ASSERT_EQ(rig.notifier.shown.size(), 1u);
     const std::string& told = rig.notifier.shown[0];
@@ -239,7 +239,7 @@ TEST(DurabilityTest, EveryPartAndItsTagReachTheDiskBeforeTheJournalGoes) {
     RecordOnce(rig, 40);
     ASSERT_EQ(rig.filed.size(), 2u);
     const std::vector<std::string>& events = rig.fileSystem.events;
-    const auto journalRemoved = std::find(events.begin(), events.end(), "remove " + rig.core->JournalPath(0));
+    const auto journalRemoved = std::find(events.begin(), events.end(), "remove " + rig.core->JournalPath(Line(0)));
     ASSERT_NE(journalRemoved, events.end());
     for (const FiledRecording& f : rig.filed) {
         EXPECT_EQ(std::count(events.begin(), journalRemoved, "sync " + f.path), 1) << f.path;
@@ -261,7 +261,7 @@ TEST(DurabilityTest, ACrashBetweenMakingAPartAndJournallingItLeavesNoEmptyFile) 
     rig.Reload();
     rig.core->RecoverUnfinishedRecordings();
     EXPECT_TRUE(Mp3FilesIn(rig.ch(0).dropFolder).empty());
-    EXPECT_FALSE(fs::exists(rig.core->JournalPath(0)));
+    EXPECT_FALSE(fs::exists(rig.core->JournalPath(Line(0))));
     EXPECT_FALSE(fs::exists(rig.dir.File("channel1.tmp-a1b2c3")));
     EXPECT_TRUE(fs::exists(rig.dir.File("settings.ini.tmp-a1b2c3")));
     EXPECT_TRUE(rig.filed.empty());
@@ -275,7 +275,7 @@ TEST(DurabilityTest, AJournalThatCannotBeRemovedDoesNotFileTheCallTwice) {
     RecordOnce(rig, 3);
     ASSERT_EQ(rig.filed.size(), 1u);
     EXPECT_TRUE(Contains(rig.notifier.shown, "could not be removed; it is marked as filed"));
-    ASSERT_TRUE(fs::exists(rig.core->JournalPath(0)));
+    ASSERT_TRUE(fs::exists(rig.core->JournalPath(Line(0))));
 
     rig.notifier.logged.clear();
     rig.ch(0).fileCounter = ReadCounterFile(rig.dir.File("channel1"));
@@ -283,7 +283,7 @@ TEST(DurabilityTest, AJournalThatCannotBeRemovedDoesNotFileTheCallTwice) {
     EXPECT_EQ(rig.core->RecoverUnfinishedRecordings(), 0);
     EXPECT_EQ(rig.filed.size(), 1u);
     EXPECT_FALSE(Contains(rig.notifier.logged, "has been finished"));
-    EXPECT_FALSE(fs::exists(rig.core->JournalPath(0)));
+    EXPECT_FALSE(fs::exists(rig.core->JournalPath(Line(0))));
     RecordOnce(rig, 1);
     EXPECT_EQ(fs::path(rig.filed.back().path).filename(), "a0000001.mp3");
 }

@@ -47,7 +47,7 @@ TEST_P(NamingTest, RecordingsAreNamedFromPrefixAndCounterAndNeverOverwriteOne) {
     EXPECT_EQ(rig.filed[1].path, day + "/" + p.expectedNextFile);
     for (const std::string& name : p.existing) EXPECT_EQ(rig.dir.Read("rec1/06.12.2026/" + name), "old") << name;
     EXPECT_EQ(rig.dir.Read("channel1"), p.expectedCounterAfter);
-    EXPECT_EQ(std::to_string(rig.core->fileCounter(0)), p.expectedCounterAfter);
+    EXPECT_EQ(std::to_string(rig.core->fileCounter(Line(0))), p.expectedCounterAfter);
     EXPECT_FALSE(fs::exists(rig.dir.File("channel2")));
 }
 
@@ -73,7 +73,7 @@ TEST(NamingTest, ASkippedNameIsPersistedAtOnce) {
     LineOneOnly(rig);
     rig.dir.Write("rec1/06.12.2026/a0000000.mp3", "old");
     rig.Feed(8000, 0);
-    ASSERT_TRUE(rig.core->recording(0));
+    ASSERT_TRUE(rig.core->recording(Line(0)));
     EXPECT_EQ(rig.dir.Read("channel1"), "1");
 }
 
@@ -153,7 +153,7 @@ TEST_P(SplitTest, EveryPartPlaysFromStartToEndAndReportsItsOwnLength) {
         rig.Feed(8000, 0);
         counterAfterBlock.push_back(rig.dir.Read("channel1"));
     }
-    while (rig.core->recording(0)) rig.Feed(0, 0);
+    while (rig.core->recording(Line(0))) rig.Feed(0, 0);
     ASSERT_EQ(rig.filed.size(), p.expectedParts);
 
     int64_t total = 0;
@@ -289,13 +289,13 @@ TEST_P(StateFileFailureTest, TheCounterAdvancesWhateverCannotBeWritten) {
     rig.fileSystem.failOpenCount = 1000;
     rig.fileSystem.failWholeMatching = p.failing;
     rig.fileSystem.failWholeCount = 1000;
-    while (rig.core->recording(0)) rig.Feed(0, 0);
+    while (rig.core->recording(Line(0))) rig.Feed(0, 0);
     ASSERT_EQ(rig.filed.size(), 1u);
     ASSERT_EQ(rig.notifier.shown.size(), 1u) << "the failure is told once";
     EXPECT_NE(rig.notifier.shown[0].find(p.failing), std::string::npos) << rig.notifier.shown[0];
     EXPECT_EQ(rig.notifier.logged, rig.notifier.shown);
     EXPECT_EQ(Tail(rig.ReadFile(rig.filed[0].path), 128).substr(0, 3) == "TAG", p.expectTag);
-    EXPECT_EQ(rig.core->fileCounter(0), 1u);
+    EXPECT_EQ(rig.core->fileCounter(Line(0)), 1u);
     EXPECT_EQ(fs::exists(rig.dir.File("channel1")), p.expectCounterFile);
     EXPECT_FALSE(DecodeMp3File(rig.filed[0].path).decodeError);
 }
@@ -326,7 +326,7 @@ TEST_P(TempFailureTest, ACallIsIdentifiedOnlyFromItsOwnTempFile) {
                               rig.notifier,
                               rig.fileSystem,
                               rig.freeSpace,
-                              [](const std::string& path, int32_t, int32_t, const ToneTable&) {
+                              [](const std::string& path, ClipMode, int32_t, const ToneTable&) {
                                   std::ifstream in(path, std::ios::binary);
                                   int16_t samples[6] = {};
                                   if (!in.read(reinterpret_cast<char*>(samples), sizeof samples)) {
@@ -337,11 +337,11 @@ TEST_P(TempFailureTest, ACallIsIdentifiedOnlyFromItsOwnTempFile) {
                               [&](const FiledRecording& f) { rig.filed.push_back(f); }};
     rig.core = std::make_unique<RecorderCore>(rig.settings, rig.toneTables, services);
     rig.Feed(1111, 0);
-    while (rig.core->recording(0)) rig.Feed(0, 0);
+    while (rig.core->recording(Line(0))) rig.Feed(0, 0);
     rig.fileSystem.failOpenMatching = "wave2.out";
     rig.fileSystem.failOpenCount = p.failedTempOpens;
     rig.Feed(2222, 0);
-    while (rig.core->recording(0)) rig.Feed(0, 0);
+    while (rig.core->recording(Line(0))) rig.Feed(0, 0);
     ASSERT_EQ(rig.filed.size(), 2u);
     EXPECT_EQ(rig.filed[0].number, "1111");
     EXPECT_EQ(rig.filed[1].number, p.expectedNumber) << "never the caller of the call before";
@@ -363,8 +363,8 @@ TEST(WholeCallTest, LineStateCallWithCallerIdAndLevelCallWithDialledDigitsAreFil
     CoreRig rig;
     rig.ch(0).sensitiveControl = LineControl::kLineState;
     rig.ch(0).endOfFile = 2;
-    rig.ch(0).clip = kClipFskEurope;
-    rig.ch(1).clip = kClipTone;
+    rig.ch(0).clip = ClipMode::kFskEurope;
+    rig.ch(1).clip = ClipMode::kTone;
     rig.ch(1).endOfFile = 2;
     for (int c = 0; c < 2; ++c) rig.toneTables[static_cast<size_t>(c)] = BuildToneTable(rig.ch(c).clip);
     rig.Reload();

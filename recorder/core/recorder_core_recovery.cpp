@@ -117,7 +117,7 @@ uint32_t MendPart(FileSystem& fileSystem, const std::string& path, bool tagged) 
 int RecorderCore::RecoverUnfinishedRecordings() {
     RemoveLeftoverTemporaries();
     int recovered = 0;
-    for (int c = 0; c < 2; ++c) recovered += RecoverChannel(c) ? 1 : 0;
+    for (const Line line : kLines) recovered += RecoverChannel(line) ? 1 : 0;
     ShowPendingMessages();
     return recovered;
 }

@@ -56,7 +56,7 @@ TEST_P(VoxDecisionTest, RecordingStartsAtTheThresholdAndStopsAfterTheSilenceTime
     std::string states;
     for (char c : p.blocks) {
         rig.Feed(VoxPeak(c), 0);
-        states += rig.core->recording(0) ? 'R' : '-';
+        states += rig.core->recording(Line(0)) ? 'R' : '-';
     }
     EXPECT_EQ(states, p.expected);
     // Every stop files one recording.
@@ -113,10 +113,10 @@ TEST_P(HidDecisionTest, RecordingFollowsTheLineWithAMinimumTimeFromSeizure) {
     for (int b = 0; b < p.blocks; ++b) {
         if (b == p.seizeAtBlock) rig.Seize(0);
         if (b == p.releaseAtBlock) rig.Release(0);
-        const bool before = rig.core->recording(0);
+        const bool before = rig.core->recording(Line(0));
         rig.Feed(1000, 0);
-        if (!before && rig.core->recording(0) && started < 0) started = b;
-        if (before && !rig.core->recording(0) && stopped < 0) stopped = b;
+        if (!before && rig.core->recording(Line(0)) && started < 0) started = b;
+        if (before && !rig.core->recording(Line(0)) && stopped < 0) stopped = b;
         EXPECT_EQ(rig.view.status[0], rig.lines.lineActive[0] ? "H1 On" : "H1 Off");
     }
     EXPECT_EQ(started, p.expectedStartBlock);
@@ -345,8 +345,8 @@ TEST(WindowStateTest, CheckBoxesAndTrayFollowBothChannels) {
     rig.Feed(0, 6000);
     rig.Feed(0, 6000);
     rig.Feed(0, 6000);
-    EXPECT_FALSE(rig.core->recording(0));
-    EXPECT_TRUE(rig.core->recording(1));
+    EXPECT_FALSE(rig.core->recording(Line(0)));
+    EXPECT_TRUE(rig.core->recording(Line(1)));
     EXPECT_EQ(rig.view.trayIcon, TrayIcon::Recording) << "line 2's block sets the recording icon again";
     rig.Feed(0, 6000);
     EXPECT_FALSE(rig.view.check[0]);
@@ -359,8 +359,8 @@ TEST(WindowStateTest, AbsentChannelNeverRecords) {
     rig.ch(1).exists = false;
     rig.Reload();
     rig.FeedSeconds(2, 6000, 6000);
-    EXPECT_TRUE(rig.core->recording(0));
-    EXPECT_FALSE(rig.core->recording(1));
+    EXPECT_TRUE(rig.core->recording(Line(0)));
+    EXPECT_FALSE(rig.core->recording(Line(1)));
     EXPECT_FALSE(std::filesystem::exists(rig.dir.File("wave1.out")));
 }
 
@@ -384,7 +384,7 @@ TEST(EncoderMessageTest, AFailedStartShowsOneBoxAfterTheBlockEvenWhenBlocksArriv
     ASSERT_EQ(rig.notifier.shown.size(), 1u);
     EXPECT_EQ(rig.notifier.shown[0], "Error opening encoding stream (1)");
     EXPECT_EQ(nested, 3);
-    EXPECT_TRUE(rig.core->recording(0)) << "the recording goes on for the temp file and caller ID";
+    EXPECT_TRUE(rig.core->recording(Line(0))) << "the recording goes on for the temp file and caller ID";
     rig.notifier.whileShown = nullptr;
     rig.FeedSeconds(3, 6000, 0);
     EXPECT_EQ(rig.notifier.shown.size(), 1u) << "no retry of the failed start on every block";
@@ -392,7 +392,7 @@ TEST(EncoderMessageTest, AFailedStartShowsOneBoxAfterTheBlockEvenWhenBlocksArriv
     EXPECT_EQ(std::filesystem::file_size(rig.dir.File("wave2.out")), 10u * 8000)
         << "every block, nested ones included, reaches the temp file";
     EXPECT_TRUE(rig.filed.empty()) << "no sound was encoded: nothing is reported filed";
-    EXPECT_EQ(rig.core->fileCounter(0), 0u) << "and no number is used up";
+    EXPECT_EQ(rig.core->fileCounter(Line(0)), 0u) << "and no number is used up";
     ASSERT_EQ(rig.notifier.shown.size(), 2u);
     EXPECT_EQ(rig.notifier.shown[1], "Line 1: the call was not recorded: no sound of it could be written.");
 }
@@ -402,11 +402,11 @@ TEST(FinishAllTest, FilesEveryRunningRecordingAndLeavesIdleChannelsAlone) {
     rig.ch(1).sensitiveControl = LineControl::kLineState;
     rig.Reload();
     rig.FeedSeconds(2, 6000, 0);
-    ASSERT_TRUE(rig.core->recording(0));
-    ASSERT_FALSE(rig.core->recording(1));
+    ASSERT_TRUE(rig.core->recording(Line(0)));
+    ASSERT_FALSE(rig.core->recording(Line(1)));
     rig.core->FinishAllRecordings();
-    EXPECT_FALSE(rig.core->recording(0));
-    EXPECT_FALSE(rig.core->finishing(0));
+    EXPECT_FALSE(rig.core->recording(Line(0)));
+    EXPECT_FALSE(rig.core->finishing(Line(0)));
     ASSERT_EQ(rig.filed.size(), 1u);
     EXPECT_EQ(rig.filed[0].channel, 0);
     EXPECT_EQ(rig.view.trayIcon, TrayIcon::Idle);

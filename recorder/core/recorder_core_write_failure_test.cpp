@@ -44,9 +44,9 @@ void ExpectFiledFilesPlayAndAreTagged(CoreRig& rig, size_t expectedFiles) {
         ASSERT_EQ(tag.substr(0, 3), "TAG");
         EXPECT_EQ(tag.substr(3, rig.caller.number.size()), rig.caller.number);
     }
-    EXPECT_EQ(rig.core->fileCounter(0), expectedFiles);
+    EXPECT_EQ(rig.core->fileCounter(Line(0)), expectedFiles);
     EXPECT_EQ(rig.dir.Read("channel1"), expectedFiles > 0 ? std::to_string(expectedFiles) : "");
-    EXPECT_FALSE(fs::exists(rig.core->JournalPath(0))) << "a finished recording leaves no journal";
+    EXPECT_FALSE(fs::exists(rig.core->JournalPath(Line(0)))) << "a finished recording leaves no journal";
 }
 
 size_t Mp3FilesIn(const std::string& folder) {
@@ -124,7 +124,7 @@ TEST(SeamFaultTest, ATagThatCannotBeAppendedIsCutBackAndTold) {
     // Every write from now on fails: the last blocks and the tag.
     rig.fileSystem.failWriteMatching = ".mp3";
     rig.fileSystem.failFirstWrite = 1;
-    while (rig.core->recording(0)) rig.Feed(0, 0);
+    while (rig.core->recording(Line(0))) rig.Feed(0, 0);
     ASSERT_EQ(rig.filed.size(), 1u);
     EXPECT_NE(TagOf(rig.filed[0].path).substr(0, 3), "TAG");
     EXPECT_FALSE(DecodeMp3File(rig.filed[0].path).decodeError) << "no half tag is left to be read as sound";
@@ -279,8 +279,8 @@ TEST_P(CrashRecoveryTest, TheNextStartFinishesTagsAndCountsTheCutRecording) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         if (p.secondsBeforeCrash == 0) {
-            rig.core->StartEncoding(0);
-            rig.core->OpenRecordingFile(0);
+            rig.core->StartEncoding(Line(0));
+            rig.core->OpenRecordingFile(Line(0));
         } else {
             const std::vector<int16_t> block = ToneBlock(static_cast<size_t>(p.sampleRate / 2), 8000, 0);
             for (int i = 0; i < static_cast<int>(p.secondsBeforeCrash * 2); ++i) {
@@ -292,7 +292,7 @@ TEST_P(CrashRecoveryTest, TheNextStartFinishesTagsAndCountsTheCutRecording) {
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(fs::exists(rig.core->JournalPath(0))) << "the journal outlives the crash";
+    ASSERT_TRUE(fs::exists(rig.core->JournalPath(Line(0)))) << "the journal outlives the crash";
     const std::string cut = rig.dir.File("rec1/06.12.2026/a0000000.mp3");
     uint64_t wholeBytes = 0;
     if (p.tornLastWrite) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/core/recorder_settings.h"
+#include "recorder/core/line_state.h"
 
 namespace pell {
 
@@ -21,10 +22,10 @@ enum class TrayIcon { Idle, Recording };
 class RecorderView {
 public:
     virtual ~RecorderView() = default;
-    // channel 0 = line 1; position 0..100.
-    virtual void SetMeter(int channel, int position) = 0;
-    virtual void SetStatusText(int channel, const std::string& text) = 0;
-    virtual void SetRecordingCheck(int channel, bool checked) = 0;
+    // position 0..100.
+    virtual void SetMeter(Line line, int position) = 0;
+    virtual void SetStatusText(Line line, const std::string& text) = 0;
+    virtual void SetRecordingCheck(Line line, bool checked) = 0;
     virtual void SetTrayIcon(TrayIcon icon, const std::string& tip) = 0;
 };
 
@@ -155,7 +156,7 @@ struct IdentifiedCaller {
     std::string number;
     char directionMark = 'U';
 };
-using IdentifyCallerFn = std::function<IdentifiedCaller(const std::string& tempFilePath, int32_t clip,
+using IdentifyCallerFn = std::function<IdentifiedCaller(const std::string& tempFilePath, ClipMode clip,
                                                         int32_t sampleRate, const ToneTable& toneTable)>;
 
 // One finished recording file (a split recording gives one per part, all with the caller found

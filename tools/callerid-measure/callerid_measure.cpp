@@ -279,11 +279,11 @@ void PrintTalkOff(const std::string& dir) {
             std::string filed;
             for (size_t at = 0; at + call / 2 < s.size(); at += call) {
                 const size_t n = std::min(call, s.size() - at);
-                for (const int32_t clip : {pell::kClipTone, pell::kClipFskEurope}) {
+                for (const pell::ClipMode clip : {pell::ClipMode::kTone, pell::ClipMode::kFskEurope}) {
                     const pell::CallerIdentity who =
                         pell::IdentifyCaller(s.data() + at, n, clip, rate, pell::BuildToneTable(clip));
                     if (!who.number.empty())
-                        filed += (filed.empty() ? "" : " ") + std::to_string(clip) + ":" + who.number;
+                        filed += (filed.empty() ? "" : " ") + std::to_string(static_cast<int>(clip)) + ":" + who.number;
                 }
             }
             std::cout << kind << '-' << rate << '\t' << pell::DetectDtmfDigits(s.data(), s.size(), rate) << '\t'
@@ -308,7 +308,8 @@ int Decode(const std::string& dir) {
         const int32_t hz = std::stoi(rate);
         std::string answer;
         if (kind == "fsk") {
-            const pell::ToneTable tones = pell::BuildToneTable(pair == "v23" ? pell::kClipFskEurope : pell::kClipFskUs);
+            const pell::ToneTable tones =
+                pell::BuildToneTable(pair == "v23" ? pell::ClipMode::kFskEurope : pell::ClipMode::kFskUs);
             answer = pell::DecodeFskClip(s.data(), s.size(), hz, tones);
         } else {
             answer = pell::DetectDtmfDigits(s.data(), s.size(), hz);

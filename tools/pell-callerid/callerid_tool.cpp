@@ -45,7 +45,7 @@ std::optional<int32_t> ParseInt(const std::string& text) {
 
 int RunCallerIdTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     int32_t rate = 8000;
-    int32_t clip = kClipFskEurope;
+    ClipMode clip = ClipMode::kFskEurope;
     std::optional<std::string> file;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -70,7 +70,11 @@ int RunCallerIdTool(const std::vector<std::string>& args, std::ostream& out, std
                     << kMaxCallerIdSampleRate << " Hz, not " << *value << "\n";
                 return 1;
             }
-            (arg == "--rate" ? rate : clip) = *value;
+            if (arg == "--rate") {
+                rate = *value;
+            } else {
+                clip = static_cast<ClipMode>(*value);  // any other number means FSK, as in settings.ini
+            }
             continue;
         }
         if (arg.size() > 1 && arg[0] == '-') {

@@ -46,9 +46,9 @@ private:
 
 class QuietView final : public RecorderView {
 public:
-    void SetMeter(int, int) override {}
-    void SetStatusText(int, const std::string&) override {}
-    void SetRecordingCheck(int, bool) override {}
+    void SetMeter(Line, int) override {}
+    void SetStatusText(Line, const std::string&) override {}
+    void SetRecordingCheck(Line, bool) override {}
     void SetTrayIcon(TrayIcon, const std::string&) override {}
 };
 
@@ -249,7 +249,7 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
         }};
     RecorderCore core(settings, toneTables, services);
     core.OnSettingsLoaded(std::exchange(settings.loadMessages, {}));
-    if (!core.LoadEncoder(0) || !core.LoadEncoder(1)) {
+    if (!core.LoadEncoder(kLines[0]) || !core.LoadEncoder(kLines[1])) {
         err << "pell-replay: Could not upload mp3 codec!\n";
         return 1;
     }

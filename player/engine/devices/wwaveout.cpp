@@ -53,12 +53,12 @@ OutputResult WWaveOut::OpenDevice(std::uint32_t deviceId) {
     const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
     PaStreamParameters params{};
     params.device = device;
-    params.channelCount = GetFormat().nChannels;
+    params.channelCount = GetFormat().channels;
     params.sampleFormat = paInt16;
     params.suggestedLatency = std::max(info ? info->defaultHighOutputLatency : 0.0, kSuggestedLatencySeconds);
     PaStream* stream = nullptr;
     const PaError err =
-        Pa_OpenStream(&stream, nullptr, &params, GetFormat().nSamplesPerSec, paFramesPerBufferUnspecified, paNoFlag,
+        Pa_OpenStream(&stream, nullptr, &params, GetFormat().samplesPerSec, paFramesPerBufferUnspecified, paNoFlag,
                       reinterpret_cast<PaStreamCallback*>(&WWaveOut::StreamCallback), this);
     if (err != paNoError) return OpenResultForPaError(err);
     const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream);
@@ -68,7 +68,7 @@ OutputResult WWaveOut::OpenDevice(std::uint32_t deviceId) {
 }
 
 void WWaveOut::ClearLocked() {
-    queue_.Open(GetNumOfBuffers(), GetFormat().nSamplesPerSec, GetFormat().nBlockAlign, outputLatency_);
+    queue_.Open(GetNumOfBuffers(), GetFormat().samplesPerSec, GetFormat().blockAlign, outputLatency_);
     ramp_.Reset(volume_->Get());
     discarded_ = false;
 }
@@ -121,7 +121,7 @@ int WWaveOut::Fill(std::uint8_t* out, unsigned long frames, double now, double d
     std::array<std::uint32_t, 64> finished{};
     std::unique_lock lock(lock_);
     const std::size_t count = queue_.Render(out, static_cast<std::uint32_t>(frames), now, dacStart, finished);
-    ramp_.Apply(out, frames, GetFormat().nChannels, volume_->Get());
+    ramp_.Apply(out, frames, GetFormat().channels, volume_->Get());
     DeliverCompletions(lock, std::span(finished.data(), count));
     return paContinue;
 }

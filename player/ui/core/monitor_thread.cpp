@@ -14,6 +14,13 @@ void MonitorThread::Start() {
     thread_ = std::thread([this] {
         std::unique_lock lock(lock_);
         while (!stopMonitor_) {
+            if (flags_.playState.load() != PlayState::kPlaying) {
+                // Nothing to watch: no pass, no wake-up, until the transport plays or we stop.
+                lock.unlock();
+                flags_.playing.Wait();
+                lock.lock();
+                continue;
+            }
             // The stop request wakes the sleep, so closing never waits out a pass.
             if (wake_.wait_for(lock, std::chrono::milliseconds(kPassMs), [this] { return stopMonitor_; })) break;
             lock.unlock();
@@ -29,6 +36,7 @@ void MonitorThread::Stop() {
         stopMonitor_ = true;
     }
     wake_.notify_all();
+    flags_.playing.Set();
     if (thread_.joinable()) thread_.join();
 }
 
@@ -47,6 +55,7 @@ void MonitorThread::RunPass() {
     }
     engine_.GetVUData(&report.left, &report.right);
     report.levelsDue = true;
+    report.ended = engine_.Ended();
     post_(report);
     ++tickCounter_;
 }

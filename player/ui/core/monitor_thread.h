@@ -1,6 +1,7 @@
-// MonitorThread: ten times a second it reads the engine's levels and, on every sixth pass while
-// playing, its position and length, and posts them to the window's thread; it never touches a
-// widget. The window stops it before the engine goes.
+// MonitorThread: ten times a second while a record plays it reads the engine's levels and
+// whether the record has ended, and on every sixth pass its position and length, and posts them
+// to the window's thread; it never touches a widget. While nothing plays it sleeps until the
+// transport starts playing. The window stops it before the engine goes.
 #pragma once
 
 #include <atomic>
@@ -24,6 +25,7 @@ struct MonitorReport {
     bool levelsDue = false;  // false: the meters go to 0 (not playing)
     int left = 0;
     int right = 0;
+    bool ended = false;  // the engine has played the record to its last sample
 };
 
 class MonitorThread {

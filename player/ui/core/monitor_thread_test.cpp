@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "player/ui/core/testing/transport_fakes.h"
 
@@ -53,6 +54,50 @@ TEST(MonitorThreadTest, PositionEverySixthPassWhilePlayingAndOnlyMetersOtherwise
         EXPECT_EQ(reports.seen[i].positionDue, passes[i].position) << i;
         EXPECT_EQ(reports.seen[i].generation, 4u) << i;
     }
+}
+
+TEST(MonitorThreadTest, EachPlayingPassSaysWhetherTheRecordHasEnded) {
+    test::CallLog log;
+    test::FakeEngine engine(log);
+    engine.SetRecordMs(1500);
+    TransportFlags flags;
+    flags.playState = PlayState::kPlaying;
+    Reports reports;
+    MonitorThread monitor(engine, flags, [&](const MonitorReport& r) { reports.Add(r); });
+    engine.OpenMp3File("a", 1000);
+    engine.Play();
+    for (int pass = 0; pass < 16; ++pass) {
+        engine.PlayFor(MonitorThread::kPassMs);
+        monitor.RunPass();
+    }
+    ASSERT_EQ(reports.seen.size(), 16u);
+    for (std::size_t i = 0; i < reports.seen.size(); ++i) EXPECT_EQ(reports.seen[i].ended, i >= 14) << i;
+}
+
+// Idle costs nothing: no pass, no report and no engine query until the transport plays.
+TEST(MonitorThreadTest, WhileNothingPlaysTheThreadSleepsUntilPlayingStarts) {
+    test::CallLog log;
+    test::FakeEngine engine(log);
+    TransportFlags flags;
+    Reports reports;
+    MonitorThread monitor(engine, flags, [&](const MonitorReport& r) { reports.Add(r); });
+    monitor.Start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(4 * MonitorThread::kPassMs));
+    {
+        std::lock_guard guard(reports.lock);
+        EXPECT_TRUE(reports.seen.empty());
+    }
+    EXPECT_EQ(engine.QueryCount(), 0);
+    flags.playState = PlayState::kPlaying;
+    flags.playing.Set();
+    {
+        std::unique_lock guard(reports.lock);
+        EXPECT_TRUE(reports.changed.wait_for(guard, std::chrono::seconds(20), [&] { return !reports.seen.empty(); }));
+    }
+    // Stopping wakes a thread that sleeps for want of playing, too.
+    flags.playState = PlayState::kStopped;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2 * MonitorThread::kPassMs));
+    monitor.Stop();
 }
 
 TEST(MonitorThreadTest, TheThreadReportsUntilStoppedAndNothingAfter) {

@@ -1,5 +1,7 @@
 #include "player/ui/core/transport.h"
 
+#include <algorithm>
+
 #include "player/ui/core/transport_rules.h"
 
 namespace pell::player {
@@ -16,6 +18,19 @@ void PlayerTransport::Play() {
         return;
     }
     if (State() == PlayState::kPlaying) Stop();
+    PlayCurrentRowFrom(0);
+}
+
+void PlayerTransport::PlayFrom(int seconds) {
+    if (engine_ == nullptr) return;
+    if (State() == PlayState::kStopped) {
+        PlayCurrentRowFrom(seconds);
+    } else {
+        EndTrack(std::clamp<int>(seconds, 0, static_cast<int>(trackLength_)));
+    }
+}
+
+void PlayerTransport::PlayCurrentRowFrom(int seconds) {
     const int row = window_.CurrentRow();
     if (row < 0 || row >= window_.RowCount()) return;
     const std::string path = window_.RecordPath(row);
@@ -24,14 +39,31 @@ void PlayerTransport::Play() {
     flags_.generation.fetch_add(1);
     // A record that cannot be opened, or a device that will not start, leaves the player stopped.
     if (!engine_->OpenMp3File(path, kPlayBufferMs)) return;
-    if (!engine_->Play()) {
-        engine_->Close();
-        return;
-    }
-    window_.ShowPlaying(true);
     trackLength_ = engine_->GetLength();
     startOfDay_ = pell::StartOfDay(files_.LastWriteTime(path), trackLength_);
+    const int from = std::clamp<int>(seconds, 0, static_cast<int>(trackLength_));
+    // Sought before the sound starts, so it starts there.
+    if (from > 0 && !engine_->Seek(from)) return Fail();
+    if (!engine_->Play()) return Fail();
+    window_.ShowPlayingRow(row);
+    window_.ShowPlaying(true);
+    window_.ShowPositionRange(trackLength_);
+    lastPosition_ = static_cast<std::uint32_t>(from);
+    if (from > 0) {
+        window_.ShowPosition(lastPosition_);
+        window_.ShowTime(ShownSeconds(lastPosition_, startOfDay_, clockMode_));
+    }
     SetState(PlayState::kPlaying);
+}
+
+void PlayerTransport::Fail() {
+    engine_->Close();
+    trackLength_ = 0;
+}
+
+void PlayerTransport::SetState(PlayState state) {
+    flags_.playState.store(state);
+    if (state == PlayState::kPlaying) flags_.playing.Set();
 }
 
 void PlayerTransport::PlayOrPause() {
@@ -57,6 +89,7 @@ void PlayerTransport::Stop() {
         engine_->Close();
         SetState(PlayState::kStopped);
         window_.ShowPlaying(false);
+        window_.ShowPlayingRow(-1);
     }
     window_.ShowPosition(0);
     lastPosition_ = 0;
@@ -76,6 +109,13 @@ void PlayerTransport::Previous() {
     if (row < 0) return;
     window_.MakeRowCurrent(row);
     Play();
+}
+
+void PlayerTransport::Skip(int seconds) {
+    if (State() == PlayState::kStopped || engine_ == nullptr) return;
+    // Asked now: the position the monitor last showed may be most of a second old.
+    const long long target = static_cast<long long>(engine_->GetPosition()) + seconds;
+    EndTrack(static_cast<int>(std::clamp<long long>(target, 0, trackLength_)));
 }
 
 void PlayerTransport::PressPosition(int position) {
@@ -106,6 +146,7 @@ void PlayerTransport::StepPosition(int position) {
 void PlayerTransport::EndTrack(int position) {
     const bool wasDragging = dragging_;
     dragging_ = false;
+    flags_.generation.fetch_add(1);
     engine_->Seek(position);
     if (State() == PlayState::kPaused) SetState(PlayState::kPlaying);
     engine_->Play();
@@ -113,6 +154,7 @@ void PlayerTransport::EndTrack(int position) {
     window_.RestorePositionTip();
     window_.ShowPlaying(true);
     lastPosition_ = static_cast<std::uint32_t>(position);
+    window_.ShowPosition(lastPosition_);
     window_.ShowTime(ShownSeconds(lastPosition_, startOfDay_, clockMode_));
 }
 
@@ -134,17 +176,18 @@ void PlayerTransport::OnMonitorReport(const MonitorReport& report) {
         window_.ShowLevels(0, 0);
         return;
     }
+    // The record ends once its last sample has played, not when the whole-second position
+    // reaches the whole-second length, which cut the last words of every call.
+    if (report.ended && engine_->Ended()) {
+        Stop();
+        return;
+    }
     if (report.positionDue) {
         trackLength_ = report.length;
         window_.ShowPositionRange(report.length);
         if (!dragging_) window_.ShowPosition(report.position);
         lastPosition_ = report.position;
         window_.ShowTime(ShownSeconds(report.position, startOfDay_, clockMode_));
-        // The engine is asked again: a seek after the report was taken moves the record on.
-        if (ReachedEnd(report.position, report.length) && ReachedEnd(engine_->GetPosition(), engine_->GetLength())) {
-            Stop();
-            return;
-        }
     }
     window_.ShowLevels(MeterLevelFromVu(report.left), MeterLevelFromVu(report.right));
 }

@@ -24,12 +24,18 @@ public:
     void Play();
     // Space: pause while playing, otherwise Play.
     void PlayOrPause();
+    // A click on the call's outline: the open record goes on from there (as a seek does, so a
+    // paused one plays); stopped, the current row plays from there.
+    void PlayFrom(int seconds);
     void Pause();
     // Also rewinds the controls when nothing plays.
     void Stop();
     // The next or previous row, wrapping at the ends, becomes current, then Play.
     void Next();
     void Previous();
+    // Back (negative) or on by a few seconds from where the record is, within it, and playing
+    // from there, as a seek does; nothing while stopped.
+    void Skip(int seconds);
 
     // The position slider (seconds), only while a record is open: the handle pressed, moved and
     // released; a step that holds no handle (groove click, key, wheel) seeks at once.
@@ -57,10 +63,14 @@ public:
     bool Dragging() const { return dragging_; }
 
 private:
+    // Marks the current row played, opens its record and plays it from `seconds`.
+    void PlayCurrentRowFrom(int seconds);
+    // A record that opened but will not seek or start: closed again, the player stays stopped.
+    void Fail();
     // The end of a seek by the slider: seek, play, and the controls to match.
     void EndTrack(int position);
     std::string PositionTip(int position) const;
-    void SetState(PlayState state) { flags_.playState.store(state); }
+    void SetState(PlayState state);
 
     TransportEngine* engine_;
     TransportWindow& window_;

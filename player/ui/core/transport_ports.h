@@ -9,6 +9,8 @@
 #include <ctime>
 #include <string>
 
+#include "common/core/auto_reset_event.h"
+
 namespace pell::player {
 
 // Where the transport stands. Moves (all on the GUI thread):
@@ -26,13 +28,15 @@ enum class PlayState { kStopped, kPlaying, kPaused };
 // What the monitor thread reads of the transport; only the transport writes them.
 struct TransportFlags {
     std::atomic<PlayState> playState{PlayState::kStopped};
-    // Moves on at every open, so that a monitor report about an earlier record is recognised.
+    // Moves on at every open and every seek, so that a monitor report taken before is recognised.
     std::atomic<std::uint32_t> generation{0};
+    // Set each time playState becomes kPlaying: the monitor sleeps on it while nothing plays.
+    mutable AutoResetEvent playing;
 };
 
 // The playback engine's operations that the transport uses, with the engine's results: 1 done,
-// 0 failed or nothing to do. Commands come from the GUI thread only; GetLength, GetPosition and
-// GetVUData also from the monitor thread, at any time until the monitor has stopped.
+// 0 failed or nothing to do. Commands come from the GUI thread only; the four queries also from
+// the monitor thread, at any time until the monitor has stopped.
 class TransportEngine {
 public:
     virtual ~TransportEngine() = default;
@@ -48,6 +52,9 @@ public:
     virtual std::uint32_t GetPosition() = 0;
     // Levels 0..100; 0 with both levels 0 when there is nothing to show.
     virtual int GetVUData(int* left, int* right) = 0;
+    // The record has stopped by itself: the device has played its last sample (or gave up on
+    // it). Never while playing or paused; a seek or Play starts it again.
+    virtual bool Ended() = 0;
 };
 
 // The recordings on disk, as playing one touches them.
@@ -82,6 +89,9 @@ public:
     virtual std::string RecordPath(int row) const = 0;
     // The row is drawn as played from now on.
     virtual void ShowRowPlayed(int row) = 0;
+    // The record of this row is the one playing or paused, whichever row is current (Next while
+    // paused moves the highlight but resumes the paused record); -1 once none is.
+    virtual void ShowPlayingRow(int row) = 0;
 
     // The play button shows pause while playing, play otherwise.
     virtual void ShowPlaying(bool playing) = 0;

@@ -36,8 +36,4 @@ int StartOfDay(std::time_t lastWrite, std::uint32_t lengthSeconds);
 // A meter level (clamped later by the meter) from an engine level 0..100.
 inline constexpr int MeterLevelFromVu(int vu) { return vu / 2 - 4; }
 
-// The monitor's end of record: the position has reached the length (unsigned, so an engine that
-// reports 0 of 0 for a stream it could not open ends at once).
-inline constexpr bool ReachedEnd(std::uint32_t position, std::uint32_t length) { return position >= length; }
-
 }  // namespace pell

@@ -54,13 +54,10 @@ TEST(TransportRulesTest, StartOfDayIsTheLastWriteLessTheLengthInLocalTime) {
     EXPECT_EQ(StartOfDay(test::LocalTime(2026, 7, 1, 12, 0, 0), 3600), 11 * 3600);
 }
 
-TEST(TransportRulesTest, MeterLevelsAndTheEndOfARecord) {
+TEST(TransportRulesTest, MeterLevelsFromEngineLevels) {
     EXPECT_EQ(MeterLevelFromVu(0), -4);
     EXPECT_EQ(MeterLevelFromVu(100), 46);
     EXPECT_EQ(MeterLevelFromVu(9), 0);
-    EXPECT_TRUE(ReachedEnd(0, 0));
-    EXPECT_TRUE(ReachedEnd(31, 30));
-    EXPECT_FALSE(ReachedEnd(29, 30));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 #include "player/catalogue/catalogue_test_support.h"
 #include "player/ui/core/testing/transport_fakes.h"
 #include "player/ui/core/transport_rules.h"
@@ -42,7 +44,18 @@ struct Rig {
     PlayerTransport transport{engine, window, files};
 };
 
-enum class Command { kPlay, kPause, kStop, kNext, kPrevious, kSliderReleased, kSliderStep, kPlayOrPause };
+enum class Command {
+    kPlay,
+    kPause,
+    kStop,
+    kNext,
+    kPrevious,
+    kSliderReleased,
+    kSliderStep,
+    kPlayOrPause,
+    kSkipBack,
+    kSkipForward
+};
 
 TEST(TransportTest, EveryRowOfThePlayingStateTable) {
     struct Case {
@@ -51,8 +64,8 @@ TEST(TransportTest, EveryRowOfThePlayingStateTable) {
         Command command;
         PlayState end;
         int endRow;
-        bool newRecordOpened;  // the generation moved on
-        const char* calls;     // what reached the engine, files and list
+        bool reportsBeforeStale;  // the generation moved on: a new record, or a seek
+        const char* calls;        // what reached the engine, files and list
     };
     const Case cases[] = {
         {"stopped play", PlayState::kStopped, Command::kPlay, PlayState::kPlaying, 0, true,
@@ -75,9 +88,9 @@ TEST(TransportTest, EveryRowOfThePlayingStateTable) {
          "current 1, stop, close, mark b, played 1, open b, play"},
         {"playing previous", PlayState::kPlaying, Command::kPrevious, PlayState::kPlaying, 2, true,
          "current 2, stop, close, mark c, played 2, open c, play"},
-        {"playing slider released", PlayState::kPlaying, Command::kSliderReleased, PlayState::kPlaying, 0, false,
+        {"playing slider released", PlayState::kPlaying, Command::kSliderReleased, PlayState::kPlaying, 0, true,
          "seek 5, play"},
-        {"playing slider step", PlayState::kPlaying, Command::kSliderStep, PlayState::kPlaying, 0, false,
+        {"playing slider step", PlayState::kPlaying, Command::kSliderStep, PlayState::kPlaying, 0, true,
          "seek 5, play"},
         {"playing space pauses", PlayState::kPlaying, Command::kPlayOrPause, PlayState::kPaused, 0, false, "pause"},
         {"paused play resumes", PlayState::kPaused, Command::kPlay, PlayState::kPlaying, 0, false, "resume"},
@@ -87,10 +100,15 @@ TEST(TransportTest, EveryRowOfThePlayingStateTable) {
          "current 1, resume"},
         {"paused previous resumes the paused record", PlayState::kPaused, Command::kPrevious, PlayState::kPlaying, 2,
          false, "current 2, resume"},
-        {"paused slider released", PlayState::kPaused, Command::kSliderReleased, PlayState::kPlaying, 0, false,
+        {"paused slider released", PlayState::kPaused, Command::kSliderReleased, PlayState::kPlaying, 0, true,
          "seek 5, play"},
-        {"paused slider step", PlayState::kPaused, Command::kSliderStep, PlayState::kPlaying, 0, false, "seek 5, play"},
+        {"paused slider step", PlayState::kPaused, Command::kSliderStep, PlayState::kPlaying, 0, true, "seek 5, play"},
         {"paused space resumes", PlayState::kPaused, Command::kPlayOrPause, PlayState::kPlaying, 0, false, "resume"},
+        {"stopped skip", PlayState::kStopped, Command::kSkipForward, PlayState::kStopped, 0, false, ""},
+        {"playing skip forward", PlayState::kPlaying, Command::kSkipForward, PlayState::kPlaying, 0, true,
+         "seek 5, play"},
+        {"paused skip back stays inside the record", PlayState::kPaused, Command::kSkipBack, PlayState::kPlaying, 0,
+         true, "seek 0, play"},
     };
     for (const Case& c : cases) {
         Rig rig;
@@ -128,10 +146,19 @@ TEST(TransportTest, EveryRowOfThePlayingStateTable) {
             case Command::kPlayOrPause:
                 transport.PlayOrPause();
                 break;
+            case Command::kSkipBack:
+                transport.Skip(-5);
+                break;
+            case Command::kSkipForward:
+                transport.Skip(5);
+                break;
         }
         EXPECT_EQ(transport.State(), c.end) << c.name;
         EXPECT_EQ(window.currentRow, c.endRow) << c.name;
-        EXPECT_EQ(transport.Generation() != generation, c.newRecordOpened) << c.name;
+        // The record that plays is shown as such, also where the highlight has moved on.
+        const bool opened = std::string_view(c.calls).find("open") != std::string_view::npos;
+        EXPECT_EQ(window.playingRow, c.end == PlayState::kStopped ? -1 : (opened ? c.endRow : 0)) << c.name;
+        EXPECT_EQ(transport.Generation() != generation, c.reportsBeforeStale) << c.name;
         EXPECT_EQ(log.Take(), c.calls) << c.name;
         EXPECT_EQ(window.playing.value_or(false), c.end == PlayState::kPlaying) << c.name;
         EXPECT_EQ(engine.GetState() == FakeEngine::State::kPlaying, c.end == PlayState::kPlaying) << c.name;
@@ -279,44 +306,43 @@ TEST(TransportTest, DraggingShowsTheTargetTimeAndSeeksOnlyOnRelease) {
     EXPECT_FALSE(rig.window.trackingCursor);
 }
 
-TEST(TransportTest, MonitorReportsMoveTheControlsAndStopAtTheRecordsEnd) {
+TEST(TransportTest, MonitorReportsMoveTheControlsAndStopOnlyOnceTheRecordHasEnded) {
+    enum class Engine { kPlaying, kEnded, kDeviceLost };
     struct Case {
         const char* name;
         PlayState state;
-        bool stale;  // taken for an earlier record
+        bool stale;  // taken for an earlier record, or before a seek
         bool levelsDue;
         bool positionDue;
-        std::uint32_t position;   // in the report
-        std::uint32_t engineNow;  // what the engine says when asked again
+        std::uint32_t position;  // in the report
+        bool ended;              // in the report
+        Engine engineNow;        // what the engine says when asked again
         PlayState end;
         std::optional<std::uint32_t> shownPosition;
         std::pair<int, int> levels;
     };
+    constexpr PlayState kPlaying = PlayState::kPlaying;
+    constexpr PlayState kStopped = PlayState::kStopped;
     const Case cases[] = {
-        {"meters only", PlayState::kPlaying, false, true, false, 0, 0, PlayState::kPlaying, std::nullopt, {46, -4}},
-        {"position pass", PlayState::kPlaying, false, true, true, 4, 4, PlayState::kPlaying, 4, {46, -4}},
-        {"the end", PlayState::kPlaying, false, true, true, 12, 12, PlayState::kStopped, 0, {0, 0}},
-        {"past the end", PlayState::kPlaying, false, true, true, 13, 12, PlayState::kStopped, 0, {0, 0}},
-        // A seek after the report was taken moved the record on.
-        {"the end, then a seek", PlayState::kPlaying, false, true, true, 12, 3, PlayState::kPlaying, 12, {46, -4}},
-        {"a report for an earlier record",
-         PlayState::kPlaying,
-         true,
-         true,
-         true,
-         12,
-         12,
-         PlayState::kPlaying,
-         std::nullopt,
-         {0, 0}},
+        {"meters only", kPlaying, false, true, false, 0, false, Engine::kPlaying, kPlaying, std::nullopt, {46, -4}},
+        {"position pass", kPlaying, false, true, true, 4, false, Engine::kPlaying, kPlaying, 4, {46, -4}},
+        // 12 of 12 whole seconds: the fraction of a second after it is still to be heard.
+        {"the last whole second", kPlaying, false, true, true, 12, false, Engine::kPlaying, kPlaying, 12, {46, -4}},
+        {"the last sample played", kPlaying, false, true, true, 12, true, Engine::kEnded, kStopped, 0, {0, 0}},
+        {"ended on a meters pass", kPlaying, false, true, false, 0, true, Engine::kEnded, kStopped, 0, {0, 0}},
+        {"the device gave up", kPlaying, false, true, false, 0, true, Engine::kDeviceLost, kStopped, 0, {0, 0}},
+        // The record was started again after the report was taken.
+        {"ended, then played again", kPlaying, false, true, true, 12, true, Engine::kPlaying, kPlaying, 12, {46, -4}},
+        {"a report taken before", kPlaying, true, true, true, 12, true, Engine::kEnded, kPlaying, std::nullopt, {0, 0}},
         {"a pass that was not playing",
-         PlayState::kPlaying,
+         kPlaying,
          false,
          false,
          false,
          0,
-         0,
-         PlayState::kPlaying,
+         false,
+         Engine::kPlaying,
+         kPlaying,
          std::nullopt,
          {0, 0}},
         {"paused since the pass",
@@ -325,7 +351,8 @@ TEST(TransportTest, MonitorReportsMoveTheControlsAndStopAtTheRecordsEnd) {
          true,
          true,
          12,
-         12,
+         true,
+         Engine::kPlaying,
          PlayState::kPaused,
          std::nullopt,
          {0, 0}},
@@ -338,8 +365,10 @@ TEST(TransportTest, MonitorReportsMoveTheControlsAndStopAtTheRecordsEnd) {
         if (c.state == PlayState::kPaused) transport.Pause();
         window.levels.reset();
         window.position.reset();
+        window.positionMaximum.reset();
         log.Take();
-        engine.SetPosition(c.engineNow);
+        if (c.engineNow == Engine::kEnded) engine.PlayFor(12000);
+        if (c.engineNow == Engine::kDeviceLost) engine.LoseDevice();
         MonitorReport report;
         report.generation = transport.Generation() - (c.stale ? 1 : 0);
         report.levelsDue = c.levelsDue;
@@ -348,17 +377,111 @@ TEST(TransportTest, MonitorReportsMoveTheControlsAndStopAtTheRecordsEnd) {
         report.length = 12;
         report.left = 100;
         report.right = 0;
+        report.ended = c.ended;
         transport.OnMonitorReport(report);
         EXPECT_EQ(transport.State(), c.end) << c.name;
-        EXPECT_EQ(log.Take(), c.end == PlayState::kStopped ? "stop, close" : "") << c.name;
+        EXPECT_EQ(log.Take(), c.end == kStopped ? "stop, close" : "") << c.name;
         EXPECT_EQ(window.position, c.shownPosition) << c.name;
         EXPECT_EQ(window.levels, c.levels) << c.name;
-        if (c.positionDue && c.levelsDue && !c.stale && c.state == PlayState::kPlaying) {
+        if (c.positionDue && c.end == kPlaying && c.levelsDue && !c.stale && c.state == kPlaying) {
             EXPECT_EQ(window.positionMaximum, 12u) << c.name;
             EXPECT_EQ(transport.TrackLength(), 12u) << c.name;
         } else {
             EXPECT_EQ(window.positionMaximum, std::nullopt) << c.name;
         }
+    }
+}
+
+// Records of a whole number of seconds and a fraction: the monitor's passes, 100 ms of sound
+// apart, stop the player only after the device has played the very last millisecond, and at
+// the first pass after it.
+TEST(TransportTest, EveryRecordPlaysToItsLastSample) {
+    for (std::uint32_t lengthMs = 12300; lengthMs <= 12900; lengthMs += 100) {
+        Rig rig;
+        auto& [log, engine, files, window, transport] = rig;
+        engine.SetRecordMs(lengthMs);
+        MonitorThread monitor(engine, transport.Flags(), [&](const MonitorReport& r) { transport.OnMonitorReport(r); });
+        rig.StartIn(PlayState::kPlaying);
+        int passes = 0;
+        for (; passes < 200 && transport.State() == PlayState::kPlaying; ++passes) {
+            engine.PlayFor(MonitorThread::kPassMs);
+            monitor.RunPass();
+        }
+        EXPECT_EQ(transport.State(), PlayState::kStopped) << lengthMs;
+        EXPECT_EQ(engine.PlayedMsAtStop(), lengthMs) << lengthMs << " ms: the end was cut off";
+        EXPECT_EQ(passes, static_cast<int>((lengthMs + MonitorThread::kPassMs - 1) / MonitorThread::kPassMs))
+            << lengthMs;
+        EXPECT_EQ(engine.GetState(), FakeEngine::State::kClosed) << lengthMs;
+        EXPECT_EQ(window.position, 0u) << lengthMs;
+        EXPECT_FALSE(window.playing.value_or(true)) << lengthMs;
+    }
+}
+
+// A report the monitor took before a seek arrives after it: the handle must not jump back.
+TEST(TransportTest, AReportTakenBeforeASeekLeavesTheSliderWhereTheSeekPutIt) {
+    Rig rig;
+    rig.StartIn(PlayState::kPlaying);
+    const MonitorReport before = rig.PositionReport(3, 12);
+    rig.transport.StepPosition(9);
+    EXPECT_EQ(rig.log.Take(), "seek 9, play");
+    rig.window.position.reset();
+    rig.transport.OnMonitorReport(before);
+    EXPECT_EQ(rig.window.position, std::nullopt);
+    EXPECT_EQ(rig.window.time, 9);
+    rig.transport.OnMonitorReport(rig.PositionReport(10, 12));
+    EXPECT_EQ(rig.window.position, 10u);
+}
+
+TEST(TransportTest, AClickOnTheOutlineSeeksTheOpenRecordOrPlaysTheCurrentRowFromThere) {
+    struct Case {
+        const char* name;
+        PlayState start;
+        int seconds;
+        const char* calls;
+        std::uint32_t shownPosition;
+    };
+    const Case cases[] = {
+        {"stopped: the current row starts there", PlayState::kStopped, 7, "mark a, played 0, open a, seek 7, play", 7},
+        {"stopped, at the start", PlayState::kStopped, 0, "mark a, played 0, open a, play", 0},
+        {"stopped, past the end", PlayState::kStopped, 40, "mark a, played 0, open a, seek 12, play", 12},
+        {"playing", PlayState::kPlaying, 7, "seek 7, play", 7},
+        {"paused: plays on from there", PlayState::kPaused, 3, "seek 3, play", 3},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.StartIn(c.start);
+        rig.window.position.reset();
+        rig.transport.PlayFrom(c.seconds);
+        EXPECT_EQ(rig.log.Take(), c.calls) << c.name;
+        EXPECT_EQ(rig.transport.State(), PlayState::kPlaying) << c.name;
+        EXPECT_EQ(rig.window.position.value_or(0), c.shownPosition) << c.name;
+        EXPECT_EQ(rig.window.playingRow, 0) << c.name;
+        EXPECT_EQ(rig.engine.PlayedMs(), c.shownPosition * 1000) << c.name;
+    }
+    // A seek the record refuses leaves it closed and the player stopped.
+    Rig rig;
+    rig.window.currentRow = 0;
+    rig.engine.FailCall(FakeEngine::Op::kSeek, 1);
+    rig.transport.PlayFrom(5);
+    EXPECT_EQ(rig.log.Take(), "mark a, played 0, open a, seek 5, close");
+    EXPECT_EQ(rig.transport.State(), PlayState::kStopped);
+    EXPECT_EQ(rig.window.playingRow, -1);
+}
+
+TEST(TransportTest, SkippingStaysInsideTheRecordAndStartsFromWhereItIsNow) {
+    struct Case {
+        std::uint32_t position;  // the engine's, seconds
+        int seconds;
+        const char* calls;
+    };
+    const Case cases[] = {{10, 5, "seek 12, play"}, {10, -5, "seek 5, play"}, {3, -5, "seek 0, play"}};
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.StartIn(PlayState::kPlaying);
+        rig.engine.SetPosition(c.position);
+        rig.transport.Skip(c.seconds);
+        EXPECT_EQ(rig.log.Take(), c.calls) << c.position << " " << c.seconds;
+        EXPECT_EQ(rig.transport.State(), PlayState::kPlaying);
     }
 }
 

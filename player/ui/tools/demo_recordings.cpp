@@ -1,27 +1,48 @@
 #include "player/ui/tools/demo_recordings.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sys/time.h>
 
+#include "common/core/clock.h"
 #include "player/catalogue/record_list.h"
 #include "player/engine/testing/mp3_fixtures.h"
 #include "recorder/core/recording_names.h"
 
 namespace pell::player {
+namespace {
+
+// A tone shaped like a conversation, so the call's outline has something to show: phrases of a
+// few seconds made of syllables, then a pause, the pattern fixed so every run looks the same.
+std::vector<std::int16_t> TalkLike(std::vector<std::int16_t> pcm, int sampleRate) {
+    static constexpr double kPhraseSeconds[] = {2.6, 1.2, 3.8, 0.9, 2.1, 4.4, 1.7};
+    static constexpr double kPauseSeconds[] = {0.8, 1.9, 0.5, 1.2, 2.6, 0.7};
+    const double rate = sampleRate;
+    std::size_t at = 0;
+    for (std::size_t n = 0; at < pcm.size(); ++n) {
+        const auto phrase = static_cast<std::size_t>(kPhraseSeconds[n % std::size(kPhraseSeconds)] * rate);
+        const double loudness = 0.45 + 0.55 * static_cast<double>(n % 3) / 2;
+        for (std::size_t i = 0; i < phrase && at < pcm.size(); ++i, ++at) {
+            const double syllable = std::abs(std::sin(3.1 * 3.14159265 * static_cast<double>(i) / rate));
+            pcm[at] = static_cast<std::int16_t>(pcm[at] * loudness * (0.25 + 0.75 * syllable));
+        }
+        const auto pause = static_cast<std::size_t>(kPauseSeconds[n % std::size(kPauseSeconds)] * rate);
+        for (std::size_t i = 0; i < pause && at < pcm.size(); ++i, ++at) pcm[at] = 0;
+    }
+    return pcm;
+}
+
+}  // namespace
 
 std::string MakeDemoRecordings(const std::string& folder, int count, double seconds) {
     namespace fs = std::filesystem;
     const std::string root = folder + "/records";
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    const std::chrono::year_month_day today{std::chrono::year(local.tm_year + 1900),
-                                            std::chrono::month(static_cast<unsigned>(local.tm_mon + 1)),
-                                            std::chrono::day(static_cast<unsigned>(local.tm_mday))};
+    const std::chrono::year_month_day today = SystemClock().Now().date;
     const std::string day = root + "/" + DayFolderName(today);
     std::error_code error;
     fs::create_directories(day, error);
@@ -40,7 +61,8 @@ std::string MakeDemoRecordings(const std::string& folder, int count, double seco
     tone.seconds = seconds;
     testing::EncodeOptions options;
     options.kbps = 16;
-    const std::string audio = testing::EncodeTone(tone, options);
+    const std::string audio =
+        testing::EncodeMp3(TalkLike(testing::MakeTone(tone), tone.sampleRate), tone.sampleRate, tone.channels, options);
     for (int i = 0; i < count; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "/a%07d.mp3", i);

@@ -24,6 +24,7 @@ public:
 class SilentNotifier : public Notifier {
 public:
     void Stop(QWidget*, const QString&) override {}
+    void Inform(QWidget*, const QString&) override {}
     bool Ask(QWidget*, const QString&) override { return false; }
 };
 

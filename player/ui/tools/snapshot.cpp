@@ -1,5 +1,6 @@
-// Renders the player's window with recordings listed, one playing in clock mode, and its About
-// box to PNG files, for reviewing layout and artwork:
+// Renders the player's window with recordings listed, one playing in clock mode with the call's
+// outline under the list, at its smallest size and grown, and its About box to PNG files, for
+// reviewing layout and artwork:
 // pellplayer_snapshot <output folder> [program folder with a paths.ini]
 #include <QApplication>
 #include <QSlider>
@@ -75,8 +76,16 @@ int main(int argc, char** argv) {
             pell::SettleEvents();
         }
     }
+    dialog.SettleWaveform();
     pell::SettleEvents();
-    const bool ok = dialog.grab().save(out + "/player_window.png");
+    bool ok = dialog.grab().save(out + "/player_window.png");
+    // Grown, as a maximised window on a laptop's screen: the list takes the room.
+    const QSize smallest = dialog.size();
+    dialog.resize(smallest.width() * 3 / 2, smallest.height() * 3 / 2);
+    pell::SettleEvents();
+    ok = dialog.grab().save(out + "/player_window_grown.png") && ok;
+    dialog.resize(smallest);
+    pell::SettleEvents();
     // The transport row enlarged, to judge the small artwork pixel by pixel.
     const QWidget* group = dialog.findChild<QWidget*>("transportGroup");
     const QImage transport = dialog.grab(group->geometry()).toImage();

@@ -51,7 +51,7 @@ void BM_FskDecode(benchmark::State& state) {
     signals::Samples samples = Talk(rate, static_cast<double>(kFskReadSamples - burst.size() - rate / 10) / rate);
     signals::Append(samples, burst);
     samples.resize(kFskReadSamples, 0);
-    const ToneTable tones = BuildToneTable(kClipFskEurope);
+    const ToneTable tones = BuildToneTable(ClipMode::kFskEurope);
     if (DecodeFskClip(samples.data(), samples.size(), rate, tones) != "5551234") {
         state.SkipWithError("burst not decoded");
         return;
@@ -69,8 +69,8 @@ void BM_IdentifyCallerOneHour(benchmark::State& state) {
         state.SkipWithError("cannot write the temp file");
         return;
     }
-    const ToneTable tones = BuildToneTable(kClipFskEurope);
-    for (auto _ : state) benchmark::DoNotOptimize(IdentifyCaller(path, kClipFskEurope, 8000, tones));
+    const ToneTable tones = BuildToneTable(ClipMode::kFskEurope);
+    for (auto _ : state) benchmark::DoNotOptimize(IdentifyCaller(path, ClipMode::kFskEurope, 8000, tones));
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * 3600 * 8000);
 }
 BENCHMARK(BM_IdentifyCallerOneHour)->Unit(benchmark::kMillisecond)->MinTime(2.0);

@@ -40,7 +40,7 @@ Samples Recording(const std::vector<uint8_t>& bytes, const FskBurstOptions& opti
 struct LoopbackCase {
     const char* behaviour;
     int32_t sampleRate;
-    int32_t clip;  // chooses the receiving tone tables
+    ClipMode clip;  // chooses the receiving tone tables
     std::function<Samples(int32_t sampleRate)> make;
     std::string expected;
 };
@@ -62,26 +62,26 @@ Samples WithTweak(int32_t rate, const std::function<void(FskBurstOptions&)>& twe
 }
 
 const LoopbackCase kLoopbackCases[] = {
-    {"clean V.23 burst at 8000 Hz", 8000, 2, Plain, "12345678"},
-    {"clean Bell 202 burst with the US tables", 8000, 3,
+    {"clean V.23 burst at 8000 Hz", 8000, ClipMode::kFskEurope, Plain, "12345678"},
+    {"clean Bell 202 burst with the US tables", 8000, ClipMode::kFskUs,
      [](int32_t r) { return WithTweak(r, [](FskBurstOptions& o) { o.tones = signals::kBell202Tones; }); }, "12345678"},
-    {"withheld number (parameter 0x04) gives nothing", 8000, 2,
+    {"withheld number (parameter 0x04) gives nothing", 8000, ClipMode::kFskEurope,
      [](int32_t r) {
          return Recording(CallSetupMessage({{0x01, "12071530"}, {0x04, "P"}}), Options(r));
      },
      ""},
-    {"digital silence right after the burst still ends", 8000, 2,
+    {"digital silence right after the burst still ends", 8000, ClipMode::kFskEurope,
      [](int32_t r) { return Recording(CallSetupMessage(kDateAndNumber), Options(r), 0.0, 5.0); }, "12345678"},
-    {"burst at -3 dBFS does not overflow the correlators", 8000, 2,
+    {"burst at -3 dBFS does not overflow the correlators", 8000, ClipMode::kFskEurope,
      [](int32_t r) { return WithTweak(r, [](FskBurstOptions& o) { o.levelDbfs = -3; }); }, "12345678"},
-    {"burst at full scale", 8000, 2,
+    {"burst at full scale", 8000, ClipMode::kFskEurope,
      [](int32_t r) { return WithTweak(r, [](FskBurstOptions& o) { o.levelDbfs = 0; }); }, "12345678"},
-    {"quiet burst at -40 dBFS", 8000, 2,
+    {"quiet burst at -40 dBFS", 8000, ClipMode::kFskEurope,
      [](int32_t r) { return WithTweak(r, [](FskBurstOptions& o) { o.levelDbfs = -40; }); }, "12345678"},
-    {"16000 Hz recording", 16000, 2, Plain, "12345678"},
-    {"32000 Hz recording", 32000, 2, Plain, "12345678"},
-    {"48000 Hz recording, a multiple of 8000 Hz", 48000, 2, Plain, "12345678"},
-    {"32000 Hz Bell 202 at -3 dBFS", 32000, 3,
+    {"16000 Hz recording", 16000, ClipMode::kFskEurope, Plain, "12345678"},
+    {"32000 Hz recording", 32000, ClipMode::kFskEurope, Plain, "12345678"},
+    {"48000 Hz recording, a multiple of 8000 Hz", 48000, ClipMode::kFskEurope, Plain, "12345678"},
+    {"32000 Hz Bell 202 at -3 dBFS", 32000, ClipMode::kFskUs,
      [](int32_t r) {
          return WithTweak(r, [](FskBurstOptions& o) {
              o.tones = signals::kBell202Tones;
@@ -89,35 +89,35 @@ const LoopbackCase kLoopbackCases[] = {
          });
      },
      "12345678"},
-    {"below 8000 Hz nothing decodes", 6000, 2, Plain, ""},
-    {"above 192000 Hz nothing decodes", 200000, 2, Plain, ""},
-    {"a two-character name before the number", 8000, 2,
+    {"below 8000 Hz nothing decodes", 6000, ClipMode::kFskEurope, Plain, ""},
+    {"above 192000 Hz nothing decodes", 200000, ClipMode::kFskEurope, Plain, ""},
+    {"a two-character name before the number", 8000, ClipMode::kFskEurope,
      [](int32_t r) {
          return Recording(CallSetupMessage({{0x01, "12071530"}, {0x07, "Al"}, {0x02, "5551234"}}), Options(r));
      },
      "5551234"},
-    {"a name whose bytes hold 0x80 and 0x02", 8000, 2,
+    {"a name whose bytes hold 0x80 and 0x02", 8000, ClipMode::kFskEurope,
      [](int32_t r) {
          return Recording(CallSetupMessage({{0x07, std::string("\x80\x02\x02", 3)}, {0x02, "5551234"}}), Options(r));
      },
      "5551234"},
-    {"talk before the burst", 8000, 2,
+    {"talk before the burst", 8000, ClipMode::kFskEurope,
      [](int32_t r) {
          Samples s = signals::SpeechLike(r, 2.0, -15.0, 7);
          Append(s, Plain(r));
          return s;
      },
      "12345678"},
-    {"talk before the burst at 16000 Hz", 16000, 2,
+    {"talk before the burst at 16000 Hz", 16000, ClipMode::kFskEurope,
      [](int32_t r) {
          Samples s = signals::SpeechLike(r, 1.5, -15.0, 3);
          Append(s, Plain(r));
          return s;
      },
      "12345678"},
-    {"a burst that starts after 8.192 s is not seen", 8000, 2,
+    {"a burst that starts after 8.192 s is not seen", 8000, ClipMode::kFskEurope,
      [](int32_t r) { return Recording(CallSetupMessage(kDateAndNumber), Options(r), 8.2); }, ""},
-    {"a burst that ends just inside 8.192 s is seen", 8000, 2,
+    {"a burst that ends just inside 8.192 s is seen", 8000, ClipMode::kFskEurope,
      [](int32_t r) {
          const Samples burst = FskBurst(CallSetupMessage(kDateAndNumber), Options(r));
          Samples s = signals::Silence(r, 0);
@@ -127,9 +127,9 @@ const LoopbackCase kLoopbackCases[] = {
          return s;
      },
      "12345678"},
-    {"no seizure, mark run only", 8000, 2,
+    {"no seizure, mark run only", 8000, ClipMode::kFskEurope,
      [](int32_t r) { return WithTweak(r, [](FskBurstOptions& o) { o.seizureBits = 0; }); }, "12345678"},
-    {"a mark run of 40 bits is too short to frame", 8000, 2,
+    {"a mark run of 40 bits is too short to frame", 8000, ClipMode::kFskEurope,
      [](int32_t r) {
          return WithTweak(r, [](FskBurstOptions& o) {
              o.seizureBits = 0;
@@ -137,7 +137,7 @@ const LoopbackCase kLoopbackCases[] = {
          });
      },
      ""},
-    {"two messages: the first verified one counts", 8000, 2,
+    {"two messages: the first verified one counts", 8000, ClipMode::kFskEurope,
      [](int32_t r) {
          std::vector<uint8_t> bytes = CallSetupMessage({{0x02, "111"}});
          const std::vector<uint8_t> second = CallSetupMessage({{0x02, "222"}});
@@ -145,12 +145,12 @@ const LoopbackCase kLoopbackCases[] = {
          return Recording(bytes, Options(r));
      },
      "111"},
-    {"a recording shorter than six samples", 8000, 2,
+    {"a recording shorter than six samples", 8000, ClipMode::kFskEurope,
      [](int32_t) {
          return Samples{1000, -1000, 1000};
      },
      ""},
-    {"an empty recording", 8000, 2, [](int32_t) { return Samples{}; }, ""},
+    {"an empty recording", 8000, ClipMode::kFskEurope, [](int32_t) { return Samples{}; }, ""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Bursts, FskLoopbackTest, ::testing::ValuesIn(kLoopbackCases));
@@ -174,7 +174,8 @@ TEST_P(FskToleranceTest, DecodesWithinTheLineTolerances) {
         o.startPhase = seed * 0.9;
         Samples s = Recording(CallSetupMessage(kDateAndNumber), o, 0.1 * seed);
         if (c.snrDb != 0) signals::AddNoise(s, c.snrDb, seed);
-        EXPECT_EQ(DecodeFskClip(s.data(), s.size(), c.sampleRate, BuildToneTable(2)), "12345678") << "seed " << seed;
+        EXPECT_EQ(DecodeFskClip(s.data(), s.size(), c.sampleRate, BuildToneTable(ClipMode::kFskEurope)), "12345678")
+            << "seed " << seed;
     }
 }
 
@@ -211,7 +212,7 @@ TEST_P(FskReceiverFramingTest, GivesTheCharactersWithAGoodStopBit) {
     for (size_t i = 0; i < sent.size(); ++i) {
         if (std::find(c.dropped.begin(), c.dropped.end(), i) == c.dropped.end()) expected.push_back(sent[i]);
     }
-    FskReceiver receiver(c.sampleRate, TonesOfTable(BuildToneTable(kClipFskEurope)));
+    FskReceiver receiver(c.sampleRate, TonesOfTable(BuildToneTable(ClipMode::kFskEurope)));
     const Samples s = Recording(sent, Options(c.sampleRate, c.tweak));
     receiver.Feed(s.data(), s.size());
     // What the digital silence after the burst makes of the filters' decay is not a character sent.
@@ -235,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(Characters, FskReceiverFramingTest, ::testing::ValuesIn
 TEST(FskDecoderTest, BlockSizeDoesNotChangeTheBytes) {
     Samples s = signals::SpeechLike(8000, 1.0, -15.0, 11);
     Append(s, Recording(CallSetupMessage(kDateAndNumber), Options(8000)));
-    const ToneTable tones = BuildToneTable(2);
+    const ToneTable tones = BuildToneTable(ClipMode::kFskEurope);
     FskDemodulator whole(tones, 1);
     whole.Feed(s.data(), s.size());
     whole.Finish();
@@ -250,7 +251,7 @@ TEST(FskDecoderTest, BlockSizeDoesNotChangeTheBytes) {
 
 TEST(FskDecoderTest, StartEdgeWalkStopsAtThePreviousDecisionInSilence) {
     const Samples silence(200, 0);
-    FskDemodulator demodulator(BuildToneTable(2), 1);
+    FskDemodulator demodulator(BuildToneTable(ClipMode::kFskEurope), 1);
     demodulator.Feed(silence.data(), silence.size());
     for (const int64_t floor : {0, 30, 90}) EXPECT_EQ(demodulator.FindStartEdge(120, floor), floor + 4);
 }
@@ -261,7 +262,7 @@ TEST(FskDecoderTest, StartEdgeLandsFourSamplesAfterTheLastMark) {
     o.seizureBits = 0;
     o.markBits = 12;
     Samples s = FskBurst({0x00}, o);
-    FskDemodulator demodulator(BuildToneTable(2), 1);
+    FskDemodulator demodulator(BuildToneTable(ClipMode::kFskEurope), 1);
     demodulator.Feed(s.data(), s.size());
     const int64_t edge = demodulator.FindStartEdge(90, 0);
     EXPECT_LT(demodulator.CorrelateFsk(edge - 4), 0);
@@ -270,7 +271,7 @@ TEST(FskDecoderTest, StartEdgeLandsFourSamplesAfterTheLastMark) {
 
 TEST(FskDecoderTest, RealignClimbsToTheStrongestMarkCorrelation) {
     Samples s = signals::Tone(8000, 1300, -10, 0.05);
-    FskDemodulator demodulator(BuildToneTable(2), 1);
+    FskDemodulator demodulator(BuildToneTable(ClipMode::kFskEurope), 1);
     demodulator.Feed(s.data(), s.size());
     for (int64_t start = 100; start < 120; ++start) {
         const int64_t d = demodulator.CorrelateFsk(start);
@@ -291,7 +292,7 @@ struct CorrelationCase {
 TEST(FskDecoderTest, CorrelationSignGivesTheToneAtEveryLevelAndPhase) {
     const CorrelationCase cases[] = {{1300, -3, true}, {1300, 0, true},   {2100, -3, false},
                                      {2100, 0, false}, {1300, -30, true}, {2100, -30, false}};
-    const ToneTable tones = BuildToneTable(2);
+    const ToneTable tones = BuildToneTable(ClipMode::kFskEurope);
     for (const CorrelationCase& c : cases) {
         const Samples s = signals::Tone(8000, c.hz, c.levelDbfs, 0.01);
         for (size_t p = 0; p + 6 <= 40; ++p) {
@@ -405,9 +406,9 @@ TEST(FskDecoderTest, ReadsOnlyTheStartOfTheTempFile) {
     TempDir dir;
     const std::string path = dir.File("wave2.out");
     ASSERT_TRUE(signals::WriteSampleFile(path, Recording(CallSetupMessage(kDateAndNumber), Options(16000))));
-    EXPECT_EQ(DecodeFskClip(path, 16000, BuildToneTable(2)), "12345678");
-    EXPECT_EQ(DecodeFskClip(dir.File("missing.out"), 16000, BuildToneTable(2)), "");
-    EXPECT_EQ(DecodeFskClip(dir.path(), 8000, BuildToneTable(2)), "");
+    EXPECT_EQ(DecodeFskClip(path, 16000, BuildToneTable(ClipMode::kFskEurope)), "12345678");
+    EXPECT_EQ(DecodeFskClip(dir.File("missing.out"), 16000, BuildToneTable(ClipMode::kFskEurope)), "");
+    EXPECT_EQ(DecodeFskClip(dir.path(), 8000, BuildToneTable(ClipMode::kFskEurope)), "");
 }
 
 }  // namespace
@@ -430,16 +431,16 @@ class FskLineTest : public ::testing::TestWithParam<LineCase> {};
 TEST_P(FskLineTest, DecodesOnImpairedLines) {
     const LineCase& c = GetParam();
     for (const int32_t rate : {8000, 11025, 16000}) {
-        for (const int32_t clip : {kClipFskEurope, kClipFskUs}) {
+        for (const ClipMode clip : {ClipMode::kFskEurope, ClipMode::kFskUs}) {
             for (uint32_t seed = 1; seed <= 2; ++seed) {
                 FskBurstOptions o = Options(rate, c.tweak);
-                o.tones = clip == kClipFskEurope ? signals::kV23Tones : signals::kBell202Tones;
+                o.tones = clip == ClipMode::kFskEurope ? signals::kV23Tones : signals::kBell202Tones;
                 o.markBits = 80;
                 o.startPhase = seed;
                 Samples s = Recording(CallSetupMessage(kDateAndNumber), o, 0.1 * seed);
                 if (c.impair) c.impair(s, rate, seed);
                 EXPECT_EQ(DecodeFskClip(s.data(), s.size(), rate, BuildToneTable(clip)), "12345678")
-                    << rate << " Hz, clip " << clip << ", seed " << seed;
+                    << rate << " Hz, clip " << static_cast<int>(clip) << ", seed " << seed;
             }
         }
     }
@@ -484,7 +485,7 @@ TEST(FskLineTest, BlocksOfAnySizeGiveTheSameNumberUnderHum) {
         Samples s = Recording(CallSetupMessage(kDateAndNumber), o);
         signals::AddHum(s, rate, 50, 6);  // only the band-passed receiver reads this
         for (const size_t block : {1u, 7u, 160u, 4096u}) {
-            FskClipDecoder decoder(rate, BuildToneTable(kClipFskEurope));
+            FskClipDecoder decoder(rate, BuildToneTable(ClipMode::kFskEurope));
             for (size_t i = 0; i < s.size(); i += block) decoder.Feed(s.data() + i, std::min(block, s.size() - i));
             EXPECT_EQ(decoder.Finish(), "12345678") << rate << " Hz, block " << block;
         }
@@ -523,10 +524,10 @@ TEST(ToneBandFilterTest, PassesBothTonePairsAndStopsHumRumbleAndHighBand) {
 }
 
 TEST(ToneBandFilterTest, TonesOfATableAreTheTonesItWasBuiltFor) {
-    EXPECT_NEAR(TonesOfTable(BuildToneTable(kClipFskEurope)).markHz, 1300, 2);
-    EXPECT_NEAR(TonesOfTable(BuildToneTable(kClipFskEurope)).spaceHz, 2100, 2);
-    EXPECT_NEAR(TonesOfTable(BuildToneTable(kClipFskUs)).markHz, 1200, 2);
-    EXPECT_NEAR(TonesOfTable(BuildToneTable(kClipFskUs)).spaceHz, 2200, 2);
+    EXPECT_NEAR(TonesOfTable(BuildToneTable(ClipMode::kFskEurope)).markHz, 1300, 2);
+    EXPECT_NEAR(TonesOfTable(BuildToneTable(ClipMode::kFskEurope)).spaceHz, 2100, 2);
+    EXPECT_NEAR(TonesOfTable(BuildToneTable(ClipMode::kFskUs)).markHz, 1200, 2);
+    EXPECT_NEAR(TonesOfTable(BuildToneTable(ClipMode::kFskUs)).spaceHz, 2200, 2);
 }
 
 }  // namespace
@@ -552,8 +553,8 @@ class FskSlopeTest : public ::testing::TestWithParam<SlopeCase> {};
 TEST_P(FskSlopeTest, ASlopedLineDecodesAsAFlatOne) {
     const SlopeCase& c = GetParam();
     for (const int32_t rate : {8000, 11025, 16000}) {
-        for (const int32_t clip : {kClipFskEurope, kClipFskUs}) {
-            const signals::FskTones tones = clip == kClipFskEurope ? signals::kV23Tones : signals::kBell202Tones;
+        for (const ClipMode clip : {ClipMode::kFskEurope, ClipMode::kFskUs}) {
+            const signals::FskTones tones = clip == ClipMode::kFskEurope ? signals::kV23Tones : signals::kBell202Tones;
             for (uint32_t seed = 1; seed <= 2; ++seed) {
                 FskBurstOptions o = Options(rate, [&](FskBurstOptions& b) {
                     b.tones = tones;
@@ -566,7 +567,7 @@ TEST_P(FskSlopeTest, ASlopedLineDecodesAsAFlatOne) {
                 if (c.echoDb > -100) signals::AddEcho(s, rate, 3.0 + seed, c.echoDb);
                 signals::AddBandNoise(s, rate, 30, 300, 3400, seed);
                 EXPECT_EQ(DecodeFskClip(s.data(), s.size(), rate, BuildToneTable(clip)), "12345678")
-                    << rate << " Hz, clip " << clip << ", seed " << seed;
+                    << rate << " Hz, clip " << static_cast<int>(clip) << ", seed " << seed;
             }
         }
     }

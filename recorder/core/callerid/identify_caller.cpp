@@ -10,9 +10,9 @@ namespace pell {
 namespace {
 
 template <typename Fsk, typename Dtmf>
-CallerIdentity Identify(int32_t clip, Fsk decodeFsk, Dtmf scanDtmf) {
-    if (clip == kClipNone) return {"", 'U'};
-    if (clip == kClipTone) {
+CallerIdentity Identify(ClipMode clip, Fsk decodeFsk, Dtmf scanDtmf) {
+    if (clip == ClipMode::kNone) return {"", 'U'};
+    if (clip == ClipMode::kTone) {
         const DtmfScan scan = scanDtmf();
         ToneReading reading = ReadToneScan(scan);
         if (reading.kind == ToneReadingKind::kNothing) return {"", 'I'};
@@ -40,14 +40,14 @@ CallerIdentity Identify(int32_t clip, Fsk decodeFsk, Dtmf scanDtmf) {
 
 }  // namespace
 
-CallerIdentity IdentifyCaller(const std::string& tempFilePath, int32_t clip, int32_t sampleRate,
+CallerIdentity IdentifyCaller(const std::string& tempFilePath, ClipMode clip, int32_t sampleRate,
                               const ToneTable& toneTable) {
     return Identify(
         clip, [&] { return DecodeFskClip(tempFilePath, sampleRate, toneTable); },
         [&] { return ScanDtmf(tempFilePath, sampleRate); });
 }
 
-CallerIdentity IdentifyCaller(const int16_t* samples, size_t count, int32_t clip, int32_t sampleRate,
+CallerIdentity IdentifyCaller(const int16_t* samples, size_t count, ClipMode clip, int32_t sampleRate,
                               const ToneTable& toneTable) {
     return Identify(
         clip, [&] { return DecodeFskClip(samples, count, sampleRate, toneTable); },

@@ -16,13 +16,13 @@ struct CallerIdentity {
 };
 
 // Reads the channel's closed temp file (headerless s16le mono at sampleRate Hz) and names the
-// caller by the channel's clip setting: 0 none, 1 tone, anything else FSK with tone fallback.
+// caller by the channel's clip setting: none, tone, anything else FSK with tone fallback.
 // A missing or unreadable file gives an empty number; nothing is reported.
-CallerIdentity IdentifyCaller(const std::string& tempFilePath, int32_t clip, int32_t sampleRate,
+CallerIdentity IdentifyCaller(const std::string& tempFilePath, ClipMode clip, int32_t sampleRate,
                               const ToneTable& toneTable);
 
 // The same rules over samples already in memory.
-CallerIdentity IdentifyCaller(const int16_t* samples, size_t count, int32_t clip, int32_t sampleRate,
+CallerIdentity IdentifyCaller(const int16_t* samples, size_t count, ClipMode clip, int32_t sampleRate,
                               const ToneTable& toneTable);
 
 }  // namespace pell

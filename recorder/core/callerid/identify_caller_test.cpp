@@ -53,7 +53,7 @@ Samples Then(Samples first, const Samples& second) {
 
 struct IdentifyCase {
     const char* behaviour;
-    int32_t clip;
+    ClipMode clip;
     std::function<Samples()> make;
     std::string number;
     char mark;
@@ -82,52 +82,58 @@ TEST_P(IdentifyCallerTest, NamesTheCallerByTheClipSetting) {
 }
 
 const IdentifyCase kIdentifyCases[] = {
-    {"no identification: nothing is decoded", 0, [] { return Fsk("5551234"); }, "", 'U'},
-    {"tone: framed number", 1, [] { return Dtmf("A5551234C"); }, "5551234", 'I'},
-    {"tone: withheld code", 1, [] { return Dtmf("B10C"); }, "Private", 'I'},
-    {"tone: unavailable code", 1, [] { return Dtmf("B00C"); }, "No number", 'I'},
-    {"tone: two stars", 1, [] { return Dtmf("**123"); }, "123", 'I'},
-    {"tone: two stars alone are no caller", 1, [] { return Dtmf("**"); }, "", 'U'},
-    {"tone: one or two digits alone are strays, no caller", 1, [] { return Dtmf("12"); }, "", 'U'},
-    {"tone: unframed digits were dialled", 1, [] { return Dtmf("0123"); }, "0123", 'O'},
-    {"tone: a frame around key letters names no caller", 1, [] { return Dtmf("A5B5C"); }, "", 'U'},
-    {"tone: a B code that is not a number names no caller", 1, [] { return Dtmf("BD1C"); }, "", 'U'},
-    {"tone: a frame without its end names no caller", 1, [] { return Dtmf("A5551234"); }, "", 'U'},
-    {"tone: a frame with a key lost to a dropped VoIP frame names no caller", 1,
+    {"no identification: nothing is decoded", ClipMode::kNone, [] { return Fsk("5551234"); }, "", 'U'},
+    {"tone: framed number", ClipMode::kTone, [] { return Dtmf("A5551234C"); }, "5551234", 'I'},
+    {"tone: withheld code", ClipMode::kTone, [] { return Dtmf("B10C"); }, "Private", 'I'},
+    {"tone: unavailable code", ClipMode::kTone, [] { return Dtmf("B00C"); }, "No number", 'I'},
+    {"tone: two stars", ClipMode::kTone, [] { return Dtmf("**123"); }, "123", 'I'},
+    {"tone: two stars alone are no caller", ClipMode::kTone, [] { return Dtmf("**"); }, "", 'U'},
+    {"tone: one or two digits alone are strays, no caller", ClipMode::kTone, [] { return Dtmf("12"); }, "", 'U'},
+    {"tone: unframed digits were dialled", ClipMode::kTone, [] { return Dtmf("0123"); }, "0123", 'O'},
+    {"tone: a frame around key letters names no caller", ClipMode::kTone, [] { return Dtmf("A5B5C"); }, "", 'U'},
+    {"tone: a B code that is not a number names no caller", ClipMode::kTone, [] { return Dtmf("BD1C"); }, "", 'U'},
+    {"tone: a frame without its end names no caller", ClipMode::kTone, [] { return Dtmf("A5551234"); }, "", 'U'},
+    {"tone: a frame with a key lost to a dropped VoIP frame names no caller", ClipMode::kTone,
      [] { return FrameLostIn("A5551234C", 4); }, "", 'U'},
-    {"tone: the same loss at -8 dB twist names no caller", 1, [] { return FrameLostIn("A5551234C", 6, Twisted(-8)); },
-     "", 'U'},
-    {"tone: the same loss at +8 dB twist names no caller", 1, [] { return FrameLostIn("A5551234C", 2, Twisted(8)); },
-     "", 'U'},
-    {"tone: a frame at -6 dB twist is the caller", 1, [] { return Dtmf("A5551234C", Twisted(-6)); }, "5551234", 'I'},
-    {"tone: a frame at -8 dB twist, its keys at the limit, names no caller", 1,
+    {"tone: the same loss at -8 dB twist names no caller", ClipMode::kTone,
+     [] { return FrameLostIn("A5551234C", 6, Twisted(-8)); }, "", 'U'},
+    {"tone: the same loss at +8 dB twist names no caller", ClipMode::kTone,
+     [] { return FrameLostIn("A5551234C", 2, Twisted(8)); }, "", 'U'},
+    {"tone: a frame at -6 dB twist is the caller", ClipMode::kTone, [] { return Dtmf("A5551234C", Twisted(-6)); },
+     "5551234", 'I'},
+    {"tone: a frame at -8 dB twist, its keys at the limit, names no caller", ClipMode::kTone,
      [] { return Dtmf("A5551234C", Twisted(-8)); }, "", 'U'},
-    {"tone: dialled digits show where a key was lost", 1, [] { return FrameLostIn("01234", 2); }, "01?34", 'O'},
-    {"tone: the caller's frame, then talk", 1, [] { return Then(Dtmf("D5551234C"), Talk(20, 4)); }, "5551234", 'I'},
-    {"tone: nothing found", 1, [] { return signals::Silence(8000, 2); }, "", 'I'},
-    {"tone setting ignores an FSK burst", 1, [] { return Fsk("5551234"); }, "", 'I'},
-    {"FSK Europe: number", 2, [] { return Fsk("5551234"); }, "5551234", 'I'},
-    {"FSK US: number", 3, [] { return Fsk("5551234", signals::kBell202Tones); }, "5551234", 'I'},
-    {"FSK with talk after it", 2, [] { return Then(Fsk("5551234"), signals::SpeechLike(8000, 10, -15, 2)); }, "5551234",
-     'I'},
-    {"FSK finds nothing: DTMF kept raw as dialled", 2, [] { return Dtmf("A123C"); }, "A123C", 'O'},
-    {"FSK finds nothing: two stray digits are no caller", 2, [] { return Dtmf("42"); }, "", 'U'},
-    {"FSK finds nothing: a stray digit in the talk is no caller", 2,
+    {"tone: dialled digits show where a key was lost", ClipMode::kTone, [] { return FrameLostIn("01234", 2); }, "01?34",
+     'O'},
+    {"tone: the caller's frame, then talk", ClipMode::kTone, [] { return Then(Dtmf("D5551234C"), Talk(20, 4)); },
+     "5551234", 'I'},
+    {"tone: nothing found", ClipMode::kTone, [] { return signals::Silence(8000, 2); }, "", 'I'},
+    {"tone setting ignores an FSK burst", ClipMode::kTone, [] { return Fsk("5551234"); }, "", 'I'},
+    {"FSK Europe: number", ClipMode::kFskEurope, [] { return Fsk("5551234"); }, "5551234", 'I'},
+    {"FSK US: number", ClipMode::kFskUs, [] { return Fsk("5551234", signals::kBell202Tones); }, "5551234", 'I'},
+    {"FSK with talk after it", ClipMode::kFskEurope,
+     [] { return Then(Fsk("5551234"), signals::SpeechLike(8000, 10, -15, 2)); }, "5551234", 'I'},
+    {"FSK finds nothing: DTMF kept raw as dialled", ClipMode::kFskEurope, [] { return Dtmf("A123C"); }, "A123C", 'O'},
+    {"FSK finds nothing: two stray digits are no caller", ClipMode::kFskEurope, [] { return Dtmf("42"); }, "", 'U'},
+    {"FSK finds nothing: a stray digit in the talk is no caller", ClipMode::kFskEurope,
      [] { return Then(Then(Talk(6, 3), Dtmf("4")), Talk(6, 5)); }, "", 'U'},
-    {"FSK finds nothing: dialled digits of a plausible length", 2, [] { return Then(Dtmf("0123"), Talk(5, 6)); },
-     "0123", 'O'},
-    {"FSK finds nothing: a damaged tone frame is no caller", 2, [] { return FrameLostIn("A5551234C", 3); }, "", 'U'},
-    {"FSK finds nothing and no digits", 2, [] { return signals::Silence(8000, 3); }, "", 'I'},
-    {"FSK number wins over dialled digits", 2, [] { return Then(Fsk("5551234"), Dtmf("0123")); }, "5551234", 'I'},
-    {"withheld FSK number falls back to the dialled digits", 2,
+    {"FSK finds nothing: dialled digits of a plausible length", ClipMode::kFskEurope,
+     [] { return Then(Dtmf("0123"), Talk(5, 6)); }, "0123", 'O'},
+    {"FSK finds nothing: a damaged tone frame is no caller", ClipMode::kFskEurope,
+     [] { return FrameLostIn("A5551234C", 3); }, "", 'U'},
+    {"FSK finds nothing and no digits", ClipMode::kFskEurope, [] { return signals::Silence(8000, 3); }, "", 'I'},
+    {"FSK number wins over dialled digits", ClipMode::kFskEurope, [] { return Then(Fsk("5551234"), Dtmf("0123")); },
+     "5551234", 'I'},
+    {"withheld FSK number falls back to the dialled digits", ClipMode::kFskEurope,
      [] {
          Samples s = signals::FskBurst(signals::CallSetupMessage({{0x04, "P"}}));
          Append(s, Dtmf("0123"));
          return s;
      },
      "0123", 'O'},
-    {"clip 7 behaves as FSK", 7, [] { return Fsk("5551234", signals::kBell202Tones); }, "5551234", 'I'},
-    {"negative clip behaves as FSK", -1, [] { return Dtmf("A123C"); }, "A123C", 'O'},
+    {"clip 7 behaves as FSK", static_cast<ClipMode>(7), [] { return Fsk("5551234", signals::kBell202Tones); },
+     "5551234", 'I'},
+    {"negative clip behaves as FSK", static_cast<ClipMode>(-1), [] { return Dtmf("A123C"); }, "A123C", 'O'},
 };
 
 INSTANTIATE_TEST_SUITE_P(Calls, IdentifyCallerTest, ::testing::ValuesIn(kIdentifyCases));
@@ -136,13 +142,13 @@ TEST(IdentifyCallerFileTest, MissingTempFileNamesNoOne) {
     TempDir dir;
     const std::string missing = dir.File("wave1.out");
     const struct {
-        int32_t clip;
+        ClipMode clip;
         char mark;
-    } cases[] = {{0, 'U'}, {1, 'I'}, {2, 'I'}, {3, 'I'}};
+    } cases[] = {{ClipMode::kNone, 'U'}, {ClipMode::kTone, 'I'}, {ClipMode::kFskEurope, 'I'}, {ClipMode::kFskUs, 'I'}};
     for (const auto& c : cases) {
         const CallerIdentity id = IdentifyCaller(missing, c.clip, 8000, BuildToneTable(c.clip));
-        EXPECT_EQ(id.number, "") << c.clip;
-        EXPECT_EQ(id.directionMark, c.mark) << c.clip;
+        EXPECT_EQ(id.number, "") << static_cast<int>(c.clip);
+        EXPECT_EQ(id.directionMark, c.mark) << static_cast<int>(c.clip);
     }
 }
 

@@ -142,7 +142,7 @@ void CoreRig::Reload() {
                               notifier,
                               fileSystem,
                               freeSpace,
-                              [this](const std::string&, int32_t, int32_t, const ToneTable&) { return caller; },
+                              [this](const std::string&, ClipMode, int32_t, const ToneTable&) { return caller; },
                               [this](const FiledRecording& f) { filed.push_back(f); }};
     core = std::make_unique<RecorderCore>(settings, toneTables, services);
 }
@@ -180,7 +180,7 @@ CoreRig& LineOneOnly(CoreRig& rig) {
 
 void RecordOnce(CoreRig& rig, double seconds) {
     rig.FeedSeconds(seconds, 8000, 0);
-    while (rig.core->recording(0)) rig.Feed(0, 0);
+    while (rig.core->recording(Line(0))) rig.Feed(0, 0);
 }
 
 std::vector<int16_t> ToneBlock(size_t perChannel, int16_t leftPeak, int16_t rightPeak, size_t offset) {

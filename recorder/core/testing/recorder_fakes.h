@@ -19,17 +19,17 @@ namespace pell {
 
 class FakeView final : public RecorderView {
 public:
-    void SetMeter(int channel, int position) override { meter[channel] = position; }
-    void SetStatusText(int channel, const std::string& text) override { status[channel] = text; }
-    void SetRecordingCheck(int channel, bool checked) override { check[channel] = checked; }
+    void SetMeter(Line line, int position) override { meter[line] = position; }
+    void SetStatusText(Line line, const std::string& text) override { status[line] = text; }
+    void SetRecordingCheck(Line line, bool checked) override { check[line] = checked; }
     void SetTrayIcon(TrayIcon icon, const std::string& tip) override {
         trayIcon = icon;
         trayTip = tip;
     }
 
-    std::array<int, 2> meter{-1, -1};
-    std::array<std::string, 2> status;
-    std::array<bool, 2> check{};
+    PerLine<int> meter{-1, -1};
+    PerLine<std::string> status;
+    PerLine<bool> check{};
     TrayIcon trayIcon = TrayIcon::Idle;
     std::string trayTip;
 };

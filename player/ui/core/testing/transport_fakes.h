@@ -38,11 +38,13 @@ private:
     std::vector<std::string> entries_;
 };
 
-// An engine that follows WMp3's states without playing anything: the test moves the position.
+// An engine that follows WMp3's states without playing anything: the test moves the time played,
+// in milliseconds, and the engine reports it in whole seconds as WMp3 does, with the length
+// rounded down; once the last millisecond has played the record has Ended.
 class FakeEngine final : public TransportEngine {
 public:
     enum class Op { kOpen, kPlay, kPause, kResume, kStop, kClose, kSeek };
-    enum class State { kClosed, kOpen, kPlaying, kPaused };
+    enum class State { kClosed, kOpen, kPlaying, kPaused, kEnded };
 
     explicit FakeEngine(CallLog& log) : log_(log) {}
 
@@ -51,14 +53,36 @@ public:
         std::lock_guard guard(lock_);
         failOn_[op] = nth;
     }
-    // Length of every record opened from now on, seconds.
-    void SetRecordLength(std::uint32_t seconds) {
+    // Length of every record opened from now on.
+    void SetRecordLength(std::uint32_t seconds) { SetRecordMs(seconds * 1000); }
+    void SetRecordMs(std::uint32_t ms) {
         std::lock_guard guard(lock_);
-        recordLength_ = seconds;
+        recordMs_ = ms;
     }
     void SetPosition(std::uint32_t seconds) {
         std::lock_guard guard(lock_);
-        position_ = seconds;
+        playedMs_ = seconds * 1000;
+    }
+    // The device plays on while playing; the record ends with its last millisecond.
+    void PlayFor(std::uint32_t ms) {
+        std::lock_guard guard(lock_);
+        if (state_ != State::kPlaying) return;
+        playedMs_ = std::min(playedMs_ + ms, openMs_);
+        if (playedMs_ == openMs_) state_ = State::kEnded;
+    }
+    // The device gives up under a playing record, as WMp3's worker does: back to Open.
+    void LoseDevice() {
+        std::lock_guard guard(lock_);
+        if (state_ == State::kPlaying || state_ == State::kPaused) state_ = State::kOpen;
+    }
+    std::uint32_t PlayedMs() const {
+        std::lock_guard guard(lock_);
+        return playedMs_;
+    }
+    // How much of the open record had played when the last Stop came, 0 before any.
+    std::uint32_t PlayedMsAtStop() const {
+        std::lock_guard guard(lock_);
+        return playedMsAtStop_;
     }
     void SetLevels(int left, int right) {
         std::lock_guard guard(lock_);
@@ -79,8 +103,8 @@ public:
         log_.Add("open " + fileName + (bufferMs == 1000 ? "" : " " + std::to_string(bufferMs) + " ms"));
         if (Fails(Op::kOpen) || state_ != State::kClosed) return 0;
         state_ = State::kOpen;
-        length_ = recordLength_;
-        position_ = 0;
+        openMs_ = recordMs_;
+        playedMs_ = 0;
         return 1;
     }
     int Play() override {
@@ -107,17 +131,18 @@ public:
     int Stop() override {
         std::lock_guard guard(lock_);
         log_.Add("stop");
+        playedMsAtStop_ = playedMs_;
         if (Fails(Op::kStop) || (state_ != State::kPlaying && state_ != State::kPaused)) return 0;
         state_ = State::kOpen;
-        position_ = 0;
+        playedMs_ = 0;
         return 1;
     }
     int Close() override {
         std::lock_guard guard(lock_);
         log_.Add("close");
         state_ = State::kClosed;
-        length_ = 0;
-        position_ = 0;
+        openMs_ = 0;
+        playedMs_ = 0;
         return 1;
     }
     int Seek(int seconds) override {
@@ -125,18 +150,18 @@ public:
         log_.Add("seek " + std::to_string(seconds));
         if (Fails(Op::kSeek) || state_ == State::kClosed) return 0;
         state_ = State::kOpen;
-        position_ = static_cast<std::uint32_t>(std::clamp<long long>(seconds, 0, length_));
+        playedMs_ = static_cast<std::uint32_t>(std::clamp<long long>(seconds, 0, openMs_ / 1000)) * 1000;
         return 1;
     }
     std::uint32_t GetLength() override {
         std::lock_guard guard(lock_);
         ++queries_;
-        return length_;
+        return openMs_ / 1000;
     }
     std::uint32_t GetPosition() override {
         std::lock_guard guard(lock_);
         ++queries_;
-        return position_;
+        return state_ == State::kEnded ? openMs_ / 1000 : playedMs_ / 1000;
     }
     int GetVUData(int* left, int* right) override {
         std::lock_guard guard(lock_);
@@ -145,6 +170,11 @@ public:
         *left = playing ? left_ : 0;
         *right = playing ? right_ : 0;
         return playing ? 1 : 0;
+    }
+    bool Ended() override {
+        std::lock_guard guard(lock_);
+        ++queries_;
+        return state_ != State::kPlaying && state_ != State::kPaused;
     }
 
 private:
@@ -159,9 +189,10 @@ private:
     std::map<Op, int> calls_;
     std::map<Op, int> failOn_;
     State state_ = State::kClosed;
-    std::uint32_t recordLength_ = 12;
-    std::uint32_t length_ = 0;
-    std::uint32_t position_ = 0;
+    std::uint32_t recordMs_ = 12000;
+    std::uint32_t openMs_ = 0;  // the open record's length
+    std::uint32_t playedMs_ = 0;
+    std::uint32_t playedMsAtStop_ = 0;
     int left_ = 0;
     int right_ = 0;
     int queries_ = 0;
@@ -195,6 +226,7 @@ public:
     }
     std::string RecordPath(int row) const override { return paths.at(static_cast<std::size_t>(row)); }
     void ShowRowPlayed(int row) override { log_.Add("played " + std::to_string(row)); }
+    void ShowPlayingRow(int row) override { playingRow = row; }
 
     void ShowPlaying(bool on) override { playing = on; }
     void ShowPositionRange(std::uint32_t lengthSeconds) override { positionMaximum = lengthSeconds; }
@@ -212,6 +244,7 @@ public:
 
     std::vector<std::string> paths{"a", "b", "c"};
     int currentRow = -1;
+    int playingRow = -1;
     std::optional<bool> playing;
     std::optional<std::uint32_t> positionMaximum;
     std::optional<std::uint32_t> position;

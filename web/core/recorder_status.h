@@ -1,0 +1,68 @@
+// A recorder's health file, "status.json" in its program folder, which the recorder rewrites
+// every few seconds. Read tolerantly: the file may be missing (a recorder that does not write
+// one, or has not yet), half-written, or from a newer recorder with fields this reader does
+// not know; whatever can be read is shown and the rest is left out. The fields read:
+//
+//   {"version": "0.2", "written": "2026-03-10T14:07:55+01:00", "box_present": true,
+//    "disk_free_bytes": 52000000000,
+//    "lines": [{"line": 1, "state": "recording", "call_start": "...",
+//               "last_call": {"time": "...", "number": "5551234"},
+//               "last_problem": {"time": "...", "message": "..."}}],
+//    "alarms": [{"condition": "box_missing", "since": "...", "message": "..."}]}
+//
+// Times are ISO 8601 texts (with "Z" or an offset, else local time) or seconds since the epoch.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pell::web {
+
+struct LineStatus {
+    int line = 0;             // 1 or 2; 0 when the file does not say
+    std::string description;  // from the recorder's settings, for the page and for rights
+    std::string state;        // as the recorder words it: "idle", "recording", ...
+    std::optional<int64_t> callStart;
+    std::optional<int64_t> lastCallTime;
+    std::string lastCallNumber;
+    std::optional<int64_t> lastProblemTime;
+    std::string lastProblem;
+};
+
+struct RecorderAlarm {
+    std::string condition;
+    std::string message;
+    std::optional<int64_t> since;
+};
+
+struct RecorderStatus {
+    enum class Presence {
+        Absent,      // no status.json: "no status yet"
+        Unreadable,  // there, but cannot be read (permissions)
+        Broken,      // not JSON, or not an object (written half, or by something else)
+        Present
+    };
+    Presence presence = Presence::Absent;
+    std::string problem;  // for Unreadable and Broken, in words
+    std::string version;
+    std::optional<int64_t> written;  // the file's own time, else its modification time
+    bool stale = false;              // not rewritten for a while: the recorder may not be running
+    std::optional<bool> boxPresent;
+    std::optional<int64_t> diskFreeBytes;
+    std::vector<LineStatus> lines;
+    std::vector<RecorderAlarm> alarms;
+};
+
+inline constexpr int64_t kStatusStaleSeconds = 60;
+
+// `text` is the file's content, `modifiedSeconds` its modification time, `now` the present.
+RecorderStatus ParseRecorderStatus(std::string_view text, int64_t modifiedSeconds, int64_t now);
+
+// "2026-03-10T14:07:55Z", "...+01:00", "...+0100", or without zone as local time; fractions of
+// a second ignored.
+std::optional<int64_t> ParseIsoTime(std::string_view text);
+
+}  // namespace pell::web
