@@ -441,12 +441,12 @@ void RecorderDialog::OnTimer() {
     HideToTray();
     if (!core_) return;
     PerLine<std::chrono::year_month_day> before;
-    for (size_t n = 0; n < before.size(); ++n) before[n] = core_->folderDate(static_cast<int>(n));
+    for (size_t n = 0; n < before.size(); ++n) before[n] = core_->folderDate(Line(static_cast<int>(n)));
     if (const std::optional<uint32_t> period = core_->CleanDisk()) timer0_.start(static_cast<int>(*period));
     // The cleaning cursor moved past a day whose folder is gone: cleaning removed it for space.
     for (size_t n = 0; n < before.size(); ++n) {
         const std::string& dropFolder = settings_.channels[n].dropFolder;
-        if (core_->folderDate(static_cast<int>(n)) == before[n] || dropFolder.empty()) continue;
+        if (core_->folderDate(Line(static_cast<int>(n))) == before[n] || dropFolder.empty()) continue;
         const std::string day = DayFolderPath(dropFolder, before[n]);
         if (env_.fileSystem.Exists(day)) continue;
         Deliver(AlarmBook::Event("cleaned" + std::to_string(n + 1),
@@ -746,7 +746,7 @@ void RecorderDialog::RefreshTray() {
     for (size_t n = 0; n < lineStatus_.size(); ++n) {
         // A call lasts from its start until it is filed.
         std::optional<LocalDateTime>& start = lineStatus_[n].callStart;
-        const bool inCall = core_ && !shutdownStarted_ && core_->inCall(static_cast<int>(n));
+        const bool inCall = core_ && !shutdownStarted_ && core_->inCall(Line(static_cast<int>(n)));
         if (inCall && !start) start = env_.clock.Now();
         if (!inCall) start.reset();
         lineStatus_[n].condition = ConditionOf(n);
