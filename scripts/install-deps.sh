@@ -11,6 +11,7 @@ packages=(
   umockdev libumockdev-dev xvfb xauth trayer x11-utils
   mpg123 lame sox
   libsqlite3-dev postgresql libpq-dev libssl-dev
+  libcurl4-openssl-dev python3-aiosmtpd dunst
   lintian desktop-file-utils appstream systemd
   clang libclang-rt-dev clang-format clang-tidy
   libcpp-httplib-dev libssl-dev libsodium-dev nlohmann-json3-dev openssl

@@ -21,7 +21,7 @@ constexpr int kProbeTimeoutMs = 500;
 // A request is one short line; anything longer is not from the configurator.
 constexpr qsizetype kMaxPendingBytes = 256;
 
-QByteArray RequestLine() { return QByteArray(kReloadMessageName) + '\n'; }
+QByteArray RequestLine(const char* name) { return QByteArray(name) + '\n'; }
 
 // A bare name would put the socket in the shared temporary folder, where anyone can take it.
 bool IsSafeChannelName(const QString& name) {
@@ -114,18 +114,31 @@ QString ReloadChannelName() {
 #endif
 }
 
-bool SendReload(const QString& channelName, int timeoutMs) {
+namespace {
+
+// One request line, handed to the recorder's socket before it returns.
+bool SendRequest(const QString& channelName, const char* name, int timeoutMs) {
     if (!IsSafeChannelName(channelName)) return false;
     QLocalSocket socket;
     socket.connectToServer(channelName, QIODevice::WriteOnly);
     if (!socket.waitForConnected(timeoutMs)) return false;
-    const QByteArray line = RequestLine();
+    const QByteArray line = RequestLine(name);
     if (socket.write(line) != line.size()) return false;
     while (socket.bytesToWrite() > 0) {
         if (!socket.waitForBytesWritten(timeoutMs)) return false;
     }
     socket.disconnectFromServer();
     return true;
+}
+
+}  // namespace
+
+bool SendReload(const QString& channelName, int timeoutMs) {
+    return SendRequest(channelName, kReloadMessageName, timeoutMs);
+}
+
+bool SendShowWindow(const QString& channelName, int timeoutMs) {
+    return SendRequest(channelName, kShowMessageName, timeoutMs);
 }
 
 ReloadReceiver::ReloadReceiver(QString channelName, QObject* parent)
@@ -167,6 +180,7 @@ void ReloadReceiver::ReadRequests(QLocalSocket* socket) {
     while (socket->canReadLine()) {
         const QByteArray line = socket->readLine(kMaxPendingBytes).trimmed();
         if (line == kReloadMessageName) emit reloadRequested();
+        if (line == kShowMessageName) emit showRequested();
     }
     if (socket->bytesAvailable() > kMaxPendingBytes) socket->abort();
 }

@@ -1,7 +1,8 @@
 // The recorder's reload request: the configurator, after a save, asks the running recorder to
 // read "settings.ini" again. The recorder listens on a local socket named per user from
 // "RECORDER_RESTART"; the socket is reachable by its own user only, and each line
-// "RECORDER_RESTART" written to it is one request.
+// "RECORDER_RESTART" written to it is one request. A line "RECORDER_SHOW" (a second start of
+// the recorder) asks it to show its window.
 #pragma once
 
 #include <QByteArray>
@@ -14,6 +15,7 @@ class QLocalSocket;
 namespace pell {
 
 inline constexpr const char* kReloadMessageName = "RECORDER_RESTART";
+inline constexpr const char* kShowMessageName = "RECORDER_SHOW";
 
 // "RECORDER_RESTART-<user id>" inside ReloadSocketFolder(); empty when there is no safe folder,
 // so that neither side ever uses a folder other users can write in.
@@ -28,6 +30,8 @@ QString ReloadSocketFolder(const QString& runtimeDir, const QString& cacheHome, 
 // Writes one request and returns once it has been handed to the recorder's socket (or the
 // time limit passed); false when no recorder listens or the write did not complete.
 bool SendReload(const QString& channelName = ReloadChannelName(), int timeoutMs = 2000);
+// As SendReload, asking the running recorder to show its window.
+bool SendShowWindow(const QString& channelName = ReloadChannelName(), int timeoutMs = 2000);
 
 class ReloadReceiver : public QObject {
     Q_OBJECT
@@ -44,6 +48,7 @@ public:
 
 signals:
     void reloadRequested();
+    void showRequested();
 
 private:
     void Accept();

@@ -59,6 +59,17 @@ TEST_F(ReloadChannelTest, OneSendIsOneReload) {
     EXPECT_EQ(RequestsBeforeSentinel(spy, Channel()), 1);
 }
 
+TEST_F(ReloadChannelTest, AShowRequestShowsAndIsNoReload) {
+    ReloadReceiver receiver(Channel());
+    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::Listening);
+    QSignalSpy reloads(&receiver, &ReloadReceiver::reloadRequested);
+    QSignalSpy shows(&receiver, &ReloadReceiver::showRequested);
+    ASSERT_TRUE(SendShowWindow(Channel()));
+    EXPECT_EQ(RequestsBeforeSentinel(reloads, Channel()), 0);
+    EXPECT_EQ(shows.count(), 1);
+    EXPECT_FALSE(SendShowWindow(QString::fromStdString(dir_.File("nobody.sock")), 200));
+}
+
 TEST_F(ReloadChannelTest, SendWithoutReceiverReportsNobodyListening) {
     EXPECT_FALSE(SendReload(Channel(), 200));
     dir_.Write("reload.sock", "not a socket");

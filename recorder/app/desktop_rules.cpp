@@ -6,6 +6,7 @@
 #include "common/core/paths.h"
 #include "common/core/settings_file.h"
 #include "recorder/app/recorder_controls.h"
+#include "recorder/core/recorder_status.h"
 
 namespace pell::recorder {
 
@@ -85,15 +86,7 @@ std::optional<bool> ToggleAutostart(const std::string& entryPath, const std::str
     return true;
 }
 
-std::string CutTip(const std::string& tip, size_t maxCharacters) {
-    size_t characters = 0;
-    for (size_t i = 0; i < tip.size(); ++i) {
-        // Continuation bytes (10xxxxxx) belong to the character before them.
-        if ((static_cast<unsigned char>(tip[i]) & 0xC0) == 0x80) continue;
-        if (characters++ == maxCharacters) return tip.substr(0, i);
-    }
-    return tip;
-}
+std::string CutTip(const std::string& tip, size_t maxCharacters) { return CutUtf8(tip, maxCharacters); }
 
 std::string FindCompanion(const std::string& name, const std::vector<std::string>& folders,
                           const IsExecutableFn& isExecutable, const FindOnPathFn& findOnPath) {
@@ -108,6 +101,22 @@ std::string FindCompanion(const std::string& name, const std::vector<std::string
 std::string FolderOf(const std::string& programPath) {
     const std::string folder = std::filesystem::path(programPath).parent_path().string();
     return folder.empty() ? "." : folder;
+}
+
+std::string BuildTreeFolder(const std::string& programPath, const std::string& relativeFolder) {
+    if (relativeFolder.empty()) return {};
+    return (std::filesystem::path(FolderOf(programPath)) / relativeFolder).lexically_normal().string();
+}
+
+std::string FormatLogLine(const std::string& line, bool journal) {
+    std::string oneLine = line;
+    for (char& c : oneLine) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    // Under systemd the unit's name stands before every line already.
+    if (!journal) return std::string(text::kAppName) + ": " + oneLine + "\n";
+    const bool warning = line.rfind("message: ", 0) == 0 || line.rfind("alarm", 0) == 0;
+    return (warning ? "<4>" : "<6>") + oneLine + "\n";
 }
 
 }  // namespace pell::recorder

@@ -39,7 +39,16 @@ using FindOnPathFn = std::function<std::string(const std::string& name)>;
 std::string FindCompanion(const std::string& name, const std::vector<std::string>& folders,
                           const IsExecutableFn& isExecutable, const FindOnPathFn& findOnPath);
 
+// One event as one line of standard error: "PellRecorder: text"; under systemd (journal) the
+// journal's priority prefix instead, "<4>" for messages and alarms, "<6>" for the rest. Line
+// breaks inside become blanks.
+std::string FormatLogLine(const std::string& line, bool journal);
+
 // The folder that holds `programPath` ("." for a bare name).
 std::string FolderOf(const std::string& programPath);
+
+// Where the build puts a companion: `relativeFolder` (as the build tree lays it out) from the
+// folder of `programPath`; empty for an empty relative folder.
+std::string BuildTreeFolder(const std::string& programPath, const std::string& relativeFolder);
 
 }  // namespace pell::recorder

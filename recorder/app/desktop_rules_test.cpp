@@ -108,8 +108,27 @@ TEST(FindCompanionTest, TakesTheFirstFolderThatHoldsTheProgramThenPath) {
             [&](const std::string&) { return c.onPath; });
         EXPECT_EQ(found, c.expected);
     }
+    EXPECT_EQ(BuildTreeFolder("/src/build/recorder/app/PellRecorder", "../../configurator/app"),
+              "/src/build/configurator/app");
+    EXPECT_EQ(BuildTreeFolder("/usr/bin/PellRecorder", ""), "");
     EXPECT_EQ(FolderOf("/opt/player/PellPlayer"), "/opt/player");
     EXPECT_EQ(FolderOf("PellPlayer"), ".");
+}
+
+TEST(FormatLogLineTest, OneLinePerEventWithTheJournalsPriorityUnderSystemd) {
+    struct Case {
+        const char* line;
+        bool journal;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"started: device \"usb audio\"", false, "PellRecorder: started: device \"usb audio\"\n"},
+        {"started: device \"usb audio\"", true, "<6>started: device \"usb audio\"\n"},
+        {"message: Could not open line source!", true, "<4>message: Could not open line source!\n"},
+        {"alarm: the line box is missing", true, "<4>alarm: the line box is missing\n"},
+        {"message: two\nlines\r", false, "PellRecorder: message: two lines \n"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FormatLogLine(c.line, c.journal), c.expected) << c.line;
 }
 
 }  // namespace

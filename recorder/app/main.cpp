@@ -4,6 +4,7 @@
 
 #include "common/platform/program_folder.h"
 #include "common/platform/reload_channel.h"
+#include "custody/posix/custody.h"
 #include "recorder/app/desktop_rules.h"
 #include "recorder/app/recorder_controls.h"
 #include "recorder/app/recorder_dialog.h"
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
     if (!backends.scenarioError().empty()) desktop.Log("simulated line box not loaded: " + backends.scenarioError());
     RealFileSystem fileSystem;
     DiskFreeSpace freeSpace;
+    PosixRecordingCustody custody("PellRecorder");
     RecorderEnvironment environment{
         LookupProgramFolder(kRecorderAppName, ProgramFolderFallback::ExecutableFolder),
         clock,
@@ -61,6 +63,9 @@ int main(int argc, char** argv) {
         QCoreApplication::applicationFilePath().toStdString(),
         AutostartEntryPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")),
         ReloadChannelName().toStdString(),
+        {},
+        {},
+        &custody,
     };
 
     RecorderDialog dialog(std::move(environment));
@@ -75,7 +80,7 @@ int main(int argc, char** argv) {
     // Qt ends the process with exit(1) when the display connection breaks, past every event:
     // the running calls are filed from the exit handler then.
     const FinishAtExit finishAtExit(dialog);
-    if (const int failure = dialog.Start(); failure != 0) return failure;
+    if (const int failure = dialog.Start(); failure != 0 || dialog.handedOver()) return failure;
 
     // The end of the desktop session (or any other quit) files running calls like a shut-down.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &dialog, [&dialog] { dialog.ShutDownAtQuit(); });

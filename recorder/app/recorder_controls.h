@@ -15,6 +15,7 @@ inline constexpr int kDialogTemplate = 102;
 inline constexpr int kAppIconId = 128;
 inline constexpr int kTrayIdleIconId = 130;
 inline constexpr int kTrayRecordingIconId = 131;
+inline constexpr int kTrayProblemIconId = 132;
 inline constexpr int kFileMenuId = 133;
 inline constexpr int kTrayMenuId = 134;
 inline constexpr int kTrayIconId = 2000;
@@ -37,6 +38,10 @@ inline constexpr ControlId kStartupCommand{32775, "startupAction"};
 // Timer 0: the first hide, the visible time after "&Restore".
 inline constexpr int kFirstTimerMs = 2000;
 inline constexpr int kRestoreTimerMs = 60000;
+// A missing line box or sound device is looked for this often.
+inline constexpr int kDeviceRetryMs = 3000;
+// The health file is rewritten this often.
+inline constexpr int kStatusPeriodMs = 5000;
 
 // Tips of the notification icon hold at most this many characters.
 inline constexpr int kMaxTipLength = 127;

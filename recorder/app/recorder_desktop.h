@@ -1,8 +1,9 @@
 // What the recorder window asks of the desktop, behind one interface that tests replace:
-// message boxes, the quit question, starting programs, the notification area and the log.
+// notifications, the quit question, starting programs, the notification area and the log.
 // Every call comes on the main thread.
 #pragma once
 
+#include <optional>
 #include <string>
 
 class QWidget;
@@ -12,10 +13,16 @@ namespace pell::recorder {
 class RecorderDesktop {
 public:
     virtual ~RecorderDesktop() = default;
-    // A message box with the stop icon; may run a modal loop until it is closed.
-    virtual void ShowStop(QWidget* owner, const std::string& text) = 0;
-    // Closes every message box still waiting for a click (a stop during start-up).
+    // A desktop notification that waits for nobody; false when no notification service answers
+    // (the window's icon tells it then). beforeExit: the process ends next, so it is handed over first.
+    virtual bool Notify(const std::string& text, bool beforeExit) = 0;
+    // Closes every message still waiting for a click (a stop during start-up).
     virtual void DismissMessages() {}
+    // Whether this user is in `group`; nullopt when the machine has no such group.
+    virtual std::optional<bool> InGroup(const std::string& group) {
+        (void)group;
+        return std::nullopt;
+    }
     // "Do you really want to quit?" with Yes and No, No the default; true for Yes.
     virtual bool AskQuit(QWidget* owner) = 0;
     // Starts the program without waiting, in workingFolder; false when it cannot start.

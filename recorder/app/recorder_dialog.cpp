@@ -1,5 +1,6 @@
 #include "recorder/app/recorder_dialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -8,21 +9,26 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cctype>
 #include <utility>
 
+#include "common/core/paths.h"
 #include "common/platform/reload_channel.h"
 #include "common/widgets/about_box.h"
 #include "common/widgets/dialog_units.h"
+#include "index/open/open_call_index.h"
 #include "recorder/app/desktop_rules.h"
 #include "recorder/app/recorder_controls.h"
 #include "recorder/app/recorder_icons.h"
+#include "recorder/core/recording_names.h"
 #include "recorder/devices/capture_format.h"
 
 namespace pell::recorder {
@@ -49,8 +55,6 @@ void Place(QWidget* control, const DialogBaseUnits& base, int x, int y, int widt
     control->setGeometry(at.width(), at.height(), size.width(), size.height());
 }
 
-QString TipText(const std::string& tip) { return QString::fromStdString(CutTip(tip, kMaxTipLength)); }
-
 std::string Plural(uint64_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
 
 std::string LowerCase(std::string text) {
@@ -64,10 +68,13 @@ RecorderDialog::RecorderDialog(RecorderEnvironment environment, QWidget* parent)
     : QDialog(parent),
       env_(std::move(environment)),
       idleIcon_(RecorderIcon(RecorderIconKind::TrayIdle)),
-      recordingIcon_(RecorderIcon(RecorderIconKind::TrayRecording)) {
+      recordingIcon_(RecorderIcon(RecorderIconKind::TrayRecording)),
+      problemIcon_(RecorderIcon(RecorderIconKind::TrayProblem)) {
     settings_.programFolder = env_.programFolder;
     BuildWindow();
     connect(&timer0_, &QTimer::timeout, this, &RecorderDialog::OnTimer);
+    connect(&retryTimer_, &QTimer::timeout, this, [this] { Post([this] { RetryDevices(); }); });
+    connect(&statusTimer_, &QTimer::timeout, this, [this] { Post([this] { WriteStatus(); }); });
 }
 
 RecorderDialog::~RecorderDialog() { Teardown(); }
@@ -107,11 +114,29 @@ void RecorderDialog::BuildWindow() {
         Place(statusEdits_[n], base, 224, kRowY[n] + 1, kStatusWidth[n], 12);
     }
 
+    // Hidden until the first problem, so the window looks as it always did while all is well.
+    problemsBox_ = new QGroupBox("Problems", this);
+    problemsBox_->setObjectName("problemsBox");
+    auto* problemsLayout = new QVBoxLayout(problemsBox_);
+    problemsList_ = new QListWidget(problemsBox_);
+    problemsList_->setObjectName("problemsList");
+    problemsList_->setWordWrap(true);
+    problemsList_->setFixedSize(DialogUnitsToPixels(base, 246 - 14, 60));
+    problemsLayout->addWidget(problemsList_);
+    auto* problemsArea = new QWidget(this);
+    problemsArea->setObjectName("problemsArea");
+    auto* problemsAreaLayout = new QVBoxLayout(problemsArea);
+    const QSize margin = DialogUnitsToPixels(base, 7, 4);
+    problemsAreaLayout->setContentsMargins(margin.width(), 0, margin.width(), margin.height());
+    problemsAreaLayout->addWidget(problemsBox_);
+    problemsBox_->hide();
+
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(0, 0, 0, 0);
     top->setSpacing(0);
     BuildMenus();
     top->addWidget(client);
+    top->addWidget(problemsArea);
     top->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -153,8 +178,12 @@ bool RecorderDialog::TryAddTray() {
     tray_->setProperty("iconId", kTrayIconId);
     // Desktops that draw the menu themselves only ever see the attached one; a left click does nothing.
     tray_->setContextMenu(trayMenu_);
-    tray_->setIcon(trayImage_ == TrayIcon::Recording ? recordingIcon_ : idleIcon_);
-    tray_->setToolTip(TipText(trayTip_));
+    // A left click shows the window, as the desktops here expect; the menu stays on the right.
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) OnRestore();
+    });
+    shownIcon_ = nullptr;
+    RefreshTray();
     tray_->show();
     Log("notification icon added");
     return true;
@@ -178,6 +207,10 @@ std::vector<RecorderDialog::StartupStep> RecorderDialog::StartupSteps() {
              if (listening == ReloadReceiver::ListenResult::AlreadyRunning) return false;
              if (listening == ReloadReceiver::ListenResult::Failed) Log("cannot listen for reload requests");
              connect(reload_.get(), &ReloadReceiver::reloadRequested, this, &RecorderDialog::RequestReload);
+             connect(reload_.get(), &ReloadReceiver::showRequested, this, [this] {
+                 Log("another start asked for the window");
+                 OnRestore();
+             });
              return true;
          },
          text::kAlreadyRunning},
@@ -187,7 +220,7 @@ std::vector<RecorderDialog::StartupStep> RecorderDialog::StartupSteps() {
                  settings_, toneTables_,
                  RecorderServices{env_.clock, lines_, static_cast<RecorderView&>(*this), static_cast<Notifier&>(*this),
                                   env_.fileSystem, env_.freeSpace, env_.identifyCaller,
-                                  [this](const FiledRecording& f) { OnFiled(f); }});
+                                  [this](const FiledRecording& f) { OnFiled(f); }, env_.custody});
              devices_ = std::make_unique<LineBoxDevices>(
                  env_.captureBackend, env_.hidBackend, env_.clock, lines_, static_cast<CaptureUi&>(*this),
                  [this](uint64_t generation) { PostBlock(generation); }, [this] { RequestReconnect(); },
@@ -201,14 +234,24 @@ std::vector<RecorderDialog::StartupStep> RecorderDialog::StartupSteps() {
         {"load the encoders", [this] { return core_->LoadEncoder(kLines[0]) && core_->LoadEncoder(kLines[1]); },
          text::kCodecFailed},
         // A call cut by a crash or power cut is filed before new calls can take its counter.
-        {"finish recordings left unfinished", [this] { return core_->RecoverUnfinishedRecordings(), true; }, nullptr},
-        {"initialise capture", [this] { return devices_->capture().InitCapture(); }, text::kSoundFailed},
+        {"finish recordings left unfinished",
+         [this] { return recovered_ = core_->RecoverUnfinishedRecordings(), true; }, nullptr},
+        // A box plugged in later is found by the retries: the recorder waits instead of ending.
+        {"initialise capture",
+         [this] {
+             if (!devices_->capture().InitCapture()) UpdateWaiting(text::kSoundFailed);
+             return true;
+         },
+         nullptr},
         {"open the capture device",
          [this] {
-             return devices_->capture().FindCaptureDevice(settings_.device, settings_.sampleRate,
-                                                          WaveCapture::Search::kStartUp);
+             if (!waiting_ && !devices_->capture().FindCaptureDevice(settings_.device, settings_.sampleRate,
+                                                                     WaveCapture::Search::kStartUp)) {
+                 UpdateWaiting(text::kSourceFailed);
+             }
+             return true;
          },
-         text::kSourceFailed},
+         nullptr},
         {"start timer 0", [this] { return timer0_.start(kFirstTimerMs), true; }, nullptr},
         {"add the notification icon",
          [this] {
@@ -239,18 +282,25 @@ std::string RecorderDialog::TakeProgramFolder() {
 }
 
 int RecorderDialog::Start() {
+    // A second start by the same user shows the first one's window, as a click on its icon would.
+    if (!env_.reloadChannel.empty() && SendShowWindow(QString::fromStdString(env_.reloadChannel), 1000)) {
+        Log("already running: asked the running recorder to show its window");
+        handedOver_ = true;
+        Teardown();
+        return 0;
+    }
     // Before anything in the program folder is read or written: recovery there would finish the
     // other recorder's running call.
     if (const std::string refusal = TakeProgramFolder(); !refusal.empty()) {
         Log("start-up failed: take the program folder");
-        ShowStop(refusal);
+        Tell(refusal, true);
         Teardown();
         return 1;
     }
     for (const StartupStep& step : StartupSteps()) {
         if (step.run() || step.fatalMessage == nullptr) continue;
         Log(std::string("start-up failed: ") + step.name);
-        ShowStop(step.fatalMessage);
+        Tell(step.fatalMessage, true);
         Teardown();
         return 1;
     }
@@ -258,6 +308,16 @@ int RecorderDialog::Start() {
         " Hz, line interface " + (devices_->lineInterfacePresent() ? "found" : "not found") + ", program folder " +
         settings_.programFolder);
     started_ = true;
+    lastTick_ = env_.clock.TickMs();
+    UpdateWaiting(text::kSourceFailed);
+    retryTimer_.start(kDeviceRetryMs);
+    if (recovered_ > 0) {
+        Deliver(AlarmBook::Event("recovered", Plural(static_cast<uint64_t>(recovered_), "call") +
+                                                  " cut by a stop of the recorder (a crash or power cut) "
+                                                  "had to be finished at the start; see the log for the files."));
+    }
+    WriteStatus();
+    statusTimer_.start(kStatusPeriodMs);
     if (requests_.StartupDone()) ScheduleRequest(requests_.stopping());
     return 0;
 }
@@ -279,12 +339,30 @@ void RecorderDialog::LoadSettingsAndFolders() {
     settings_.sampleRate = static_cast<int32_t>(EffectiveSampleRate(settings_.sampleRate));
     CreateDropFolders(settings_);
     core_->OnSettingsLoaded(std::exchange(settings_.loadMessages, {}));
+    LoadOptions();
+}
+
+void RecorderDialog::StartFeed() {
+    // A running feed stays: stopping it waits for the index, which may be a slow server.
+    if (feed_) return;
+    feed_ = env_.startFeed ? env_.startFeed(settings_.programFolder) : StartRecorderFeed(settings_.programFolder);
+    if (feed_) Log("filed calls go to the call index that index.ini names");
+}
+
+void RecorderDialog::LoadOptions() {
+    StartFeed();
+    options_ = LoadRecorderOptions(settings_.programFolder);
+    core_->SetRetention(options_.lines);
+    alarms_.SetReminderSeconds(int64_t{options_.reminderHours} * 3600);
+    for (const std::string& message : std::exchange(options_.messages, {})) Tell(message);
 }
 
 void RecorderDialog::UpdateMenuStates() {
     if (playerPath_.empty()) {
         playerPath_ = FindCompanion(
-            kPlayerProgram, {env_.desktop.PlayerFolder(), FolderOf(env_.executablePath)},
+            kPlayerProgram,
+            {env_.desktop.PlayerFolder(), FolderOf(env_.executablePath),
+             BuildTreeFolder(env_.executablePath, PELL_BUILD_PLAYER_DIR)},
             [this](const std::string& path) { return env_.desktop.IsExecutable(path); },
             [this](const std::string& name) { return env_.desktop.FindOnPath(name); });
         playerAction_->setEnabled(!playerPath_.empty());  // never greyed again once found
@@ -355,6 +433,7 @@ void RecorderDialog::ProcessBlockNotice(uint64_t generation) {
         core_->ProcessBlock(samples, count);
         ++blocksProcessed_;
     });
+    RefreshTray();  // a call filed in this block is over only now
 }
 
 // ---- timer, window, menus ----
@@ -362,10 +441,25 @@ void RecorderDialog::ProcessBlockNotice(uint64_t generation) {
 void RecorderDialog::OnTimer() {
     HideToTray();
     if (!core_) return;
+    PerLine<std::chrono::year_month_day> before;
+    for (size_t n = 0; n < before.size(); ++n) before[n] = core_->folderDate(Line(static_cast<int>(n)));
     if (const std::optional<uint32_t> period = core_->CleanDisk()) timer0_.start(static_cast<int>(*period));
+    // The cleaning cursor moved past a day whose folder is gone: cleaning removed it for space.
+    for (size_t n = 0; n < before.size(); ++n) {
+        const std::string& dropFolder = settings_.channels[n].dropFolder;
+        if (core_->folderDate(Line(static_cast<int>(n))) == before[n] || dropFolder.empty()) continue;
+        const std::string day = DayFolderPath(dropFolder, before[n]);
+        if (env_.fileSystem.Exists(day)) continue;
+        Deliver(AlarmBook::Event("cleaned" + std::to_string(n + 1),
+                                 "Line " + std::to_string(n + 1) + ": the day folder " + day +
+                                     " was cleaned away to keep " + std::to_string(settings_.freeDiskSpace) +
+                                     " MB free (see history.log)."));
+    }
 }
 
 void RecorderDialog::HideToTray() {
+    // Someone is reading or using the window: it goes at the next tick after that.
+    if (isVisible() && (isActiveWindow() || QApplication::activePopupWidget() != nullptr)) return;
     if (TryAddTray()) {
         hide();
         return;
@@ -412,7 +506,9 @@ void RecorderDialog::ShowAbout() { MakeAboutBox(this)->exec(); }
 
 void RecorderDialog::OnConfiguration() {
     const std::string program = FindCompanion(
-        kConfiguratorProgram, {settings_.programFolder, FolderOf(env_.executablePath)},
+        kConfiguratorProgram,
+        {settings_.programFolder, FolderOf(env_.executablePath),
+         BuildTreeFolder(env_.executablePath, PELL_BUILD_CONFIGURATOR_DIR)},
         [this](const std::string& path) { return env_.desktop.IsExecutable(path); },
         [this](const std::string& name) { return env_.desktop.FindOnPath(name); });
     if (program.empty()) return;
@@ -439,6 +535,59 @@ void RecorderDialog::Reconnect() {
     devices_->OnReconnect(settings_.device, settings_.sampleRate);
     Log(std::string("reconnect: capture ") + (devices_->capture().running() ? "open" : "not found") +
         ", line interface " + (devices_->lineInterfacePresent() ? "found" : "not found"));
+    UpdateWaiting(text::kSourceFailed);
+}
+
+bool RecorderDialog::HidControlled() const {
+    for (const ChannelConfig& channel : settings_.channels) {
+        if (channel.exists != 0 && channel.sensitiveControl == LineControl::kLineState) return true;
+    }
+    return false;
+}
+
+bool RecorderDialog::HardwareMissing() { return devices_ && !devices_->capture().running(); }
+
+bool RecorderDialog::LineInterfaceMissing() const {
+    return devices_ && HidControlled() && !devices_->lineInterfacePresent();
+}
+
+void RecorderDialog::RetryDevices() {
+    if (shutdownStarted_ || !devices_) return;
+    if (HardwareMissing()) {
+        devices_->capture().FindCaptureDevice(settings_.device, settings_.sampleRate, WaveCapture::Search::kRetry);
+    }
+    if (LineInterfaceMissing()) devices_->SearchLineInterfaceIfAbsent();
+    UpdateWaiting(text::kSourceFailed);
+}
+
+void RecorderDialog::UpdateWaiting(const char* specText) {
+    // Lines under HID control record nothing without the line interface, even with sound.
+    const bool noInterface = !HardwareMissing() && LineInterfaceMissing();
+    if (noInterface != lineInterfaceMissing_) {
+        lineInterfaceMissing_ = noInterface;
+        if (noInterface) {
+            Tell(std::string("The line box (") + kLineBoxHidName +
+                 ") is not plugged in: lines under HID control record nothing until it is; the recorder looks for "
+                 "it every few seconds.");
+        } else if (!waiting_) {
+            Tell(std::string("The line box (") + kLineBoxHidName + ") is there: its lines record again.");
+        }
+    }
+    const bool missing = HardwareMissing();
+    if (missing == waiting_) {
+        RefreshTray();
+        return;
+    }
+    waiting_ = missing;
+    if (missing) {
+        Log("waiting for the line box");
+        Tell(WaitingText(specText, Facts()));
+    } else {
+        Tell("The line box is there: recording starts (device \"" + settings_.device + "\" at " +
+             std::to_string(devices_->capture().sampleRate()) + " Hz, line interface " +
+             (devices_->lineInterfacePresent() ? "found" : "not found") + ").");
+    }
+    RefreshTray();
 }
 
 void RecorderDialog::FileCallsForNewCapture(const RecorderSettings& loaded, bool newRate) {
@@ -477,6 +626,7 @@ void RecorderDialog::Reload() {
     toneTables_ = tones;
     CreateDropFolders(settings_);
     core_->OnSettingsLoaded(std::exchange(settings_.loadMessages, {}));
+    LoadOptions();
     // Capture is reopened only when it must change: a reopen drops sound of the running calls.
     if (newRate || newDevice) {
         devices_->Reload(settings_.device, settings_.sampleRate);
@@ -487,6 +637,7 @@ void RecorderDialog::Reload() {
         std::to_string(devices_->capture().sampleRate()) + " Hz, capture " +
         (newRate || newDevice ? (devices_->capture().running() ? "reopened" : "not found") : "kept") +
         ", line interface " + (devices_->lineInterfacePresent() ? "found" : "not found"));
+    UpdateWaiting(text::kSourceFailed);
 }
 
 void RecorderDialog::OnShutDown() {
@@ -518,6 +669,8 @@ void RecorderDialog::ShutDown() {
         tray_ = nullptr;
     }
     if (core_) core_->FinishAllRecordings();
+    statusTimer_.stop();
+    WriteStatus();
     Teardown();
     hide();
     Log("shut down");
@@ -529,6 +682,8 @@ void RecorderDialog::Teardown() {
     for (const std::string& text : pendingBoxes_) Log("message not shown at shut-down: " + text);
     pendingBoxes_.clear();
     timer0_.stop();
+    retryTimer_.stop();
+    statusTimer_.stop();
     queue_.clear();
     if (tray_ != nullptr) {
         delete tray_;
@@ -540,9 +695,20 @@ void RecorderDialog::Teardown() {
     devices_.reset();
     core_.reset();
     reload_.reset();
+    mailer_.reset();
+    feed_.reset();
 }
 
 void RecorderDialog::OnFiled(const FiledRecording& filed) {
+    LineStatus& status = lineStatus_[filed.channel];
+    status.lastNumber = filed.number;
+    status.lastFiledAt = env_.clock.Now();
+    status.lastFiledPath = filed.path;
+    cannotWrite_[filed.channel] = false;  // a file reached its folder again
+    lastActivity_[filed.channel] = RunSeconds();
+    // The path is root/dd.mm.yyyy/name.mp3, with the drop folder the call was filed under.
+    if (feed_) feed_->Filed(FolderOf(FolderOf(filed.path)), filed.path);
+    RefreshTray();
     Log("filed: channel " + std::to_string(filed.channel + 1) + " " + filed.path + " " +
         Plural(filed.seconds, "second") + " number \"" + filed.number + "\" mark " +
         std::string(1, filed.directionMark));
@@ -561,22 +727,49 @@ void RecorderDialog::SetStatusText(Line line, const std::string& text) {
 void RecorderDialog::SetRecordingCheck(Line line, bool checked) { checks_[line.index()]->setChecked(checked); }
 
 void RecorderDialog::SetTrayIcon(TrayIcon icon, const std::string& tip) {
-    // Every encoded block asks again; the desktop only hears of changes.
-    if (icon == trayImage_ && tip == trayTip_) return;
     trayImage_ = icon;
     trayTip_ = tip;
-    if (tray_ == nullptr) return;
-    tray_->setIcon(icon == TrayIcon::Recording ? recordingIcon_ : idleIcon_);
-    tray_->setToolTip(TipText(tip));
+    RefreshTray();
+}
+
+LineCondition RecorderDialog::ConditionOf(size_t line) const {
+    const ChannelConfig& channel = settings_.channels[line];
+    if (channel.exists == 0) return LineCondition::kOff;
+    if (waiting_ || (channel.sensitiveControl == LineControl::kLineState && lineInterfaceMissing_)) {
+        return LineCondition::kBoxMissing;
+    }
+    if (cannotWrite_[line]) return LineCondition::kCannotWrite;
+    return lineStatus_[line].callStart ? LineCondition::kRecording : LineCondition::kIdle;
+}
+
+void RecorderDialog::RefreshTray() {
+    bool problem = waiting_ || lineInterfaceMissing_;
+    for (size_t n = 0; n < lineStatus_.size(); ++n) {
+        // A call lasts from its start until it is filed.
+        std::optional<LocalDateTime>& start = lineStatus_[n].callStart;
+        const bool inCall = core_ && !shutdownStarted_ && core_->inCall(Line(static_cast<int>(n)));
+        if (inCall && !start) start = env_.clock.Now();
+        if (!inCall) start.reset();
+        lineStatus_[n].condition = ConditionOf(n);
+        if (lineStatus_[n].condition == LineCondition::kCannotWrite) problem = true;
+    }
+    const QIcon* icon = problem ? &problemIcon_ : trayImage_ == TrayIcon::Recording ? &recordingIcon_ : &idleIcon_;
+    const std::string tip = TrayTip(waiting_ ? kWaitingTip : trayTip_, lineStatus_, kMaxTipLength);
+    // Every encoded block asks again; the desktop only hears of changes.
+    if (tray_ == nullptr || (icon == shownIcon_ && tip == shownTip_)) return;
+    if (icon != shownIcon_) tray_->setIcon(*icon);
+    if (tip != shownTip_) tray_->setToolTip(QString::fromStdString(tip));
+    shownIcon_ = icon;
+    shownTip_ = tip;
 }
 
 void RecorderDialog::ShowStop(const std::string& text) {
     if (!started_) {
-        env_.desktop.ShowStop(this, text);
+        Tell(text);
         return;
     }
-    // Shown from an event of its own, not inside block processing: blocks go on being
-    // processed while the box waits for a click, so none has to wait and none is lost.
+    // Told from an event of its own, not inside block processing: whatever the desktop does
+    // meanwhile, blocks go on being processed, so none has to wait and none is lost.
     pendingBoxes_.push_back(text);
     if (pendingBoxes_.size() == 1 && !showingBoxes_) {
         QMetaObject::invokeMethod(
@@ -590,12 +783,172 @@ void RecorderDialog::ShowPendingBoxes() {
     while (!pendingBoxes_.empty() && !shutdownStarted_) {
         const std::string text = std::move(pendingBoxes_.front());
         pendingBoxes_.pop_front();
-        env_.desktop.ShowStop(this, text);
+        Tell(text);
     }
     showingBoxes_ = false;
 }
 
-void RecorderDialog::ShowMessage(const std::string& text) { env_.desktop.ShowStop(this, text); }
+HealthReport RecorderDialog::Health() {
+    RefreshTray();
+    HealthReport report;
+    report.version = PELL_RECORDER_VERSION;
+    report.written = env_.clock.Now();
+    bool recording = false;
+    for (size_t n = 0; n < lineStatus_.size(); ++n) recording = recording || lineStatus_[n].callStart.has_value();
+    report.state = shutdownStarted_ ? "stopped"
+                   : waiting_       ? "waiting for the line box"
+                   : recording      ? "recording"
+                                    : "idle";
+    report.boxPresent = devices_ && devices_->lineInterfacePresent();
+    report.soundPresent = devices_ && devices_->capture().running();
+    // The drive the recordings go to, which cleaning watches; the program folder without one.
+    std::string folder = settings_.programFolder;
+    for (const ChannelConfig& channel : settings_.channels) {
+        if (channel.exists != 0 && !channel.dropFolder.empty() && env_.fileSystem.Exists(channel.dropFolder)) {
+            folder = channel.dropFolder;
+            break;
+        }
+    }
+    report.diskFreeBytes = env_.freeSpace.FreeBytes(folder);
+    report.lines = lineStatus_;
+    report.alarms = alarms_.Standing();
+    if (!problems_.entries().empty()) {
+        report.lastProblem = problems_.entries().back().text;
+        report.lastProblemAt = problems_.entries().back().at;
+    }
+    return report;
+}
+
+int64_t RecorderDialog::RunSeconds() {
+    const uint32_t now = env_.clock.TickMs();
+    runMs_ += TicksSince(lastTick_, now);
+    lastTick_ = now;
+    return static_cast<int64_t>(runMs_ / 1000);
+}
+
+void RecorderDialog::Observe(const std::string& key, bool holds, const std::string& text, int64_t graceSeconds) {
+    if (const std::optional<AlarmNotice> notice = alarms_.Observe(key, holds, text, RunSeconds(), graceSeconds)) {
+        Deliver(*notice);
+    }
+}
+
+void RecorderDialog::CheckAlarms() {
+    if (!started_ || shutdownStarted_) return;
+    Observe("box", waiting_ || lineInterfaceMissing_,
+            waiting_ ? "The line box or its sound device has been missing for more than a minute: nothing is recorded."
+                     : std::string("The line box's line interface (") + kLineBoxHidName +
+                           ") has been missing for more than a minute: lines under HID control record nothing.",
+            kMissingHardwareGraceSeconds);
+    const int64_t now = RunSeconds();
+    for (size_t n = 0; n < lineStatus_.size(); ++n) {
+        const std::string line = "Line " + std::to_string(n + 1);
+        Observe("write" + std::to_string(n + 1), cannotWrite_[n],
+                line + " cannot write its recordings: " + lineStatus_[n].lastProblem);
+        if (lineStatus_[n].callStart) lastActivity_[n] = now;
+        const int32_t days = options_.lines[n].noCallDays;
+        Observe("quiet" + std::to_string(n + 1),
+                days > 0 && settings_.channels[n].exists != 0 && now - lastActivity_[n] >= int64_t{days} * 86400,
+                line + " has had no call for " + Plural(static_cast<uint64_t>(days), "day") + ".");
+    }
+    const HealthReport health = Health();
+    const uint64_t limitBytes = settings_.freeDiskSpace > 0 ? uint64_t(settings_.freeDiskSpace) << 20 : 0;
+    const bool low = limitBytes > 0 && health.diskFreeBytes && *health.diskFreeBytes < 2 * limitBytes;
+    Observe("space", low,
+            "Free space for the recordings is " + std::to_string(health.diskFreeBytes.value_or(0) >> 20) +
+                " MB, under twice the cleaning limit of " + std::to_string(settings_.freeDiskSpace) +
+                " MB: the oldest days will be deleted.");
+}
+
+void RecorderDialog::Deliver(const AlarmNotice& notice) {
+    const std::string text = AlarmNoticeText(notice);
+    Log("alarm: " + text);
+    Show(text, false);
+    if (!options_.mail.Enabled()) return;
+    const AlarmMail mail{AlarmMailSubject(notice), text + "\n\nPellRecorder, program folder " +
+                                                       settings_.programFolder + ", at " +
+                                                       FormatLocal(env_.clock.Now(), "%d.%m.%Y %H:%M:%S") + ".\n"};
+    if (env_.sendMail) {
+        env_.sendMail(options_.mail, mail);
+        return;
+    }
+    if (!mailer_) {
+        mailer_ = std::make_unique<AlarmMailer>([this](const AlarmMail& sentMail, bool sent, const std::string& error) {
+            const std::string line = sent ? "alarm mail sent: " + sentMail.subject
+                                          : "alarm mail not sent (" + error + "): " + sentMail.subject;
+            QMetaObject::invokeMethod(
+                this, [this, line] { Log(line); }, Qt::QueuedConnection);
+        });
+    }
+    mailer_->Send(options_.mail, mail);
+}
+
+void RecorderDialog::WriteStatus() {
+    if (!core_ && !shutdownStarted_) return;
+    CheckAlarms();
+    const std::string path = JoinPath(settings_.programFolder, kStatusFile);
+    std::string error;
+    if (env_.fileSystem.WriteWhole(path, FormatHealthJson(Health()), &error)) {
+        statusFailed_ = false;
+        return;
+    }
+    if (std::exchange(statusFailed_, true)) return;
+    Log("cannot write the health file " + path + ": " + error);
+}
+
+CauseFacts RecorderDialog::Facts() {
+    CauseFacts facts;
+    facts.inPellGroup = env_.desktop.InGroup(kPellGroup);
+    facts.wantedDevice = LowerCase(settings_.device);  // as the search compares it
+    facts.lineBoxPresent = devices_ && devices_->lineInterfacePresent();
+    facts.soundPresent = devices_ && devices_->capture().running();
+    if (!facts.soundPresent) {
+        for (const std::optional<std::string>& name : env_.captureBackend.InputDevices()) {
+            facts.foundDevices.push_back(name.value_or("(unreadable)"));
+        }
+    }
+    for (const ChannelConfig& channel : settings_.channels) {
+        if (channel.exists != 0 && channel.sensitiveControl == LineControl::kLineState) facts.hidControlled = true;
+    }
+    return facts;
+}
+
+void RecorderDialog::Log(const std::string& line) {
+    env_.desktop.Log(line);
+    loggedByCore_.push_back(line);
+    while (loggedByCore_.size() > 8) loggedByCore_.pop_front();
+}
+
+void RecorderDialog::Tell(const std::string& text, bool beforeExit) {
+    const std::string told = WithCause(text, Facts());
+    // The core starts a line's failures with "Line N: ".
+    for (size_t n = 0; n < 2 && started_; ++n) {
+        if (text.rfind("Line " + std::to_string(n + 1) + ": ", 0) != 0) continue;
+        cannotWrite_[n] = true;
+        lineStatus_[n].lastProblem = told;
+    }
+    // One line per event: a message the core logged already is not logged again, unless its cause was added.
+    const auto logged = std::find(loggedByCore_.begin(), loggedByCore_.end(), text);
+    if (logged != loggedByCore_.end() && told == text) {
+        loggedByCore_.erase(logged);
+    } else {
+        env_.desktop.Log("message: " + told);
+    }
+    Show(told, beforeExit);
+    RefreshTray();
+}
+
+void RecorderDialog::Show(const std::string& text, bool beforeExit) {
+    problems_.Add(env_.clock.Now(), text);
+    problemsList_->addItem(QString::fromStdString(ProblemList::Row(problems_.entries().back())));
+    while (problemsList_->count() > static_cast<int>(problems_.entries().size())) delete problemsList_->takeItem(0);
+    problemsList_->scrollToBottom();
+    problemsBox_->show();
+    if (!env_.desktop.Notify(text, beforeExit) && tray_ != nullptr) {
+        tray_->showMessage(text::kAppName, QString::fromStdString(text), QSystemTrayIcon::Warning);
+    }
+}
+
+void RecorderDialog::ShowMessage(const std::string& text) { Tell(text); }
 
 void RecorderDialog::SetCaption(const std::string& text) { setWindowTitle(QString::fromStdString(text)); }
 

@@ -62,6 +62,12 @@ QImage DrawRecorderIcon(RecorderIconKind kind, int sizePx) {
             p.drawEllipse(QPointF(32, 32), 30, 30);
             DrawHandset(p, Qt::white, 0.9);
             break;
+        case RecorderIconKind::TrayProblem:
+            p.setPen(QPen(QColor(0x6b, 0x46, 0x00), 2.5));
+            p.setBrush(QColor(0xf0, 0xa2, 0x0c));
+            p.drawEllipse(QPointF(32, 32), 29, 29);
+            DrawHandset(p, QColor(0x2a, 0x1c, 0x00), 0.9);
+            break;
     }
     return image;
 }

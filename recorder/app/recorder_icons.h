@@ -1,6 +1,7 @@
 // The recorder's icons, drawn by our own code: the window icon (128) and the notification
-// icons for idle (130) and recording (131). Idle is a slate disk, recording a red one, so the
-// two tell apart at 16 px.
+// icons for idle (130), recording (131) and problem (132: waiting for the box, a line that
+// cannot write). Idle is a slate disk, recording a red one, problem an amber one, so the three
+// tell apart at 16 px.
 #pragma once
 
 #include <QIcon>
@@ -8,7 +9,7 @@
 
 namespace pell::recorder {
 
-enum class RecorderIconKind { App, TrayIdle, TrayRecording };
+enum class RecorderIconKind { App, TrayIdle, TrayRecording, TrayProblem };
 
 // The artwork at one size.
 QImage DrawRecorderIcon(RecorderIconKind kind, int sizePx);

@@ -50,24 +50,37 @@ QProcessEnvironment PrepareRun(const TempDir& dir) {
     return env;
 }
 
-// Without a display a fatal message is only written, so the program ends at once with code 1.
-void ExpectRefusal(const QProcessEnvironment& env, const std::string& message) {
+// A second start ends at once: with code 1 after a refusal, with 0 after handing over to the first.
+void ExpectSecondStartEnds(const QProcessEnvironment& env, const std::string& line, int code) {
     QProcess refused;
     refused.setProcessEnvironment(env);
     refused.start(PELL_RECORDER_PATH, {});
     ASSERT_TRUE(refused.waitForFinished(15000));
-    EXPECT_EQ(refused.exitCode(), 1);
+    EXPECT_EQ(refused.exitCode(), code);
     const std::string log = refused.readAllStandardError().toStdString();
-    EXPECT_NE(log.find("message: " + message), std::string::npos) << log;
+    EXPECT_NE(log.find(line), std::string::npos) << log;
 }
 
-TEST(PellRecorderProgramTest, WithoutItsDeviceTheProgramSaysSoAndEndsWithCodeOne) {
+TEST(PellRecorderProgramTest, WithoutItsDeviceTheProgramWaitsForTheBoxAndSaysWhatItFound) {
     TempDir dir;
     const QProcessEnvironment env = PrepareRun(dir);
     std::string settings = dir.Read("settings.ini");
     settings.replace(settings.find("device=simulated line box"), 25, "device=no such box");
     dir.Write("settings.ini", settings);
-    ExpectRefusal(env, "Could not open line source!");
+    QProcess recorder;
+    recorder.setProcessEnvironment(env);
+    recorder.start(PELL_RECORDER_PATH, {});
+    ASSERT_TRUE(recorder.waitForStarted(10000));
+    std::string log;
+    ASSERT_TRUE(AwaitLog(recorder, log,
+                         "message: Could not open line source! no capture device's name contains \"no such box\"; "
+                         "found: USB Audio CODEC (simulated line box).",
+                         15000))
+        << log;
+    EXPECT_NE(log.find("waiting for the line box"), std::string::npos) << log;
+    ::kill(static_cast<pid_t>(recorder.processId()), SIGTERM);
+    ASSERT_TRUE(recorder.waitForFinished(15000));
+    EXPECT_EQ(recorder.exitCode(), 0);
 }
 
 TEST(PellRecorderProgramTest, RecordsTheBoxScenarioAndFilesTheRunningCallOnSigterm) {
@@ -84,12 +97,12 @@ TEST(PellRecorderProgramTest, RecordsTheBoxScenarioAndFilesTheRunningCallOnSigte
     // A second recorder on the folder, whatever its runtime folder: refused before it touches a file.
     const std::string refusal = "Pell Recorder is already running (process " + std::to_string(recorder.processId()) +
                                 ") with the program folder " + dir.path() + "; this one ends without touching it.";
-    ExpectRefusal(env, refusal);
+    ExpectSecondStartEnds(env, "already running: asked the running recorder to show its window", 0);
     QProcessEnvironment otherRuntime = env;
     std::filesystem::create_directories(dir.File("run2"));
     std::filesystem::permissions(dir.File("run2"), std::filesystem::perms::owner_all);
     otherRuntime.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.File("run2")));
-    ExpectRefusal(otherRuntime, refusal);
+    ExpectSecondStartEnds(otherRuntime, "message: " + refusal, 1);
     // Line 1's call ends at 10 s; line 2's runs until 15 s, so the stop must finish it.
     ASSERT_TRUE(AwaitLog(recorder, log, "filed: channel 1", 30000)) << log;
     EXPECT_EQ(log.find("filed: channel 2"), std::string::npos) << log;
@@ -202,7 +215,7 @@ TEST(PellRecorderDisplayTest, WhenTheDisplayGoesAwayTheRunningCallIsFiled) {
     ExpectFiled(path, kDemoLine1Number, CallDirection::Incoming);
 }
 
-TEST(PellRecorderDisplayTest, AStopSignalDuringAStartUpMessageEndsTheRecorder) {
+TEST(PellRecorderDisplayTest, AStopSignalAfterAStartUpMessageEndsTheRecorder) {
     PrivateXvfb x;
     if (x.display().empty()) GTEST_SKIP() << "Xvfb (Debian's xvfb) is not installed or does not start";
     TempDir dir;
@@ -216,7 +229,7 @@ TEST(PellRecorderDisplayTest, AStopSignalDuringAStartUpMessageEndsTheRecorder) {
     recorder.start(PELL_RECORDER_PATH, {});
     ASSERT_TRUE(recorder.waitForStarted(10000));
     std::string log;
-    ASSERT_TRUE(AwaitLog(recorder, log, "message: No drop folder is set for channel 2", 15000)) << log;
+    ASSERT_TRUE(AwaitLog(recorder, log, "No drop folder is set for channel 2", 15000)) << log;
     ::kill(static_cast<pid_t>(recorder.processId()), SIGTERM);  // a service stop or a logout
     ASSERT_TRUE(recorder.waitForFinished(15000)) << "the stop was swallowed";
     log += recorder.readAllStandardError().toStdString();

@@ -1,19 +1,27 @@
 // Renders the recorder's window (one line recording, the other idle), its menus, the About
-// box and the notification icons to PNG files, for reviewing the layout:
+// box and the notification icons to PNG files, for reviewing the layout; then starts it without
+// a sound device and renders the window with its problems list, the tray tip and the screen,
+// which shows the notifications where a notification service (dunst under Xvfb) runs:
 // pellrecorder_snapshot <output folder> [program folder with a settings.ini]
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QTextStream>
+#include <QToolTip>
 
 #include "common/widgets/snapshot.h"
 #include "recorder/app/recorder_controls.h"
 #include "recorder/app/recorder_dialog.h"
 #include "recorder/app/recorder_icons.h"
+#include "recorder/app/system_desktop.h"
 
 namespace {
 
@@ -36,7 +44,7 @@ public:
 
 class QuietDesktop final : public RecorderDesktop {
 public:
-    void ShowStop(QWidget*, const std::string&) override {}
+    bool Notify(const std::string&, bool) override { return true; }
     bool AskQuit(QWidget*) override { return false; }
     bool StartDetached(const std::string&, const std::string&) override { return false; }
     bool IsExecutable(const std::string&) override { return false; }
@@ -46,16 +54,17 @@ public:
     void Log(const std::string&) override {}
 };
 
-// The idle and recording notification icons at 16, 22 and 32 px, shown 4 times enlarged
+// The idle, recording and problem notification icons at 16, 22 and 32 px, shown 4 times enlarged
 // beside their real size, on a light and on a dark panel.
 QImage IconSheet() {
     const int sizes[] = {16, 22, 32};
-    QImage sheet(2 * (16 * 4 + 22 * 4 + 32 * 4 + 16 * 3 + 22 + 32 + 80), 2 * (32 * 4 + 24), QImage::Format_ARGB32);
+    QImage sheet(3 * (16 * 4 + 22 * 4 + 32 * 4 + 16 * 3 + 22 + 32 + 80), 2 * (32 * 4 + 24), QImage::Format_ARGB32);
     sheet.fill(Qt::white);
     QPainter p(&sheet);
     p.fillRect(0, sheet.height() / 2, sheet.width(), sheet.height() / 2, QColor(0x30, 0x30, 0x30));
     int x = 8;
-    for (RecorderIconKind kind : {RecorderIconKind::TrayIdle, RecorderIconKind::TrayRecording}) {
+    for (RecorderIconKind kind :
+         {RecorderIconKind::TrayIdle, RecorderIconKind::TrayRecording, RecorderIconKind::TrayProblem}) {
         for (int size : sizes) {
             const QImage icon = DrawRecorderIcon(kind, size);
             for (int panel = 0; panel < 2; ++panel) {
@@ -70,30 +79,76 @@ QImage IconSheet() {
     return sheet;
 }
 
+void ProcessEventsFor(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// The world of a recorder without a box: no sound device, no line interface.
+struct NoBox {
+    SystemClock clock;
+    NoCapture capture;
+    NoHid hid;
+    RealFileSystem fileSystem;
+    DiskFreeSpace freeSpace;
+
+    RecorderEnvironment Environment(RecorderDesktop& desktop, const std::string& folder,
+                                    const std::string& reloadChannel) {
+        return {folder,
+                clock,
+                capture,
+                hid,
+                desktop,
+                fileSystem,
+                freeSpace,
+                {},
+                [] { return LineBoxPacers{}; },
+                "",
+                "",
+                reloadChannel,
+                {},
+                [](const std::string&) { return std::unique_ptr<FiledCallFeed>(); }};
+    }
+};
+
+// A start without the box: its messages go to the desktop's notification service.
+bool RenderWaitingRecorder(const QString& out, NoBox& box) {
+    QTemporaryDir folder;
+    SystemDesktop desktop;
+    RecorderDialog dialog(
+        box.Environment(desktop, folder.path().toStdString(), folder.filePath("reload.sock").toStdString()));
+    if (dialog.Start() != 0) return false;
+    dialog.show();
+    ProcessEventsFor(300);
+    bool ok = SaveSnapshot(dialog, out + "/recorder_problems.png");
+    // The tip as the notification area shows it.
+    QLabel tip(QString::fromStdString(TrayTip(kWaitingTip, dialog.lineStatus(), kMaxTipLength)));
+    tip.setObjectName("trayTip");
+    tip.setPalette(QToolTip::palette());
+    tip.setAutoFillBackground(true);
+    tip.setMargin(6);
+    tip.setFrameStyle(QFrame::Box | QFrame::Plain);
+    ok = SaveSnapshot(tip, out + "/tray_tip.png") && ok;
+    ProcessEventsFor(1500);  // the notifications appear
+    if (QScreen* screen = QGuiApplication::primaryScreen();
+        screen != nullptr && QGuiApplication::platformName() == "xcb") {
+        ok = screen->grabWindow(0).save(out + "/screen_notifications.png") && ok;
+    }
+    dialog.ShutDownNow();
+    ProcessEventsFor(200);
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString out = SnapshotFolder(argc, argv, "pellrecorder_snapshot <output folder> [program folder]");
     if (out.isEmpty()) return 2;
-    SystemClock clock;
-    NoCapture capture;
-    NoHid hid;
+    NoBox box;
     QuietDesktop desktop;
-    RealFileSystem fileSystem;
-    DiskFreeSpace freeSpace;
-    RecorderDialog dialog({argc > 2 ? argv[2] : "/nonexistent",
-                           clock,
-                           capture,
-                           hid,
-                           desktop,
-                           fileSystem,
-                           freeSpace,
-                           {},
-                           [] { return LineBoxPacers{}; },
-                           "",
-                           "",
-                           ""});
+    RecorderDialog dialog(box.Environment(desktop, argc > 2 ? argv[2] : "/nonexistent", ""));
     dialog.setWindowTitle("Pell Recorder - usb audio codec");
     // Line 1 just hung up and its call is still running out; line 2 waits on its level.
     dialog.findChild<QCheckBox*>(kChannelCheck[0].objectName)->setChecked(true);
@@ -112,5 +167,5 @@ int main(int argc, char** argv) {
     ok = SaveSnapshot(*about, out + "/about_box.png") && ok;
     ok = IconSheet().save(out + "/tray_icons.png") && ok;
     ok = DrawRecorderIcon(RecorderIconKind::App, 128).save(out + "/app_icon.png") && ok;
-    return ok ? 0 : 1;
+    return RenderWaitingRecorder(out, box) && ok ? 0 : 1;
 }

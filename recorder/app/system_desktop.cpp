@@ -1,6 +1,8 @@
 #include "recorder/app/system_desktop.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -8,19 +10,47 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
+#include <grp.h>
+#include <unistd.h>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 #include "common/platform/program_folder.h"
+#include "recorder/app/desktop_rules.h"
 #include "recorder/app/recorder_controls.h"
 
 namespace pell::recorder {
 
 SystemDesktop::SystemDesktop()
-    : boxesShown_(QGuiApplication::platformName() != "offscreen" && QGuiApplication::platformName() != "minimal") {}
+    : boxesShown_(QGuiApplication::platformName() != "offscreen" && QGuiApplication::platformName() != "minimal"),
+      journal_(std::getenv("JOURNAL_STREAM") != nullptr) {}
 
-void SystemDesktop::ShowStop(QWidget* owner, const std::string& text) {
-    Log("message: " + text);
-    if (boxesShown_) QMessageBox::critical(owner, text::kAppName, QString::fromStdString(text));
+bool SystemDesktop::Notify(const std::string& text, bool beforeExit) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return false;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        "org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "Notify");
+    const QVariantMap hints{{"urgency", QVariant::fromValue<uchar>(beforeExit ? 2 : 1)},
+                            {"desktop-entry", QString("pell-recorder")}};
+    call << QString(text::kAppName) << 0u << QString("pell-recorder") << QString(text::kAppName)
+         << QString::fromStdString(text) << QStringList() << hints << -1;
+    if (!beforeExit) return bus.send(call);
+    // The process ends next: the notification must have reached the service first.
+    return bus.call(call, QDBus::Block, 2000).type() == QDBusMessage::ReplyMessage;
+}
+
+std::optional<bool> SystemDesktop::InGroup(const std::string& group) {
+    const struct group* entry = ::getgrnam(group.c_str());
+    if (entry == nullptr) return std::nullopt;
+    if (::getegid() == entry->gr_gid) return true;
+    const int count = ::getgroups(0, nullptr);
+    std::vector<gid_t> groups(static_cast<size_t>(count > 0 ? count : 0));
+    if (count > 0 && ::getgroups(count, groups.data()) < 0) return std::nullopt;
+    for (const gid_t gid : groups) {
+        if (gid == entry->gr_gid) return true;
+    }
+    return false;
 }
 
 void SystemDesktop::DismissMessages() {
@@ -63,7 +93,7 @@ std::string SystemDesktop::PlayerFolder() {
 bool SystemDesktop::TrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 void SystemDesktop::Log(const std::string& line) {
-    std::fprintf(stderr, "%s: %s\n", text::kAppName, line.c_str());
+    std::fputs(FormatLogLine(line, journal_).c_str(), stderr);
     std::fflush(stderr);
 }
 

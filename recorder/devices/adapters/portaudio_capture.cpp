@@ -1,12 +1,54 @@
 #include "recorder/devices/adapters/portaudio_capture.h"
 
+#include <alsa/asoundlib.h>
+#include <fcntl.h>
 #include <portaudio.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 namespace pell {
 namespace {
+
+// ALSA reports every device it probes and cannot open; the recorder's own line says what matters.
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// Standard error goes to /dev/null while it lives: the sound servers' client libraries (JACK's
+// among them) print their probing failures there directly.
+class MutedStandardError {
+public:
+    MutedStandardError() {
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+        if (null >= 0) ::close(null);
+    }
+    ~MutedStandardError() {
+        std::fflush(stderr);
+        if (saved_ < 0) return;
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+    }
+    MutedStandardError(const MutedStandardError&) = delete;
+    MutedStandardError& operator=(const MutedStandardError&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
+void QuietenSoundLibraries() {
+    static const bool quiet = [] {
+        snd_lib_error_set_handler(&IgnoreAlsaError);
+        // Probing must not start a JACK server nobody asked for.
+        setenv("JACK_NO_START_SERVER", "1", 0);
+        setenv("JACK_NO_AUDIO_RESERVATION", "1", 0);
+        return true;
+    }();
+    (void)quiet;
+}
 
 class PortAudioStream final : public CaptureStream {
 public:
@@ -53,6 +95,8 @@ bool PortAudioCapture::Initialize() {
     // The box's codec offers 8 kHz only as 8-bit; ALSA's plug layer converts to 16-bit.
     if (const char* plug = std::getenv("PA_ALSA_PLUGHW"); !plug || std::string(plug) != "1")
         setenv("PA_ALSA_PLUGHW", "1", 1);
+    QuietenSoundLibraries();
+    const MutedStandardError muted;
     initialised_ = Pa_Initialize() == paNoError;
     return initialised_;
 }

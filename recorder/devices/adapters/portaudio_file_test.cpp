@@ -1,6 +1,10 @@
 // PortAudio over ALSA "file" PCMs: exact bytes from a raw file, fast and unpaced.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <fstream>
 
 #include "common/core/wav_file.h"
@@ -47,6 +51,30 @@ protected:
     RecordingUi ui_;
     NoticeQueue notices_;
 };
+
+TEST_F(AlsaFileCaptureTest, ProbingTheDevicesWritesNothingToStandardError) {
+    // A card that is not there, as on a machine without the box: ALSA complains while probing it.
+    testing::UseAlsaConfig(dir_.path(), FilePcm(kBoxOne, dir_.File("one.raw")) +
+                                            "pcm.\"missing card\" { type hw; card 9; hint { show on description "
+                                            "\"missing card\" } }\n");
+    const std::string captured = dir_.File("stderr.txt");
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    const int file = ::open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(file, 0);
+    ::dup2(file, STDERR_FILENO);
+    ::close(file);
+    {
+        PortAudioCapture backend;
+        ASSERT_TRUE(backend.Initialize());
+        EXPECT_FALSE(backend.InputDevices().empty());
+        backend.Terminate();
+    }
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    EXPECT_EQ(dir_.Read("stderr.txt"), "");
+}
 
 TEST_F(AlsaFileCaptureTest, PortAudioListsTheFilePcmsAsInputDevices) {
     PortAudioCapture backend;
