@@ -132,19 +132,23 @@ const IdentifyCase kIdentifyCases[] = {
      },
      "0123", 'O'},
     {"automatic: a V.23 burst is the caller", ClipMode::kAutomatic, [] { return Fsk("5551234"); }, "5551234", 'I'},
-    {"automatic: a Bell 202 burst is the caller", ClipMode::kAutomatic, [] { return Fsk("5551234", signals::kBell202Tones); }, "5551234",
-     'I'},
+    {"automatic: a Bell 202 burst is the caller", ClipMode::kAutomatic,
+     [] { return Fsk("5551234", signals::kBell202Tones); }, "5551234", 'I'},
     {"automatic: a Bell 202 burst, then talk", ClipMode::kAutomatic,
      [] { return Then(Fsk("5551234", signals::kBell202Tones), Talk(10, 7)); }, "5551234", 'I'},
     {"automatic: an FSK number wins over dialled digits", ClipMode::kAutomatic,
      [] { return Then(Fsk("5551234", signals::kBell202Tones), Dtmf("0123")); }, "5551234", 'I'},
-    {"automatic: no FSK, a tone frame is the caller", ClipMode::kAutomatic, [] { return Dtmf("A5551234C"); }, "5551234", 'I'},
+    {"automatic: no FSK, a tone frame is the caller", ClipMode::kAutomatic, [] { return Dtmf("A5551234C"); }, "5551234",
+     'I'},
     {"automatic: no FSK, a withheld tone code", ClipMode::kAutomatic, [] { return Dtmf("B10C"); }, "Private", 'I'},
-    {"automatic: no FSK, unframed digits were dialled", ClipMode::kAutomatic, [] { return Then(Dtmf("0123"), Talk(5, 8)); }, "0123", 'O'},
-    {"automatic: a damaged tone frame names no caller", ClipMode::kAutomatic, [] { return FrameLostIn("A5551234C", 3); }, "", 'U'},
+    {"automatic: no FSK, unframed digits were dialled", ClipMode::kAutomatic,
+     [] { return Then(Dtmf("0123"), Talk(5, 8)); }, "0123", 'O'},
+    {"automatic: a damaged tone frame names no caller", ClipMode::kAutomatic,
+     [] { return FrameLostIn("A5551234C", 3); }, "", 'U'},
     {"automatic: stray digits name no caller", ClipMode::kAutomatic, [] { return Dtmf("42"); }, "", 'U'},
     {"automatic: talk alone names no caller", ClipMode::kAutomatic, [] { return Talk(8, 9); }, "", 'I'},
-    {"clip 7 behaves as FSK", static_cast<ClipMode>(7), [] { return Fsk("5551234", signals::kBell202Tones); }, "5551234", 'I'},
+    {"clip 7 behaves as FSK", static_cast<ClipMode>(7), [] { return Fsk("5551234", signals::kBell202Tones); },
+     "5551234", 'I'},
     {"negative clip behaves as FSK", static_cast<ClipMode>(-1), [] { return Dtmf("A123C"); }, "A123C", 'O'},
 };
 
@@ -156,8 +160,11 @@ TEST(IdentifyCallerFileTest, MissingTempFileNamesNoOne) {
     const struct {
         ClipMode clip;
         char mark;
-    } cases[] = {{ClipMode::kNone, 'U'},      {ClipMode::kTone, 'I'},     {ClipMode::kFskEurope, 'I'},
-                 {ClipMode::kFskUs, 'I'},     {ClipMode::kAutomatic, 'I'}};
+    } cases[] = {{ClipMode::kNone, 'U'},
+                 {ClipMode::kTone, 'I'},
+                 {ClipMode::kFskEurope, 'I'},
+                 {ClipMode::kFskUs, 'I'},
+                 {ClipMode::kAutomatic, 'I'}};
     for (const auto& c : cases) {
         const CallerIdentity id = IdentifyCaller(missing, c.clip, 8000, BuildToneTable(c.clip));
         EXPECT_EQ(id.number, "") << static_cast<int>(c.clip);
