@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, checks the layout, then builds and runs every test: the pure-core tests under
 # AddressSanitizer/UBSan, the threaded tests under ThreadSanitizer, the full suite, each fuzz
-# target for 60 s (when clang is present), and the Debian package (built from the full build,
+# target for 30 s (when clang is present), and the Debian package (built from the full build,
 # installed, used, purged). clang-tidy runs on every C++ file changed since the commit its
 # baseline was measured on, or including a file that changed (scripts/check-style.sh).
 set -euo pipefail
@@ -39,8 +39,8 @@ ctest --test-dir build -j "$jobs" --output-on-failure
 echo "== clang-tidy on what changed since its baseline"
 bash scripts/check-style.sh tidy build
 
-echo "== fuzz targets (clang's libFuzzer with AddressSanitizer and UBSan), 60 s each"
-bash scripts/fuzz.sh 60
+echo "== fuzz targets (clang's libFuzzer with AddressSanitizer and UBSan), 30 s each"
+bash scripts/fuzz.sh 30
 
 echo "== Debian package: lintian, install, a recording as a desktop user, purge"
 bash scripts/test-package.sh build

@@ -111,7 +111,9 @@ double GainDb(int32_t rate, double hz, const std::function<void(Samples&)>& impa
 
 TEST(SignalsTest, SlopeLeavesTheHigherToneTheAskedDifferenceBelow) {
     for (const int32_t rate : {8000, 11025, 16000}) {
-        for (const auto& [low, high] : {std::pair{1300.0, 2100.0}, std::pair{1200.0, 2200.0}}) {
+        for (const auto& tones : {std::pair{1300.0, 2100.0}, std::pair{1200.0, 2200.0}}) {
+            const double low = tones.first;
+            const double high = tones.second;
             for (const double difference : {4.0, 8.0, 12.0}) {
                 auto impair = [&](Samples& s) { ApplySlope(s, rate, low, high, difference); };
                 EXPECT_NEAR(GainDb(rate, low, impair) - GainDb(rate, high, impair), difference, 0.3)
