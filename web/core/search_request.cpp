@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <limits>
 
 #include "web/core/ini_text.h"
 
@@ -14,7 +15,9 @@ std::optional<int> Digits(std::string_view text, std::size_t at, std::size_t dig
     int value = 0;
     for (std::size_t i = at; i < at + digits; ++i) {
         if (text[i] < '0' || text[i] > '9') return std::nullopt;
-        value = value * 10 + (text[i] - '0');
+        const int digit = text[i] - '0';
+        if (value > (std::numeric_limits<int>::max() - digit) / 10) return std::nullopt;  // too large to be read
+        value = value * 10 + digit;
     }
     return value;
 }

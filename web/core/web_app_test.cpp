@@ -179,7 +179,8 @@ TEST_F(WebAppTest, ListenerSearchShowsOnlyItsLinesWhateverItAsksFor) {
         request.params = params;
         const WebResponse response = app_->Handle(request);
         ASSERT_EQ(response.status, 200) << response.body;
-        for (const Json& call : Body(response)["calls"]) EXPECT_EQ(call["line"], "Line 1") << response.body;
+        const Json body = Body(response);  // the loop must not walk a temporary's member
+        for (const Json& call : body["calls"]) EXPECT_EQ(call["line"], "Line 1") << response.body;
     }
     const Json lines = Body(app_->Handle(Get("/api/lines", bob)));
     EXPECT_EQ(lines["lines"], Json::array({"Line 1"}));
