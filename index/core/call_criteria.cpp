@@ -194,4 +194,13 @@ bool CallBefore(const CallRecord& a, const CallRecord& b, const CallOrder& order
     return order.descending ? b.id < a.id : a.id < b.id;
 }
 
+std::string StoredWords(std::string_view text) {
+    std::string joined;
+    for (const std::string& word : TextWords(text)) {
+        if (!joined.empty()) joined += ' ';
+        joined += word;
+    }
+    return joined;
+}
+
 }  // namespace pell

@@ -57,6 +57,9 @@ std::vector<std::string> NumberPatterns(std::string_view query, const NumberPlan
 // letter), A to Z lower-cased.
 std::vector<std::string> TextWords(std::string_view text);
 
+// A text's words as the stores keep them for word search: TextWords joined by single blanks.
+std::string StoredWords(std::string_view text);
+
 // Criteria in the form the stores take.
 struct PreparedCriteria {
     std::vector<std::string> numberPatterns;  // any of them; empty: no number criterion

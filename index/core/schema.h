@@ -8,6 +8,12 @@ namespace pell {
 
 inline constexpr int kIndexSchemaVersion = 1;
 
+// The columns every search and Find read, in this order, and the join they come from.
+inline constexpr const char* kCallColumns =
+    "c.id, r.path, c.folder, c.name, c.readable, c.times_known, c.start_time, c.duration, c.line, c.number, "
+    "c.direction, c.bookmark, c.played, c.protected, c.size, c.mtime_ns, c.ctime_ns, c.inode, c.content_key";
+inline constexpr const char* kCallFrom = " FROM calls c JOIN roots r ON r.id = c.root_id";
+
 // SQLite: FTS5 over the digits (trigram, so any three digits find their calls) and the words,
 // both external-content tables kept by triggers.
 inline constexpr const char* kSqliteSchema = R"SQL(

@@ -12,10 +12,6 @@
 namespace pell {
 namespace {
 
-constexpr const char* kCallColumns =
-    "c.id, r.path, c.folder, c.name, c.readable, c.times_known, c.start_time, c.duration, c.line, c.number, "
-    "c.direction, c.bookmark, c.played, c.protected, c.size, c.mtime_ns, c.ctime_ns, c.inode, c.content_key";
-constexpr const char* kCallFrom = " FROM calls c JOIN roots r ON r.id = c.root_id";
 // Serialises creating the tables when several programs start at once.
 constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(582410667)";
 // A transaction that lost a deadlock or a serialisation race is tried again this often.
@@ -36,15 +32,6 @@ std::string OneLine(std::string message) {
     }
     while (!out.empty() && out.back() == ' ') out.pop_back();
     return out;
-}
-
-std::string JoinWords(const std::vector<std::string>& words) {
-    std::string joined;
-    for (const std::string& word : words) {
-        if (!joined.empty()) joined += ' ';
-        joined += word;
-    }
-    return joined;
 }
 
 std::string SortExpression(CallSortColumn column) {
@@ -375,7 +362,7 @@ StoreStatus PostgresCallStore::ApplyOnce(int64_t folderId, const std::vector<Cal
                  NumberDigits(f.number),
                  std::to_string(static_cast<int>(f.direction)),
                  f.bookmark,
-                 JoinWords(TextWords(f.bookmark)),
+                 StoredWords(f.bookmark),
                  Bool(f.played),
                  Bool(f.isProtected),
                  std::to_string(f.stamp.size),

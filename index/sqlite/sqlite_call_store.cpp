@@ -11,22 +11,8 @@
 namespace pell {
 namespace {
 
-// The columns every search and Find read, in this order.
-constexpr const char* kCallColumns =
-    "c.id, r.path, c.folder, c.name, c.readable, c.times_known, c.start_time, c.duration, c.line, c.number, "
-    "c.direction, c.bookmark, c.played, c.protected, c.size, c.mtime_ns, c.ctime_ns, c.inode, c.content_key";
 // Two months: a longer time range holds more calls than a typical number or word matches.
 constexpr int64_t kDrivingRangeSeconds = 62 * 86'400;
-constexpr const char* kCallFrom = " FROM calls c JOIN roots r ON r.id = c.root_id";
-
-std::string JoinWords(const std::vector<std::string>& words) {
-    std::string joined;
-    for (const std::string& word : words) {
-        if (!joined.empty()) joined += ' ';
-        joined += word;
-    }
-    return joined;
-}
 
 std::string SortExpression(CallSortColumn column) {
     switch (column) {
@@ -380,7 +366,7 @@ StoreStatus SqliteCallStore::ApplyFiles(int64_t folderId, const std::vector<Call
             upsert.Bind(10, NumberDigits(f.number));
             upsert.Bind(11, static_cast<int64_t>(f.direction));
             upsert.Bind(12, f.bookmark);
-            upsert.Bind(13, JoinWords(TextWords(f.bookmark)));
+            upsert.Bind(13, StoredWords(f.bookmark));
             upsert.Bind(14, f.played ? 1 : 0);
             upsert.Bind(15, f.isProtected ? 1 : 0);
             upsert.Bind(16, f.stamp.size);

@@ -566,7 +566,7 @@ TEST_F(PlayerDialogTest, RefreshKeepsTheChosenSort) {
     EXPECT_EQ(d->CurrentRow(), -1);
 }
 
-// Part of the spec's table: Next while paused moves the highlight on and resumes the paused
+// The player's command table: Next while paused moves the highlight on and resumes the paused
 // record. Which record that is stays in sight: in bold in the list and in the line under it.
 TEST_F(PlayerDialogTest, TheRecordThatPlaysIsShownWhereverTheHighlightIs) {
     auto d = Open();
