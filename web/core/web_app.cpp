@@ -127,10 +127,14 @@ Json RecorderJson(const std::string& folder, const RecorderStatus& status) {
                 {"problem", status.problem},
                 {"version", status.version},
                 {"written", Moment(status.written)},
+                {"state", status.state},
                 {"writtenText", MomentText(status.written)},
                 {"stale", status.stale},
                 {"boxPresent", status.boxPresent ? Json(*status.boxPresent) : Json(nullptr)},
                 {"diskFreeBytes", status.diskFreeBytes ? Json(*status.diskFreeBytes) : Json(nullptr)},
+                {"soundPresent", status.soundPresent ? Json(*status.soundPresent) : Json(nullptr)},
+                {"lastProblem", status.lastProblem},
+                {"lastProblemText", MomentText(status.lastProblemTime)},
                 {"lines", lines},
                 {"alarms", alarms}};
 }

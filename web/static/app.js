@@ -177,32 +177,46 @@ async function showRecorders() {
   const holder = $('recorders');
   const message = $('recorders-message');
   try {
+// "box_missing" as "box missing".
+function words(key) {
+  return (key || '').replace(/_/g, ' ');
+}
+
+function recorderState(recorder) {
+  switch (recorder.presence) {
+    case 'absent': return 'no status yet: not started here, or not writing its status';
+    case 'unreadable': return 'status cannot be read: ' + recorder.problem;
+    case 'broken': return 'status is damaged: ' + recorder.problem;
+    default: break;
+  }
+  if (recorder.state === 'stopped') return 'stopped' + (recorder.writtenText ? ' at ' + recorder.writtenText : '');
+  if (recorder.stale) return 'not running or not writing its status (last written ' + recorder.writtenText + ')';
+  return recorder.state ? words(recorder.state) : 'running';
+}
+
     const answer = await api('/api/recorders');
     holder.replaceChildren();
     message.textContent = answer.recorders.length === 0 ? 'No recorder is shown to this account.' : '';
     for (const recorder of answer.recorders) {
       const card = document.createElement('section');
-      card.className = 'recorder ' + (recorder.alarms.length > 0 || recorder.stale || recorder.presence !== 'present' ? 'trouble' : 'fine');
+      const down = recorder.stale || recorder.state === 'stopped' || recorder.presence !== 'present';
+      card.className = 'recorder ' + (recorder.alarms.length > 0 || down ? 'trouble' : 'fine');
       const title = document.createElement('h2');
       title.textContent = recorder.folder || 'Recorder';
       card.appendChild(title);
       const facts = document.createElement('dl');
-      const presence = {
-        present: recorder.stale ? 'not running (no news since ' + recorder.writtenText + ')' : 'running',
-        absent: 'no status yet',
-        unreadable: 'status cannot be read: ' + recorder.problem,
-        broken: 'status is damaged: ' + recorder.problem,
-      }[recorder.presence];
-      fact(facts, 'State', presence);
+      fact(facts, 'State', recorderState(recorder));
       if (recorder.boxPresent !== null) fact(facts, 'Line box', recorder.boxPresent ? 'connected' : 'missing');
       if (recorder.diskFreeBytes !== null) fact(facts, 'Free disk', gigabytes(recorder.diskFreeBytes));
       if (recorder.writtenText) fact(facts, 'Reported', recorder.writtenText);
       card.appendChild(facts);
       for (const line of recorder.lines) {
+      if (recorder.soundPresent !== null) fact(facts, 'Sound input', recorder.soundPresent ? 'open' : 'missing');
         const lineFacts = document.createElement('dl');
         lineFacts.className = 'line';
+      if (recorder.lastProblem) fact(facts, 'Last problem', recorder.lastProblem + (recorder.lastProblemText ? ' (' + recorder.lastProblemText + ')' : ''));
         fact(lineFacts, 'Line ' + line.line, line.description || '');
-        fact(lineFacts, 'Now', line.state + (line.callStartText ? ' since ' + line.callStartText : ''));
+        fact(lineFacts, recorder.stale ? 'Last known' : 'Now', words(line.state) + (line.callStartText ? ' since ' + line.callStartText : ''));
         if (line.lastCallText) fact(lineFacts, 'Last call', line.lastCallText + (line.lastCallNumber ? ' · ' + line.lastCallNumber : ''));
         if (line.lastProblem) fact(lineFacts, 'Last problem', line.lastProblem + (line.lastProblemText ? ' (' + line.lastProblemText + ')' : ''));
         card.appendChild(lineFacts);
