@@ -108,12 +108,12 @@ struct CustodyStatus {
 
 struct HoldOutcome {
     enum class Kind {
-        Changed,     // protected or released now, and recorded in the audit trail
-        Unchanged,   // it already was so: nothing to record
-        Unrecorded,  // changed, but the audit trail could not be written
-        Failed,      // the hold list could not be changed: nothing changed
+        kChanged,     // protected or released now, and recorded in the audit trail
+        kUnchanged,   // it already was so: nothing to record
+        kUnrecorded,  // changed, but the audit trail could not be written
+        kFailed,      // the hold list could not be changed: nothing changed
     };
-    Kind kind = Kind::Changed;
+    Kind kind = Kind::kChanged;
     std::string reason;
 };
 

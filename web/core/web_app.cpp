@@ -581,18 +581,18 @@ WebResponse WebApp::Protect(const Caller& caller, int64_t id, bool isProtected) 
     if (auto* refusal = std::get_if<WebResponse>(&reached)) return std::move(*refusal);
     CallRecord call = std::get<Reached>(reached).call;
     const HoldOutcome held = ports_.custody.SetProtected(call.Path(), isProtected, caller.user.name);
-    if (held.kind == HoldOutcome::Kind::Failed) {
+    if (held.kind == HoldOutcome::Kind::kFailed) {
         ports_.log.Write(caller.user.name + " could not " + (isProtected ? "protect " : "unprotect ") +
                          EscapeUnprintable(call.Path()) + ": " + held.reason);
         return Problem(500, "The hold could not be changed: " + held.reason);
     }
-    if (held.kind != HoldOutcome::Kind::Unchanged) {
+    if (held.kind != HoldOutcome::Kind::kUnchanged) {
         if (const StoreStatus noted = ports_.calls.NoteChanged(call.root, call.Path()); !noted.Ok()) {
             ports_.log.Write("the index missed a hold change of " + EscapeUnprintable(call.Path()) + ": " +
                              noted.message);
         }
     }
-    if (held.kind == HoldOutcome::Kind::Unrecorded) {
+    if (held.kind == HoldOutcome::Kind::kUnrecorded) {
         ports_.log.Write("hold change of " + EscapeUnprintable(call.Path()) +
                          " made without its audit entry: " + held.reason);
         return Problem(500, "The hold was changed, but the audit trail could not be written: " + held.reason);

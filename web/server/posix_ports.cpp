@@ -363,9 +363,9 @@ HoldOutcome LibraryCustody::SetProtected(const std::string& path, bool isProtect
     const HoldResult result = ChangeHolds(HoldRequest{{path}, isProtected, kProgramName, ""}, user);
     const bool changed = !result.changed.empty();
     if (!result.failures.empty()) {
-        return {changed ? HoldOutcome::Kind::Unrecorded : HoldOutcome::Kind::Failed, result.failures.front()};
+        return {changed ? HoldOutcome::Kind::kUnrecorded : HoldOutcome::Kind::kFailed, result.failures.front()};
     }
-    return {changed ? HoldOutcome::Kind::Changed : HoldOutcome::Kind::Unchanged, {}};
+    return {changed ? HoldOutcome::Kind::kChanged : HoldOutcome::Kind::kUnchanged, {}};
 }
 
 StatusFile PosixRecorderFiles::ReadStatus(const std::string& programFolder) {

@@ -227,17 +227,17 @@ HoldCheck FakeCustody::Hold(const std::string& path) {
 }
 
 HoldOutcome FakeCustody::SetProtected(const std::string& path, bool isProtected, const std::string& user) {
-    if (holdFaults.NextFails()) return {HoldOutcome::Kind::Failed, "Permission denied"};
+    if (holdFaults.NextFails()) return {HoldOutcome::Kind::kFailed, "Permission denied"};
     {
         std::lock_guard lock(mutex_);
         const bool changed = isProtected ? held_.insert(path).second : held_.erase(path) != 0;
-        if (!changed) return {HoldOutcome::Kind::Unchanged, {}};
+        if (!changed) return {HoldOutcome::Kind::kUnchanged, {}};
     }
     // The root is the day folder's parent, as the library finds it.
     const CustodyStatus audited = AppendAudit(
         ParentOf(ParentOf(path)),
         AuditRecord{user, "pell-web", isProtected ? AuditAction::Protect : AuditAction::Unprotect, path, ""});
-    return audited.ok ? HoldOutcome{} : HoldOutcome{HoldOutcome::Kind::Unrecorded, audited.reason};
+    return audited.ok ? HoldOutcome{} : HoldOutcome{HoldOutcome::Kind::kUnrecorded, audited.reason};
 }
 
 void FakeCustody::BreakHoldList(const std::string& path) {
