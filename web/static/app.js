@@ -198,23 +198,6 @@ async function showRecorders() {
   const holder = $('recorders');
   const message = $('recorders-message');
   try {
-// "box_missing" as "box missing".
-function words(key) {
-  return (key || '').replace(/_/g, ' ');
-}
-
-function recorderState(recorder) {
-  switch (recorder.presence) {
-    case 'absent': return 'no status yet: not started here, or not writing its status';
-    case 'unreadable': return 'status cannot be read: ' + recorder.problem;
-    case 'broken': return 'status is damaged: ' + recorder.problem;
-    default: break;
-  }
-  if (recorder.state === 'stopped') return 'stopped' + (recorder.writtenText ? ' at ' + recorder.writtenText : '');
-  if (recorder.stale) return 'not running or not writing its status (last written ' + recorder.writtenText + ')';
-  return recorder.state ? words(recorder.state) : 'running';
-}
-
     const answer = await api('/api/recorders');
     holder.replaceChildren();
     message.textContent = answer.recorders.length === 0 ? 'No recorder is shown to this account.' : '';
@@ -234,10 +217,8 @@ function recorderState(recorder) {
       if (recorder.lastProblem) fact(facts, 'Last problem', recorder.lastProblem + (recorder.lastProblemText ? ' (' + recorder.lastProblemText + ')' : ''));
       card.appendChild(facts);
       for (const line of recorder.lines) {
-      if (recorder.soundPresent !== null) fact(facts, 'Sound input', recorder.soundPresent ? 'open' : 'missing');
         const lineFacts = document.createElement('dl');
         lineFacts.className = 'line';
-      if (recorder.lastProblem) fact(facts, 'Last problem', recorder.lastProblem + (recorder.lastProblemText ? ' (' + recorder.lastProblemText + ')' : ''));
         fact(lineFacts, 'Line ' + line.line, line.description || '');
         fact(lineFacts, recorder.stale ? 'Last known' : 'Now', words(line.state) + (line.callStartText ? ' since ' + line.callStartText : ''));
         if (line.lastCallText) fact(lineFacts, 'Last call', line.lastCallText + (line.lastCallNumber ? ' · ' + line.lastCallNumber : ''));

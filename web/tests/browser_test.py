@@ -283,6 +283,8 @@ def main():
                           "The line box has been missing for more than a minute"):
                 if shown not in card:
                     fail("the recorder's card does not show %r: %s" % (shown, card))
+            if card.count("Sound input") != 1 or card.count("Free disk") != 1:
+                fail("the recorder's facts are not shown once each: " + card)
             browser.screenshot(os.path.join(shots, "web-recorders.png"))
             browser.screen(390, 844, True)
             time.sleep(0.3)
