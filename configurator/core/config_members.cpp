@@ -288,12 +288,12 @@ SaveOutcome SaveSettings(const DialogControls& controls, DialogMembers& members,
                          bool& settingsSaved) {
     if (!ControlsToMembers(controls, members)) return SaveOutcome::InvalidMinDiskSize;
     switch (WriteFileAtomically(settingsPath, FormatSettingsFile(MembersToDocument(members)))) {
-        case WriteResult::Ok:
+        case WriteResult::kOk:
             settingsSaved = true;
             return SaveOutcome::Saved;
-        case WriteResult::CannotCreate:
+        case WriteResult::kCannotCreate:
             return SaveOutcome::CannotCreate;
-        case WriteResult::WriteFailed:
+        case WriteResult::kWriteFailed:
             break;
     }
     return SaveOutcome::WriteFailed;

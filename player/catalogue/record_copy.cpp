@@ -71,7 +71,7 @@ std::string ReadSendToFolder(const std::string& programFolder) {
 }
 
 bool WriteSendToFolder(const std::string& programFolder, const std::string& folder) {
-    return WriteFileAtomically(JoinPath(programFolder, kSendToFile), folder) == WriteResult::Ok;
+    return WriteFileAtomically(JoinPath(programFolder, kSendToFile), folder) == WriteResult::kOk;
 }
 
 std::string CopyTargetPath(std::string_view folder, std::string_view sourcePath) {

@@ -320,7 +320,7 @@ int ExportCalls(const std::vector<CallRecord>& calls, const std::string& into, c
     }
     if (environment.progressTerminal) err << "\r\033[K" << std::flush;
     const bool audited = AuditRecordings(exported, AuditAction::Export, "into " + into, err);
-    if (WriteFileAtomically(JoinPath(into, kExportListFile), list, 0644) != WriteResult::Ok) {
+    if (WriteFileAtomically(JoinPath(into, kExportListFile), list, 0644) != WriteResult::kOk) {
         err << "pell-catalogue: cannot write " << Field(JoinPath(into, kExportListFile)) << "\n";
         return 1;
     }
