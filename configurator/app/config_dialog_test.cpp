@@ -561,7 +561,7 @@ protected:
 
 TEST_F(DesktopExitTest, OneSaveAndExitDeliversExactlyOneReloadAndNoSaveNone) {
     ReloadReceiver receiver(Channel());
-    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::Listening);
+    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::kListening);
     QSignalSpy spy(&receiver, &ReloadReceiver::reloadRequested);
     DesktopRecorderSignals recorder(Channel());
 
@@ -579,7 +579,7 @@ TEST_F(DesktopExitTest, OneSaveAndExitDeliversExactlyOneReloadAndNoSaveNone) {
 TEST_F(DesktopExitTest, RestartProgramStopsBeforeItStartsAgain) {
     WriteRestartProgram("0.2");
     ReloadReceiver receiver(Channel());
-    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::Listening);
+    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::kListening);
     QSignalSpy spy(&receiver, &ReloadReceiver::reloadRequested);
     DesktopRecorderSignals recorder(Channel());
     SaveAndExit(recorder, true);

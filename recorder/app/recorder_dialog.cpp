@@ -204,8 +204,8 @@ std::vector<RecorderDialog::StartupStep> RecorderDialog::StartupSteps() {
          [this] {
              reload_ = std::make_unique<ReloadReceiver>(QString::fromStdString(env_.reloadChannel));
              const ReloadReceiver::ListenResult listening = reload_->Listen();
-             if (listening == ReloadReceiver::ListenResult::AlreadyRunning) return false;
-             if (listening == ReloadReceiver::ListenResult::Failed) Log("cannot listen for reload requests");
+             if (listening == ReloadReceiver::ListenResult::kAlreadyRunning) return false;
+             if (listening == ReloadReceiver::ListenResult::kFailed) Log("cannot listen for reload requests");
              connect(reload_.get(), &ReloadReceiver::reloadRequested, this, &RecorderDialog::RequestReload);
              connect(reload_.get(), &ReloadReceiver::showRequested, this, [this] {
                  Log("another start asked for the window");

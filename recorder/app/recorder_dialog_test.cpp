@@ -315,7 +315,7 @@ TEST_F(RecorderDialogTest, WithoutTheLineInterfaceHidLinesShowBoxMissingUntilItI
 TEST_F(RecorderDialogTest, ASecondStartShowsTheRunningRecordersWindowAndEndsWithZero) {
     {
         ReloadReceiver first(QString::fromStdString(dir_.File("reload.sock")));
-        ASSERT_EQ(first.Listen(), ReloadReceiver::ListenResult::Listening);
+        ASSERT_EQ(first.Listen(), ReloadReceiver::ListenResult::kListening);
         QSignalSpy shows(&first, &ReloadReceiver::showRequested);
         EXPECT_EQ(Make().Start(), 0);
         EXPECT_TRUE(dialog_->handedOver());
