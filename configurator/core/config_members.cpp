@@ -286,17 +286,17 @@ SettingsDocument MembersToDocument(const DialogMembers& m) {
 
 SaveOutcome SaveSettings(const DialogControls& controls, DialogMembers& members, const std::string& settingsPath,
                          bool& settingsSaved) {
-    if (!ControlsToMembers(controls, members)) return SaveOutcome::InvalidMinDiskSize;
+    if (!ControlsToMembers(controls, members)) return SaveOutcome::kInvalidMinDiskSize;
     switch (WriteFileAtomically(settingsPath, FormatSettingsFile(MembersToDocument(members)))) {
         case WriteResult::kOk:
             settingsSaved = true;
-            return SaveOutcome::Saved;
+            return SaveOutcome::kSaved;
         case WriteResult::kCannotCreate:
-            return SaveOutcome::CannotCreate;
+            return SaveOutcome::kCannotCreate;
         case WriteResult::kWriteFailed:
             break;
     }
-    return SaveOutcome::WriteFailed;
+    return SaveOutcome::kWriteFailed;
 }
 
 }  // namespace pell::configurator
