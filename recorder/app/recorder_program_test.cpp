@@ -117,8 +117,8 @@ TEST(PellRecorderProgramTest, RecordsTheBoxScenarioAndFilesTheRunningCallOnSigte
         std::string folder, file, number;
         CallDirection direction;
     } expected[] = {
-        {"line1", "in-0000000.mp3", kDemoLine1Number, CallDirection::Incoming},
-        {"line2", "out-0000000.mp3", kDemoLine2Number, CallDirection::Outgoing},
+        {"line1", "in-0000000.mp3", kDemoLine1Number, CallDirection::kIncoming},
+        {"line2", "out-0000000.mp3", kDemoLine2Number, CallDirection::kOutgoing},
     };
     for (const auto& e : expected) {
         // A run across midnight may file in either day's folder.
@@ -212,7 +212,7 @@ TEST(PellRecorderDisplayTest, WhenTheDisplayGoesAwayTheRunningCallIsFiled) {
         if (std::filesystem::exists(candidate)) path = candidate;
     }
     ASSERT_FALSE(path.empty()) << log;
-    ExpectFiled(path, kDemoLine1Number, CallDirection::Incoming);
+    ExpectFiled(path, kDemoLine1Number, CallDirection::kIncoming);
 }
 
 TEST(PellRecorderDisplayTest, AStopSignalAfterAStartUpMessageEndsTheRecorder) {

@@ -54,9 +54,9 @@ std::optional<bool> YesNo(const std::string& text) {
 }
 
 std::optional<CallDirection> Direction(const std::string& text) {
-    if (text == "in" || text == "incoming" || text == "I") return CallDirection::Incoming;
-    if (text == "out" || text == "outgoing" || text == "O") return CallDirection::Outgoing;
-    if (text == "unknown" || text == "U") return CallDirection::Unknown;
+    if (text == "in" || text == "incoming" || text == "I") return CallDirection::kIncoming;
+    if (text == "out" || text == "outgoing" || text == "O") return CallDirection::kOutgoing;
+    if (text == "unknown" || text == "U") return CallDirection::kUnknown;
     return std::nullopt;
 }
 
@@ -246,11 +246,11 @@ std::optional<SearchPage> Find(Opened& opened, const Options& options, std::ostr
 
 std::string DirectionWord(CallDirection direction) {
     switch (direction) {
-        case CallDirection::Incoming:
+        case CallDirection::kIncoming:
             return "incoming";
-        case CallDirection::Outgoing:
+        case CallDirection::kOutgoing:
             return "outgoing";
-        case CallDirection::Unknown:
+        case CallDirection::kUnknown:
             break;
     }
     return "unknown";
