@@ -27,7 +27,7 @@ namespace {
 constexpr const char* kExportListFile = "calls.csv";
 constexpr int kInterruptedExit = 130;
 
-enum class Command { Index, Search, Export, Hold, Erase };
+enum class Command { kIndex, kSearch, kExport, kHold, kErase };
 
 struct Options {
     std::string indexFile;
@@ -75,7 +75,7 @@ std::optional<CallSortColumn> SortColumn(const std::string& text) {
 
 // Reads the options of one command; the error in words, empty when they are fine.
 std::string ParseOptions(Command command, const std::vector<std::string>& args, Options& options) {
-    const bool searching = command != Command::Index;
+    const bool searching = command != Command::kIndex;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const auto value = [&]() -> std::optional<std::string> {
@@ -87,9 +87,9 @@ std::string ParseOptions(Command command, const std::vector<std::string>& args, 
             (searching && (arg == "--number" || arg == "--text" || arg == "--from" || arg == "--to" ||
                            arg == "--min-duration" || arg == "--max-duration" || arg == "--line" ||
                            arg == "--direction" || arg == "--played" || arg == "--protected")) ||
-            (command == Command::Search && (arg == "--sort" || arg == "--limit")) ||
-            (command == Command::Export && arg == "--into") || (command == Command::Hold && arg == "--reason") ||
-            (command == Command::Erase && arg == "--export");
+            (command == Command::kSearch && (arg == "--sort" || arg == "--limit")) ||
+            (command == Command::kExport && arg == "--into") || (command == Command::kHold && arg == "--reason") ||
+            (command == Command::kErase && arg == "--export");
         if (takesValue) {
             const std::optional<std::string> v = value();
             if (!v) return arg + " needs a value";
@@ -140,13 +140,13 @@ std::string ParseOptions(Command command, const std::vector<std::string>& args, 
             } else if (arg == "--export") {
                 options.exportInto = *v;
             }
-        } else if (command == Command::Erase && arg == "--yes") {
+        } else if (command == Command::kErase && arg == "--yes") {
             options.confirmed = true;
-        } else if (command == Command::Index && arg == "--verify") {
+        } else if (command == Command::kIndex && arg == "--verify") {
             options.verify = true;
-        } else if (command == Command::Search && (arg == "--csv" || arg == "--json")) {
+        } else if (command == Command::kSearch && (arg == "--csv" || arg == "--json")) {
             options.format = arg == "--csv" ? ListFormat::Csv : ListFormat::Json;
-        } else if (command == Command::Search && (arg == "--ascending" || arg == "--descending")) {
+        } else if (command == Command::kSearch && (arg == "--ascending" || arg == "--descending")) {
             options.order.descending = arg == "--descending";
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option " + Field(arg);
@@ -154,7 +154,7 @@ std::string ParseOptions(Command command, const std::vector<std::string>& args, 
             options.roots.push_back(arg);
         }
     }
-    if (command == Command::Export && options.into.empty()) return "export needs --into FOLDER";
+    if (command == Command::kExport && options.into.empty()) return "export needs --into FOLDER";
     return {};
 }
 
@@ -442,7 +442,7 @@ std::optional<std::string> PlayerProgramFolder(const std::string& xdgConfigDirs)
 int RunIndexCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                     const ToolEnvironment& environment) {
     Options options;
-    if (const std::string problem = ParseOptions(Command::Index, args, options); !problem.empty()) {
+    if (const std::string problem = ParseOptions(Command::kIndex, args, options); !problem.empty()) {
         return Usage(err, problem);
     }
     std::optional<Opened> opened = OpenIndex(options, environment, err);
@@ -460,7 +460,7 @@ int RunIndexCommand(const std::vector<std::string>& args, std::ostream& out, std
 int RunSearchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                      const ToolEnvironment& environment) {
     Options options;
-    if (const std::string problem = ParseOptions(Command::Search, args, options); !problem.empty()) {
+    if (const std::string problem = ParseOptions(Command::kSearch, args, options); !problem.empty()) {
         return Usage(err, problem);
     }
     std::optional<Opened> opened = OpenIndex(options, environment, err);
@@ -481,7 +481,7 @@ int RunSearchCommand(const std::vector<std::string>& args, std::ostream& out, st
 int RunExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                      const ToolEnvironment& environment) {
     Options options;
-    if (const std::string problem = ParseOptions(Command::Export, args, options); !problem.empty()) {
+    if (const std::string problem = ParseOptions(Command::kExport, args, options); !problem.empty()) {
         return Usage(err, problem);
     }
     if (!ExportFolderUsable(options.into, err)) return 1;
@@ -497,7 +497,7 @@ int RunHoldCommand(const std::vector<std::string>& args, bool held, std::ostream
                    const ToolEnvironment& environment) {
     const std::string name = held ? "protect" : "unprotect";
     Options options;
-    if (const std::string problem = ParseOptions(Command::Hold, args, options); !problem.empty()) {
+    if (const std::string problem = ParseOptions(Command::kHold, args, options); !problem.empty()) {
         return Usage(err, problem);
     }
     // Recordings named by path are taken as they are; folders are record roots for a search.
@@ -543,7 +543,7 @@ int RunHoldCommand(const std::vector<std::string>& args, bool held, std::ostream
 int RunEraseCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                     const ToolEnvironment& environment) {
     Options options;
-    if (const std::string problem = ParseOptions(Command::Erase, args, options); !problem.empty()) {
+    if (const std::string problem = ParseOptions(Command::kErase, args, options); !problem.empty()) {
         return Usage(err, problem);
     }
     if (options.criteria.number.empty()) return Usage(err, "erase needs --number DIGITS: the caller whose calls go");
