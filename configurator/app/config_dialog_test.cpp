@@ -224,10 +224,10 @@ TEST_F(ConfigDialogTest, WindowHasItsTitleIconFontSizeAndDefaultButton) {
     EXPECT_FALSE(dialog->windowIcon().isNull());
     EXPECT_FALSE(dialog->windowIcon().pixmap(32, 32).isNull());
     EXPECT_EQ(dialog->font().pointSize(), 8);
-    const QSize template_ = DialogUnitsToPixels(BaseUnitsOf(dialog->font()), 355, 325);
-    EXPECT_GE(dialog->width(), template_.width());
-    EXPECT_GE(dialog->height(), template_.height());
-    EXPECT_LE(dialog->width(), template_.width() * 5 / 4);  // the template's shape, not a sprawl
+    const QSize dialogTemplate = DialogUnitsToPixels(BaseUnitsOf(dialog->font()), 355, 325);
+    EXPECT_GE(dialog->width(), dialogTemplate.width());
+    EXPECT_GE(dialog->height(), dialogTemplate.height());
+    EXPECT_LE(dialog->width(), dialogTemplate.width() * 5 / 4);  // the template's shape, not a sprawl
     EXPECT_TRUE(Find<QPushButton>(*dialog, kSaveButton)->isDefault());
 }
 
