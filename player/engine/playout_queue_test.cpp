@@ -10,7 +10,7 @@
 
 // Counts allocations on this thread, so a test can prove the audio callback makes none.
 namespace {
-thread_local std::size_t g_allocations = 0;
+thread_local std::size_t threadAllocations = 0;
 }  // namespace
 // Optimised builds inline these into std::vector and then take malloc/free for a mismatched pair.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -18,7 +18,7 @@ thread_local std::size_t g_allocations = 0;
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #endif
 void* operator new(std::size_t bytes) {
-    ++g_allocations;
+    ++threadAllocations;
     if (void* p = std::malloc(bytes ? bytes : 1)) return p;
     throw std::bad_alloc();
 }
@@ -72,9 +72,9 @@ Playback Play(HostTimes mode, const std::vector<std::uint32_t>& bufferFrames) {
         double dac = now + kLatency;
         if (mode == HostTimes::kZero || (mode == HostTimes::kGivenThenZero && k >= 3)) now = dac = 0;
         if (mode == HostTimes::kOneJumpAhead && k == 4) dac = now + 5.0;
-        const std::size_t before = g_allocations;
+        const std::size_t before = threadAllocations;
         const std::size_t n = queue.Render(out.data(), kCallbackFrames, now, dac, finished);
-        run.allocations += g_allocations - before;
+        run.allocations += threadAllocations - before;
         run.heard.append(reinterpret_cast<const char*>(out.data()), out.size());
         for (std::size_t i = 0; i < n; ++i) run.completions.push_back({finished[i], k * kCallbackFrames});
     }
