@@ -890,8 +890,8 @@ public:
         ::waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
-    pid_t pid() const { return pid_; }
-    bool held() const { return held_; }
+    pid_t Pid() const { return pid_; }
+    bool Held() const { return held_; }
 
 private:
     pid_t pid_ = -1;
@@ -903,12 +903,12 @@ TEST_F(RecorderDialogTest, ASecondRecorderOnTheSameFolderNamesTheFirstAndTouches
     const std::string journal = dir_.Read("channel1.journal");
     const std::string recording = dir_.Read("rec1/01.01.2008/a0000000.mp3");
     OtherRecorder first(dir_.path());
-    ASSERT_TRUE(first.held());
+    ASSERT_TRUE(first.Held());
     desktop_.messages.clear();
     hid_.opened.clear();
     EXPECT_EQ(Make().Start(), 1);
     ASSERT_EQ(desktop_.messages.size(), 1u);
-    EXPECT_EQ(desktop_.messages[0], "Pell Recorder is already running (process " + std::to_string(first.pid()) +
+    EXPECT_EQ(desktop_.messages[0], "Pell Recorder is already running (process " + std::to_string(first.Pid()) +
                                         ") with the program folder " + dir_.path() +
                                         "; this one ends without touching it.");
     EXPECT_EQ(capture_->initializations, 0);
