@@ -91,10 +91,10 @@ std::string FormatSettingsFile(const SettingsDocument& doc) {
 
 WriteResult WriteFileAtomically(const std::string& path, const std::string& text, unsigned newFileMode) {
     const std::optional<std::string> target = FollowLinks(path);
-    if (!target) return WriteResult::CannotCreate;
+    if (!target) return WriteResult::kCannotCreate;
     std::string temp;
     UniqueFd fd = CreateTemporaryBeside(*target, static_cast<mode_t>(newFileMode & 07777), temp);
-    if (!fd) return WriteResult::CannotCreate;
+    if (!fd) return WriteResult::kCannotCreate;
     struct stat existing {};
     if (::stat(target->c_str(), &existing) == 0) {
         // Owner first: a change of owner may clear mode bits that fchmod then sets again.
@@ -108,10 +108,10 @@ WriteResult WriteFileAtomically(const std::string& path, const std::string& text
         const int error = errno;
         std::remove(temp.c_str());
         errno = error;
-        return WriteResult::WriteFailed;
+        return WriteResult::kWriteFailed;
     }
     SyncFolderOf(*target);
-    return WriteResult::Ok;
+    return WriteResult::kOk;
 }
 
 }  // namespace pell

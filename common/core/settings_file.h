@@ -35,7 +35,7 @@ struct SettingsDocument {
 
 std::string FormatSettingsFile(const SettingsDocument& doc);
 
-enum class WriteResult { Ok, CannotCreate, WriteFailed };
+enum class WriteResult { kOk, kCannotCreate, kWriteFailed };
 
 // Writes the text to a temporary file beside path and renames it over path only when every
 // byte reached the disk, so a full disk never leaves a truncated "settings.ini" behind; the

@@ -50,7 +50,7 @@ TEST(SettingsFileTest, WrittenFileReadsBackThroughTheProfileReader) {
 TEST(SettingsFileTest, AtomicWriteReplacesTheFileWhole) {
     TempDir dir;
     dir.Write("settings.ini", std::string(10000, 'o'));
-    ASSERT_EQ(WriteFileAtomically(dir.File("settings.ini"), "new"), WriteResult::Ok);
+    ASSERT_EQ(WriteFileAtomically(dir.File("settings.ini"), "new"), WriteResult::kOk);
     EXPECT_EQ(dir.Read("settings.ini"), "new");
     int files = 0;
     for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
@@ -59,7 +59,7 @@ TEST(SettingsFileTest, AtomicWriteReplacesTheFileWhole) {
 
 TEST(SettingsFileTest, FailedWriteLeavesTheOldFileAndReportsIt) {
     TempDir dir;
-    EXPECT_EQ(WriteFileAtomically(dir.File("missing-folder/settings.ini"), "x"), WriteResult::CannotCreate);
+    EXPECT_EQ(WriteFileAtomically(dir.File("missing-folder/settings.ini"), "x"), WriteResult::kCannotCreate);
 
     // A full disk, simulated by a file-size limit: the old settings must survive untouched.
     dir.Write("settings.ini", "old");
@@ -73,7 +73,7 @@ TEST(SettingsFileTest, FailedWriteLeavesTheOldFileAndReportsIt) {
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, savedHandler);
 
-    EXPECT_EQ(result, WriteResult::WriteFailed);
+    EXPECT_EQ(result, WriteResult::kWriteFailed);
     EXPECT_EQ(dir.Read("settings.ini"), "old");
     int files = 0;
     for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
@@ -81,7 +81,7 @@ TEST(SettingsFileTest, FailedWriteLeavesTheOldFileAndReportsIt) {
 }
 
 // How the folder looks before the save: a plain file, links, or nothing.
-enum class Before { Nothing, File, LinkToFile, LinkChain, DanglingLink, LinkLoop };
+enum class Before { kNothing, kFile, kLinkToFile, kLinkChain, kDanglingLink, kLinkLoop };
 
 TEST(SettingsFileTest, AtomicWriteKeepsModesAndWritesThroughLinks) {
     struct Case {
@@ -93,17 +93,17 @@ TEST(SettingsFileTest, AtomicWriteKeepsModesAndWritesThroughLinks) {
         unsigned modeAfter;  // of the file that holds the text
         unsigned umask = 022;
     } cases[] = {
-        {"new file is private", Before::Nothing, 0, 0600, WriteResult::Ok, 0600},
-        {"new file with an asked mode", Before::Nothing, 0, 0644, WriteResult::Ok, 0644},
-        {"new shared file follows the umask", Before::Nothing, 0, 0666, WriteResult::Ok, 0644},
-        {"new file in a group's folder stays group-writable", Before::Nothing, 0, 0666, WriteResult::Ok, 0664, 002},
-        {"private file stays private", Before::File, 0600, 0644, WriteResult::Ok, 0600},
-        {"group-readable file keeps its mode", Before::File, 0640, 0600, WriteResult::Ok, 0640},
-        {"shared file keeps its mode", Before::File, 0644, 0600, WriteResult::Ok, 0644},
-        {"link to a file elsewhere", Before::LinkToFile, 0640, 0600, WriteResult::Ok, 0640},
-        {"relative chain of links", Before::LinkChain, 0604, 0600, WriteResult::Ok, 0604},
-        {"link to a file not made yet", Before::DanglingLink, 0, 0600, WriteResult::Ok, 0600},
-        {"loop of links", Before::LinkLoop, 0, 0600, WriteResult::CannotCreate, 0},
+        {"new file is private", Before::kNothing, 0, 0600, WriteResult::kOk, 0600},
+        {"new file with an asked mode", Before::kNothing, 0, 0644, WriteResult::kOk, 0644},
+        {"new shared file follows the umask", Before::kNothing, 0, 0666, WriteResult::kOk, 0644},
+        {"new file in a group's folder stays group-writable", Before::kNothing, 0, 0666, WriteResult::kOk, 0664, 002},
+        {"private file stays private", Before::kFile, 0600, 0644, WriteResult::kOk, 0600},
+        {"group-readable file keeps its mode", Before::kFile, 0640, 0600, WriteResult::kOk, 0640},
+        {"shared file keeps its mode", Before::kFile, 0644, 0600, WriteResult::kOk, 0644},
+        {"link to a file elsewhere", Before::kLinkToFile, 0640, 0600, WriteResult::kOk, 0640},
+        {"relative chain of links", Before::kLinkChain, 0604, 0600, WriteResult::kOk, 0604},
+        {"link to a file not made yet", Before::kDanglingLink, 0, 0600, WriteResult::kOk, 0600},
+        {"loop of links", Before::kLinkLoop, 0, 0600, WriteResult::kCannotCreate, 0},
     };
     namespace fs = std::filesystem;
     const mode_t processMask = ::umask(022);
@@ -115,38 +115,38 @@ TEST(SettingsFileTest, AtomicWriteKeepsModesAndWritesThroughLinks) {
         const std::string settings = dir.File("settings.ini");
         std::string holder = settings;  // the file that should end up with the text
         switch (c.before) {
-            case Before::Nothing:
+            case Before::kNothing:
                 break;
-            case Before::File:
+            case Before::kFile:
                 dir.Write("settings.ini", "old");
                 break;
-            case Before::LinkToFile:
+            case Before::kLinkToFile:
                 dir.Write("real/settings.ini", "old");
                 fs::create_symlink(dir.File("real/settings.ini"), settings);
                 holder = dir.File("real/settings.ini");
                 break;
-            case Before::LinkChain:
+            case Before::kLinkChain:
                 dir.Write("real/settings.ini", "old");
                 fs::create_symlink("real/settings.ini", dir.File("middle"));
                 fs::create_symlink("middle", settings);
                 holder = dir.File("real/settings.ini");
                 break;
-            case Before::DanglingLink:
+            case Before::kDanglingLink:
                 fs::create_symlink("real/later.ini", settings);
                 holder = dir.File("real/later.ini");
                 break;
-            case Before::LinkLoop:
+            case Before::kLinkLoop:
                 fs::create_symlink("settings.ini", dir.File("other"));
                 fs::create_symlink("other", settings);
                 break;
         }
         if (c.oldMode != 0) ::chmod(holder.c_str(), c.oldMode);
         ASSERT_EQ(WriteFileAtomically(settings, "new", c.newFileMode), c.result);
-        if (c.result != WriteResult::Ok) {
+        if (c.result != WriteResult::kOk) {
             EXPECT_TRUE(fs::is_symlink(settings));
             continue;
         }
-        EXPECT_EQ(fs::is_symlink(settings), c.before != Before::Nothing && c.before != Before::File);
+        EXPECT_EQ(fs::is_symlink(settings), c.before != Before::kNothing && c.before != Before::kFile);
         std::ifstream in(settings, std::ios::binary);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new");
         struct stat st {};
@@ -154,9 +154,9 @@ TEST(SettingsFileTest, AtomicWriteKeepsModesAndWritesThroughLinks) {
         EXPECT_EQ(st.st_mode & 07777, c.modeAfter);
         std::size_t files = 0;
         for ([[maybe_unused]] auto& entry : fs::recursive_directory_iterator(dir.path())) ++files;
-        EXPECT_EQ(files, c.before == Before::LinkChain    ? 4u
-                         : c.before >= Before::LinkToFile ? 3u
-                                                          : 2u)
+        EXPECT_EQ(files, c.before == Before::kLinkChain    ? 4u
+                         : c.before >= Before::kLinkToFile ? 3u
+                                                           : 2u)
             << "the temporary file must not stay behind";
     }
     ::umask(processMask);

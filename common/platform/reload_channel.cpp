@@ -150,18 +150,18 @@ ReloadReceiver::ReloadReceiver(QString channelName, QObject* parent)
 ReloadReceiver::~ReloadReceiver() { server_.close(); }
 
 ReloadReceiver::ListenResult ReloadReceiver::Listen() {
-    if (server_.isListening()) return ListenResult::Listening;
-    if (!IsSafeChannelName(channelName_)) return ListenResult::Failed;
+    if (server_.isListening()) return ListenResult::kListening;
+    if (!IsSafeChannelName(channelName_)) return ListenResult::kFailed;
     // Listening replaces whatever socket file has the name, so ask first whether someone
     // answers there.
     QLocalSocket probe;
     probe.connectToServer(channelName_);
     if (probe.waitForConnected(kProbeTimeoutMs)) {
         probe.abort();
-        return ListenResult::AlreadyRunning;
+        return ListenResult::kAlreadyRunning;
     }
     QLocalServer::removeServer(channelName_);
-    return server_.listen(channelName_) ? ListenResult::Listening : ListenResult::Failed;
+    return server_.listen(channelName_) ? ListenResult::kListening : ListenResult::kFailed;
 }
 
 void ReloadReceiver::Accept() {

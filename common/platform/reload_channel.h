@@ -36,7 +36,7 @@ bool SendShowWindow(const QString& channelName = ReloadChannelName(), int timeou
 class ReloadReceiver : public QObject {
     Q_OBJECT
 public:
-    enum class ListenResult { Listening, AlreadyRunning, Failed };
+    enum class ListenResult { kListening, kAlreadyRunning, kFailed };
 
     explicit ReloadReceiver(QString channelName = ReloadChannelName(), QObject* parent = nullptr);
     ~ReloadReceiver() override;

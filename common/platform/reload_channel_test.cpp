@@ -53,7 +53,7 @@ protected:
 
 TEST_F(ReloadChannelTest, OneSendIsOneReload) {
     ReloadReceiver receiver(Channel());
-    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::Listening);
+    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::kListening);
     QSignalSpy spy(&receiver, &ReloadReceiver::reloadRequested);
     ASSERT_TRUE(SendReload(Channel()));
     EXPECT_EQ(RequestsBeforeSentinel(spy, Channel()), 1);
@@ -61,7 +61,7 @@ TEST_F(ReloadChannelTest, OneSendIsOneReload) {
 
 TEST_F(ReloadChannelTest, AShowRequestShowsAndIsNoReload) {
     ReloadReceiver receiver(Channel());
-    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::Listening);
+    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::kListening);
     QSignalSpy reloads(&receiver, &ReloadReceiver::reloadRequested);
     QSignalSpy shows(&receiver, &ReloadReceiver::showRequested);
     ASSERT_TRUE(SendShowWindow(Channel()));
@@ -87,7 +87,7 @@ TEST_F(ReloadChannelTest, SocketLeftByACrashIsReplaced) {
     ASSERT_TRUE(std::filesystem::is_socket(path));
 
     ReloadReceiver receiver(Channel());
-    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::Listening);
+    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::kListening);
     QSignalSpy spy(&receiver, &ReloadReceiver::reloadRequested);
     ASSERT_TRUE(SendReload(Channel()));
     EXPECT_EQ(RequestsBeforeSentinel(spy, Channel()), 1);
@@ -95,9 +95,9 @@ TEST_F(ReloadChannelTest, SocketLeftByACrashIsReplaced) {
 
 TEST_F(ReloadChannelTest, SecondReceiverLeavesTheLiveOneAlone) {
     ReloadReceiver first(Channel());
-    ASSERT_EQ(first.Listen(), ReloadReceiver::ListenResult::Listening);
+    ASSERT_EQ(first.Listen(), ReloadReceiver::ListenResult::kListening);
     ReloadReceiver second(Channel());
-    EXPECT_EQ(second.Listen(), ReloadReceiver::ListenResult::AlreadyRunning);
+    EXPECT_EQ(second.Listen(), ReloadReceiver::ListenResult::kAlreadyRunning);
 
     QSignalSpy spy(&first, &ReloadReceiver::reloadRequested);
     ASSERT_TRUE(SendReload(Channel()));
@@ -106,7 +106,7 @@ TEST_F(ReloadChannelTest, SecondReceiverLeavesTheLiveOneAlone) {
 
 TEST_F(ReloadChannelTest, SocketIsReachableByItsOwnUserOnly) {
     ReloadReceiver receiver(Channel());
-    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::Listening);
+    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::kListening);
     struct stat info {};
     ASSERT_EQ(::stat(receiver.socketPath().toLocal8Bit().constData(), &info), 0);
     EXPECT_TRUE(S_ISSOCK(info.st_mode));
@@ -120,7 +120,7 @@ TEST_F(ReloadChannelTest, AnotherUserCannotRequestAReload) {
     std::filesystem::permissions(dir_.path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_exec |
                                                   std::filesystem::perms::others_exec);
     ReloadReceiver receiver(Channel());
-    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::Listening);
+    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::kListening);
     QSignalSpy spy(&receiver, &ReloadReceiver::reloadRequested);
 
     const std::string path = dir_.File("reload.sock");
@@ -156,7 +156,7 @@ class ReloadPayloadTest : public ReloadChannelTest, public ::testing::WithParamI
 
 TEST_P(ReloadPayloadTest, EachRequestLineIsOneReload) {
     ReloadReceiver receiver(Channel());
-    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::Listening);
+    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::kListening);
     QSignalSpy spy(&receiver, &ReloadReceiver::reloadRequested);
     {
         QLocalSocket client;
@@ -321,7 +321,7 @@ TEST_F(ReloadChannelTest, WithoutARuntimeFolderBothSidesMeetInThePrivateCacheFol
     const QString name = ReloadChannelName();
     {
         ReloadReceiver receiver;
-        ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::Listening);
+        ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::kListening);
         QSignalSpy spy(&receiver, &ReloadReceiver::reloadRequested);
         ASSERT_TRUE(SendReload());
         EXPECT_EQ(RequestsBeforeSentinel(spy, name), 1);
@@ -332,7 +332,7 @@ TEST_F(ReloadChannelTest, WithoutARuntimeFolderBothSidesMeetInThePrivateCacheFol
     // No safe folder: nothing listens and nothing is sent, never the shared temporary folder.
     EXPECT_TRUE(ReloadChannelName().isEmpty());
     ReloadReceiver nowhere;
-    EXPECT_EQ(nowhere.Listen(), ReloadReceiver::ListenResult::Failed);
+    EXPECT_EQ(nowhere.Listen(), ReloadReceiver::ListenResult::kFailed);
     EXPECT_FALSE(SendReload());
     EXPECT_FALSE(SendReload("RECORDER_RESTART-0", 200));
     for (const auto& [key, saved] : {std::pair{"XDG_RUNTIME_DIR", savedRuntime},

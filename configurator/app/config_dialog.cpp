@@ -265,17 +265,17 @@ void ConfigDialog::ApplySignalControlRule(int channel) {
 
 void ConfigDialog::SaveSettings() {
     switch (configurator::SaveSettings(ReadControls(), members_, settingsPath(), settingsSaved_)) {
-        case SaveOutcome::Saved:
+        case SaveOutcome::kSaved:
             services_.notifier.Information(this, QString("%1\n\n%2").arg(text::kSaved, text::kTakenAtClose));
             break;
-        case SaveOutcome::InvalidMinDiskSize:
+        case SaveOutcome::kInvalidMinDiskSize:
             services_.notifier.Warning(this, text::kEnterInteger);
             minDiskSize_->setFocus(Qt::OtherFocusReason);
             minDiskSize_->selectAll();
             break;
-        case SaveOutcome::CannotCreate:
+        case SaveOutcome::kCannotCreate:
             break;
-        case SaveOutcome::WriteFailed:
+        case SaveOutcome::kWriteFailed:
             services_.notifier.Warning(this, text::kNotSaved);
             break;
     }
@@ -294,7 +294,7 @@ void ConfigDialog::ExitConfigurator() {
     hide();  // stopping the recorder through the restart program can take a while
     // The recorder reads recorder.ini at the same reload as settings.ini.
     if (configurator::ExitConfigurator(settingsSaved_ || optionsSaved_, programFolder_, services_.recorder) ==
-        ExitOutcome::RestartStuck) {
+        ExitOutcome::kRestartStuck) {
         services_.notifier.Warning(this, text::kRestartStuck);
     }
     QDialog::done(QDialog::Rejected);

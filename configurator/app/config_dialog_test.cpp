@@ -66,7 +66,7 @@ class FakeRecorder : public RecorderSignalPort {
 public:
     RunOutcome RunRestartProgram(const std::vector<std::string>& arguments, const std::string&) override {
         calls.push_back("run " + arguments[0] + " " + arguments[1]);
-        return RunOutcome::Finished;
+        return RunOutcome::kFinished;
     }
     bool StartRestartProgram(const std::vector<std::string>& arguments, const std::string&) override {
         calls.push_back("start " + arguments[0] + " " + arguments[1]);
@@ -224,10 +224,10 @@ TEST_F(ConfigDialogTest, WindowHasItsTitleIconFontSizeAndDefaultButton) {
     EXPECT_FALSE(dialog->windowIcon().isNull());
     EXPECT_FALSE(dialog->windowIcon().pixmap(32, 32).isNull());
     EXPECT_EQ(dialog->font().pointSize(), 8);
-    const QSize template_ = DialogUnitsToPixels(BaseUnitsOf(dialog->font()), 355, 325);
-    EXPECT_GE(dialog->width(), template_.width());
-    EXPECT_GE(dialog->height(), template_.height());
-    EXPECT_LE(dialog->width(), template_.width() * 5 / 4);  // the template's shape, not a sprawl
+    const QSize dialogTemplate = DialogUnitsToPixels(BaseUnitsOf(dialog->font()), 355, 325);
+    EXPECT_GE(dialog->width(), dialogTemplate.width());
+    EXPECT_GE(dialog->height(), dialogTemplate.height());
+    EXPECT_LE(dialog->width(), dialogTemplate.width() * 5 / 4);  // the template's shape, not a sprawl
     EXPECT_TRUE(Find<QPushButton>(*dialog, kSaveButton)->isDefault());
 }
 
@@ -455,7 +455,7 @@ TEST_F(ConfigDialogTest, UncreatableFileIsSilent) {
     EXPECT_FALSE(dialog.settingsSaved());
 }
 
-enum class ExitBy { Button, Escape, CloseBox };
+enum class ExitBy { kButton, kEscape, kCloseBox };
 
 struct ExitCase {
     const char* name;
@@ -476,13 +476,13 @@ TEST_P(ExitTest, RecorderIsSignalledOnceAndOnlyAfterASave) {
     dialog->show();
     if (c.save) Click(*dialog, kSaveButton);
     switch (c.by) {
-        case ExitBy::Button:
+        case ExitBy::kButton:
             Click(*dialog, kExitButton);
             break;
-        case ExitBy::Escape:
+        case ExitBy::kEscape:
             QTest::keyClick(dialog.get(), Qt::Key_Escape);
             break;
-        case ExitBy::CloseBox:
+        case ExitBy::kCloseBox:
             dialog->close();
             break;
     }
@@ -492,17 +492,21 @@ TEST_P(ExitTest, RecorderIsSignalledOnceAndOnlyAfterASave) {
     EXPECT_EQ(recorder_.calls, c.expectedCalls);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ways, ExitTest,
-    ::testing::Values(
-        ExitCase{"exit without save", false, false, ExitBy::Button, {}},
-        ExitCase{"escape without save, marker", false, true, ExitBy::Escape, {}},
-        ExitCase{"save then exit", true, false, ExitBy::Button, {"reload"}},
-        ExitCase{"save then close box", true, false, ExitBy::CloseBox, {"reload"}},
-        ExitCase{
-            "save then escape, marker", true, true, ExitBy::Escape, {"run -k _PellRecorder", "start -r _PellRecorder"}},
-        ExitCase{
-            "save then exit, marker", true, true, ExitBy::Button, {"run -k _PellRecorder", "start -r _PellRecorder"}}));
+INSTANTIATE_TEST_SUITE_P(Ways, ExitTest,
+                         ::testing::Values(ExitCase{"exit without save", false, false, ExitBy::kButton, {}},
+                                           ExitCase{"escape without save, marker", false, true, ExitBy::kEscape, {}},
+                                           ExitCase{"save then exit", true, false, ExitBy::kButton, {"reload"}},
+                                           ExitCase{"save then close box", true, false, ExitBy::kCloseBox, {"reload"}},
+                                           ExitCase{"save then escape, marker",
+                                                    true,
+                                                    true,
+                                                    ExitBy::kEscape,
+                                                    {"run -k _PellRecorder", "start -r _PellRecorder"}},
+                                           ExitCase{"save then exit, marker",
+                                                    true,
+                                                    true,
+                                                    ExitBy::kButton,
+                                                    {"run -k _PellRecorder", "start -r _PellRecorder"}}));
 
 TEST_F(ConfigDialogTest, SystemMenuOpensTheAboutBox) {
     auto dialog = Open();
@@ -561,7 +565,7 @@ protected:
 
 TEST_F(DesktopExitTest, OneSaveAndExitDeliversExactlyOneReloadAndNoSaveNone) {
     ReloadReceiver receiver(Channel());
-    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::Listening);
+    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::kListening);
     QSignalSpy spy(&receiver, &ReloadReceiver::reloadRequested);
     DesktopRecorderSignals recorder(Channel());
 
@@ -579,7 +583,7 @@ TEST_F(DesktopExitTest, OneSaveAndExitDeliversExactlyOneReloadAndNoSaveNone) {
 TEST_F(DesktopExitTest, RestartProgramStopsBeforeItStartsAgain) {
     WriteRestartProgram("0.2");
     ReloadReceiver receiver(Channel());
-    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::Listening);
+    ASSERT_EQ(receiver.Listen(), ReloadReceiver::ListenResult::kListening);
     QSignalSpy spy(&receiver, &ReloadReceiver::reloadRequested);
     DesktopRecorderSignals recorder(Channel());
     SaveAndExit(recorder, true);
@@ -607,7 +611,7 @@ TEST_F(DesktopExitTest, StopThatNeverEndsStartsNoSecondRecorder) {
 TEST_F(DesktopExitTest, MissingRestartProgramFailsSilently) {
     dir_.Write("PellRecorder.sys", "");
     DesktopRecorderSignals recorder(Channel(), 2000);
-    EXPECT_EQ(recorder.RunRestartProgram(kStopArguments, dir_.path()), RunOutcome::FailedToStart);
+    EXPECT_EQ(recorder.RunRestartProgram(kStopArguments, dir_.path()), RunOutcome::kFailedToStart);
     SaveAndExit(recorder, true);
     EXPECT_EQ(notifier_.shown, std::vector<std::string>{kSavedInfo});
 }

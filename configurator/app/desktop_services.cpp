@@ -46,15 +46,15 @@ RunOutcome DesktopRecorderSignals::RunRestartProgram(const std::vector<std::stri
     process->start();
     if (!process->waitForStarted(stopTimeoutMs_)) {
         delete process;
-        return RunOutcome::FailedToStart;
+        return RunOutcome::kFailedToStart;
     }
     if (!process->waitForFinished(stopTimeoutMs_)) {
         // Deleting a QProcess kills it; a supervisor killed half-way through stopping the
         // recorder is worse than one left to finish on its own, so the object is let go.
-        return RunOutcome::TimedOut;
+        return RunOutcome::kTimedOut;
     }
     delete process;
-    return RunOutcome::Finished;
+    return RunOutcome::kFinished;
 }
 
 bool DesktopRecorderSignals::StartRestartProgram(const std::vector<std::string>& arguments,

@@ -27,7 +27,7 @@ public:
 class NoRecorder : public RecorderSignalPort {
 public:
     RunOutcome RunRestartProgram(const std::vector<std::string>&, const std::string&) override {
-        return RunOutcome::FailedToStart;
+        return RunOutcome::kFailedToStart;
     }
     bool StartRestartProgram(const std::vector<std::string>&, const std::string&) override { return false; }
     bool SendReload() override { return false; }

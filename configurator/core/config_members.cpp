@@ -20,53 +20,53 @@ std::vector<std::string> Numbers(int first, int last) {
 }  // namespace
 
 const std::vector<std::string>& DeviceNumber() {
-    static const std::vector<std::string> list = Numbers(1, 4);
-    return list;
+    static const std::vector<std::string> kList = Numbers(1, 4);
+    return kList;
 }
 const std::vector<std::string>& SampleRate() {
-    static const std::vector<std::string> list{"8000", "16000", "32000"};
-    return list;
+    static const std::vector<std::string> kList{"8000", "16000", "32000"};
+    return kList;
 }
 const std::vector<std::string>& Autocleaning() {
-    static const std::vector<std::string> list{"Off", "On"};
-    return list;
+    static const std::vector<std::string> kList{"Off", "On"};
+    return kList;
 }
 const std::vector<std::string>& Prefix() {
-    static const std::vector<std::string> list = [] {
+    static const std::vector<std::string> kList = [] {
         std::vector<std::string> letters;
         for (char c = 'a'; c <= 'z'; ++c) letters.emplace_back(1, c);
         return letters;
     }();
-    return list;
+    return kList;
 }
 const std::vector<std::string>& Clip() {
-    static const std::vector<std::string> list{"None", "Tone", "FSK (Europe)", "FSK (US)", "Automatic"};
-    return list;
+    static const std::vector<std::string> kList{"None", "Tone", "FSK (Europe)", "FSK (US)", "Automatic"};
+    return kList;
 }
 const std::vector<std::string>& Gain() {
-    static const std::vector<std::string> list = [] {
+    static const std::vector<std::string> kList = [] {
         std::vector<std::string> gains = Numbers(1, 15);
         gains.insert(gains.begin(), "Off");
         return gains;
     }();
-    return list;
+    return kList;
 }
 const std::vector<std::string>& SignalControl() {
-    static const std::vector<std::string> list{"HID", "VOX"};
-    return list;
+    static const std::vector<std::string> kList{"HID", "VOX"};
+    return kList;
 }
 const std::vector<std::string>& StartLevel() {
-    static const std::vector<std::string> list = Numbers(1, 32);
-    return list;
+    static const std::vector<std::string> kList = Numbers(1, 32);
+    return kList;
 }
 const std::vector<std::string>& StopAfter() {
-    static const std::vector<std::string> list = Numbers(1, 10);
-    return list;
+    static const std::vector<std::string> kList = Numbers(1, 10);
+    return kList;
 }
 const std::vector<std::string>& Bitrate() {
-    static const std::vector<std::string> list{"8",  "16",  "24",  "32",  "40",  "48",  "56",  "64", "80",
-                                               "96", "112", "128", "160", "192", "224", "256", "320"};
-    return list;
+    static const std::vector<std::string> kList{"8",  "16",  "24",  "32",  "40",  "48",  "56",  "64", "80",
+                                                "96", "112", "128", "160", "192", "224", "256", "320"};
+    return kList;
 }
 
 }  // namespace items
@@ -286,17 +286,17 @@ SettingsDocument MembersToDocument(const DialogMembers& m) {
 
 SaveOutcome SaveSettings(const DialogControls& controls, DialogMembers& members, const std::string& settingsPath,
                          bool& settingsSaved) {
-    if (!ControlsToMembers(controls, members)) return SaveOutcome::InvalidMinDiskSize;
+    if (!ControlsToMembers(controls, members)) return SaveOutcome::kInvalidMinDiskSize;
     switch (WriteFileAtomically(settingsPath, FormatSettingsFile(MembersToDocument(members)))) {
-        case WriteResult::Ok:
+        case WriteResult::kOk:
             settingsSaved = true;
-            return SaveOutcome::Saved;
-        case WriteResult::CannotCreate:
-            return SaveOutcome::CannotCreate;
-        case WriteResult::WriteFailed:
+            return SaveOutcome::kSaved;
+        case WriteResult::kCannotCreate:
+            return SaveOutcome::kCannotCreate;
+        case WriteResult::kWriteFailed:
             break;
     }
-    return SaveOutcome::WriteFailed;
+    return SaveOutcome::kWriteFailed;
 }
 
 }  // namespace pell::configurator

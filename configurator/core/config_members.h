@@ -112,10 +112,10 @@ bool StartLevelEnabled(const ChannelMembers& channel);
 SettingsDocument MembersToDocument(const DialogMembers& members);
 
 enum class SaveOutcome {
-    Saved,
-    InvalidMinDiskSize,  // nothing written; the user is asked for a whole number
-    CannotCreate,        // nothing written, nothing said
-    WriteFailed,         // the old file is untouched; the user is told
+    kSaved,
+    kInvalidMinDiskSize,  // nothing written; the user is asked for a whole number
+    kCannotCreate,        // nothing written, nothing said
+    kWriteFailed,         // the old file is untouched; the user is told
 };
 
 // "Save": takes the controls, writes the whole file through a temporary file, and sets

@@ -22,7 +22,7 @@ constexpr const char* kFreshSystemFile =
 
 std::string SaveAndRead(const TempDir& dir, const DialogControls& controls, DialogMembers& members) {
     bool saved = false;
-    EXPECT_EQ(SaveSettings(controls, members, dir.File("settings.ini"), saved), SaveOutcome::Saved);
+    EXPECT_EQ(SaveSettings(controls, members, dir.File("settings.ini"), saved), SaveOutcome::kSaved);
     EXPECT_TRUE(saved);
     return dir.Read("settings.ini");
 }
@@ -283,7 +283,7 @@ TEST(ConfigMembersTest, SaveRefusesAMinDiskSizeThatIsNoWholeNumber) {
     DialogControls controls = MembersToControls(members);
     controls.minDiskSize = "12 MB";
     bool saved = false;
-    EXPECT_EQ(SaveSettings(controls, members, dir.File("settings.ini"), saved), SaveOutcome::InvalidMinDiskSize);
+    EXPECT_EQ(SaveSettings(controls, members, dir.File("settings.ini"), saved), SaveOutcome::kInvalidMinDiskSize);
     EXPECT_FALSE(saved);
     EXPECT_FALSE(std::filesystem::exists(dir.File("settings.ini")));
     EXPECT_EQ(members.minDiskSize, 100);
@@ -296,12 +296,12 @@ TEST(ConfigMembersTest, FailedSaveKeepsTheOldFileAndTheSavedFlag) {
 
     for (bool savedBefore : {false, true}) {
         bool saved = savedBefore;
-        EXPECT_EQ(SaveSettings(controls, members, dir.File("missing/settings.ini"), saved), SaveOutcome::CannotCreate);
+        EXPECT_EQ(SaveSettings(controls, members, dir.File("missing/settings.ini"), saved), SaveOutcome::kCannotCreate);
         EXPECT_EQ(saved, savedBefore);
 
         // A folder in the file's place makes the final rename fail after a complete write.
         std::filesystem::create_directories(dir.File("blocked/settings.ini/inner"));
-        EXPECT_EQ(SaveSettings(controls, members, dir.File("blocked/settings.ini"), saved), SaveOutcome::WriteFailed);
+        EXPECT_EQ(SaveSettings(controls, members, dir.File("blocked/settings.ini"), saved), SaveOutcome::kWriteFailed);
         EXPECT_EQ(saved, savedBefore);
         EXPECT_TRUE(std::filesystem::is_directory(dir.File("blocked/settings.ini/inner")));
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("blocked")),

@@ -16,19 +16,19 @@ bool Exists(const std::string& path) {
 }  // namespace
 
 ExitOutcome ExitConfigurator(bool settingsSaved, const std::string& programFolder, RecorderSignalPort& port) {
-    if (!settingsSaved) return ExitOutcome::NothingSaved;
+    if (!settingsSaved) return ExitOutcome::kNothingSaved;
     const std::string marker = JoinPath(programFolder, kMarkerFileName);
     if (Exists(marker)) {
         // A start failure is silent; the marker is tested again either way.
-        if (port.RunRestartProgram(kStopArguments, programFolder) == RunOutcome::TimedOut) {
-            return ExitOutcome::RestartStuck;
+        if (port.RunRestartProgram(kStopArguments, programFolder) == RunOutcome::kTimedOut) {
+            return ExitOutcome::kRestartStuck;
         }
     }
     if (Exists(marker)) {
         port.StartRestartProgram(kStartArguments, programFolder);
-        return ExitOutcome::Restarted;
+        return ExitOutcome::kRestarted;
     }
-    return port.SendReload() ? ExitOutcome::ReloadSent : ExitOutcome::NoRecorderListening;
+    return port.SendReload() ? ExitOutcome::kReloadSent : ExitOutcome::kNoRecorderListening;
 }
 
 }  // namespace pell::configurator

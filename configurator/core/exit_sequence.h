@@ -13,7 +13,7 @@ inline constexpr const char* kRestartProgramName = "_PellRecorder";
 inline const std::vector<std::string> kStopArguments{"-k", "_PellRecorder"};
 inline const std::vector<std::string> kStartArguments{"-r", "_PellRecorder"};
 
-enum class RunOutcome { Finished, FailedToStart, TimedOut };
+enum class RunOutcome { kFinished, kFailedToStart, kTimedOut };
 
 // The ways out of the configurator; tests replace them.
 class RecorderSignalPort {
@@ -29,11 +29,11 @@ public:
 };
 
 enum class ExitOutcome {
-    NothingSaved,         // nothing signalled
-    ReloadSent,           // a listening recorder got the request
-    NoRecorderListening,  // nobody to tell; the next recorder start reads the file anyway
-    Restarted,            // "-k" finished, "-r" started (or failed to start, silently)
-    RestartStuck,         // "-k" did not end in time; "-r" was not started, never two recorders
+    kNothingSaved,         // nothing signalled
+    kReloadSent,           // a listening recorder got the request
+    kNoRecorderListening,  // nobody to tell; the next recorder start reads the file anyway
+    kRestarted,            // "-k" finished, "-r" started (or failed to start, silently)
+    kRestartStuck,         // "-k" did not end in time; "-r" was not started, never two recorders
 };
 
 ExitOutcome ExitConfigurator(bool settingsSaved, const std::string& programFolder, RecorderSignalPort& port);

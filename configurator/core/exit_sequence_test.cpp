@@ -35,7 +35,7 @@ public:
     std::string expectedFolder;
     std::string markerPath;
     bool removeMarkerOnRun = false;
-    RunOutcome runOutcome = RunOutcome::Finished;
+    RunOutcome runOutcome = RunOutcome::kFinished;
     bool recorderListening = true;
 };
 
@@ -72,50 +72,51 @@ TEST_P(ExitSequenceTest, SignalsTheRecorderOnlyAfterASave) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ExitSequenceTest,
     ::testing::Values(
-        ExitCase{"no save, no marker", false, false, false, RunOutcome::Finished, true, {}, ExitOutcome::NothingSaved},
-        ExitCase{"no save, marker", false, true, false, RunOutcome::Finished, true, {}, ExitOutcome::NothingSaved},
         ExitCase{
-            "save, no marker", true, false, false, RunOutcome::Finished, true, {"reload"}, ExitOutcome::ReloadSent},
+            "no save, no marker", false, false, false, RunOutcome::kFinished, true, {}, ExitOutcome::kNothingSaved},
+        ExitCase{"no save, marker", false, true, false, RunOutcome::kFinished, true, {}, ExitOutcome::kNothingSaved},
+        ExitCase{
+            "save, no marker", true, false, false, RunOutcome::kFinished, true, {"reload"}, ExitOutcome::kReloadSent},
         ExitCase{"save, no marker, no recorder",
                  true,
                  false,
                  false,
-                 RunOutcome::Finished,
+                 RunOutcome::kFinished,
                  false,
                  {"reload"},
-                 ExitOutcome::NoRecorderListening},
+                 ExitOutcome::kNoRecorderListening},
         ExitCase{"save, marker",
                  true,
                  true,
                  false,
-                 RunOutcome::Finished,
+                 RunOutcome::kFinished,
                  true,
                  {"run -k _PellRecorder", "start -r _PellRecorder"},
-                 ExitOutcome::Restarted},
+                 ExitOutcome::kRestarted},
         ExitCase{"save, marker gone after stop",
                  true,
                  true,
                  true,
-                 RunOutcome::Finished,
+                 RunOutcome::kFinished,
                  true,
                  {"run -k _PellRecorder", "reload"},
-                 ExitOutcome::ReloadSent},
+                 ExitOutcome::kReloadSent},
         ExitCase{"save, marker, restart program missing",
                  true,
                  true,
                  false,
-                 RunOutcome::FailedToStart,
+                 RunOutcome::kFailedToStart,
                  true,
                  {"run -k _PellRecorder", "start -r _PellRecorder"},
-                 ExitOutcome::Restarted},
+                 ExitOutcome::kRestarted},
         ExitCase{"save, marker, stop never ends",
                  true,
                  true,
                  false,
-                 RunOutcome::TimedOut,
+                 RunOutcome::kTimedOut,
                  true,
                  {"run -k _PellRecorder"},
-                 ExitOutcome::RestartStuck}));
+                 ExitOutcome::kRestartStuck}));
 
 }  // namespace
 }  // namespace pell::configurator

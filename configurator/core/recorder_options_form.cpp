@@ -204,11 +204,11 @@ OptionsSaveResult SaveRecorderOptions(const RecorderOptionFields& fields, const 
     }
     const std::string path = JoinPath(programFolder, kRecorderOptionsFile);
     switch (WriteFileAtomically(path, FormatRecorderOptions(std::get<RecorderOptions>(read)), 0660)) {
-        case WriteResult::Ok:
+        case WriteResult::kOk:
             return {OptionsSaveOutcome::kSaved, {}};
-        case WriteResult::CannotCreate:
+        case WriteResult::kCannotCreate:
             return {OptionsSaveOutcome::kCannotCreate, {}};
-        case WriteResult::WriteFailed:
+        case WriteResult::kWriteFailed:
             break;
     }
     return {OptionsSaveOutcome::kWriteFailed, {}};

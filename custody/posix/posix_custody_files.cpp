@@ -83,7 +83,7 @@ public:
 
     int Replace(std::string_view text) override {
         errno = 0;
-        if (WriteFileAtomically(path_, std::string(text), 0666) == WriteResult::Ok) return 0;
+        if (WriteFileAtomically(path_, std::string(text), 0666) == WriteResult::kOk) return 0;
         return errno != 0 ? errno : EIO;
     }
 

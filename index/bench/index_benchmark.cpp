@@ -262,7 +262,7 @@ int SearchFigures(const std::string& storeKind, int rows, const std::string& scr
                       .startFrom = march - 365 * 86'400,
                       .startBefore = march,
                       .lines = std::vector<std::string>{"Line 1"},
-                      .direction = CallDirection::Incoming},
+                      .direction = CallDirection::kIncoming},
          kDays}};
     std::printf("load average %.1f on %u cores (other work shares them: CPU ms is this process's own time)\n",
                 LoadAverage(), std::thread::hardware_concurrency());

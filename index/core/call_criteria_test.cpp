@@ -104,7 +104,7 @@ class MatchesCallTest : public testing::TestWithParam<MatchCase> {};
 
 // The call every case is asked about.
 const CallFacts kCall =
-    Call("0171 555 1234", "Refund promised Monday", 1'000'000, 95, "Line 1", CallDirection::Incoming, false);
+    Call("0171 555 1234", "Refund promised Monday", 1'000'000, 95, "Line 1", CallDirection::kIncoming, false);
 
 TEST_P(MatchesCallTest, CombinesEveryCriterion) {
     const PrepareResult prepared = PrepareCriteria(GetParam().criteria, kUk);
@@ -129,8 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"line in other letter case", {.lines = std::vector<std::string>{"line 2", "LINE 1"}}, true},
         MatchCase{"line prefix is no match", {.lines = std::vector<std::string>{"Line"}}, false},
         MatchCase{"an empty line list matches nothing", {.lines = std::vector<std::string>{}}, false},
-        MatchCase{"direction", {.direction = CallDirection::Incoming}, true},
-        MatchCase{"other direction", {.direction = CallDirection::Outgoing}, false},
+        MatchCase{"direction", {.direction = CallDirection::kIncoming}, true},
+        MatchCase{"other direction", {.direction = CallDirection::kOutgoing}, false},
         MatchCase{"not played", {.played = false}, true}, MatchCase{"played", {.played = true}, false},
         MatchCase{"protected", {.isProtected = true}, false},
         MatchCase{"everything at once",
@@ -141,12 +141,12 @@ INSTANTIATE_TEST_SUITE_P(
                    .minDurationSeconds = 60,
                    .maxDurationSeconds = 120,
                    .lines = std::vector<std::string>{"line 1"},
-                   .direction = CallDirection::Incoming,
+                   .direction = CallDirection::kIncoming,
                    .played = false,
                    .isProtected = false},
                   true},
         MatchCase{
-            "everything but one", {.number = "0171", .text = "prom", .direction = CallDirection::Outgoing}, false}));
+            "everything but one", {.number = "0171", .text = "prom", .direction = CallDirection::kOutgoing}, false}));
 
 struct InvalidCase {
     CallCriteria criteria;
@@ -165,9 +165,9 @@ INSTANTIATE_TEST_SUITE_P(Criteria, PrepareCriteriaTest,
                                                      "the text to search for has no word (letters or digits)"}));
 
 TEST(CallOrderTest, NewestFirstByDefaultWithTiesByIdInTheSameDirection) {
-    const CallRecord older{1, "/r", "01.01.2026", Call("1", "", 100, 5, "a", CallDirection::Unknown, false)};
-    const CallRecord newerLow{2, "/r", "01.01.2026", Call("2", "", 200, 5, "a", CallDirection::Unknown, false)};
-    const CallRecord newerHigh{3, "/r", "01.01.2026", Call("3", "", 200, 5, "a", CallDirection::Unknown, false)};
+    const CallRecord older{1, "/r", "01.01.2026", Call("1", "", 100, 5, "a", CallDirection::kUnknown, false)};
+    const CallRecord newerLow{2, "/r", "01.01.2026", Call("2", "", 200, 5, "a", CallDirection::kUnknown, false)};
+    const CallRecord newerHigh{3, "/r", "01.01.2026", Call("3", "", 200, 5, "a", CallDirection::kUnknown, false)};
     std::vector<CallRecord> calls = {older, newerLow, newerHigh};
     std::sort(calls.begin(), calls.end(), [](const auto& a, const auto& b) { return CallBefore(a, b, {}); });
     EXPECT_EQ((std::vector<int64_t>{calls[0].id, calls[1].id, calls[2].id}), (std::vector<int64_t>{3, 2, 1}));

@@ -171,7 +171,7 @@ FolderListing PosixCallFiles::List(const std::string& folder, const EntryFilter&
 
 std::optional<CallFacts> PosixCallFiles::Read(const std::string& path, const std::string& name,
                                               const FileStamp& listed) {
-    RecordFile file(path, RecordFile::Mode::Read);
+    RecordFile file(path, RecordFile::Mode::kRead);
     if (!file.IsOpen()) {
         struct stat status {};
         if (::lstat(path.c_str(), &status) != 0 && errno == ENOENT) return std::nullopt;

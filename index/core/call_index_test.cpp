@@ -79,7 +79,7 @@ TEST_F(RefreshTest, FirstBuildIndexesEveryRecordingInDayFoldersOnly) {
     EXPECT_EQ(call->line, "Line 1");
     EXPECT_EQ(call->durationSeconds, 60);
     EXPECT_EQ(call->startTime, kNow - 9 * kDay - 60);
-    EXPECT_EQ(call->direction, CallDirection::Incoming);
+    EXPECT_EQ(call->direction, CallDirection::kIncoming);
     EXPECT_TRUE(store_.Folder("/rec", "01.03.2026")->settled);
     EXPECT_FALSE(store_.Folder("/rec", "10.03.2026")->settled);
 }

@@ -36,7 +36,7 @@ struct CallFacts {
     int64_t durationSeconds = 0;
     std::string line;    // tag artist: the line's description
     std::string number;  // tag title: the calling number as the recorder stored it
-    CallDirection direction = CallDirection::Unknown;
+    CallDirection direction = CallDirection::kUnknown;
     std::string bookmark;  // tag comment
     bool played = false;
     bool isProtected = false;  // held from every deletion: named in its day folder's hold list

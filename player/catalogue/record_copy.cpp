@@ -50,8 +50,8 @@ public:
     PartialCopy(const PartialCopy&) = delete;
     PartialCopy& operator=(const PartialCopy&) = delete;
 
-    UniqueFd& file() { return file_; }
-    const std::string& path() const { return path_; }
+    UniqueFd& File() { return file_; }
+    const std::string& Path() const { return path_; }
     void Release() { path_.clear(); }
 
 private:
@@ -71,7 +71,7 @@ std::string ReadSendToFolder(const std::string& programFolder) {
 }
 
 bool WriteSendToFolder(const std::string& programFolder, const std::string& folder) {
-    return WriteFileAtomically(JoinPath(programFolder, kSendToFile), folder) == WriteResult::Ok;
+    return WriteFileAtomically(JoinPath(programFolder, kSendToFile), folder) == WriteResult::kOk;
 }
 
 std::string CopyTargetPath(std::string_view folder, std::string_view sourcePath) {
@@ -110,18 +110,18 @@ CopyResult CopyRecordFile(const std::string& sourcePath, const std::string& targ
         const ssize_t n = source.ReadFull(buffer.data(), buffer.size());
         if (n < 0) return {false, SystemReason(errno)};
         if (n == 0) break;
-        if (!temp.file().WriteAll(buffer.data(), static_cast<std::size_t>(n))) return {false, SystemReason(errno)};
+        if (!temp.File().WriteAll(buffer.data(), static_cast<std::size_t>(n))) return {false, SystemReason(errno)};
         done += n;
         if (progress && !progress(done, status.st_size)) return {false, SystemReason(ECANCELED)};
     }
     // The last-write time goes on after the last write, which would otherwise move it.
     const struct timespec times[2] = {status.st_atim, status.st_mtim};
-    if (::fchmod(temp.file().Get(), status.st_mode & 0777) != 0 || ::futimens(temp.file().Get(), times) != 0 ||
-        ::fsync(temp.file().Get()) != 0) {
+    if (::fchmod(temp.File().Get(), status.st_mode & 0777) != 0 || ::futimens(temp.File().Get(), times) != 0 ||
+        ::fsync(temp.File().Get()) != 0) {
         return {false, SystemReason(errno)};
     }
-    if (!temp.file().Close()) return {false, SystemReason(errno)};
-    if (std::rename(temp.path().c_str(), targetPath.c_str()) != 0) return {false, SystemReason(errno)};
+    if (!temp.File().Close()) return {false, SystemReason(errno)};
+    if (std::rename(temp.Path().c_str(), targetPath.c_str()) != 0) return {false, SystemReason(errno)};
     temp.Release();
     return {true, {}};
 }

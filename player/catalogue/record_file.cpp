@@ -11,7 +11,7 @@ namespace pell {
 
 RecordFile::RecordFile(const std::string& path, Mode mode) {
     // Non-blocking so that opening a FIFO that happens to be named *.mp3 cannot hang the list.
-    UniqueFd file = UniqueFd::Open(path, (mode == Mode::Read ? O_RDONLY : O_RDWR) | O_NONBLOCK);
+    UniqueFd file = UniqueFd::Open(path, (mode == Mode::kRead ? O_RDONLY : O_RDWR) | O_NONBLOCK);
     struct stat status {};
     if (!file || ::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) return;
     file_ = std::move(file);

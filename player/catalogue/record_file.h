@@ -19,7 +19,7 @@ struct FileTime {
 
 class RecordFile {
 public:
-    enum class Mode { Read, ReadWrite };
+    enum class Mode { kRead, kReadWrite };
 
     // Opens a regular file; IsOpen() is false for anything else (folders, FIFOs, devices would
     // block or lie about their length).

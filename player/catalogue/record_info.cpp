@@ -156,7 +156,7 @@ RecordInfo DescribeRecording(const RecordBytes& bytes, std::time_t lastWrite) {
 }
 
 RecordInfo ReadRecordInfo(const std::string& path) {
-    RecordFile file(path, RecordFile::Mode::Read);
+    RecordFile file(path, RecordFile::Mode::kRead);
     if (!file.IsOpen()) return {};
     return DescribeRecording(FileRecordBytes(file), static_cast<std::time_t>(file.LastWrite().seconds));
 }

@@ -21,7 +21,7 @@ struct RecordInfo {
     std::string bookmark;
     std::string date;  // start time, "%d.%m.%Y %H:%M:%S" local time; empty when unknown
     int played = 0;
-    CallDirection direction = CallDirection::Unknown;
+    CallDirection direction = CallDirection::kUnknown;
 
     friend bool operator==(const RecordInfo&, const RecordInfo&) = default;
 };

@@ -194,26 +194,27 @@ INSTANTIATE_TEST_SUITE_P(
     Files, DescribeRecordingTest,
     testing::Values(
         DescribeCase{"RecorderFile", Layer3Audio(125) + TagString(RecorderTag("0301234", "Line 1", 'I')),
-                     Info("Line 1", "0301234", "00:02:05", "", "05.03.2009 14:07:55", 0, CallDirection::Incoming)},
-        DescribeCase{"PlayedOutgoingWithBookmark",
-                     Layer3Audio(60) + TagString(RecorderTag("77", "Line 2", 'O', 1, "price list")),
-                     Info("Line 2", "77", "00:01:00", "price list", "05.03.2009 14:09:00", 1, CallDirection::Outgoing)},
+                     Info("Line 1", "0301234", "00:02:05", "", "05.03.2009 14:07:55", 0, CallDirection::kIncoming)},
+        DescribeCase{
+            "PlayedOutgoingWithBookmark",
+            Layer3Audio(60) + TagString(RecorderTag("77", "Line 2", 'O', 1, "price list")),
+            Info("Line 2", "77", "00:01:00", "price list", "05.03.2009 14:09:00", 1, CallDirection::kOutgoing)},
         DescribeCase{"NoTagStillTakes128Off", Layer3Audio(10, 128),
-                     Info("", "", "00:00:10", "", "05.03.2009 14:09:50", 0, CallDirection::Unknown)},
+                     Info("", "", "00:00:10", "", "05.03.2009 14:09:50", 0, CallDirection::kUnknown)},
         DescribeCase{"LayerTwoUsesItsRow", std::string("\xFF\xFD\x10\x00", 4) + std::string(4000 * 5 - 4 + 128, '\0'),
-                     Info("", "", "00:00:05", "", "05.03.2009 14:09:55", 0, CallDirection::Unknown)},
+                     Info("", "", "00:00:05", "", "05.03.2009 14:09:55", 0, CallDirection::kUnknown)},
         DescribeCase{"FreeFormatIsUnknown", std::string("\xFF\xFB\x00\x00", 4) + std::string(50000, '\0'),
-                     Info("", "", "00:00:00", "", "05.03.2009 14:10:00", 0, CallDirection::Unknown)},
+                     Info("", "", "00:00:00", "", "05.03.2009 14:10:00", 0, CallDirection::kUnknown)},
         DescribeCase{"NoSyncKeepsLastWrite", std::string(300, '\0') + TagString(RecorderTag("1", "L", 'U')),
-                     Info("L", "1", "00:00:00", "", "05.03.2009 14:10:00", 0, CallDirection::Unknown)},
+                     Info("L", "1", "00:00:00", "", "05.03.2009 14:10:00", 0, CallDirection::kUnknown)},
         DescribeCase{"ShorterThanATag", std::string("\xFF\xF3\x20\xC4TAG", 7),
-                     Info("", "", "00:00:00", "", "05.03.2009 14:10:00", 0, CallDirection::Unknown)},
+                     Info("", "", "00:00:00", "", "05.03.2009 14:10:00", 0, CallDirection::kUnknown)},
         DescribeCase{"ThreeBytes", std::string("abc"),
-                     Info("", "", "00:00:00", "", "05.03.2009 14:10:00", 0, CallDirection::Unknown)},
+                     Info("", "", "00:00:00", "", "05.03.2009 14:10:00", 0, CallDirection::kUnknown)},
         DescribeCase{"TwoBytes", std::string("\xFF\xFB", 2), RecordInfo{}},
         DescribeCase{"Empty", std::string(), RecordInfo{}},
         DescribeCase{"OnlyATag", TagString(RecorderTag("5", "Line 1", 'I')),
-                     Info("Line 1", "5", "00:00:00", "", "05.03.2009 14:10:00", 0, CallDirection::Incoming)}),
+                     Info("Line 1", "5", "00:00:00", "", "05.03.2009 14:10:00", 0, CallDirection::kIncoming)}),
     [](const auto& info) { return info.param.name; });
 
 TEST(ReadRecordInfoTest, ReadsAFileWithItsLastWriteTime) {
@@ -222,7 +223,7 @@ TEST(ReadRecordInfoTest, ReadsAFileWithItsLastWriteTime) {
     dir.Write("a0000001.mp3", Layer3Audio(125) + TagString(RecorderTag("0301234", "Line 1", 'O', 1, "x")));
     test::SetLastWrite(dir.File("a0000001.mp3"), kLastWrite, 999999999);
     EXPECT_EQ(ReadRecordInfo(dir.File("a0000001.mp3")),
-              Info("Line 1", "0301234", "00:02:05", "x", "05.03.2009 14:07:55", 1, CallDirection::Outgoing));
+              Info("Line 1", "0301234", "00:02:05", "x", "05.03.2009 14:07:55", 1, CallDirection::kOutgoing));
 }
 
 TEST(ReadRecordInfoTest, WhatCannotBeOpenedGivesTheDefaults) {

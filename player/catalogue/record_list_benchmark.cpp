@@ -46,10 +46,10 @@ void WriteLibrary(const TempDir& dir) {
 
 // Made once per run and removed at exit.
 const TempDir& Library() {
-    static const TempDir dir;
-    static const bool written = (WriteLibrary(dir), true);
-    (void)written;
-    return dir;
+    static const TempDir kDir;
+    static const bool kWritten = (WriteLibrary(kDir), true);
+    (void)kWritten;
+    return kDir;
 }
 
 void BM_FillRecordList(benchmark::State& state) {

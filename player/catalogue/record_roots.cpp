@@ -59,7 +59,7 @@ std::string FormatRecordRoots(const std::vector<std::string>& roots) {
 }
 
 bool SaveRecordRoots(const std::string& programFolder, const std::vector<std::string>& roots) {
-    return WriteFileAtomically(JoinPath(programFolder, kRecordRootsFile), FormatRecordRoots(roots)) == WriteResult::Ok;
+    return WriteFileAtomically(JoinPath(programFolder, kRecordRootsFile), FormatRecordRoots(roots)) == WriteResult::kOk;
 }
 
 }  // namespace pell

@@ -49,16 +49,16 @@ TEST_P(RecorderRoundTripTest, PlayerReadsWhatTheRecorderTagged) {
 INSTANTIATE_TEST_SUITE_P(
     Tags, RecorderRoundTripTest,
     ::testing::Values(RoundTripCase{"incoming", "5551234", "Line 1 reception", 'I', "5551234", "Line 1 reception",
-                                    CallDirection::Incoming},
-                      RoundTripCase{"dialled", "0123456", "Sales", 'O', "0123456", "Sales", CallDirection::Outgoing},
-                      RoundTripCase{"unknown", "", "", 'U', "", "", CallDirection::Unknown},
-                      RoundTripCase{"private", "Private", "Desk", 'I', "Private", "Desk", CallDirection::Incoming},
+                                    CallDirection::kIncoming},
+                      RoundTripCase{"dialled", "0123456", "Sales", 'O', "0123456", "Sales", CallDirection::kOutgoing},
+                      RoundTripCase{"unknown", "", "", 'U', "", "", CallDirection::kUnknown},
+                      RoundTripCase{"private", "Private", "Desk", 'I', "Private", "Desk", CallDirection::kIncoming},
                       RoundTripCase{"cutAtThirty", std::string(35, '7'), std::string(40, 'd'), 'I',
-                                    std::string(30, '7'), std::string(30, 'd'), CallDirection::Incoming},
+                                    std::string(30, '7'), std::string(30, 'd'), CallDirection::kIncoming},
                       RoundTripCase{"utf8CutBetweenCharacters", "5551234", std::string(29, 'd') + "\xC3\xBC", 'I',
-                                    "5551234", std::string(29, 'd'), CallDirection::Incoming},
+                                    "5551234", std::string(29, 'd'), CallDirection::kIncoming},
                       RoundTripCase{"latin1DescriptionStoredAsUtf8", "", "B\xFCro", 'U', "", "B\xC3\xBCro",
-                                    CallDirection::Unknown}),
+                                    CallDirection::kUnknown}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Three seconds of a 440 Hz tone through the recorder's encoder, as a filed recording.
@@ -89,7 +89,7 @@ TEST(RecorderRoundTripFileTest, EncodedRecordingListsWithItsNumberAndLengthAndTa
     RecordInfo info = ReadRecordInfo(path);
     EXPECT_EQ(info.number, "5551234");
     EXPECT_EQ(info.channel, "Line 1 reception");
-    EXPECT_EQ(info.direction, CallDirection::Incoming);
+    EXPECT_EQ(info.direction, CallDirection::kIncoming);
     EXPECT_EQ(info.duration, "00:00:03");
     EXPECT_EQ(info.played, 0);
 
@@ -99,7 +99,7 @@ TEST(RecorderRoundTripFileTest, EncodedRecordingListsWithItsNumberAndLengthAndTa
     EXPECT_EQ(info.played, 1);
     EXPECT_EQ(info.bookmark, "call back");
     EXPECT_EQ(info.number, "5551234");
-    EXPECT_EQ(info.direction, CallDirection::Incoming);
+    EXPECT_EQ(info.direction, CallDirection::kIncoming);
 
     std::ifstream in(path, std::ios::binary);
     const std::vector<uint8_t> after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

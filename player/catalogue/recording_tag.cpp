@@ -34,13 +34,13 @@ std::optional<TagFields> ParseRecordingTag(const TagBytes& tag) {
     fields.played = tag[tag_offset::kPlayed] != 0 ? 1 : 0;
     switch (tag[tag_offset::kDirection]) {
         case 'I':
-            fields.direction = CallDirection::Incoming;
+            fields.direction = CallDirection::kIncoming;
             break;
         case 'O':
-            fields.direction = CallDirection::Outgoing;
+            fields.direction = CallDirection::kOutgoing;
             break;
         default:
-            fields.direction = CallDirection::Unknown;
+            fields.direction = CallDirection::kUnknown;
             break;
     }
     return fields;

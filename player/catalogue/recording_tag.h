@@ -18,7 +18,7 @@ namespace pell {
 using TagBytes = std::array<uint8_t, kTagSize>;
 
 // Call direction as the list's image index shows it.
-enum class CallDirection : int { Unknown = 0, Incoming = 1, Outgoing = 2 };
+enum class CallDirection : int { kUnknown = 0, kIncoming = 1, kOutgoing = 2 };
 
 // What the player takes from a tag.
 struct TagFields {
@@ -26,7 +26,7 @@ struct TagFields {
     std::string channel;   // artist
     std::string bookmark;  // comment
     int played = 0;        // 0 or 1
-    CallDirection direction = CallDirection::Unknown;
+    CallDirection direction = CallDirection::kUnknown;
 
     friend bool operator==(const TagFields&, const TagFields&) = default;
 };

@@ -85,16 +85,16 @@ TEST_P(ParseTagTest, ReadsMarkerPlayedByteAndDirection) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tags, ParseTagTest,
-    testing::Values(ParseCase{"Incoming", "TAG", 0, 'I', true, 0, CallDirection::Incoming},
-                    ParseCase{"OutgoingPlayed", "TAG", 1, 'O', true, 1, CallDirection::Outgoing},
-                    ParseCase{"UnknownMark", "TAG", 0, 'U', true, 0, CallDirection::Unknown},
-                    ParseCase{"LowerCaseMarkIsUnknown", "TAG", 0, 'i', true, 0, CallDirection::Unknown},
-                    ParseCase{"ZeroMarkIsUnknown", "TAG", 0, 0, true, 0, CallDirection::Unknown},
-                    ParseCase{"ForeignYearDigitCountsAsPlayed", "TAG", '9', 'I', true, 1, CallDirection::Incoming},
-                    ParseCase{"AnyNonZeroIsPlayed", "TAG", 0xFF, 'O', true, 1, CallDirection::Outgoing},
-                    ParseCase{"LowerCaseMarkerIsNoTag", "tag", 0, 'I', false, 0, CallDirection::Unknown},
-                    ParseCase{"ZerosAreNoTag", std::string(3, '\0'), 0, 'I', false, 0, CallDirection::Unknown},
-                    ParseCase{"TwoLettersAreNoTag", "TAX", 0, 'I', false, 0, CallDirection::Unknown}),
+    testing::Values(ParseCase{"Incoming", "TAG", 0, 'I', true, 0, CallDirection::kIncoming},
+                    ParseCase{"OutgoingPlayed", "TAG", 1, 'O', true, 1, CallDirection::kOutgoing},
+                    ParseCase{"UnknownMark", "TAG", 0, 'U', true, 0, CallDirection::kUnknown},
+                    ParseCase{"LowerCaseMarkIsUnknown", "TAG", 0, 'i', true, 0, CallDirection::kUnknown},
+                    ParseCase{"ZeroMarkIsUnknown", "TAG", 0, 0, true, 0, CallDirection::kUnknown},
+                    ParseCase{"ForeignYearDigitCountsAsPlayed", "TAG", '9', 'I', true, 1, CallDirection::kIncoming},
+                    ParseCase{"AnyNonZeroIsPlayed", "TAG", 0xFF, 'O', true, 1, CallDirection::kOutgoing},
+                    ParseCase{"LowerCaseMarkerIsNoTag", "tag", 0, 'I', false, 0, CallDirection::kUnknown},
+                    ParseCase{"ZerosAreNoTag", std::string(3, '\0'), 0, 'I', false, 0, CallDirection::kUnknown},
+                    ParseCase{"TwoLettersAreNoTag", "TAX", 0, 'I', false, 0, CallDirection::kUnknown}),
     [](const auto& info) { return info.param.name; });
 
 TEST(FreshTagTest, HasMarkerSpeechGenreAndZerosElsewhere) {

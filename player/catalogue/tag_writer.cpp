@@ -43,7 +43,7 @@ TagWriteResult ChangeRecordingTag(TagFile& file, const TagChange& change) {
 }
 
 TagWriteResult ChangeRecordingTag(const std::string& path, const TagChange& change) {
-    RecordFile file(path, RecordFile::Mode::ReadWrite);
+    RecordFile file(path, RecordFile::Mode::kReadWrite);
     if (!file.IsOpen()) return TagWriteResult::CannotOpen;
     OpenTagFile tagFile(file);
     const TagWriteResult result = ChangeRecordingTag(tagFile, change);

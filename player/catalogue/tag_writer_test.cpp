@@ -17,7 +17,7 @@ using test::Layer3Audio;
 using test::RecorderTag;
 using test::TagString;
 
-enum class Write { Played, Bookmark };
+enum class Write { kPlayed, kBookmark };
 
 struct WriteCase {
     const char* name;
@@ -30,7 +30,7 @@ struct WriteCase {
 
 std::string FreshTagWith(Write write, const std::string& text) {
     TagBytes tag = MakeFreshTag();
-    if (write == Write::Played) {
+    if (write == Write::kPlayed) {
         SetPlayedMark(tag);
     } else {
         SetBookmarkText(tag, text);
@@ -50,7 +50,7 @@ TEST_P(TagWriterTest, ChangesOnlyTheTagAndKeepsTheLastWriteTime) {
     dir.Write("a0000001.mp3", c.before);
     test::SetLastWrite(path, 1236262200, 123456789);
 
-    const TagWriteResult result = c.write == Write::Played ? MarkPlayed(path) : StoreBookmark(path, c.text);
+    const TagWriteResult result = c.write == Write::kPlayed ? MarkPlayed(path) : StoreBookmark(path, c.text);
 
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(dir.Read("a0000001.mp3"), c.after);
@@ -61,35 +61,35 @@ TEST_P(TagWriterTest, ChangesOnlyTheTagAndKeepsTheLastWriteTime) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, TagWriterTest,
-    testing::Values(WriteCase{"MarksPlayed", kAudio + TagString(RecorderTag("12", "Line 1", 'I')), Write::Played, "",
+    testing::Values(WriteCase{"MarksPlayed", kAudio + TagString(RecorderTag("12", "Line 1", 'I')), Write::kPlayed, "",
                               TagWriteResult::Written, kAudio + TagString(RecorderTag("12", "Line 1", 'I', 1))},
                     WriteCase{"PlayedStaysPlayed", kAudio + TagString(RecorderTag("12", "Line 1", 'O', 1, "b")),
-                              Write::Played, "", TagWriteResult::Written,
+                              Write::kPlayed, "", TagWriteResult::Written,
                               kAudio + TagString(RecorderTag("12", "Line 1", 'O', 1, "b"))},
-                    WriteCase{"StoresBookmark", kAudio + TagString(RecorderTag("12", "Line 1", 'I')), Write::Bookmark,
+                    WriteCase{"StoresBookmark", kAudio + TagString(RecorderTag("12", "Line 1", 'I')), Write::kBookmark,
                               "call back", TagWriteResult::Written,
                               kAudio + TagString(RecorderTag("12", "Line 1", 'I', 0, "call back"))},
                     WriteCase{"ShorterBookmarkClearsTheOldOne",
-                              kAudio + TagString(RecorderTag("1", "L", 'I', 1, "long old text")), Write::Bookmark,
+                              kAudio + TagString(RecorderTag("1", "L", 'I', 1, "long old text")), Write::kBookmark,
                               "new", TagWriteResult::Written, kAudio + TagString(RecorderTag("1", "L", 'I', 1, "new"))},
-                    WriteCase{"ThirtyByteBookmark", kAudio + TagString(RecorderTag("1", "L")), Write::Bookmark,
+                    WriteCase{"ThirtyByteBookmark", kAudio + TagString(RecorderTag("1", "L")), Write::kBookmark,
                               std::string(30, 'b'), TagWriteResult::Written,
                               kAudio + TagString(RecorderTag("1", "L", 'I', 0, std::string(30, 'b')))},
-                    WriteCase{"LongBookmarkIsCut", kAudio + TagString(RecorderTag("1", "L")), Write::Bookmark,
+                    WriteCase{"LongBookmarkIsCut", kAudio + TagString(RecorderTag("1", "L")), Write::kBookmark,
                               std::string(30, 'c') + "dddd", TagWriteResult::Written,
                               kAudio + TagString(RecorderTag("1", "L", 'I', 0, std::string(30, 'c')))},
-                    WriteCase{"TagOnlyFile", TagString(RecorderTag("1", "L")), Write::Played, "",
+                    WriteCase{"TagOnlyFile", TagString(RecorderTag("1", "L")), Write::kPlayed, "",
                               TagWriteResult::Written, TagString(RecorderTag("1", "L", 'I', 1))},
-                    WriteCase{"NoTagIsLeftAlone", kNoTag, Write::Played, "", TagWriteResult::NoTag, kNoTag},
-                    WriteCase{"NoTagNoBookmark", kNoTag, Write::Bookmark, "x", TagWriteResult::NoTag, kNoTag},
-                    WriteCase{"Exactly128WithoutTag", std::string(128, 'x'), Write::Played, "", TagWriteResult::NoTag,
+                    WriteCase{"NoTagIsLeftAlone", kNoTag, Write::kPlayed, "", TagWriteResult::NoTag, kNoTag},
+                    WriteCase{"NoTagNoBookmark", kNoTag, Write::kBookmark, "x", TagWriteResult::NoTag, kNoTag},
+                    WriteCase{"Exactly128WithoutTag", std::string(128, 'x'), Write::kPlayed, "", TagWriteResult::NoTag,
                               std::string(128, 'x')},
-                    WriteCase{"EmptyFileGetsAFreshTag", "", Write::Played, "", TagWriteResult::Written,
-                              FreshTagWith(Write::Played, "")},
-                    WriteCase{"TwoByteFileKeepsItsBytes", "\xFF\xFB", Write::Bookmark, "short", TagWriteResult::Written,
-                              "\xFF\xFB" + FreshTagWith(Write::Bookmark, "short")},
-                    WriteCase{"Byte127FileKeepsItsBytes", std::string(127, 'z'), Write::Played, "",
-                              TagWriteResult::Written, std::string(127, 'z') + FreshTagWith(Write::Played, "")}),
+                    WriteCase{"EmptyFileGetsAFreshTag", "", Write::kPlayed, "", TagWriteResult::Written,
+                              FreshTagWith(Write::kPlayed, "")},
+                    WriteCase{"TwoByteFileKeepsItsBytes", "\xFF\xFB", Write::kBookmark, "short",
+                              TagWriteResult::Written, "\xFF\xFB" + FreshTagWith(Write::kBookmark, "short")},
+                    WriteCase{"Byte127FileKeepsItsBytes", std::string(127, 'z'), Write::kPlayed, "",
+                              TagWriteResult::Written, std::string(127, 'z') + FreshTagWith(Write::kPlayed, "")}),
     [](const auto& info) { return info.param.name; });
 
 // A recording in memory whose writes stop after `writable` bytes, as on a full disk.
@@ -144,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(FailureCase{"ShortFileOnFullDisk", "\xFF\xFB", 50, true, TagWriteResult::IoFailed, "\xFF\xFB"},
                     FailureCase{"EmptyFileOnFullDisk", "", 0, true, TagWriteResult::IoFailed, ""},
                     FailureCase{"ShortFileWithRoom", "ab", 128, true, TagWriteResult::Written,
-                                "ab" + FreshTagWith(Write::Played, "")},
+                                "ab" + FreshTagWith(Write::kPlayed, "")},
                     FailureCase{"UnreadableTagIsNotWritten", TagString(RecorderTag("1", "L")), 128, false,
                                 TagWriteResult::IoFailed, TagString(RecorderTag("1", "L"))}),
     [](const auto& info) { return info.param.name; });

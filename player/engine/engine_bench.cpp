@@ -32,11 +32,11 @@ void ReportCpuPerAudioSecond(benchmark::State& state, double cpuMs) {
 
 const std::string& TestFile() {
     static TempDir dir;
-    static const std::string path = [] {
+    static const std::string kPath = [] {
         dir.Write("bench.mp3", testing::EncodeTone({44100, 2, kSeconds, 440, 1500, 9000}, {128, false, true}));
         return dir.File("bench.mp3");
     }();
-    return path;
+    return kPath;
 }
 
 std::string FileBytes() {

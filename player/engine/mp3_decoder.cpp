@@ -138,17 +138,17 @@ void Mp3Decoder::ApplyGains() {
 int Mp3Decoder::Decode(const std::uint8_t* input, std::size_t inputLength, std::uint8_t* out, std::size_t capacity,
                        std::size_t* done) {
     if (done != nullptr) *done = 0;
-    if (!Ready() || done == nullptr) return MP3_ERR;
+    if (!Ready() || done == nullptr) return kMp3Error;
     if (input != nullptr && inputLength > 0 && mpg123_feed(handle_, input, inputLength) != MPG123_OK) {
         error_ = std::string("mpg123_feed: ") + mpg123_strerror(handle_);
-        return MP3_ERR;
+        return kMp3Error;
     }
     if (pendingBytes_ > 0) {
-        if (pendingBytes_ > capacity) return MP3_NEED_MORE;
+        if (pendingBytes_ > capacity) return kMp3NeedMore;
         std::memcpy(out, pending_.data(), pendingBytes_);
         *done = pendingBytes_;
         pendingBytes_ = 0;
-        return MP3_OK;
+        return kMp3Ok;
     }
     ApplyGains();
     for (;;) {
@@ -157,21 +157,21 @@ int Mp3Decoder::Decode(const std::uint8_t* input, std::size_t inputLength, std::
         std::size_t bytes = 0;
         const int r = mpg123_decode_frame(handle_, &frameNumber, &audio, &bytes);
         if (r == MPG123_NEW_FORMAT) continue;
-        if (r == MPG123_NEED_MORE) return MP3_NEED_MORE;
+        if (r == MPG123_NEED_MORE) return kMp3NeedMore;
         if (r != MPG123_OK) {
             error_ = std::string("mpg123_decode_frame: ") + mpg123_strerror(handle_);
-            return MP3_ERR;
+            return kMp3Error;
         }
         if (bytes == 0) continue;
-        if (bytes > kMaxFramePcmBytes) return MP3_ERR;
+        if (bytes > kMaxFramePcmBytes) return kMp3Error;
         if (bytes > capacity) {
             std::memcpy(pending_.data(), audio, bytes);
             pendingBytes_ = bytes;
-            return MP3_NEED_MORE;
+            return kMp3NeedMore;
         }
         std::memcpy(out, audio, bytes);
         *done = bytes;
-        return MP3_OK;
+        return kMp3Ok;
     }
 }
 
@@ -196,7 +196,7 @@ void Mp3Decoder::Exit() {
 
 void InitMP3(Mp3Decoder& decoder) { decoder.Init(); }
 
-int decodeMP3(Mp3Decoder& decoder, const std::uint8_t* input, std::size_t inputLength, std::uint8_t* out,
+int DecodeMp3(Mp3Decoder& decoder, const std::uint8_t* input, std::size_t inputLength, std::uint8_t* out,
               std::size_t capacity, std::size_t* done) {
     return decoder.Decode(input, inputLength, out, capacity, done);
 }

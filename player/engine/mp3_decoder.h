@@ -1,7 +1,7 @@
 #pragma once
 
 // The engine's MPEG audio decoder: libmpg123 in feed mode behind the three calls the engine
-// makes. decodeMP3 hands out one frame of 16-bit PCM (interleaved for two channels) per call.
+// makes. DecodeMp3 hands out one frame of 16-bit PCM (interleaved for two channels) per call.
 // The equalizer's 2 x 32 subband gains live in SubbandGains, written by the window's thread;
 // the decoder reads them before the next frame on the worker's thread. A boost is applied with
 // headroom: the decoder synthesises at gain / makeUp, so its own 16-bit output never clips,
@@ -17,9 +17,9 @@ struct mpg123_handle_struct;
 
 namespace pell {
 
-inline constexpr int MP3_ERR = -1;
-inline constexpr int MP3_OK = 0;
-inline constexpr int MP3_NEED_MORE = 1;
+inline constexpr int kMp3Error = -1;
+inline constexpr int kMp3Ok = 0;
+inline constexpr int kMp3NeedMore = 1;
 
 // One frame of 1152 samples in two 16-bit channels.
 inline constexpr std::size_t kMaxFramePcmBytes = 1152 * 2 * 2;
@@ -69,7 +69,7 @@ public:
 
     // Resets the decoder; the gains stay.
     void Init();
-    // See decodeMP3.
+    // See DecodeMp3.
     int Decode(const std::uint8_t* input, std::size_t inputLength, std::uint8_t* out, std::size_t capacity,
                std::size_t* done);
     void Exit();
@@ -91,10 +91,10 @@ private:
 
 // Resets the decoder; the gains and the switch stay.
 void InitMP3(Mp3Decoder& decoder);
-// input may be null with length 0 to drain what was fed before. Returns MP3_OK with one frame's
-// PCM in out (*done bytes), MP3_NEED_MORE when the input is used up or the next frame does not
-// fit capacity, MP3_ERR when the decoder fails.
-int decodeMP3(Mp3Decoder& decoder, const std::uint8_t* input, std::size_t inputLength, std::uint8_t* out,
+// input may be null with length 0 to drain what was fed before. Returns kMp3Ok with one frame's
+// PCM in out (*done bytes), kMp3NeedMore when the input is used up or the next frame does not
+// fit capacity, kMp3Error when the decoder fails.
+int DecodeMp3(Mp3Decoder& decoder, const std::uint8_t* input, std::size_t inputLength, std::uint8_t* out,
               std::size_t capacity, std::size_t* done);
 void ExitMP3(Mp3Decoder& decoder);
 

@@ -20,13 +20,13 @@ std::vector<std::uint8_t> DecodeAll(Mp3Decoder& decoder, const std::string& byte
     std::vector<std::uint8_t> pcm;
     std::vector<std::uint8_t> frame(8192);
     std::size_t done = 0;
-    int r = decodeMP3(decoder, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), frame.data(),
+    int r = DecodeMp3(decoder, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), frame.data(),
                       frame.size(), &done);
-    while (r == MP3_OK) {
+    while (r == kMp3Ok) {
         pcm.insert(pcm.end(), frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(done));
-        r = decodeMP3(decoder, nullptr, 0, frame.data(), frame.size(), &done);
+        r = DecodeMp3(decoder, nullptr, 0, frame.data(), frame.size(), &done);
     }
-    EXPECT_EQ(r, MP3_NEED_MORE);
+    EXPECT_EQ(r, kMp3NeedMore);
     return pcm;
 }
 
@@ -44,7 +44,7 @@ TEST(Mp3DecoderTest, AMovedDecoderKeepsItsHandleAndTheEmptyOneRefusesWork) {
     EXPECT_FALSE(first.Ready());  // NOLINT(bugprone-use-after-move): the moved-from state is the point
     std::uint8_t out[8192];
     std::size_t done = 7;
-    EXPECT_EQ(decodeMP3(first, nullptr, 0, out, sizeof out, &done), MP3_ERR);  // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(DecodeMp3(first, nullptr, 0, out, sizeof out, &done), kMp3Error);  // NOLINT(bugprone-use-after-move)
     EXPECT_EQ(done, 0u);
     EXPECT_EQ(DecodeAll(second, bytes), reference);
 

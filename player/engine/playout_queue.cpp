@@ -22,7 +22,7 @@ void PlayoutQueue::Open(std::uint32_t bufferCount, std::uint32_t sampleRate, std
     blockAlign_ = std::max<std::uint32_t>(blockAlign, 1);
     rate_ = sampleRate > 0 ? sampleRate : 1;
     latency_ = outputLatencySeconds > 0 ? outputLatencySeconds : 0;
-    clock_ = Clock::Unknown;
+    clock_ = Clock::kUnknown;
     nextDacStart_ = 0;
     lastHeardAt_ = 0;
     callbackFrames_ = 0;
@@ -62,10 +62,10 @@ void PlayoutQueue::AdvancePlayed(double now) {
 std::size_t PlayoutQueue::Render(std::uint8_t* out, std::uint32_t frames, double currentTime, double dacTime,
                                  std::span<std::uint32_t> finished) {
     const bool hostTimes = currentTime > 0 && dacTime > 0;
-    if (clock_ == Clock::Unknown) clock_ = hostTimes ? Clock::HostTimes : Clock::CountedFrames;
+    if (clock_ == Clock::kUnknown) clock_ = hostTimes ? Clock::kHostTimes : Clock::kCountedFrames;
     double now = 0;
     double dacStart = 0;
-    if (clock_ == Clock::CountedFrames) {
+    if (clock_ == Clock::kCountedFrames) {
         now = static_cast<double>(callbackFrames_) / rate_;
         dacStart = now + latency_;
     } else if (hostTimes) {

@@ -79,7 +79,7 @@ private:
         std::uint32_t frames;
         double dacStart;
     };
-    enum class Clock { Unknown, HostTimes, CountedFrames };
+    enum class Clock { kUnknown, kHostTimes, kCountedFrames };
 
     void AdvancePlayed(double now);
 
@@ -90,7 +90,7 @@ private:
     std::uint32_t blockAlign_ = 1;
     double rate_ = 1;
     double latency_ = 0;
-    Clock clock_ = Clock::Unknown;
+    Clock clock_ = Clock::kUnknown;
     double nextDacStart_ = 0;  // device time at which the next callback's first frame plays
     double lastHeardAt_ = 0;
     std::uint64_t callbackFrames_ = 0;

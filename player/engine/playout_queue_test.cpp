@@ -10,7 +10,7 @@
 
 // Counts allocations on this thread, so a test can prove the audio callback makes none.
 namespace {
-thread_local std::size_t g_allocations = 0;
+thread_local std::size_t threadAllocations = 0;
 }  // namespace
 // Optimised builds inline these into std::vector and then take malloc/free for a mismatched pair.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -18,7 +18,7 @@ thread_local std::size_t g_allocations = 0;
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #endif
 void* operator new(std::size_t bytes) {
-    ++g_allocations;
+    ++threadAllocations;
     if (void* p = std::malloc(bytes ? bytes : 1)) return p;
     throw std::bad_alloc();
 }
@@ -37,7 +37,7 @@ constexpr std::uint32_t kCallbackFrames = 256;
 
 // The times a host hands the callback: real ones, none at all, real ones that stop, or real
 // ones with one DAC time seconds ahead (as after an underrun).
-enum class HostTimes { Given, Zero, GivenThenZero, OneJumpAhead };
+enum class HostTimes { kGiven, kZero, kGivenThenZero, kOneJumpAhead };
 
 struct Completion {
     std::uint32_t index;
@@ -70,11 +70,11 @@ Playback Play(HostTimes mode, const std::vector<std::uint32_t>& bufferFrames) {
     for (std::uint64_t k = 0; k < 200 && run.completions.size() < pcm.size(); ++k) {
         double now = 1000.0 + static_cast<double>(k * kCallbackFrames) / kRate;
         double dac = now + kLatency;
-        if (mode == HostTimes::Zero || (mode == HostTimes::GivenThenZero && k >= 3)) now = dac = 0;
-        if (mode == HostTimes::OneJumpAhead && k == 4) dac = now + 5.0;
-        const std::size_t before = g_allocations;
+        if (mode == HostTimes::kZero || (mode == HostTimes::kGivenThenZero && k >= 3)) now = dac = 0;
+        if (mode == HostTimes::kOneJumpAhead && k == 4) dac = now + 5.0;
+        const std::size_t before = threadAllocations;
         const std::size_t n = queue.Render(out.data(), kCallbackFrames, now, dac, finished);
-        run.allocations += g_allocations - before;
+        run.allocations += threadAllocations - before;
         run.heard.append(reinterpret_cast<const char*>(out.data()), out.size());
         for (std::size_t i = 0; i < n; ++i) run.completions.push_back({finished[i], k * kCallbackFrames});
     }
@@ -91,10 +91,10 @@ TEST(PlayoutQueueTest, BuffersCompleteWhenHeardWhateverTimesTheHostGives) {
     struct Case {
         const char* name;
         HostTimes mode;
-    } cases[] = {{"host DAC times", HostTimes::Given},
-                 {"host without times", HostTimes::Zero},
-                 {"host that stops giving times", HostTimes::GivenThenZero},
-                 {"host with one DAC time 5 s ahead", HostTimes::OneJumpAhead}};
+    } cases[] = {{"host DAC times", HostTimes::kGiven},
+                 {"host without times", HostTimes::kZero},
+                 {"host that stops giving times", HostTimes::kGivenThenZero},
+                 {"host with one DAC time 5 s ahead", HostTimes::kOneJumpAhead}};
     const std::vector<std::uint32_t> frames = {1152, 0, 1152, 700};
     const std::vector<std::uint64_t> backAt = {1792, 1792, 2816, 3584};  // ends 1152, 1152, 2304, 3004
     for (const Case& c : cases) {

@@ -105,7 +105,7 @@ std::optional<Waveform> ComputeWaveform(const std::string& mp3Path, std::string*
         if (got == 0) break;
         std::size_t done = 0;
         int r = decoder.Decode(input.data(), got, frame.data(), frame.size(), &done);
-        while (r == MP3_OK) {
+        while (r == kMp3Ok) {
             if (!builder) {
                 if (!decoder.Format(&rate, &channels)) return fail("the decoder gave no format");
                 builder.emplace(rate, channels);
@@ -115,7 +115,7 @@ std::optional<Waveform> ComputeWaveform(const std::string& mp3Path, std::string*
             r = decoder.Decode(nullptr, 0, frame.data(), frame.size(), &done);
         }
         // A damaged frame is skipped as playback skips it.
-        if (r == MP3_ERR) decoder.Init();
+        if (r == kMp3Error) decoder.Init();
     }
     if (!builder) return fail("no audio in " + mp3Path);
     return builder->Finish();

@@ -304,18 +304,18 @@ bool WMp3::DecodeFrames(std::uint32_t index, std::uint32_t bytes) {
     std::uint8_t* out = output_->GetBufferData(index);
     std::uint32_t produced = 0;
     std::size_t done = 0;
-    int r = decodeMP3(decoder_, inputBuffer_.data(), bytes, out, capacity, &done);
-    while (r == MP3_OK) {
+    int r = DecodeMp3(decoder_, inputBuffer_.data(), bytes, out, capacity, &done);
+    while (r == kMp3Ok) {
         if (!IsPlaying()) return false;
         produced += ShapeFrame(out + produced, static_cast<std::uint32_t>(done));
         // The rest stays queued in the decoder for the next buffer rather than overrun this one.
         if (capacity - produced < static_cast<std::uint32_t>(framePcmBytes_)) {
-            r = MP3_NEED_MORE;
+            r = kMp3NeedMore;
             break;
         }
-        r = decodeMP3(decoder_, nullptr, 0, out + produced, capacity - produced, &done);
+        r = DecodeMp3(decoder_, nullptr, 0, out + produced, capacity - produced, &done);
     }
-    if (r == MP3_NEED_MORE) {
+    if (r == kMp3NeedMore) {
         output_->SetBufferDataSize(index, produced);
         return true;
     }

@@ -71,8 +71,8 @@ std::string FormatAlarmMail(const MailOptions& options, const AlarmMail& mail, s
 }
 
 bool SendAlarmMail(const MailOptions& options, const AlarmMail& mail, std::string* error) {
-    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    if (!initialised) {
+    static const bool kCurlReady = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    if (!kCurlReady) {
         if (error) *error = "libcurl could not start";
         return false;
     }

@@ -77,8 +77,8 @@ public:
     LocalSmtpServer(const LocalSmtpServer&) = delete;
     LocalSmtpServer& operator=(const LocalSmtpServer&) = delete;
 
-    bool ready() const { return ready_; }
-    std::string url() const { return "smtp://127.0.0.1:" + std::to_string(port_); }
+    bool Ready() const { return ready_; }
+    std::string Url() const { return "smtp://127.0.0.1:" + std::to_string(port_); }
     std::vector<std::string> Received() const {
         std::vector<std::string> mails;
         const std::filesystem::path folder = std::filesystem::path(maildir_) / "new";
@@ -116,13 +116,13 @@ TEST(AlarmMailTest, TheLocalServerReceivesTheAlarmForEveryRecipient) {
     if (!AiosmtpdInstalled()) GTEST_SKIP() << "python3-aiosmtpd is not installed";
     TempDir dir;
     LocalSmtpServer server(dir.File("maildir"));
-    ASSERT_TRUE(server.ready()) << "aiosmtpd did not start";
+    ASSERT_TRUE(server.Ready()) << "aiosmtpd did not start";
     std::promise<std::pair<bool, std::string>> result;
     {
         AlarmMailer mailer([&](const AlarmMail&, bool sent, const std::string& error) {
             result.set_value({sent, error});
         });
-        mailer.Send(Options(server.url()),
+        mailer.Send(Options(server.Url()),
                     {"PellRecorder Alarm: the line box is missing", "Line 1\n.\nA dot line and a second line.\n"});
         auto future = result.get_future();
         ASSERT_EQ(future.wait_for(std::chrono::seconds(30)), std::future_status::ready);

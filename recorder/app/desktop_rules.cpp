@@ -81,7 +81,7 @@ std::optional<bool> ToggleAutostart(const std::string& entryPath, const std::str
     }
     std::filesystem::create_directories(std::filesystem::path(entryPath).parent_path(), error);
     if (error) return std::nullopt;
-    if (WriteFileAtomically(entryPath, FormatAutostartEntry(executablePath), 0666) != WriteResult::Ok)
+    if (WriteFileAtomically(entryPath, FormatAutostartEntry(executablePath), 0666) != WriteResult::kOk)
         return std::nullopt;
     return true;
 }

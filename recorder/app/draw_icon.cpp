@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     }
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const QString path = QString("%1/pell-recorder-%2.png").arg(argv[1]).arg(size);
-        if (!pell::recorder::DrawRecorderIcon(pell::recorder::RecorderIconKind::App, size).save(path)) {
+        if (!pell::recorder::DrawRecorderIcon(pell::recorder::RecorderIconKind::kApp, size).save(path)) {
             QTextStream(stderr) << "cannot write " << path << "\n";
             return 1;
         }

@@ -15,20 +15,20 @@
 
 namespace {
 
-pell::recorder::RecorderDialog* g_exitingDialog = nullptr;
+pell::recorder::RecorderDialog* exitingDialog = nullptr;
 
 // Files the running calls when the process is ended by exit() from inside Qt, as long as main
 // has not returned.
 class FinishAtExit {
 public:
     explicit FinishAtExit(pell::recorder::RecorderDialog& dialog) {
-        static const bool registered = std::atexit([] {
-                                           if (g_exitingDialog != nullptr) g_exitingDialog->FinishOnExit();
-                                       }) == 0;
-        (void)registered;
-        g_exitingDialog = &dialog;
+        static const bool kRegistered = std::atexit([] {
+                                            if (exitingDialog != nullptr) exitingDialog->FinishOnExit();
+                                        }) == 0;
+        (void)kRegistered;
+        exitingDialog = &dialog;
     }
-    ~FinishAtExit() { g_exitingDialog = nullptr; }
+    ~FinishAtExit() { exitingDialog = nullptr; }
     FinishAtExit(const FinishAtExit&) = delete;
     FinishAtExit& operator=(const FinishAtExit&) = delete;
 };

@@ -67,9 +67,9 @@ std::string LowerCase(std::string text) {
 RecorderDialog::RecorderDialog(RecorderEnvironment environment, QWidget* parent)
     : QDialog(parent),
       env_(std::move(environment)),
-      idleIcon_(RecorderIcon(RecorderIconKind::TrayIdle)),
-      recordingIcon_(RecorderIcon(RecorderIconKind::TrayRecording)),
-      problemIcon_(RecorderIcon(RecorderIconKind::TrayProblem)) {
+      idleIcon_(RecorderIcon(RecorderIconKind::kTrayIdle)),
+      recordingIcon_(RecorderIcon(RecorderIconKind::kTrayRecording)),
+      problemIcon_(RecorderIcon(RecorderIconKind::kTrayProblem)) {
     settings_.programFolder = env_.programFolder;
     BuildWindow();
     connect(&timer0_, &QTimer::timeout, this, &RecorderDialog::OnTimer);
@@ -83,7 +83,7 @@ void RecorderDialog::BuildWindow() {
     setObjectName("recorderDialog");
     setProperty("templateId", kDialogTemplate);
     setWindowTitle(text::kAppName);
-    setWindowIcon(RecorderIcon(RecorderIconKind::App));
+    setWindowIcon(RecorderIcon(RecorderIconKind::kApp));
     setFont(DialogFont());
     const DialogBaseUnits base = BaseUnitsOf(font());
 
@@ -204,8 +204,8 @@ std::vector<RecorderDialog::StartupStep> RecorderDialog::StartupSteps() {
          [this] {
              reload_ = std::make_unique<ReloadReceiver>(QString::fromStdString(env_.reloadChannel));
              const ReloadReceiver::ListenResult listening = reload_->Listen();
-             if (listening == ReloadReceiver::ListenResult::AlreadyRunning) return false;
-             if (listening == ReloadReceiver::ListenResult::Failed) Log("cannot listen for reload requests");
+             if (listening == ReloadReceiver::ListenResult::kAlreadyRunning) return false;
+             if (listening == ReloadReceiver::ListenResult::kFailed) Log("cannot listen for reload requests");
              connect(reload_.get(), &ReloadReceiver::reloadRequested, this, &RecorderDialog::RequestReload);
              connect(reload_.get(), &ReloadReceiver::showRequested, this, [this] {
                  Log("another start asked for the window");
@@ -497,8 +497,8 @@ std::unique_ptr<QDialog> MakeAboutBox(QWidget* parent) {
     auto about = std::make_unique<QDialog>(parent);
     about->setObjectName("aboutDialog");
     about->setWindowTitle(text::kAboutTitle);
-    about->setWindowIcon(RecorderIcon(RecorderIconKind::App));
-    LayOutAboutBox(*about, RecorderIcon(RecorderIconKind::App), text::kAboutText, text::kOk);
+    about->setWindowIcon(RecorderIcon(RecorderIconKind::kApp));
+    LayOutAboutBox(*about, RecorderIcon(RecorderIconKind::kApp), text::kAboutText, text::kOk);
     return about;
 }
 
@@ -753,7 +753,7 @@ void RecorderDialog::RefreshTray() {
         lineStatus_[n].condition = ConditionOf(n);
         if (lineStatus_[n].condition == LineCondition::kCannotWrite) problem = true;
     }
-    const QIcon* icon = problem ? &problemIcon_ : trayImage_ == TrayIcon::Recording ? &recordingIcon_ : &idleIcon_;
+    const QIcon* icon = problem ? &problemIcon_ : trayImage_ == TrayIcon::kRecording ? &recordingIcon_ : &idleIcon_;
     const std::string tip = TrayTip(waiting_ ? kWaitingTip : trayTip_, lineStatus_, kMaxTipLength);
     // Every encoded block asks again; the desktop only hears of changes.
     if (tray_ == nullptr || (icon == shownIcon_ && tip == shownTip_)) return;

@@ -225,8 +225,8 @@ private:
     QIcon idleIcon_;
     QIcon recordingIcon_;
     QIcon problemIcon_;
-    TrayIcon trayImage_ = TrayIcon::Idle;  // as the core asks
-    std::string trayTip_ = kIdleTip;       // as the core asks
+    TrayIcon trayImage_ = TrayIcon::kIdle;  // as the core asks
+    std::string trayTip_ = kIdleTip;        // as the core asks
     const QIcon* shownIcon_ = nullptr;
     std::string shownTip_;
     QTimer retryTimer_;

@@ -287,7 +287,7 @@ TEST_F(RecorderDialogTest, AMissingSoundDeviceIsAWaitingStateThatRecordsOnceTheB
         SetLine(0, true);
         Block();
         ShutDown();
-        ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
+        ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::kIncoming);
         dialog_.reset();
         std::filesystem::remove_all(dir_.File("rec1"));
         std::filesystem::remove(dir_.File("channel1"));
@@ -315,7 +315,7 @@ TEST_F(RecorderDialogTest, WithoutTheLineInterfaceHidLinesShowBoxMissingUntilItI
 TEST_F(RecorderDialogTest, ASecondStartShowsTheRunningRecordersWindowAndEndsWithZero) {
     {
         ReloadReceiver first(QString::fromStdString(dir_.File("reload.sock")));
-        ASSERT_EQ(first.Listen(), ReloadReceiver::ListenResult::Listening);
+        ASSERT_EQ(first.Listen(), ReloadReceiver::ListenResult::kListening);
         QSignalSpy shows(&first, &ReloadReceiver::showRequested);
         EXPECT_EQ(Make().Start(), 0);
         EXPECT_TRUE(dialog_->handedOver());
@@ -435,13 +435,13 @@ TEST_F(RecorderDialogTest, AReloadKeepsTheRunningCallAndTheNextCallUsesTheNewSet
     SetLine(0, false);
     clock_.AdvanceMs(1000);
     Block();  // the call ends and is filed whole, under the settings it began with
-    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
+    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::kIncoming);
     EXPECT_EQ(desktop_.LogCount("filed: channel 1"), 1);
     EXPECT_EQ(desktop_.LogCount("filed: channel 1 " + Day1("a0000000.mp3") + " 1 second"), 1);
     SetLine(0, true);
     Block();
     ShutDown();
-    ExpectFiled(Day1("z0000001.mp3"), "42", CallDirection::Incoming);
+    ExpectFiled(Day1("z0000001.mp3"), "42", CallDirection::kIncoming);
     EXPECT_EQ(desktop_.LogCount("reloaded settings"), 1);
     EXPECT_TRUE(desktop_.messages.empty()) << ::testing::PrintToString(desktop_.messages);
 }
@@ -480,7 +480,7 @@ TEST_F(RecorderDialogTest, AReloadThatChangesTheCaptureFilesTheCallsAtThatPointA
     Reload();
     EXPECT_EQ(capture_->opens, 2);
     EXPECT_EQ(capture_->openedRate, 16000u);
-    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
+    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::kIncoming);
     ASSERT_TRUE(ProcessEventsUntil([&] { return !desktop_.messages.empty(); }));
     EXPECT_EQ(desktop_.messages[0],
               "New settings: the sample rate changes from 8000 Hz to 16000 Hz, so the running call on line 1 is filed "
@@ -506,7 +506,7 @@ TEST_F(RecorderDialogTest, AStopGoesAheadOfEveryWaitingReload) {
     Block();
     ASSERT_TRUE(ProcessEventsUntil([&] { return exits.count() == 1; }));
     EXPECT_EQ(desktop_.LogCount("reloaded settings"), 0);
-    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
+    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::kIncoming);
 }
 
 TEST_F(RecorderDialogTest, WatchdogReconnectsAfterFifteenSecondsWithoutSound) {
@@ -554,7 +554,7 @@ TEST_F(RecorderDialogTest, ShutDownAsksFirstThenFilesEveryCallBeforeTheDevicesSt
         }
         ASSERT_EQ(exits.count(), 1);
         EXPECT_EQ(exits.at(0).at(0).toInt(), 0);
-        ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
+        ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::kIncoming);
         EXPECT_EQ(closesAtFiling_, std::vector<int>{0});  // filed while capture still ran
         EXPECT_EQ(capture_->closes, 1);
         EXPECT_GE(capture_->terminations, 1);
@@ -791,7 +791,7 @@ TEST_F(RecorderDialogTest, AStartAfterACrashFilesTheCallTheCrashCutAndNumbersOnF
     EXPECT_TRUE(std::filesystem::exists(dir_.File("channel1.journal")));
 
     Started();
-    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
+    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::kIncoming);
     EXPECT_FALSE(std::filesystem::exists(dir_.File("channel1.journal")));
     EXPECT_EQ(desktop_.LogCount("alarm: Alarm: 1 call cut by a stop of the recorder"), 1);
     SetLine(0, true);
@@ -799,7 +799,7 @@ TEST_F(RecorderDialogTest, AStartAfterACrashFilesTheCallTheCrashCutAndNumbersOnF
     SetLine(0, false);
     clock_.AdvanceMs(1000);
     Block();
-    ExpectFiled(Day1("a0000001.mp3"), "42", CallDirection::Incoming);
+    ExpectFiled(Day1("a0000001.mp3"), "42", CallDirection::kIncoming);
 }
 
 // Leaves a call cut by a crash: its recording and journal, as the next start finds them.
@@ -842,7 +842,7 @@ TEST_F(RecorderDialogTest, RequestsDuringAStartUpMessageWaitUntilTheCutCallIsRec
         desktop_.whileShown = nullptr;
         EXPECT_EQ(opensDuringBox, 0) << "capture opened before the cut call was recovered";
         EXPECT_TRUE(journalDuringBox);
-        ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
+        ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::kIncoming);
         if (c.stop) {
             EXPECT_EQ(desktop_.dismissals, 1) << "the start-up message is closed for the stop";
             ASSERT_TRUE(ProcessEventsUntil([&] { return exits.count() == 1; }));
@@ -890,8 +890,8 @@ public:
         ::waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
-    pid_t pid() const { return pid_; }
-    bool held() const { return held_; }
+    pid_t Pid() const { return pid_; }
+    bool Held() const { return held_; }
 
 private:
     pid_t pid_ = -1;
@@ -903,12 +903,12 @@ TEST_F(RecorderDialogTest, ASecondRecorderOnTheSameFolderNamesTheFirstAndTouches
     const std::string journal = dir_.Read("channel1.journal");
     const std::string recording = dir_.Read("rec1/01.01.2008/a0000000.mp3");
     OtherRecorder first(dir_.path());
-    ASSERT_TRUE(first.held());
+    ASSERT_TRUE(first.Held());
     desktop_.messages.clear();
     hid_.opened.clear();
     EXPECT_EQ(Make().Start(), 1);
     ASSERT_EQ(desktop_.messages.size(), 1u);
-    EXPECT_EQ(desktop_.messages[0], "Pell Recorder is already running (process " + std::to_string(first.pid()) +
+    EXPECT_EQ(desktop_.messages[0], "Pell Recorder is already running (process " + std::to_string(first.Pid()) +
                                         ") with the program folder " + dir_.path() +
                                         "; this one ends without touching it.");
     EXPECT_EQ(capture_->initializations, 0);
@@ -920,7 +920,7 @@ TEST_F(RecorderDialogTest, ASecondRecorderOnTheSameFolderNamesTheFirstAndTouches
 
     first.Release();  // the first one ends: the next start takes over and finishes the cut call
     Started();
-    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
+    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::kIncoming);
 }
 
 TEST_F(RecorderDialogTest, AnUnusableRateRecordsAtTheRateCaptureFallsBackTo) {
@@ -931,7 +931,7 @@ TEST_F(RecorderDialogTest, AnUnusableRateRecordsAtTheRateCaptureFallsBackTo) {
     SetLine(0, true);
     Block();
     ShutDown();
-    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::Incoming);
+    ExpectFiled(Day1("a0000000.mp3"), "42", CallDirection::kIncoming);
     EXPECT_EQ(DecodeMp3File(Day1("a0000000.mp3")).rateHz, 8000);
 }
 

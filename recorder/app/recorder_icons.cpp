@@ -36,7 +36,7 @@ QImage DrawRecorderIcon(RecorderIconKind kind, int sizePx) {
     const QColor slate(0x3b, 0x4f, 0x66);
     const QColor red(0xd3, 0x1f, 0x26);
     switch (kind) {
-        case RecorderIconKind::App: {
+        case RecorderIconKind::kApp: {
             QLinearGradient body(0, 2, 0, 62);
             body.setColorAt(0, QColor(0x4a, 0x63, 0x80));
             body.setColorAt(1, QColor(0x26, 0x35, 0x47));
@@ -50,19 +50,19 @@ QImage DrawRecorderIcon(RecorderIconKind kind, int sizePx) {
             p.drawEllipse(QPointF(47, 17), 9, 9);
             break;
         }
-        case RecorderIconKind::TrayIdle:
+        case RecorderIconKind::kTrayIdle:
             p.setPen(QPen(QColor(0x22, 0x2e, 0x3b), 2.5));
             p.setBrush(slate);
             p.drawEllipse(QPointF(32, 32), 29, 29);
             DrawHandset(p, QColor(0xe8, 0xec, 0xf0), 0.9);
             break;
-        case RecorderIconKind::TrayRecording:
+        case RecorderIconKind::kTrayRecording:
             p.setPen(QPen(QColor(0x7a, 0x0c, 0x10), 2.5));
             p.setBrush(red);
             p.drawEllipse(QPointF(32, 32), 30, 30);
             DrawHandset(p, Qt::white, 0.9);
             break;
-        case RecorderIconKind::TrayProblem:
+        case RecorderIconKind::kTrayProblem:
             p.setPen(QPen(QColor(0x6b, 0x46, 0x00), 2.5));
             p.setBrush(QColor(0xf0, 0xa2, 0x0c));
             p.drawEllipse(QPointF(32, 32), 29, 29);

@@ -9,7 +9,7 @@
 
 namespace pell::recorder {
 
-enum class RecorderIconKind { App, TrayIdle, TrayRecording, TrayProblem };
+enum class RecorderIconKind { kApp, kTrayIdle, kTrayRecording, kTrayProblem };
 
 // The artwork at one size.
 QImage DrawRecorderIcon(RecorderIconKind kind, int sizePx);

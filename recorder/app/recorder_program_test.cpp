@@ -117,8 +117,8 @@ TEST(PellRecorderProgramTest, RecordsTheBoxScenarioAndFilesTheRunningCallOnSigte
         std::string folder, file, number;
         CallDirection direction;
     } expected[] = {
-        {"line1", "in-0000000.mp3", kDemoLine1Number, CallDirection::Incoming},
-        {"line2", "out-0000000.mp3", kDemoLine2Number, CallDirection::Outgoing},
+        {"line1", "in-0000000.mp3", kDemoLine1Number, CallDirection::kIncoming},
+        {"line2", "out-0000000.mp3", kDemoLine2Number, CallDirection::kOutgoing},
     };
     for (const auto& e : expected) {
         // A run across midnight may file in either day's folder.
@@ -164,7 +164,7 @@ public:
     PrivateXvfb& operator=(const PrivateXvfb&) = delete;
 
     // Empty when no server could be started.
-    const std::string& display() const { return display_; }
+    const std::string& Display() const { return display_; }
     void Kill() {
         if (pid_ <= 0) return;
         ::kill(pid_, SIGKILL);
@@ -179,14 +179,14 @@ private:
 
 QProcessEnvironment OnDisplay(QProcessEnvironment env, const PrivateXvfb& x) {
     env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("DISPLAY", QString::fromStdString(x.display()));
+    env.insert("DISPLAY", QString::fromStdString(x.Display()));
     env.remove("WAYLAND_DISPLAY");
     return env;
 }
 
 TEST(PellRecorderDisplayTest, WhenTheDisplayGoesAwayTheRunningCallIsFiled) {
     PrivateXvfb x;
-    if (x.display().empty()) GTEST_SKIP() << "Xvfb (Debian's xvfb) is not installed or does not start";
+    if (x.Display().empty()) GTEST_SKIP() << "Xvfb (Debian's xvfb) is not installed or does not start";
     TempDir dir;
     const QProcessEnvironment env = OnDisplay(PrepareRun(dir), x);
     QProcess recorder;
@@ -212,12 +212,12 @@ TEST(PellRecorderDisplayTest, WhenTheDisplayGoesAwayTheRunningCallIsFiled) {
         if (std::filesystem::exists(candidate)) path = candidate;
     }
     ASSERT_FALSE(path.empty()) << log;
-    ExpectFiled(path, kDemoLine1Number, CallDirection::Incoming);
+    ExpectFiled(path, kDemoLine1Number, CallDirection::kIncoming);
 }
 
 TEST(PellRecorderDisplayTest, AStopSignalAfterAStartUpMessageEndsTheRecorder) {
     PrivateXvfb x;
-    if (x.display().empty()) GTEST_SKIP() << "Xvfb (Debian's xvfb) is not installed or does not start";
+    if (x.Display().empty()) GTEST_SKIP() << "Xvfb (Debian's xvfb) is not installed or does not start";
     TempDir dir;
     const QProcessEnvironment env = OnDisplay(PrepareRun(dir), x);
     std::string settings = dir.Read("settings.ini");

@@ -64,7 +64,7 @@ QImage IconSheet() {
     p.fillRect(0, sheet.height() / 2, sheet.width(), sheet.height() / 2, QColor(0x30, 0x30, 0x30));
     int x = 8;
     for (RecorderIconKind kind :
-         {RecorderIconKind::TrayIdle, RecorderIconKind::TrayRecording, RecorderIconKind::TrayProblem}) {
+         {RecorderIconKind::kTrayIdle, RecorderIconKind::kTrayRecording, RecorderIconKind::kTrayProblem}) {
         for (int size : sizes) {
             const QImage icon = DrawRecorderIcon(kind, size);
             for (int panel = 0; panel < 2; ++panel) {
@@ -166,6 +166,6 @@ int main(int argc, char** argv) {
     std::unique_ptr<QDialog> about = MakeAboutBox(nullptr);
     ok = SaveSnapshot(*about, out + "/about_box.png") && ok;
     ok = IconSheet().save(out + "/tray_icons.png") && ok;
-    ok = DrawRecorderIcon(RecorderIconKind::App, 128).save(out + "/app_icon.png") && ok;
+    ok = DrawRecorderIcon(RecorderIconKind::kApp, 128).save(out + "/app_icon.png") && ok;
     return RenderWaitingRecorder(out, box) && ok ? 0 : 1;
 }

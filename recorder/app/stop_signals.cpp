@@ -9,13 +9,13 @@ namespace pell::recorder {
 namespace {
 
 // The write end for the handler, which can reach no object; StopSignals owns both ends.
-int g_writeFd = -1;
+int signalWriteFd = -1;
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 void OnSignal(int number) {
     const unsigned char byte = static_cast<unsigned char>(number);
     // Only async-signal-safe calls here; a full pipe just drops a repeated request.
-    [[maybe_unused]] const ssize_t written = ::write(g_writeFd, &byte, 1);
+    [[maybe_unused]] const ssize_t written = ::write(signalWriteFd, &byte, 1);
 }
 
 }  // namespace
@@ -25,7 +25,7 @@ StopSignals::StopSignals(QObject* parent) : QObject(parent) {
     if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return;
     readEnd_ = UniqueFd(ends[0]);
     writeEnd_ = UniqueFd(ends[1]);
-    g_writeFd = writeEnd_.Get();
+    signalWriteFd = writeEnd_.Get();
     notifier_ = new QSocketNotifier(readEnd_.Get(), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         unsigned char byte = 0;
@@ -41,7 +41,7 @@ StopSignals::StopSignals(QObject* parent) : QObject(parent) {
 StopSignals::~StopSignals() {
     for (int number : kSignals) std::signal(number, SIG_DFL);
     delete notifier_;
-    g_writeFd = -1;
+    signalWriteFd = -1;
 }
 
 }  // namespace pell::recorder

@@ -184,7 +184,7 @@ void RecorderCore::StartRecording(Line line, bool withHistory) {
 
 void RecorderCore::StopRecording(Line line) {
     channels_[line].recording = false;
-    services_.view.SetTrayIcon(TrayIcon::Idle, kIdleTip);
+    services_.view.SetTrayIcon(TrayIcon::kIdle, kIdleTip);
     channels_[line].finishing = true;
     FinishRecording(line);
 }

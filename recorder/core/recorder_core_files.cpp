@@ -190,7 +190,7 @@ void RecorderCore::ReportRecordingLoss(Line line, const std::string& text) {
 void RecorderCore::EncodeBlock(Line line, const int16_t* samples, size_t count) {
     const ChannelConfig& cfg = Config(line);
     ChannelRuntime& ch = channels_[line];
-    services_.view.SetTrayIcon(TrayIcon::Recording, kRecordingTip);
+    services_.view.SetTrayIcon(TrayIcon::kRecording, kRecordingTip);
     encodedBlock_.clear();
     if (ch.encoder.IsOpen()) {
         const size_t chunk = ch.encoder.SamplesPerChunk();

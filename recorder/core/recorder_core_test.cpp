@@ -347,7 +347,7 @@ TEST(WindowStateTest, CheckBoxesAndTrayFollowBothChannels) {
     rig.Feed(0, 6000);
     EXPECT_FALSE(rig.core->recording(Line(0)));
     EXPECT_TRUE(rig.core->recording(Line(1)));
-    EXPECT_EQ(rig.view.trayIcon, TrayIcon::Recording) << "line 2's block sets the recording icon again";
+    EXPECT_EQ(rig.view.trayIcon, TrayIcon::kRecording) << "line 2's block sets the recording icon again";
     rig.Feed(0, 6000);
     EXPECT_FALSE(rig.view.check[0]);
     EXPECT_TRUE(rig.view.check[1]);
@@ -409,7 +409,7 @@ TEST(FinishAllTest, FilesEveryRunningRecordingAndLeavesIdleChannelsAlone) {
     EXPECT_FALSE(rig.core->finishing(Line(0)));
     ASSERT_EQ(rig.filed.size(), 1u);
     EXPECT_EQ(rig.filed[0].channel, 0);
-    EXPECT_EQ(rig.view.trayIcon, TrayIcon::Idle);
+    EXPECT_EQ(rig.view.trayIcon, TrayIcon::kIdle);
     const DecodedMp3 mp3 = DecodeMp3File(rig.filed[0].path);
     EXPECT_FALSE(mp3.decodeError);
     EXPECT_NEAR(static_cast<double>(mp3.samplesDecoded), 2 * 8000.0, 1200);

@@ -153,7 +153,7 @@ TEST(SeamFaultTest, AFailingCounterOrJournalIsToldOnceUntilItWorksAgain) {
 
 // ---- Real disks -------------------------------------------------------------------------------
 
-enum class Disk { FullTmpfs, FileSizeLimit, ReadOnlyFolder, FileInPlaceOfFolder };
+enum class Disk { kFullTmpfs, kFileSizeLimit, kReadOnlyFolder, kFileInPlaceOfFolder };
 
 struct RealDiskCase {
     const char* name;
@@ -199,26 +199,26 @@ TEST_P(RealDiskTest, WhatIsOnDiskPlaysAndIsReportedAndTheUserIsTold) {
             if (mounted) ::umount2(path.c_str(), MNT_DETACH);
         }
     } unmount{drop, mounted};
-    if (p.disk == Disk::FullTmpfs || (p.disk == Disk::ReadOnlyFolder && geteuid() == 0)) {
-        const char* options = p.disk == Disk::FullTmpfs ? "size=192k" : "size=64k";
+    if (p.disk == Disk::kFullTmpfs || (p.disk == Disk::kReadOnlyFolder && geteuid() == 0)) {
+        const char* options = p.disk == Disk::kFullTmpfs ? "size=192k" : "size=64k";
         if (::mount("tmpfs", drop.c_str(), "tmpfs", 0, options) != 0) GTEST_SKIP() << "tmpfs cannot be mounted here";
         mounted = true;
-        if (p.disk == Disk::ReadOnlyFolder) ::mount(nullptr, drop.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr);
-    } else if (p.disk == Disk::ReadOnlyFolder) {
+        if (p.disk == Disk::kReadOnlyFolder) ::mount(nullptr, drop.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr);
+    } else if (p.disk == Disk::kReadOnlyFolder) {
         fs::permissions(drop, fs::perms::owner_read | fs::perms::owner_exec);
-    } else if (p.disk == Disk::FileInPlaceOfFolder) {
+    } else if (p.disk == Disk::kFileInPlaceOfFolder) {
         fs::remove_all(drop);
         std::ofstream(drop) << "not a folder";
     }
     LineOneOnly(rig);
 
-    if (p.disk == Disk::FullTmpfs) {
+    if (p.disk == Disk::kFullTmpfs) {
         // 100 KB left: the call fills it after about 12 s; at 20 s space returns.
         std::ofstream(drop + "/filler").write(std::string(92 * 1024, 'x').data(), 92 * 1024);
         rig.FeedSeconds(20, 8000, 0);
         fs::remove(drop + "/filler");
         RecordOnce(rig, 10);
-    } else if (p.disk == Disk::FileSizeLimit) {
+    } else if (p.disk == Disk::kFileSizeLimit) {
         FileSizeLimit limit(40 * 1024);
         RecordOnce(rig, 12);
     } else {
@@ -236,17 +236,17 @@ TEST_P(RealDiskTest, WhatIsOnDiskPlaysAndIsReportedAndTheUserIsTold) {
         EXPECT_EQ(rig.notifier.shown[i].rfind(p.expectedMessageStarts[i], 0), 0u) << rig.notifier.shown[i];
     }
     EXPECT_EQ(rig.notifier.logged, rig.notifier.shown);
-    if (p.disk == Disk::ReadOnlyFolder && !mounted) fs::permissions(drop, fs::perms::owner_all);
+    if (p.disk == Disk::kReadOnlyFolder && !mounted) fs::permissions(drop, fs::perms::owner_all);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RealDiskTest,
     ::testing::Values(
-        RealDiskCase{"FullTmpfsThenSpaceReturns", Disk::FullTmpfs, true, 2, {kLost}},
+        RealDiskCase{"FullTmpfsThenSpaceReturns", Disk::kFullTmpfs, true, 2, {kLost}},
         // The temp file (raw sound) reaches the limit first, and is told too.
-        RealDiskCase{"FileSizeLimit", Disk::FileSizeLimit, false, static_cast<size_t>(-1), {kCallerIdLost, kLost}},
-        RealDiskCase{"ReadOnlyDropFolder", Disk::ReadOnlyFolder, false, 0, {kLost}},
-        RealDiskCase{"FileInPlaceOfTheDropFolder", Disk::FileInPlaceOfFolder, false, 0, {kNotAFolder, kLost}}),
+        RealDiskCase{"FileSizeLimit", Disk::kFileSizeLimit, false, static_cast<size_t>(-1), {kCallerIdLost, kLost}},
+        RealDiskCase{"ReadOnlyDropFolder", Disk::kReadOnlyFolder, false, 0, {kLost}},
+        RealDiskCase{"FileInPlaceOfTheDropFolder", Disk::kFileInPlaceOfFolder, false, 0, {kNotAFolder, kLost}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- A crash in the middle of a call --------------------------------------------------------

@@ -124,11 +124,11 @@ bool RealFileSystem::WriteWhole(const std::string& path, const std::string& text
     errno = 0;
     // Counters and state files are shared like the program folder they live in.
     const WriteResult result = WriteFileAtomically(path, text, 0666);
-    if (result == WriteResult::Ok) return true;
+    if (result == WriteResult::kOk) return true;
     if (error) {
         const int code = errno;
         *error = code != 0 ? std::strerror(code)
-                           : (result == WriteResult::CannotCreate ? "cannot be created" : "cannot be written");
+                           : (result == WriteResult::kCannotCreate ? "cannot be created" : "cannot be written");
     }
     return false;
 }

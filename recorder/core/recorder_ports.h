@@ -17,7 +17,7 @@
 
 namespace pell {
 
-enum class TrayIcon { Idle, Recording };
+enum class TrayIcon { kIdle, kRecording };
 
 class RecorderView {
 public:

@@ -75,9 +75,9 @@ TEST(TrayTipTest, KeepsTheSpecifiedTipFirstAndCutsCallersBeforeLines) {
     PerLine<LineStatus> lines;
     lines[0] = {LineCondition::kRecording, At(10, 42), "0123456789", {}, {}, {}};
     lines[1] = {LineCondition::kIdle, {}, "555", {}, {}, {}};
-    PerLine<LineStatus> long_ = lines;
-    long_[0].lastNumber = std::string(60, '7');
-    long_[1].lastNumber = std::string(60, '8');
+    PerLine<LineStatus> longCallers = lines;
+    longCallers[0].lastNumber = std::string(60, '7');
+    longCallers[1].lastNumber = std::string(60, '8');
     PerLine<LineStatus> broken;
     broken[0].condition = LineCondition::kCannotWrite;
     broken[1].condition = LineCondition::kBoxMissing;
@@ -91,7 +91,7 @@ TEST(TrayTipTest, KeepsTheSpecifiedTipFirstAndCutsCallersBeforeLines) {
     const Case cases[] = {
         {"everything fits", "Pell2Recorder - recording", lines, 127,
          "Pell2Recorder - recording\nLine 1: recording since 10:42, last 0123456789\nLine 2: idle, last 555"},
-        {"callers too long: left out", "Pell2Recorder - recording", long_, 127,
+        {"callers too long: left out", "Pell2Recorder - recording", longCallers, 127,
          "Pell2Recorder - recording\nLine 1: recording since 10:42\nLine 2: idle"},
         {"states", "Pell2Recorder - problem", broken, 127,
          "Pell2Recorder - problem\nLine 1: cannot write\nLine 2: box missing"},

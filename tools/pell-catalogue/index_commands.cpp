@@ -27,7 +27,7 @@ namespace {
 constexpr const char* kExportListFile = "calls.csv";
 constexpr int kInterruptedExit = 130;
 
-enum class Command { Index, Search, Export, Hold, Erase };
+enum class Command { kIndex, kSearch, kExport, kHold, kErase };
 
 struct Options {
     std::string indexFile;
@@ -54,9 +54,9 @@ std::optional<bool> YesNo(const std::string& text) {
 }
 
 std::optional<CallDirection> Direction(const std::string& text) {
-    if (text == "in" || text == "incoming" || text == "I") return CallDirection::Incoming;
-    if (text == "out" || text == "outgoing" || text == "O") return CallDirection::Outgoing;
-    if (text == "unknown" || text == "U") return CallDirection::Unknown;
+    if (text == "in" || text == "incoming" || text == "I") return CallDirection::kIncoming;
+    if (text == "out" || text == "outgoing" || text == "O") return CallDirection::kOutgoing;
+    if (text == "unknown" || text == "U") return CallDirection::kUnknown;
     return std::nullopt;
 }
 
@@ -75,7 +75,7 @@ std::optional<CallSortColumn> SortColumn(const std::string& text) {
 
 // Reads the options of one command; the error in words, empty when they are fine.
 std::string ParseOptions(Command command, const std::vector<std::string>& args, Options& options) {
-    const bool searching = command != Command::Index;
+    const bool searching = command != Command::kIndex;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const auto value = [&]() -> std::optional<std::string> {
@@ -87,9 +87,9 @@ std::string ParseOptions(Command command, const std::vector<std::string>& args, 
             (searching && (arg == "--number" || arg == "--text" || arg == "--from" || arg == "--to" ||
                            arg == "--min-duration" || arg == "--max-duration" || arg == "--line" ||
                            arg == "--direction" || arg == "--played" || arg == "--protected")) ||
-            (command == Command::Search && (arg == "--sort" || arg == "--limit")) ||
-            (command == Command::Export && arg == "--into") || (command == Command::Hold && arg == "--reason") ||
-            (command == Command::Erase && arg == "--export");
+            (command == Command::kSearch && (arg == "--sort" || arg == "--limit")) ||
+            (command == Command::kExport && arg == "--into") || (command == Command::kHold && arg == "--reason") ||
+            (command == Command::kErase && arg == "--export");
         if (takesValue) {
             const std::optional<std::string> v = value();
             if (!v) return arg + " needs a value";
@@ -140,13 +140,13 @@ std::string ParseOptions(Command command, const std::vector<std::string>& args, 
             } else if (arg == "--export") {
                 options.exportInto = *v;
             }
-        } else if (command == Command::Erase && arg == "--yes") {
+        } else if (command == Command::kErase && arg == "--yes") {
             options.confirmed = true;
-        } else if (command == Command::Index && arg == "--verify") {
+        } else if (command == Command::kIndex && arg == "--verify") {
             options.verify = true;
-        } else if (command == Command::Search && (arg == "--csv" || arg == "--json")) {
+        } else if (command == Command::kSearch && (arg == "--csv" || arg == "--json")) {
             options.format = arg == "--csv" ? ListFormat::Csv : ListFormat::Json;
-        } else if (command == Command::Search && (arg == "--ascending" || arg == "--descending")) {
+        } else if (command == Command::kSearch && (arg == "--ascending" || arg == "--descending")) {
             options.order.descending = arg == "--descending";
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option " + Field(arg);
@@ -154,7 +154,7 @@ std::string ParseOptions(Command command, const std::vector<std::string>& args, 
             options.roots.push_back(arg);
         }
     }
-    if (command == Command::Export && options.into.empty()) return "export needs --into FOLDER";
+    if (command == Command::kExport && options.into.empty()) return "export needs --into FOLDER";
     return {};
 }
 
@@ -246,11 +246,11 @@ std::optional<SearchPage> Find(Opened& opened, const Options& options, std::ostr
 
 std::string DirectionWord(CallDirection direction) {
     switch (direction) {
-        case CallDirection::Incoming:
+        case CallDirection::kIncoming:
             return "incoming";
-        case CallDirection::Outgoing:
+        case CallDirection::kOutgoing:
             return "outgoing";
-        case CallDirection::Unknown:
+        case CallDirection::kUnknown:
             break;
     }
     return "unknown";
@@ -320,7 +320,7 @@ int ExportCalls(const std::vector<CallRecord>& calls, const std::string& into, c
     }
     if (environment.progressTerminal) err << "\r\033[K" << std::flush;
     const bool audited = AuditRecordings(exported, AuditAction::Export, "into " + into, err);
-    if (WriteFileAtomically(JoinPath(into, kExportListFile), list, 0644) != WriteResult::Ok) {
+    if (WriteFileAtomically(JoinPath(into, kExportListFile), list, 0644) != WriteResult::kOk) {
         err << "pell-catalogue: cannot write " << Field(JoinPath(into, kExportListFile)) << "\n";
         return 1;
     }
@@ -442,7 +442,7 @@ std::optional<std::string> PlayerProgramFolder(const std::string& xdgConfigDirs)
 int RunIndexCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                     const ToolEnvironment& environment) {
     Options options;
-    if (const std::string problem = ParseOptions(Command::Index, args, options); !problem.empty()) {
+    if (const std::string problem = ParseOptions(Command::kIndex, args, options); !problem.empty()) {
         return Usage(err, problem);
     }
     std::optional<Opened> opened = OpenIndex(options, environment, err);
@@ -460,7 +460,7 @@ int RunIndexCommand(const std::vector<std::string>& args, std::ostream& out, std
 int RunSearchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                      const ToolEnvironment& environment) {
     Options options;
-    if (const std::string problem = ParseOptions(Command::Search, args, options); !problem.empty()) {
+    if (const std::string problem = ParseOptions(Command::kSearch, args, options); !problem.empty()) {
         return Usage(err, problem);
     }
     std::optional<Opened> opened = OpenIndex(options, environment, err);
@@ -482,7 +482,7 @@ int RunSearchCommand(const std::vector<std::string>& args, std::ostream& out, st
 int RunExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                      const ToolEnvironment& environment) {
     Options options;
-    if (const std::string problem = ParseOptions(Command::Export, args, options); !problem.empty()) {
+    if (const std::string problem = ParseOptions(Command::kExport, args, options); !problem.empty()) {
         return Usage(err, problem);
     }
     if (!ExportFolderUsable(options.into, err)) return 1;
@@ -498,7 +498,7 @@ int RunHoldCommand(const std::vector<std::string>& args, bool held, std::ostream
                    const ToolEnvironment& environment) {
     const std::string name = held ? "protect" : "unprotect";
     Options options;
-    if (const std::string problem = ParseOptions(Command::Hold, args, options); !problem.empty()) {
+    if (const std::string problem = ParseOptions(Command::kHold, args, options); !problem.empty()) {
         return Usage(err, problem);
     }
     // Recordings named by path are taken as they are; folders are record roots for a search.
@@ -544,7 +544,7 @@ int RunHoldCommand(const std::vector<std::string>& args, bool held, std::ostream
 int RunEraseCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                     const ToolEnvironment& environment) {
     Options options;
-    if (const std::string problem = ParseOptions(Command::Erase, args, options); !problem.empty()) {
+    if (const std::string problem = ParseOptions(Command::kErase, args, options); !problem.empty()) {
         return Usage(err, problem);
     }
     if (options.criteria.number.empty()) return Usage(err, "erase needs --number DIGITS: the caller whose calls go");

@@ -47,7 +47,7 @@ std::string WriteDemoSettings(const std::string& folder, const std::string& devi
                        "30",
                        "10",
                        "4"};
-    if (WriteFileAtomically(JoinPath(folder, "settings.ini"), FormatSettingsFile(doc)) != WriteResult::Ok) {
+    if (WriteFileAtomically(JoinPath(folder, "settings.ini"), FormatSettingsFile(doc)) != WriteResult::kOk) {
         return "cannot write " + JoinPath(folder, "settings.ini");
     }
     return {};

@@ -97,7 +97,7 @@ void Generate(const std::string& indexFile, const std::string& root, int calls) 
             f.startTime = dayStart + kOpensAt + static_cast<int64_t>(random() % kOpenSeconds);
             f.line = random() % 2 == 0 ? "Line 1" : "Line 2";
             f.number = "0" + std::to_string(1'000'000'000 + random() % 1'000'000'000);
-            f.direction = random() % 2 == 0 ? CallDirection::Incoming : CallDirection::Outgoing;
+            f.direction = random() % 2 == 0 ? CallDirection::kIncoming : CallDirection::kOutgoing;
             if (random() % 10 == 0) f.bookmark = random() % 2 == 0 ? "refund promised" : "call back monday";
             f.stamp = {f.durationSeconds * 3000 + 128, (f.startTime + f.durationSeconds) * 1'000'000'000,
                        (f.startTime + f.durationSeconds) * 1'000'000'000, static_cast<uint64_t>(made + i) + 10};

@@ -29,9 +29,9 @@ std::optional<bool> YesNo(std::string_view text) {
 }
 
 std::optional<CallDirection> Direction(std::string_view text) {
-    if (text == "in") return CallDirection::Incoming;
-    if (text == "out") return CallDirection::Outgoing;
-    if (text == "unknown") return CallDirection::Unknown;
+    if (text == "in") return CallDirection::kIncoming;
+    if (text == "out") return CallDirection::kOutgoing;
+    if (text == "unknown") return CallDirection::kUnknown;
     return std::nullopt;
 }
 

@@ -57,7 +57,7 @@ TEST_F(SearchParametersTest, EveryFieldBecomesItsCriterion) {
     EXPECT_EQ(c.minDurationSeconds, 90);
     EXPECT_EQ(c.maxDurationSeconds, 3600);
     EXPECT_EQ(c.lines, (std::vector<std::string>{"Line 1", "Sales"}));
-    EXPECT_EQ(c.direction, CallDirection::Incoming);
+    EXPECT_EQ(c.direction, CallDirection::kIncoming);
     EXPECT_EQ(c.played, false);
     EXPECT_EQ(c.isProtected, true);
     EXPECT_EQ(parse.request.order.column, CallSortColumn::Duration);

@@ -56,11 +56,11 @@ Json MomentText(const std::optional<int64_t>& seconds) { return seconds ? Json(L
 
 const char* DirectionName(CallDirection direction) {
     switch (direction) {
-        case CallDirection::Incoming:
+        case CallDirection::kIncoming:
             return "in";
-        case CallDirection::Outgoing:
+        case CallDirection::kOutgoing:
             return "out";
-        case CallDirection::Unknown:
+        case CallDirection::kUnknown:
             break;
     }
     return "unknown";

@@ -24,7 +24,7 @@ CallFacts Facts(const std::string& name, const std::string& line, const std::str
     f.durationSeconds = 5;
     f.line = line;
     f.number = number;
-    f.direction = CallDirection::Incoming;
+    f.direction = CallDirection::kIncoming;
     return f;
 }
 

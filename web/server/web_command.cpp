@@ -111,7 +111,7 @@ std::string Hash(PasswordHasher& passwords, const std::string& password, Command
 
 int Save(const std::string& path, const UserList& list, CommandIo& io) {
     // The hashes are nobody else's business: a new file is the owner's only.
-    if (WriteFileAtomically(path, FormatUsers(list), 0600) != WriteResult::Ok) {
+    if (WriteFileAtomically(path, FormatUsers(list), 0600) != WriteResult::kOk) {
         io.err << "pell-web: cannot write " << path << ": " << std::strerror(errno) << "; nothing changed\n";
         return 1;
     }

@@ -108,7 +108,7 @@ std::vector<SearchCase> SearchCases() {
     c.lines = std::vector<std::string>{};
     add("no permitted line", c);
     c = {};
-    c.direction = CallDirection::Outgoing;
+    c.direction = CallDirection::kOutgoing;
     c.played = true;
     add("direction and played", c);
     c = {};
@@ -119,7 +119,7 @@ std::vector<SearchCase> SearchCases() {
     c.text = "call";
     c.startFrom = kBase;
     c.startBefore = kBase + 60 * 86'400;
-    c.direction = CallDirection::Incoming;
+    c.direction = CallDirection::kIncoming;
     add("combined", c);
     for (const CallSortColumn column : {CallSortColumn::Start, CallSortColumn::Duration, CallSortColumn::Number,
                                         CallSortColumn::Line, CallSortColumn::Bookmark, CallSortColumn::Placement,

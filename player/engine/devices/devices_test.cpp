@@ -24,23 +24,23 @@ namespace {
 class DevicesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new TempDir;
-        const std::string conf = dir_->File("asound.conf");
-        std::ofstream(conf) << "pcm.!default { type file; slave.pcm \"null\"; file \"" << dir_->File("device.raw")
+        folder = new TempDir;
+        const std::string conf = folder->File("asound.conf");
+        std::ofstream(conf) << "pcm.!default { type file; slave.pcm \"null\"; file \"" << folder->File("device.raw")
                             << "\"; format \"raw\" }\nctl.!default { type hw; card 99 }\n";
         ::setenv("ALSA_CONFIG_PATH", ("/usr/share/alsa/alsa.conf:" + conf).c_str(), 1);
     }
     static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
+        delete folder;
+        folder = nullptr;
     }
     static std::string DeviceBytes() {
-        std::ifstream in(dir_->File("device.raw"), std::ios::binary);
+        std::ifstream in(folder->File("device.raw"), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
-    static TempDir* dir_;
+    static TempDir* folder;
 };
-TempDir* DevicesTest::dir_ = nullptr;
+TempDir* DevicesTest::folder = nullptr;
 
 struct Done {
     std::mutex lock;
@@ -123,7 +123,7 @@ TEST_F(DevicesTest, OpenFailuresMapToTheirTexts) {
 }
 
 TEST_F(DevicesTest, TheEnginePlaysAFileToItsEndOnTheDevice) {
-    const std::string path = dir_->File("short.mp3");
+    const std::string path = folder->File("short.mp3");
     std::ofstream(path, std::ios::binary) << testing::EncodeTone({8000, 1, 0.6, 500, 0, 9000}, {16, false, true});
     WMp3 mp3(std::make_unique<WWaveOut>());
     ASSERT_EQ(mp3.OpenMp3File(path.c_str(), 1000), 1) << mp3.GetError();

@@ -30,7 +30,7 @@ public:
     PerLine<int> meter{-1, -1};
     PerLine<std::string> status;
     PerLine<bool> check{};
-    TrayIcon trayIcon = TrayIcon::Idle;
+    TrayIcon trayIcon = TrayIcon::kIdle;
     std::string trayTip;
 };
 

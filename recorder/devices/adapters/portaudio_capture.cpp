@@ -40,14 +40,14 @@ private:
 };
 
 void QuietenSoundLibraries() {
-    static const bool quiet = [] {
+    static const bool kQuiet = [] {
         snd_lib_error_set_handler(&IgnoreAlsaError);
         // Probing must not start a JACK server nobody asked for.
         setenv("JACK_NO_START_SERVER", "1", 0);
         setenv("JACK_NO_AUDIO_RESERVATION", "1", 0);
         return true;
     }();
-    (void)quiet;
+    (void)kQuiet;
 }
 
 class PortAudioStream final : public CaptureStream {
