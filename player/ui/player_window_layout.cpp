@@ -2,7 +2,9 @@
 // window's smallest size, with an anchor that says how it follows when the window grows.
 #include <QDateEdit>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QSlider>
 #include <QToolButton>
@@ -73,6 +75,27 @@ void PlayerDialog::BuildControls() {
     Identify(list_, "recordList", kIdRecordList);
     list_->setAccessibleName("Recordings");
     Place(list_, Anchor::kFill, 7, 53, 415, 158);
+
+    // Over the list's top while it shows search results: what it shows, and the way back.
+    searchBar_ = new QWidget(this);
+    searchBar_->setObjectName("searchBar");
+    auto* bar = new QHBoxLayout(searchBar_);
+    bar->setContentsMargins(0, 0, 0, 0);
+    searchCaption_ = new QLabel(searchBar_);
+    searchCaption_->setObjectName("searchCaption");
+    QFont bold = font();
+    bold.setBold(true);
+    searchCaption_->setFont(bold);
+    searchCaption_->setTextFormat(Qt::PlainText);
+    auto* back = new QPushButton("Back to dates", searchBar_);
+    back->setObjectName("backToDatesButton");
+    back->setAutoDefault(false);
+    Describe(back, "The list of the chosen dates again (Alt+Left)");
+    bar->addWidget(searchCaption_, 1);
+    bar->addWidget(back);
+    connect(back, &QPushButton::clicked, this, &PlayerDialog::BackToDates);
+    Place(searchBar_, Anchor::kTopWide, 7, 51, 415, 14);
+    searchBar_->hide();
 
     waveform_ = new WaveformView(this);
     waveform_->setObjectName("waveform");
@@ -185,6 +208,12 @@ void PlayerDialog::Relayout() {
     for (const Placement& p : placements_) {
         const Rect r = PlaceAnchored(p.smallest, p.anchor, extraWidth, extraHeight);
         p.widget->setGeometry(r.x, r.y, r.width, r.height);
+    }
+    // Search results: the list gives the bar above it its room.
+    if (searchBar_ != nullptr && !searchBar_->isHidden()) {
+        QRect room = list_->geometry();
+        room.setTop(searchBar_->geometry().bottom() + 3);
+        list_->setGeometry(room);
     }
 }
 

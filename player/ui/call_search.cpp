@@ -1,0 +1,128 @@
+#include "player/ui/call_search.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QTimer>
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "index/open/open_call_index.h"
+#include "player/ui/core/find_calls.h"
+
+namespace pell::player {
+namespace {
+
+// A search that answers within this is not worth a progress window.
+constexpr int kProgressDelayMs = 400;
+constexpr int kPollMs = 50;
+
+struct Shared {
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+    std::mutex lock;
+    RefreshProgress progress;
+};
+
+}  // namespace
+
+CallSearch::CallSearch(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+
+CallSearch::~CallSearch() = default;
+
+CallSearchOutcome CallSearch::Run(QWidget* window, const std::vector<std::string>& roots, const CallCriteria& criteria,
+                                  std::size_t limit) {
+    CallSearchOutcome outcome;
+    if (running_) {
+        outcome.result = CallSearchOutcome::Result::kCancelled;
+        return outcome;
+    }
+    running_ = true;
+    Shared shared;
+    std::thread worker([&] {
+        const auto finish = [&](CallSearchOutcome::Result result, std::string error) {
+            outcome.result = result;
+            outcome.error = std::move(error);
+            shared.done = true;
+        };
+        if (!index_) {
+            IndexPlace place;
+            place.programFolder = programFolder_;
+            place.sqliteFile =
+                DefaultIndexFile(programFolder_, CacheIndexFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")));
+            OpenIndexResult opened = OpenCallIndex(place);
+            if (!opened.index) return finish(CallSearchOutcome::Result::kFailed, opened.status.message);
+            index_ = std::move(opened.index);
+        }
+        RefreshOptions options;
+        options.cancelled = [&shared] { return shared.cancel.load(); };
+        options.progress = [&shared](const RefreshProgress& p) {
+            const std::lock_guard<std::mutex> guard(shared.lock);
+            shared.progress = p;
+        };
+        const RefreshReport report = index_->Index().Refresh(roots, options);
+        outcome.unreachable = report.unreachable;
+        if (report.outcome == RefreshReport::Outcome::Interrupted) {
+            return finish(CallSearchOutcome::Result::kCancelled, {});
+        }
+        if (report.outcome == RefreshReport::Outcome::StoreFailed) {
+            return finish(CallSearchOutcome::Result::kFailed, report.store.message);
+        }
+        StoreResult<SearchPage> found = index_->Index().Search(roots, criteria, CallOrder{}, limit);
+        if (!found.Ok()) return finish(CallSearchOutcome::Result::kFailed, found.status.message);
+        outcome.page = std::move(found.value);
+        if (StoreResult<std::vector<std::string>> lines = index_->Index().Lines(roots); lines.Ok()) {
+            knownLines_ = std::move(lines.value);
+        }
+        finish(CallSearchOutcome::Result::kFound, {});
+    });
+
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    QElapsedTimer waited;
+    waited.start();
+    std::unique_ptr<QProgressDialog> progress;
+    while (!shared.done) {
+        if (!progress && waited.elapsed() >= kProgressDelayMs) {
+            progress = std::make_unique<QProgressDialog>(window);
+            progress->setObjectName("findCallsProgress");
+            progress->setWindowTitle("Find calls");
+            progress->setWindowModality(Qt::WindowModal);
+            progress->setMinimumDuration(0);
+            progress->setAutoReset(false);
+            progress->setAutoClose(false);
+            progress->setCancelButtonText("Cancel");
+            progress->setRange(0, 0);
+            progress->setMinimumWidth(progress->fontMetrics().horizontalAdvance(QString(60, QChar('x'))));
+            QObject::connect(progress.get(), &QProgressDialog::canceled, [&shared, &progress] {
+                shared.cancel = true;
+                progress->setLabelText("Stopping; what is indexed so far is kept for the next search...");
+            });
+            progress->show();
+        }
+        if (progress && !shared.cancel) {
+            RefreshProgress now;
+            {
+                const std::lock_guard<std::mutex> guard(shared.lock);
+                now = shared.progress;
+            }
+            progress->setLabelText(QString::fromStdString(RefreshProgressText(now)));
+            if (now.foldersToScan > 0) {
+                progress->setRange(0, static_cast<int>(now.foldersToScan));
+                progress->setValue(static_cast<int>(now.foldersDone));
+            }
+        }
+        // Until the progress window stands, the window takes no clicks or keys meanwhile.
+        QEventLoop wait;
+        QTimer::singleShot(kPollMs, &wait, &QEventLoop::quit);
+        wait.exec(progress ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+    }
+    worker.join();
+    QApplication::restoreOverrideCursor();
+    running_ = false;
+    return outcome;
+}
+
+}  // namespace pell::player
