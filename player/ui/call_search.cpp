@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QProgressDialog>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
@@ -74,8 +75,12 @@ CallSearchOutcome CallSearch::Run(QWidget* window, const std::vector<std::string
         StoreResult<SearchPage> found = index_->Index().Search(roots, criteria, CallOrder{}, limit);
         if (!found.Ok()) return finish(CallSearchOutcome::Result::kFailed, found.status.message);
         outcome.page = std::move(found.value);
-        if (StoreResult<std::vector<std::string>> lines = index_->Index().Lines(roots); lines.Ok()) {
-            knownLines_ = std::move(lines.value);
+        // The lines met so far: asking the index for all of them reads every row of a large one.
+        for (const CallRecord& call : outcome.page.calls) {
+            const std::string& line = call.facts.line;
+            if (!line.empty() && std::find(knownLines_.begin(), knownLines_.end(), line) == knownLines_.end()) {
+                knownLines_.insert(std::lower_bound(knownLines_.begin(), knownLines_.end(), line), line);
+            }
         }
         finish(CallSearchOutcome::Result::kFound, {});
     });

@@ -41,7 +41,7 @@ public:
     // the progress dialog is owned by `window` and shows when the work takes a moment.
     CallSearchOutcome Run(QWidget* window, const std::vector<std::string>& roots, const CallCriteria& criteria,
                           std::size_t limit);
-    // The line descriptions the index knew at the last search, for the dialog's choice.
+    // The line descriptions of the calls found so far, sorted, for the dialog's choice.
     const std::vector<std::string>& KnownLines() const { return knownLines_; }
 
 private:
