@@ -28,64 +28,9 @@ struct Shared {
     RefreshProgress progress;
 };
 
-}  // namespace
-
-CallSearch::CallSearch(std::string programFolder) : programFolder_(std::move(programFolder)) {}
-
-CallSearch::~CallSearch() = default;
-
-CallSearchOutcome CallSearch::Run(QWidget* window, const std::vector<std::string>& roots, const CallCriteria& criteria,
-                                  std::size_t limit) {
-    CallSearchOutcome outcome;
-    if (running_) {
-        outcome.result = CallSearchOutcome::Result::kCancelled;
-        return outcome;
-    }
-    running_ = true;
-    Shared shared;
-    std::thread worker([&] {
-        const auto finish = [&](CallSearchOutcome::Result result, std::string error) {
-            outcome.result = result;
-            outcome.error = std::move(error);
-            shared.done = true;
-        };
-        if (!index_) {
-            IndexPlace place;
-            place.programFolder = programFolder_;
-            place.sqliteFile =
-                DefaultIndexFile(programFolder_, CacheIndexFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")));
-            OpenIndexResult opened = OpenCallIndex(place);
-            if (!opened.index) return finish(CallSearchOutcome::Result::kFailed, opened.status.message);
-            index_ = std::move(opened.index);
-        }
-        RefreshOptions options;
-        options.cancelled = [&shared] { return shared.cancel.load(); };
-        options.progress = [&shared](const RefreshProgress& p) {
-            const std::lock_guard<std::mutex> guard(shared.lock);
-            shared.progress = p;
-        };
-        const RefreshReport report = index_->Index().Refresh(roots, options);
-        outcome.unreachable = report.unreachable;
-        if (report.outcome == RefreshReport::Outcome::Interrupted) {
-            return finish(CallSearchOutcome::Result::kCancelled, {});
-        }
-        if (report.outcome == RefreshReport::Outcome::StoreFailed) {
-            return finish(CallSearchOutcome::Result::kFailed, report.store.message);
-        }
-        StoreResult<SearchPage> found = index_->Index().Search(roots, criteria, CallOrder{}, limit);
-        if (!found.Ok()) return finish(CallSearchOutcome::Result::kFailed, found.status.message);
-        outcome.page = std::move(found.value);
-        // The lines met so far: asking the index for all of them reads every row of a large one.
-        for (const CallRecord& call : outcome.page.calls) {
-            const std::string& line = call.facts.line;
-            if (!line.empty() && std::find(knownLines_.begin(), knownLines_.end(), line) == knownLines_.end()) {
-                knownLines_.insert(std::lower_bound(knownLines_.begin(), knownLines_.end(), line), line);
-            }
-        }
-        finish(CallSearchOutcome::Result::kFound, {});
-    });
-
-    QApplication::setOverrideCursor(Qt::BusyCursor);
+// Until `shared.done`: the window's events run, a progress window with Cancel stands once the
+// work has taken a moment, and until it does the window takes no clicks or keys.
+void WaitShowingProgress(QWidget* window, Shared& shared) {
     QElapsedTimer waited;
     waited.start();
     std::unique_ptr<QProgressDialog> progress;
@@ -119,14 +64,82 @@ CallSearchOutcome CallSearch::Run(QWidget* window, const std::vector<std::string
                 progress->setValue(static_cast<int>(now.foldersDone));
             }
         }
-        // Until the progress window stands, the window takes no clicks or keys meanwhile.
         QEventLoop wait;
         QTimer::singleShot(kPollMs, &wait, &QEventLoop::quit);
         wait.exec(progress ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     }
+}
+
+}  // namespace
+
+CallSearch::CallSearch(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+
+CallSearch::~CallSearch() = default;
+
+CallSearchOutcome CallSearch::Run(QWidget* window, const std::vector<std::string>& roots, const CallCriteria& criteria,
+                                  std::size_t limit) {
+    CallSearchOutcome outcome;
+    if (running_) {
+        outcome.result = CallSearchOutcome::Result::kCancelled;
+        return outcome;
+    }
+    running_ = true;
+    Shared shared;
+    std::thread worker([&] {
+        outcome = Work(
+            roots, criteria, limit, [&shared] { return shared.cancel.load(); },
+            [&shared](const RefreshProgress& p) {
+                const std::lock_guard<std::mutex> guard(shared.lock);
+                shared.progress = p;
+            });
+        shared.done = true;
+    });
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    WaitShowingProgress(window, shared);
     worker.join();
     QApplication::restoreOverrideCursor();
     running_ = false;
+    return outcome;
+}
+
+CallSearchOutcome CallSearch::Work(const std::vector<std::string>& roots, const CallCriteria& criteria,
+                                   std::size_t limit, const std::function<bool()>& cancelled,
+                                   const std::function<void(const RefreshProgress&)>& progress) {
+    CallSearchOutcome outcome;
+    const auto failed = [&outcome](std::string error) {
+        outcome.result = CallSearchOutcome::Result::kFailed;
+        outcome.error = std::move(error);
+        return outcome;
+    };
+    if (!index_) {
+        IndexPlace place;
+        place.programFolder = programFolder_;
+        place.sqliteFile =
+            DefaultIndexFile(programFolder_, CacheIndexFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")));
+        OpenIndexResult opened = OpenCallIndex(place);
+        if (!opened.index) return failed(opened.status.message);
+        index_ = std::move(opened.index);
+    }
+    RefreshOptions options;
+    options.cancelled = cancelled;
+    options.progress = progress;
+    const RefreshReport report = index_->Index().Refresh(roots, options);
+    outcome.unreachable = report.unreachable;
+    if (report.outcome == RefreshReport::Outcome::Interrupted) {
+        outcome.result = CallSearchOutcome::Result::kCancelled;
+        return outcome;
+    }
+    if (report.outcome == RefreshReport::Outcome::StoreFailed) return failed(report.store.message);
+    StoreResult<SearchPage> found = index_->Index().Search(roots, criteria, CallOrder{}, limit);
+    if (!found.Ok()) return failed(found.status.message);
+    outcome.page = std::move(found.value);
+    // The lines met so far: asking the index for all of them reads every row of a large one.
+    for (const CallRecord& call : outcome.page.calls) {
+        const std::string& line = call.facts.line;
+        if (!line.empty() && std::find(knownLines_.begin(), knownLines_.end(), line) == knownLines_.end()) {
+            knownLines_.insert(std::lower_bound(knownLines_.begin(), knownLines_.end(), line), line);
+        }
+    }
     return outcome;
 }
 

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +46,11 @@ public:
     const std::vector<std::string>& KnownLines() const { return knownLines_; }
 
 private:
+    // On the worker thread: opens the index once, refreshes, searches.
+    CallSearchOutcome Work(const std::vector<std::string>& roots, const CallCriteria& criteria, std::size_t limit,
+                           const std::function<bool()>& cancelled,
+                           const std::function<void(const RefreshProgress&)>& progress);
+
     std::string programFolder_;
     std::unique_ptr<OpenedCallIndex> index_;
     std::vector<std::string> knownLines_;

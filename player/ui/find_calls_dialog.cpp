@@ -170,7 +170,7 @@ void FindCallsDialog::SetForm(const FindCallsForm& form) {
     number_->setText(QString::fromStdString(form.number));
     text_->setText(QString::fromStdString(form.text));
     const auto setRangeEnd = [](QCheckBox* use, QDateTimeEdit* edit, const std::optional<std::string>& value,
-                                QDateTime otherwise) {
+                                const QDateTime& otherwise) {
         const QDateTime given = value ? QDateTime::fromString(QString::fromStdString(*value), kIsoFormat) : QDateTime();
         edit->setDateTime(given.isValid() ? given : otherwise);
         use->setChecked(value.has_value());
