@@ -99,6 +99,7 @@ int main(int argc, char** argv) {
         dialog.SettleWaveform();
         pell::SettleEvents();
         ok = dialog.grab().save(out + "/player_window_search.png") && ok;
+        QTextStream(stdout) << dialog.SearchCaption() << "\n";
         dialog.BackToDates();
         pell::SettleEvents();
     } else {
