@@ -59,3 +59,4 @@ echo "  then open http://127.0.0.1:8080/ and log in as demo, password demo-calls
 echo
 echo "The fast path without the real program: build/tools/pell-replay/pell-replay (see docs/developing.md)."
 echo "To list and play them in the player: (cd \"$demo/player\" && \"$PWD/build/player/ui/PellPlayer\")"
+echo "  there Playback > Find calls (Ctrl+Shift+F) finds calls of every day, e.g. number 555"

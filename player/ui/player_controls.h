@@ -64,6 +64,8 @@ inline constexpr const char* kSkipBack = "&Back 5 seconds";
 inline constexpr const char* kSkipForward = "&Forward 5 seconds";
 inline constexpr const char* kFindMenu = "&Find...";
 inline constexpr const char* kRefresh = "Re&fresh list";
+inline constexpr const char* kFindCalls = "Find &calls...";
+inline constexpr const char* kBackToDates = "Back to &dates";
 }  // namespace text
 
 }  // namespace pell::player

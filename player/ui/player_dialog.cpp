@@ -22,6 +22,7 @@
 #include "player/engine/wmp3.h"
 #include "player/ui/about_dialog.h"
 #include "player/ui/artwork.h"
+#include "player/ui/call_search.h"
 #include "player/ui/core/column_widths.h"
 #include "player/ui/player_controls.h"
 #include "player/ui/record_commands.h"
@@ -137,6 +138,7 @@ PlayerDialog::PlayerDialog(std::string programFolder, Services services, QWidget
     connect(waveformDelay_, &QTimer::timeout, this, &PlayerDialog::UpdateWaveform);
     connect(waveform_, &WaveformView::PlayFromRequested, this,
             [this](std::uint32_t ms) { transport_->PlayFrom(static_cast<int>(ms / 1000)); });
+    callSearch_ = std::make_unique<CallSearch>(programFolder_);
     FillRecordList();
 
     engine_ = std::make_unique<WMp3>(services_.makeOutput());
@@ -239,7 +241,12 @@ void PlayerDialog::BuildPlaybackMenu(QMenu& menu) {
     add(text::kSkipForward, "actionSkipForward", QKeySequence(Qt::SHIFT | Qt::Key_Right), &PlayerDialog::SkipForward);
     menu.addSeparator();
     add(text::kFindMenu, "actionFind", QKeySequence(Qt::CTRL | Qt::Key_F), &PlayerDialog::OnSearch);
-    add(text::kRefresh, "actionRefresh", QKeySequence(Qt::Key_F5), &PlayerDialog::FillRecordList);
+    add(text::kFindCalls, "actionFindCalls", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
+        &PlayerDialog::OnFindCalls);
+    backToDates_ =
+        add(text::kBackToDates, "actionBackToDates", QKeySequence(Qt::ALT | Qt::Key_Left), &PlayerDialog::BackToDates);
+    backToDates_->setEnabled(false);
+    add(text::kRefresh, "actionRefresh", QKeySequence(Qt::Key_F5), &PlayerDialog::RefreshList);
 }
 
 QAction* PlayerDialog::Action(int command) const {
@@ -337,7 +344,16 @@ void PlayerDialog::OnHeaderClicked(int column) {
 
 void PlayerDialog::FillRecordList() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    list_->Model().SetRows(pell::FillRecordList(recordRoots_, ToYmd(fromDate_->date()), ToYmd(toDate_->date())));
+    std::vector<RecordRow> rows = pell::FillRecordList(recordRoots_, ToYmd(fromDate_->date()), ToYmd(toDate_->date()));
+    QApplication::restoreOverrideCursor();
+    listMode_.ShowDateRange();
+    ShowSearchBar();
+    ShowRows(std::move(rows));
+}
+
+void PlayerDialog::ShowRows(std::vector<RecordRow> rows) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    list_->Model().SetRows(std::move(rows));
     currentRow_ = -1;
     // The sort the user chose stays, with its indicator.
     if (sortState_.column >= 0) list_->Model().Sort(sortState_, -1);
@@ -351,6 +367,7 @@ QString PlayerDialog::PlayingText() const { return playingLabel_->text(); }
 
 void PlayerDialog::ShowListSummary() {
     summary_->setText(QString::fromStdString(ListSummaryText(list_->Model().Rows())));
+    searchCaption_->setText(QString::fromStdString(listMode_.Caption(list_->Model().Rows().size())) + unreachableNote_);
 }
 
 void PlayerDialog::ShowPlayingText() {
@@ -459,7 +476,7 @@ void PlayerDialog::OnPlayerButton(int kind) {
             StopPlayback();
             break;
         case kKindRefresh:
-            FillRecordList();
+            RefreshList();
             break;
         case kKindSearch:
             OnSearch();
@@ -654,7 +671,7 @@ void PlayerDialog::OnCopyTo() { commands_->CopyRecordTo(); }
 void PlayerDialog::OnDelete() { commands_->DeleteRecord(); }
 // The list shows the new folders at once.
 void PlayerDialog::OnProperties() {
-    if (commands_->EditProperties(recordRoots_)) FillRecordList();
+    if (commands_->EditProperties(recordRoots_)) RefreshList();
 }
 void PlayerDialog::OnSearch() { commands_->OpenSearch(); }
 void PlayerDialog::SearchRecords(const QString& text) { commands_->SearchRecords(text); }

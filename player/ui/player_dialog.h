@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "player/ui/core/find_calls.h"
 #include "player/ui/core/monitor_thread.h"
 #include "player/ui/core/record_sort.h"
 #include "player/ui/core/transport.h"
@@ -35,6 +36,7 @@ struct Waveform;
 
 namespace pell::player {
 
+class CallSearch;
 class LevelMeter;
 class RecordCommands;
 class RecordList;
@@ -91,9 +93,21 @@ public:
     // The line under the list: how many recordings, how long in all; the record playing.
     QString ListSummary() const;
     QString PlayingText() const;
+    // Searches the call index across every day of the record folders and lists the results;
+    // false when the form is refused, the search fails (both said in a message) or is cancelled.
+    bool FindCalls(const FindCallsForm& form);
+    bool ShowingSearchResults() const { return listMode_.ShowingResults(); }
+    // The line above the list that says it shows search results; empty for the date range.
+    QString SearchCaption() const;
 
 public slots:
     void FillRecordList();
+    // The refresh button and F5: the date range again, or the search shown run again.
+    void RefreshList();
+    // "Find calls": the dialog, then the search.
+    void OnFindCalls();
+    // From search results back to the date range's list.
+    void BackToDates();
     void Play();
     void Pause();
     void StopPlayback();
@@ -145,6 +159,9 @@ private:
     // The search window, when open, moved off the row it found.
     void KeepSearchWindowClearOf(int row);
     void ShowListSummary();
+    // New rows for the list: the current row none, the sort the user chose kept.
+    void ShowRows(std::vector<RecordRow> rows);
+    void ShowSearchBar();
     void ShowPlayingText();
     // The outline of the playing record, else of the current row's, computed if need be.
     void UpdateWaveform();
@@ -203,6 +220,9 @@ private:
     DiskRecordFiles recordFiles_;
     std::unique_ptr<PlayerTransport> transport_;
     std::unique_ptr<MonitorThread> monitor_;
+    RecordListMode listMode_;
+    std::unique_ptr<CallSearch> callSearch_;
+    QString unreachableNote_;
 
     QDateEdit* fromDate_ = nullptr;
     QDateEdit* toDate_ = nullptr;
@@ -227,6 +247,9 @@ private:
     QSlider* volume_ = nullptr;
     QLabel* summary_ = nullptr;
     QLabel* playingLabel_ = nullptr;
+    QWidget* searchBar_ = nullptr;
+    QLabel* searchCaption_ = nullptr;
+    QAction* backToDates_ = nullptr;
     QMenu* contextMenu_ = nullptr;
     std::vector<QAction*> actions_;
 

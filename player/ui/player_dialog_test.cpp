@@ -626,6 +626,20 @@ TEST_F(PlayerDialogTest, TheOutlineShowsTheCallAndAClickPlaysFromThere) {
     EXPECT_EQ(d->WaveformRecord(), Path(*d, 2)) << "stopped, it shows the highlighted row's call";
 }
 
+TEST_F(PlayerDialogTest, TheBandLabelsStandApartByMoreThanASpace) {
+    auto d = Open();
+    for (int k = 1; k < 10; ++k) {
+        const QLabel* left = Find<QLabel>(*d, qPrintable(QString("bandLabel%1").arg(k)));
+        const QLabel* right = Find<QLabel>(*d, qPrintable(QString("bandLabel%1").arg(k + 1)));
+        // Where each centred text ends and the next begins.
+        const QFontMetrics metrics(left->font());
+        const double leftEnd = left->geometry().center().x() + metrics.horizontalAdvance(left->text()) / 2.0;
+        const double rightStart = right->geometry().center().x() - metrics.horizontalAdvance(right->text()) / 2.0;
+        EXPECT_GT(rightStart - leftEnd, metrics.horizontalAdvance(' '))
+            << left->text().toStdString() << " and " << right->text().toStdString();
+    }
+}
+
 TEST_F(PlayerDialogTest, TheEqualizerNamesItsBandsAndResetsToFlat) {
     auto d = Open();
     std::vector<std::string> labels;

@@ -2,7 +2,9 @@
 // window's smallest size, with an anchor that says how it follows when the window grows.
 #include <QDateEdit>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QSlider>
 #include <QToolButton>
@@ -20,9 +22,10 @@
 namespace pell::player {
 namespace {
 
-// The band sliders' columns, in dialog units.
-constexpr int kFirstBandX = 290;
-constexpr int kBandPitch = 12;
+// The band sliders' columns, in dialog units: wide enough that "1.4k" and "2.1k" under
+// neighbouring sliders stand apart by more than a space.
+constexpr int kFirstBandX = 273;
+constexpr int kBandPitch = 14;
 
 }  // namespace
 
@@ -41,15 +44,15 @@ void PlayerDialog::BuildControls() {
     };
     // The equalizer is wider than dialog 102's, so that each band's frequency fits under it; the
     // date row gives up the room.
-    group(kIdDateGroup, "dateGroup", Anchor::kTopLeft, 7, 2, 243, 46);
-    group(0, "equalizerGroup", Anchor::kTopRight, 253, 2, 169, 46);
+    group(kIdDateGroup, "dateGroup", Anchor::kTopLeft, 7, 2, 230, 46);
+    group(0, "equalizerGroup", Anchor::kTopRight, 240, 2, 182, 46);
     group(0, "transportGroup", Anchor::kBottomLeft, 7, 255, 257, 40);
     group(0, "levelGroup", Anchor::kBottomRight, 267, 255, 155, 40);
 
     // The long date with short names, so every date fits the picker.
     const QString kDateFormat = "ddd, d MMM yyyy";
-    for (auto [edit, id, name, x, width, label] : {std::tuple{&fromDate_, kIdFromDate, "fromDate", 12, 86, "From date"},
-                                                   std::tuple{&toDate_, kIdToDate, "toDate", 102, 86, "To date"}}) {
+    for (auto [edit, id, name, x, width, label] : {std::tuple{&fromDate_, kIdFromDate, "fromDate", 12, 80, "From date"},
+                                                   std::tuple{&toDate_, kIdToDate, "toDate", 96, 80, "To date"}}) {
         *edit = new QDateEdit(QDate::currentDate(), this);
         Identify(*edit, name, id);
         (*edit)->setCalendarPopup(true);
@@ -64,8 +67,8 @@ void PlayerDialog::BuildControls() {
         Place(*out, anchor, x, y, width, height);
         connect(*out, &SkinButton::Released, this, &PlayerDialog::OnPlayerButton);
     };
-    button(&refreshButton_, kIdRefresh, "refreshButton", Anchor::kTopLeft, 192, 12, 26, 29);
-    button(&searchButton_, kIdSearch, "searchButton", Anchor::kTopLeft, 219, 12, 26, 29);
+    button(&refreshButton_, kIdRefresh, "refreshButton", Anchor::kTopLeft, 180, 12, 26, 29);
+    button(&searchButton_, kIdSearch, "searchButton", Anchor::kTopLeft, 207, 12, 26, 29);
 
     BuildEqualizer();
 
@@ -73,6 +76,27 @@ void PlayerDialog::BuildControls() {
     Identify(list_, "recordList", kIdRecordList);
     list_->setAccessibleName("Recordings");
     Place(list_, Anchor::kFill, 7, 53, 415, 158);
+
+    // Over the list's top while it shows search results: what it shows, and the way back.
+    searchBar_ = new QWidget(this);
+    searchBar_->setObjectName("searchBar");
+    auto* bar = new QHBoxLayout(searchBar_);
+    bar->setContentsMargins(0, 0, 0, 0);
+    searchCaption_ = new QLabel(searchBar_);
+    searchCaption_->setObjectName("searchCaption");
+    QFont bold = font();
+    bold.setBold(true);
+    searchCaption_->setFont(bold);
+    searchCaption_->setTextFormat(Qt::PlainText);
+    auto* back = new QPushButton("Back to dates", searchBar_);
+    back->setObjectName("backToDatesButton");
+    back->setAutoDefault(false);
+    Describe(back, "The list of the chosen dates again (Alt+Left)");
+    bar->addWidget(searchCaption_, 1);
+    bar->addWidget(back);
+    connect(back, &QPushButton::clicked, this, &PlayerDialog::BackToDates);
+    Place(searchBar_, Anchor::kTopWide, 7, 51, 415, 14);
+    searchBar_->hide();
 
     waveform_ = new WaveformView(this);
     waveform_->setObjectName("waveform");
@@ -136,10 +160,10 @@ void PlayerDialog::BuildEqualizer() {
         // Position 0 at the top, and up (key, wheel) means more gain.
         slider->setInvertedAppearance(true);
         slider->setInvertedControls(true);
-        Place(slider, Anchor::kTopRight, preamp ? 265 : kFirstBandX + kBandPitch * k, 8, 10, 27);
+        Place(slider, Anchor::kTopRight, preamp ? 250 : kFirstBandX + kBandPitch * k, 8, 10, 27);
         equalizer_[static_cast<std::size_t>(k)] = slider;
     }
-    for (int x : {281, kFirstBandX + kBandPitch * 10 - 1}) {
+    for (int x : {kFirstBandX - 9, kFirstBandX + kBandPitch * 9 + 11}) {
         for (int y : {8, 17, 27}) {
             auto* mark = new QLabel("-", this);
             mark->setObjectName("scaleMark");
@@ -155,7 +179,7 @@ void PlayerDialog::BuildEqualizer() {
         label->setObjectName(QString("bandLabel%1").arg(k + 1));
         label->setFont(small);
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        Place(label, Anchor::kTopRight, kFirstBandX - 1 + kBandPitch * k, 36, kBandPitch, 9);
+        Place(label, Anchor::kTopRight, kFirstBandX + 5 - kBandPitch / 2 + kBandPitch * k, 36, kBandPitch, 9);
         bandLabels_[static_cast<std::size_t>(k)] = label;
     }
     equalizerReset_ = new QToolButton(this);
@@ -163,7 +187,7 @@ void PlayerDialog::BuildEqualizer() {
     equalizerReset_->setText("Reset");
     equalizerReset_->setFont(small);
     Describe(equalizerReset_, "Reset the equalizer: every band and the preamplifier to 0");
-    Place(equalizerReset_, Anchor::kTopRight, 257, 36, 26, 10);
+    Place(equalizerReset_, Anchor::kTopRight, 244, 36, 26, 10);
     connect(equalizerReset_, &QToolButton::clicked, this, &PlayerDialog::ResetEqualizer);
     ShowBandLabels(kLabelSampleRate);
 }
@@ -185,6 +209,12 @@ void PlayerDialog::Relayout() {
     for (const Placement& p : placements_) {
         const Rect r = PlaceAnchored(p.smallest, p.anchor, extraWidth, extraHeight);
         p.widget->setGeometry(r.x, r.y, r.width, r.height);
+    }
+    // Search results: the list gives the bar above it its room.
+    if (searchBar_ != nullptr && !searchBar_->isHidden()) {
+        QRect room = list_->geometry();
+        room.setTop(searchBar_->geometry().bottom() + 3);
+        list_->setGeometry(room);
     }
 }
 

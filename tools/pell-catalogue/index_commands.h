@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "index/core/call_criteria.h"
+#include "index/core/criteria_text.h"
 
 namespace pell {
 
@@ -27,13 +28,6 @@ struct ToolEnvironment {
 
     static ToolEnvironment FromProcess();
 };
-
-// "YYYY-MM-DD", "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" ('T' between allowed) as local time;
-// `end` gives the first second after it (the day's end for a date), for --to.
-std::optional<int64_t> ParseLocalTime(std::string_view text, bool end);
-
-// "95", "1:35" or "0:01:35" in seconds.
-std::optional<int64_t> ParseDuration(std::string_view text);
 
 // The player's program folder as PellPlayer finds it: "PathToProg" of "Zorvek Software"/
 // "TeluvaPlayer" under the XDG config folders, or nothing.

@@ -91,6 +91,20 @@ int main(int argc, char** argv) {
     const QImage transport = dialog.grab(group->geometry()).toImage();
     transport.scaled(transport.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation)
         .save(out + "/transport_zoom.png");
+    // "Find calls" results in the list, with the line that says so.
+    pell::FindCallsForm search;
+    search.number = "555";
+    if (dialog.FindCalls(search)) {
+        dialog.MakeRowCurrent(0);
+        dialog.SettleWaveform();
+        pell::SettleEvents();
+        ok = dialog.grab().save(out + "/player_window_search.png") && ok;
+        QTextStream(stdout) << dialog.SearchCaption() << "\n";
+        dialog.BackToDates();
+        pell::SettleEvents();
+    } else {
+        ok = false;
+    }
     pell::player::AboutDialog about(&dialog);
     const bool aboutOk = pell::SaveSnapshot(about, out + "/about_box.png");
     QTextStream(stdout) << "window " << dialog.width() << "x" << dialog.height() << " px, font "
