@@ -132,13 +132,11 @@ void RecordCommands::DeleteRecord() {
     if (!services_.notifier.Ask(window_, Q(DeleteQuestion(plan)))) return;
     const DeleteOutcome outcome =
         DeleteRecordings(*custody_, plan, [](const std::string& path) { return MoveToTrash(Q(path)); });
-    // Rows are found by their paths: each removal moves the rows below it up.
+    // Rows are found by their paths, each removal moving the rows below it up; a root listed
+    // twice shows a file twice, and neither row may stay behind.
     for (const std::string& path : outcome.trashed) {
         for (int row = list_.RowCount() - 1; row >= 0; --row) {
-            if (list_.Text(row, kColumnPlacement) == path) {
-                list_.RemoveRow(row);
-                break;
-            }
+            if (list_.Text(row, kColumnPlacement) == path) list_.RemoveRow(row);
         }
     }
     ShowNotice(outcome.auditNotice);

@@ -175,6 +175,17 @@ TEST_F(RecordCustodyCommandsTest, DeletingSeveralDeletesTheOthersAndSaysWhichWer
                                                  "protect a0000001.mp3 pell-catalogue"}));
 }
 
+TEST_F(RecordCustodyCommandsTest, ARecordingListedTwiceLeavesNoRowBehindOnceDeleted) {
+    list_.rows = FillRecordList({Root(), Root()}, kDay, kDay);
+    ASSERT_EQ(list_.RowCount(), 6);
+    list_.current = RowOf(1);
+    notifier_.answers = {true};
+    commands_->DeleteRecord();
+    EXPECT_FALSE(std::filesystem::exists(Recording(1)));
+    EXPECT_EQ(list_.RowCount(), 4);
+    EXPECT_EQ(RowOf(1), -1);
+}
+
 TEST_F(RecordCustodyCommandsTest, PropertiesProvesTheRecordingAgainstItsDayFolderManifest) {
     File(0);
     File(1);

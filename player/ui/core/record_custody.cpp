@@ -61,6 +61,27 @@ std::string KeptParagraphs(const std::vector<KeptRecording>& kept) {
 
 std::string Reason(int error) { return std::strerror(error); }
 
+// "Protected 2 recordings; "b.mp3" was already protected"
+std::string HoldStatus(const HoldResult& result, bool held) {
+    const char* done = held ? "Protected" : "Released";
+    std::string status;
+    if (result.changed.size() == 1) status = std::string(done) + ": " + Quoted(result.changed.front());
+    if (result.changed.size() > 1) status = std::string(done) + " " + Recordings(result.changed.size());
+    if (result.unchanged.empty()) return status;
+    if (!status.empty()) status += "; ";
+    if (result.unchanged.size() == 1) {
+        return status + Quoted(result.unchanged.front()) + (held ? " was already protected" : " was not protected");
+    }
+    return status + Recordings(result.unchanged.size()) + (held ? " were already protected" : " were not protected");
+}
+
+// A failure of ChangeHolds that names one of the recordings ("path: why"), not the audit trail.
+bool NamesOneOf(const std::string& failure, const std::vector<std::string>& paths) {
+    return std::any_of(paths.begin(), paths.end(), [&failure](const std::string& path) {
+        return failure.compare(0, path.size() + 2, path + ": ") == 0;
+    });
+}
+
 }  // namespace
 
 std::vector<int> CommandRows(int currentRow, std::vector<int> selectedRows) {
@@ -170,39 +191,27 @@ std::string DeleteReport(const DeleteOutcome& outcome) {
 HoldOutcome ChangeHolds(CustodyPort& port, const std::vector<std::string>& paths, bool held) {
     HoldOutcome outcome;
     std::vector<std::string> inDayFolders;
-    std::vector<std::string> outside;
-    for (const std::string& path : paths) (RecordRootOf(path).empty() ? outside : inDayFolders).push_back(path);
+    std::vector<std::string> holdFailures;
+    for (const std::string& path : paths) {
+        if (RecordRootOf(path).empty()) {
+            holdFailures.push_back(path + ": not in a day folder of a record root, so it has no hold list");
+        } else {
+            inDayFolders.push_back(path);
+        }
+    }
     const HoldResult result =
         inDayFolders.empty() ? HoldResult{} : port.ChangeHolds(HoldRequest{inDayFolders, held, kPlayerProgramName, {}});
     outcome.changed = result.changed;
-
-    const char* done = held ? "Protected" : "Released";
-    std::vector<std::string> parts;
-    if (result.changed.size() == 1) parts.push_back(std::string(done) + ": " + Quoted(result.changed.front()));
-    if (result.changed.size() > 1) parts.push_back(std::string(done) + " " + Recordings(result.changed.size()));
-    if (!result.unchanged.empty()) {
-        const char* already = held ? "already protected" : "not protected";
-        parts.push_back(result.unchanged.size() == 1 ? Quoted(result.unchanged.front()) +
-                                                           (held ? " was already protected" : " was not protected")
-                                                     : Recordings(result.unchanged.size()) + " were " + already);
-    }
+    outcome.status = HoldStatus(result, held);
     // A hold changed but not audited is no failure of the hold: it goes to the status line.
-    std::vector<std::string> holdFailures;
     for (const std::string& failure : result.failures) {
-        const bool ofARecording = std::any_of(inDayFolders.begin(), inDayFolders.end(), [&](const std::string& path) {
-            return failure.compare(0, path.size() + 2, path + ": ") == 0;
-        });
-        if (ofARecording) {
+        if (NamesOneOf(failure, inDayFolders)) {
             holdFailures.push_back(failure);
         } else {
             outcome.auditNotice +=
                 (outcome.auditNotice.empty() ? "" : "; ") + ("Not recorded in the audit trail: " + failure);
         }
     }
-    for (const std::string& path : outside) {
-        holdFailures.push_back(path + ": not in a day folder of a record root, so it has no hold list");
-    }
-    for (const std::string& part : parts) outcome.status += (outcome.status.empty() ? "" : "; ") + part;
     if (!holdFailures.empty()) {
         outcome.failure =
             std::string("Could not ") + (held ? "protect " : "release ") + Recordings(holdFailures.size()) + ":";
