@@ -39,6 +39,8 @@ HoldCheck CheckHold(const std::string& path);
 // Protects or releases recordings (HoldRequest, hold_list.h), each audited as `program` by the
 // OS user. The paths whose hold changed, or why not.
 HoldResult ChangeHolds(const HoldRequest& request);
+// The same, audited as `user` instead of the OS user: a server names the user it serves.
+HoldResult ChangeHolds(const HoldRequest& request, const std::string& user);
 
 // The SHA-256 of a recording's audio, read from the file as it lies on the disk.
 AudioHashResult HashAudio(const std::string& path);
