@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "custody/core/utc_time.h"
+#include "player/catalogue/record_list.h"
 
 namespace pell {
 namespace {
@@ -53,6 +54,13 @@ std::optional<AuditAction> ParseAuditAction(std::string_view name) {
         if (text == name) return value;
     }
     return std::nullopt;
+}
+
+std::string RecordRootOf(const std::string& path) {
+    const std::string dayFolder = ParentOf(path);
+    if (!IsDayFolderName(NameOf(dayFolder))) return {};
+    const std::string root = ParentOf(dayFolder);
+    return root.empty() ? std::string(".") : root;
 }
 
 std::string PathInRoot(std::string_view root, std::string_view path) {

@@ -71,6 +71,10 @@ struct AuditRead {
     LogCheck check;  // problems, interrupted appends, head; its entries are the raw ones
 };
 
+// The record root of a recording ROOT/dd.mm.yyyy/name.mp3, whose trail records it; empty when
+// it lies in no day folder (it has no trail then).
+std::string RecordRootOf(const std::string& path);
+
 // `path` inside `root` ("05.03.2026/a.mp3"), or `path` unchanged when it lies elsewhere.
 std::string PathInRoot(std::string_view root, std::string_view path);
 

@@ -87,5 +87,20 @@ TEST(PathInRootTest, KeepsOnlyWhatLiesBelowTheRoot) {
     EXPECT_EQ(PathInRoot("/rec", "/rec"), "/rec");
 }
 
+TEST(RecordRootOfTest, IsTheFolderAboveADayFolderAndNoneElsewhere) {
+    const struct {
+        const char* path;
+        const char* root;
+    } cases[] = {
+        {"/srv/rec/05.03.2026/a.mp3", "/srv/rec"},
+        {"05.03.2026/a.mp3", "."},
+        {"/05.03.2026/a.mp3", "/"},
+        {"/srv/rec/a.mp3", ""},
+        {"/srv/rec/2026-03-05/a.mp3", ""},
+        {"a.mp3", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RecordRootOf(c.path), c.root) << c.path;
+}
+
 }  // namespace
 }  // namespace pell

@@ -41,6 +41,20 @@ struct HoldChange {
     std::vector<std::string> changed;  // names whose hold changed (the others already were so)
 };
 
+// Recordings to protect or release, as a program asks it of the custody records: `detail` (a
+// case reference, say) goes into every audit entry.
+struct HoldRequest {
+    std::vector<std::string> paths;
+    bool held = true;
+    std::string program;
+    std::string detail;
+};
+struct HoldResult {
+    std::vector<std::string> changed;    // protected or released now
+    std::vector<std::string> unchanged;  // already so
+    std::vector<std::string> failures;   // "path: why"; nothing changed for those
+};
+
 // Holds (`held`) or releases the named recordings of one day folder in one rewrite of its list.
 // Releasing the last name removes the list.
 HoldChange ChangeHolds(CustodyFiles& files, const std::string& dayFolder, const std::vector<std::string>& names,

@@ -133,17 +133,20 @@ RecordingVerdict VerifyRecording(CustodyFiles& files, const std::string& path) {
     const auto found = manifest.records.find(NameOf(path));
     const FileStatus status = files.Status(path);
     if (status.error == ENOENT) {
+        using Kind = VerifyFinding::Kind;
         if (found != manifest.records.end() && found->second.state == ManifestState::Filed) {
-            return {false, "missing: listed in the manifest, " + FiledWhen(found->second) + ", and gone"};
+            std::string detail = "listed in the manifest, " + FiledWhen(found->second) + ", and gone";
+            return {false, "missing: " + detail, VerifyFinding{Kind::Missing, path, detail}};
         }
-        return {false, "missing"};
+        return {false, "missing", VerifyFinding{Kind::Missing, path, "not there"}};
     }
     int64_t bytes = 0;
-    const auto finding = CheckFile(files, path, found == manifest.records.end() ? nullptr : &found->second, bytes);
-    if (finding) return {false, std::string(finding->KindName()) + ": " + finding->detail};
+    auto finding = CheckFile(files, path, found == manifest.records.end() ? nullptr : &found->second, bytes);
+    if (finding) return {false, std::string(finding->KindName()) + ": " + finding->detail, std::move(finding)};
     if (!manifest.check.Intact()) {
-        return {false, "the audio is as listed, but the manifest's chain is broken (" +
-                           manifest.check.problems.front().Describe() + ")"};
+        const std::string problem = manifest.check.problems.front().Describe();
+        return {false, "the audio is as listed, but the manifest's chain is broken (" + problem + ")",
+                VerifyFinding{VerifyFinding::Kind::ManifestBroken, ManifestOf(dayFolder), problem}};
     }
     return {true, "verified"};
 }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,8 @@ FolderVerification VerifyDayFolder(CustodyFiles& files, const std::string& dayFo
 struct RecordingVerdict {
     bool verified = false;
     std::string text;  // "verified", or what is wrong
+    // What is wrong as a finding; none when verified and when it cannot be told (no manifest).
+    std::optional<VerifyFinding> finding = {};
 };
 
 // One recording, for the player's Properties.

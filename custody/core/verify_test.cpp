@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include "custody/core/testing/custody_test_support.h"
 #include "player/catalogue/catalogue_test_support.h"
@@ -112,23 +113,38 @@ INSTANTIATE_TEST_SUITE_P(
                    0}),
     [](const auto& info) { return info.param.name; });
 
-TEST(VerifyRecordingTest, SaysVerifiedOrWhatIsWrongInWords) {
+TEST(VerifyRecordingTest, SaysVerifiedOrWhatIsWrongInWordsAndAsAFinding) {
     FakeCustodyFiles files;
     test::FileRecording(files, kDay, "a.mp3", "1");
     test::FileRecording(files, kDay, "b.mp3", "2");
     test::ScopedTimeZone utc(test::kUtc);
-    EXPECT_EQ(VerifyRecording(files, At("a.mp3")).text, "verified");
-    EXPECT_TRUE(VerifyRecording(files, At("a.mp3")).verified);
-    ChangeByte(files, "b.mp3", 200);
-    EXPECT_EQ(VerifyRecording(files, At("b.mp3")).text,
-              "altered: the audio differs from the recording filed 05.03.2026 12:00:00");
-    files.Erase(At("a.mp3"));
-    EXPECT_EQ(VerifyRecording(files, At("a.mp3")).text,
-              "missing: listed in the manifest, filed 05.03.2026 12:00:00, and gone");
-    files.Write("/rec/06.03.2026/c.mp3", "x");
-    EXPECT_EQ(VerifyRecording(files, "/rec/06.03.2026/c.mp3").text, "not verifiable: its day folder has no manifest");
-    files.Write(At("c.mp3"), "x");
-    EXPECT_EQ(VerifyRecording(files, At("c.mp3")).text, "unlisted: not in the day folder's manifest");
+    const struct {
+        const char* name;
+        std::function<void(FakeCustodyFiles&)> change;
+        std::string path;
+        std::string text;
+        std::optional<Kind> finding;
+    } cases[] = {
+        {"as filed", {}, At("a.mp3"), "verified", std::nullopt},
+        {"one audio byte changed", [](FakeCustodyFiles& f) { ChangeByte(f, "b.mp3", 200); }, At("b.mp3"),
+         "altered: the audio differs from the recording filed 05.03.2026 12:00:00", Kind::Altered},
+        {"filed and gone", [](FakeCustodyFiles& f) { f.Erase(At("a.mp3")); }, At("a.mp3"),
+         "missing: listed in the manifest, filed 05.03.2026 12:00:00, and gone", Kind::Missing},
+        {"a day folder without manifest", [](FakeCustodyFiles& f) { f.Write("/rec/06.03.2026/c.mp3", "x"); },
+         "/rec/06.03.2026/c.mp3", "not verifiable: its day folder has no manifest", std::nullopt},
+        {"never filed", [](FakeCustodyFiles& f) { f.Write(At("c.mp3"), "x"); }, At("c.mp3"),
+         "unlisted: not in the day folder's manifest", Kind::Unlisted},
+    };
+    for (const auto& c : cases) {
+        if (c.change) c.change(files);
+        const RecordingVerdict verdict = VerifyRecording(files, c.path);
+        EXPECT_EQ(verdict.text, c.text) << c.name;
+        EXPECT_EQ(verdict.verified, c.text == "verified") << c.name;
+        ASSERT_EQ(verdict.finding.has_value(), c.finding.has_value()) << c.name;
+        if (c.finding) {
+            EXPECT_EQ(verdict.finding->kind, *c.finding) << c.name;
+        }
+    }
 }
 
 }  // namespace

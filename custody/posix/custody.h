@@ -36,19 +36,8 @@ AuditRead ReadAudit(const std::string& root);
 bool IsProtected(const std::string& path);
 HoldCheck CheckHold(const std::string& path);
 
-// Protects or releases recordings, each audited as `program` by the OS user; `detail` (a case
-// reference, say) goes into every audit entry. The paths whose hold changed, or why not.
-struct HoldRequest {
-    std::vector<std::string> paths;
-    bool held = true;
-    std::string program;
-    std::string detail;
-};
-struct HoldResult {
-    std::vector<std::string> changed;    // protected or released now
-    std::vector<std::string> unchanged;  // already so
-    std::vector<std::string> failures;   // "path: why"; nothing changed for those
-};
+// Protects or releases recordings (HoldRequest, hold_list.h), each audited as `program` by the
+// OS user. The paths whose hold changed, or why not.
 HoldResult ChangeHolds(const HoldRequest& request);
 // The same, audited as `user` instead of the OS user: a server names the user it serves.
 HoldResult ChangeHolds(const HoldRequest& request, const std::string& user);

@@ -19,12 +19,21 @@ inline constexpr DialogControl kPathsTab{1017, "pathsTab"};
 inline constexpr DialogControl kPathsList{1001, "pathsList"};
 inline constexpr DialogControl kAddPathButton{1015, "addPathButton"};
 inline constexpr DialogControl kRemovePathButton{1016, "removePathButton"};
+// The Properties tab of the current row's recording.
+inline constexpr DialogControl kRecordingPage{1040, "recordingPage"};
+inline constexpr DialogControl kRecordingName{1041, "recordingName"};
+inline constexpr DialogControl kProofLine{1042, "proofLine"};
+inline constexpr DialogControl kProofDetail{1043, "proofDetail"};
+inline constexpr DialogControl kHoldLine{1044, "holdLine"};
+inline constexpr DialogControl kAuditList{1045, "auditList"};
+inline constexpr DialogControl kAuditNote{1046, "auditNote"};
 
 namespace text {
 inline constexpr const char* kBookmarkTitle = "Type new bookmark";
 inline constexpr const char* kSearchTitle = "Search";
 inline constexpr const char* kPropertiesTitle = "Properties";
 inline constexpr const char* kPathsTab = "Paths to records";
+inline constexpr const char* kRecordingTab = "Recording";
 inline constexpr const char* kCancel = "Cancel";
 inline constexpr const char* kFind = "&Find";
 inline constexpr const char* kAddPath = "<--";
@@ -33,8 +42,6 @@ inline constexpr const char* kPickRecordFolder = "Choose directory to download f
 inline constexpr const char* kPickCopyFolder = "Choose directory to copy file";
 inline constexpr const char* kNotFound = "Could not find record!";
 inline constexpr const char* kBookmarkFailed = "Could not store the bookmark.";
-inline constexpr const char* kDeleteQuestion = "Do you really want to move \"%1\" to the trash?";
-inline constexpr const char* kDeleteFailed = "Could not move the file to the trash.";
 inline constexpr const char* kCopyFailed = "Could not copy the file.";
 inline constexpr const char* kCopyOntoItself = "The file cannot be copied onto itself.";
 inline constexpr const char* kReplaceQuestion = "\"%1\" already exists in \"%2\". Do you want to replace it?";

@@ -51,6 +51,7 @@ class RowList : public RecordListPort {
 public:
     int RowCount() const override { return static_cast<int>(rows.size()); }
     int CurrentRow() const override { return current; }
+    std::vector<int> SelectedRows() const override { return selected; }
     std::string Text(int row, int column) const override { return rows.at(static_cast<std::size_t>(row)).Text(column); }
     void SetBookmark(int row, const std::string& text) override {
         rows.at(static_cast<std::size_t>(row)).bookmark = text;
@@ -62,6 +63,7 @@ public:
     }
     std::vector<RecordRow> rows;
     int current = -1;
+    std::vector<int> selected;  // the commands on several recordings act on these when given
 };
 
 // One second of tone encoded as the recorder does, with the recorder's tag and then, when

@@ -34,7 +34,7 @@ std::optional<bool> ChosenFlag(const QComboBox* box) {
 
 int FlagIndex(std::optional<bool> flag) { return !flag ? 0 : (*flag ? 1 : 2); }
 
-constexpr CallDirection kDirections[] = {CallDirection::Incoming, CallDirection::Outgoing, CallDirection::Unknown};
+constexpr CallDirection kDirections[] = {CallDirection::kIncoming, CallDirection::kOutgoing, CallDirection::kUnknown};
 
 }  // namespace
 

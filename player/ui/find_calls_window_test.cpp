@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CriteriaCase{"BookmarkPrefix", {.text = "ref"}, {"0207 555 9876"}},
                     CriteriaCase{"LineAndNumber", {.number = "555", .line = "line 1"}, {"0171 555 1234"}},
                     CriteriaCase{"NotPlayedAndIncoming",
-                                 {.direction = CallDirection::Incoming, .played = false},
+                                 {.direction = CallDirection::kIncoming, .played = false},
                                  {"0161 222 3333", "0207 555 9876", "0171 555 1234"}},
                     CriteriaCase{"NothingMatches", {.number = "999", .isProtected = true}, {}}),
     [](const testing::TestParamInfo<CriteriaCase>& info) { return info.param.name; });

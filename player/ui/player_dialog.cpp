@@ -110,11 +110,20 @@ PlayerDialog::PlayerDialog(std::string programFolder, Services services, QWidget
         ownPicker_ = std::make_unique<DirectoryDialogPicker>();
         services_.picker = ownPicker_.get();
     }
+    if (services_.custody == nullptr) {
+        ownCustody_ = std::make_unique<PosixCustodyPort>();
+        services_.custody = ownCustody_.get();
+    }
     RecordCommandServices commandServices{*services_.notifier, *services_.picker};
     commandServices.listBackground = ArtPixmap(kArtListBackground, devicePixelRatioF());
+    commandServices.custody = services_.custody;
+    commandServices.showStatus = [this](const QString& text, bool problem) { ShowStatus(text, problem); };
     commands_ = new RecordCommands(this, *this, programFolder_, std::move(commandServices));
+    recordFiles_ = std::make_unique<AuditedRecordFiles>(
+        *services_.custody, [this](const std::string& notice) { ShowStatus(QString::fromStdString(notice), true); });
 
     BuildControls();
+    BuildStatusLine();
     BuildMenus();
     recordRoots_ = LoadRecordRoots(programFolder_);
     const ColumnWidths widths = ReadColumnWidths(programFolder_, kDefaultColumnWidths);
@@ -146,7 +155,7 @@ PlayerDialog::PlayerDialog(std::string programFolder, Services services, QWidget
     SetUpEqualizer();
     engineAdapter_ = std::make_unique<WMp3Adapter>(*engine_);
     TransportWindow& window = *this;
-    transport_ = std::make_unique<PlayerTransport>(*engineAdapter_, window, recordFiles_);
+    transport_ = std::make_unique<PlayerTransport>(*engineAdapter_, window, *recordFiles_);
 
     monitor_ =
         std::make_unique<MonitorThread>(*engineAdapter_, transport_->Flags(), [this](const MonitorReport& report) {
@@ -218,6 +227,7 @@ void PlayerDialog::BuildMenus() {
     contextMenu_->addAction(copyTo);
     contextMenu_->addSeparator();
     contextMenu_->addAction(remove);
+    AddCustodyActions(*bar, *contextMenu_);
     // Delete acts on the list's record only while the list has the keyboard, never from a field.
     remove->setShortcut(QKeySequence(Qt::Key_Delete));
     remove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -674,6 +684,11 @@ void PlayerDialog::OnProperties() {
     if (commands_->EditProperties(recordRoots_)) RefreshList();
 }
 void PlayerDialog::OnSearch() { commands_->OpenSearch(); }
+void PlayerDialog::OnProtect() { commands_->ChangeHolds(true); }
+void PlayerDialog::OnUnprotect() { commands_->ChangeHolds(false); }
+void PlayerDialog::OnRecordingProperties() {
+    if (currentRow_ >= 0 && commands_->EditProperties(recordRoots_, true)) FillRecordList();
+}
 void PlayerDialog::SearchRecords(const QString& text) { commands_->SearchRecords(text); }
 
 int PlayerDialog::RowCount() const { return list_->Model().rowCount(); }

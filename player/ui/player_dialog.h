@@ -18,6 +18,7 @@
 #include "player/ui/core/record_sort.h"
 #include "player/ui/core/transport.h"
 #include "player/ui/core/window_layout.h"
+#include "player/ui/custody_services.h"
 #include "player/ui/dialog_services.h"
 #include "player/ui/player_services.h"
 #include "player/ui/record_list_port.h"
@@ -25,6 +26,7 @@
 class QDateEdit;
 class QLabel;
 class QMenu;
+class QMenuBar;
 class QSlider;
 class QTimer;
 class QToolButton;
@@ -57,6 +59,8 @@ public:
         // Message boxes and the folder picker of the record commands; Qt's own when null.
         Notifier* notifier = nullptr;
         FolderPicker* picker = nullptr;
+        // Legal holds, audit trail and proofs of the recordings; the real files when null.
+        CustodyPort* custody = nullptr;
     };
 
     PlayerDialog(std::string programFolder, Services services, QWidget* parent = nullptr);
@@ -99,6 +103,9 @@ public:
     bool ShowingSearchResults() const { return listMode_.ShowingResults(); }
     // The line above the list that says it shows search results; empty for the date range.
     QString SearchCaption() const;
+    // The status line over them: what a command did on the side, or what the audit trail could
+    // not take; empty when none is shown.
+    QString StatusText() const;
 
 public slots:
     void FillRecordList();
@@ -124,6 +131,10 @@ public slots:
     void OnProperties();
     void OnSearch();
     void OnAbout();
+    // Legal hold on the selected recordings, and Properties opened on the current one.
+    void OnProtect();
+    void OnUnprotect();
+    void OnRecordingProperties();
 
     // The close sequence (Escape, the close box, Exit).
     void reject() override;
@@ -163,6 +174,10 @@ private:
     void ShowRows(std::vector<RecordRow> rows);
     void ShowSearchBar();
     void ShowPlayingText();
+    // player_window_custody.cpp: the status line and the commands' entries in the menus.
+    void BuildStatusLine();
+    void AddCustodyActions(QMenuBar& bar, QMenu& context);
+    void ShowStatus(const QString& text, bool problem);
     // The outline of the playing record, else of the current row's, computed if need be.
     void UpdateWaveform();
     void OnWaveformLoaded(const QString& path, std::shared_ptr<const Waveform> waveform);
@@ -171,6 +186,7 @@ private:
 
     // The list as the record commands see it.
     int RowCount() const override;
+    std::vector<int> SelectedRows() const override;
     std::string Text(int row, int column) const override;
     void SetBookmark(int row, const std::string& text) override;
     void SelectRow(int row) override;
@@ -217,7 +233,8 @@ private:
 
     std::unique_ptr<WMp3> engine_;
     std::unique_ptr<WMp3Adapter> engineAdapter_;
-    DiskRecordFiles recordFiles_;
+    std::unique_ptr<CustodyPort> ownCustody_;
+    std::unique_ptr<AuditedRecordFiles> recordFiles_;
     std::unique_ptr<PlayerTransport> transport_;
     std::unique_ptr<MonitorThread> monitor_;
     RecordListMode listMode_;
@@ -250,6 +267,8 @@ private:
     QWidget* searchBar_ = nullptr;
     QLabel* searchCaption_ = nullptr;
     QAction* backToDates_ = nullptr;
+    QLabel* status_ = nullptr;
+    QTimer* statusTimeout_ = nullptr;
     QMenu* contextMenu_ = nullptr;
     std::vector<QAction*> actions_;
 

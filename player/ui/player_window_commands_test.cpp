@@ -1,19 +1,25 @@
-// The record commands driven from the player window: the context menu's Set bookmark, Copy to
-// and Delete, the search button, and Properties in the File menu, on demo recordings.
+// The record commands driven from the player window: the context menu's Set bookmark, Copy to,
+// Delete, Protect and Unprotect, the search button, and Properties in the File menu, on demo
+// recordings, with the audit trail they leave.
 #include <QApplication>
 #include <QLineEdit>
 #include <QWidget>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
+#include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "custody/posix/custody.h"
 #include "player/catalogue/record_info.h"
 #include "player/catalogue/record_roots.h"
 #include "player/engine/queued_wave_out.h"
+#include "player/ui/core/testing/fake_custody_port.h"
+#include "player/ui/custody_controls.h"
 #include "player/ui/dialog_controls.h"
 #include "player/ui/dialogs_test_support.h"
 #include "player/ui/player_dialog.h"
@@ -70,8 +76,114 @@ TEST_F(PlayerWindowCommandsTest, MenusCarryTheCommandsEnabled) {
         if (!action->isSeparator())
             items.push_back(action->text().toStdString() + (action->isEnabled() ? "" : " (off)"));
     }
-    EXPECT_EQ(items, (std::vector<std::string>{"&Play", "&Set bookmark", "&Copy to..", "&Delete"}));
+    EXPECT_EQ(items, (std::vector<std::string>{"&Play", "&Set bookmark", "&Copy to..", "&Delete",
+                                               "Pro&tect (legal hold)", "&Unprotect", "Recording p&roperties..."}));
     EXPECT_TRUE(window_->Action(kCmdProperties)->isEnabled());
+    auto* recording = window_->findChild<QMenu*>("recordingMenu");
+    ASSERT_NE(recording, nullptr);
+    std::vector<std::string> bar;
+    for (QAction* action : window_->findChild<QMenuBar*>("menuBar")->actions()) {
+        bar.push_back(action->text().toStdString());
+    }
+    EXPECT_EQ(bar, (std::vector<std::string>{"&File", "P&layback", "&Recording", "&Help"}));
+}
+
+// Every play (once per record started, a resume is none), copy and delete the window makes is in
+// the record root's audit trail, as the user and the player.
+TEST_F(PlayerWindowCommandsTest, PlayCopyAndDeleteGoIntoTheAuditTrail) {
+    window_->MakeRowCurrent(0);
+    const std::string played = Row(0).placement;
+    window_->Play();
+    window_->Pause();
+    window_->Play();
+    window_->StopPlayback();
+
+    std::filesystem::create_directories(dir_.File("usb"));
+    window_->MakeRowCurrent(1);
+    const std::string copied = Row(1).placement;
+    picker_.answer = QString::fromStdString(dir_.File("usb"));
+    Trigger(kCmdCopyTo);
+
+    std::filesystem::create_directories(dir_.File("home/.local/share"));
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir_.File("home/.local/share")));
+    window_->MakeRowCurrent(2);
+    const std::string deleted = Row(2).placement;
+    notifier_.answers = {true};
+    Trigger(kCmdDelete);
+    qputenv("XDG_DATA_HOME", savedData);
+
+    const AuditRead read = ReadAudit(root_);
+    ASSERT_EQ(read.error, 0);
+    EXPECT_TRUE(read.check.Intact());
+    std::vector<std::string> entries;
+    for (const AuditEntry& e : read.entries) {
+        entries.push_back(e.action + " " + e.recording + " " + e.detail);
+        EXPECT_EQ(e.user, CurrentUserName());
+        EXPECT_EQ(e.program, "PellPlayer");
+    }
+    EXPECT_EQ(entries, (std::vector<std::string>{"play " + played + " ", "copy " + copied + " into " + dir_.File("usb"),
+                                                 "delete " + deleted + " moved to the trash"}));
+    EXPECT_EQ(window_->StatusText(), "") << "nothing failed, nothing to say";
+}
+
+// Protect from the window's menu, then Delete refuses the recording and says why.
+TEST_F(PlayerWindowCommandsTest, ProtectFromTheMenuThenDeleteIsRefused) {
+    window_->MakeRowCurrent(1);
+    const std::string path = Row(1).placement;
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    Trigger(kCmdProtect);
+    EXPECT_EQ(window_->StatusText().toStdString(), "Protected: \"" + name + "\"");
+    EXPECT_TRUE(IsProtected(path));
+    Trigger(kCmdDelete);
+    ASSERT_EQ(notifier_.shown.size(), 1u);
+    EXPECT_EQ(notifier_.shown[0].rfind("stop: \"" + name + "\" is under legal hold and was not deleted.", 0), 0u)
+        << notifier_.shown[0];
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(window_->List().Model().rowCount(), 3);
+    Trigger(kCmdUnprotect);
+    EXPECT_FALSE(IsProtected(path));
+}
+
+// Ctrl+click picks several recordings for Delete; Ctrl on the only one highlighted keeps it.
+TEST_F(PlayerWindowCommandsTest, CtrlClickPicksSeveralRecordingsForDelete) {
+    window_->show();
+    RecordList& list = window_->List();
+    auto click = [&](int row, Qt::KeyboardModifiers modifiers) {
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, modifiers,
+                          list.visualRect(list.Model().index(row, 1)).center());
+    };
+    click(0, {});
+    click(0, Qt::ControlModifier);
+    EXPECT_EQ(list.selectionModel()->selectedRows().size(), 1) << "the only highlighted row stays";
+    click(2, Qt::ControlModifier);
+    EXPECT_EQ(window_->CurrentRow(), 2);
+    EXPECT_EQ(list.selectionModel()->selectedRows().size(), 2);
+    notifier_.answers = {false};
+    Trigger(kCmdDelete);
+    EXPECT_EQ(notifier_.shown,
+              std::vector<std::string>{"ask: Do you really want to move these 2 recordings to the trash?"});
+    click(1, {});
+    EXPECT_EQ(list.selectionModel()->selectedRows().size(), 1) << "a plain click picks one";
+    EXPECT_EQ(window_->CurrentRow(), 1);
+}
+
+// A trail that cannot take the play entry: the record plays, the status line says what is missing.
+TEST_F(PlayerWindowCommandsTest, APlayTheTrailCannotTakeIsShownAndPlays) {
+    test::FakeCustodyPort custody;
+    window_.reset();
+    window_ = std::make_unique<PlayerDialog>(
+        dir_.path(), PlayerDialog::Services{mixer_, [] { return std::make_unique<QueuedWaveOut>(); }, false, &notifier_,
+                                            &picker_, &custody});
+    window_->MakeRowCurrent(0);
+    custody.FailCall(2);  // the user's name, then the append
+    window_->Play();
+    EXPECT_EQ(window_->Transport().State(), PlayState::kPlaying);
+    EXPECT_TRUE(window_->StatusText().startsWith("Not recorded in the audit trail: play of "))
+        << window_->StatusText().toStdString();
+    window_->StopPlayback();
+    window_->Play();
+    EXPECT_EQ(window_->StatusText(), "") << "the trail took the next entry: the warning goes";
 }
 
 TEST_F(PlayerWindowCommandsTest, SetBookmarkThenSearchFindsItFromTheSearchButton) {

@@ -6,6 +6,7 @@
 
 #include "player/catalogue/record_roots.h"
 #include "player/ui/dialog_layout.h"
+#include "player/ui/recording_page.h"
 
 namespace pell::player {
 
@@ -14,9 +15,9 @@ PropertiesDialog::PropertiesDialog(std::string programFolder, const std::vector<
                                    const QPixmap& listBackground)
     : QDialog(parent), programFolder_(std::move(programFolder)), picker_(picker), notifier_(notifier) {
     const DialogBaseUnits base = SetUpFixedDialog(*this, text::kPropertiesTitle, 273, 142);
-    auto* tabs = Named(new QTabWidget(this), kPathsTab);
-    tabs->addTab(new QWidget, text::kPathsTab);
-    Place(tabs, base, 3, 4, 263, 110);
+    tabs_ = Named(new QTabWidget(this), kPathsTab);
+    tabs_->addTab(new QWidget, text::kPathsTab);
+    Place(tabs_, base, 3, 4, 263, 110);
 
     // The list and its buttons lie over the tab's page, as siblings of the tab control.
     list_ = Named(new QListWidget(this), kPathsList);
@@ -31,15 +32,28 @@ PropertiesDialog::PropertiesDialog(std::string programFolder, const std::vector<
         const std::size_t at = InsertRecordRoot(roots_, root);
         list_->insertItem(static_cast<int>(at), QString::fromStdString(root));
     }
-    connect(AddButton(*this, base, kAddPathButton, text::kAddPath, false, 237, 22, 26, 14), &QPushButton::clicked, this,
-            &PropertiesDialog::AddFolder);
-    connect(AddButton(*this, base, kRemovePathButton, text::kRemovePath, false, 237, 37, 26, 14), &QPushButton::clicked,
-            this, &PropertiesDialog::RemoveSelectedFolder);
+    QPushButton* add = AddButton(*this, base, kAddPathButton, text::kAddPath, false, 237, 22, 26, 14);
+    connect(add, &QPushButton::clicked, this, &PropertiesDialog::AddFolder);
+    QPushButton* remove = AddButton(*this, base, kRemovePathButton, text::kRemovePath, false, 237, 37, 26, 14);
+    connect(remove, &QPushButton::clicked, this, &PropertiesDialog::RemoveSelectedFolder);
+    pathControls_ = {list_, add, remove};
     connect(AddButton(*this, base, kCancelButton, text::kCancel, false, 160, 121, 50, 14), &QPushButton::clicked, this,
             &QDialog::reject);
     connect(AddButton(*this, base, kOkButton, text::kOk, true, 216, 121, 50, 14), &QPushButton::clicked, this,
             &PropertiesDialog::accept);
     list_->setFocus();
+}
+
+void PropertiesDialog::ShowRecording(const RecordingProperties& recording, bool current) {
+    if (tabs_->count() == 1) {
+        connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+            for (QWidget* control : pathControls_) control->setVisible(index == 0);
+        });
+    } else {
+        delete tabs_->widget(1);
+    }
+    tabs_->addTab(MakeRecordingPage(recording), text::kRecordingTab);
+    if (current) tabs_->setCurrentIndex(1);
 }
 
 int PropertiesDialog::SelectedRow() const {

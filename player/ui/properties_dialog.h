@@ -1,6 +1,7 @@
 // The modal "Properties" dialog over the record folders: a working copy of the list, kept in
 // ascending order, changed only by adding a folder from the folder picker and by removing the
-// selected one; OK writes paths.ini and hands the new list back, Cancel changes nothing.
+// selected one; OK writes paths.ini and hands the new list back, Cancel changes nothing. A
+// second tab, when given, shows the current recording's proof, hold and audit entries.
 #pragma once
 
 #include <QDialog>
@@ -8,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "player/ui/core/record_custody.h"
 #include "player/ui/dialog_services.h"
 
 class QListWidget;
+class QTabWidget;
 
 namespace pell::player {
 
@@ -23,6 +26,8 @@ public:
 
     // The folders in the order shown; after OK, the new record roots.
     const std::vector<std::string>& RecordRoots() const { return roots_; }
+    // Adds the tab of one recording (record_custody.h), shown at once when `current`.
+    void ShowRecording(const RecordingProperties& recording, bool current);
 
 public slots:
     void accept() override;
@@ -36,7 +41,10 @@ private:
     FolderPicker& picker_;
     Notifier& notifier_;
     std::vector<std::string> roots_;
+    QTabWidget* tabs_;
     QListWidget* list_;
+    // The folder tab's controls, which lie over its page as the tab control's siblings.
+    std::vector<QWidget*> pathControls_;
 };
 
 }  // namespace pell::player

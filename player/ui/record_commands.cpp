@@ -1,5 +1,6 @@
 #include "player/ui/record_commands.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include "player/catalogue/record_search.h"
 #include "player/catalogue/recording_tag.h"
 #include "player/ui/bookmark_dialog.h"
+#include "player/ui/custody_services.h"
 #include "player/ui/dialog_controls.h"
 #include "player/ui/properties_dialog.h"
 
@@ -52,7 +54,23 @@ RecordCommands::RecordCommands(QWidget* window, RecordListPort& list, std::strin
       window_(window),
       list_(list),
       programFolder_(std::move(programFolder)),
-      services_(std::move(services)) {}
+      services_(std::move(services)),
+      custody_(services_.custody) {
+    if (custody_ == nullptr) {
+        ownCustody_ = std::make_unique<PosixCustodyPort>();
+        custody_ = ownCustody_.get();
+    }
+}
+
+std::vector<std::string> RecordCommands::SelectedPaths() const {
+    std::vector<std::string> paths;
+    for (const int row : CommandRows(list_.CurrentRow(), list_.SelectedRows())) {
+        if (row < list_.RowCount()) paths.push_back(list_.Text(row, kColumnPlacement));
+    }
+    return paths;
+}
+
+void RecordCommands::ShowNotice(const std::string& notice) { services_.showStatus(Q(notice), true); }
 
 void RecordCommands::SetBookmark() {
     const int row = list_.CurrentRow();
@@ -66,6 +84,8 @@ void RecordCommands::SetBookmark() {
         services_.notifier.Stop(window_, text::kBookmarkFailed);
         return;
     }
+    // As pell-catalogue notes it: whether there is one, never its text.
+    ShowNotice(AuditRecordings(*custody_, AuditAction::Bookmark, {path}, text.empty() ? "cleared" : "set"));
     // Something queued while the dialog was open may have changed the list: find the file's row.
     for (int at = 0; at < list_.RowCount(); ++at) {
         const int candidate = (row + at) % list_.RowCount();
@@ -102,15 +122,27 @@ void RecordCommands::SearchRecords(const QString& text) {
 }
 
 void RecordCommands::DeleteRecord() {
-    const int row = list_.CurrentRow();
-    if (row < 0) return;
-    const std::string path = list_.Text(row, kColumnPlacement);
-    if (!services_.notifier.Ask(window_, QString(text::kDeleteQuestion).arg(FileNameOf(path)))) return;
-    if (!MoveToTrash(Q(path))) {
-        services_.notifier.Stop(window_, text::kDeleteFailed);
+    const std::vector<std::string> paths = SelectedPaths();
+    if (paths.empty()) return;
+    const DeletePlan plan = PlanDelete(*custody_, paths);
+    if (plan.deletable.empty()) {
+        services_.notifier.Stop(window_, Q(DeleteRefusal(plan)));
         return;
     }
-    list_.RemoveRow(row);
+    if (!services_.notifier.Ask(window_, Q(DeleteQuestion(plan)))) return;
+    const DeleteOutcome outcome =
+        DeleteRecordings(*custody_, plan, [](const std::string& path) { return MoveToTrash(Q(path)); });
+    // Rows are found by their paths, each removal moving the rows below it up; a root listed
+    // twice shows a file twice, and neither row may stay behind.
+    for (const std::string& path : outcome.trashed) {
+        for (int row = list_.RowCount() - 1; row >= 0; --row) {
+            if (list_.Text(row, kColumnPlacement) == path) list_.RemoveRow(row);
+        }
+    }
+    ShowNotice(outcome.auditNotice);
+    if (const std::string report = DeleteReport(outcome); !report.empty()) {
+        services_.notifier.Stop(window_, Q(report));
+    }
 }
 
 void RecordCommands::CopyRecordTo() {
@@ -152,14 +184,33 @@ void RecordCommands::CopyRecordTo() {
     });
     const bool cancelled = progress.wasCanceled();
     progress.reset();
-    if (!result.copied && !cancelled) {
+    if (result.copied) {
+        ShowNotice(AuditRecordings(*custody_, AuditAction::Copy, {source}, "into " + folder));
+    } else if (!cancelled) {
         services_.notifier.Stop(window_, WithReason(text::kCopyFailed, result.reason));
     }
 }
 
-bool RecordCommands::EditProperties(std::vector<std::string>& recordRoots) {
+void RecordCommands::ChangeHolds(bool held) {
+    const std::vector<std::string> paths = SelectedPaths();
+    if (paths.empty()) return;
+    const HoldOutcome outcome = player::ChangeHolds(*custody_, paths, held);
+    services_.showStatus(Q(outcome.status), false);
+    if (!outcome.auditNotice.empty()) ShowNotice(outcome.auditNotice);
+    if (!outcome.failure.empty()) services_.notifier.Stop(window_, Q(outcome.failure));
+}
+
+bool RecordCommands::EditProperties(std::vector<std::string>& recordRoots, bool showRecording) {
     PropertiesDialog dialog(programFolder_, recordRoots, services_.picker, services_.notifier, window_,
                             services_.listBackground);
+    const int row = list_.CurrentRow();
+    if (row >= 0 && row < list_.RowCount()) {
+        // The proof reads the whole recording.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const RecordingProperties recording = DescribeRecording(*custody_, list_.Text(row, kColumnPlacement));
+        QApplication::restoreOverrideCursor();
+        dialog.ShowRecording(recording, showRecording);
+    }
     if (dialog.exec() != QDialog::Accepted) return false;
     recordRoots = dialog.RecordRoots();
     return true;

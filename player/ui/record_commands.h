@@ -1,7 +1,8 @@
 // The commands a person uses on a listed recording and on the list's folders: Set bookmark,
-// Search, Delete, Copy to and Properties. Each one moves values between the list, a dialog and
-// the catalogue's rules; the rules themselves (what matches, where a copy goes, how paths.ini
-// is ordered) live in the catalogue. GUI thread only.
+// Search, Delete, Copy to, Protect and Unprotect, and Properties. Each one moves values between the list, a dialog and
+// the catalogue's and the custody records' rules; the rules themselves (what matches, where a
+// copy goes, how paths.ini is ordered, what may be deleted, what is audited) live in the
+// catalogue and in player/ui/core/record_custody.h. GUI thread only.
 #pragma once
 
 #include <QObject>
@@ -9,11 +10,13 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "player/catalogue/tag_writer.h"
+#include "player/ui/core/record_custody.h"
 #include "player/ui/dialog_services.h"
 #include "player/ui/record_list_port.h"
 #include "player/ui/search_dialog.h"
@@ -30,6 +33,11 @@ struct RecordCommandServices {
         [](const std::string& path, std::string_view text) { return StoreBookmark(path, text); };
     // Tiled behind the Properties dialog's folders, as behind the record list; none when null.
     QPixmap listBackground = {};
+    // Legal holds, the audit trail and the proof of the recordings; the real files when null.
+    CustodyPort* custody = nullptr;
+    // The status line: what a command did on the side, or (`problem`) what it could not record
+    // in the audit trail. An empty text with `problem` says the trail took the last entries.
+    std::function<void(const QString& text, bool problem)> showStatus = [](const QString&, bool) {};
 };
 
 class RecordCommands : public QObject {
@@ -46,18 +54,30 @@ public:
     void SearchRecords(const QString& text);
     // The open search window, or null.
     SearchDialog* SearchWindow() const { return searchWindow_; }
-    // Moves the current row's file to the trash after asking, and removes its row.
+    // Moves the selected recordings to the trash after asking, and removes their rows; a
+    // recording under legal hold stays, and the user is told which and how to release it.
     void DeleteRecord();
     // Copies the current row's file into a folder picked by the user.
     void CopyRecordTo();
-    // Runs the Properties dialog; on OK replaces `recordRoots` (and paths.ini) and returns true.
-    bool EditProperties(std::vector<std::string>& recordRoots);
+    // Protects (`held`) or releases the selected recordings.
+    void ChangeHolds(bool held);
+    // Runs the Properties dialog, with a tab on the current row's recording when there is one
+    // (shown first when `showRecording`); on OK replaces `recordRoots` (and paths.ini) and
+    // returns true.
+    bool EditProperties(std::vector<std::string>& recordRoots, bool showRecording = false);
+    CustodyPort& Custody() { return *custody_; }
 
 private:
+    std::vector<std::string> SelectedPaths() const;
+    // Shows a notice of the audit trail, or clears the last one when `notice` is empty.
+    void ShowNotice(const std::string& notice);
+
     QWidget* window_;
     RecordListPort& list_;
     std::string programFolder_;
     RecordCommandServices services_;
+    std::unique_ptr<CustodyPort> ownCustody_;
+    CustodyPort* custody_;
     QPointer<SearchDialog> searchWindow_;
 };
 

@@ -137,7 +137,8 @@ RecordList::RecordList(QWidget* parent) : QTreeView(parent), model_(this) {
     setItemsExpandable(false);
     setUniformRowHeights(true);
     setAllColumnsShowFocus(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Ctrl and Shift pick several recordings for Delete and Protect; a plain click picks one.
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setItemDelegate(new RecordDelegate(this));
@@ -173,7 +174,9 @@ int RecordList::FirstSelectedRow() const {
 void RecordList::mousePressEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(event->position().toPoint());
     QTreeView::mousePressEvent(event);
-    if (index.isValid() && event->button() == Qt::LeftButton) emit RowClicked(index.row());
+    // A row that Ctrl took out of the selection does not become the one Play acts on.
+    if (index.isValid() && event->button() == Qt::LeftButton && selectionModel()->isRowSelected(index.row(), {}))
+        emit RowClicked(index.row());
 }
 
 void RecordList::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -189,11 +192,13 @@ void RecordList::mouseMoveEvent(QMouseEvent* event) {
 }
 
 QItemSelectionModel::SelectionFlags RecordList::selectionCommand(const QModelIndex& index, const QEvent* event) const {
-    // The highlight is the current record's: a click beside the rows, or with Ctrl on the row
-    // itself, never takes it away.
+    // A click beside the rows never takes the highlight away, nor does Ctrl on the only row
+    // highlighted.
     if (!index.isValid()) return QItemSelectionModel::NoUpdate;
     const QItemSelectionModel::SelectionFlags flags = QTreeView::selectionCommand(index, event);
-    if (flags & QItemSelectionModel::Deselect) return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    const bool deselects = (flags & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle)) &&
+                           selectionModel()->isRowSelected(index.row(), index.parent());
+    if (deselects && selectionModel()->selectedRows().size() <= 1) return QItemSelectionModel::NoUpdate;
     return flags;
 }
 

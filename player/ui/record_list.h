@@ -1,8 +1,9 @@
 // The record list: six columns over the rows the catalogue found, black text for records not yet
 // played and grey for played ones (the low bit of itemData), the direction image in the first
-// column, the record open in the engine in bold on a tint, the tiled background, single
-// selection; the Placement column takes the width left. Header clicks, row clicks, Return and
-// navigation keys are reported to the window, which owns the current-row and sort rules.
+// column, the record open in the engine in bold on a tint, the tiled background; Ctrl and Shift
+// select several rows. The Placement column takes the width left. Header clicks, row clicks,
+// Return and navigation keys are reported to the window, which owns the current-row and sort
+// rules.
 #pragma once
 
 #include <QAbstractTableModel>

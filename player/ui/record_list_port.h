@@ -1,9 +1,10 @@
-// The record list as the player's commands see it: the row texts, the current row, and the
-// three changes they make. The main window's list implements it; tests use a plain one.
+// The record list as the player's commands see it: the row texts, the current row and the
+// selection, and the three changes they make. The main window's list implements it; tests use a plain one.
 // Called on the GUI thread only.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace pell::player {
 
@@ -13,6 +14,9 @@ public:
     virtual int RowCount() const = 0;
     // -1 when no row is current.
     virtual int CurrentRow() const = 0;
+    // The highlighted rows, for the commands on several recordings; none for a list that
+    // highlights only the current row.
+    virtual std::vector<int> SelectedRows() const { return {}; }
     // UTF-8 text of a column (RecordColumn) of a row.
     virtual std::string Text(int row, int column) const = 0;
     virtual void SetBookmark(int row, const std::string& text) = 0;

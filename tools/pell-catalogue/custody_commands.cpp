@@ -34,13 +34,6 @@ std::string Reason(int error) { return std::strerror(error); }
 
 }  // namespace
 
-std::string RecordRootOf(const std::string& path) {
-    const std::string dayFolder = ParentOf(path);
-    if (!IsDayFolderName(NameOf(dayFolder))) return {};
-    const std::string root = ParentOf(dayFolder);
-    return root.empty() ? std::string(".") : root;
-}
-
 bool AuditRecordings(const std::vector<std::string>& paths, AuditAction action, const std::string& detail,
                      std::ostream& err) {
     std::map<std::string, std::vector<AuditRecord>> byRoot;

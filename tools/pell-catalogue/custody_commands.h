@@ -15,9 +15,6 @@ namespace pell {
 
 inline constexpr const char* kToolProgramName = "pell-catalogue";
 
-// The record root of a recording ROOT/dd.mm.yyyy/name.mp3, empty when it lies in no day folder.
-std::string RecordRootOf(const std::string& path);
-
 // Appends `action` on the recording at `path` to its root's trail as the OS user and this tool.
 // A recording in no day folder has no trail: true. False, with the reason on `err`, when the
 // entry could not be written.

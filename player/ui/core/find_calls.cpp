@@ -102,13 +102,13 @@ std::string DescribeSearch(const FindCallsForm& form) {
     if (const std::string line = Trimmed(form.line); !line.empty()) parts.push_back("line \"" + line + "\"");
     if (form.direction) {
         switch (*form.direction) {
-            case CallDirection::Incoming:
+            case CallDirection::kIncoming:
                 parts.emplace_back("incoming");
                 break;
-            case CallDirection::Outgoing:
+            case CallDirection::kOutgoing:
                 parts.emplace_back("outgoing");
                 break;
-            case CallDirection::Unknown:
+            case CallDirection::kUnknown:
                 parts.emplace_back("direction unknown");
                 break;
         }

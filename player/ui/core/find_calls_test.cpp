@@ -90,10 +90,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "",
                  {.lines = std::vector<std::string>{"Line 1"}}},
         FormCase{"ChoicesPassThrough",
-                 {.direction = CallDirection::Outgoing, .played = false, .isProtected = true},
+                 {.direction = CallDirection::kOutgoing, .played = false, .isProtected = true},
                  FindCallsField::kNone,
                  "",
-                 {.direction = CallDirection::Outgoing, .played = false, .isProtected = true}}),
+                 {.direction = CallDirection::kOutgoing, .played = false, .isProtected = true}}),
     [](const testing::TestParamInfo<FormCase>& info) { return info.param.name; });
 
 struct CaptionCase {
@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
             3,
             false,
             "Search results: 3 calls — from 01.03.2026 00:00, to 31.03.2026 23:59, at least 1:00, line \"Line 2\""},
-        CaptionCase{{.direction = CallDirection::Incoming, .played = false, .isProtected = true},
+        CaptionCase{{.direction = CallDirection::kIncoming, .played = false, .isProtected = true},
                     2,
                     false,
                     "Search results: 2 calls — incoming, not played, protected"}));

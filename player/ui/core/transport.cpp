@@ -45,6 +45,7 @@ void PlayerTransport::PlayCurrentRowFrom(int seconds) {
     // Sought before the sound starts, so it starts there.
     if (from > 0 && !engine_->Seek(from)) return Fail();
     if (!engine_->Play()) return Fail();
+    files_.RecordStarted(path);
     window_.ShowPlayingRow(row);
     window_.ShowPlaying(true);
     window_.ShowPositionRange(trackLength_);

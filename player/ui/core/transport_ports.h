@@ -63,14 +63,18 @@ public:
     virtual ~RecordFiles() = default;
     // Sets the played mark in the recording's tag; a failure leaves the file as it was, silently.
     virtual void MarkPlayed(const std::string& path) = 0;
+    // A record has started playing from its stopped state (a resume is no new start): the
+    // audit trail notes it.
+    virtual void RecordStarted(const std::string& path) = 0;
     // Seconds since the epoch; 0 when the file cannot be read.
     virtual std::time_t LastWriteTime(const std::string& path) = 0;
 };
 
-// The files themselves: the catalogue's tag write and the file's status.
-class DiskRecordFiles final : public RecordFiles {
+// The files themselves: the catalogue's tag write and the file's status; no audit trail.
+class DiskRecordFiles : public RecordFiles {
 public:
     void MarkPlayed(const std::string& path) override;
+    void RecordStarted(const std::string&) override {}
     std::time_t LastWriteTime(const std::string& path) override;
 };
 

@@ -69,25 +69,25 @@ TEST(TransportTest, EveryRowOfThePlayingStateTable) {
     };
     const Case cases[] = {
         {"stopped play", PlayState::kStopped, Command::kPlay, PlayState::kPlaying, 0, true,
-         "mark a, played 0, open a, play"},
+         "mark a, played 0, open a, play, started a"},
         {"stopped pause", PlayState::kStopped, Command::kPause, PlayState::kStopped, 0, false, ""},
         {"stopped stop", PlayState::kStopped, Command::kStop, PlayState::kStopped, 0, false, ""},
         {"stopped next", PlayState::kStopped, Command::kNext, PlayState::kPlaying, 1, true,
-         "current 1, mark b, played 1, open b, play"},
+         "current 1, mark b, played 1, open b, play, started b"},
         {"stopped previous wraps", PlayState::kStopped, Command::kPrevious, PlayState::kPlaying, 2, true,
-         "current 2, mark c, played 2, open c, play"},
+         "current 2, mark c, played 2, open c, play, started c"},
         {"stopped slider released", PlayState::kStopped, Command::kSliderReleased, PlayState::kStopped, 0, false, ""},
         {"stopped slider step", PlayState::kStopped, Command::kSliderStep, PlayState::kStopped, 0, false, ""},
         {"stopped space plays", PlayState::kStopped, Command::kPlayOrPause, PlayState::kPlaying, 0, true,
-         "mark a, played 0, open a, play"},
+         "mark a, played 0, open a, play, started a"},
         {"playing play restarts", PlayState::kPlaying, Command::kPlay, PlayState::kPlaying, 0, true,
-         "stop, close, mark a, played 0, open a, play"},
+         "stop, close, mark a, played 0, open a, play, started a"},
         {"playing pause", PlayState::kPlaying, Command::kPause, PlayState::kPaused, 0, false, "pause"},
         {"playing stop", PlayState::kPlaying, Command::kStop, PlayState::kStopped, 0, false, "stop, close"},
         {"playing next", PlayState::kPlaying, Command::kNext, PlayState::kPlaying, 1, true,
-         "current 1, stop, close, mark b, played 1, open b, play"},
+         "current 1, stop, close, mark b, played 1, open b, play, started b"},
         {"playing previous", PlayState::kPlaying, Command::kPrevious, PlayState::kPlaying, 2, true,
-         "current 2, stop, close, mark c, played 2, open c, play"},
+         "current 2, stop, close, mark c, played 2, open c, play, started c"},
         {"playing slider released", PlayState::kPlaying, Command::kSliderReleased, PlayState::kPlaying, 0, true,
          "seek 5, play"},
         {"playing slider step", PlayState::kPlaying, Command::kSliderStep, PlayState::kPlaying, 0, true,
@@ -180,7 +180,7 @@ TEST(TransportTest, PlayNextAndPreviousNeedACurrentRowInTheList) {
         {"no current row", -1, 3, "", ""},
         {"an empty list", 0, 0, "", ""},
         // A row past the end plays nothing itself; Next lands inside the list.
-        {"a stale row", 7, 3, "", "current 0, mark a, played 0, open a, play"},
+        {"a stale row", 7, 3, "", "current 0, mark a, played 0, open a, play, started a"},
     };
     for (const Case& c : cases) {
         Rig rig;
@@ -444,9 +444,10 @@ TEST(TransportTest, AClickOnTheOutlineSeeksTheOpenRecordOrPlaysTheCurrentRowFrom
         std::uint32_t shownPosition;
     };
     const Case cases[] = {
-        {"stopped: the current row starts there", PlayState::kStopped, 7, "mark a, played 0, open a, seek 7, play", 7},
-        {"stopped, at the start", PlayState::kStopped, 0, "mark a, played 0, open a, play", 0},
-        {"stopped, past the end", PlayState::kStopped, 40, "mark a, played 0, open a, seek 12, play", 12},
+        {"stopped: the current row starts there", PlayState::kStopped, 7,
+         "mark a, played 0, open a, seek 7, play, started a", 7},
+        {"stopped, at the start", PlayState::kStopped, 0, "mark a, played 0, open a, play, started a", 0},
+        {"stopped, past the end", PlayState::kStopped, 40, "mark a, played 0, open a, seek 12, play, started a", 12},
         {"playing", PlayState::kPlaying, 7, "seek 7, play", 7},
         {"paused: plays on from there", PlayState::kPaused, 3, "seek 3, play", 3},
     };

@@ -3,6 +3,7 @@
 // reviewing layout and artwork:
 // pellplayer_snapshot <output folder> [program folder with a paths.ini]
 #include <QApplication>
+#include <QItemSelectionModel>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -11,6 +12,7 @@
 #include "player/engine/queued_wave_out.h"
 #include "player/engine/wmp3.h"
 #include "player/ui/about_dialog.h"
+#include "player/ui/custody_controls.h"
 #include "player/ui/player_dialog.h"
 #include "player/ui/record_list.h"
 #include "player/ui/tools/demo_recordings.h"
@@ -105,6 +107,12 @@ int main(int argc, char** argv) {
     } else {
         ok = false;
     }
+    // The line under the transport telling what Protect did, over two recordings picked.
+    dialog.List().selectionModel()->select(dialog.List().Model().index(2, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    dialog.Action(pell::player::kCmdProtect)->trigger();
+    pell::SettleEvents();
+    ok = dialog.grab().save(out + "/player_window_status.png") && ok;
     pell::player::AboutDialog about(&dialog);
     const bool aboutOk = pell::SaveSnapshot(about, out + "/about_box.png");
     QTextStream(stdout) << "window " << dialog.width() << "x" << dialog.height() << " px, font "

@@ -202,6 +202,7 @@ class FakeRecordFiles final : public RecordFiles {
 public:
     explicit FakeRecordFiles(CallLog& log) : log_(log) {}
     void MarkPlayed(const std::string& path) override { log_.Add("mark " + path); }
+    void RecordStarted(const std::string& path) override { log_.Add("started " + path); }
     std::time_t LastWriteTime(const std::string& path) override {
         const auto found = lastWrite.find(path);
         return found == lastWrite.end() ? 0 : found->second;
