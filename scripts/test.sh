@@ -34,7 +34,8 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPELL_WERROR=ON \
   -DPELL_WITH_GUI=OFF -DPELL_WITH_DEVICES=OFF -DPELL_WITH_BENCHMARKS=OFF \
   -DPELL_SANITIZE=address,undefined >/dev/null
 cmake --build build-asan -j "$jobs" --target pell_tests_core pell_tests_threads
-ctest --test-dir build-asan -L '^(core|threads)$' -j "$jobs" --output-on-failure
+# One process per test program, not per case: a sanitized process start costs more than a case.
+python3 scripts/run-test-programs.py build-asan '^(core|threads)$' "$jobs"
 stage "AddressSanitizer/UBSan build and tests"
 
 echo "== threaded tests under ThreadSanitizer"
@@ -44,7 +45,7 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELL_WERRO
 cmake --build build-tsan -j "$jobs" --target pell_tests_threads
 # ASLR with a high entropy breaks older TSan runtimes; keep the mapping it expects.
 TSAN_OPTIONS="halt_on_error=1" setarch "$(uname -m)" -R \
-  ctest --test-dir build-tsan -L '^threads$' -j "$jobs" --output-on-failure
+  python3 scripts/run-test-programs.py build-tsan '^threads$' "$jobs"
 stage "ThreadSanitizer build and tests"
 
 echo "== full build and every test"
