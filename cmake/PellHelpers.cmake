@@ -11,6 +11,11 @@ function(pell_add_test name)
   if(NOT ARG_LABELS)
     set(ARG_LABELS core)
   endif()
+  # pell_tests_<label> builds every test of one label, so a sanitizer build compiles only those.
+  if(NOT TARGET pell_tests_${ARG_LABELS})
+    add_custom_target(pell_tests_${ARG_LABELS})
+  endif()
+  add_dependencies(pell_tests_${ARG_LABELS} ${name})
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
