@@ -17,7 +17,10 @@
 // so an echo or a tail does not fill the gap. A digit whose first window was counted twice must
 // also lead both tone groups in the window half a stride on (a stride at 5512.5 Hz) or half a
 // stride before its first window, so it has lasted the 40 ms a key gives and that a speech
-// harmonic rarely holds. Beside the digits the detector keeps each key's bounds and twist, and
+// harmonic rarely holds. A held digit is emitted only when its two tones rose from, or fell back
+// to, 12 dB below its strongest window within two strides before or after it: a key is switched
+// on and off, while two notes of music that pass for a key sound on under the notes that hid
+// them (such a digit counts as a doubt). Beside the digits the detector keeps each key's bounds and twist, and
 // where a tone pair came and went without becoming a digit (see tone_reading.h).
 // Recordings at 16000 and 32000 Hz analyse every 2nd/4th sample with the 8000 Hz filters, those
 // at 11025, 22050 and 44100 Hz every 2nd/4th/8th with filters for 5512.5 Hz; other rates are not
@@ -120,18 +123,30 @@ private:
     bool LongEnough(const int16_t* samples, int64_t count, int64_t pos) const;
     // The digit's two tones still lead their groups in this window.
     bool PairContinues(const int16_t* window, char digit) const;
+    // The power of the digit's two tones in the window starting at recording sample `at`: 0
+    // before the recording's start or past its end, -1 when those samples are no longer kept.
+    double KeyPowerAt(int64_t at, char digit) const;
+    // The weakest KeyPowerAt over two strides after `from` (direction > 0) or before it; -1: none kept.
+    double WeakestAround(int64_t from, int64_t direction, char digit) const;
+    // The held key's tones rose from or fell back to far below its peak beside it.
+    bool SwitchedOnOrOff() const;
+    // Keeps the last samples of an analysed chunk for the windows beside a key.
+    void KeepHistory(const int16_t* samples, size_t count);
 
     int32_t sampleRate_;
-    bool supported_ = false;      // the rate has a filter set; otherwise nothing is analysed
-    bool wideVectors_ = false;    // the Goertzel filters run four to a vector
-    DtmfFilterSet set_{};         // filters of the rate's family
-    int32_t step_ = 1;            // s: every s-th recording sample is analysed
-    int64_t half_ = 0;            // h * s recording samples: half a window, the realignment step
-    int64_t stride_ = 0;          // T = Nmax * s recording samples between window starts
-    size_t chunkSamples_ = 0;     // floor(65536 / T) * T
-    int64_t windowsToHold_ = 3;   // windows a digit (and the silence after it) must fill
-    std::vector<int16_t> chunk_;  // samples of the chunk not yet complete, kept between Feeds
-    bool finished_ = false;       // Finish ran: later Feeds are ignored
+    bool supported_ = false;              // the rate has a filter set; otherwise nothing is analysed
+    bool wideVectors_ = false;            // the Goertzel filters run four to a vector
+    DtmfFilterSet set_{};                 // filters of the rate's family
+    int32_t step_ = 1;                    // s: every s-th recording sample is analysed
+    int64_t half_ = 0;                    // h * s recording samples: half a window, the realignment step
+    int64_t stride_ = 0;                  // T = Nmax * s recording samples between window starts
+    size_t chunkSamples_ = 0;             // floor(65536 / T) * T
+    int64_t windowsToHold_ = 3;           // windows a digit (and the silence after it) must fill
+    std::vector<int16_t> chunk_;          // samples of the chunk not yet complete, kept between Feeds
+    std::vector<int16_t> history_;        // the last samples before origin_, for the windows beside a key
+    const int16_t* chunkData_ = nullptr;  // the chunk being analysed, from origin_
+    int64_t chunkCount_ = 0;              // its samples
+    bool finished_ = false;               // Finish ran: later Feeds are ignored
 
     // The window-by-window state, carried across chunks.
     char last_ = 0;              // the result (digit, or 0 for none) of the current run of windows
@@ -145,12 +160,15 @@ private:
     double peakPower_ = 0;       // power of that key's two tones in its strongest window
     std::string digits_;         // the digits emitted so far
 
-    int64_t origin_ = 0;                 // recording sample index of the chunk being analysed
-    DtmfKey run_;                        // the key of the windows since another key or a gap
-    double runRow_ = 0, runColumn_ = 0;  // its tones' power summed over those windows
-    bool runHeld_ = false;               // that run filled its windows
-    DtmfKey heldKey_;                    // the key of held_
-    std::vector<DtmfKey> keys_;          // one per digit emitted
+    int64_t origin_ = 0;                     // recording sample index of the chunk being analysed
+    DtmfKey run_;                            // the key of the windows since another key or a gap
+    double runRow_ = 0, runColumn_ = 0;      // its tones' power summed over those windows
+    bool runHeld_ = false;                   // that run filled its windows
+    double runPeak_ = 0;                     // the power of its two tones in its strongest window
+    double runBefore_ = -1;                  // their weakest power just before it (-1: not known)
+    DtmfKey heldKey_;                        // the key of held_
+    double heldPeak_ = 0, heldBefore_ = -1;  // runPeak_ and runBefore_ of that key
+    std::vector<DtmfKey> keys_;              // one per digit emitted
     std::vector<int64_t> doubts_;
 };
 
