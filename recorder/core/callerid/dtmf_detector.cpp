@@ -19,10 +19,13 @@ constexpr DtmfFilterSet kSetB{
 constexpr int kMaxWindow = 106;
 constexpr int64_t kChunkLimit = 65536;
 // Amplitude ratios are given in dB as 20 log10, power ratios as 10 log10.
-constexpr int64_t kMinLevelSum = 1000;         // sum of |x| over a window: a sine of about -67 dBFS
-constexpr int64_t kShortestToneMs = 40;        // the shortest digit a receiver must take
-constexpr double kMinToneShare = 0.30;         // -10.5 dB: magnitude against the window's absolute level sum
-constexpr double kMinPairPower = 0.60;         // -2.2 dB: the pair's power against the window's, against talk-off
+constexpr int64_t kMinLevelSum = 1000;   // sum of |x| over a window: a sine of about -67 dBFS
+constexpr int64_t kShortestToneMs = 40;  // the shortest digit a receiver must take
+constexpr double kMinToneShare = 0.30;   // -10.5 dB: magnitude against the window's absolute level sum
+constexpr double kMinPairPower = 0.60;   // -2.2 dB: the pair's power against the window's, against talk-off
+// A strong twist leaves the weaker tone a smaller share: taken when the pair is nearly alone.
+constexpr double kWeakToneShare = 0.28;        // -11.1 dB
+constexpr double kWeakPairPower = 0.90;        // -0.5 dB
 constexpr double kContinuingToneShare = 0.22;  // -13.2 dB: as kMinToneShare, for a tone that goes on
 constexpr double kMaxSecondHarmonic = 0.30;    // -10.5 dB: magnitude at 2f against the tone's own
 // A key's tone must lie within 1.5 % + 2 Hz and one 3.5 % off must be refused: the limit lies
@@ -252,11 +255,18 @@ char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&mag
             DtmfDetector::KeyLevel* level) {
     *level = {};
     std::array<bool, 8> flags{};
-    for (int k = 0; k < 8; ++k) {
-        const int32_t levelSum = w.absPrefix[set.window[k]];
-        flags[k] = levelSum > kMinLevelSum && magnitude[k] * 100.0 / levelSum > kMinToneShare * 100.0;
-    }
-    const char digit = MapDtmfPair(flags);
+    auto flag = [&](double share) {
+        for (int k = 0; k < 8; ++k) {
+            const int32_t levelSum = w.absPrefix[set.window[k]];
+            flags[k] = levelSum > kMinLevelSum && magnitude[k] * 100.0 / levelSum > share * 100.0;
+        }
+        return MapDtmfPair(flags);
+    };
+    char digit = flag(kMinToneShare);
+    // A pair at a strong twist leaves its weaker tone a smaller share: taken only when the pair
+    // carries nearly all of the window's power, as a key on a quiet line does.
+    const bool weak = digit == 0;
+    if (weak) digit = flag(kWeakToneShare);
     if (digit == 0) return 0;
 
     int row = 0, column = 4;
@@ -268,7 +278,7 @@ char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&mag
     };
     const double windowPower = w.energy / set.maxWindow;
     const double pairPower = tonePower(row) + tonePower(column);
-    if (pairPower < kMinPairPower * windowPower) return 0;
+    if (pairPower < (weak ? kWeakPairPower : kMinPairPower) * windowPower) return 0;
     // Voiced speech puts energy at twice a tone's frequency (its harmonics come in series); a
     // tone pair has none there. Only the column tone is checked: twice a row tone lies within
     // a window's resolution of the column tones.

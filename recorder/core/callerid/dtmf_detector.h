@@ -6,22 +6,24 @@
 // absolute sample values of its window (and that sum exceeds 1000, a sine of about -67 dBFS);
 // exactly one row and one column tone that together carry at least 60 % (-2.2 dB) of the window's
 // power, each 6 dB above the other tones of its group, make a digit, unless the column tone has a
-// second harmonic above 30 % (-10.5 dB) of it (voiced speech has one, a key has none). Each tone
-// must lie within 2.5 % + 1 Hz of its key (half-way between the 1.5 % + 2 Hz a receiver must take
-// and the 3.5 % it must refuse), measured by the phase it turns between the two halves of its
-// window. Twist needs no own limit: the tone share and the pair power together take +-7 dB at every
-// rate and window alignment and refuse +-9 dB. When a new digit appears, the scan
-// steps back half a window to catch the tone's start. A digit seen in three windows (two at
-// 5512.5 Hz, whose windows are 19 ms) is held and is emitted once as many windows of silence
-// follow; a window whose key lies 9 dB or more below the key's strongest window counts as silence,
-// so an echo or a tail does not fill the gap. A digit whose first window was counted twice must
-// also lead both tone groups in the window half a stride on (a stride at 5512.5 Hz) or half a
-// stride before its first window, so it has lasted the 40 ms a key gives and that a speech
-// harmonic rarely holds. A held digit is emitted only when its two tones rose from, or fell back
-// to, 12 dB below its strongest window within two strides before or after it: a key is switched
-// on and off, while two notes of music that pass for a key sound on under the notes that hid
-// them (such a digit counts as a doubt). Beside the digits the detector keeps each key's bounds and twist, and
-// where a tone pair came and went without becoming a digit (see tone_reading.h).
+// second harmonic above 30 % (-10.5 dB) of it (voiced speech has one, a key has none). Where no
+// pair reaches 30 %, tones of 28 % (-11.1 dB) that carry 90 % (-0.5 dB) of the window's power
+// make one too: a strong twist on a quiet line. Each tone must lie within 2.5 % + 1 Hz of its key
+// (half-way between the 1.5 % + 2 Hz a receiver must take and the 3.5 % it must refuse), measured
+// by the phase it turns between the two halves of its window. Twist needs no own limit: the tone
+// share and the pair power together take +-7 dB (-8 dB on a quiet line) at every rate and window
+// alignment and refuse +-10 dB. When a new digit appears, the scan steps back half a window to
+// catch the tone's start. A digit seen in three windows (two at 5512.5 Hz, whose windows are
+// 19 ms) is held and is emitted once as many windows of silence follow; a window whose key lies
+// 9 dB or more below the key's strongest window counts as silence, so an echo or a tail does not
+// fill the gap. A digit whose first window was counted twice must also lead both tone groups in
+// the window half a stride on (a stride at 5512.5 Hz) or half a stride before its first window,
+// so it has lasted the 40 ms a key gives and that a speech harmonic rarely holds. A held digit is
+// emitted only when its two tones rose from, or fell back to, 12 dB below its strongest window
+// within two strides before or after it: a key is switched on and off, while two notes of music
+// that pass for a key sound on under the notes that hid them (such a digit counts as a doubt).
+// Beside the digits the detector keeps each key's bounds and twist, and where a tone pair came
+// and went without becoming a digit (see tone_reading.h).
 // Recordings at 16000 and 32000 Hz analyse every 2nd/4th sample with the 8000 Hz filters, those
 // at 11025, 22050 and 44100 Hz every 2nd/4th/8th with filters for 5512.5 Hz; other rates are not
 // analysed.

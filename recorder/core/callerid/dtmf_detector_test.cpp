@@ -148,6 +148,8 @@ const ValidationCase kValidationCases[] = {
      "369"},
     {"twist -7 dB",
      [](int32_t r, double lead) { return Keyed(r, lead, "369", [](DtmfOptions& o) { o.twistDb = -7; }); }, "369"},
+    {"twist -8 dB on a quiet line",
+     [](int32_t r, double lead) { return Keyed(r, lead, "369", [](DtmfOptions& o) { o.twistDb = -8; }); }, "369"},
     {"tones 3.5 % off are refused",
      [](int32_t r, double lead) { return Keyed(r, lead, "5", [](DtmfOptions& o) { o.frequencyOffsetPercent = 3.5; }); },
      ""},
