@@ -6,7 +6,22 @@
 # Prints the peak and final RSS of every day's run.
 #
 #   sudo scripts/soak-replay.sh [BUILD_DIR] [CALLS] [DAYS]      (root: mounts the tmpfs)
+#
+# With --retention it runs the demo's calls through DAYS simulated days (a year by default; CI
+# runs 60) twice, through pell-replay and pell-catalogue:
+#  - "delete after 30 days" on both lines and one protected call: exactly the last 30 days and
+#    the protected call stay, `verify` proves every kept file, the audit trail names every
+#    removal, and erasing line 1's caller leaves none of its calls and a record without the number;
+#  - "keep at least 10 days" with cleaning on a simulated disk that fills: cleaning removes only
+#    older days, and once only those 10 are left the recorder raises its disk alarm instead.
+#
+#   scripts/soak-replay.sh --retention [BUILD_DIR] [DAYS]
 set -euo pipefail
+
+if [[ ${1:-} == --retention ]]; then
+  shift
+  exec bash "$(cd "$(dirname "$0")" && pwd)/soak-retention.sh" "$@"
+fi
 
 build=${1:-build}
 calls=${2:-10000}

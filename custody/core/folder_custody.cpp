@@ -2,6 +2,7 @@
 
 #include "custody/core/hold_list.h"
 #include "custody/core/manifest.h"
+#include "custody/core/sha256.h"
 
 namespace pell {
 
@@ -9,9 +10,10 @@ FolderCustody ParseFolderCustody(std::string_view holdList, std::string_view man
     FolderCustody custody;
     custody.held = ParseHoldList(holdList);
     for (const auto& [name, record] : ParseManifest(manifest, false).records) {
-        if (record.state == ManifestState::Filed && record.facts.startTime != 0) {
-            custody.startTimes.emplace(name, record.facts.startTime);
-        }
+        if (record.state != ManifestState::Filed) continue;
+        if (record.facts.startTime != 0) custody.startTimes.emplace(name, record.facts.startTime);
+        // A manifest is outside input: only a well-formed digest reaches the index.
+        if (IsHexDigest(record.audioSha256)) custody.audioHashes.emplace(name, record.audioSha256);
     }
     return custody;
 }

@@ -1,6 +1,7 @@
 // What the call index takes from a day folder's custody records when it reads the folder's
 // recordings: which are protected (the hold list) and when each call really began (the
-// manifest: a copy that lost the files' modification times keeps its calls' times).
+// manifest: a copy that lost the files' modification times keeps its calls' times), with the
+// SHA-256 of each one's audio as filed.
 #pragma once
 
 #include <cstdint>
@@ -14,9 +15,10 @@ namespace pell {
 
 struct FolderCustody {
     std::set<std::string> held;
-    std::map<std::string, int64_t> startTimes;  // of recordings the manifest lists as filed
+    std::map<std::string, int64_t> startTimes;       // of recordings the manifest lists as filed
+    std::map<std::string, std::string> audioHashes;  // the same recordings' audio SHA-256, 64 hex digits
 
-    bool Empty() const { return held.empty() && startTimes.empty(); }
+    bool Empty() const { return held.empty() && startTimes.empty() && audioHashes.empty(); }
 };
 
 // Read without checking the manifest's chain (verify does that): two small reads per folder.

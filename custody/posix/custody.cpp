@@ -60,11 +60,12 @@ bool IsProtected(const std::string& path) { return IsProtected(Files(), path); }
 
 HoldCheck CheckHold(const std::string& path) { return CheckHold(Files(), path); }
 
-HoldResult ChangeHolds(const HoldRequest& request) {
+HoldResult ChangeHolds(const HoldRequest& request) { return ChangeHolds(request, CurrentUserName()); }
+
+HoldResult ChangeHolds(const HoldRequest& request, const std::string& user) {
     HoldResult result;
     std::map<std::string, std::vector<std::string>> byFolder;
     for (const std::string& path : request.paths) byFolder[ParentOf(path)].push_back(NameOf(path));
-    const std::string user = CurrentUserName();
     const AuditAction action = request.held ? AuditAction::Protect : AuditAction::Unprotect;
     for (const auto& [folder, names] : byFolder) {
         const HoldChange change = ChangeHolds(Files(), folder, names, request.held);

@@ -50,6 +50,8 @@ struct HoldResult {
     std::vector<std::string> failures;   // "path: why"; nothing changed for those
 };
 HoldResult ChangeHolds(const HoldRequest& request);
+// The same, audited as `user` instead of the OS user: a server names the user it serves.
+HoldResult ChangeHolds(const HoldRequest& request, const std::string& user);
 
 // The SHA-256 of a recording's audio, read from the file as it lies on the disk.
 AudioHashResult HashAudio(const std::string& path);

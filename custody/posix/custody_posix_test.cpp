@@ -88,11 +88,16 @@ TEST(CustodyPosixTest, NewRecordsAreSharedAsTheUmaskAllowsAndKeepTheirModeWhenRe
     EXPECT_EQ(ModeOf(root.File("audit.log")), 0664u);
     ASSERT_EQ(::chmod((day + "/protected.list").c_str(), 0660), 0);
     root.Write("05.03.2026/b.mp3", "x");
-    EXPECT_EQ(ChangeHolds(HoldRequest{{day + "/b.mp3"}, true, "test", ""}).changed.size(), 1u);
+    // A server names its own user; without one the entry names the OS user.
+    EXPECT_EQ(ChangeHolds(HoldRequest{{day + "/b.mp3"}, true, "pell-web", ""}, "anna").changed.size(), 1u);
     EXPECT_EQ(ModeOf(day + "/protected.list"), 0660u);
     EXPECT_TRUE(IsProtected(day + "/a.mp3"));
     EXPECT_TRUE(IsProtected(day + "/b.mp3"));
-    EXPECT_EQ(ReadAudit(root.path()).entries.at(0).detail, "case 17");
+    const AuditRead audit = ReadAudit(root.path());
+    EXPECT_EQ(audit.entries.at(0).detail, "case 17");
+    EXPECT_EQ(audit.entries.at(0).user, CurrentUserName());
+    EXPECT_EQ(audit.entries.at(1).user, "anna");
+    EXPECT_EQ(audit.entries.at(1).program, "pell-web");
 
     const HoldResult released = ChangeHolds(HoldRequest{{day + "/a.mp3", day + "/b.mp3"}, false, "test", ""});
     EXPECT_EQ(released.changed.size(), 2u);

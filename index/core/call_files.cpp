@@ -217,6 +217,8 @@ void ApplyCustody(const FolderCustody& custody, CallFacts& facts) {
     facts.isProtected = custody.held.count(facts.name) != 0;
     const auto start = custody.startTimes.find(facts.name);
     if (start != custody.startTimes.end() && facts.timesKnown) facts.startTime = start->second;
+    const auto audio = custody.audioHashes.find(facts.name);
+    facts.audioSha256 = audio != custody.audioHashes.end() ? audio->second : std::string();
 }
 
 }  // namespace pell

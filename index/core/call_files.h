@@ -50,8 +50,8 @@ public:
     virtual FolderCustody ReadCustody(const std::string& folder) = 0;
 };
 
-// What the custody records add to a recording's facts: its hold, and the start time the
-// recorder noted when it filed it (truer than one told from a copied file's last write).
+// What the custody records add to a recording's facts: its hold, and the start time and audio
+// hash the recorder noted when it filed it (truer than one told from a copied file's last write).
 void ApplyCustody(const FolderCustody& custody, CallFacts& facts);
 
 // The facts of one recording from its bytes, by the record list's rules (tag, first frame

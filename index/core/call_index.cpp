@@ -173,13 +173,15 @@ bool CallIndex::ScanFolder(const PlannedScan& scan, const RefreshOptions& option
     if (!storedFiles.Ok()) return storeFailed(storedFiles.status);
     std::unordered_map<std::string, StoredFile> known;
     for (StoredFile& file : storedFiles.value) known.emplace(file.name, std::move(file));
-    // A hold or a manifest changes the folder, not the recording: a row whose hold or start
-    // time the records contradict is read again.
+    // A hold or a manifest changes the folder, not the recording: a row whose hold, start time
+    // or audio hash the records contradict is read again.
     const FolderCustody custody = files_.ReadCustody(folderPath);
     const auto current = [&custody](const StoredFile& stored, const FileStamp& stamp) {
         if (!(stored.stamp == stamp) || stored.isProtected != (custody.held.count(stored.name) != 0)) return false;
         const auto start = custody.startTimes.find(stored.name);
-        return start == custody.startTimes.end() || start->second == stored.startTime;
+        if (start != custody.startTimes.end() && start->second != stored.startTime) return false;
+        const auto audio = custody.audioHashes.find(stored.name);
+        return (audio != custody.audioHashes.end() ? audio->second : std::string()) == stored.audioSha256;
     };
 
     ++report.foldersScanned;

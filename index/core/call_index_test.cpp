@@ -234,6 +234,42 @@ TEST_F(RefreshTest, HoldAndFiledStartTimeComeFromTheDayFolderAndOutliveARebuildA
     EXPECT_EQ(Facts("a0000001.mp3")->startTime, kNow - 9 * kDay - 75);
 }
 
+// A manifest of several filed recordings, each with its audio digest.
+std::string ManifestWithAudio(const std::vector<std::pair<std::string, std::string>>& filed) {
+    test::FakeCustodyFiles custody;
+    custody.AddFolder("/d");
+    for (const auto& [name, sha256] : filed) {
+        EXPECT_EQ(RecordFiled(custody, "/d", FiledFacts{name, kNow - 120, kNow - 60, "Line 1", "0171", 'I', 1},
+                              AudioDigest{sha256, 1}),
+                  0);
+    }
+    return custody.Read("/d/manifest.log").value_or("");
+}
+
+TEST_F(RefreshTest, AudioHashIsTheManifestsAndFilledInWhenTheManifestComesAfterTheFile) {
+    const std::string noted(64, 'b');  // not the hash of the bytes: the index takes it, never computes it
+    EXPECT_TRUE(Facts("a0000004.mp3")->audioSha256.empty()) << "read before the recorder wrote its manifest";
+    files_.Write("/rec/10.03.2026/manifest.log",
+                 ManifestWithAudio({{"a0000004.mp3", noted}, {"a0000099.mp3", std::string(64, 'c')}}), kNow - 30);
+    files_.ResetCounts();
+    index_.Refresh({"/rec"}, Options());
+    EXPECT_EQ(Facts("a0000004.mp3")->audioSha256, noted);
+    EXPECT_EQ(files_.Reads(), 1) << "only the recording the manifest newly describes is read again";
+    EXPECT_TRUE(Facts("a0000003.mp3")->audioSha256.empty()) << "not in any manifest";
+
+    files_.ResetCounts();
+    index_.Refresh({"/rec"}, Options());
+    EXPECT_EQ(files_.Reads(), 0) << "a row that matches its manifest is not read again";
+
+    // A digest that is not 64 lower-case hex digits is no digest.
+    for (const std::string& malformed : {std::string(63, 'a'), std::string(64, 'A'), std::string(60, 'a') + "\t;x;"}) {
+        files_.Remove("/rec/10.03.2026/manifest.log");
+        files_.Write("/rec/10.03.2026/manifest.log", ManifestWithAudio({{"a0000004.mp3", malformed}}), kNow - 20);
+        index_.Refresh({"/rec"}, Options());
+        EXPECT_TRUE(Facts("a0000004.mp3")->audioSha256.empty()) << malformed;
+    }
+}
+
 TEST_F(RefreshTest, UnreachableRootKeepsItsCallsUntilItIsBack) {
     files_.SetError("/rec", EIO);
     files_.Remove("/rec/02.03.2026/a0000003.mp3");

@@ -98,12 +98,15 @@ std::string CsvLine(const std::vector<std::string>& fields) {
     return line;
 }
 
-std::string ListHeader(ListFormat format) {
+std::string ListHeader(ListFormat format, bool withAudioHash) {
     if (format != ListFormat::Csv) return {};
-    return CsvLine(ListColumnNames());
+    std::vector<std::string> names = ListColumnNames();
+    if (withAudioHash) names.emplace_back(kAudioHashColumn);
+    return CsvLine(names);
 }
 
-std::string FormatListLine(const RecordRow& row, ListFormat format, int64_t id) {
+std::string FormatListLine(const RecordRow& row, ListFormat format, int64_t id,
+                           const std::optional<std::string>& audioSha256) {
     const std::string direction = std::to_string(row.image);
     const std::string played = row.Played() ? "1" : "0";
     switch (format) {
@@ -111,16 +114,21 @@ std::string FormatListLine(const RecordRow& row, ListFormat format, int64_t id) 
             return EscapeUnprintable(row.channel) + '\t' + row.date + '\t' + row.duration + '\t' +
                    EscapeUnprintable(row.number) + '\t' + EscapeUnprintable(row.bookmark) + '\t' +
                    EscapeUnprintable(row.placement) + '\t' + direction + '\t' + played + '\n';
-        case ListFormat::Csv:
-            return CsvLine(
-                {row.channel, row.date, row.duration, row.number, row.bookmark, row.placement, direction, played});
+        case ListFormat::Csv: {
+            std::vector<std::string> fields = {row.channel,  row.date,      row.duration, row.number,
+                                               row.bookmark, row.placement, direction,    played};
+            if (audioSha256) fields.push_back(*audioSha256);
+            return CsvLine(fields);
+        }
         case ListFormat::Json: {
             std::string line = "{";
             if (id != 0) line += "\"id\":" + std::to_string(id) + ",";
             line += "\"channel\":" + JsonString(row.channel) + ",\"date\":" + JsonString(row.date) +
                     ",\"duration\":" + JsonString(row.duration) + ",\"number\":" + JsonString(row.number) +
                     ",\"bookmark\":" + JsonString(row.bookmark) + ",\"placement\":" + JsonString(row.placement) +
-                    ",\"direction\":" + direction + ",\"played\":" + played + "}\n";
+                    ",\"direction\":" + direction + ",\"played\":" + played;
+            if (audioSha256) line += std::string(",\"") + kAudioHashColumn + "\":" + JsonString(*audioSha256);
+            line += "}\n";
             return line;
         }
     }

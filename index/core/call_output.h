@@ -1,9 +1,11 @@
 // The record list's lines as pell-catalogue prints them: tab-separated (escaped so a tag can
 // neither split a row nor drive a terminal), CSV (RFC 4180, safe to open in a spreadsheet) or
-// JSON Lines. One line per recording, the list's columns in its order.
+// JSON Lines. One line per recording, the list's columns in its order; a search's CSV and JSON
+// add the audio hash after them (the tab-separated form keeps the list's columns only).
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,11 +19,16 @@ enum class ListFormat { Tsv, Csv, Json };
 // The column names: channel, date, duration, number, bookmark, placement, direction, played.
 const std::vector<std::string>& ListColumnNames();
 
-// The line before the first row: the column names for CSV, nothing for the others.
-std::string ListHeader(ListFormat format);
+inline constexpr const char* kAudioHashColumn = "audio_sha256";
 
-// One row with its line end; `id` (the index's id) is added to JSON when it is not 0.
-std::string FormatListLine(const RecordRow& row, ListFormat format, int64_t id = 0);
+// The line before the first row: the column names for CSV (with "audio_sha256" last when
+// `withAudioHash`), nothing for the others.
+std::string ListHeader(ListFormat format, bool withAudioHash = false);
+
+// One row with its line end; `id` (the index's id) is added to JSON when it is not 0, and
+// `audioSha256` (empty when unknown) to CSV and JSON when given.
+std::string FormatListLine(const RecordRow& row, ListFormat format, int64_t id = 0,
+                           const std::optional<std::string>& audioSha256 = std::nullopt);
 
 // One CSV field: quoted when it holds a comma, quote or line break; a text a spreadsheet would
 // take for a formula (=, +, -, @ first) gets a leading apostrophe, except a plain phone number.

@@ -64,5 +64,28 @@ TEST(ListLineTest, EachFormatCarriesTheListsColumnsInOrder) {
     EXPECT_TRUE(ListHeader(ListFormat::Tsv).empty());
 }
 
+TEST(ListLineTest, SearchOutputAddsTheAudioHashLastInCsvAndJsonButNotToTheTabSeparatedList) {
+    RecordRow row;
+    row.channel = "Line 1";
+    row.date = "05.03.2026 14:07:55";
+    row.duration = "00:01:35";
+    row.placement = "/rec/05.03.2026/a0000001.mp3";
+    const std::string hash(64, 'a');
+    EXPECT_EQ(FormatListLine(row, ListFormat::Tsv, 42, hash), FormatListLine(row, ListFormat::Tsv))
+        << "the tab-separated columns stay the list's";
+    EXPECT_TRUE(ListHeader(ListFormat::Tsv, true).empty());
+    EXPECT_EQ(ListHeader(ListFormat::Csv, true),
+              "channel,date,duration,number,bookmark,placement,direction,played,audio_sha256\r\n");
+    EXPECT_EQ(FormatListLine(row, ListFormat::Csv, 0, hash),
+              "Line 1,05.03.2026 14:07:55,00:01:35,,,/rec/05.03.2026/a0000001.mp3,0,0," + hash + "\r\n");
+    EXPECT_EQ(FormatListLine(row, ListFormat::Csv, 0, std::string()),
+              "Line 1,05.03.2026 14:07:55,00:01:35,,,/rec/05.03.2026/a0000001.mp3,0,0,\r\n")
+        << "a recording the manifest does not list has an empty field, not a missing one";
+    const std::string json = FormatListLine(row, ListFormat::Json, 7, hash);
+    EXPECT_EQ(json.substr(json.size() - 84), ",\"audio_sha256\":\"" + hash + "\"}\n");
+    EXPECT_NE(FormatListLine(row, ListFormat::Json, 7, std::string()).find("\"audio_sha256\":\"\"}"),
+              std::string::npos);
+}
+
 }  // namespace
 }  // namespace pell

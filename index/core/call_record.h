@@ -43,6 +43,9 @@ struct CallFacts {
     // 16 hex digits over the audio's length and first bytes (the tag left out, so a bookmark
     // does not change it): the same recording copied elsewhere with its times has the same key.
     std::string contentKey;
+    // SHA-256 of the audio (tag left out) as the day folder's manifest noted it at filing, 64 hex
+    // digits; empty when the manifest does not list the file. Never hashed by the index itself.
+    std::string audioSha256;
 
     // The last write in whole seconds, which is also the call's end.
     int64_t EndTime() const;

@@ -57,6 +57,7 @@ struct StoredFile {
     FileStamp stamp;
     bool isProtected = false;  // as stored, to tell a changed hold from the folder's custody records
     int64_t startTime = 0;
+    std::string audioSha256;  // as stored, to tell a manifest entry written after the file was read
 };
 
 // Written with the last batch of a complete scan of a folder.

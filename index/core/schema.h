@@ -1,17 +1,19 @@
 // The index's tables, the same in SQLite and PostgreSQL: roots, their day folders (with what a
 // refresh needs to skip them), and one row per recording with its matching forms (the number's
-// digits, the bookmark's words) beside the texts the list shows. A store whose schema version
-// differs is rebuilt from the files, never migrated by guesswork.
+// digits, the bookmark's words) beside the texts the list shows. An SQLite index whose schema
+// version differs is rebuilt from the files; a shared PostgreSQL index of the version before is
+// upgraded in place (kPostgresUpgrade), any other one is left to its administrator.
 #pragma once
 
 namespace pell {
 
-inline constexpr int kIndexSchemaVersion = 1;
+inline constexpr int kIndexSchemaVersion = 2;
 
 // The columns every search and Find read, in this order, and the join they come from.
 inline constexpr const char* kCallColumns =
     "c.id, r.path, c.folder, c.name, c.readable, c.times_known, c.start_time, c.duration, c.line, c.number, "
-    "c.direction, c.bookmark, c.played, c.protected, c.size, c.mtime_ns, c.ctime_ns, c.inode, c.content_key";
+    "c.direction, c.bookmark, c.played, c.protected, c.size, c.mtime_ns, c.ctime_ns, c.inode, c.content_key, "
+    "c.audio_sha256";
 inline constexpr const char* kCallFrom = " FROM calls c JOIN roots r ON r.id = c.root_id";
 
 // SQLite: FTS5 over the digits (trigram, so any three digits find their calls) and the words,
@@ -53,6 +55,7 @@ CREATE TABLE IF NOT EXISTS calls(
   ctime_ns INTEGER NOT NULL,
   inode INTEGER NOT NULL,
   content_key TEXT NOT NULL,
+  audio_sha256 TEXT NOT NULL DEFAULT '',
   UNIQUE(folder_id, name));
 CREATE INDEX IF NOT EXISTS calls_start ON calls(start_time);
 CREATE VIRTUAL TABLE IF NOT EXISTS call_digits
@@ -118,11 +121,20 @@ CREATE TABLE IF NOT EXISTS calls(
   ctime_ns BIGINT NOT NULL,
   inode BIGINT NOT NULL,
   content_key TEXT NOT NULL,
+  audio_sha256 TEXT NOT NULL DEFAULT '',
   word_vector TSVECTOR GENERATED ALWAYS AS (to_tsvector('simple', words)) STORED,
   UNIQUE(folder_id, name));
 CREATE INDEX IF NOT EXISTS calls_start ON calls(start_time, id);
 CREATE INDEX IF NOT EXISTS calls_digits ON calls USING gin (digits gin_trgm_ops);
 CREATE INDEX IF NOT EXISTS calls_words ON calls USING gin (word_vector);
+)SQL";
+
+// PostgreSQL from version 1: the audio hash column, and every day folder marked for a scan so the
+// next refresh fills it from the manifests (reading each recording's head and tag once more).
+inline constexpr int kPostgresUpgradableVersion = 1;
+inline constexpr const char* kPostgresUpgrade = R"SQL(
+ALTER TABLE calls ADD COLUMN IF NOT EXISTS audio_sha256 TEXT NOT NULL DEFAULT '';
+UPDATE folders SET complete = FALSE;
 )SQL";
 
 }  // namespace pell

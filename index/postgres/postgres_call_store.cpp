@@ -122,6 +122,7 @@ public:
         f.stamp.ctimeNs = Int(row, 16);
         f.stamp.inode = static_cast<uint64_t>(Int(row, 17));
         f.contentKey = Text(row, 18);
+        f.audioSha256 = Text(row, 19);
         return call;
     }
 
@@ -192,32 +193,50 @@ PostgresCallStore::Opened PostgresCallStore::Open(const std::string& connection)
     }
     PQsetNoticeProcessor(
         raw, [](void*, const char*) {}, nullptr);
-    const std::string doing = "creating the index tables";
-    Result begin = store->Run("BEGIN", {});
-    Result lock = store->Run(kSchemaLock, {});
-    Result schema = store->Run(kPostgresSchema, {});
-    if (!begin.Ok() || !lock.Ok() || !schema.Ok()) {
-        opened.status = store->Failure(!schema.Ok() ? schema : (!lock.Ok() ? lock : begin), doing);
-        return opened;
-    }
-    Result version = store->Run("INSERT INTO meta(key, value) VALUES ('schema', $1) ON CONFLICT (key) DO NOTHING",
-                                {std::to_string(kIndexSchemaVersion)});
-    Result stored = store->Run("SELECT value FROM meta WHERE key = 'schema'", {});
-    Result commit = store->Run("COMMIT", {});
-    if (!version.Ok() || !stored.Ok() || !commit.Ok() || stored.Rows() != 1) {
-        opened.status = store->Failure(!version.Ok() ? version : (!stored.Ok() ? stored : commit), doing);
-        return opened;
-    }
-    if (stored.Text(0, 0) != std::to_string(kIndexSchemaVersion)) {
-        // Shared with other programs, so never dropped here: the administrator decides.
-        opened.status = StoreStatus::Failure(
-            StoreStatus::Code::Failed, description + " holds call index schema " + stored.Text(0, 0) +
-                                           ", this program uses " + std::to_string(kIndexSchemaVersion) +
-                                           ": upgrade every program of the site, or drop the index tables to rebuild");
+    if (StoreStatus created = store->CreateTables(); !created.Ok()) {
+        opened.status = std::move(created);
         return opened;
     }
     opened.store = std::move(store);
     return opened;
+}
+
+StoreStatus PostgresCallStore::CreateTables() {
+    const std::string doing = "creating the index tables";
+    Result begin = Run("BEGIN", {});
+    Result lock = Run(kSchemaLock, {});
+    Result schema = Run(kPostgresSchema, {});
+    if (!begin.Ok() || !lock.Ok() || !schema.Ok()) {
+        return Failure(!schema.Ok() ? schema : (!lock.Ok() ? lock : begin), doing);
+    }
+    Result version = Run("INSERT INTO meta(key, value) VALUES ('schema', $1) ON CONFLICT (key) DO NOTHING",
+                         {std::to_string(kIndexSchemaVersion)});
+    Result stored = Run("SELECT value FROM meta WHERE key = 'schema'", {});
+    std::string storedVersion = stored.Ok() && stored.Rows() == 1 ? stored.Text(0, 0) : std::string();
+    if (storedVersion == std::to_string(kPostgresUpgradableVersion)) {
+        // Under the schema lock, so one program upgrades and the others find it done.
+        Result upgrade = Run(kPostgresUpgrade, {});
+        if (!upgrade.Ok()) {
+            return Failure(upgrade, "upgrading the index tables");
+        }
+        Result mark = Run("UPDATE meta SET value = $1 WHERE key = 'schema'", {std::to_string(kIndexSchemaVersion)});
+        if (!mark.Ok()) {
+            return Failure(mark, "upgrading the index tables");
+        }
+        storedVersion = std::to_string(kIndexSchemaVersion);
+    }
+    Result commit = Run("COMMIT", {});
+    if (!version.Ok() || !stored.Ok() || !commit.Ok() || stored.Rows() != 1) {
+        return Failure(!version.Ok() ? version : (!stored.Ok() ? stored : commit), doing);
+    }
+    if (storedVersion != std::to_string(kIndexSchemaVersion)) {
+        // Shared with other programs, so never dropped here: the administrator decides.
+        return StoreStatus::Failure(StoreStatus::Code::Failed,
+                                    description_ + " holds call index schema " + storedVersion +
+                                        ", this program uses " + std::to_string(kIndexSchemaVersion) +
+                                        ": upgrade every program of the site, or drop the index tables to rebuild");
+    }
+    return StoreStatus::Success();
 }
 
 PostgresCallStore::PostgresCallStore(pg_conn* connection, std::string description)
@@ -295,7 +314,8 @@ StoreResult<int64_t> PostgresCallStore::FolderId(int64_t rootId, const std::stri
 StoreResult<std::vector<StoredFile>> PostgresCallStore::Files(int64_t folderId) {
     if (StoreStatus status = Connected(); !status.Ok()) return {status, {}};
     Result select =
-        Run("SELECT id, name, size, mtime_ns, ctime_ns, inode, protected, start_time FROM calls WHERE folder_id = $1",
+        Run("SELECT id, name, size, mtime_ns, ctime_ns, inode, protected, start_time, audio_sha256 FROM calls "
+            "WHERE folder_id = $1",
             {std::to_string(folderId)});
     if (!select.Ok()) return {Failure(select, "reading a day folder's calls"), {}};
     StoreResult<std::vector<StoredFile>> result;
@@ -303,7 +323,7 @@ StoreResult<std::vector<StoredFile>> PostgresCallStore::Files(int64_t folderId) 
         result.value.push_back({select.Int(row, 0), select.Text(row, 1),
                                 FileStamp{select.Int(row, 2), select.Int(row, 3), select.Int(row, 4),
                                           static_cast<uint64_t>(select.Int(row, 5))},
-                                select.Flag(row, 6), select.Int(row, 7)});
+                                select.Flag(row, 6), select.Int(row, 7), select.Text(row, 8)});
     }
     return result;
 }
@@ -337,39 +357,41 @@ StoreStatus PostgresCallStore::ApplyOnce(int64_t folderId, const std::vector<Cal
     };
     if (Result begin = Run("BEGIN", {}); !begin.Ok()) return fail(begin);
     for (const CallFacts& f : upserts) {
-        Result upsert =
-            Run("INSERT INTO calls(root_id, folder_id, folder, name, readable, times_known, start_time, end_time, "
-                "duration, line, "
-                "number, digits, direction, bookmark, words, played, protected, size, mtime_ns, ctime_ns, inode, "
-                "content_key) VALUES ((SELECT root_id FROM folders WHERE id = $1), $1, (SELECT name FROM folders WHERE "
-                "id = $1), $2, $3, $4, $5, $6, $7, $8, $9, "
-                "$10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20) ON CONFLICT (folder_id, name) DO UPDATE SET "
-                "readable = EXCLUDED.readable, times_known = EXCLUDED.times_known, start_time = EXCLUDED.start_time, "
-                "end_time = EXCLUDED.end_time, duration = EXCLUDED.duration, line = EXCLUDED.line, "
-                "number = EXCLUDED.number, digits = EXCLUDED.digits, direction = EXCLUDED.direction, "
-                "bookmark = EXCLUDED.bookmark, words = EXCLUDED.words, played = EXCLUDED.played, "
-                "protected = EXCLUDED.protected, size = EXCLUDED.size, mtime_ns = EXCLUDED.mtime_ns, "
-                "ctime_ns = EXCLUDED.ctime_ns, inode = EXCLUDED.inode, content_key = EXCLUDED.content_key",
-                {folder,
-                 f.name,
-                 Bool(f.readable),
-                 Bool(f.timesKnown),
-                 std::to_string(f.startTime),
-                 std::to_string(f.EndTime()),
-                 std::to_string(f.durationSeconds),
-                 f.line,
-                 f.number,
-                 NumberDigits(f.number),
-                 std::to_string(static_cast<int>(f.direction)),
-                 f.bookmark,
-                 StoredWords(f.bookmark),
-                 Bool(f.played),
-                 Bool(f.isProtected),
-                 std::to_string(f.stamp.size),
-                 std::to_string(f.stamp.mtimeNs),
-                 std::to_string(f.stamp.ctimeNs),
-                 std::to_string(static_cast<int64_t>(f.stamp.inode)),
-                 f.contentKey});
+        Result upsert = Run(
+            "INSERT INTO calls(root_id, folder_id, folder, name, readable, times_known, start_time, end_time, "
+            "duration, line, "
+            "number, digits, direction, bookmark, words, played, protected, size, mtime_ns, ctime_ns, inode, "
+            "content_key, audio_sha256) VALUES ((SELECT root_id FROM folders WHERE id = $1), $1, (SELECT name FROM "
+            "folders WHERE id = $1), $2, $3, $4, $5, $6, $7, $8, $9, "
+            "$10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20, $21) ON CONFLICT (folder_id, name) DO UPDATE SET "
+            "readable = EXCLUDED.readable, times_known = EXCLUDED.times_known, start_time = EXCLUDED.start_time, "
+            "end_time = EXCLUDED.end_time, duration = EXCLUDED.duration, line = EXCLUDED.line, "
+            "number = EXCLUDED.number, digits = EXCLUDED.digits, direction = EXCLUDED.direction, "
+            "bookmark = EXCLUDED.bookmark, words = EXCLUDED.words, played = EXCLUDED.played, "
+            "protected = EXCLUDED.protected, size = EXCLUDED.size, mtime_ns = EXCLUDED.mtime_ns, "
+            "ctime_ns = EXCLUDED.ctime_ns, inode = EXCLUDED.inode, content_key = EXCLUDED.content_key, "
+            "audio_sha256 = EXCLUDED.audio_sha256",
+            {folder,
+             f.name,
+             Bool(f.readable),
+             Bool(f.timesKnown),
+             std::to_string(f.startTime),
+             std::to_string(f.EndTime()),
+             std::to_string(f.durationSeconds),
+             f.line,
+             f.number,
+             NumberDigits(f.number),
+             std::to_string(static_cast<int>(f.direction)),
+             f.bookmark,
+             StoredWords(f.bookmark),
+             Bool(f.played),
+             Bool(f.isProtected),
+             std::to_string(f.stamp.size),
+             std::to_string(f.stamp.mtimeNs),
+             std::to_string(f.stamp.ctimeNs),
+             std::to_string(static_cast<int64_t>(f.stamp.inode)),
+             f.contentKey,
+             f.audioSha256});
         if (!upsert.Ok()) return fail(upsert);
     }
     for (const std::string& name : removals) {

@@ -47,6 +47,9 @@ private:
     StoreStatus Connected();
     Result Run(const std::string& sql, const std::vector<std::string>& parameters);
     StoreStatus Failure(const Result& result, const std::string& doing) const;
+    // In one transaction under the schema lock: the tables made when missing, those of the
+    // version before brought up to date, any other version refused.
+    StoreStatus CreateTables();
     StoreStatus ApplyOnce(int64_t folderId, const std::vector<CallFacts>& upserts,
                           const std::vector<std::string>& removals, const std::optional<FolderMark>& mark);
 

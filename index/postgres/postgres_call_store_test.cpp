@@ -6,6 +6,7 @@
 
 #include <thread>
 
+#include "custody/posix/custody.h"
 #include "index/core/call_index.h"
 #include "index/core/testing/call_store_conformance.h"
 #include "index/postgres/testing/pg_test_server.h"
@@ -171,6 +172,52 @@ TEST(PostgresOpenTest, IndexOfAnotherSchemaVersionIsRefusedNotDropped) {
     EXPECT_EQ(opened.store, nullptr);
     EXPECT_EQ(opened.status.code, StoreStatus::Code::Failed);
     EXPECT_NE(opened.status.message.find("schema 99"), std::string::npos) << opened.status.message;
+}
+
+// A site's index of the version before the audio hash is upgraded by the first program of the
+// new version that opens it: rows kept, the column added, and the next refresh fills it in.
+TEST_F(RecorderFeedTest, IndexOfSchemaOneIsUpgradedInPlaceAndTheNextRefreshFillsTheAudioHash) {
+    REQUIRE_SERVER();
+    const std::string first = File(1);
+    File(2);
+    const AudioHashResult hashed = HashAudio(first);
+    ASSERT_EQ(hashed.error, 0);
+    ASSERT_EQ(RecordFiled(root_ + "/10.03.2026",
+                          FiledFacts{"a1000001.mp3", 1'773'144'000, 1'773'144'020, "Line 1", "01715551", 'I', 1},
+                          hashed.digest),
+              0);
+    SystemClock clock;
+    PosixCallFiles files;
+    {
+        auto store = Connect(database_);
+        ASSERT_NE(store, nullptr);
+        CallIndex index(*store, files, clock);
+        ASSERT_EQ(index.Refresh({root_}).added, 2u);
+    }
+    PGconn* raw = PQconnectdb(Server()->Connection(database_).c_str());
+    for (const char* sql : {"ALTER TABLE calls DROP COLUMN audio_sha256", "UPDATE meta SET value = '1'",
+                            "UPDATE folders SET complete = TRUE, settled = TRUE"}) {
+        PGresult* result = PQexec(raw, sql);
+        EXPECT_EQ(PQresultStatus(result), PGRES_COMMAND_OK) << sql << ": " << PQerrorMessage(raw);
+        PQclear(result);
+    }
+    PQfinish(raw);
+
+    auto store = Connect(database_);
+    ASSERT_NE(store, nullptr);
+    EXPECT_EQ(store->CountCalls({root_}).value, 2) << "a shared index keeps its rows through the upgrade";
+    CallIndex index(*store, files, clock);
+    const RefreshReport report = index.Refresh({root_});
+    EXPECT_EQ(report.added, 0u);
+    EXPECT_EQ(report.changed, 1u) << "only the recording its manifest lists is read again";
+    const auto found = index.Search({root_}, CallCriteria{});
+    ASSERT_TRUE(found.Ok()) << found.status.message;
+    ASSERT_EQ(found.value.calls.size(), 2u);
+    for (const CallRecord& call : found.value.calls) {
+        EXPECT_EQ(call.facts.audioSha256, call.facts.name == "a1000001.mp3" ? hashed.digest.sha256 : "")
+            << call.facts.name;
+    }
+    EXPECT_TRUE(Connect(database_) != nullptr) << "the next program finds it upgraded";
 }
 
 TEST(PostgresOpenTest, ServerThatIsNotThereIsUnavailableWithLibpqsReason) {

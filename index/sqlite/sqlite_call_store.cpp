@@ -97,6 +97,7 @@ public:
         f.stamp.ctimeNs = Int(16);
         f.stamp.inode = static_cast<uint64_t>(Int(17));
         f.contentKey = Text(18);
+        f.audioSha256 = Text(19);
         return call;
     }
 
@@ -311,8 +312,9 @@ StoreResult<int64_t> SqliteCallStore::FolderId(int64_t rootId, const std::string
 
 StoreResult<std::vector<StoredFile>> SqliteCallStore::Files(int64_t folderId) {
     StoreResult<std::vector<StoredFile>> result;
-    Statement select(
-        db_, "SELECT id, name, size, mtime_ns, ctime_ns, inode, protected, start_time FROM calls WHERE folder_id = ?");
+    Statement select(db_,
+                     "SELECT id, name, size, mtime_ns, ctime_ns, inode, protected, start_time, audio_sha256 FROM calls "
+                     "WHERE folder_id = ?");
     if (!select.Ok()) return {Error("reading a day folder's calls"), {}};
     select.Bind(1, folderId);
     int rc = 0;
@@ -320,7 +322,7 @@ StoreResult<std::vector<StoredFile>> SqliteCallStore::Files(int64_t folderId) {
         result.value.push_back(
             {select.Int(0), select.Text(1),
              FileStamp{select.Int(2), select.Int(3), select.Int(4), static_cast<uint64_t>(select.Int(5))},
-             select.Int(6) != 0, select.Int(7)});
+             select.Int(6) != 0, select.Int(7), select.Text(8)});
     }
     if (rc != SQLITE_DONE) return {Error("reading a day folder's calls"), {}};
     return result;
@@ -342,16 +344,18 @@ StoreStatus SqliteCallStore::ApplyFiles(int64_t folderId, const std::vector<Call
             db_,
             "INSERT INTO calls(root_id, folder_id, folder, name, readable, times_known, start_time, end_time, "
             "duration, line, number, digits, direction, bookmark, words, played, protected, size, "
-            "mtime_ns, ctime_ns, inode, content_key) VALUES ((SELECT root_id FROM folders WHERE id = ?1), "
+            "mtime_ns, ctime_ns, inode, content_key, audio_sha256) VALUES ((SELECT root_id FROM folders WHERE id = "
+            "?1), "
             "?1, (SELECT name FROM folders WHERE id = ?1), ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, "
-            "?15, ?16, ?17, ?18, ?19, ?20) "
+            "?15, ?16, ?17, ?18, ?19, ?20, ?21) "
             "ON CONFLICT(folder_id, name) DO UPDATE SET readable = excluded.readable, "
             "times_known = excluded.times_known, start_time = excluded.start_time, "
             "end_time = excluded.end_time, duration = excluded.duration, line = excluded.line, "
             "number = excluded.number, digits = excluded.digits, direction = excluded.direction, "
             "bookmark = excluded.bookmark, words = excluded.words, played = excluded.played, "
             "protected = excluded.protected, size = excluded.size, mtime_ns = excluded.mtime_ns, "
-            "ctime_ns = excluded.ctime_ns, inode = excluded.inode, content_key = excluded.content_key");
+            "ctime_ns = excluded.ctime_ns, inode = excluded.inode, content_key = excluded.content_key, "
+            "audio_sha256 = excluded.audio_sha256");
         if (!upsert.Ok()) return fail();
         for (const CallFacts& f : upserts) {
             upsert.Bind(1, folderId);
@@ -374,6 +378,7 @@ StoreStatus SqliteCallStore::ApplyFiles(int64_t folderId, const std::vector<Call
             upsert.Bind(18, f.stamp.ctimeNs);
             upsert.Bind(19, static_cast<int64_t>(f.stamp.inode));
             upsert.Bind(20, f.contentKey);
+            upsert.Bind(21, f.audioSha256);
             if (upsert.Step() != SQLITE_DONE) return fail();
             upsert.Reset();
         }

@@ -6,7 +6,9 @@
 #include <atomic>
 #include <thread>
 
+#include "custody/posix/custody.h"
 #include "index/core/call_index.h"
+#include "index/core/schema.h"
 #include "index/core/testing/call_store_conformance.h"
 #include "player/catalogue/catalogue_test_support.h"
 #include "testsupport/manual_clock.h"
@@ -73,6 +75,58 @@ TEST(SqliteOpenTest, IndexOfAnotherVersionIsRebuiltEmpty) {
     auto reopened = SqliteCallStore::Open(file).store;
     ASSERT_NE(reopened, nullptr);
     EXPECT_EQ(reopened->CountCalls({"/rec"}).value, 0);
+}
+
+// An index file written by the version before the audio hash: its tables as they were then.
+void WriteVersionOneIndex(const std::string& file) {
+    std::string schema = kSqliteSchema;
+    const std::string column = "  audio_sha256 TEXT NOT NULL DEFAULT '',\n";
+    schema.erase(schema.find(column), column.size());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    const std::string sql =
+        schema +
+        "INSERT INTO meta VALUES ('schema', '1');"
+        "INSERT INTO roots VALUES (1, '/old');"
+        "INSERT INTO folders(id, root_id, name, complete, settled) VALUES (1, 1, '01.01.2026', 1, 1);"
+        "INSERT INTO calls VALUES (1, 1, 1, '01.01.2026', 'a.mp3', 1, 1, 0, 0, 0, '', '555', '555', "
+        "0, '', '', 0, 0, 0, 0, 0, 0, 'k');";
+    char* error = nullptr;
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << error;
+    sqlite3_close(db);
+}
+
+TEST(SqliteOpenTest, IndexOfTheVersionBeforeTheAudioHashIsRebuiltAndRefilledFromTheRecordRoot) {
+    const test::ScopedTimeZone utc(test::kUtc);
+    TempDir dir;
+    const std::string root = dir.File("rec");
+    const std::string day = root + "/10.03.2026";
+    ASSERT_EQ(::mkdir(root.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(day.c_str(), 0755), 0);
+    dir.Write("rec/10.03.2026/a0000001.mp3", test::Layer3Audio(30) + test::TagString(test::RecorderTag("555", "L1")));
+    dir.Write("rec/10.03.2026/a0000002.mp3", test::Layer3Audio(20) + test::TagString(test::RecorderTag("556", "L1")));
+    const AudioHashResult hashed = HashAudio(day + "/a0000001.mp3");
+    ASSERT_EQ(hashed.error, 0);
+    ASSERT_EQ(
+        RecordFiled(day, FiledFacts{"a0000001.mp3", 1'773'144'000, 1'773'144'030, "L1", "555", 'I', 1}, hashed.digest),
+        0);
+    const std::string file = dir.File("index.sqlite");
+    WriteVersionOneIndex(file);
+
+    auto opened = SqliteCallStore::Open(file);
+    ASSERT_NE(opened.store, nullptr) << opened.error;
+    EXPECT_EQ(opened.store->CountCalls({"/old"}).value, 0) << "the old cache is dropped, not half converted";
+    PosixCallFiles files;
+    SystemClock clock;
+    CallIndex index(*opened.store, files, clock);
+    EXPECT_EQ(index.Refresh({root}).added, 2u);
+    const auto found = index.Search({root}, CallCriteria{});
+    ASSERT_TRUE(found.Ok()) << found.status.message;
+    ASSERT_EQ(found.value.calls.size(), 2u);
+    for (const CallRecord& call : found.value.calls) {
+        EXPECT_EQ(call.facts.audioSha256, call.facts.name == "a0000001.mp3" ? hashed.digest.sha256 : "")
+            << call.facts.name;
+    }
 }
 
 // A reader searches while another connection refreshes: the write-ahead log lets both go on.

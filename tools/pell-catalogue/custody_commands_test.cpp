@@ -107,6 +107,51 @@ TEST_F(CustodyCommandTest, ErasureTakesEveryUnprotectedCallOfTheNumberAndRecords
     EXPECT_TRUE(Has(dir_.Read("rec/03.03.2026/manifest.log"), "kind=erased"));
 }
 
+// The copies for the caller come first: when they cannot all be made, nothing is erased.
+TEST_F(CustodyCommandTest, ErasureWhoseExportFailsErasesNothing) {
+    const std::string first = Filed("01.03.2026", "a0000001.mp3", "0171 555 1234");
+    const std::string second = Filed("02.03.2026", "a0000002.mp3", "0171 555 1234");
+    dir_.Write("plain.txt", "a file, not a folder");
+    dir_.Write("full/earlier.txt", "left from another export");
+    struct Case {
+        const char* name;
+        std::string into;
+        const char* says;
+    };
+    for (const Case& c : {Case{"under a file", dir_.File("plain.txt/for-caller"), "the export is incomplete"},
+                          Case{"not empty", dir_.File("full"), "is not an empty folder"}}) {
+        const ToolRun run = Tool({"erase", "--number", "5551234", "--export", c.into, "--yes", dir_.File("rec")});
+        EXPECT_EQ(run.code, 1) << c.name;
+        EXPECT_TRUE(Has(run.err, c.says)) << c.name << ": " << run.err;
+        EXPECT_FALSE(Has(run.out, "erased for good")) << c.name;
+        struct stat status {};
+        EXPECT_EQ(::stat(first.c_str(), &status), 0) << c.name << ": still there";
+        EXPECT_EQ(::stat(second.c_str(), &status), 0) << c.name << ": still there";
+        EXPECT_FALSE(Has(dir_.Read("rec/01.03.2026/manifest.log"), "kind=erased")) << c.name;
+    }
+    EXPECT_EQ(dir_.Read("full/earlier.txt"), "left from another export");
+}
+
+TEST_F(CustodyCommandTest, SearchAndExportGiveEachCallsAudioHashFromItsManifest) {
+    const std::string filed = Filed("01.03.2026", "a0000001.mp3", "0171 555 1234");
+    dir_.Write("rec/01.03.2026/a0000002.mp3", Layer3Audio(5) + TagString(RecorderTag("0171 555 9999", "Line 1")));
+    const std::string hash = HashAudio(filed).digest.sha256;
+    ASSERT_EQ(hash.size(), 64u);
+    const ToolRun json = Tool({"search", "--json", dir_.File("rec")});
+    EXPECT_TRUE(Has(json.out, "\"audio_sha256\":\"" + hash + "\"}")) << json.out;
+    EXPECT_TRUE(Has(json.out, "\"audio_sha256\":\"\"}")) << "the copied-in file has none: " << json.out;
+    const ToolRun csv = Tool({"search", "--csv", "--number", "1234", dir_.File("rec")});
+    EXPECT_TRUE(Has(csv.out, ",played,audio_sha256\r\n")) << csv.out;
+    EXPECT_TRUE(Has(csv.out, "," + hash + "\r\n")) << csv.out;
+    const ToolRun tsv = Tool({"search", "--number", "1234", dir_.File("rec")});
+    EXPECT_FALSE(Has(tsv.out, hash)) << "the tab-separated list keeps the list's columns";
+
+    ASSERT_EQ(Tool({"export", "--into", dir_.File("out"), "--number", "1234", dir_.File("rec")}).code, 0);
+    const std::string list = dir_.Read("out/calls.csv");
+    EXPECT_TRUE(Has(list, ",content_key,audio_sha256\r\n")) << list;
+    EXPECT_TRUE(Has(list, "," + hash + "\r\n")) << list;
+}
+
 TEST_F(CustodyCommandTest, ProtectBySearchHoldsEveryMatchAndTheIndexSeesItAtOnce) {
     Filed("01.03.2026", "a0000001.mp3", "0171 555 1234");
     Filed("02.03.2026", "a0000002.mp3", "0171 555 7777");

@@ -292,7 +292,7 @@ int ExportCalls(const std::vector<CallRecord>& calls, const std::string& into, c
         return 1;
     }
     std::string list = CsvLine({"file", "channel", "date", "duration", "number", "bookmark", "direction", "played",
-                                "source", "size", "content_key"});
+                                "source", "size", "content_key", kAudioHashColumn});
     std::set<std::string> taken;
     std::vector<std::string> exported;
     std::size_t failed = 0;
@@ -316,7 +316,7 @@ int ExportCalls(const std::vector<CallRecord>& calls, const std::string& into, c
         const RecordRow row = ToRecordRow(call, i);
         list += CsvLine({name, row.channel, row.date, row.duration, row.number, row.bookmark,
                          DirectionWord(call.facts.direction), row.Played() ? "1" : "0", call.Path(),
-                         std::to_string(call.facts.stamp.size), call.facts.contentKey});
+                         std::to_string(call.facts.stamp.size), call.facts.contentKey, call.facts.audioSha256});
     }
     if (environment.progressTerminal) err << "\r\033[K" << std::flush;
     const bool audited = AuditRecordings(exported, AuditAction::Export, "into " + into, err);
@@ -468,9 +468,10 @@ int RunSearchCommand(const std::vector<std::string>& args, std::ostream& out, st
     if (const int code = Refresh(*opened, false, environment, err); code != 0) return code;
     const std::optional<SearchPage> page = Find(*opened, options, err);
     if (!page) return 1;
-    out << ListHeader(options.format);
+    out << ListHeader(options.format, true);
     for (std::size_t i = 0; i < page->calls.size(); ++i) {
-        out << FormatListLine(ToRecordRow(page->calls[i], i), options.format, page->calls[i].id);
+        out << FormatListLine(ToRecordRow(page->calls[i], i), options.format, page->calls[i].id,
+                              page->calls[i].facts.audioSha256);
     }
     if (page->truncated) {
         err << "pell-catalogue: the first " << options.limit << " calls are shown; more match (raise --limit)\n";

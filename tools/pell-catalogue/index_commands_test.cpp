@@ -138,9 +138,10 @@ TEST_F(IndexCommandTest, CsvAndJsonCarryTheSameColumns) {
     File("rec", "01.03.2026", "a0000001.mp3", "0171 555 1234", "refund, soon");
     const ToolRun csv = Tool({"search", "--csv", dir_.File("rec")});
     EXPECT_EQ(csv.out,
-              "channel,date,duration,number,bookmark,placement,direction,played\r\n"
+              "channel,date,duration,number,bookmark,placement,direction,played,audio_sha256\r\n"
               "Line 1,01.03.2026 11:59:30,00:00:30,0171 555 1234,\"refund, soon\"," +
-                  dir_.File("rec/01.03.2026/a0000001.mp3") + ",1,0\r\n");
+                  dir_.File("rec/01.03.2026/a0000001.mp3") + ",1,0,\r\n")
+        << "a file in no manifest has an empty audio hash";
     const ToolRun json = Tool({"search", "--json", dir_.File("rec")});
     EXPECT_NE(json.out.find("\"number\":\"0171 555 1234\",\"bookmark\":\"refund, soon\""), std::string::npos)
         << json.out;
@@ -214,8 +215,10 @@ TEST_F(IndexCommandTest, ExportCopiesWithTimesAndListsThemInACsv) {
     EXPECT_EQ(test::LastWrite(into + "/01.03.2026/a0000001.mp3").tv_sec, test::LastWrite(first).tv_sec);
     EXPECT_EQ(test::FileLength(into + "/01.03.2026/a0000001-2.mp3"), test::FileLength(first));
     const std::string list = dir_.Read("request-42/calls.csv");
-    EXPECT_EQ(list.rfind("file,channel,date,duration,number,bookmark,direction,played,source,size,content_key\r\n", 0),
-              0u);
+    EXPECT_EQ(
+        list.rfind(
+            "file,channel,date,duration,number,bookmark,direction,played,source,size,content_key,audio_sha256\r\n", 0),
+        0u);
     EXPECT_NE(list.find("'=cmd|' /C calc'!A0"), std::string::npos) << list;
     EXPECT_NE(list.find(",incoming,0," + first + ","), std::string::npos) << list;
 

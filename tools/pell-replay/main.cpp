@@ -1,4 +1,4 @@
-// pell-replay --folder DIR --wav FILE --timeline FILE [--start "YYYY-MM-DD HH:MM:SS"] [--pause-ms N]
+// pell-replay --folder DIR --wav FILE --timeline FILE [--start "YYYY-MM-DD HH:MM:SS"] [--pause-ms N] [--disk-mb N]
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -10,10 +10,12 @@ namespace {
 
 int Usage() {
     std::cerr << "usage: pell-replay --folder DIR --wav FILE --timeline FILE [--start \"YYYY-MM-DD HH:MM:SS\"]\n"
-                 "                   [--pause-ms N]\n"
+                 "                   [--pause-ms N] [--disk-mb N]\n"
                  "  DIR holds settings.ini, the counter and state files; FILE is 16-bit stereo PCM at the\n"
                  "  configured rate (line 1 left, line 2 right); timeline lines: <seconds> <1|2> <active|idle>\n"
-                 "  --pause-ms waits N ms of real time after each half-second block\n";
+                 "  --pause-ms waits N ms of real time after each half-second block\n"
+                 "  --disk-mb puts the drop folders on a simulated disk of N MB (free: N MB less their files;\n"
+                 "  decimals allowed)\n";
     return 2;
 }
 
@@ -49,6 +51,15 @@ int main(int argc, char** argv) {
                 return 2;
             }
             options.pauseMsPerBlock = static_cast<uint32_t>(ms);
+        } else if (arg == "--disk-mb") {
+            char* end = nullptr;
+            const double mb = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !(mb >= 0.01 && mb <= 1e9)) {
+                std::cerr << "pell-replay: --disk-mb wants a size in MB from 0.01 to 1000000000 (\"1.5\"), got \""
+                          << value << "\"\n";
+                return 2;
+            }
+            options.diskBytes = static_cast<uint64_t>(mb * 1048576.0);
         } else {
             return Usage();
         }

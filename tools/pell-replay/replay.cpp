@@ -7,13 +7,16 @@
 #include <sys/stat.h>
 #include <thread>
 #include <utility>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
 #include "common/core/paths.h"
+#include "common/core/recorder_options.h"
 #include "common/core/recorder_settings.h"
 #include "common/core/wav_file.h"
+#include "custody/posix/custody.h"
 #include "recorder/core/caller_identification.h"
 #include "recorder/core/recorder_core.h"
 
@@ -61,6 +64,45 @@ public:
 private:
     std::ostream& err_;
 };
+
+// The drop folders' free space: the real disk's, or with a disk size that size less the files
+// under the drop folders, as if they were alone on a disk that small.
+class ReplayFreeSpace final : public FreeSpaceProvider {
+public:
+    ReplayFreeSpace(std::optional<uint64_t> diskBytes, const RecorderSettings& settings) : diskBytes_(diskBytes) {
+        for (const ChannelConfig& channel : settings.channels) {
+            if (!channel.dropFolder.empty() &&
+                std::find(dropFolders_.begin(), dropFolders_.end(), channel.dropFolder) == dropFolders_.end()) {
+                dropFolders_.push_back(channel.dropFolder);
+            }
+        }
+    }
+    std::optional<uint64_t> FreeBytes(const std::string& folder) override {
+        if (!diskBytes_) return disk_.FreeBytes(folder);
+        namespace fs = std::filesystem;
+        uint64_t used = 0;
+        for (const std::string& drop : dropFolders_) {
+            std::error_code error;
+            for (fs::recursive_directory_iterator it(drop, error), end; !error && it != end; it.increment(error)) {
+                std::error_code sizeError;
+                if (it->is_regular_file(sizeError)) used += it->file_size(sizeError);
+            }
+        }
+        return used >= *diskBytes_ ? 0 : *diskBytes_ - used;
+    }
+
+private:
+    std::optional<uint64_t> diskBytes_;
+    std::vector<std::string> dropFolders_;
+    DiskFreeSpace disk_;
+};
+
+// recorder.ini's retention per line, and what its load refused.
+void ApplyRecorderOptions(RecorderCore& core, const std::string& programFolder, std::ostream& err) {
+    const RecorderOptions options = LoadRecorderOptions(programFolder);
+    for (const std::string& message : options.messages) err << "pell-replay: recorder.ini: " << message << '\n';
+    core.SetRetention(options.lines);
+}
 
 // A file whose modification time becomes the replay clock's time when it is closed.
 class ClockedFile final : public FileHandle {
@@ -242,13 +284,16 @@ int RunReplay(const ReplayOptions& options, std::ostream& out, std::ostream& err
     QuietView view;
     StreamNotifier notifier(err);
     ClockedFileSystem fileSystem(clock);
-    DiskFreeSpace freeSpace;
+    ReplayFreeSpace freeSpace(options.diskBytes, settings);
+    PosixRecordingCustody custody("pell-replay");
     RecorderServices services{
         clock, lines, view, notifier, fileSystem, freeSpace, DefaultCallerIdentifier(), [&](const FiledRecording& f) {
             out << f.channel + 1 << '\t' << f.path << '\t' << f.number << '\t' << f.directionMark << '\n';
         }};
+    services.custody = &custody;
     RecorderCore core(settings, toneTables, services);
     core.OnSettingsLoaded(std::exchange(settings.loadMessages, {}));
+    ApplyRecorderOptions(core, settings.programFolder, err);
     if (!core.LoadEncoder(kLines[0]) || !core.LoadEncoder(kLines[1])) {
         err << "pell-replay: Could not upload mp3 codec!\n";
         return 1;

@@ -57,9 +57,14 @@ struct ReplayOptions {
     std::string timelinePath;
     LocalDateTime start;
     uint32_t pauseMsPerBlock = 0;  // real time waited after each block, to watch or interrupt a replay
+    // The drop folders on a disk of this many bytes: free space is that minus every file under
+    // them, so cleaning and keep_days meet a filling disk without a small file system to mount.
+    std::optional<uint64_t> diskBytes;
 };
 
-// First finishes any recording a stopped earlier run left unfinished, then replays. Prints one
+// The recorder's options of recorder.ini in the folder (retention per line) apply, and its
+// custody records (manifest, hold lists, audit trail as "pell-replay") are kept as the recorder
+// keeps them. First finishes any recording a stopped earlier run left unfinished, then replays. Prints one
 // line per recording file on disk to out: channel (1 or 2), path, number, direction mark,
 // tab-separated; messages, log lines and errors go to err. Every file the recorder closes takes
 // the replay clock's time as its modification time. Returns the process exit code.

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "custody/core/audit_trail.h"
+#include "custody/core/hold_list.h"
 #include "index/core/call_criteria.h"
 #include "index/core/call_store.h"
 #include "web/core/users.h"
@@ -99,30 +101,32 @@ public:
     virtual TagWrite StoreBookmark(const CallRecord& call, std::string_view text) = 0;
 };
 
-// One entry of a record root's audit trail.
-struct AuditEntry {
-    std::string user;       // the web user's name
-    std::string program;    // "pell-web"
-    std::string action;     // "play", "download", "bookmark", "protect", "unprotect"
-    std::string recording;  // the recording's path
-    std::string detail;     // e.g. the new bookmark text
-};
-
 struct CustodyStatus {
     bool ok = true;
     std::string reason;
 };
 
-// The audit trail and the legal hold of a record root.
+struct HoldOutcome {
+    enum class Kind {
+        kChanged,     // protected or released now, and recorded in the audit trail
+        kUnchanged,   // it already was so: nothing to record
+        kUnrecorded,  // changed, but the audit trail could not be written
+        kFailed,      // the hold list could not be changed: nothing changed
+    };
+    Kind kind = Kind::kChanged;
+    std::string reason;
+};
+
+// The audit trail and the legal hold of the record roots (custody/posix/custody.h).
 class CustodyPort {
 public:
     virtual ~CustodyPort() = default;
-    // False while no hold can be kept here: the pages then offer no protect button.
-    virtual bool HoldAvailable() = 0;
-    virtual CustodyStatus AppendAudit(const std::string& root, const AuditEntry& entry) = 0;
-    virtual std::optional<bool> IsProtected(const std::string& root, const std::string& path) = 0;
-    virtual CustodyStatus SetProtected(const std::string& root, const std::string& path, bool isProtected,
-                                       const std::string& user) = 0;
+    // One entry in `root`'s audit.log: what a web user did to a recording.
+    virtual CustodyStatus AppendAudit(const std::string& root, const AuditRecord& record) = 0;
+    // The recording's hold as its day folder's protected.list says now.
+    virtual HoldCheck Hold(const std::string& path) = 0;
+    // Protects or releases one recording, recorded in its root's audit trail as `user` of pell-web.
+    virtual HoldOutcome SetProtected(const std::string& path, bool isProtected, const std::string& user) = 0;
 };
 
 // A recorder's health file and its line descriptions.

@@ -64,14 +64,15 @@ const Json& Field(const Json& object, const char* name) {
     return found == object.end() ? kNull : *found;
 }
 
-// "last_call": {"time", "number"}, or just a number as text.
-void ReadLastCall(const Json& value, LineStatus& line) {
-    if (value.is_string()) {
-        line.lastCallNumber = Text(value);
-        return;
+// "last_call": its time (with "last_number" beside it), or {"time", "number"}.
+void ReadLastCall(const Json& value, const Json& number, LineStatus& line) {
+    if (value.is_object()) {
+        line.lastCallTime = Time(Field(value, "time"));
+        line.lastCallNumber = Text(Field(value, "number"));
+    } else {
+        line.lastCallTime = Time(value);
     }
-    line.lastCallTime = Time(Field(value, "time"));
-    line.lastCallNumber = Text(Field(value, "number"));
+    if (number.is_string()) line.lastCallNumber = Text(number);
 }
 
 void ReadLastProblem(const Json& value, LineStatus& line) {
@@ -89,7 +90,7 @@ LineStatus ReadLine(const Json& value, std::size_t index) {
     line.line = number.is_number_integer() ? number.get<int>() : static_cast<int>(index) + 1;
     line.state = Text(Field(value, "state"));
     line.callStart = Time(Field(value, "call_start"));
-    ReadLastCall(Field(value, "last_call"), line);
+    ReadLastCall(Field(value, "last_call"), Field(value, "last_number"), line);
     ReadLastProblem(Field(value, "last_problem"), line);
     return line;
 }
@@ -168,8 +169,12 @@ RecorderStatus ParseRecorderStatus(std::string_view text, int64_t modifiedSecond
     }
     status.presence = RecorderStatus::Presence::Present;
     status.version = Text(Field(root, "version"));
+    status.state = Text(Field(root, "state"));
     if (const auto written = Time(Field(root, "written"))) status.written = written;
     if (const Json& box = Field(root, "box_present"); box.is_boolean()) status.boxPresent = box.get<bool>();
+    if (const Json& sound = Field(root, "sound_present"); sound.is_boolean()) status.soundPresent = sound.get<bool>();
+    status.lastProblem = Text(Field(root, "last_problem"));
+    status.lastProblemTime = Time(Field(root, "last_problem_at"));
     if (const Json& free = Field(root, "disk_free_bytes"); free.is_number()) {
         status.diskFreeBytes =
             free.is_number_integer() ? free.get<int64_t>() : static_cast<int64_t>(free.get<double>());

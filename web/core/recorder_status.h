@@ -1,14 +1,17 @@
 // A recorder's health file, "status.json" in its program folder, which the recorder rewrites
-// every few seconds. Read tolerantly: the file may be missing (a recorder that does not write
+// every 5 seconds. Read tolerantly: the file may be missing (a recorder that does not write
 // one, or has not yet), half-written, or from a newer recorder with fields this reader does
 // not know; whatever can be read is shown and the rest is left out. The fields read:
 //
-//   {"version": "0.2", "written": "2026-03-10T14:07:55+01:00", "box_present": true,
-//    "disk_free_bytes": 52000000000,
-//    "lines": [{"line": 1, "state": "recording", "call_start": "...",
-//               "last_call": {"time": "...", "number": "5551234"},
-//               "last_problem": {"time": "...", "message": "..."}}],
-//    "alarms": [{"condition": "box_missing", "since": "...", "message": "..."}]}
+//   {"version": "0.2", "written": "2026-03-10T14:07:55", "state": "recording",
+//    "box_present": true, "sound_present": true, "disk_free_bytes": 52000000000,
+//    "lines": [{"line": 1, "state": "recording", "call_start": "...", "last_call": "...",
+//               "last_number": "5551234", "last_problem": "..."}],
+//    "last_problem": "...", "last_problem_at": "...",
+//    "alarms": ["Alarm text", ...]}
+//
+// An alarm may also be an object {"condition", "since", "message"}, a line's last call
+// {"time", "number"} and its last problem {"time", "message"}.
 //
 // Times are ISO 8601 texts (with "Z" or an offset, else local time) or seconds since the epoch.
 #pragma once
@@ -48,15 +51,21 @@ struct RecorderStatus {
     Presence presence = Presence::Absent;
     std::string problem;  // for Unreadable and Broken, in words
     std::string version;
+    std::string state;               // "idle", "recording", "waiting for the line box", "stopped"
     std::optional<int64_t> written;  // the file's own time, else its modification time
     bool stale = false;              // not rewritten for a while: the recorder may not be running
     std::optional<bool> boxPresent;
+    std::optional<bool> soundPresent;
     std::optional<int64_t> diskFreeBytes;
+    std::string lastProblem;
+    std::optional<int64_t> lastProblemTime;
     std::vector<LineStatus> lines;
     std::vector<RecorderAlarm> alarms;
 };
 
-inline constexpr int64_t kStatusStaleSeconds = 60;
+// Six times the recorder's period: a file older than this is from a recorder that stopped
+// without saying so, or cannot write its program folder.
+inline constexpr int64_t kStatusStaleSeconds = 30;
 
 // `text` is the file's content, `modifiedSeconds` its modification time, `now` the present.
 RecorderStatus ParseRecorderStatus(std::string_view text, int64_t modifiedSeconds, int64_t now);

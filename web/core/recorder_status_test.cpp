@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "recorder/core/recorder_status.h"
+
 namespace pell::web {
 namespace {
 
@@ -88,10 +90,56 @@ TEST(RecorderStatusTest, LinesWithoutNumbersAreCountedInOrder) {
     EXPECT_EQ(s.lines[1].line, 2);
 }
 
-TEST(RecorderStatusTest, FileNotRewrittenForAMinuteIsStale) {
-    EXPECT_FALSE(ParseRecorderStatus("{}", kNow - 60, kNow).stale);
-    EXPECT_TRUE(ParseRecorderStatus("{}", kNow - 61, kNow).stale);
-    EXPECT_EQ(ParseRecorderStatus("{}", kNow - 61, kNow).written, kNow - 61);  // without its own time
+TEST(RecorderStatusTest, FileNotRewrittenForHalfAMinuteIsStale) {
+    EXPECT_FALSE(ParseRecorderStatus("{}", kNow - 30, kNow).stale);
+    EXPECT_TRUE(ParseRecorderStatus("{}", kNow - 31, kNow).stale);
+    EXPECT_EQ(ParseRecorderStatus("{}", kNow - 31, kNow).written, kNow - 31);  // without its own time
+}
+
+// The file as the recorder writes it, by the recorder's own writer.
+TEST(RecorderStatusTest, ReadsTheHealthFileTheRecorderWrites) {
+    const auto at = [](int hour, int minute) {
+        return LocalDateTime{std::chrono::year{2026} / 3 / 10, hour, minute, 0};
+    };
+    HealthReport report;
+    report.version = "1.4";
+    report.written = at(14, 7);
+    report.state = "waiting for the line box";
+    report.boxPresent = false;
+    report.soundPresent = true;
+    report.diskFreeBytes = 52'000'000'000;
+    report.lines[0].condition = LineCondition::kRecording;
+    report.lines[0].callStart = at(14, 2);
+    report.lines[0].lastFiledAt = at(13, 50);
+    report.lines[0].lastNumber = "5551234";
+    report.lines[1].condition = LineCondition::kBoxMissing;
+    report.lines[1].lastProblem = "Line 2: cannot write \"/srv/rec\"";
+    report.lastProblem = "The line box is missing";
+    report.lastProblemAt = at(14, 0);
+    report.alarms = {"The line box has been missing for more than a minute"};
+    const int64_t written = ToTimeT(at(14, 7));
+
+    const RecorderStatus s = ParseRecorderStatus(FormatHealthJson(report), written, written + 5);
+    ASSERT_EQ(s.presence, Presence::Present) << s.problem;
+    EXPECT_EQ(s.version, "1.4");
+    EXPECT_EQ(s.state, "waiting for the line box");
+    EXPECT_EQ(s.written, written);
+    EXPECT_EQ(s.boxPresent, false);
+    EXPECT_EQ(s.soundPresent, true);
+    EXPECT_EQ(s.diskFreeBytes, 52'000'000'000);
+    EXPECT_EQ(s.lastProblem, "The line box is missing");
+    EXPECT_EQ(s.lastProblemTime, ToTimeT(at(14, 0)));
+    ASSERT_EQ(s.lines.size(), 2u);
+    EXPECT_EQ(s.lines[0].state, "recording");
+    EXPECT_EQ(s.lines[0].callStart, ToTimeT(at(14, 2)));
+    EXPECT_EQ(s.lines[0].lastCallTime, ToTimeT(at(13, 50)));
+    EXPECT_EQ(s.lines[0].lastCallNumber, "5551234");
+    EXPECT_EQ(s.lines[1].line, 2);
+    EXPECT_EQ(s.lines[1].state, "box_missing");
+    EXPECT_EQ(s.lines[1].lastProblem, "Line 2: cannot write \"/srv/rec\"");
+    EXPECT_FALSE(s.lines[1].lastCallTime.has_value());
+    ASSERT_EQ(s.alarms.size(), 1u);
+    EXPECT_EQ(s.alarms[0].message, "The line box has been missing for more than a minute");
 }
 
 TEST(RecorderStatusTest, LongTextsAreCut) {

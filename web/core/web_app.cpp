@@ -66,7 +66,7 @@ const char* DirectionName(CallDirection direction) {
     return "unknown";
 }
 
-Json CallJson(const CallRecord& call, bool isProtected) {
+Json CallJson(const CallRecord& call, const ShownHold& hold) {
     const RecordRow row = ToRecordRow(call, 0);
     const CallFacts& f = call.facts;
     return Json{{"id", call.id},
@@ -79,7 +79,8 @@ Json CallJson(const CallRecord& call, bool isProtected) {
                 {"direction", DirectionName(f.direction)},
                 {"bookmark", f.bookmark},
                 {"played", f.played},
-                {"protected", isProtected},
+                {"protected", hold.isProtected},
+                {"holdProblem", hold.problem},
                 {"readable", f.readable}};
 }
 
@@ -126,11 +127,15 @@ Json RecorderJson(const std::string& folder, const RecorderStatus& status) {
                 {"presence", PresenceName(status.presence)},
                 {"problem", status.problem},
                 {"version", status.version},
+                {"state", status.state},
                 {"written", Moment(status.written)},
                 {"writtenText", MomentText(status.written)},
                 {"stale", status.stale},
                 {"boxPresent", status.boxPresent ? Json(*status.boxPresent) : Json(nullptr)},
+                {"soundPresent", status.soundPresent ? Json(*status.soundPresent) : Json(nullptr)},
                 {"diskFreeBytes", status.diskFreeBytes ? Json(*status.diskFreeBytes) : Json(nullptr)},
+                {"lastProblem", status.lastProblem},
+                {"lastProblemText", MomentText(status.lastProblemTime)},
                 {"lines", lines},
                 {"alarms", alarms}};
 }
@@ -373,7 +378,7 @@ WebResponse WebApp::Logout(const WebRequest& request, const Caller& caller) {
 }
 
 WebResponse WebApp::SessionInfo(const Caller& caller) {
-    const bool holds = ports_.custody.HoldAvailable() && RoleMay(caller.user.role, Action::Protect);
+    const bool holds = RoleMay(caller.user.role, Action::Protect);
     Json lines = Json::array();
     if (caller.user.role == Role::Listener) {
         for (const std::string& line : caller.user.lines) lines.push_back(line);
@@ -411,7 +416,7 @@ WebResponse WebApp::Search(const WebRequest& request, const Caller& caller) {
     for (const CallRecord& call : found.value.calls) {
         // The store already kept to the permitted lines; the same rule again costs nothing.
         if (!MayReachCall(caller.user, call, roots)) continue;
-        calls.push_back(CallJson(call, call.facts.isProtected));
+        calls.push_back(CallJson(call, HoldOf(call)));
     }
     return JsonResponse(200, Json{{"calls", calls}, {"truncated", found.value.truncated}, {"roots", roots.size()}});
 }
@@ -430,17 +435,21 @@ std::variant<WebApp::Reached, WebResponse> WebApp::Reach(const Caller& caller, i
     return Reached{*found.value, std::move(roots)};
 }
 
-std::string WebApp::AuditRecording(const CallRecord& call) const { return call.Path(); }
+ShownHold WebApp::HoldOf(const CallRecord& call) {
+    const HoldCheck check = ports_.custody.Hold(call.Path());
+    return {check.state != HoldState::Free, check.reason};
+}
+
+CustodyStatus WebApp::Audit(const Caller& caller, const CallRecord& call, AuditAction action, std::string detail) {
+    return ports_.custody.AppendAudit(
+        call.root, AuditRecord{caller.user.name, kProgramName, action, call.Path(), std::move(detail)});
+}
 
 WebResponse WebApp::OneCall(const Caller& caller, int64_t id) {
     auto reached = Reach(caller, id);
     if (auto* refusal = std::get_if<WebResponse>(&reached)) return std::move(*refusal);
     const CallRecord& call = std::get<Reached>(reached).call;
-    bool isProtected = call.facts.isProtected;
-    if (ports_.custody.HoldAvailable()) {
-        if (const auto held = ports_.custody.IsProtected(call.root, call.Path())) isProtected = *held;
-    }
-    return JsonResponse(200, CallJson(call, isProtected));
+    return JsonResponse(200, CallJson(call, HoldOf(call)));
 }
 
 bool WebApp::FirstPlay(const Session& session, int64_t id) {
@@ -482,9 +491,9 @@ WebResponse WebApp::Stream(const WebRequest& request, const Caller& caller, int6
     if (request.method == "GET" && fromStart) {
         // Nothing is played or downloaded without its entry in the record folder's audit trail.
         if (download || FirstPlay(caller.session, id)) {
-            const CustodyStatus audited = ports_.custody.AppendAudit(
-                call.root,
-                AuditEntry{caller.user.name, kProgramName, download ? "download" : "play", AuditRecording(call), ""});
+            // A download is a copy leaving the record folder.
+            const CustodyStatus audited = download ? Audit(caller, call, AuditAction::Copy, "download")
+                                                   : Audit(caller, call, AuditAction::Play, "");
             if (!audited.ok) {
                 if (!download) ForgetPlay(caller.session, id);
                 ports_.log.Write("refused " + std::string(download ? "a download" : "a play") + " of " +
@@ -552,36 +561,40 @@ WebResponse WebApp::Bookmark(const WebRequest& request, const Caller& caller, in
     if (const StoreStatus noted = ports_.calls.NoteChanged(call.root, call.Path()); !noted.Ok()) {
         ports_.log.Write("the index missed a bookmark of " + EscapeUnprintable(call.Path()) + ": " + noted.message);
     }
-    const CustodyStatus audited = ports_.custody.AppendAudit(
-        call.root, AuditEntry{caller.user.name, kProgramName, "bookmark", AuditRecording(call), call.facts.bookmark});
+    // The trail says that a bookmark changed, never what it says (it may hold a name or a number).
+    const CustodyStatus audited = Audit(caller, call, AuditAction::Bookmark, text->empty() ? "cleared" : "set");
     if (!audited.ok) {
         ports_.log.Write("bookmark of " + EscapeUnprintable(call.Path()) +
                          " saved without its audit entry: " + audited.reason);
         return Problem(500, "The bookmark was saved, but the audit trail could not be written: " + audited.reason);
     }
     if (const auto fresh = ports_.calls.Find(id); fresh.Ok() && fresh.value) call = *fresh.value;
-    return JsonResponse(200, CallJson(call, call.facts.isProtected));
+    return JsonResponse(200, CallJson(call, HoldOf(call)));
 }
 
 WebResponse WebApp::Protect(const Caller& caller, int64_t id, bool isProtected) {
-    if (!ports_.custody.HoldAvailable()) return Problem(501, "Legal hold is not available in this installation.");
     auto reached = Reach(caller, id);
     if (auto* refusal = std::get_if<WebResponse>(&reached)) return std::move(*refusal);
     CallRecord call = std::get<Reached>(reached).call;
-    const CustodyStatus held = ports_.custody.SetProtected(call.root, call.Path(), isProtected, caller.user.name);
-    if (!held.ok) return Problem(500, "The hold could not be changed: " + held.reason);
-    if (const StoreStatus noted = ports_.calls.NoteChanged(call.root, call.Path()); !noted.Ok()) {
-        ports_.log.Write("the index missed a hold change of " + EscapeUnprintable(call.Path()) + ": " + noted.message);
+    const HoldOutcome held = ports_.custody.SetProtected(call.Path(), isProtected, caller.user.name);
+    if (held.kind == HoldOutcome::Kind::kFailed) {
+        ports_.log.Write(caller.user.name + " could not " + (isProtected ? "protect " : "unprotect ") +
+                         EscapeUnprintable(call.Path()) + ": " + held.reason);
+        return Problem(500, "The hold could not be changed: " + held.reason);
     }
-    const CustodyStatus audited = ports_.custody.AppendAudit(
-        call.root,
-        AuditEntry{caller.user.name, kProgramName, isProtected ? "protect" : "unprotect", AuditRecording(call), ""});
-    if (!audited.ok) {
+    if (held.kind != HoldOutcome::Kind::kUnchanged) {
+        if (const StoreStatus noted = ports_.calls.NoteChanged(call.root, call.Path()); !noted.Ok()) {
+            ports_.log.Write("the index missed a hold change of " + EscapeUnprintable(call.Path()) + ": " +
+                             noted.message);
+        }
+    }
+    if (held.kind == HoldOutcome::Kind::kUnrecorded) {
         ports_.log.Write("hold change of " + EscapeUnprintable(call.Path()) +
-                         " made without its audit entry: " + audited.reason);
-        return Problem(500, "The hold was changed, but the audit trail could not be written: " + audited.reason);
+                         " made without its audit entry: " + held.reason);
+        return Problem(500, "The hold was changed, but the audit trail could not be written: " + held.reason);
     }
-    return JsonResponse(200, CallJson(call, isProtected));
+    if (const auto fresh = ports_.calls.Find(id); fresh.Ok() && fresh.value) call = *fresh.value;
+    return JsonResponse(200, CallJson(call, HoldOf(call)));
 }
 
 WebResponse WebApp::Recorders(const Caller& caller) {

@@ -49,6 +49,14 @@ struct WebAppSettings {
 
 inline constexpr const char* kProgramName = "pell-web";
 
+// The hold shown for a call: its day folder's hold list, which a program other than this
+// server may have changed since the index read it. A list that cannot be read counts as a
+// hold, as it does for every deleter.
+struct ShownHold {
+    bool isProtected = false;
+    std::string problem;  // why the list cannot be read
+};
+
 class WebApp {
 public:
     WebApp(WebAppPorts ports, WebAppSettings settings);
@@ -94,7 +102,9 @@ private:
     // Nothing when no turn came in time (too many log-ins at once).
     std::optional<bool> VerifyPassword(const WebUser* user, const std::string& password);
     void ForgetPlay(const Session& session, int64_t id);
-    std::string AuditRecording(const CallRecord& call) const;
+    // Whether the call is protected now, from its day folder's hold list.
+    ShownHold HoldOf(const CallRecord& call);
+    CustodyStatus Audit(const Caller& caller, const CallRecord& call, AuditAction action, std::string detail);
 
     WebAppPorts ports_;
     WebAppSettings settings_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "testsupport/manual_clock.h"
@@ -92,7 +93,11 @@ protected:
 
     std::vector<std::string> Actions() {
         std::vector<std::string> out;
-        for (const auto& logged : custody_.Entries()) out.push_back(logged.entry.user + " " + logged.entry.action);
+        for (const auto& logged : custody_.Entries()) {
+            const AuditRecord& entry = logged.entry;
+            out.push_back(entry.user + " " + std::string(AuditActionName(entry.action)) +
+                          (entry.detail.empty() ? "" : " (" + entry.detail + ")"));
+        }
         return out;
     }
 
@@ -335,7 +340,7 @@ TEST_F(WebAppTest, DownloadIsAnAttachmentAndAuditedEveryTime) {
     EXPECT_EQ(disposition.rfind("attachment; filename=\"Line-1_", 0), 0u) << disposition;
     EXPECT_NE(disposition.find("_5551234.mp3\""), std::string::npos) << disposition;
     app_->Handle(request);
-    EXPECT_EQ(Actions(), (std::vector<std::string>{"bob download", "bob download"}));
+    EXPECT_EQ(Actions(), (std::vector<std::string>{"bob copy (download)", "bob copy (download)"}));
     EXPECT_FALSE(recordings_.Played(Path("a0000001.mp3")));
 }
 
@@ -358,7 +363,7 @@ TEST_F(WebAppTest, ChangesWithoutTheFormTokenOrFromAnotherSiteAreRefused) {
     EXPECT_TRUE(custody_.Entries().empty());
 }
 
-TEST_F(WebAppTest, BookmarkIsStoredNotedAndAuditedWithItsText) {
+TEST_F(WebAppTest, BookmarkIsStoredNotedAndAuditedWithoutItsText) {
     const Login bob = As("bob");
     const std::string path = "/api/calls/" + std::to_string(line1_) + "/bookmark";
     const WebResponse response = app_->Handle(Post(path, bob,
@@ -373,11 +378,10 @@ TEST_F(WebAppTest, BookmarkIsStoredNotedAndAuditedWithItsText) {
               "R\xC3\xBC"
               "ckruf Montag");
     EXPECT_EQ(calls_.Noted().size(), 1u);
-    ASSERT_EQ(custody_.Entries().size(), 1u);
-    EXPECT_EQ(custody_.Entries()[0].entry.action, "bookmark");
-    EXPECT_EQ(custody_.Entries()[0].entry.detail,
-              "R\xC3\xBC"
-              "ckruf Montag");
+    ASSERT_EQ(app_->Handle(Post(path, bob, {{"text", ""}})).status, 200);
+    // A bookmark may name a person or a number: the trail only says it changed.
+    EXPECT_EQ(Actions(), (std::vector<std::string>{"bob bookmark (set)", "bob bookmark (cleared)"}));
+    EXPECT_EQ(custody_.Entries()[0].entry.recording, Path("a0000001.mp3"));
     EXPECT_EQ(app_->Handle(Post(path, bob, {{"text", std::string(31, 'x')}})).status, 400);
     EXPECT_EQ(app_->Handle(Post(path, bob, {})).status, 400);
 }
@@ -392,17 +396,58 @@ TEST_F(WebAppTest, BookmarkSavedWithoutItsAuditEntrySaysSo) {
 
 TEST_F(WebAppTest, OnlyAnAdminProtectsAndEachChangeIsAudited) {
     const std::string path = "/api/calls/" + std::to_string(line1_);
-    EXPECT_EQ(app_->Handle(Post(path + "/protect", As("bob"))).status, 403);
+    const Login bob = As("bob");
+    EXPECT_EQ(app_->Handle(Post(path + "/protect", bob)).status, 403);
+    EXPECT_EQ(Body(app_->Handle(Get("/api/session", bob)))["mayProtect"], false);
     const Login alice = As("alice");
+    EXPECT_EQ(Body(app_->Handle(Get("/api/session", alice)))["mayProtect"], true);
     const WebResponse on = app_->Handle(Post(path + "/protect", alice));
     ASSERT_EQ(on.status, 200) << on.body;
     EXPECT_EQ(Body(on)["protected"], true);
+    EXPECT_EQ(calls_.Noted(), std::vector<std::string>{Path("a0000001.mp3")}) << "the index reads the hold again";
     EXPECT_EQ(Body(app_->Handle(Get(path, alice)))["protected"], true);
+    EXPECT_EQ(Body(app_->Handle(Post(path + "/protect", alice)))["protected"], true) << "protected already";
     EXPECT_EQ(Body(app_->Handle(Post(path + "/unprotect", alice)))["protected"], false);
     EXPECT_EQ(Actions(), (std::vector<std::string>{"alice protect", "alice unprotect"}));
-    custody_.holdAvailable = false;
-    EXPECT_EQ(app_->Handle(Post(path + "/protect", alice)).status, 501);
-    EXPECT_EQ(Body(app_->Handle(Get("/api/session", alice)))["mayProtect"], false);
+    EXPECT_EQ(custody_.Entries()[0].root, kRoot);
+    EXPECT_EQ(custody_.Entries()[0].entry.program, "pell-web");
+}
+
+TEST_F(WebAppTest, HoldThatCannotBeChangedOrRecordedSaysSo) {
+    const std::string path = "/api/calls/" + std::to_string(line1_) + "/protect";
+    const Login alice = As("alice");
+    const struct {
+        const char* what;
+        test::FaultPlan* faults;
+        const char* says;
+        bool heldAfter;
+    } cases[] = {
+        {"the hold list cannot be written", &custody_.holdFaults, "The hold could not be changed: Permission denied",
+         false},
+        {"the audit trail cannot be written", &custody_.auditFaults,
+         "The hold was changed, but the audit trail could not be written: Read-only file system", true},
+    };
+    for (const auto& c : cases) {
+        app_->Handle(Post("/api/calls/" + std::to_string(line1_) + "/unprotect", alice));
+        c.faults->FailOn(1);
+        const WebResponse response = app_->Handle(Post(path, alice));
+        EXPECT_EQ(response.status, 500) << c.what;
+        EXPECT_EQ(Body(response)["error"], c.says) << c.what;
+        EXPECT_EQ(custody_.Hold(Path("a0000001.mp3")).state == HoldState::Held, c.heldAfter) << c.what;
+    }
+}
+
+TEST_F(WebAppTest, SearchShowsTheHoldListAsItIsNowAndAnUnreadableListAsAHold) {
+    const Login alice = As("alice");
+    // Protected by another program: the index has not read the folder again yet.
+    custody_.SetProtected(Path("a0000001.mp3"), true, "someone");
+    custody_.BreakHoldList(Path("b0000001.mp3"));
+    const Json found = Body(app_->Handle(Get("/api/calls", alice)));
+    std::map<std::string, std::pair<bool, std::string>> shown;
+    for (const Json& call : found["calls"]) shown[call["number"]] = {call["protected"], call["holdProblem"]};
+    EXPECT_EQ(shown["5551234"], std::make_pair(true, std::string()));
+    EXPECT_EQ(shown["0123456"].first, true);
+    EXPECT_NE(shown["0123456"].second.find("protected.list: Permission denied"), std::string::npos);
 }
 
 TEST_F(WebAppTest, WrongPasswordIsRefusedCountedAndLogged) {

@@ -17,9 +17,11 @@
 #include "common/core/paths.h"
 #include "common/core/recorder_settings.h"
 #include "common/core/unique_fd.h"
+#include "custody/posix/custody.h"
 #include "player/catalogue/record_roots.h"
 #include "player/catalogue/tag_writer.h"
 #include "web/core/recorder_status.h"
+#include "web/core/web_app.h"
 
 namespace pell::web {
 namespace {
@@ -349,11 +351,21 @@ TagWrite PosixRecordings::StoreBookmark(const CallRecord& call, std::string_view
     return ChangeTag(call, [kept](TagBytes& tag) { SetBookmarkText(tag, kept); });
 }
 
-CustodyStatus JournalCustody::AppendAudit(const std::string& root, const AuditEntry& entry) {
-    log_.Write("audit: " + entry.user + " " + entry.action + " " + EscapeUnprintable(entry.recording) +
-               (entry.detail.empty() ? "" : " \"" + EscapeUnprintable(entry.detail) + "\"") + " (" + entry.program +
-               ", root " + EscapeUnprintable(root) + ")");
-    return {};
+CustodyStatus LibraryCustody::AppendAudit(const std::string& root, const AuditRecord& record) {
+    const int error = pell::AppendAudit(root, record);
+    if (error == 0) return {};
+    return {false, JoinPath(root, kAuditFileName) + ": " + SystemWords(error)};
+}
+
+HoldCheck LibraryCustody::Hold(const std::string& path) { return CheckHold(path); }
+
+HoldOutcome LibraryCustody::SetProtected(const std::string& path, bool isProtected, const std::string& user) {
+    const HoldResult result = ChangeHolds(HoldRequest{{path}, isProtected, kProgramName, ""}, user);
+    const bool changed = !result.changed.empty();
+    if (!result.failures.empty()) {
+        return {changed ? HoldOutcome::Kind::kUnrecorded : HoldOutcome::Kind::kFailed, result.failures.front()};
+    }
+    return {changed ? HoldOutcome::Kind::kChanged : HoldOutcome::Kind::kUnchanged, {}};
 }
 
 StatusFile PosixRecorderFiles::ReadStatus(const std::string& programFolder) {

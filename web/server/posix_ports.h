@@ -113,20 +113,13 @@ public:
     TagWrite StoreBookmark(const CallRecord& call, std::string_view text) override;
 };
 
-// Until the custody library is built in: the audit entries go to the event log (the journal),
-// and no hold can be kept.
-class JournalCustody final : public CustodyPort {
+// The custody library's records: audit.log of each record root, protected.list of each day
+// folder, with the web user named in every entry.
+class LibraryCustody final : public CustodyPort {
 public:
-    explicit JournalCustody(EventLog& log) : log_(log) {}
-    bool HoldAvailable() override { return false; }
-    CustodyStatus AppendAudit(const std::string& root, const AuditEntry& entry) override;
-    std::optional<bool> IsProtected(const std::string&, const std::string&) override { return std::nullopt; }
-    CustodyStatus SetProtected(const std::string&, const std::string&, bool, const std::string&) override {
-        return {false, "legal hold is not available in this installation"};
-    }
-
-private:
-    EventLog& log_;
+    CustodyStatus AppendAudit(const std::string& root, const AuditRecord& record) override;
+    HoldCheck Hold(const std::string& path) override;
+    HoldOutcome SetProtected(const std::string& path, bool isProtected, const std::string& user) override;
 };
 
 class PosixRecorderFiles final : public RecorderFiles {

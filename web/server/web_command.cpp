@@ -163,7 +163,7 @@ int Serve(const std::string& configFile, const WebSettings& s, CommandIo io) {
         }
     }
     PosixRecordings recordings;
-    JournalCustody custody(log);
+    LibraryCustody custody;
     PosixRecorderFiles recorders;
     BuiltInAssets assets;
     WebAppSettings appSettings;

@@ -52,7 +52,9 @@ function renderCalls() {
     cell(row, directionText(call.direction), 'Direction');
     cell(row, call.bookmark, 'Bookmark');
     cell(row, call.played ? '✓' : '', 'Played', 'flag');
-    cell(row, call.protected ? '🔒' : '', 'Protected', 'flag');
+    // A hold list that cannot be read keeps the call as if protected: "?" says so.
+    const held = cell(row, call.protected ? (call.holdProblem ? '?' : '✓') : '', 'Protected', 'flag held');
+    if (call.holdProblem) held.title = 'Treated as protected: ' + call.holdProblem;
     row.addEventListener('click', () => play(call));
     row.addEventListener('keydown', (event) => { if (event.key === 'Enter') play(call); });
     body.appendChild(row);
@@ -92,6 +94,7 @@ function showPlayer(call) {
   const protect = $('protect');
   protect.hidden = !state.mayProtect;
   protect.textContent = call.protected ? 'Unprotect' : 'Protect';
+  protect.setAttribute('aria-pressed', call.protected ? 'true' : 'false');
   $('player-message').textContent = '';
 }
 
@@ -145,6 +148,7 @@ function setupCalls() {
       const updated = await change('/api/calls/' + call.id + (call.protected ? '/unprotect' : '/protect'));
       replaceCall(updated);
       showPlayer(updated);
+      $('player-message').textContent = updated.protected ? 'Protected: no cleaning or deletion removes it.' : 'No longer protected.';
     } catch (error) {
       $('player-message').textContent = error.message;
     }
@@ -173,6 +177,23 @@ function gigabytes(bytes) {
   return (bytes / 1e9).toFixed(1) + ' GB';
 }
 
+// "box_missing" as "box missing".
+function words(key) {
+  return (key || '').replace(/_/g, ' ');
+}
+
+function recorderState(recorder) {
+  switch (recorder.presence) {
+    case 'absent': return 'no status yet: not started here, or not writing its status';
+    case 'unreadable': return 'status cannot be read: ' + recorder.problem;
+    case 'broken': return 'status is damaged: ' + recorder.problem;
+    default: break;
+  }
+  if (recorder.state === 'stopped') return 'stopped' + (recorder.writtenText ? ' at ' + recorder.writtenText : '');
+  if (recorder.stale) return 'not running or not writing its status (last written ' + recorder.writtenText + ')';
+  return recorder.state ? words(recorder.state) : 'running';
+}
+
 async function showRecorders() {
   const holder = $('recorders');
   const message = $('recorders-message');
@@ -182,27 +203,24 @@ async function showRecorders() {
     message.textContent = answer.recorders.length === 0 ? 'No recorder is shown to this account.' : '';
     for (const recorder of answer.recorders) {
       const card = document.createElement('section');
-      card.className = 'recorder ' + (recorder.alarms.length > 0 || recorder.stale || recorder.presence !== 'present' ? 'trouble' : 'fine');
+      const down = recorder.stale || recorder.state === 'stopped' || recorder.presence !== 'present';
+      card.className = 'recorder ' + (recorder.alarms.length > 0 || down ? 'trouble' : 'fine');
       const title = document.createElement('h2');
       title.textContent = recorder.folder || 'Recorder';
       card.appendChild(title);
       const facts = document.createElement('dl');
-      const presence = {
-        present: recorder.stale ? 'not running (no news since ' + recorder.writtenText + ')' : 'running',
-        absent: 'no status yet',
-        unreadable: 'status cannot be read: ' + recorder.problem,
-        broken: 'status is damaged: ' + recorder.problem,
-      }[recorder.presence];
-      fact(facts, 'State', presence);
+      fact(facts, 'State', recorderState(recorder));
       if (recorder.boxPresent !== null) fact(facts, 'Line box', recorder.boxPresent ? 'connected' : 'missing');
+      if (recorder.soundPresent !== null) fact(facts, 'Sound input', recorder.soundPresent ? 'open' : 'missing');
       if (recorder.diskFreeBytes !== null) fact(facts, 'Free disk', gigabytes(recorder.diskFreeBytes));
       if (recorder.writtenText) fact(facts, 'Reported', recorder.writtenText);
+      if (recorder.lastProblem) fact(facts, 'Last problem', recorder.lastProblem + (recorder.lastProblemText ? ' (' + recorder.lastProblemText + ')' : ''));
       card.appendChild(facts);
       for (const line of recorder.lines) {
         const lineFacts = document.createElement('dl');
         lineFacts.className = 'line';
         fact(lineFacts, 'Line ' + line.line, line.description || '');
-        fact(lineFacts, 'Now', line.state + (line.callStartText ? ' since ' + line.callStartText : ''));
+        fact(lineFacts, recorder.stale ? 'Last known' : 'Now', words(line.state) + (line.callStartText ? ' since ' + line.callStartText : ''));
         if (line.lastCallText) fact(lineFacts, 'Last call', line.lastCallText + (line.lastCallNumber ? ' · ' + line.lastCallNumber : ''));
         if (line.lastProblem) fact(lineFacts, 'Last problem', line.lastProblem + (line.lastProblemText ? ' (' + line.lastProblemText + ')' : ''));
         card.appendChild(lineFacts);

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """pell-web in a real headless Chromium, driven over its DevTools pipe (no network, no driver
 download): log in, find the call by number, play it, seek, let it reach its end, set a
-bookmark; screenshots at desktop and phone width.
+bookmark, protect it; the recorders page over a recorder's status.json, fresh and stale;
+screenshots at desktop and phone width. The audit trail is read back with pell-catalogue.
 
-usage: browser_test.py PELL_WEB SCREENSHOT_FOLDER
+usage: browser_test.py PELL_WEB PELL_CATALOGUE SCREENSHOT_FOLDER
 Exit 0 passed, 1 failed, 77 skipped (no chromium, lame or sox)."""
 
 import base64
@@ -31,6 +32,26 @@ def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
+
+
+def write_status(folder, state, age_seconds):
+    """status.json as the recorder writes it every 5 seconds, aged by its modification time."""
+    now = datetime.datetime.now().replace(microsecond=0)
+    stamp = now.isoformat()
+    text = ('{\n  "version": "1.4",\n  "written": "%s",\n  "state": "%s",\n  "box_present": true,\n'
+            '  "sound_present": true,\n  "disk_free_bytes": 41000000000,\n  "lines": [\n'
+            '    {"line": 1, "state": "recording", "call_start": "%s", "last_call": null, "last_file": "", '
+            '"last_number": "", "last_problem": ""},\n'
+            '    {"line": 2, "state": "box_missing", "call_start": null, "last_call": "%s", '
+            '"last_file": "/srv/rec/x.mp3", "last_number": "0123456", "last_problem": "The line box is missing"}\n'
+            '  ],\n  "last_problem": "The line box is missing",\n  "last_problem_at": "%s",\n'
+            '  "alarms": ["The line box has been missing for more than a minute"]\n}\n'
+            % (stamp, state, stamp, stamp, stamp))
+    path = os.path.join(folder, "status.json")
+    with open(path, "w") as f:
+        f.write(text)
+    when = time.time() - age_seconds
+    os.utime(path, (when, when))
 
 
 def make_recording(folder, seconds):
@@ -137,10 +158,10 @@ class DevTools:
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) != 4:
         print(__doc__, file=sys.stderr)
         return 2
-    pell_web, shots = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    pell_web, catalogue, shots = (os.path.abspath(a) for a in sys.argv[1:4])
     chromium = shutil.which("chromium") or shutil.which("chromium-browser")
     if not chromium or not shutil.which("lame") or not shutil.which("sox"):
         print("SKIPPED: needs chromium, lame and sox (scripts/install-deps.sh)")
@@ -155,7 +176,11 @@ def main():
             f.write(make_recording(work, 3))
         with open(os.path.join(day, "in-0123456.mp3"), "wb") as f:
             f.write(make_recording(work, 2).replace(NUMBER.encode(), b"0123456"))
-        os.makedirs(os.path.join(work, "recorder"))
+        recorder = os.path.join(work, "recorder")
+        os.makedirs(recorder)
+        with open(os.path.join(recorder, "settings.ini"), "w") as f:
+            f.write("[channel1]\ndescription=Line 1\n[channel2]\ndescription=Line 2\n")
+        write_status(recorder, "recording", 2)
         port = free_port()
         config = os.path.join(work, "web.ini")
         with open(config, "w") as f:
@@ -229,6 +254,15 @@ def main():
             with open(recording, "rb") as f:
                 if not f.read()[-128:][97:127].startswith(b"refund promised"):
                     fail("the bookmark is not in the recording's tag")
+            browser.evaluate("document.getElementById('protect').click(); true")
+            browser.wait_for("document.getElementById('player-message').textContent.startsWith('Protected')",
+                             "the call protected")
+            browser.wait_for("document.querySelector('#calls tbody td.held').textContent === '✓'",
+                             "the hold in the table")
+            with open(os.path.join(day, "protected.list")) as f:
+                if "in-5551234.mp3" not in f.read().splitlines():
+                    fail("protected.list does not name the protected call")
+            browser.screenshot(os.path.join(shots, "web-protected.png"))
             browser.evaluate("document.querySelector('#search [name=number]').value = '';"
                              "document.getElementById('search').requestSubmit(); true")
             browser.wait_for("document.querySelectorAll('#calls tbody tr').length === 2", "both calls again")
@@ -241,13 +275,35 @@ def main():
 
             browser.screen(1280, 800, False)
             browser.call("Page.navigate", {"url": base + "/recorders"})
-            browser.wait_for("document.querySelectorAll('#recorders .recorder').length === 1", "the recorder's card")
+            browser.wait_for("document.querySelectorAll('#recorders .recorder').length === 1 && "
+                             "document.querySelector('#recorders').textContent.includes('box missing')",
+                             "the recorder's card with its lines")
+            card = browser.evaluate("document.querySelector('#recorders .recorder').textContent")
+            for shown in ("recording", "Line 1", "Line 2", "0123456",
+                          "The line box has been missing for more than a minute"):
+                if shown not in card:
+                    fail("the recorder's card does not show %r: %s" % (shown, card))
+            if card.count("Sound input") != 1 or card.count("Free disk") != 1:
+                fail("the recorder's facts are not shown once each: " + card)
             browser.screenshot(os.path.join(shots, "web-recorders.png"))
+            browser.screen(390, 844, True)
+            time.sleep(0.3)
+            browser.screenshot(os.path.join(shots, "web-recorders-phone.png"))
+            browser.screen(1280, 800, False)
+            write_status(recorder, "recording", 120)
+            browser.call("Page.reload")
+            browser.wait_for("document.querySelector('#recorders .recorder') && document.querySelector("
+                             "'#recorders .recorder').textContent.includes('not running or not writing its status')",
+                             "the stale status told")
+            browser.screenshot(os.path.join(shots, "web-recorders-stale.png"))
 
-            audit = open(log.name).read()
-            for action in ("play", "bookmark"):
-                if "audit: anna %s %s" % (action, recording) not in audit:
-                    fail("no audit entry for the %s:\n%s" % (action, audit))
+            trail = subprocess.run([catalogue, "audit", root], capture_output=True, text=True)
+            if trail.returncode != 0:
+                fail("the audit trail does not verify: " + trail.stderr)
+            done = [line.split("\t")[1:5] for line in trail.stdout.splitlines()[1:]]
+            for action in ("play", "bookmark", "protect"):
+                if ["anna", "pell-web", action, recording] not in done:
+                    fail("no audit entry for the %s:\n%s" % (action, trail.stdout))
         finally:
             if browser:
                 browser.close()

@@ -1,162 +1,20 @@
 // pell-web over real HTTP on localhost: the server, its file, index and password adapters and
 // a client that behaves as a browser or as an attacker would.
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utime.h>
 
-#include <filesystem>
-#include <fstream>
-#include <memory>
 #include <set>
 #include <sstream>
-#include <nlohmann/json.hpp>
-#include <thread>
 
-#include "common/core/clock.h"
-#include "common/core/recording_tag_layout.h"
-#include "index/open/open_call_index.h"
-#include "player/catalogue/catalogue_test_support.h"
-#include "player/catalogue/recording_tag.h"
-#include "testsupport/temp_dir.h"
-#include "web/core/testing/web_fakes.h"
-#include "web/server/http_server.h"
-#include "web/server/posix_ports.h"
+#include "custody/posix/custody.h"
+#include "recorder/core/recorder_status.h"
 #include "web/server/web_command.h"
+#include "web/tests/web_test_server.h"
 
 namespace pell::web {
 namespace {
-
-using Json = nlohmann::json;
-namespace fs = std::filesystem;
-
-constexpr const char* kDay = "01.03.2026";
-constexpr const char* kPassword = "correct horse battery";
-
-TagBytes TagOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    TagBytes tag{};
-    if (bytes.size() >= kTagSize) std::copy(bytes.end() - kTagSize, bytes.end(), tag.begin());
-    return tag;
-}
-std::string BookmarkOf(const std::string& path) { return ReadTagText(TagOf(path), tag_offset::kComment); }
-bool PlayedOf(const std::string& path) { return TagOf(path)[tag_offset::kPlayed] != 0; }
-
-// Fast hashes for the tests' accounts: verification reads the cost from the hash itself.
-SodiumPasswords::Cost Cheap() { return {1, 8192}; }
-
-struct Server {
-    TempDir dir;
-    std::string root;
-    std::string secret;  // a file outside every root
-    test::FakeLog log;
-    SystemClock clock;
-    KernelRandom random;
-    SodiumPasswords passwords{Cheap()};
-    std::unique_ptr<UsersFile> users;
-    std::unique_ptr<ConfiguredRoots> roots;
-    std::unique_ptr<IndexCalls> calls;
-    PosixRecordings recordings;
-    JournalCustody custody{log};
-    PosixRecorderFiles recorders;
-    BuiltInAssets assets;
-    std::unique_ptr<WebApp> app;
-    std::unique_ptr<HttpServer> http;
-    std::thread thread;
-    std::map<std::string, int64_t> ids;  // file name -> index id
-
-    void Recording(const std::string& name, const std::string& number, const std::string& line, int seconds) {
-        const std::string bytes =
-            pell::test::Layer3Audio(seconds) + pell::test::TagString(pell::test::RecorderTag(number, line));
-        std::ofstream(root + "/" + kDay + "/" + name, std::ios::binary) << bytes;
-    }
-
-    explicit Server(bool tls = false) {
-        root = dir.File("records");
-        fs::create_directories(root + "/" + kDay);
-        secret = dir.File("secret.txt");
-        std::ofstream(secret) << "the payroll, not a recording";
-        Recording("in-1.mp3", "5551234", "Line 1", 4);
-        Recording("in-2.mp3", "0123456", "Line 2", 3);
-        Recording("in-3.mp3", "7778888", "Line 1", 2);
-        UserList list;
-        list.users.push_back({"alice", Role::Admin, {}, passwords.Hash(kPassword)});
-        list.users.push_back({"bob", Role::Listener, {"Line 1"}, passwords.Hash(kPassword)});
-        std::ofstream(dir.File("users")) << FormatUsers(list);
-        users = std::make_unique<UsersFile>(dir.File("users"), log);
-        roots = std::make_unique<ConfiguredRoots>(std::vector<std::string>{root}, "");
-        IndexPlace place;
-        place.sqliteOverride = dir.File("index.sqlite");
-        OpenIndexResult opened = OpenCallIndex(place);
-        EXPECT_TRUE(opened.index) << opened.status.message;
-        opened.index->Index().Refresh({root});
-        for (const CallRecord& call :
-             opened.index->Index().Search({root}, CallCriteria{}, CallOrder{}, 0).value.calls) {
-            ids[call.facts.name] = call.id;
-        }
-        std::vector<std::unique_ptr<OpenedCallIndex>> indexes;
-        indexes.push_back(std::move(opened.index));
-        calls = std::make_unique<IndexCalls>(std::move(indexes), log);
-        app = std::make_unique<WebApp>(
-            WebAppPorts{clock, random, passwords, *users, *roots, *calls, recordings, custody, recorders, assets, log},
-            WebAppSettings{});
-        ServerOptions options;
-        options.port = 0;
-        options.threads = 8;
-        if (tls) {
-            const std::string make = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost -keyout " +
-                                     dir.File("key.pem") + " -out " + dir.File("cert.pem") + " 2>/dev/null";
-            EXPECT_EQ(std::system(make.c_str()), 0);
-            options.certificate = dir.File("cert.pem");
-            options.privateKey = dir.File("key.pem");
-        }
-        http = std::make_unique<HttpServer>(*app, options, log);
-        const std::string problem = http->Bind();
-        EXPECT_EQ(problem, "");
-        thread = std::thread([this] { http->Run(); });
-    }
-    ~Server() {
-        http->Stop();
-        thread.join();
-    }
-    std::string Path(const std::string& name) const { return root + "/" + kDay + "/" + name; }
-};
-
-struct Browser {
-    httplib::Client client;
-    std::string cookie;
-    std::string csrf;
-    std::string host;
-
-    explicit Browser(int port) : client("127.0.0.1", port), host("127.0.0.1:" + std::to_string(port)) {
-        client.set_read_timeout(10, 0);
-    }
-    httplib::Headers Headers(httplib::Headers extra = {}) const {
-        if (!cookie.empty()) extra.emplace("Cookie", cookie);
-        return extra;
-    }
-    httplib::Result Get(const std::string& path, httplib::Headers extra = {}) {
-        return client.Get(path, Headers(std::move(extra)));
-    }
-    // A change as the page sends it: its origin and the form token.
-    httplib::Result Post(const std::string& path, const httplib::Params& form, httplib::Headers extra = {},
-                         bool withToken = true) {
-        extra.emplace("Origin", "http://" + host);
-        if (withToken) extra.emplace("X-CSRF-Token", csrf);
-        return client.Post(path, Headers(std::move(extra)), form);
-    }
-    int LogIn(const std::string& name, const std::string& password) {
-        auto result = Post("/api/login", {{"name", name}, {"password", password}}, {}, false);
-        if (!result) return -1;
-        if (result->status == 200) {
-            const std::string set = result->get_header_value("Set-Cookie");
-            cookie = set.substr(0, set.find(';'));
-            csrf = Json::parse(result->body)["csrf"];
-        }
-        return result->status;
-    }
-};
 
 class WebHttp : public ::testing::Test {
 protected:
@@ -250,7 +108,9 @@ TEST_F(WebHttp, ChangesWithoutTheFormTokenAreRefused) {
     ASSERT_EQ(saved->status, 200) << saved->body;
     EXPECT_EQ(BookmarkOf(server.Path("in-1.mp3")), "complaint 17");
     EXPECT_EQ(Json::parse(saved->body)["bookmark"], "complaint 17");
-    EXPECT_TRUE(server.log.Contains("audit: alice bookmark " + server.Path("in-1.mp3") + " \"complaint 17\""));
+    const AuditRead audit = ReadAudit(server.root);
+    ASSERT_EQ(audit.entries.size(), 1u) << "only the change that was made is in the trail";
+    EXPECT_EQ(audit.entries[0].action, "bookmark");
 }
 
 TEST_F(WebHttp, RangesServeTheAskedBytes) {
@@ -305,17 +165,100 @@ TEST_F(WebHttp, PlayMarksTheCallPlayedAndEveryServingIsAudited) {
     auto download = browser.Get("/api/calls/" + id + "/download");
     ASSERT_EQ(download->status, 200);
     EXPECT_NE(download->get_header_value("Content-Disposition").find("attachment; filename=\""), std::string::npos);
-    const std::string audited = server.Path("in-3.mp3");
-    int plays = 0;
-    int downloads = 0;
-    for (const std::string& line : server.log.Lines()) {
-        plays += line.starts_with("audit: bob play " + audited) ? 1 : 0;
-        downloads += line.starts_with("audit: bob download " + audited) ? 1 : 0;
+    std::vector<std::string> served;
+    for (const AuditEntry& entry : ReadAudit(server.root).entries) {
+        EXPECT_EQ(entry.recording, server.Path("in-3.mp3"));
+        served.push_back(entry.user + " " + entry.action + " " + entry.detail);
     }
-    EXPECT_EQ(plays, 1);
-    EXPECT_EQ(downloads, 1);
+    EXPECT_EQ(served, (std::vector<std::string>{"bob play ", "bob copy download"}));
     auto call = browser.Get("/api/calls/" + id);
     EXPECT_EQ(Json::parse(call->body)["played"], true) << "the index learns of the played mark";
+}
+
+TEST_F(WebHttp, EveryServingAndChangeIsInTheRootsAuditTrailWithTheWebUserAndTheChainHolds) {
+    ASSERT_EQ(browser.LogIn("alice", kPassword), 200);
+    const std::string id = Id("in-1.mp3");
+    ASSERT_EQ(browser.Get("/api/calls/" + id + "/audio")->status, 200);
+    ASSERT_EQ(browser.Get("/api/calls/" + id + "/download")->status, 200);
+    ASSERT_EQ(browser.Post("/api/calls/" + id + "/bookmark", {{"text", "Mr Smith 0171"}})->status, 200);
+    ASSERT_EQ(browser.Post("/api/calls/" + id + "/protect", {})->status, 200);
+    ASSERT_EQ(browser.Post("/api/calls/" + id + "/unprotect", {})->status, 200);
+    const AuditRead audit = ReadAudit(server.root);
+    ASSERT_EQ(audit.error, 0);
+    EXPECT_TRUE(audit.check.Intact());
+    std::vector<std::string> actions;
+    for (const AuditEntry& entry : audit.entries) {
+        EXPECT_EQ(entry.user, "alice");
+        EXPECT_EQ(entry.program, "pell-web");
+        EXPECT_EQ(entry.recording, server.Path("in-1.mp3"));
+        EXPECT_EQ(entry.detail.find("Smith"), std::string::npos) << "a bookmark's text stays out of the trail";
+        actions.push_back(entry.action);
+    }
+    EXPECT_EQ(actions, (std::vector<std::string>{"play", "copy", "bookmark", "protect", "unprotect"}));
+
+    // An entry edited afterwards is found by the chain.
+    std::string text = server.dir.Read("records/audit.log");
+    const std::size_t at = text.find("alice");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 5, "carol");
+    server.dir.Write("records/audit.log", text);
+    EXPECT_FALSE(ReadAudit(server.root).check.Intact());
+}
+
+TEST_F(WebHttp, OnlyAnAdminWithTheFormTokenProtectsAndSearchShowsTheHoldList) {
+    const std::string id = Id("in-1.mp3");
+    const std::string list = server.root + "/" + kDay + "/protected.list";
+    Browser listener(server.http->Port());
+    ASSERT_EQ(listener.LogIn("bob", kPassword), 200);
+    ASSERT_EQ(browser.LogIn("alice", kPassword), 200);
+    const struct {
+        const char* what;
+        Browser* who;
+        httplib::Headers headers;
+        bool token;
+        int status;
+    } refused[] = {
+        {"a listener", &listener, {}, true, 403},
+        {"an admin without the token", &browser, {}, false, 403},
+        {"an admin with a forged token", &browser, {{"X-CSRF-Token", std::string(64, 'f')}}, false, 403},
+        {"no session", nullptr, {}, false, 401},
+    };
+    for (const auto& c : refused) {
+        Browser anonymous(server.http->Port());
+        Browser& who = c.who != nullptr ? *c.who : anonymous;
+        auto result = who.Post("/api/calls/" + id + "/protect", {}, c.headers, c.token);
+        ASSERT_TRUE(result) << c.what;
+        EXPECT_EQ(result->status, c.status) << c.what;
+        EXPECT_FALSE(fs::exists(list)) << c.what;
+    }
+    EXPECT_EQ(ReadAudit(server.root).error, ENOENT) << "nothing was done";
+    EXPECT_EQ(Json::parse(listener.Get("/api/session")->body)["mayProtect"], false);
+    EXPECT_EQ(Json::parse(browser.Get("/api/session")->body)["mayProtect"], true);
+
+    const auto shown = [&](Browser& who) {
+        std::map<std::string, bool> held;
+        auto result = who.Get("/api/calls");
+        EXPECT_EQ(result->status, 200) << result->body;
+        const Json answer = Json::parse(result->body);
+        for (const Json& call : answer["calls"]) held[call["number"]] = call["protected"];
+        return held;
+    };
+    auto on = browser.Post("/api/calls/" + id + "/protect", {});
+    ASSERT_EQ(on->status, 200) << on->body;
+    EXPECT_EQ(Json::parse(on->body)["protected"], true);
+    EXPECT_TRUE(IsProtected(server.Path("in-1.mp3"))) << "the day folder's hold list names it";
+    EXPECT_EQ(shown(listener)["5551234"], true) << "a listener sees the hold of its line's call";
+    // The index was told, so a search for protected calls finds it.
+    const Json found = Json::parse(browser.Get("/api/calls?protected=yes")->body)["calls"];
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0]["number"], "5551234");
+    // Protected from the command line: the page shows the list as it is, not as the index last read it.
+    ASSERT_TRUE(ChangeHolds(HoldRequest{{server.Path("in-3.mp3")}, true, "pell-catalogue", ""}).failures.empty());
+    EXPECT_EQ(shown(browser), (std::map<std::string, bool>{{"5551234", true}, {"0123456", false}, {"7778888", true}}));
+    auto off = browser.Post("/api/calls/" + id + "/unprotect", {});
+    ASSERT_EQ(off->status, 200) << off->body;
+    EXPECT_FALSE(IsProtected(server.Path("in-1.mp3")));
+    EXPECT_EQ(shown(browser)["5551234"], false);
 }
 
 TEST_F(WebHttp, TraversalAndLinksReachNoFile) {
@@ -408,8 +351,83 @@ TEST_F(WebHttp, AccountRemovedOrFileBrokenEndsItsSessions) {
     EXPECT_TRUE(server.log.Contains("nobody can log in"));
 }
 
+// status.json as the recorder writes it, aged by its modification time.
+void WriteHealthFile(const std::string& folder, const std::string& state, int64_t ageSeconds) {
+    HealthReport report;
+    report.version = "1.4";
+    report.written = SystemClock().Now();
+    report.state = state;
+    report.boxPresent = true;
+    report.soundPresent = true;
+    report.diskFreeBytes = 41'000'000'000;
+    report.lines[0].condition = LineCondition::kRecording;
+    report.lines[0].callStart = report.written;
+    report.lines[1].lastFiledAt = report.written;
+    report.lines[1].lastNumber = "0123456";
+    report.alarms = {"Line 2 has had no call for 3 days"};
+    const std::string path = folder + "/status.json";
+    std::ofstream(path) << FormatHealthJson(report);
+    const auto when = static_cast<time_t>(std::time(nullptr) - ageSeconds);
+    const utimbuf times{when, when};
+    ASSERT_EQ(::utime(path.c_str(), &times), 0);
+}
+
+TEST(WebHttpRecorders, PageShowsEachRecordersStateLinesAndAlarmsAndSaysWhenItsFileIsStale) {
+    TempDir folders;
+    const std::string recorder = folders.File("recorder");
+    fs::create_directories(recorder);
+    folders.Write("recorder/settings.ini", "[channel1]\ndescription=Line 1\n[channel2]\ndescription=Line 2\n");
+    ServerSetup setup;
+    setup.recorderFolders = {recorder, folders.File("never-started")};
+    Server server(setup);
+    Browser admin(server.http->Port());
+    ASSERT_EQ(admin.LogIn("alice", kPassword), 200);
+    Browser listener(server.http->Port());
+    ASSERT_EQ(listener.LogIn("bob", kPassword), 200);
+    const auto recorders = [](Browser& who) {
+        auto result = who.Get("/api/recorders");
+        EXPECT_EQ(result->status, 200) << result->body;
+        return Json::parse(result->body)["recorders"];
+    };
+
+    WriteHealthFile(recorder, "recording", 2);
+    Json shown = recorders(admin);
+    ASSERT_EQ(shown.size(), 2u);
+    const Json& running = shown[0];
+    EXPECT_EQ(running["folder"], recorder);
+    EXPECT_EQ(running["presence"], "present");
+    EXPECT_EQ(running["state"], "recording");
+    EXPECT_EQ(running["stale"], false);
+    EXPECT_EQ(running["boxPresent"], true);
+    EXPECT_EQ(running["diskFreeBytes"], 41'000'000'000);
+    ASSERT_EQ(running["lines"].size(), 2u);
+    EXPECT_EQ(running["lines"][0]["description"], "Line 1");
+    EXPECT_EQ(running["lines"][0]["state"], "recording");
+    EXPECT_FALSE(running["lines"][0]["callStartText"].is_null());
+    EXPECT_EQ(running["lines"][1]["lastCallNumber"], "0123456");
+    ASSERT_EQ(running["alarms"].size(), 1u);
+    EXPECT_EQ(running["alarms"][0]["message"], "Line 2 has had no call for 3 days");
+    EXPECT_EQ(shown[1]["presence"], "absent");
+
+    // A listener of line 1 sees its own line, not the other one nor the folders.
+    const Json own = recorders(listener);
+    ASSERT_EQ(own.size(), 1u);
+    EXPECT_EQ(own[0]["folder"], "");
+    ASSERT_EQ(own[0]["lines"].size(), 1u);
+    EXPECT_EQ(own[0]["lines"][0]["line"], 1);
+
+    WriteHealthFile(recorder, "recording", 45);
+    EXPECT_EQ(recorders(admin)[0]["stale"], true) << "not rewritten for 45 s: not running or not writing";
+    WriteHealthFile(recorder, "stopped", 3600);
+    EXPECT_EQ(recorders(admin)[0]["state"], "stopped");
+    folders.Write("recorder/status.json", "{\"version\": \"1.4\", \"lines\": [");
+    EXPECT_EQ(recorders(admin)[0]["presence"], "broken") << "a file caught half written";
+}
+
 TEST(WebHttps, TlsSessionCookieIsSecureAndHostBound) {
-    Server server(true);
+    ServerSetup setup;
+    setup.tls = true;
+    Server server(setup);
     httplib::SSLClient client("127.0.0.1", server.http->Port());
     client.enable_server_certificate_verification(false);
     auto result = client.Post("/api/login", {{"Origin", "https://127.0.0.1:" + std::to_string(server.http->Port())}},

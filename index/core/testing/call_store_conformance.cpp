@@ -36,6 +36,7 @@ CallFacts RandomCall(std::mt19937& random, int index) {
     f.stamp = {static_cast<int64_t>(random() % 100'000), (f.startTime + f.durationSeconds) * 1'000'000'000 + 5,
                f.startTime * 1'000'000'000 + 7, 0xF000'0000'0000'0000ULL + static_cast<uint64_t>(index)};
     f.contentKey = std::to_string(random());
+    if (random() % 3 != 0) f.audioSha256 = std::string(64, "0123456789abcdef"[random() % 16]);
     return f;
 }
 
@@ -187,9 +188,11 @@ TEST_P(CallStoreConformance, UpsertsKeepTheIdAndTheFolderKeepsItsCountAndMark) {
         std::find_if(files.begin(), files.end(), [&](const StoredFile& f) { return f.name == calls[1].name; });
     ASSERT_NE(second, files.end());
     EXPECT_EQ(second->stamp, calls[1].stamp);
+    EXPECT_EQ(second->audioSha256, calls[1].audioSha256);
 
     calls[1].bookmark = "changed later";
     calls[1].number = "0999";
+    calls[1].audioSha256 = std::string(64, 'e');
     ASSERT_TRUE(store->ApplyFiles(folder, {calls[1]}, {calls[2].name}, FolderMark{123'456'789, true, 42}).Ok());
     folders = store->Folders(root).value;
     EXPECT_TRUE(folders[0].complete);

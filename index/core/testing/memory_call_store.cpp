@@ -69,8 +69,8 @@ StoreResult<std::vector<StoredFile>> MemoryCallStore::Files(int64_t folderId) {
     if (Fails(result.status)) return result;
     for (const auto& [id, call] : rows_) {
         if (call.first == folderId)
-            result.value.push_back(
-                {id, call.second.name, call.second.stamp, call.second.isProtected, call.second.startTime});
+            result.value.push_back({id, call.second.name, call.second.stamp, call.second.isProtected,
+                                    call.second.startTime, call.second.audioSha256});
     }
     return result;
 }

@@ -213,28 +213,36 @@ std::vector<std::string> FakeCalls::Noted() {
     return noted_;
 }
 
-CustodyStatus FakeCustody::AppendAudit(const std::string& root, const AuditEntry& entry) {
+CustodyStatus FakeCustody::AppendAudit(const std::string& root, const AuditRecord& record) {
     if (auditFaults.NextFails()) return {false, "Read-only file system"};
     std::lock_guard lock(mutex_);
-    entries_.push_back(Logged{root, entry});
+    entries_.push_back(Logged{root, record});
     return {};
 }
 
-std::optional<bool> FakeCustody::IsProtected(const std::string&, const std::string& path) {
+HoldCheck FakeCustody::Hold(const std::string& path) {
     std::lock_guard lock(mutex_);
-    return held_.count(path) != 0;
+    if (broken_.count(path) != 0) return {HoldState::Unknown, ParentOf(path) + "/protected.list: Permission denied"};
+    return {held_.count(path) != 0 ? HoldState::Held : HoldState::Free, {}};
 }
 
-CustodyStatus FakeCustody::SetProtected(const std::string&, const std::string& path, bool isProtected,
-                                        const std::string&) {
-    if (holdFaults.NextFails()) return {false, "Permission denied"};
-    std::lock_guard lock(mutex_);
-    if (isProtected) {
-        held_.insert(path);
-    } else {
-        held_.erase(path);
+HoldOutcome FakeCustody::SetProtected(const std::string& path, bool isProtected, const std::string& user) {
+    if (holdFaults.NextFails()) return {HoldOutcome::Kind::kFailed, "Permission denied"};
+    {
+        std::lock_guard lock(mutex_);
+        const bool changed = isProtected ? held_.insert(path).second : held_.erase(path) != 0;
+        if (!changed) return {HoldOutcome::Kind::kUnchanged, {}};
     }
-    return {};
+    // The root is the day folder's parent, as the library finds it.
+    const CustodyStatus audited = AppendAudit(
+        ParentOf(ParentOf(path)),
+        AuditRecord{user, "pell-web", isProtected ? AuditAction::Protect : AuditAction::Unprotect, path, ""});
+    return audited.ok ? HoldOutcome{} : HoldOutcome{HoldOutcome::Kind::kUnrecorded, audited.reason};
+}
+
+void FakeCustody::BreakHoldList(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    broken_.insert(path);
 }
 
 std::vector<FakeCustody::Logged> FakeCustody::Entries() {

@@ -123,20 +123,20 @@ private:
     std::vector<std::string> noted_;
 };
 
+// Audit entries and holds in memory; a hold change records its entry as the library does.
 class FakeCustody final : public CustodyPort {
 public:
-    bool HoldAvailable() override { return holdAvailable; }
-    CustodyStatus AppendAudit(const std::string& root, const AuditEntry& entry) override;
-    std::optional<bool> IsProtected(const std::string& root, const std::string& path) override;
-    CustodyStatus SetProtected(const std::string& root, const std::string& path, bool isProtected,
-                               const std::string& user) override;
+    CustodyStatus AppendAudit(const std::string& root, const AuditRecord& record) override;
+    HoldCheck Hold(const std::string& path) override;
+    HoldOutcome SetProtected(const std::string& path, bool isProtected, const std::string& user) override;
 
     struct Logged {
         std::string root;
-        AuditEntry entry;
+        AuditRecord entry;
     };
     std::vector<Logged> Entries();
-    std::atomic<bool> holdAvailable{true};
+    // The hold list of the path's day folder cannot be read (a permission, an I/O error).
+    void BreakHoldList(const std::string& path);
     FaultPlan auditFaults;
     FaultPlan holdFaults;
 
@@ -144,6 +144,7 @@ private:
     std::mutex mutex_;
     std::vector<Logged> entries_;
     std::set<std::string> held_;
+    std::set<std::string> broken_;
 };
 
 class FakeRecorders final : public RecorderFiles {
