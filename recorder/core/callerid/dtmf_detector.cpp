@@ -19,10 +19,13 @@ constexpr DtmfFilterSet kSetB{
 constexpr int kMaxWindow = 106;
 constexpr int64_t kChunkLimit = 65536;
 // Amplitude ratios are given in dB as 20 log10, power ratios as 10 log10.
-constexpr int64_t kMinLevelSum = 1000;         // sum of |x| over a window: a sine of about -67 dBFS
-constexpr int64_t kShortestToneMs = 40;        // the shortest digit a receiver must take
-constexpr double kMinToneShare = 0.30;         // -10.5 dB: magnitude against the window's absolute level sum
-constexpr double kMinPairPower = 0.60;         // -2.2 dB: the pair's power against the window's, against talk-off
+constexpr int64_t kMinLevelSum = 1000;   // sum of |x| over a window: a sine of about -67 dBFS
+constexpr int64_t kShortestToneMs = 40;  // the shortest digit a receiver must take
+constexpr double kMinToneShare = 0.30;   // -10.5 dB: magnitude against the window's absolute level sum
+constexpr double kMinPairPower = 0.60;   // -2.2 dB: the pair's power against the window's, against talk-off
+// A strong twist leaves the weaker tone a smaller share: taken when the pair is nearly alone.
+constexpr double kWeakToneShare = 0.28;        // -11.1 dB
+constexpr double kWeakPairPower = 0.90;        // -0.5 dB
 constexpr double kContinuingToneShare = 0.22;  // -13.2 dB: as kMinToneShare, for a tone that goes on
 constexpr double kMaxSecondHarmonic = 0.30;    // -10.5 dB: magnitude at 2f against the tone's own
 // A key's tone must lie within 1.5 % + 2 Hz and one 3.5 % off must be refused: the limit lies
@@ -33,6 +36,10 @@ constexpr double kMinRelativePeak = 2.0;  // 6 dB: a key's tone against the othe
 // A window whose key has fallen this far below the key's peak is a gap, whatever is left of it:
 // an echo or a decaying tail of up to -12 dB must not fill the gap before the next digit.
 constexpr double kGapDropPower = 0.125;  // -9 dB
+// A key is switched on and off: its two tones rise from, or fall back to, this far below the
+// key's strongest window just before or after it. Two notes of music that pass for a key
+// mostly sound on around it, under the other notes that hid them.
+constexpr double kEdgeDropPower = 0.063;  // -12 dB
 
 constexpr double kToneHz[8] = {697, 770, 852, 941, 1209, 1336, 1477, 1633};
 
@@ -248,11 +255,18 @@ char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&mag
             DtmfDetector::KeyLevel* level) {
     *level = {};
     std::array<bool, 8> flags{};
-    for (int k = 0; k < 8; ++k) {
-        const int32_t levelSum = w.absPrefix[set.window[k]];
-        flags[k] = levelSum > kMinLevelSum && magnitude[k] * 100.0 / levelSum > kMinToneShare * 100.0;
-    }
-    const char digit = MapDtmfPair(flags);
+    auto flag = [&](double share) {
+        for (int k = 0; k < 8; ++k) {
+            const int32_t levelSum = w.absPrefix[set.window[k]];
+            flags[k] = levelSum > kMinLevelSum && magnitude[k] * 100.0 / levelSum > share * 100.0;
+        }
+        return MapDtmfPair(flags);
+    };
+    char digit = flag(kMinToneShare);
+    // A pair at a strong twist leaves its weaker tone a smaller share: taken only when the pair
+    // carries nearly all of the window's power, as a key on a quiet line does.
+    const bool weak = digit == 0;
+    if (weak) digit = flag(kWeakToneShare);
     if (digit == 0) return 0;
 
     int row = 0, column = 4;
@@ -264,7 +278,7 @@ char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&mag
     };
     const double windowPower = w.energy / set.maxWindow;
     const double pairPower = tonePower(row) + tonePower(column);
-    if (pairPower < kMinPairPower * windowPower) return 0;
+    if (pairPower < (weak ? kWeakPairPower : kMinPairPower) * windowPower) return 0;
     // Voiced speech puts energy at twice a tone's frequency (its harmonics come in series); a
     // tone pair has none there. Only the column tone is checked: twice a row tone lies within
     // a window's resolution of the column tones.
@@ -279,6 +293,47 @@ char Decide(const DtmfFilterSet& set, const WindowSamples& w, const double (&mag
 }
 
 }  // namespace
+
+double DtmfDetector::KeyPowerAt(int64_t at, char digit) const {
+    const int64_t span = static_cast<int64_t>(set_.maxWindow) * step_;
+    const int64_t historyStart = origin_ - static_cast<int64_t>(history_.size());
+    if (at + span <= 0 && at < historyStart) return 0;  // before the recording: silence
+    if (at < historyStart && at >= 0) return -1;        // no longer kept
+    const char* const keys = &kDigits[0][0];
+    const auto k = static_cast<int>(std::find(keys, keys + 16, digit) - keys);
+    if (k == 16) return -1;
+    double power = 0;
+    for (const int tone : {k / 4, 4 + k % 4}) {
+        const double c = set_.coefficient[tone] / 2048.0;
+        double q1 = 0, q2 = 0;
+        for (int32_t i = 0; i < set_.window[tone]; ++i) {
+            const int64_t n = at + static_cast<int64_t>(i) * step_;
+            double x = 0;  // outside the recording: silence
+            if (n >= origin_ && n - origin_ < chunkCount_) {
+                x = chunkData_[n - origin_];
+            } else if (n >= historyStart && n < origin_) {
+                x = history_[static_cast<size_t>(n - historyStart)];
+            }
+            const double q0 = q1 * c - q2 + x;
+            q2 = q1;
+            q1 = q0;
+        }
+        const double amplitude = std::sqrt(std::max(0.0, q1 * q1 + q2 * q2 - q1 * q2 * c)) / set_.window[tone];
+        power += 2.0 * amplitude * amplitude;
+    }
+    return power;
+}
+
+double DtmfDetector::WeakestAround(int64_t from, int64_t direction, char digit) const {
+    // Five windows a quarter stride apart, covering two strides beside the key.
+    double weakest = -1;
+    for (int64_t j = 0; j <= 4; ++j) {
+        const int64_t at = direction > 0 ? from + j * stride_ / 4 : from - stride_ - j * stride_ / 4;
+        const double power = KeyPowerAt(at, digit);
+        if (power >= 0 && (weakest < 0 || power < weakest)) weakest = power;
+    }
+    return weakest;
+}
 
 DtmfDetector::DtmfDetector(int32_t sampleRate, Kernel kernel) : sampleRate_(sampleRate) {
     supported_ = SelectDtmfFilterSet(sampleRate, &set_, &step_);
@@ -359,6 +414,8 @@ void DtmfDetector::AnalyseWindowPair(const int16_t* first, const int16_t* second
 }
 
 void DtmfDetector::AnalyseChunk(const int16_t* samples, int64_t count) {
+    chunkData_ = samples;
+    chunkCount_ = count;
     const int64_t span = static_cast<int64_t>(set_.maxWindow) * step_;
     int64_t aheadPosition = -1;  // the window analysed ahead with the previous one
     char aheadDigit = 0;
@@ -440,11 +497,17 @@ void DtmfDetector::NoteKeyWindow(char digit, int64_t start, int64_t end, const K
         run_ = {digit, start, end, 0};
         runRow_ = runColumn_ = 0;
         runHeld_ = false;
+        runPeak_ = 0;
+        runBefore_ = WeakestAround(start, -1, digit);
     }
     run_.end = std::max(run_.end, end);
     runRow_ += level.row;
     runColumn_ += level.column;
-    if (runHeld_) heldKey_ = RunKey();
+    runPeak_ = std::max(runPeak_, level.row + level.column);
+    if (runHeld_) {
+        heldKey_ = RunKey();
+        heldPeak_ = runPeak_;
+    }
 }
 
 DtmfKey DtmfDetector::RunKey() const {
@@ -466,10 +529,27 @@ void DtmfDetector::Hold(char digit) {
     if (run_.key == digit) {
         runHeld_ = true;
         heldKey_ = RunKey();
+        heldPeak_ = runPeak_;
+        heldBefore_ = runBefore_;
     }
 }
 
+bool DtmfDetector::SwitchedOnOrOff() const {
+    if (heldKey_.key != held_ || heldPeak_ <= 0) return true;  // nothing to judge by
+    const double after = WeakestAround(heldKey_.end, 1, held_);
+    const double limit = kEdgeDropPower * heldPeak_;
+    return (heldBefore_ >= 0 && heldBefore_ <= limit) || (after >= 0 && after <= limit) ||
+           (heldBefore_ < 0 && after < 0);
+}
+
 void DtmfDetector::Emit() {
+    if (!SwitchedOnOrOff()) {
+        // Tones that neither rose nor fell with the key: music, not a key. A key may lie there.
+        doubts_.push_back(heldKey_.start);
+        held_ = 0;
+        heldKey_ = {};
+        return;
+    }
     digits_ += held_;
     keys_.push_back(heldKey_.key == held_ ? heldKey_ : DtmfKey{held_, -1, -1, 0});
     held_ = 0;
@@ -489,11 +569,24 @@ bool DtmfDetector::LongEnough(const int16_t* samples, int64_t count, int64_t pos
     return before >= 0 && PairContinues(samples + before, last_);
 }
 
+void DtmfDetector::KeepHistory(const int16_t* samples, size_t count) {
+    const auto keep = static_cast<size_t>(8 * stride_);
+    if (count >= keep) {
+        history_.assign(samples + (count - keep), samples + count);
+    } else {
+        history_.insert(history_.end(), samples, samples + count);
+        if (history_.size() > keep) history_.erase(history_.begin(), history_.end() - static_cast<ptrdiff_t>(keep));
+    }
+    chunkData_ = nullptr;
+    chunkCount_ = 0;
+}
+
 void DtmfDetector::Feed(const int16_t* samples, size_t count) {
     if (!supported_ || finished_) return;
     while (count > 0) {
         if (chunk_.empty() && count >= chunkSamples_) {
             AnalyseChunk(samples, static_cast<int64_t>(chunkSamples_));
+            KeepHistory(samples, chunkSamples_);
             origin_ += static_cast<int64_t>(chunkSamples_);
             samples += chunkSamples_;
             count -= chunkSamples_;
@@ -505,6 +598,7 @@ void DtmfDetector::Feed(const int16_t* samples, size_t count) {
         count -= take;
         if (chunk_.size() == chunkSamples_) {
             AnalyseChunk(chunk_.data(), static_cast<int64_t>(chunk_.size()));
+            KeepHistory(chunk_.data(), chunk_.size());
             origin_ += static_cast<int64_t>(chunk_.size());
             chunk_.clear();
         }
@@ -515,11 +609,13 @@ std::string DtmfDetector::Finish() {
     if (!supported_) return {};
     if (!finished_) {
         finished_ = true;
-        if (static_cast<int64_t>(chunk_.size()) >= stride_) {
-            AnalyseChunk(chunk_.data(), static_cast<int64_t>(chunk_.size()));
-        }
-        chunk_.clear();
+        chunkData_ = chunk_.data();
+        chunkCount_ = static_cast<int64_t>(chunk_.size());
+        if (chunkCount_ >= stride_) AnalyseChunk(chunk_.data(), chunkCount_);
         if (held_ != 0) Emit();
+        chunk_.clear();
+        chunkData_ = nullptr;
+        chunkCount_ = 0;
         EndRun();
     }
     return digits_;

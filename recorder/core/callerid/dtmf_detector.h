@@ -6,19 +6,24 @@
 // absolute sample values of its window (and that sum exceeds 1000, a sine of about -67 dBFS);
 // exactly one row and one column tone that together carry at least 60 % (-2.2 dB) of the window's
 // power, each 6 dB above the other tones of its group, make a digit, unless the column tone has a
-// second harmonic above 30 % (-10.5 dB) of it (voiced speech has one, a key has none). Each tone
-// must lie within 2.5 % + 1 Hz of its key (half-way between the 1.5 % + 2 Hz a receiver must take
-// and the 3.5 % it must refuse), measured by the phase it turns between the two halves of its
-// window. Twist needs no own limit: the tone share and the pair power together take +-7 dB at every
-// rate and window alignment and refuse +-9 dB. When a new digit appears, the scan
-// steps back half a window to catch the tone's start. A digit seen in three windows (two at
-// 5512.5 Hz, whose windows are 19 ms) is held and is emitted once as many windows of silence
-// follow; a window whose key lies 9 dB or more below the key's strongest window counts as silence,
-// so an echo or a tail does not fill the gap. A digit whose first window was counted twice must
-// also lead both tone groups in the window half a stride on (a stride at 5512.5 Hz) or half a
-// stride before its first window, so it has lasted the 40 ms a key gives and that a speech
-// harmonic rarely holds. Beside the digits the detector keeps each key's bounds and twist, and
-// where a tone pair came and went without becoming a digit (see tone_reading.h).
+// second harmonic above 30 % (-10.5 dB) of it (voiced speech has one, a key has none). Where no
+// pair reaches 30 %, tones of 28 % (-11.1 dB) that carry 90 % (-0.5 dB) of the window's power
+// make one too: a strong twist on a quiet line. Each tone must lie within 2.5 % + 1 Hz of its key
+// (half-way between the 1.5 % + 2 Hz a receiver must take and the 3.5 % it must refuse), measured
+// by the phase it turns between the two halves of its window. Twist needs no own limit: the tone
+// share and the pair power together take +-7 dB (-8 dB on a quiet line) at every rate and window
+// alignment and refuse +-10 dB. When a new digit appears, the scan steps back half a window to
+// catch the tone's start. A digit seen in three windows (two at 5512.5 Hz, whose windows are
+// 19 ms) is held and is emitted once as many windows of silence follow; a window whose key lies
+// 9 dB or more below the key's strongest window counts as silence, so an echo or a tail does not
+// fill the gap. A digit whose first window was counted twice must also lead both tone groups in
+// the window half a stride on (a stride at 5512.5 Hz) or half a stride before its first window,
+// so it has lasted the 40 ms a key gives and that a speech harmonic rarely holds. A held digit is
+// emitted only when its two tones rose from, or fell back to, 12 dB below its strongest window
+// within two strides before or after it: a key is switched on and off, while two notes of music
+// that pass for a key sound on under the notes that hid them (such a digit counts as a doubt).
+// Beside the digits the detector keeps each key's bounds and twist, and where a tone pair came
+// and went without becoming a digit (see tone_reading.h).
 // Recordings at 16000 and 32000 Hz analyse every 2nd/4th sample with the 8000 Hz filters, those
 // at 11025, 22050 and 44100 Hz every 2nd/4th/8th with filters for 5512.5 Hz; other rates are not
 // analysed.
@@ -120,18 +125,30 @@ private:
     bool LongEnough(const int16_t* samples, int64_t count, int64_t pos) const;
     // The digit's two tones still lead their groups in this window.
     bool PairContinues(const int16_t* window, char digit) const;
+    // The power of the digit's two tones in the window starting at recording sample `at`: 0
+    // before the recording's start or past its end, -1 when those samples are no longer kept.
+    double KeyPowerAt(int64_t at, char digit) const;
+    // The weakest KeyPowerAt over two strides after `from` (direction > 0) or before it; -1: none kept.
+    double WeakestAround(int64_t from, int64_t direction, char digit) const;
+    // The held key's tones rose from or fell back to far below its peak beside it.
+    bool SwitchedOnOrOff() const;
+    // Keeps the last samples of an analysed chunk for the windows beside a key.
+    void KeepHistory(const int16_t* samples, size_t count);
 
     int32_t sampleRate_;
-    bool supported_ = false;      // the rate has a filter set; otherwise nothing is analysed
-    bool wideVectors_ = false;    // the Goertzel filters run four to a vector
-    DtmfFilterSet set_{};         // filters of the rate's family
-    int32_t step_ = 1;            // s: every s-th recording sample is analysed
-    int64_t half_ = 0;            // h * s recording samples: half a window, the realignment step
-    int64_t stride_ = 0;          // T = Nmax * s recording samples between window starts
-    size_t chunkSamples_ = 0;     // floor(65536 / T) * T
-    int64_t windowsToHold_ = 3;   // windows a digit (and the silence after it) must fill
-    std::vector<int16_t> chunk_;  // samples of the chunk not yet complete, kept between Feeds
-    bool finished_ = false;       // Finish ran: later Feeds are ignored
+    bool supported_ = false;              // the rate has a filter set; otherwise nothing is analysed
+    bool wideVectors_ = false;            // the Goertzel filters run four to a vector
+    DtmfFilterSet set_{};                 // filters of the rate's family
+    int32_t step_ = 1;                    // s: every s-th recording sample is analysed
+    int64_t half_ = 0;                    // h * s recording samples: half a window, the realignment step
+    int64_t stride_ = 0;                  // T = Nmax * s recording samples between window starts
+    size_t chunkSamples_ = 0;             // floor(65536 / T) * T
+    int64_t windowsToHold_ = 3;           // windows a digit (and the silence after it) must fill
+    std::vector<int16_t> chunk_;          // samples of the chunk not yet complete, kept between Feeds
+    std::vector<int16_t> history_;        // the last samples before origin_, for the windows beside a key
+    const int16_t* chunkData_ = nullptr;  // the chunk being analysed, from origin_
+    int64_t chunkCount_ = 0;              // its samples
+    bool finished_ = false;               // Finish ran: later Feeds are ignored
 
     // The window-by-window state, carried across chunks.
     char last_ = 0;              // the result (digit, or 0 for none) of the current run of windows
@@ -145,12 +162,15 @@ private:
     double peakPower_ = 0;       // power of that key's two tones in its strongest window
     std::string digits_;         // the digits emitted so far
 
-    int64_t origin_ = 0;                 // recording sample index of the chunk being analysed
-    DtmfKey run_;                        // the key of the windows since another key or a gap
-    double runRow_ = 0, runColumn_ = 0;  // its tones' power summed over those windows
-    bool runHeld_ = false;               // that run filled its windows
-    DtmfKey heldKey_;                    // the key of held_
-    std::vector<DtmfKey> keys_;          // one per digit emitted
+    int64_t origin_ = 0;                     // recording sample index of the chunk being analysed
+    DtmfKey run_;                            // the key of the windows since another key or a gap
+    double runRow_ = 0, runColumn_ = 0;      // its tones' power summed over those windows
+    bool runHeld_ = false;                   // that run filled its windows
+    double runPeak_ = 0;                     // the power of its two tones in its strongest window
+    double runBefore_ = -1;                  // their weakest power just before it (-1: not known)
+    DtmfKey heldKey_;                        // the key of held_
+    double heldPeak_ = 0, heldBefore_ = -1;  // runPeak_ and runBefore_ of that key
+    std::vector<DtmfKey> keys_;              // one per digit emitted
     std::vector<int64_t> doubts_;
 };
 

@@ -148,6 +148,8 @@ const ValidationCase kValidationCases[] = {
      "369"},
     {"twist -7 dB",
      [](int32_t r, double lead) { return Keyed(r, lead, "369", [](DtmfOptions& o) { o.twistDb = -7; }); }, "369"},
+    {"twist -8 dB on a quiet line",
+     [](int32_t r, double lead) { return Keyed(r, lead, "369", [](DtmfOptions& o) { o.twistDb = -8; }); }, "369"},
     {"tones 3.5 % off are refused",
      [](int32_t r, double lead) { return Keyed(r, lead, "5", [](DtmfOptions& o) { o.frequencyOffsetPercent = 3.5; }); },
      ""},
@@ -382,6 +384,57 @@ TEST_P(DtmfEchoTest, EchoesOf1To25MsUpToMinus12DbKeepTheGaps) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, DtmfEchoTest, ::testing::ValuesIn(kAllRates));
+
+}  // namespace
+}  // namespace pell
+
+namespace pell {
+namespace {
+
+// Two notes that make a key's pair for a moment, with other notes before and after, as music
+// gives them: a third tone hides the pair before `aloneFromMs` and after `aloneToMs`.
+Samples NotesPassingForAKey(int32_t rate, double leadMs, double aloneFromMs, double aloneToMs, double tailMs) {
+    auto part = [rate](double hz, double fromMs, double toMs) {
+        Samples s = signals::Silence(rate, fromMs / 1000);
+        Append(s, signals::Tone(rate, hz, -12, (toMs - fromMs) / 1000));
+        return s;
+    };
+    Samples s = signals::Mix(part(852, leadMs, aloneToMs + tailMs), part(1336, leadMs, aloneToMs + tailMs));
+    s = signals::Mix(s, part(770, leadMs, aloneFromMs));             // another row tone: no key yet
+    s = signals::Mix(s, part(1477, aloneToMs, aloneToMs + tailMs));  // another column tone
+    Append(s, signals::Silence(rate, 0.3));
+    return s;
+}
+
+struct NoteCase {
+    const char* behaviour;
+    double leadMs, aloneFromMs, aloneToMs, tailMs;  // see NotesPassingForAKey
+    std::string expected;
+};
+
+std::ostream& operator<<(std::ostream& out, const NoteCase& c) { return out << c.behaviour; }
+
+class DtmfNotesTest : public ::testing::TestWithParam<NoteCase> {};
+
+TEST_P(DtmfNotesTest, AKeyIsSwitchedOnOrOffBesideIt) {
+    const NoteCase& c = GetParam();
+    for (const int32_t rate : kAllRates) {
+        for (const double shiftMs : {0.0, 4.9}) {
+            const Samples s =
+                NotesPassingForAKey(rate, c.leadMs + shiftMs, c.aloneFromMs + shiftMs, c.aloneToMs + shiftMs, c.tailMs);
+            EXPECT_EQ(DetectDtmfDigits(s.data(), s.size(), rate), c.expected)
+                << rate << " Hz, shifted " << shiftMs << " ms";
+        }
+    }
+}
+
+const NoteCase kNoteCases[] = {
+    {"two notes sounding on under other notes before and after are no key", 300, 600, 690, 300, ""},
+    {"a key whose tones go on under another note is taken", 300, 300, 390, 300, "8"},
+    {"a key whose tones sounded under another note before it is taken", 300, 600, 690, 0, "8"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Music, DtmfNotesTest, ::testing::ValuesIn(kNoteCases));
 
 }  // namespace
 }  // namespace pell
