@@ -57,13 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (file.size() >= kTagSize) {
         PELL_FUZZ_CHECK(after.size() == file.size());
         PELL_FUZZ_CHECK(after.compare(0, file.size() - kTagSize, file, 0, file.size() - kTagSize) == 0);
-    } else if (played == TagWriteResult::Written) {
+    } else if (played == TagWriteResult::kWritten) {
         // A file shorter than a tag gets a fresh one appended.
         PELL_FUZZ_CHECK(after.size() == file.size() + kTagSize && after.compare(0, file.size(), file) == 0);
     } else {
         PELL_FUZZ_CHECK(after == file);
     }
-    if (played != TagWriteResult::Written || booked != TagWriteResult::Written) return 0;
+    if (played != TagWriteResult::kWritten || booked != TagWriteResult::kWritten) return 0;
     TagBytes tail{};
     std::copy(after.end() - kTagSize, after.end(), tail.begin());
     const std::optional<TagFields> reread = ParseRecordingTag(tail);

@@ -20,7 +20,7 @@ std::string LookupProgramFolder(const char* applicationName, ProgramFolderFallba
     QSettings registry(QSettings::NativeFormat, QSettings::SystemScope, kVendorName, applicationName);
     std::string folder = registry.value("PathToProg").toString().left(260).toStdString();
     if (!folder.empty()) return folder;
-    if (fallback == ProgramFolderFallback::ExecutableFolder) return ExecutableFolder();
+    if (fallback == ProgramFolderFallback::kExecutableFolder) return ExecutableFolder();
     std::error_code error;
     std::filesystem::path current = std::filesystem::current_path(error);
     return error ? std::string(".") : current.string();

@@ -8,8 +8,8 @@
 namespace pell {
 
 enum class ProgramFolderFallback {
-    ExecutableFolder,  // recorder and configurator: never resolve "settings.ini" at the root
-    CurrentDirectory,  // player
+    kExecutableFolder,  // recorder and configurator: never resolve "settings.ini" at the root
+    kCurrentDirectory,  // player
 };
 
 inline constexpr const char* kVendorName = "Zorvek Software";

@@ -25,21 +25,21 @@ protected:
 
 TEST_F(ProgramFolderTest, StoredValueIsUsedUnchanged) {
     Store(kRecorderAppName, "/opt/pell/");
-    EXPECT_EQ(LookupProgramFolder(kRecorderAppName, ProgramFolderFallback::ExecutableFolder), "/opt/pell/");
+    EXPECT_EQ(LookupProgramFolder(kRecorderAppName, ProgramFolderFallback::kExecutableFolder), "/opt/pell/");
 }
 
 TEST_F(ProgramFolderTest, StoredValueIsCutAt260Characters) {
     Store(kPlayerAppName, QString(300, 'x'));
-    EXPECT_EQ(LookupProgramFolder(kPlayerAppName, ProgramFolderFallback::CurrentDirectory).size(), 260u);
+    EXPECT_EQ(LookupProgramFolder(kPlayerAppName, ProgramFolderFallback::kCurrentDirectory).size(), 260u);
 }
 
 TEST_F(ProgramFolderTest, MissingOrEmptyValueFallsBack) {
     const std::string exeFolder = ExecutableFolder();
-    EXPECT_EQ(LookupProgramFolder(kRecorderAppName, ProgramFolderFallback::ExecutableFolder), exeFolder);
+    EXPECT_EQ(LookupProgramFolder(kRecorderAppName, ProgramFolderFallback::kExecutableFolder), exeFolder);
     EXPECT_TRUE(std::filesystem::exists(exeFolder + "/common_platform_test"));
 
     Store(kPlayerAppName, "");
-    EXPECT_EQ(LookupProgramFolder(kPlayerAppName, ProgramFolderFallback::CurrentDirectory),
+    EXPECT_EQ(LookupProgramFolder(kPlayerAppName, ProgramFolderFallback::kCurrentDirectory),
               std::filesystem::current_path().string());
 }
 

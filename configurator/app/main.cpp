@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Pell2CFG");
     const std::string programFolder =
-        pell::LookupProgramFolder(pell::kRecorderAppName, pell::ProgramFolderFallback::ExecutableFolder);
+        pell::LookupProgramFolder(pell::kRecorderAppName, pell::ProgramFolderFallback::kExecutableFolder);
 
     pell::configurator::MessageBoxNotifier notifier;
     pell::configurator::DirectoryDialogPicker folderPicker;

@@ -10,17 +10,17 @@ namespace pell {
 namespace {
 
 constexpr std::array<std::pair<AuditAction, std::string_view>, 11> kActionNames = {{
-    {AuditAction::Play, "play"},
-    {AuditAction::Copy, "copy"},
-    {AuditAction::Export, "export"},
-    {AuditAction::Delete, "delete"},
-    {AuditAction::Erase, "erase"},
-    {AuditAction::Bookmark, "bookmark"},
-    {AuditAction::MarkPlayed, "mark-played"},
-    {AuditAction::Protect, "protect"},
-    {AuditAction::Unprotect, "unprotect"},
-    {AuditAction::Clean, "clean"},
-    {AuditAction::Retention, "retention"},
+    {AuditAction::kPlay, "play"},
+    {AuditAction::kCopy, "copy"},
+    {AuditAction::kExport, "export"},
+    {AuditAction::kDelete, "delete"},
+    {AuditAction::kErase, "erase"},
+    {AuditAction::kBookmark, "bookmark"},
+    {AuditAction::kMarkPlayed, "mark-played"},
+    {AuditAction::kProtect, "protect"},
+    {AuditAction::kUnprotect, "unprotect"},
+    {AuditAction::kClean, "clean"},
+    {AuditAction::kRetention, "retention"},
 }};
 
 // Cut to `bytes`, never inside a UTF-8 character.

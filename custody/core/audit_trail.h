@@ -22,17 +22,17 @@ namespace pell {
 inline constexpr const char* kAuditFileName = "audit.log";
 
 enum class AuditAction {
-    Play,
-    Copy,
-    Export,
-    Delete,
-    Erase,
-    Bookmark,
-    MarkPlayed,
-    Protect,
-    Unprotect,
-    Clean,      // removed by cleaning for disk space
-    Retention,  // removed because it passed its line's keeping time
+    kPlay,
+    kCopy,
+    kExport,
+    kDelete,
+    kErase,
+    kBookmark,
+    kMarkPlayed,
+    kProtect,
+    kUnprotect,
+    kClean,      // removed by cleaning for disk space
+    kRetention,  // removed because it passed its line's keeping time
 };
 
 // "play", "copy", "export", "delete", "erase", "bookmark", "mark-played", "protect",
@@ -44,7 +44,7 @@ std::optional<AuditAction> ParseAuditAction(std::string_view name);
 struct AuditRecord {
     std::string user;     // the OS user name (CurrentUserName in custody/posix/custody.h)
     std::string program;  // "PellPlayer", "pell-catalogue", "PellRecorder", ...
-    AuditAction action = AuditAction::Play;
+    AuditAction action = AuditAction::kPlay;
     std::string recording;  // the recording's full path (a day folder's, or empty for a summary)
     std::string detail;     // free text, at most kAuditDetailBytes; never a number or bookmark
 };

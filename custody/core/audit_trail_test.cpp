@@ -22,11 +22,11 @@ protected:
 };
 
 TEST_F(AuditTrailTest, EntriesReadBackWithTheRecordingInsideTheRoot) {
-    ASSERT_EQ(trail_.Append("/rec", {{"alice", "PellPlayer", AuditAction::Play, "/rec/05.03.2026/a.mp3", ""}}), 0);
+    ASSERT_EQ(trail_.Append("/rec", {{"alice", "PellPlayer", AuditAction::kPlay, "/rec/05.03.2026/a.mp3", ""}}), 0);
     clock_.AdvanceMs(61'000);
-    ASSERT_EQ(trail_.Append("/rec/", {{"bob", "pell-catalogue", AuditAction::MarkPlayed, "/rec/05.03.2026/a.mp3",
+    ASSERT_EQ(trail_.Append("/rec/", {{"bob", "pell-catalogue", AuditAction::kMarkPlayed, "/rec/05.03.2026/a.mp3",
                                        "line one\nline two"},
-                                      {"bob", "pell-catalogue", AuditAction::Erase, "", "2 recordings"}}),
+                                      {"bob", "pell-catalogue", AuditAction::kErase, "", "2 recordings"}}),
               0);
     const std::string text = *files_.Read("/rec/audit.log");
     EXPECT_EQ(text.rfind("1\ttime=2026-03-05T14:07:55Z\tuser=alice\tprogram=PellPlayer\taction=play\t"
@@ -47,7 +47,7 @@ TEST_F(AuditTrailTest, EntriesReadBackWithTheRecordingInsideTheRoot) {
 }
 
 TEST_F(AuditTrailTest, ACopiedRootKeepsItsTrailTrue) {
-    ASSERT_EQ(trail_.Append("/rec", {{"alice", "PellPlayer", AuditAction::Protect, "/rec/05.03.2026/a.mp3", ""}}), 0);
+    ASSERT_EQ(trail_.Append("/rec", {{"alice", "PellPlayer", AuditAction::kProtect, "/rec/05.03.2026/a.mp3", ""}}), 0);
     files_.Write("/mnt/copy/audit.log", *files_.Read("/rec/audit.log"));
     const AuditRead read = trail_.Read("/mnt/copy");
     EXPECT_TRUE(read.check.Intact());
@@ -58,24 +58,24 @@ TEST_F(AuditTrailTest, ARootWithoutTrailSaysSo) { EXPECT_EQ(trail_.Read("/rec").
 
 TEST_F(AuditTrailTest, LongTextsAreCutBetweenCharacters) {
     const std::string detail = std::string(kAuditDetailBytes - 1, 'x') + "\xc3\xa9";
-    ASSERT_EQ(trail_.Append("/rec", {{"alice", "PellPlayer", AuditAction::Copy, "/elsewhere/a.mp3", detail}}), 0);
+    ASSERT_EQ(trail_.Append("/rec", {{"alice", "PellPlayer", AuditAction::kCopy, "/elsewhere/a.mp3", detail}}), 0);
     const AuditEntry entry = trail_.Read("/rec").entries.at(0);
     EXPECT_EQ(entry.detail, std::string(kAuditDetailBytes - 1, 'x'));
     EXPECT_EQ(entry.recording, "/elsewhere/a.mp3");
 }
 
 TEST(AuditActionTest, EveryActionHasOneName) {
-    const AuditAction all[] = {AuditAction::Play,       AuditAction::Copy,     AuditAction::Export,
-                               AuditAction::Delete,     AuditAction::Erase,    AuditAction::Bookmark,
-                               AuditAction::MarkPlayed, AuditAction::Protect,  AuditAction::Unprotect,
-                               AuditAction::Clean,      AuditAction::Retention};
+    const AuditAction all[] = {AuditAction::kPlay,       AuditAction::kCopy,     AuditAction::kExport,
+                               AuditAction::kDelete,     AuditAction::kErase,    AuditAction::kBookmark,
+                               AuditAction::kMarkPlayed, AuditAction::kProtect,  AuditAction::kUnprotect,
+                               AuditAction::kClean,      AuditAction::kRetention};
     std::set<std::string_view> names;
     for (const AuditAction action : all) {
         names.insert(AuditActionName(action));
         EXPECT_EQ(ParseAuditAction(AuditActionName(action)), action);
     }
     EXPECT_EQ(names.size(), std::size(all));
-    EXPECT_EQ(AuditActionName(AuditAction::MarkPlayed), "mark-played");
+    EXPECT_EQ(AuditActionName(AuditAction::kMarkPlayed), "mark-played");
     EXPECT_EQ(ParseAuditAction("listen"), std::nullopt);
 }
 

@@ -32,18 +32,18 @@ std::string SealDigest(std::string_view salt, std::string_view value) {
 // The field as the chain covers it: a sealed value by its digest.
 std::string ChainedText(const LogField& field) {
     switch (field.kind) {
-        case LogField::Kind::Plain:
+        case LogField::Kind::kPlain:
             return field.key + "=" + EscapeLogValue(field.value);
-        case LogField::Kind::Sealed:
+        case LogField::Kind::kSealed:
             return field.key + "#=" + SealDigest(field.salt, field.value);
-        case LogField::Kind::Redacted:
+        case LogField::Kind::kRedacted:
             return field.key + "#=" + field.digest;
     }
     return {};
 }
 
 std::string WrittenText(const LogField& field) {
-    if (field.kind == LogField::Kind::Sealed) return field.key + "~=" + field.salt + ":" + EscapeLogValue(field.value);
+    if (field.kind == LogField::Kind::kSealed) return field.key + "~=" + field.salt + ":" + EscapeLogValue(field.value);
     return ChainedText(field);
 }
 
@@ -62,7 +62,7 @@ std::optional<LogField> ParseField(std::string_view text) {
     }
     if (rest.starts_with("#=")) {
         if (!IsHex(rest.substr(2), 64)) return std::nullopt;
-        field.kind = LogField::Kind::Redacted;
+        field.kind = LogField::Kind::kRedacted;
         field.digest = std::string(rest.substr(2));
         return field;
     }
@@ -70,7 +70,7 @@ std::optional<LogField> ParseField(std::string_view text) {
         IsHex(rest.substr(2, kSaltHexDigits), kSaltHexDigits)) {
         auto value = UnescapeLogValue(rest.substr(3 + kSaltHexDigits));
         if (!value) return std::nullopt;
-        field.kind = LogField::Kind::Sealed;
+        field.kind = LogField::Kind::kSealed;
         field.salt = std::string(rest.substr(2, kSaltHexDigits));
         field.value = std::move(*value);
         return field;
@@ -129,7 +129,7 @@ std::string FormatEntries(const Head& head, std::vector<std::vector<LogField>>& 
     std::string chain = head.chain;
     for (std::vector<LogField>& fields : entries) {
         for (LogField& field : fields) {
-            if (field.kind == LogField::Kind::Sealed && field.salt.empty()) field.salt = files.RandomHex(16);
+            if (field.kind == LogField::Kind::kSealed && field.salt.empty()) field.salt = files.RandomHex(16);
         }
         ++seq;
         out += FormatEntry(seq, fields, chain);
@@ -149,34 +149,34 @@ LogField LogField::Plain(std::string key, std::string value) {
 
 LogField LogField::Sealed(std::string key, std::string value) {
     LogField field = Plain(std::move(key), std::move(value));
-    field.kind = Kind::Sealed;
+    field.kind = Kind::kSealed;
     return field;
 }
 
 std::optional<std::string> LogEntry::Get(std::string_view key) const {
     for (const LogField& field : fields) {
-        if (field.key == key && field.kind != LogField::Kind::Redacted) return field.value;
+        if (field.key == key && field.kind != LogField::Kind::kRedacted) return field.value;
     }
     return std::nullopt;
 }
 
 bool LogEntry::IsRedacted(std::string_view key) const {
     return std::any_of(fields.begin(), fields.end(), [key](const LogField& field) {
-        return field.key == key && field.kind == LogField::Kind::Redacted;
+        return field.key == key && field.kind == LogField::Kind::kRedacted;
     });
 }
 
 std::string LogProblem::Describe() const {
     std::string at = "line " + std::to_string(line);
     switch (kind) {
-        case Kind::Altered:
+        case Kind::kAltered:
             return at + ": entry " + std::to_string(seq) + " was changed (or the entry before it re-hashed)";
-        case Kind::Missing:
+        case Kind::kMissing:
             if (seq == lastSeq) return at + ": entry " + std::to_string(seq) + " was removed";
             return at + ": entries " + std::to_string(seq) + " to " + std::to_string(lastSeq) + " were removed";
-        case Kind::OutOfOrder:
+        case Kind::kOutOfOrder:
             return at + ": entry " + std::to_string(seq) + " is out of order (moved or repeated)";
-        case Kind::Unreadable:
+        case Kind::kUnreadable:
             return at + ": not an entry (edited by hand?)";
     }
     return at;
@@ -245,12 +245,12 @@ LogCheck CheckLog(std::string_view text) {
             check.interrupted.insert(check.interrupted.end(), strays.begin(), strays.end());
         } else {
             for (const std::size_t stray : strays)
-                check.problems.push_back({LogProblem::Kind::Unreadable, stray, 0, 0});
-            LogProblem problem{LogProblem::Kind::Altered, lineNumber, entry->seq, entry->seq};
+                check.problems.push_back({LogProblem::Kind::kUnreadable, stray, 0, 0});
+            LogProblem problem{LogProblem::Kind::kAltered, lineNumber, entry->seq, entry->seq};
             if (entry->seq > check.headSeq + 1) {
-                problem = {LogProblem::Kind::Missing, lineNumber, check.headSeq + 1, entry->seq - 1};
+                problem = {LogProblem::Kind::kMissing, lineNumber, check.headSeq + 1, entry->seq - 1};
             } else if (entry->seq <= check.headSeq) {
-                problem.kind = LogProblem::Kind::OutOfOrder;
+                problem.kind = LogProblem::Kind::kOutOfOrder;
             }
             check.problems.push_back(problem);
             entry->intact = false;
@@ -298,12 +298,12 @@ int RedactAndAppend(CustodyFiles& files, const std::string& path, const std::fun
         if (erase) {
             erase = false;
             for (LogField& field : entry->fields) {
-                if (field.kind != LogField::Kind::Sealed ||
+                if (field.kind != LogField::Kind::kSealed ||
                     std::find(keys.begin(), keys.end(), field.key) == keys.end()) {
                     continue;
                 }
                 field.digest = SealDigest(field.salt, field.value);
-                field.kind = LogField::Kind::Redacted;
+                field.kind = LogField::Kind::kRedacted;
                 field.value.clear();
                 field.salt.clear();
                 erase = true;

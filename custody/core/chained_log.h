@@ -37,13 +37,13 @@ inline constexpr const char* kZeroChain = "0000000000000000000000000000000000000
 
 struct LogField {
     enum class Kind {
-        Plain,     // key=value
-        Sealed,    // key~=salt:value, chained through its digest
-        Redacted,  // key#=digest: the value was erased
+        kPlain,     // key=value
+        kSealed,    // key~=salt:value, chained through its digest
+        kRedacted,  // key#=digest: the value was erased
     };
     std::string key;  // lower-case letters, digits, "_" and "-"
     std::string value;
-    Kind kind = Kind::Plain;
+    Kind kind = Kind::kPlain;
     std::string salt;    // Sealed: 32 hex digits
     std::string digest;  // Redacted: 64 hex digits
 
@@ -65,12 +65,12 @@ struct LogEntry {
 
 struct LogProblem {
     enum class Kind {
-        Altered,     // the entry's chain does not follow from the one before: edited, or re-hashed
-        Missing,     // entries `seq` to `lastSeq` were removed
-        OutOfOrder,  // a sequence number at or below one already seen: moved or repeated
-        Unreadable,  // a line that is no entry, inside the chain
+        kAltered,     // the entry's chain does not follow from the one before: edited, or re-hashed
+        kMissing,     // entries `seq` to `lastSeq` were removed
+        kOutOfOrder,  // a sequence number at or below one already seen: moved or repeated
+        kUnreadable,  // a line that is no entry, inside the chain
     };
-    Kind kind = Kind::Altered;
+    Kind kind = Kind::kAltered;
     std::size_t line = 0;
     uint64_t seq = 0;
     uint64_t lastSeq = 0;

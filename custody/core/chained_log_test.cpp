@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
                    [](const std::string& log) {
                        return EditLine(log, 2, [](const std::string& line) { return Replace(line, "three", "thr3e"); });
                    },
-                   {Kind::Altered},
+                   {Kind::kAltered},
                    {3}},
         TamperCase{"MiddleEntryRemoved",
                    [](const std::string& log) {
@@ -124,11 +124,11 @@ INSTANTIATE_TEST_SUITE_P(
                        lines.erase(lines.begin() + 2);
                        return Joined(lines);
                    },
-                   {Kind::Missing},
+                   {Kind::kMissing},
                    {3}},
         TamperCase{"FirstEntryRemoved",
                    [](const std::string& log) { return log.substr(log.find('\n') + 1); },
-                   {Kind::Missing},
+                   {Kind::kMissing},
                    {1}},
         TamperCase{"TwoEntriesSwapped",
                    [](const std::string& log) {
@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
                        std::swap(lines[1], lines[2]);
                        return Joined(lines);
                    },
-                   {Kind::Missing, Kind::OutOfOrder, Kind::Missing},
+                   {Kind::kMissing, Kind::kOutOfOrder, Kind::kMissing},
                    {2, 2, 3}},
         TamperCase{"EditedEntryReHashed",
                    [](const std::string& log) {
@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                        lines[2].pop_back();
                        return Joined(lines);
                    },
-                   {Kind::Altered},
+                   {Kind::kAltered},
                    {4}},
         TamperCase{"ForgedEntryInserted",
                    [](const std::string& log) {
@@ -156,20 +156,20 @@ INSTANTIATE_TEST_SUITE_P(
                        lines[2].pop_back();
                        return Joined(lines);
                    },
-                   {Kind::Altered, Kind::OutOfOrder},
+                   {Kind::kAltered, Kind::kOutOfOrder},
                    {3, 3}},
         TamperCase{"SequenceRenumbered",
                    [](const std::string& log) {
                        return EditLine(log, 3, [](const std::string& line) { return "9" + line.substr(1); });
                    },
-                   {Kind::Missing, Kind::OutOfOrder},
+                   {Kind::kMissing, Kind::kOutOfOrder},
                    {4, 5}},
         TamperCase{"LineMangledByHand",
                    [](const std::string& log) {
                        return EditLine(log, 2,
                                        [](const std::string& line) { return Replace(line, "chain=", "chain:"); });
                    },
-                   {Kind::Unreadable, Kind::Missing},
+                   {Kind::kUnreadable, Kind::kMissing},
                    {0, 3}},
         TamperCase{
             "LastAppendCutShort", [](const std::string& log) { return log.substr(0, log.size() - 30); }, {}, {}, true},

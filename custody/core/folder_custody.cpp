@@ -10,7 +10,7 @@ FolderCustody ParseFolderCustody(std::string_view holdList, std::string_view man
     FolderCustody custody;
     custody.held = ParseHoldList(holdList);
     for (const auto& [name, record] : ParseManifest(manifest, false).records) {
-        if (record.state != ManifestState::Filed) continue;
+        if (record.state != ManifestState::kFiled) continue;
         if (record.facts.startTime != 0) custody.startTimes.emplace(name, record.facts.startTime);
         // A manifest is outside input: only a well-formed digest reaches the index.
         if (IsHexDigest(record.audioSha256)) custody.audioHashes.emplace(name, record.audioSha256);

@@ -47,12 +47,12 @@ HoldCheck CheckHold(CustodyFiles& files, const std::string& path) {
     const std::string list = ListPath(ParentOf(path));
     const FileText text = files.ReadWhole(list);
     if (text.error == ENOENT) return {};
-    if (text.error != 0) return {HoldState::Unknown, list + ": " + std::strerror(text.error)};
-    return {ParseHoldList(text.text).count(NameOf(path)) != 0 ? HoldState::Held : HoldState::Free, {}};
+    if (text.error != 0) return {HoldState::kUnknown, list + ": " + std::strerror(text.error)};
+    return {ParseHoldList(text.text).count(NameOf(path)) != 0 ? HoldState::kHeld : HoldState::kFree, {}};
 }
 
 bool IsProtected(CustodyFiles& files, const std::string& path) {
-    return CheckHold(files, path).state != HoldState::Free;
+    return CheckHold(files, path).state != HoldState::kFree;
 }
 
 HoldChange ChangeHolds(CustodyFiles& files, const std::string& dayFolder, const std::vector<std::string>& names,

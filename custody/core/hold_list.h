@@ -20,13 +20,13 @@ std::set<std::string> ParseHoldList(std::string_view text);
 std::string FormatHoldList(const std::set<std::string>& names);
 
 enum class HoldState {
-    Free,     // no hold: may be removed
-    Held,     // protected
-    Unknown,  // the list could not be read: every deleter treats this as held
+    kFree,     // no hold: may be removed
+    kHeld,     // protected
+    kUnknown,  // the list could not be read: every deleter treats this as held
 };
 
 struct HoldCheck {
-    HoldState state = HoldState::Free;
+    HoldState state = HoldState::kFree;
     std::string reason;  // for Unknown: the list and the system's words
 };
 

@@ -57,10 +57,10 @@ TEST(HoldListTest, AListThatCannotBeReadCountsAsHeld) {
     FakeCustodyFiles files;
     files.Write(std::string(kDay) + "/a.mp3", "audio");
     files.Write(std::string(kDay) + "/" + kHoldFileName, "b.mp3\n");
-    EXPECT_EQ(CheckHold(files, std::string(kDay) + "/a.mp3").state, HoldState::Free);
+    EXPECT_EQ(CheckHold(files, std::string(kDay) + "/a.mp3").state, HoldState::kFree);
     files.SetError(std::string(kDay) + "/" + kHoldFileName, EACCES);
     const HoldCheck check = CheckHold(files, std::string(kDay) + "/a.mp3");
-    EXPECT_EQ(check.state, HoldState::Unknown);
+    EXPECT_EQ(check.state, HoldState::kUnknown);
     EXPECT_NE(check.reason.find("protected.list: Permission denied"), std::string::npos) << check.reason;
     EXPECT_TRUE(IsProtected(files, std::string(kDay) + "/a.mp3"));
 }

@@ -13,11 +13,11 @@ std::string ManifestPath(const std::string& dayFolder) { return dayFolder + "/" 
 
 std::string_view ReasonName(GoneReason reason) {
     switch (reason) {
-        case GoneReason::Request:
+        case GoneReason::kRequest:
             return "request";
-        case GoneReason::Clean:
+        case GoneReason::kClean:
             return "clean";
-        case GoneReason::Retention:
+        case GoneReason::kRetention:
             return "retention";
     }
     return "request";
@@ -87,7 +87,7 @@ ManifestRead ParseManifest(std::string_view text, bool checkChain) {
             record.audioSha256 = entry.Get("audio").value_or("");
             record.audioBytes = Number(entry.Get("audio-bytes"), -1);
         } else {
-            record.state = *kind == "erased" ? ManifestState::Erased : ManifestState::Removed;
+            record.state = *kind == "erased" ? ManifestState::kErased : ManifestState::kRemoved;
             record.goneAt = ParseUtc(entry.Get("time").value_or("")).value_or(0);
             record.reason = entry.Get("reason").value_or("");
         }
@@ -113,7 +113,7 @@ int NoteGone(CustodyFiles& files, Clock& clock, const std::string& dayFolder, co
     std::vector<std::vector<LogField>> entries;
     entries.reserve(gone.size());
     for (const std::string& name : gone) {
-        entries.push_back({LogField::Plain("kind", reason == GoneReason::Request ? "erased" : "removed"),
+        entries.push_back({LogField::Plain("kind", reason == GoneReason::kRequest ? "erased" : "removed"),
                            LogField::Plain("name", name), LogField::Plain("time", time),
                            LogField::Plain("reason", std::string(ReasonName(reason)))});
     }

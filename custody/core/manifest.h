@@ -39,11 +39,11 @@ struct FiledFacts {
 int RecordFiled(CustodyFiles& files, const std::string& dayFolder, const FiledFacts& facts,
                 const AudioDigest& audioHash);
 
-enum class ManifestState { Filed, Erased, Removed };
+enum class ManifestState { kFiled, kErased, kRemoved };
 
 // The newest entry of a name.
 struct ManifestRecord {
-    ManifestState state = ManifestState::Filed;
+    ManifestState state = ManifestState::kFiled;
     FiledFacts facts;  // of the last "filed" entry; its number empty once erased
     bool numberErased = false;
     std::string audioSha256;  // empty when unknown
@@ -63,7 +63,7 @@ struct ManifestRead {
 ManifestRead ReadManifest(CustodyFiles& files, const std::string& dayFolder, bool checkChain = true);
 ManifestRead ParseManifest(std::string_view text, bool checkChain = true);
 
-enum class GoneReason { Request, Clean, Retention };
+enum class GoneReason { kRequest, kClean, kRetention };
 
 // Before recordings of a day folder go for good: erases their numbers from the manifest and
 // appends an "erased" or "removed" entry per name, in one rewrite. A folder without a manifest

@@ -22,7 +22,7 @@ TEST(ManifestTest, FiledRecordingsReadBackWithTheirFactsAndHash) {
     EXPECT_TRUE(read.check.Intact());
     ASSERT_EQ(read.records.size(), 2u);
     const ManifestRecord& first = read.records.at("a0000001.mp3");
-    EXPECT_EQ(first.state, ManifestState::Filed);
+    EXPECT_EQ(first.state, ManifestState::kFiled);
     EXPECT_EQ(first.facts.number, "0171 555 1234");
     EXPECT_EQ(first.facts.line, "Line 1");
     EXPECT_EQ(first.facts.startTime, 1'772'712'000);
@@ -42,7 +42,7 @@ TEST(ManifestTest, AGoneRecordingKeepsItsEntryWithoutItsNumber) {
     test::FileRecording(files, kDay, "a0000001.mp3", "0171 555 1234");
     test::FileRecording(files, kDay, "a0000002.mp3", "0207 946 0000");
     test::FileRecording(files, kDay, "a0000003.mp3", "0171 555 1234");
-    ASSERT_EQ(NoteGone(files, clock, kDay, {"a0000001.mp3", "a0000003.mp3"}, GoneReason::Request), 0);
+    ASSERT_EQ(NoteGone(files, clock, kDay, {"a0000001.mp3", "a0000003.mp3"}, GoneReason::kRequest), 0);
 
     const std::string text = *files.Read(kManifest);
     EXPECT_EQ(text.find("555"), std::string::npos) << text;
@@ -50,17 +50,17 @@ TEST(ManifestTest, AGoneRecordingKeepsItsEntryWithoutItsNumber) {
     const ManifestRead read = ParseManifest(text);
     EXPECT_TRUE(read.check.Intact());
     const ManifestRecord& erased = read.records.at("a0000001.mp3");
-    EXPECT_EQ(erased.state, ManifestState::Erased);
+    EXPECT_EQ(erased.state, ManifestState::kErased);
     EXPECT_EQ(erased.reason, "request");
     EXPECT_TRUE(erased.numberErased);
     EXPECT_EQ(erased.facts.line, "Line 1");
     EXPECT_EQ(erased.goneAt, ToTimeT(clock.Now()));
-    EXPECT_EQ(read.records.at("a0000002.mp3").state, ManifestState::Filed);
+    EXPECT_EQ(read.records.at("a0000002.mp3").state, ManifestState::kFiled);
 
-    ASSERT_EQ(NoteGone(files, clock, kDay, {"a0000002.mp3"}, GoneReason::Retention), 0);
+    ASSERT_EQ(NoteGone(files, clock, kDay, {"a0000002.mp3"}, GoneReason::kRetention), 0);
     const ManifestRead later = ReadManifest(files, kDay);
     EXPECT_TRUE(later.check.Intact());
-    EXPECT_EQ(later.records.at("a0000002.mp3").state, ManifestState::Removed);
+    EXPECT_EQ(later.records.at("a0000002.mp3").state, ManifestState::kRemoved);
     EXPECT_EQ(later.records.at("a0000002.mp3").reason, "retention");
 }
 
@@ -68,12 +68,12 @@ TEST(ManifestTest, TheNewestEntryOfANameTellsItsState) {
     FakeCustodyFiles files;
     ManualClock clock;
     test::FileRecording(files, kDay, "a0000001.mp3", "111", "Line 1", 1'772'712'000);
-    ASSERT_EQ(NoteGone(files, clock, kDay, {"a0000001.mp3"}, GoneReason::Clean), 0);
+    ASSERT_EQ(NoteGone(files, clock, kDay, {"a0000001.mp3"}, GoneReason::kClean), 0);
     // The counter wrapped and the name was filed again.
     test::FileRecording(files, kDay, "a0000001.mp3", "222", "Line 2", 1'772'799'000);
     const ManifestRead read = ReadManifest(files, kDay);
     const ManifestRecord& record = read.records.at("a0000001.mp3");
-    EXPECT_EQ(record.state, ManifestState::Filed);
+    EXPECT_EQ(record.state, ManifestState::kFiled);
     EXPECT_EQ(record.facts.number, "222");
     EXPECT_EQ(record.facts.startTime, 1'772'799'000);
     EXPECT_FALSE(record.numberErased);
@@ -84,8 +84,8 @@ TEST(ManifestTest, AFolderWithoutManifestGetsOneForItsGoneRecordings) {
     ManualClock clock;
     files.Write(std::string(kDay) + "/old.mp3", "x");
     EXPECT_EQ(ReadManifest(files, kDay).error, ENOENT);
-    ASSERT_EQ(NoteGone(files, clock, kDay, {"old.mp3"}, GoneReason::Clean), 0);
-    EXPECT_EQ(ReadManifest(files, kDay).records.at("old.mp3").state, ManifestState::Removed);
+    ASSERT_EQ(NoteGone(files, clock, kDay, {"old.mp3"}, GoneReason::kClean), 0);
+    EXPECT_EQ(ReadManifest(files, kDay).records.at("old.mp3").state, ManifestState::kRemoved);
 }
 
 }  // namespace

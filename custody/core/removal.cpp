@@ -74,7 +74,7 @@ DayRemoval RemoveDayFolder(CustodyFiles& files, Clock& clock, const std::string&
                                          [](const CustodyEntry& entry) { return entry.name == kManifestFileName; });
     if ((keepsSome || hasManifest) && !goingRecordings.empty()) {
         const int error = NoteGone(files, clock, dayFolder, goingRecordings,
-                                   reason == RemovalReason::Cleaning ? GoneReason::Clean : GoneReason::Retention);
+                                   reason == RemovalReason::kCleaning ? GoneReason::kClean : GoneReason::kRetention);
         if (error != 0 && error != ENOENT) {
             out.failures.push_back(std::string(kManifestFileName) + ": " + Reason(error) +
                                    "; nothing was removed, so no number is left behind a removed recording");
@@ -82,7 +82,7 @@ DayRemoval RemoveDayFolder(CustodyFiles& files, Clock& clock, const std::string&
         }
     }
     std::vector<AuditRecord> records;
-    const AuditAction action = reason == RemovalReason::Cleaning ? AuditAction::Clean : AuditAction::Retention;
+    const AuditAction action = reason == RemovalReason::kCleaning ? AuditAction::kClean : AuditAction::kRetention;
     for (const CustodyEntry* entry : going) {
         const std::string path = dayFolder + "/" + entry->name;
         const int error = entry->isFolder ? RemoveTree(files, path) : files.RemoveFile(path);
@@ -140,11 +140,11 @@ ErasureReport EraseRecordings(CustodyFiles& files, Clock& clock, const std::vect
             continue;
         }
         const HoldCheck hold = CheckHold(files, target.path);
-        if (hold.state != HoldState::Free) {
+        if (hold.state != HoldState::kFree) {
             outcome.result =
-                hold.state == HoldState::Held ? ErasureOutcome::Result::Protected : ErasureOutcome::Result::Failed;
-            outcome.reason = hold.state == HoldState::Held ? "protected (legal hold)"
-                                                           : "cannot tell whether it is protected: " + hold.reason;
+                hold.state == HoldState::kHeld ? ErasureOutcome::Result::kProtected : ErasureOutcome::Result::kFailed;
+            outcome.reason = hold.state == HoldState::kHeld ? "protected (legal hold)"
+                                                            : "cannot tell whether it is protected: " + hold.reason;
             ++refused[root];
             report.outcomes.push_back(std::move(outcome));
             continue;
@@ -155,7 +155,7 @@ ErasureReport EraseRecordings(CustodyFiles& files, Clock& clock, const std::vect
             report.outcomes.push_back(std::move(outcome));
             continue;
         }
-        if (const int error = NoteGone(files, clock, dayFolder, {NameOf(target.path)}, GoneReason::Request);
+        if (const int error = NoteGone(files, clock, dayFolder, {NameOf(target.path)}, GoneReason::kRequest);
             error != 0) {
             outcome.reason = std::string(kManifestFileName) + ": " + Reason(error) + "; the recording was left";
             report.outcomes.push_back(std::move(outcome));
@@ -166,9 +166,9 @@ ErasureReport EraseRecordings(CustodyFiles& files, Clock& clock, const std::vect
             report.outcomes.push_back(std::move(outcome));
             continue;
         }
-        outcome.result = ErasureOutcome::Result::Erased;
+        outcome.result = ErasureOutcome::Result::kErased;
         records[root].push_back(
-            {identity.user, identity.program, AuditAction::Erase, target.path, "on request; line " + target.line});
+            {identity.user, identity.program, AuditAction::kErase, target.path, "on request; line " + target.line});
         ++lines[root][target.line];
         report.outcomes.push_back(std::move(outcome));
     }
@@ -183,7 +183,7 @@ ErasureReport EraseRecordings(CustodyFiles& files, Clock& clock, const std::vect
         }
         summary += ")";
         if (refused[root] > 0) summary += "; " + std::to_string(refused[root]) + " protected or undecided left";
-        entries.push_back({identity.user, identity.program, AuditAction::Erase, {}, summary});
+        entries.push_back({identity.user, identity.program, AuditAction::kErase, {}, summary});
         Audit(files, clock, root, entries, report.auditProblems);
     }
     return report;

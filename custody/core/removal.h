@@ -21,7 +21,7 @@ struct AuditIdentity {
     std::string program;
 };
 
-enum class RemovalReason { Cleaning, Retention };
+enum class RemovalReason { kCleaning, kRetention };
 
 struct DayRemoval {
     bool existed = true;                // false: there was no such folder, nothing was done
@@ -47,9 +47,9 @@ struct ErasureTarget {
 };
 
 struct ErasureOutcome {
-    enum class Result { Erased, Protected, Failed };
+    enum class Result { kErased, kProtected, kFailed };
     std::string path;
-    Result result = Result::Failed;
+    Result result = Result::kFailed;
     std::string reason;  // Protected, Failed: why it stays
 };
 

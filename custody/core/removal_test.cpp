@@ -61,7 +61,7 @@ TEST(RemoveDayFolderTest, WithoutProtectedRecordingsTheWholeFolderGoes) {
     ManualClock clock;
     FileDay(files, {});
     files.Write(At("notes/today.txt"), "x");
-    const DayRemoval removal = RemoveDayFolder(files, clock, kDay, RemovalReason::Retention, kRecorder);
+    const DayRemoval removal = RemoveDayFolder(files, clock, kDay, RemovalReason::kRetention, kRecorder);
     EXPECT_TRUE(removal.Complete());
     EXPECT_TRUE(removal.folderRemoved);
     EXPECT_EQ(removal.removed, (std::vector<std::string>{"a.mp3", "b.mp3", "c.mp3", "notes"}));
@@ -76,7 +76,7 @@ TEST(RemoveDayFolderTest, ProtectedRecordingsStayWithTheirListAndProof) {
     FakeCustodyFiles files;
     ManualClock clock;
     FileDay(files, {"b.mp3"});
-    const DayRemoval removal = RemoveDayFolder(files, clock, kDay, RemovalReason::Cleaning, kRecorder);
+    const DayRemoval removal = RemoveDayFolder(files, clock, kDay, RemovalReason::kCleaning, kRecorder);
     EXPECT_TRUE(removal.Complete());
     EXPECT_FALSE(removal.folderRemoved);
     EXPECT_EQ(removal.kept, (std::vector<std::string>{"b.mp3"}));
@@ -91,7 +91,7 @@ TEST(RemoveDayFolderTest, ProtectedRecordingsStayWithTheirListAndProof) {
               (std::vector<std::string>{"clean 05.03.2026/a.mp3 ", "clean 05.03.2026/c.mp3 ",
                                         "clean 05.03.2026 1 protected recording kept"}));
     // The next pass finds only the protected one and removes nothing.
-    const DayRemoval again = RemoveDayFolder(files, clock, kDay, RemovalReason::Cleaning, kRecorder);
+    const DayRemoval again = RemoveDayFolder(files, clock, kDay, RemovalReason::kCleaning, kRecorder);
     EXPECT_TRUE(again.removed.empty());
     EXPECT_EQ(again.kept, (std::vector<std::string>{"b.mp3"}));
 }
@@ -101,7 +101,7 @@ TEST(RemoveDayFolderTest, AHoldListThatCannotBeReadKeepsEverything) {
     ManualClock clock;
     FileDay(files, {"a.mp3"});
     files.SetError(At(kHoldFileName), EIO);
-    const DayRemoval removal = RemoveDayFolder(files, clock, kDay, RemovalReason::Cleaning, kRecorder);
+    const DayRemoval removal = RemoveDayFolder(files, clock, kDay, RemovalReason::kCleaning, kRecorder);
     EXPECT_FALSE(removal.Complete());
     ASSERT_EQ(removal.failures.size(), 1u);
     EXPECT_NE(removal.failures[0].find("nothing was removed"), std::string::npos);
@@ -111,7 +111,7 @@ TEST(RemoveDayFolderTest, AHoldListThatCannotBeReadKeepsEverything) {
 TEST(RemoveDayFolderTest, AMissingFolderIsNoFailure) {
     FakeCustodyFiles files;
     ManualClock clock;
-    const DayRemoval removal = RemoveDayFolder(files, clock, kDay, RemovalReason::Cleaning, kRecorder);
+    const DayRemoval removal = RemoveDayFolder(files, clock, kDay, RemovalReason::kCleaning, kRecorder);
     EXPECT_FALSE(removal.existed);
     EXPECT_TRUE(removal.failures.empty());
 }
@@ -123,14 +123,14 @@ TEST(RemoveDayFolderTest, AnyFailedCallKeepsTheRules) {
         ManualClock clock;
         FileDay(reference, held);
         const int before = reference.Calls();
-        RemoveDayFolder(reference, clock, kDay, RemovalReason::Cleaning, kRecorder);
+        RemoveDayFolder(reference, clock, kDay, RemovalReason::kCleaning, kRecorder);
         const int calls = reference.Calls() - before;
         for (int n = 1; n <= calls; ++n) {
             SCOPED_TRACE(testing::Message() << "hold " << withHold << ", call " << n << " of " << calls);
             FakeCustodyFiles files;
             FileDay(files, held);
             files.FailCall(n);
-            const DayRemoval removal = RemoveDayFolder(files, clock, kDay, RemovalReason::Cleaning, kRecorder);
+            const DayRemoval removal = RemoveDayFolder(files, clock, kDay, RemovalReason::kCleaning, kRecorder);
             EXPECT_TRUE(!removal.failures.empty() || !removal.auditProblem.empty());
             ExpectRulesKept(files, held);
             for (const std::string& name : removal.removed) EXPECT_FALSE(files.Exists(At(name))) << name;
@@ -154,9 +154,9 @@ protected:
 TEST_F(EraseTest, ErasesForGoodRefusesProtectedAndKeepsARecordWithoutTheNumber) {
     const ErasureReport report = EraseRecordings(files_, clock_, Targets(), who_);
     ASSERT_EQ(report.outcomes.size(), 3u);
-    EXPECT_EQ(report.outcomes[0].result, ErasureOutcome::Result::Erased);
-    EXPECT_EQ(report.outcomes[1].result, ErasureOutcome::Result::Erased);
-    EXPECT_EQ(report.outcomes[2].result, ErasureOutcome::Result::Protected);
+    EXPECT_EQ(report.outcomes[0].result, ErasureOutcome::Result::kErased);
+    EXPECT_EQ(report.outcomes[1].result, ErasureOutcome::Result::kErased);
+    EXPECT_EQ(report.outcomes[2].result, ErasureOutcome::Result::kProtected);
     EXPECT_EQ(report.outcomes[2].reason, "protected (legal hold)");
     EXPECT_FALSE(files_.Exists(At("a.mp3")));
     EXPECT_FALSE(files_.Exists(At("b.mp3")));
@@ -164,7 +164,7 @@ TEST_F(EraseTest, ErasesForGoodRefusesProtectedAndKeepsARecordWithoutTheNumber) 
     ExpectRulesKept(files_, {"c.mp3"});
 
     const ManifestRead manifest = ReadManifest(files_, kDay);
-    EXPECT_EQ(manifest.records.at("a.mp3").state, ManifestState::Erased);
+    EXPECT_EQ(manifest.records.at("a.mp3").state, ManifestState::kErased);
     EXPECT_TRUE(manifest.records.at("a.mp3").numberErased);
     EXPECT_EQ(manifest.records.at("c.mp3").facts.number, "0207 946 0003");
     EXPECT_TRUE(VerifyDayFolder(files_, kDay).findings.empty());
@@ -202,8 +202,8 @@ TEST_F(EraseTest, AnyFailedCallKeepsTheRules) {
         ExpectRulesKept(files, {"c.mp3"});
         bool failed = !report.auditProblems.empty();
         for (const ErasureOutcome& outcome : report.outcomes) {
-            EXPECT_EQ(outcome.result == ErasureOutcome::Result::Erased, !files.Exists(outcome.path)) << outcome.path;
-            failed = failed || outcome.result == ErasureOutcome::Result::Failed;
+            EXPECT_EQ(outcome.result == ErasureOutcome::Result::kErased, !files.Exists(outcome.path)) << outcome.path;
+            failed = failed || outcome.result == ErasureOutcome::Result::kFailed;
         }
         EXPECT_TRUE(failed);
     }

@@ -23,15 +23,15 @@ std::string FiledWhen(const ManifestRecord& record) { return "filed " + FormatLo
 std::optional<VerifyFinding> CheckFile(CustodyFiles& files, const std::string& path, const ManifestRecord* record,
                                        int64_t& bytesRead) {
     using Kind = VerifyFinding::Kind;
-    if (record == nullptr) return VerifyFinding{Kind::Unlisted, path, "not in the day folder's manifest"};
-    if (record->state != ManifestState::Filed) {
-        return VerifyFinding{Kind::Unlisted, path,
-                             std::string(record->state == ManifestState::Erased ? "erased" : "removed") + " on " +
+    if (record == nullptr) return VerifyFinding{Kind::kUnlisted, path, "not in the day folder's manifest"};
+    if (record->state != ManifestState::kFiled) {
+        return VerifyFinding{Kind::kUnlisted, path,
+                             std::string(record->state == ManifestState::kErased ? "erased" : "removed") + " on " +
                                  FormatLocalMoment(record->goneAt) + ", yet a file of that name is there"};
     }
-    if (record->audioSha256.empty()) return VerifyFinding{Kind::Unlisted, path, "its manifest entry has no hash"};
+    if (record->audioSha256.empty()) return VerifyFinding{Kind::kUnlisted, path, "its manifest entry has no hash"};
     const AudioHashResult hashed = HashAudio(files, path);
-    if (hashed.error != 0) return VerifyFinding{Kind::Unreadable, path, Reason(hashed.error)};
+    if (hashed.error != 0) return VerifyFinding{Kind::kUnreadable, path, Reason(hashed.error)};
     bytesRead += hashed.digest.audioBytes;
     if (hashed.digest.sha256 == record->audioSha256) return std::nullopt;
     std::string detail = "the audio differs from the recording " + FiledWhen(*record);
@@ -39,22 +39,22 @@ std::optional<VerifyFinding> CheckFile(CustodyFiles& files, const std::string& p
         detail += " (" + std::to_string(hashed.digest.audioBytes) + " audio bytes instead of " +
                   std::to_string(record->audioBytes) + ")";
     }
-    return VerifyFinding{Kind::Altered, path, detail};
+    return VerifyFinding{Kind::kAltered, path, detail};
 }
 
 }  // namespace
 
 std::string_view VerifyFinding::KindName() const {
     switch (kind) {
-        case Kind::Altered:
+        case Kind::kAltered:
             return "altered";
-        case Kind::Missing:
+        case Kind::kMissing:
             return "missing";
-        case Kind::Unlisted:
+        case Kind::kUnlisted:
             return "unlisted";
-        case Kind::Unreadable:
+        case Kind::kUnreadable:
             return "unreadable";
-        case Kind::ManifestBroken:
+        case Kind::kManifestBroken:
             return "manifest-broken";
     }
     return "altered";
@@ -88,17 +88,17 @@ FolderVerification VerifyDayFolder(CustodyFiles& files, const std::string& dayFo
     FolderVerification out;
     const CustodyListing listing = files.List(dayFolder);
     if (listing.error != 0) {
-        out.findings.push_back({Kind::Unreadable, dayFolder, Reason(listing.error)});
+        out.findings.push_back({Kind::kUnreadable, dayFolder, Reason(listing.error)});
         return out;
     }
     const ManifestRead manifest = ReadManifest(files, dayFolder);
     out.hasManifest = manifest.error == 0;
     if (manifest.error != 0 && manifest.error != ENOENT) {
-        out.findings.push_back({Kind::Unreadable, ManifestOf(dayFolder), Reason(manifest.error)});
+        out.findings.push_back({Kind::kUnreadable, ManifestOf(dayFolder), Reason(manifest.error)});
     }
     out.tornManifest = manifest.check.tornTail;
     for (const LogProblem& problem : manifest.check.problems) {
-        out.findings.push_back({Kind::ManifestBroken, ManifestOf(dayFolder), problem.Describe()});
+        out.findings.push_back({Kind::kManifestBroken, ManifestOf(dayFolder), problem.Describe()});
     }
     std::set<std::string> present;
     for (const CustodyEntry& entry : listing.entries) {
@@ -114,12 +114,12 @@ FolderVerification VerifyDayFolder(CustodyFiles& files, const std::string& dayFo
         }
     }
     for (const auto& [name, record] : manifest.records) {
-        if (record.state == ManifestState::Filed && present.count(name) == 0) {
+        if (record.state == ManifestState::kFiled && present.count(name) == 0) {
             std::string path = dayFolder;
             path.append("/").append(name);
             std::string detail = "listed in the manifest, ";
             detail.append(FiledWhen(record)).append(", and gone");
-            out.findings.push_back({Kind::Missing, std::move(path), std::move(detail)});
+            out.findings.push_back({Kind::kMissing, std::move(path), std::move(detail)});
         }
     }
     return out;
@@ -134,11 +134,11 @@ RecordingVerdict VerifyRecording(CustodyFiles& files, const std::string& path) {
     const FileStatus status = files.Status(path);
     if (status.error == ENOENT) {
         using Kind = VerifyFinding::Kind;
-        if (found != manifest.records.end() && found->second.state == ManifestState::Filed) {
+        if (found != manifest.records.end() && found->second.state == ManifestState::kFiled) {
             std::string detail = "listed in the manifest, " + FiledWhen(found->second) + ", and gone";
-            return {false, "missing: " + detail, VerifyFinding{Kind::Missing, path, detail}};
+            return {false, "missing: " + detail, VerifyFinding{Kind::kMissing, path, detail}};
         }
-        return {false, "missing", VerifyFinding{Kind::Missing, path, "not there"}};
+        return {false, "missing", VerifyFinding{Kind::kMissing, path, "not there"}};
     }
     int64_t bytes = 0;
     auto finding = CheckFile(files, path, found == manifest.records.end() ? nullptr : &found->second, bytes);
@@ -146,7 +146,7 @@ RecordingVerdict VerifyRecording(CustodyFiles& files, const std::string& path) {
     if (!manifest.check.Intact()) {
         const std::string problem = manifest.check.problems.front().Describe();
         return {false, "the audio is as listed, but the manifest's chain is broken (" + problem + ")",
-                VerifyFinding{VerifyFinding::Kind::ManifestBroken, ManifestOf(dayFolder), problem}};
+                VerifyFinding{VerifyFinding::Kind::kManifestBroken, ManifestOf(dayFolder), problem}};
     }
     return {true, "verified"};
 }

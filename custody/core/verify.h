@@ -27,8 +27,8 @@ struct AudioHashResult {
 AudioHashResult HashAudio(CustodyFiles& files, const std::string& path);
 
 struct VerifyFinding {
-    enum class Kind { Altered, Missing, Unlisted, Unreadable, ManifestBroken };
-    Kind kind = Kind::Altered;
+    enum class Kind { kAltered, kMissing, kUnlisted, kUnreadable, kManifestBroken };
+    Kind kind = Kind::kAltered;
     std::string path;    // the recording, or the manifest
     std::string detail;  // what is wrong, in words
 

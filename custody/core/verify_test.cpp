@@ -50,11 +50,11 @@ INSTANTIATE_TEST_SUITE_P(
         VerifyCase{"Untouched", [](FakeCustodyFiles&) {}, {}, 3},
         VerifyCase{"OneAudioByteChanged",
                    [](FakeCustodyFiles& f) { ChangeByte(f, "b.mp3", 4000); },
-                   {{Kind::Altered, "b.mp3"}},
+                   {{Kind::kAltered, "b.mp3"}},
                    2},
         VerifyCase{"FirstFrameHeaderChanged",
                    [](FakeCustodyFiles& f) { ChangeByte(f, "a.mp3", 1); },
-                   {{Kind::Altered, "a.mp3"}},
+                   {{Kind::kAltered, "a.mp3"}},
                    2},
         VerifyCase{"BookmarkAndPlayedMarkSet",
                    [](FakeCustodyFiles& f) {
@@ -72,18 +72,18 @@ INSTANTIATE_TEST_SUITE_P(
                    3},
         VerifyCase{"AudioAppended",
                    [](FakeCustodyFiles& f) { f.Write(At("c.mp3"), test::RecordingBytes("0171 555", "Line 1", 4)); },
-                   {{Kind::Altered, "c.mp3"}},
+                   {{Kind::kAltered, "c.mp3"}},
                    2},
-        VerifyCase{"FileMissing", [](FakeCustodyFiles& f) { f.Erase(At("b.mp3")); }, {{Kind::Missing, "b.mp3"}}, 2},
+        VerifyCase{"FileMissing", [](FakeCustodyFiles& f) { f.Erase(At("b.mp3")); }, {{Kind::kMissing, "b.mp3"}}, 2},
         VerifyCase{"FileAdded",
                    [](FakeCustodyFiles& f) { f.Write(At("d.mp3"), test::RecordingBytes("1", "L")); },
-                   {{Kind::Unlisted, "d.mp3"}},
+                   {{Kind::kUnlisted, "d.mp3"}},
                    3},
         VerifyCase{"OtherFilesIgnored", [](FakeCustodyFiles& f) { f.Write(At("notes.txt"), "x"); }, {}, 3},
         VerifyCase{"ErasedAndGone",
                    [](FakeCustodyFiles& f) {
                        ManualClock clock;
-                       ASSERT_EQ(NoteGone(f, clock, kDay, {"a.mp3"}, GoneReason::Request), 0);
+                       ASSERT_EQ(NoteGone(f, clock, kDay, {"a.mp3"}, GoneReason::kRequest), 0);
                        f.Erase(At("a.mp3"));
                    },
                    {},
@@ -91,13 +91,13 @@ INSTANTIATE_TEST_SUITE_P(
         VerifyCase{"ErasedYetBack",
                    [](FakeCustodyFiles& f) {
                        ManualClock clock;
-                       ASSERT_EQ(NoteGone(f, clock, kDay, {"a.mp3"}, GoneReason::Request), 0);
+                       ASSERT_EQ(NoteGone(f, clock, kDay, {"a.mp3"}, GoneReason::kRequest), 0);
                    },
-                   {{Kind::Unlisted, "a.mp3"}},
+                   {{Kind::kUnlisted, "a.mp3"}},
                    2},
         VerifyCase{"Unreadable",
                    [](FakeCustodyFiles& f) { f.SetError(At("c.mp3"), EACCES); },
-                   {{Kind::Unreadable, "c.mp3"}},
+                   {{Kind::kUnreadable, "c.mp3"}},
                    2},
         VerifyCase{"ManifestEntryEdited",
                    [](FakeCustodyFiles& f) {
@@ -105,11 +105,11 @@ INSTANTIATE_TEST_SUITE_P(
                        text.replace(text.find("Line 1"), 6, "Line 9");
                        f.Write(At(kManifestFileName), text);
                    },
-                   {{Kind::ManifestBroken, kManifestFileName}},
+                   {{Kind::kManifestBroken, kManifestFileName}},
                    3},
         VerifyCase{"ManifestGone",
                    [](FakeCustodyFiles& f) { f.Erase(At(kManifestFileName)); },
-                   {{Kind::Unlisted, "a.mp3"}, {Kind::Unlisted, "b.mp3"}, {Kind::Unlisted, "c.mp3"}},
+                   {{Kind::kUnlisted, "a.mp3"}, {Kind::kUnlisted, "b.mp3"}, {Kind::kUnlisted, "c.mp3"}},
                    0}),
     [](const auto& info) { return info.param.name; });
 
@@ -127,13 +127,13 @@ TEST(VerifyRecordingTest, SaysVerifiedOrWhatIsWrongInWordsAndAsAFinding) {
     } cases[] = {
         {"as filed", {}, At("a.mp3"), "verified", std::nullopt},
         {"one audio byte changed", [](FakeCustodyFiles& f) { ChangeByte(f, "b.mp3", 200); }, At("b.mp3"),
-         "altered: the audio differs from the recording filed 05.03.2026 12:00:00", Kind::Altered},
+         "altered: the audio differs from the recording filed 05.03.2026 12:00:00", Kind::kAltered},
         {"filed and gone", [](FakeCustodyFiles& f) { f.Erase(At("a.mp3")); }, At("a.mp3"),
-         "missing: listed in the manifest, filed 05.03.2026 12:00:00, and gone", Kind::Missing},
+         "missing: listed in the manifest, filed 05.03.2026 12:00:00, and gone", Kind::kMissing},
         {"a day folder without manifest", [](FakeCustodyFiles& f) { f.Write("/rec/06.03.2026/c.mp3", "x"); },
          "/rec/06.03.2026/c.mp3", "not verifiable: its day folder has no manifest", std::nullopt},
         {"never filed", [](FakeCustodyFiles& f) { f.Write(At("c.mp3"), "x"); }, At("c.mp3"),
-         "unlisted: not in the day folder's manifest", Kind::Unlisted},
+         "unlisted: not in the day folder's manifest", Kind::kUnlisted},
     };
     for (const auto& c : cases) {
         if (c.change) c.change(files);

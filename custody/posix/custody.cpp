@@ -66,7 +66,7 @@ HoldResult ChangeHolds(const HoldRequest& request, const std::string& user) {
     HoldResult result;
     std::map<std::string, std::vector<std::string>> byFolder;
     for (const std::string& path : request.paths) byFolder[ParentOf(path)].push_back(NameOf(path));
-    const AuditAction action = request.held ? AuditAction::Protect : AuditAction::Unprotect;
+    const AuditAction action = request.held ? AuditAction::kProtect : AuditAction::kUnprotect;
     for (const auto& [folder, names] : byFolder) {
         const HoldChange change = ChangeHolds(Files(), folder, names, request.held);
         if (change.error != 0) {

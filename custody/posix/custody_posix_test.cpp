@@ -33,7 +33,7 @@ TEST(CustodyPosixTest, WritersAtOnceLoseNoEntryAndKeepTheChain) {
         writers.emplace_back([&, t] {
             for (int i = 0; i < kEach; ++i) {
                 const std::string name = "t" + std::to_string(t).append("-").append(std::to_string(i)).append(".mp3");
-                EXPECT_EQ(AppendAudit(root.path(), {"alice", "test", AuditAction::Play, JoinPath(day, name), ""}), 0);
+                EXPECT_EQ(AppendAudit(root.path(), {"alice", "test", AuditAction::kPlay, JoinPath(day, name), ""}), 0);
                 EXPECT_EQ(RecordFiled(day, FiledFacts{name, 1, 2, "Line 1", "0171", 'I', 10}, AudioDigest{}), 0);
             }
         });
@@ -42,7 +42,7 @@ TEST(CustodyPosixTest, WritersAtOnceLoseNoEntryAndKeepTheChain) {
     PosixCustodyFiles files;
     ManualClock clock;
     for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(NoteGone(files, clock, day, {"gone" + std::to_string(i) + ".mp3"}, GoneReason::Request), 0);
+        EXPECT_EQ(NoteGone(files, clock, day, {"gone" + std::to_string(i) + ".mp3"}, GoneReason::kRequest), 0);
     }
     for (std::thread& writer : writers) writer.join();
 
@@ -57,14 +57,14 @@ TEST(CustodyPosixTest, WritersAtOnceLoseNoEntryAndKeepTheChain) {
 
 TEST(CustodyPosixTest, ACrashInTheMiddleOfAnAppendIsReportedAndTheNextAppendGoesOn) {
     TempDir root;
-    ASSERT_EQ(AppendAudit(root.path(), {"alice", "test", AuditAction::Play, root.File("05.03.2026/a.mp3"), ""}), 0);
+    ASSERT_EQ(AppendAudit(root.path(), {"alice", "test", AuditAction::kPlay, root.File("05.03.2026/a.mp3"), ""}), 0);
     const std::string whole = root.Read("audit.log");
     root.Write("audit.log", whole + whole.substr(0, 50));
     AuditRead read = ReadAudit(root.path());
     EXPECT_TRUE(read.check.Intact());
     EXPECT_TRUE(read.check.tornTail);
 
-    ASSERT_EQ(AppendAudit(root.path(), {"bob", "test", AuditAction::Copy, root.File("05.03.2026/a.mp3"), ""}), 0);
+    ASSERT_EQ(AppendAudit(root.path(), {"bob", "test", AuditAction::kCopy, root.File("05.03.2026/a.mp3"), ""}), 0);
     read = ReadAudit(root.path());
     EXPECT_TRUE(read.check.Intact());
     EXPECT_FALSE(read.check.tornTail);
@@ -128,7 +128,7 @@ TEST(CustodyPosixTest, ProtectedRecordingsOutliveCleaningAndTheRestIsVerifiable)
     }
     EXPECT_EQ(VerifyRecording(day + "/a.mp3").text, "verified");
     ASSERT_TRUE(ChangeHolds(HoldRequest{{day + "/b.mp3"}, true, "test", ""}).failures.empty());
-    const DayRemoval removal = RemoveDayFolder(day, RemovalReason::Retention, "PellRecorder");
+    const DayRemoval removal = RemoveDayFolder(day, RemovalReason::kRetention, "PellRecorder");
     EXPECT_TRUE(removal.Complete());
     EXPECT_EQ(removal.kept, (std::vector<std::string>{"b.mp3"}));
     EXPECT_EQ(VerifyRecording(day + "/b.mp3").text, "verified");

@@ -167,23 +167,23 @@ bool CallBefore(const CallRecord& a, const CallRecord& b, const CallOrder& order
     const auto key = [&order](const CallRecord& c) {
         const CallFacts& f = c.facts;
         switch (order.column) {
-            case CallSortColumn::Start:
+            case CallSortColumn::kStart:
                 return std::tuple<int64_t, std::string>{f.startTime, {}};
-            case CallSortColumn::Duration:
+            case CallSortColumn::kDuration:
                 return std::tuple<int64_t, std::string>{f.durationSeconds, {}};
-            case CallSortColumn::Number:
+            case CallSortColumn::kNumber:
                 return std::tuple<int64_t, std::string>{0, f.number};
-            case CallSortColumn::Line:
+            case CallSortColumn::kLine:
                 return std::tuple<int64_t, std::string>{0, f.line};
-            case CallSortColumn::Bookmark:
+            case CallSortColumn::kBookmark:
                 return std::tuple<int64_t, std::string>{0, f.bookmark};
-            case CallSortColumn::Placement:
+            case CallSortColumn::kPlacement:
                 return std::tuple<int64_t, std::string>{0, c.Path()};
-            case CallSortColumn::Size:
+            case CallSortColumn::kSize:
                 return std::tuple<int64_t, std::string>{f.stamp.size, {}};
-            case CallSortColumn::Direction:
+            case CallSortColumn::kDirection:
                 return std::tuple<int64_t, std::string>{static_cast<int64_t>(f.direction), {}};
-            case CallSortColumn::Played:
+            case CallSortColumn::kPlayed:
                 return std::tuple<int64_t, std::string>{f.played ? 1 : 0, {}};
         }
         return std::tuple<int64_t, std::string>{0, {}};

@@ -38,11 +38,11 @@ struct CallCriteria {
     std::optional<bool> isProtected;
 };
 
-enum class CallSortColumn { Start, Duration, Number, Line, Bookmark, Placement, Size, Direction, Played };
+enum class CallSortColumn { kStart, kDuration, kNumber, kLine, kBookmark, kPlacement, kSize, kDirection, kPlayed };
 
 // Ties are broken by the index id in the same direction, so pages never overlap.
 struct CallOrder {
-    CallSortColumn column = CallSortColumn::Start;
+    CallSortColumn column = CallSortColumn::kStart;
     bool descending = true;  // newest first
 };
 

@@ -171,7 +171,7 @@ TEST(CallOrderTest, NewestFirstByDefaultWithTiesByIdInTheSameDirection) {
     std::vector<CallRecord> calls = {older, newerLow, newerHigh};
     std::sort(calls.begin(), calls.end(), [](const auto& a, const auto& b) { return CallBefore(a, b, {}); });
     EXPECT_EQ((std::vector<int64_t>{calls[0].id, calls[1].id, calls[2].id}), (std::vector<int64_t>{3, 2, 1}));
-    const CallOrder byNumber{CallSortColumn::Number, false};
+    const CallOrder byNumber{CallSortColumn::kNumber, false};
     std::sort(calls.begin(), calls.end(), [&](const auto& a, const auto& b) { return CallBefore(a, b, byNumber); });
     EXPECT_EQ((std::vector<int64_t>{calls[0].id, calls[1].id, calls[2].id}), (std::vector<int64_t>{1, 2, 3}));
 }

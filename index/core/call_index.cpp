@@ -61,7 +61,7 @@ RefreshReport CallIndex::Refresh(const std::vector<std::string>& roots, const Re
     for (const std::string& root : NormaliseRoots(roots)) {
         const StoreResult<int64_t> rootId = store_.RootId(root);
         if (!rootId.Ok()) {
-            report.outcome = RefreshReport::Outcome::StoreFailed;
+            report.outcome = RefreshReport::Outcome::kStoreFailed;
             report.store = rootId.status;
             return report;
         }
@@ -72,7 +72,7 @@ RefreshReport CallIndex::Refresh(const std::vector<std::string>& roots, const Re
         }
         StoreResult<std::vector<StoredFolder>> stored = store_.Folders(rootId.value);
         if (!stored.Ok()) {
-            report.outcome = RefreshReport::Outcome::StoreFailed;
+            report.outcome = RefreshReport::Outcome::kStoreFailed;
             report.store = stored.status;
             return report;
         }
@@ -117,7 +117,7 @@ RefreshReport CallIndex::Refresh(const std::vector<std::string>& roots, const Re
     for (const auto& [folder, root] : gone) {
         const StoreStatus status = store_.RemoveFolder(folder.id);
         if (!status.Ok()) {
-            report.outcome = RefreshReport::Outcome::StoreFailed;
+            report.outcome = RefreshReport::Outcome::kStoreFailed;
             report.store = status;
             return report;
         }
@@ -130,7 +130,7 @@ RefreshReport CallIndex::Refresh(const std::vector<std::string>& roots, const Re
     Report(options, progress);
     for (const PlannedScan& scan : scans) {
         if (Cancelled(options)) {
-            report.outcome = RefreshReport::Outcome::Interrupted;
+            report.outcome = RefreshReport::Outcome::kInterrupted;
             return report;
         }
         if (!ScanFolder(scan, options, now, report, progress)) return report;
@@ -143,7 +143,7 @@ RefreshReport CallIndex::Refresh(const std::vector<std::string>& roots, const Re
 bool CallIndex::ScanFolder(const PlannedScan& scan, const RefreshOptions& options, int64_t now, RefreshReport& report,
                            RefreshProgress& progress) {
     const auto storeFailed = [&report](const StoreStatus& status) {
-        report.outcome = RefreshReport::Outcome::StoreFailed;
+        report.outcome = RefreshReport::Outcome::kStoreFailed;
         report.store = status;
         return false;
     };
@@ -220,7 +220,7 @@ bool CallIndex::ScanFolder(const PlannedScan& scan, const RefreshOptions& option
                 const StoreStatus status = store_.ApplyFiles(folderId, upserts, removals, std::nullopt);
                 if (!status.Ok()) return storeFailed(status);
             }
-            report.outcome = RefreshReport::Outcome::Interrupted;
+            report.outcome = RefreshReport::Outcome::kInterrupted;
             return false;
         }
         std::optional<CallFacts> facts = files_.Read(JoinRecordFolder(folderPath, entry.name), entry.name, entry.stamp);
@@ -261,7 +261,7 @@ bool CallIndex::ScanFolder(const PlannedScan& scan, const RefreshOptions& option
 StoreResult<SearchPage> CallIndex::Search(const std::vector<std::string>& roots, const CallCriteria& criteria,
                                           const CallOrder& order, std::size_t limit) {
     PrepareResult prepared = PrepareCriteria(criteria, plan_);
-    if (!prepared.error.empty()) return {StoreStatus::Failure(StoreStatus::Code::Invalid, prepared.error), {}};
+    if (!prepared.error.empty()) return {StoreStatus::Failure(StoreStatus::Code::kInvalid, prepared.error), {}};
     StoreQuery query;
     query.roots = NormaliseRoots(roots);
     query.criteria = std::move(prepared.criteria);
@@ -293,7 +293,7 @@ std::optional<std::pair<std::string, std::string>> SplitCallPath(const std::stri
 StoreStatus CallIndex::SyncFile(const std::string& root, const std::string& path) {
     const auto parts = SplitCallPath(root, path);
     if (!parts) {
-        return StoreStatus::Failure(StoreStatus::Code::Invalid,
+        return StoreStatus::Failure(StoreStatus::Code::kInvalid,
                                     path + " is not a recording in a day folder of " + root);
     }
     const StoreResult<int64_t> rootId = store_.RootId(NormaliseRoot(root));

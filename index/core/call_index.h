@@ -48,8 +48,8 @@ struct RefreshProblem {
 };
 
 struct RefreshReport {
-    enum class Outcome { Done, Interrupted, StoreFailed };
-    Outcome outcome = Outcome::Done;
+    enum class Outcome { kDone, kInterrupted, kStoreFailed };
+    Outcome outcome = Outcome::kDone;
     std::size_t added = 0;
     std::size_t changed = 0;
     std::size_t removed = 0;

@@ -71,7 +71,7 @@ protected:
 };
 
 TEST_F(RefreshTest, FirstBuildIndexesEveryRecordingInDayFoldersOnly) {
-    EXPECT_EQ(settledAfterFirst_.outcome, RefreshReport::Outcome::Done);
+    EXPECT_EQ(settledAfterFirst_.outcome, RefreshReport::Outcome::kDone);
     EXPECT_EQ(settledAfterFirst_.added, 4u);
     EXPECT_EQ(Numbers(), (std::vector<std::string>{"0171555001", "0171555002", "0171555003", "0171555004"}));
     const CallFacts* call = Facts("a0000001.mp3");
@@ -102,7 +102,7 @@ TEST_P(RefreshChangeTest, FindsWhatChangedAndReadsOnlyThat) {
     GetParam().change(files_);
     const int readsBefore = files_.Reads();
     const RefreshReport report = index_.Refresh({"/rec"}, Options());
-    EXPECT_EQ(report.outcome, RefreshReport::Outcome::Done);
+    EXPECT_EQ(report.outcome, RefreshReport::Outcome::kDone);
     EXPECT_EQ(report.added, GetParam().added);
     EXPECT_EQ(report.changed, GetParam().changed);
     EXPECT_EQ(report.removed, GetParam().removed);
@@ -332,7 +332,7 @@ TEST_F(BuildTest, InterruptedFirstBuildKeepsTheNewestDaysAndGoesOnWithoutReading
     options.batchFiles = 3;
     options.cancelled = [this] { return files_.Reads() >= 6; };
     const RefreshReport first = index_.Refresh({"/rec"}, options);
-    EXPECT_EQ(first.outcome, RefreshReport::Outcome::Interrupted);
+    EXPECT_EQ(first.outcome, RefreshReport::Outcome::kInterrupted);
     const auto kept = store_.All();
     ASSERT_EQ(kept.size(), 6u);
     for (const CallRecord& call : kept) EXPECT_GE(call.folder, "04.03.2026") << call.folder;
@@ -340,7 +340,7 @@ TEST_F(BuildTest, InterruptedFirstBuildKeepsTheNewestDaysAndGoesOnWithoutReading
     options.cancelled = nullptr;
     options.progress = [&seen](const RefreshProgress& p) { seen.push_back(p); };
     const RefreshReport second = index_.Refresh({"/rec"}, options);
-    EXPECT_EQ(second.outcome, RefreshReport::Outcome::Done);
+    EXPECT_EQ(second.outcome, RefreshReport::Outcome::kDone);
     EXPECT_EQ(store_.All().size(), 20u);
     EXPECT_EQ(files_.Reads(), 20);
     ASSERT_FALSE(seen.empty());
@@ -358,22 +358,22 @@ class StoreFaultTest : public BuildTest, public testing::WithParamInterface<Stor
 TEST_P(StoreFaultTest, StoreFailureStopsTheRefreshAndTheNextOneCatchesUp) {
     store_.FailAfter(GetParam().failAfter, GetParam().code);
     const RefreshReport failed = index_.Refresh({"/rec"});
-    EXPECT_EQ(failed.outcome, RefreshReport::Outcome::StoreFailed);
+    EXPECT_EQ(failed.outcome, RefreshReport::Outcome::kStoreFailed);
     EXPECT_EQ(failed.store.code, GetParam().code);
     EXPECT_FALSE(failed.store.message.empty());
     const RefreshReport next = index_.Refresh({"/rec"});
-    EXPECT_EQ(next.outcome, RefreshReport::Outcome::Done);
+    EXPECT_EQ(next.outcome, RefreshReport::Outcome::kDone);
     EXPECT_EQ(store_.All().size(), 20u);
 }
 
 // Every store call of a first build in turn: root, folders, each folder's id, files and apply.
 INSTANTIATE_TEST_SUITE_P(EveryCall, StoreFaultTest,
-                         testing::Values(StoreFaultCase{0, StoreStatus::Code::Unavailable},
-                                         StoreFaultCase{1, StoreStatus::Code::Failed},
-                                         StoreFaultCase{2, StoreStatus::Code::Unavailable},
-                                         StoreFaultCase{3, StoreStatus::Code::Unavailable},
-                                         StoreFaultCase{4, StoreStatus::Code::Failed},
-                                         StoreFaultCase{9, StoreStatus::Code::Unavailable}));
+                         testing::Values(StoreFaultCase{0, StoreStatus::Code::kUnavailable},
+                                         StoreFaultCase{1, StoreStatus::Code::kFailed},
+                                         StoreFaultCase{2, StoreStatus::Code::kUnavailable},
+                                         StoreFaultCase{3, StoreStatus::Code::kUnavailable},
+                                         StoreFaultCase{4, StoreStatus::Code::kFailed},
+                                         StoreFaultCase{9, StoreStatus::Code::kUnavailable}));
 
 TEST_F(BuildTest, FiledCallIsAddedAtOnceAndAnUnavailableStoreLeavesItToTheRefresh) {
     index_.Refresh({"/rec"});
@@ -385,8 +385,8 @@ TEST_F(BuildTest, FiledCallIsAddedAtOnceAndAnUnavailableStoreLeavesItToTheRefres
     EXPECT_EQ(found.value.calls[0].Path(), "/rec/10.03.2026/a0000100.mp3");
 
     files_.Write("/rec/10.03.2026/a0000101.mp3", Recording("0207947", 5), kNow);
-    store_.FailAfter(0, StoreStatus::Code::Unavailable, true);
-    EXPECT_EQ(index_.AddFiled("/rec", "/rec/10.03.2026/a0000101.mp3").code, StoreStatus::Code::Unavailable);
+    store_.FailAfter(0, StoreStatus::Code::kUnavailable, true);
+    EXPECT_EQ(index_.AddFiled("/rec", "/rec/10.03.2026/a0000101.mp3").code, StoreStatus::Code::kUnavailable);
     store_.Heal();
     EXPECT_EQ(index_.Refresh({"/rec"}).added, 1u);
     EXPECT_EQ(index_.Search({"/rec"}, CallCriteria{.number = "0207947"}).value.calls.size(), 1u);
@@ -421,7 +421,7 @@ TEST_F(BuildTest, ChangeNotedByThePlayerIsReadAgainAndADeletedFileForgotten) {
     files_.Remove("/rec/01.03.2026/a0000001.mp3");
     EXPECT_TRUE(index_.NoteChanged("/rec", "/rec/01.03.2026/a0000001.mp3").Ok());
     EXPECT_EQ(store_.All().size(), 19u);
-    EXPECT_EQ(index_.NoteChanged("/rec", "/elsewhere/a.mp3").code, StoreStatus::Code::Invalid);
+    EXPECT_EQ(index_.NoteChanged("/rec", "/elsewhere/a.mp3").code, StoreStatus::Code::kInvalid);
 }
 
 TEST_F(BuildTest, SearchIsLimitedToTheRootsAsked) {

@@ -99,7 +99,7 @@ std::string CsvLine(const std::vector<std::string>& fields) {
 }
 
 std::string ListHeader(ListFormat format, bool withAudioHash) {
-    if (format != ListFormat::Csv) return {};
+    if (format != ListFormat::kCsv) return {};
     std::vector<std::string> names = ListColumnNames();
     if (withAudioHash) names.emplace_back(kAudioHashColumn);
     return CsvLine(names);
@@ -110,17 +110,17 @@ std::string FormatListLine(const RecordRow& row, ListFormat format, int64_t id,
     const std::string direction = std::to_string(row.image);
     const std::string played = row.Played() ? "1" : "0";
     switch (format) {
-        case ListFormat::Tsv:
+        case ListFormat::kTsv:
             return EscapeUnprintable(row.channel) + '\t' + row.date + '\t' + row.duration + '\t' +
                    EscapeUnprintable(row.number) + '\t' + EscapeUnprintable(row.bookmark) + '\t' +
                    EscapeUnprintable(row.placement) + '\t' + direction + '\t' + played + '\n';
-        case ListFormat::Csv: {
+        case ListFormat::kCsv: {
             std::vector<std::string> fields = {row.channel,  row.date,      row.duration, row.number,
                                                row.bookmark, row.placement, direction,    played};
             if (audioSha256) fields.push_back(*audioSha256);
             return CsvLine(fields);
         }
-        case ListFormat::Json: {
+        case ListFormat::kJson: {
             std::string line = "{";
             if (id != 0) line += "\"id\":" + std::to_string(id) + ",";
             line += "\"channel\":" + JsonString(row.channel) + ",\"date\":" + JsonString(row.date) +

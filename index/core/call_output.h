@@ -14,7 +14,7 @@
 
 namespace pell {
 
-enum class ListFormat { Tsv, Csv, Json };
+enum class ListFormat { kTsv, kCsv, kJson };
 
 // The column names: channel, date, duration, number, bookmark, placement, direction, played.
 const std::vector<std::string>& ListColumnNames();

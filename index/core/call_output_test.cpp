@@ -52,16 +52,16 @@ TEST(ListLineTest, EachFormatCarriesTheListsColumnsInOrder) {
     row.image = 1;
     row.itemData = 7;
     EXPECT_EQ(
-        FormatListLine(row, ListFormat::Tsv),
+        FormatListLine(row, ListFormat::kTsv),
         "Line\\x091\t05.03.2026 14:07:55\t00:01:35\t0171 555\trefund, soon\t/rec/05.03.2026/a0000001.mp3\t1\t1\n");
-    EXPECT_EQ(ListHeader(ListFormat::Csv), "channel,date,duration,number,bookmark,placement,direction,played\r\n");
-    EXPECT_EQ(FormatListLine(row, ListFormat::Csv),
+    EXPECT_EQ(ListHeader(ListFormat::kCsv), "channel,date,duration,number,bookmark,placement,direction,played\r\n");
+    EXPECT_EQ(FormatListLine(row, ListFormat::kCsv),
               "Line\t1,05.03.2026 14:07:55,00:01:35,0171 555,\"refund, soon\",/rec/05.03.2026/a0000001.mp3,1,1\r\n");
-    EXPECT_EQ(FormatListLine(row, ListFormat::Json, 42),
+    EXPECT_EQ(FormatListLine(row, ListFormat::kJson, 42),
               "{\"id\":42,\"channel\":\"Line\\u00091\",\"date\":\"05.03.2026 14:07:55\",\"duration\":\"00:01:35\","
               "\"number\":\"0171 555\",\"bookmark\":\"refund, soon\",\"placement\":\"/rec/05.03.2026/a0000001.mp3\","
               "\"direction\":1,\"played\":1}\n");
-    EXPECT_TRUE(ListHeader(ListFormat::Tsv).empty());
+    EXPECT_TRUE(ListHeader(ListFormat::kTsv).empty());
 }
 
 TEST(ListLineTest, SearchOutputAddsTheAudioHashLastInCsvAndJsonButNotToTheTabSeparatedList) {
@@ -71,19 +71,19 @@ TEST(ListLineTest, SearchOutputAddsTheAudioHashLastInCsvAndJsonButNotToTheTabSep
     row.duration = "00:01:35";
     row.placement = "/rec/05.03.2026/a0000001.mp3";
     const std::string hash(64, 'a');
-    EXPECT_EQ(FormatListLine(row, ListFormat::Tsv, 42, hash), FormatListLine(row, ListFormat::Tsv))
+    EXPECT_EQ(FormatListLine(row, ListFormat::kTsv, 42, hash), FormatListLine(row, ListFormat::kTsv))
         << "the tab-separated columns stay the list's";
-    EXPECT_TRUE(ListHeader(ListFormat::Tsv, true).empty());
-    EXPECT_EQ(ListHeader(ListFormat::Csv, true),
+    EXPECT_TRUE(ListHeader(ListFormat::kTsv, true).empty());
+    EXPECT_EQ(ListHeader(ListFormat::kCsv, true),
               "channel,date,duration,number,bookmark,placement,direction,played,audio_sha256\r\n");
-    EXPECT_EQ(FormatListLine(row, ListFormat::Csv, 0, hash),
+    EXPECT_EQ(FormatListLine(row, ListFormat::kCsv, 0, hash),
               "Line 1,05.03.2026 14:07:55,00:01:35,,,/rec/05.03.2026/a0000001.mp3,0,0," + hash + "\r\n");
-    EXPECT_EQ(FormatListLine(row, ListFormat::Csv, 0, std::string()),
+    EXPECT_EQ(FormatListLine(row, ListFormat::kCsv, 0, std::string()),
               "Line 1,05.03.2026 14:07:55,00:01:35,,,/rec/05.03.2026/a0000001.mp3,0,0,\r\n")
         << "a recording the manifest does not list has an empty field, not a missing one";
-    const std::string json = FormatListLine(row, ListFormat::Json, 7, hash);
+    const std::string json = FormatListLine(row, ListFormat::kJson, 7, hash);
     EXPECT_EQ(json.substr(json.size() - 84), ",\"audio_sha256\":\"" + hash + "\"}\n");
-    EXPECT_NE(FormatListLine(row, ListFormat::Json, 7, std::string()).find("\"audio_sha256\":\"\"}"),
+    EXPECT_NE(FormatListLine(row, ListFormat::kJson, 7, std::string()).find("\"audio_sha256\":\"\"}"),
               std::string::npos);
 }
 

@@ -19,15 +19,15 @@ namespace pell {
 
 struct StoreStatus {
     enum class Code {
-        Ok,
-        Unavailable,  // the server cannot be reached or the database is locked: worth a retry
-        Failed,       // refused or broken: the message says why
-        Invalid,      // the request itself cannot be answered (a number without digits, a path outside its root)
+        kOk,
+        kUnavailable,  // the server cannot be reached or the database is locked: worth a retry
+        kFailed,       // refused or broken: the message says why
+        kInvalid,      // the request itself cannot be answered (a number without digits, a path outside its root)
     };
-    Code code = Code::Ok;
+    Code code = Code::kOk;
     std::string message;  // the store's own words, with what it was doing
 
-    bool Ok() const { return code == Code::Ok; }
+    bool Ok() const { return code == Code::kOk; }
     static StoreStatus Success() { return {}; }
     static StoreStatus Failure(Code code, std::string message) { return {code, std::move(message)}; }
 };

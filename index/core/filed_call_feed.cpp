@@ -55,7 +55,7 @@ void FiledCallFeed::Run() {
             const StoreStatus status = add_(entry.root, entry.path);
             lock.lock();
             totals_.last = status;
-            if (status.Ok() || status.code == StoreStatus::Code::Invalid) {
+            if (status.Ok() || status.code == StoreStatus::Code::kInvalid) {
                 ++(status.Ok() ? totals_.added : totals_.refused);
             } else {
                 // Back in front, so calls reach the index in the order they were filed.

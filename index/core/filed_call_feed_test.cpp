@@ -13,7 +13,7 @@ using namespace std::chrono_literals;
 struct FlakyIndex {
     std::mutex mutex;
     int failures = 0;
-    StoreStatus::Code code = StoreStatus::Code::Unavailable;
+    StoreStatus::Code code = StoreStatus::Code::kUnavailable;
     std::vector<std::string> added;
     std::vector<std::vector<std::string>> reconciled;
 
@@ -24,7 +24,7 @@ struct FlakyIndex {
                 --failures;
                 return StoreStatus::Failure(code, "server down");
             }
-            if (path.find("bad") != std::string::npos) return StoreStatus::Failure(StoreStatus::Code::Invalid, "bad");
+            if (path.find("bad") != std::string::npos) return StoreStatus::Failure(StoreStatus::Code::kInvalid, "bad");
             added.push_back(path);
             return StoreStatus::Success();
         };
@@ -74,9 +74,9 @@ TEST_P(FiledCallFeedOutageTest, AfterAnOutageEveryCallArrivesAndItsRootIsReconci
 }
 
 INSTANTIATE_TEST_SUITE_P(Outages, FiledCallFeedOutageTest,
-                         testing::Values(OutageCase{"one", 1, StoreStatus::Code::Unavailable},
-                                         OutageCase{"several", 6, StoreStatus::Code::Unavailable},
-                                         OutageCase{"failed", 2, StoreStatus::Code::Failed}),
+                         testing::Values(OutageCase{"one", 1, StoreStatus::Code::kUnavailable},
+                                         OutageCase{"several", 6, StoreStatus::Code::kUnavailable},
+                                         OutageCase{"failed", 2, StoreStatus::Code::kFailed}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FiledCallFeedTest, RecordingOutsideADayFolderIsRefusedOnceNotRetried) {

@@ -24,14 +24,14 @@ OpenIndexResult OpenSqlite(const std::string& file, IndexSettings settings) {
     OpenIndexResult result;
     if (file.empty()) {
         result.status = StoreStatus::Failure(
-            StoreStatus::Code::Invalid, "no place for the index: set XDG_CACHE_HOME or HOME, or give --index FILE");
+            StoreStatus::Code::kInvalid, "no place for the index: set XDG_CACHE_HOME or HOME, or give --index FILE");
         return result;
     }
     std::error_code error;
     std::filesystem::create_directories(FolderName(file), error);
     SqliteCallStore::Opened opened = SqliteCallStore::Open(file);
     if (!opened.store) {
-        result.status = StoreStatus::Failure(StoreStatus::Code::Failed, opened.error);
+        result.status = StoreStatus::Failure(StoreStatus::Code::kFailed, opened.error);
         return result;
     }
     result.index = std::make_unique<OpenedCallIndex>(std::move(opened.store), std::move(settings));
@@ -58,7 +58,7 @@ OpenIndexResult OpenCallIndex(const IndexPlace& place) {
     IndexSettings settings = place.programFolder.empty() ? IndexSettings{} : LoadIndexSettings(place.programFolder);
     if (!settings.error.empty()) {
         return {nullptr,
-                StoreStatus::Failure(StoreStatus::Code::Invalid, JoinPath(place.programFolder, "") + settings.error)};
+                StoreStatus::Failure(StoreStatus::Code::kInvalid, JoinPath(place.programFolder, "") + settings.error)};
     }
     if (!place.sqliteOverride.empty()) return OpenSqlite(place.sqliteOverride, std::move(settings));
     if (settings.store == IndexStoreKind::kPostgresql) return OpenPostgres(std::move(settings));
@@ -85,8 +85,8 @@ std::string DefaultIndexFile(const std::string& programFolder, const std::string
 OpenIndexResult OpenRecorderIndex(const std::string& recorderProgramFolder) {
     IndexSettings settings = LoadIndexSettings(recorderProgramFolder);
     if (!settings.error.empty()) {
-        return {nullptr,
-                StoreStatus::Failure(StoreStatus::Code::Invalid, JoinPath(recorderProgramFolder, "") + settings.error)};
+        return {nullptr, StoreStatus::Failure(StoreStatus::Code::kInvalid,
+                                              JoinPath(recorderProgramFolder, "") + settings.error)};
     }
     if (settings.store != IndexStoreKind::kPostgresql) return {};
     return OpenPostgres(std::move(settings));
@@ -116,7 +116,7 @@ std::unique_ptr<FiledCallFeed> StartRecorderFeed(const std::string& recorderProg
     auto reconcile = [state](const std::vector<std::string>& roots) {
         if (StoreStatus status = state->Open(); !status.Ok()) return status;
         const RefreshReport report = state->opened->Index().Refresh(roots);
-        return report.outcome == RefreshReport::Outcome::Done ? StoreStatus::Success() : report.store;
+        return report.outcome == RefreshReport::Outcome::kDone ? StoreStatus::Success() : report.store;
     };
     return std::make_unique<FiledCallFeed>(std::move(add), std::move(reconcile), options);
 }

@@ -36,24 +36,24 @@ std::string OneLine(std::string message) {
 
 std::string SortExpression(CallSortColumn column) {
     switch (column) {
-        case CallSortColumn::Start:
+        case CallSortColumn::kStart:
             return "c.start_time";
-        case CallSortColumn::Duration:
+        case CallSortColumn::kDuration:
             return "c.duration";
-        case CallSortColumn::Number:
+        case CallSortColumn::kNumber:
             return "c.number COLLATE \"C\"";
-        case CallSortColumn::Line:
+        case CallSortColumn::kLine:
             return "c.line COLLATE \"C\"";
-        case CallSortColumn::Bookmark:
+        case CallSortColumn::kBookmark:
             return "c.bookmark COLLATE \"C\"";
-        case CallSortColumn::Placement:
+        case CallSortColumn::kPlacement:
             return "((CASE WHEN r.path = '/' THEN '' ELSE r.path END) || '/' || c.folder || '/' || c.name) COLLATE "
                    "\"C\"";
-        case CallSortColumn::Size:
+        case CallSortColumn::kSize:
             return "c.size";
-        case CallSortColumn::Direction:
+        case CallSortColumn::kDirection:
             return "c.direction";
-        case CallSortColumn::Played:
+        case CallSortColumn::kPlayed:
             return "c.played";
     }
     return "c.start_time";
@@ -188,7 +188,7 @@ PostgresCallStore::Opened PostgresCallStore::Open(const std::string& connection)
         std::string message = raw != nullptr ? PQerrorMessage(raw) : "out of memory";
         while (!message.empty() && message.back() == '\n') message.pop_back();
         opened.status =
-            StoreStatus::Failure(StoreStatus::Code::Unavailable, "cannot reach PostgreSQL: " + OneLine(message));
+            StoreStatus::Failure(StoreStatus::Code::kUnavailable, "cannot reach PostgreSQL: " + OneLine(message));
         return opened;
     }
     PQsetNoticeProcessor(
@@ -231,7 +231,7 @@ StoreStatus PostgresCallStore::CreateTables() {
     }
     if (storedVersion != std::to_string(kIndexSchemaVersion)) {
         // Shared with other programs, so never dropped here: the administrator decides.
-        return StoreStatus::Failure(StoreStatus::Code::Failed,
+        return StoreStatus::Failure(StoreStatus::Code::kFailed,
                                     description_ + " holds call index schema " + storedVersion +
                                         ", this program uses " + std::to_string(kIndexSchemaVersion) +
                                         ": upgrade every program of the site, or drop the index tables to rebuild");
@@ -252,7 +252,7 @@ StoreStatus PostgresCallStore::Connected() {
     if (PQstatus(connection_) == CONNECTION_OK) return StoreStatus::Success();
     std::string message = PQerrorMessage(connection_);
     while (!message.empty() && message.back() == '\n') message.pop_back();
-    return StoreStatus::Failure(StoreStatus::Code::Unavailable,
+    return StoreStatus::Failure(StoreStatus::Code::kUnavailable,
                                 description_ + ": cannot reach the server: " + OneLine(message));
 }
 
@@ -273,7 +273,7 @@ StoreStatus PostgresCallStore::Failure(const Result& result, const std::string& 
     std::string message = result.Message();
     if (message.empty()) message = PQerrorMessage(connection_);
     while (!message.empty() && message.back() == '\n') message.pop_back();
-    return StoreStatus::Failure(retry ? StoreStatus::Code::Unavailable : StoreStatus::Code::Failed,
+    return StoreStatus::Failure(retry ? StoreStatus::Code::kUnavailable : StoreStatus::Code::kFailed,
                                 description_ + ": " + doing + ": " + OneLine(message));
 }
 
@@ -338,7 +338,7 @@ StoreStatus PostgresCallStore::ApplyFiles(int64_t folderId, const std::vector<Ca
     for (int attempt = 0; attempt < kTransactionTries; ++attempt) {
         if (status = Connected(); !status.Ok()) return status;
         status = ApplyOnce(folderId, sorted, removals, mark);
-        if (status.Ok() || status.code != StoreStatus::Code::Unavailable || PQstatus(connection_) != CONNECTION_OK) {
+        if (status.Ok() || status.code != StoreStatus::Code::kUnavailable || PQstatus(connection_) != CONNECTION_OK) {
             return status;
         }
     }

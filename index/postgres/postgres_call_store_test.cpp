@@ -120,7 +120,7 @@ TEST_F(RecorderFeedTest, TwoRecordersFilingAtOnceLoseNoCall) {
     SystemClock clock;
     CallIndex player(*store, files, clock);
     const RefreshReport report = player.Refresh({root_});
-    EXPECT_EQ(report.outcome, RefreshReport::Outcome::Done);
+    EXPECT_EQ(report.outcome, RefreshReport::Outcome::kDone);
     EXPECT_EQ(report.added + report.changed + report.removed, 0u);
     EXPECT_EQ(player.Search({root_}, CallCriteria{.number = "0171555117"}).value.calls.size(), 1u);
 }
@@ -133,7 +133,7 @@ TEST_F(RecorderFeedTest, CallsFiledWhileTheServerWasDownAreThereAfterTheNextRefr
     ASSERT_TRUE(recorder.AddFiled(root_, File(1)).Ok());
     ASSERT_TRUE(Server()->Stop());
     const StoreStatus down = recorder.AddFiled(root_, File(2));
-    EXPECT_EQ(down.code, StoreStatus::Code::Unavailable) << down.message;
+    EXPECT_EQ(down.code, StoreStatus::Code::kUnavailable) << down.message;
     EXPECT_NE(down.message.find("PostgreSQL"), std::string::npos) << down.message;
     File(3);
     ASSERT_TRUE(Server()->Resume());
@@ -170,7 +170,7 @@ TEST(PostgresOpenTest, IndexOfAnotherSchemaVersionIsRefusedNotDropped) {
     PQfinish(raw);
     const auto opened = PostgresCallStore::Open(Server()->Connection(database));
     EXPECT_EQ(opened.store, nullptr);
-    EXPECT_EQ(opened.status.code, StoreStatus::Code::Failed);
+    EXPECT_EQ(opened.status.code, StoreStatus::Code::kFailed);
     EXPECT_NE(opened.status.message.find("schema 99"), std::string::npos) << opened.status.message;
 }
 
@@ -223,7 +223,7 @@ TEST_F(RecorderFeedTest, IndexOfSchemaOneIsUpgradedInPlaceAndTheNextRefreshFills
 TEST(PostgresOpenTest, ServerThatIsNotThereIsUnavailableWithLibpqsReason) {
     const auto opened = PostgresCallStore::Open("host=127.0.0.1 port=1 dbname=x connect_timeout=2");
     EXPECT_EQ(opened.store, nullptr);
-    EXPECT_EQ(opened.status.code, StoreStatus::Code::Unavailable);
+    EXPECT_EQ(opened.status.code, StoreStatus::Code::kUnavailable);
     EXPECT_NE(opened.status.message.find("cannot reach PostgreSQL"), std::string::npos);
 }
 

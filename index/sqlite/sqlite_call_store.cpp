@@ -16,23 +16,23 @@ constexpr int64_t kDrivingRangeSeconds = 62 * 86'400;
 
 std::string SortExpression(CallSortColumn column) {
     switch (column) {
-        case CallSortColumn::Start:
+        case CallSortColumn::kStart:
             return "c.start_time";
-        case CallSortColumn::Duration:
+        case CallSortColumn::kDuration:
             return "c.duration";
-        case CallSortColumn::Number:
+        case CallSortColumn::kNumber:
             return "c.number";
-        case CallSortColumn::Line:
+        case CallSortColumn::kLine:
             return "c.line";
-        case CallSortColumn::Bookmark:
+        case CallSortColumn::kBookmark:
             return "c.bookmark";
-        case CallSortColumn::Placement:
+        case CallSortColumn::kPlacement:
             return "(CASE WHEN r.path = '/' THEN '' ELSE r.path END || '/' || c.folder || '/' || c.name)";
-        case CallSortColumn::Size:
+        case CallSortColumn::kSize:
             return "c.size";
-        case CallSortColumn::Direction:
+        case CallSortColumn::kDirection:
             return "c.direction";
-        case CallSortColumn::Played:
+        case CallSortColumn::kPlayed:
             return "c.played";
     }
     return "c.start_time";
@@ -256,7 +256,7 @@ SqliteCallStore::~SqliteCallStore() { sqlite3_close_v2(db_); }
 StoreStatus SqliteCallStore::Error(const std::string& doing) const {
     const int code = sqlite3_errcode(db_) & 0xFF;
     const bool retry = code == SQLITE_BUSY || code == SQLITE_LOCKED;
-    return StoreStatus::Failure(retry ? StoreStatus::Code::Unavailable : StoreStatus::Code::Failed,
+    return StoreStatus::Failure(retry ? StoreStatus::Code::kUnavailable : StoreStatus::Code::kFailed,
                                 "SQLite " + file_ + ": " + doing + ": " + sqlite3_errmsg(db_));
 }
 

@@ -83,14 +83,14 @@ std::string CopyTargetPath(std::string_view folder, std::string_view sourcePath)
 
 CopyCheck CheckCopyTarget(const std::string& sourcePath, const std::string& targetPath) {
     struct stat target {};
-    if (::stat(targetPath.c_str(), &target) != 0) return CopyCheck::Copy;
+    if (::stat(targetPath.c_str(), &target) != 0) return CopyCheck::kCopy;
     struct stat source {};
     if (::stat(sourcePath.c_str(), &source) == 0 && source.st_dev == target.st_dev && source.st_ino == target.st_ino) {
-        return CopyCheck::SameFile;
+        return CopyCheck::kSameFile;
     }
-    if (Canonical(sourcePath) == Canonical(targetPath)) return CopyCheck::SameFile;
-    if (!S_ISREG(target.st_mode)) return CopyCheck::TargetIsFolder;
-    return CopyCheck::AskReplace;
+    if (Canonical(sourcePath) == Canonical(targetPath)) return CopyCheck::kSameFile;
+    if (!S_ISREG(target.st_mode)) return CopyCheck::kTargetIsFolder;
+    return CopyCheck::kAskReplace;
 }
 
 CopyResult CopyRecordFile(const std::string& sourcePath, const std::string& targetPath, const CopyProgress& progress) {

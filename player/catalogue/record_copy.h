@@ -26,10 +26,10 @@ bool WriteSendToFolder(const std::string& programFolder, const std::string& fold
 std::string CopyTargetPath(std::string_view folder, std::string_view sourcePath);
 
 enum class CopyCheck {
-    Copy,            // nothing is in the way
-    AskReplace,      // a file of that name is there: the user decides
-    SameFile,        // the target is the source itself (same path, or same device and inode)
-    TargetIsFolder,  // something that is not a file has the target's name
+    kCopy,            // nothing is in the way
+    kAskReplace,      // a file of that name is there: the user decides
+    kSameFile,        // the target is the source itself (same path, or same device and inode)
+    kTargetIsFolder,  // something that is not a file has the target's name
 };
 
 CopyCheck CheckCopyTarget(const std::string& sourcePath, const std::string& targetPath);

@@ -62,13 +62,13 @@ TEST(CheckCopyTargetTest, TellsWhatIsInTheTargetsWay) {
         std::string target;
         CopyCheck check;
     } cases[] = {
-        {dir.File("empty/call.mp3"), CopyCheck::Copy},
-        {dir.File("other/call.mp3"), CopyCheck::AskReplace},
-        {source, CopyCheck::SameFile},
-        {dir.File("other/../day/call.mp3"), CopyCheck::SameFile},
-        {dir.File("linked/call.mp3"), CopyCheck::SameFile},
-        {dir.File("symlinked/call.mp3"), CopyCheck::SameFile},
-        {dir.File("folder/call.mp3"), CopyCheck::TargetIsFolder},
+        {dir.File("empty/call.mp3"), CopyCheck::kCopy},
+        {dir.File("other/call.mp3"), CopyCheck::kAskReplace},
+        {source, CopyCheck::kSameFile},
+        {dir.File("other/../day/call.mp3"), CopyCheck::kSameFile},
+        {dir.File("linked/call.mp3"), CopyCheck::kSameFile},
+        {dir.File("symlinked/call.mp3"), CopyCheck::kSameFile},
+        {dir.File("folder/call.mp3"), CopyCheck::kTargetIsFolder},
     };
     for (const auto& c : cases) EXPECT_EQ(CheckCopyTarget(source, c.target), c.check) << c.target;
 }

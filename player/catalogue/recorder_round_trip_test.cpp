@@ -93,8 +93,8 @@ TEST(RecorderRoundTripFileTest, EncodedRecordingListsWithItsNumberAndLengthAndTa
     EXPECT_EQ(info.duration, "00:00:03");
     EXPECT_EQ(info.played, 0);
 
-    ASSERT_EQ(MarkPlayed(path), TagWriteResult::Written);
-    ASSERT_EQ(StoreBookmark(path, "call back"), TagWriteResult::Written);
+    ASSERT_EQ(MarkPlayed(path), TagWriteResult::kWritten);
+    ASSERT_EQ(StoreBookmark(path, "call back"), TagWriteResult::kWritten);
     info = ReadRecordInfo(path);
     EXPECT_EQ(info.played, 1);
     EXPECT_EQ(info.bookmark, "call back");

@@ -29,27 +29,27 @@ TagWriteResult ChangeRecordingTag(TagFile& file, const TagChange& change) {
     int64_t tagOffset = length;
     if (length >= static_cast<int64_t>(kTagSize)) {
         tagOffset = length - static_cast<int64_t>(kTagSize);
-        if (!file.ReadExactly(tagOffset, tag.data(), tag.size())) return TagWriteResult::IoFailed;
-        if (!HasTagMarker(tag)) return TagWriteResult::NoTag;
+        if (!file.ReadExactly(tagOffset, tag.data(), tag.size())) return TagWriteResult::kIoFailed;
+        if (!HasTagMarker(tag)) return TagWriteResult::kNoTag;
     } else {
         // Too short to hold a tag: a fresh one goes after the existing bytes, none overwritten.
         tag = MakeFreshTag();
     }
     change(tag);
-    if (file.WriteExactly(tagOffset, tag.data(), tag.size())) return TagWriteResult::Written;
+    if (file.WriteExactly(tagOffset, tag.data(), tag.size())) return TagWriteResult::kWritten;
     // A half-appended tag would be read as audio and shift the next tag; cut back to the old end.
     if (tagOffset == length) file.Truncate(length);
-    return TagWriteResult::IoFailed;
+    return TagWriteResult::kIoFailed;
 }
 
 TagWriteResult ChangeRecordingTag(const std::string& path, const TagChange& change) {
     RecordFile file(path, RecordFile::Mode::kReadWrite);
-    if (!file.IsOpen()) return TagWriteResult::CannotOpen;
+    if (!file.IsOpen()) return TagWriteResult::kCannotOpen;
     OpenTagFile tagFile(file);
     const TagWriteResult result = ChangeRecordingTag(tagFile, change);
     // The list shows last write minus duration as the call's start: it must not move.
-    if (result == TagWriteResult::Written || result == TagWriteResult::IoFailed) file.SetLastWrite(file.LastWrite());
-    if (result == TagWriteResult::Written && !file.Close()) return TagWriteResult::IoFailed;
+    if (result == TagWriteResult::kWritten || result == TagWriteResult::kIoFailed) file.SetLastWrite(file.LastWrite());
+    if (result == TagWriteResult::kWritten && !file.Close()) return TagWriteResult::kIoFailed;
     return result;
 }
 

@@ -14,10 +14,10 @@
 namespace pell {
 
 enum class TagWriteResult {
-    Written,     // the tag was changed (or a fresh one appended to a file shorter than a tag)
-    NoTag,       // the last 128 bytes do not begin with TAG: the file is left as it was
-    CannotOpen,  // missing, not a regular file, or no write access: nothing happened
-    IoFailed,    // reading or writing failed; a fresh tag that could not be written whole is undone
+    kWritten,     // the tag was changed (or a fresh one appended to a file shorter than a tag)
+    kNoTag,       // the last 128 bytes do not begin with TAG: the file is left as it was
+    kCannotOpen,  // missing, not a regular file, or no write access: nothing happened
+    kIoFailed,    // reading or writing failed; a fresh tag that could not be written whole is undone
 };
 
 // What changing a tag needs of an open recording; the real one is a file opened for reading and

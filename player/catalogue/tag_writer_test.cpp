@@ -61,35 +61,34 @@ TEST_P(TagWriterTest, ChangesOnlyTheTagAndKeepsTheLastWriteTime) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, TagWriterTest,
-    testing::Values(WriteCase{"MarksPlayed", kAudio + TagString(RecorderTag("12", "Line 1", 'I')), Write::kPlayed, "",
-                              TagWriteResult::Written, kAudio + TagString(RecorderTag("12", "Line 1", 'I', 1))},
-                    WriteCase{"PlayedStaysPlayed", kAudio + TagString(RecorderTag("12", "Line 1", 'O', 1, "b")),
-                              Write::kPlayed, "", TagWriteResult::Written,
-                              kAudio + TagString(RecorderTag("12", "Line 1", 'O', 1, "b"))},
-                    WriteCase{"StoresBookmark", kAudio + TagString(RecorderTag("12", "Line 1", 'I')), Write::kBookmark,
-                              "call back", TagWriteResult::Written,
-                              kAudio + TagString(RecorderTag("12", "Line 1", 'I', 0, "call back"))},
-                    WriteCase{"ShorterBookmarkClearsTheOldOne",
-                              kAudio + TagString(RecorderTag("1", "L", 'I', 1, "long old text")), Write::kBookmark,
-                              "new", TagWriteResult::Written, kAudio + TagString(RecorderTag("1", "L", 'I', 1, "new"))},
-                    WriteCase{"ThirtyByteBookmark", kAudio + TagString(RecorderTag("1", "L")), Write::kBookmark,
-                              std::string(30, 'b'), TagWriteResult::Written,
-                              kAudio + TagString(RecorderTag("1", "L", 'I', 0, std::string(30, 'b')))},
-                    WriteCase{"LongBookmarkIsCut", kAudio + TagString(RecorderTag("1", "L")), Write::kBookmark,
-                              std::string(30, 'c') + "dddd", TagWriteResult::Written,
-                              kAudio + TagString(RecorderTag("1", "L", 'I', 0, std::string(30, 'c')))},
-                    WriteCase{"TagOnlyFile", TagString(RecorderTag("1", "L")), Write::kPlayed, "",
-                              TagWriteResult::Written, TagString(RecorderTag("1", "L", 'I', 1))},
-                    WriteCase{"NoTagIsLeftAlone", kNoTag, Write::kPlayed, "", TagWriteResult::NoTag, kNoTag},
-                    WriteCase{"NoTagNoBookmark", kNoTag, Write::kBookmark, "x", TagWriteResult::NoTag, kNoTag},
-                    WriteCase{"Exactly128WithoutTag", std::string(128, 'x'), Write::kPlayed, "", TagWriteResult::NoTag,
-                              std::string(128, 'x')},
-                    WriteCase{"EmptyFileGetsAFreshTag", "", Write::kPlayed, "", TagWriteResult::Written,
-                              FreshTagWith(Write::kPlayed, "")},
-                    WriteCase{"TwoByteFileKeepsItsBytes", "\xFF\xFB", Write::kBookmark, "short",
-                              TagWriteResult::Written, "\xFF\xFB" + FreshTagWith(Write::kBookmark, "short")},
-                    WriteCase{"Byte127FileKeepsItsBytes", std::string(127, 'z'), Write::kPlayed, "",
-                              TagWriteResult::Written, std::string(127, 'z') + FreshTagWith(Write::kPlayed, "")}),
+    testing::Values(
+        WriteCase{"MarksPlayed", kAudio + TagString(RecorderTag("12", "Line 1", 'I')), Write::kPlayed, "",
+                  TagWriteResult::kWritten, kAudio + TagString(RecorderTag("12", "Line 1", 'I', 1))},
+        WriteCase{"PlayedStaysPlayed", kAudio + TagString(RecorderTag("12", "Line 1", 'O', 1, "b")), Write::kPlayed, "",
+                  TagWriteResult::kWritten, kAudio + TagString(RecorderTag("12", "Line 1", 'O', 1, "b"))},
+        WriteCase{"StoresBookmark", kAudio + TagString(RecorderTag("12", "Line 1", 'I')), Write::kBookmark, "call back",
+                  TagWriteResult::kWritten, kAudio + TagString(RecorderTag("12", "Line 1", 'I', 0, "call back"))},
+        WriteCase{"ShorterBookmarkClearsTheOldOne", kAudio + TagString(RecorderTag("1", "L", 'I', 1, "long old text")),
+                  Write::kBookmark, "new", TagWriteResult::kWritten,
+                  kAudio + TagString(RecorderTag("1", "L", 'I', 1, "new"))},
+        WriteCase{"ThirtyByteBookmark", kAudio + TagString(RecorderTag("1", "L")), Write::kBookmark,
+                  std::string(30, 'b'), TagWriteResult::kWritten,
+                  kAudio + TagString(RecorderTag("1", "L", 'I', 0, std::string(30, 'b')))},
+        WriteCase{"LongBookmarkIsCut", kAudio + TagString(RecorderTag("1", "L")), Write::kBookmark,
+                  std::string(30, 'c') + "dddd", TagWriteResult::kWritten,
+                  kAudio + TagString(RecorderTag("1", "L", 'I', 0, std::string(30, 'c')))},
+        WriteCase{"TagOnlyFile", TagString(RecorderTag("1", "L")), Write::kPlayed, "", TagWriteResult::kWritten,
+                  TagString(RecorderTag("1", "L", 'I', 1))},
+        WriteCase{"NoTagIsLeftAlone", kNoTag, Write::kPlayed, "", TagWriteResult::kNoTag, kNoTag},
+        WriteCase{"NoTagNoBookmark", kNoTag, Write::kBookmark, "x", TagWriteResult::kNoTag, kNoTag},
+        WriteCase{"Exactly128WithoutTag", std::string(128, 'x'), Write::kPlayed, "", TagWriteResult::kNoTag,
+                  std::string(128, 'x')},
+        WriteCase{"EmptyFileGetsAFreshTag", "", Write::kPlayed, "", TagWriteResult::kWritten,
+                  FreshTagWith(Write::kPlayed, "")},
+        WriteCase{"TwoByteFileKeepsItsBytes", "\xFF\xFB", Write::kBookmark, "short", TagWriteResult::kWritten,
+                  "\xFF\xFB" + FreshTagWith(Write::kBookmark, "short")},
+        WriteCase{"Byte127FileKeepsItsBytes", std::string(127, 'z'), Write::kPlayed, "", TagWriteResult::kWritten,
+                  std::string(127, 'z') + FreshTagWith(Write::kPlayed, "")}),
     [](const auto& info) { return info.param.name; });
 
 // A recording in memory whose writes stop after `writable` bytes, as on a full disk.
@@ -141,12 +140,12 @@ TEST_P(TagWriteFailureTest, LeavesNoHalfAppendedTag) {
 
 INSTANTIATE_TEST_SUITE_P(
     Disks, TagWriteFailureTest,
-    testing::Values(FailureCase{"ShortFileOnFullDisk", "\xFF\xFB", 50, true, TagWriteResult::IoFailed, "\xFF\xFB"},
-                    FailureCase{"EmptyFileOnFullDisk", "", 0, true, TagWriteResult::IoFailed, ""},
-                    FailureCase{"ShortFileWithRoom", "ab", 128, true, TagWriteResult::Written,
+    testing::Values(FailureCase{"ShortFileOnFullDisk", "\xFF\xFB", 50, true, TagWriteResult::kIoFailed, "\xFF\xFB"},
+                    FailureCase{"EmptyFileOnFullDisk", "", 0, true, TagWriteResult::kIoFailed, ""},
+                    FailureCase{"ShortFileWithRoom", "ab", 128, true, TagWriteResult::kWritten,
                                 "ab" + FreshTagWith(Write::kPlayed, "")},
                     FailureCase{"UnreadableTagIsNotWritten", TagString(RecorderTag("1", "L")), 128, false,
-                                TagWriteResult::IoFailed, TagString(RecorderTag("1", "L"))}),
+                                TagWriteResult::kIoFailed, TagString(RecorderTag("1", "L"))}),
     [](const auto& info) { return info.param.name; });
 
 TEST(TagWriterTest, DurationAndDateStayTheSameAfterBothWrites) {
@@ -157,8 +156,8 @@ TEST(TagWriterTest, DurationAndDateStayTheSameAfterBothWrites) {
     test::SetLastWrite(path, 1236262200);
     const RecordInfo before = ReadRecordInfo(path);
 
-    ASSERT_EQ(MarkPlayed(path), TagWriteResult::Written);
-    ASSERT_EQ(StoreBookmark(path, "boss"), TagWriteResult::Written);
+    ASSERT_EQ(MarkPlayed(path), TagWriteResult::kWritten);
+    ASSERT_EQ(StoreBookmark(path, "boss"), TagWriteResult::kWritten);
 
     RecordInfo expected = before;
     expected.played = 1;
@@ -171,9 +170,9 @@ TEST(TagWriterTest, DurationAndDateStayTheSameAfterBothWrites) {
 TEST(TagWriterTest, WhatCannotBeOpenedIsNotTouched) {
     TempDir dir;
     std::filesystem::create_directory(dir.File("folder.mp3"));
-    EXPECT_EQ(MarkPlayed(dir.File("missing.mp3")), TagWriteResult::CannotOpen);
-    EXPECT_EQ(StoreBookmark(dir.File("missing.mp3"), "x"), TagWriteResult::CannotOpen);
-    EXPECT_EQ(MarkPlayed(dir.File("folder.mp3")), TagWriteResult::CannotOpen);
+    EXPECT_EQ(MarkPlayed(dir.File("missing.mp3")), TagWriteResult::kCannotOpen);
+    EXPECT_EQ(StoreBookmark(dir.File("missing.mp3"), "x"), TagWriteResult::kCannotOpen);
+    EXPECT_EQ(MarkPlayed(dir.File("folder.mp3")), TagWriteResult::kCannotOpen);
     EXPECT_FALSE(std::filesystem::exists(dir.File("missing.mp3")));
 }
 

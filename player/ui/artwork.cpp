@@ -22,8 +22,8 @@ const QColor kIncoming(0x1e, 0x8e, 0x5a);
 const QColor kOutgoing(0xd9, 0x6c, 0x12);  // warm, so it stays visible on the indigo selection
 const QColor kUnknown(0x8a, 0x8c, 0xa8);
 
-enum class Glyph { Play, Pause, Previous, Next, Stop, Refresh, Search };
-enum class Face { Normal, Hover, Pressed };
+enum class Glyph { kPlay, kPause, kPrevious, kNext, kStop, kRefresh, kSearch };
+enum class Face { kNormal, kHover, kPressed };
 
 struct ButtonArt {
     int id;
@@ -35,27 +35,27 @@ constexpr QSize kTransportSize(43, 44);
 constexpr QSize kListButtonSize(46, 47);
 
 const ButtonArt kButtons[] = {
-    {kArtPlayNormal, Glyph::Play, Face::Normal},
-    {kArtPlayHover, Glyph::Play, Face::Hover},
-    {kArtPlayPressed, Glyph::Play, Face::Pressed},
-    {kArtPauseNormal, Glyph::Pause, Face::Normal},
-    {kArtPauseHover, Glyph::Pause, Face::Hover},
-    {kArtPausePressed, Glyph::Pause, Face::Pressed},
-    {kArtPreviousNormal, Glyph::Previous, Face::Normal},
-    {kArtPreviousHover, Glyph::Previous, Face::Hover},
-    {kArtPreviousPressed, Glyph::Previous, Face::Pressed},
-    {kArtNextNormal, Glyph::Next, Face::Normal},
-    {kArtNextHover, Glyph::Next, Face::Hover},
-    {kArtNextPressed, Glyph::Next, Face::Pressed},
-    {kArtStopNormal, Glyph::Stop, Face::Normal},
-    {kArtStopHover, Glyph::Stop, Face::Hover},
-    {kArtStopPressed, Glyph::Stop, Face::Pressed},
-    {kArtRefreshNormal, Glyph::Refresh, Face::Normal},
-    {kArtRefreshHover, Glyph::Refresh, Face::Hover},
-    {kArtRefreshPressed, Glyph::Refresh, Face::Pressed},
-    {kArtSearchNormal, Glyph::Search, Face::Normal},
-    {kArtSearchHover, Glyph::Search, Face::Hover},
-    {kArtSearchPressed, Glyph::Search, Face::Pressed},
+    {kArtPlayNormal, Glyph::kPlay, Face::kNormal},
+    {kArtPlayHover, Glyph::kPlay, Face::kHover},
+    {kArtPlayPressed, Glyph::kPlay, Face::kPressed},
+    {kArtPauseNormal, Glyph::kPause, Face::kNormal},
+    {kArtPauseHover, Glyph::kPause, Face::kHover},
+    {kArtPausePressed, Glyph::kPause, Face::kPressed},
+    {kArtPreviousNormal, Glyph::kPrevious, Face::kNormal},
+    {kArtPreviousHover, Glyph::kPrevious, Face::kHover},
+    {kArtPreviousPressed, Glyph::kPrevious, Face::kPressed},
+    {kArtNextNormal, Glyph::kNext, Face::kNormal},
+    {kArtNextHover, Glyph::kNext, Face::kHover},
+    {kArtNextPressed, Glyph::kNext, Face::kPressed},
+    {kArtStopNormal, Glyph::kStop, Face::kNormal},
+    {kArtStopHover, Glyph::kStop, Face::kHover},
+    {kArtStopPressed, Glyph::kStop, Face::kPressed},
+    {kArtRefreshNormal, Glyph::kRefresh, Face::kNormal},
+    {kArtRefreshHover, Glyph::kRefresh, Face::kHover},
+    {kArtRefreshPressed, Glyph::kRefresh, Face::kPressed},
+    {kArtSearchNormal, Glyph::kSearch, Face::kNormal},
+    {kArtSearchHover, Glyph::kSearch, Face::kHover},
+    {kArtSearchPressed, Glyph::kSearch, Face::kPressed},
 };
 
 const ButtonArt* FindButton(int id) {
@@ -77,30 +77,30 @@ void DrawGlyph(QPainter& p, Glyph glyph, QPointF c, double unit, const QColor& c
         p.drawPath(path);
     };
     switch (glyph) {
-        case Glyph::Play:
+        case Glyph::kPlay:
             triangle(c.x() + 1 * unit, 1);
             break;
-        case Glyph::Pause:
+        case Glyph::kPause:
             p.drawRoundedRect(QRectF(c.x() - 5.5 * unit, c.y() - 6.5 * unit, 4 * unit, 13 * unit), unit, unit);
             p.drawRoundedRect(QRectF(c.x() + 1.5 * unit, c.y() - 6.5 * unit, 4 * unit, 13 * unit), unit, unit);
             break;
-        case Glyph::Stop:
+        case Glyph::kStop:
             p.drawRoundedRect(QRectF(c.x() - 5.5 * unit, c.y() - 5.5 * unit, 11 * unit, 11 * unit), 1.5 * unit,
                               1.5 * unit);
             break;
-        case Glyph::Previous:
+        case Glyph::kPrevious:
             p.drawRoundedRect(QRectF(c.x() - 8 * unit, c.y() - 6 * unit, 2.5 * unit, 12 * unit), 0.8 * unit,
                               0.8 * unit);
             triangle(c.x() - 1 * unit, -0.8);
             triangle(c.x() + 5 * unit, -0.8);
             break;
-        case Glyph::Next:
+        case Glyph::kNext:
             triangle(c.x() - 5 * unit, 0.8);
             triangle(c.x() + 1 * unit, 0.8);
             p.drawRoundedRect(QRectF(c.x() + 5.5 * unit, c.y() - 6 * unit, 2.5 * unit, 12 * unit), 0.8 * unit,
                               0.8 * unit);
             break;
-        case Glyph::Refresh: {
+        case Glyph::kRefresh: {
             p.setBrush(Qt::NoBrush);
             p.setPen(QPen(colour, 2.6 * unit, Qt::SolidLine, Qt::RoundCap));
             const QRectF ring(c.x() - 7 * unit, c.y() - 7 * unit, 14 * unit, 14 * unit);
@@ -116,7 +116,7 @@ void DrawGlyph(QPainter& p, Glyph glyph, QPointF c, double unit, const QColor& c
             p.drawPath(head);
             break;
         }
-        case Glyph::Search: {
+        case Glyph::kSearch: {
             p.setBrush(Qt::NoBrush);
             p.setPen(QPen(colour, 2.6 * unit));
             p.drawEllipse(QPointF(c.x() - 2 * unit, c.y() - 2 * unit), 5.5 * unit, 5.5 * unit);
@@ -130,7 +130,7 @@ void DrawGlyph(QPainter& p, Glyph glyph, QPointF c, double unit, const QColor& c
 void DrawButton(QPainter& p, const ButtonArt& b, QSize size) {
     const QRectF tile = QRectF(QPointF(0, 0), size).adjusted(3, 3, -3, -3);
     const double radius = 9;
-    const bool pressed = b.face == Face::Pressed;
+    const bool pressed = b.face == Face::kPressed;
     // Soft drop shadow, none when pressed: the tile sits on the face.
     if (!pressed) {
         p.setPen(Qt::NoPen);
@@ -141,7 +141,7 @@ void DrawButton(QPainter& p, const ButtonArt& b, QSize size) {
     if (pressed) {
         face.setColorAt(0, kAccentDark);
         face.setColorAt(1, kAccent);
-    } else if (b.face == Face::Hover) {
+    } else if (b.face == Face::kHover) {
         face.setColorAt(0, kFaceTop);
         face.setColorAt(1, QColor(0xee, 0xee, 0xfd));
     } else {
@@ -149,9 +149,9 @@ void DrawButton(QPainter& p, const ButtonArt& b, QSize size) {
         face.setColorAt(1, kFaceBottom);
     }
     p.setBrush(face);
-    p.setPen(QPen(pressed ? kAccentDark : b.face == Face::Hover ? kAccent : kRim, b.face == Face::Hover ? 1.6 : 1));
+    p.setPen(QPen(pressed ? kAccentDark : b.face == Face::kHover ? kAccent : kRim, b.face == Face::kHover ? 1.6 : 1));
     p.drawRoundedRect(tile, radius, radius);
-    const QColor glyph = pressed ? QColor(Qt::white) : b.face == Face::Hover ? kAccent : kInk;
+    const QColor glyph = pressed ? QColor(Qt::white) : b.face == Face::kHover ? kAccent : kInk;
     DrawGlyph(p, b.glyph, tile.center() + QPointF(0, pressed ? 1 : 0), 1.0, glyph);
 }
 
@@ -379,7 +379,7 @@ std::vector<ArtEntry> MakeTable() {
     for (const ButtonArt& b : kButtons) {
         buttonNames.push_back(std::string("button-") + kGlyphNames[static_cast<int>(b.glyph)] + "-" +
                               kFaceNames[static_cast<int>(b.face)]);
-        const bool listButton = b.glyph == Glyph::Refresh || b.glyph == Glyph::Search;
+        const bool listButton = b.glyph == Glyph::kRefresh || b.glyph == Glyph::kSearch;
         table.push_back({b.id, buttonNames.back().c_str(), listButton ? kListButtonSize : kTransportSize});
     }
     return table;

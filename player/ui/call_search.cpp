@@ -125,11 +125,11 @@ CallSearchOutcome CallSearch::Work(const std::vector<std::string>& roots, const 
     options.progress = progress;
     const RefreshReport report = index_->Index().Refresh(roots, options);
     outcome.unreachable = report.unreachable;
-    if (report.outcome == RefreshReport::Outcome::Interrupted) {
+    if (report.outcome == RefreshReport::Outcome::kInterrupted) {
         outcome.result = CallSearchOutcome::Result::kCancelled;
         return outcome;
     }
-    if (report.outcome == RefreshReport::Outcome::StoreFailed) return failed(report.store.message);
+    if (report.outcome == RefreshReport::Outcome::kStoreFailed) return failed(report.store.message);
     StoreResult<SearchPage> found = index_->Index().Search(roots, criteria, CallOrder{}, limit);
     if (!found.Ok()) return failed(found.status.message);
     outcome.page = std::move(found.value);

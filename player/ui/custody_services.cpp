@@ -17,7 +17,7 @@ AuditRead PosixCustodyPort::ReadAudit(const std::string& root) { return pell::Re
 RecordingVerdict PosixCustodyPort::VerifyRecording(const std::string& path) { return pell::VerifyRecording(path); }
 
 void AuditedRecordFiles::RecordStarted(const std::string& path) {
-    showNotice_(AuditRecordings(custody_, AuditAction::Play, {path}));
+    showNotice_(AuditRecordings(custody_, AuditAction::kPlay, {path}));
 }
 
 }  // namespace pell::player

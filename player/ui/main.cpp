@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("PellPlayer");
     const std::string programFolder =
-        pell::LookupProgramFolder(pell::kPlayerAppName, pell::ProgramFolderFallback::CurrentDirectory);
+        pell::LookupProgramFolder(pell::kPlayerAppName, pell::ProgramFolderFallback::kCurrentDirectory);
     pell::player::SetDialogColours();
 
     StreamMixer mixer;

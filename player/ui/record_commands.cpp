@@ -79,13 +79,13 @@ void RecordCommands::SetBookmark() {
     BookmarkDialog dialog(Q(list_.Text(row, kColumnBookmark)), window_);
     if (dialog.exec() != QDialog::Accepted) return;
     const std::string text = dialog.Text().toStdString();
-    if (services_.storeBookmark(path, text) != TagWriteResult::Written) {
+    if (services_.storeBookmark(path, text) != TagWriteResult::kWritten) {
         // The column keeps the old text: it must never show a bookmark the file does not hold.
         services_.notifier.Stop(window_, text::kBookmarkFailed);
         return;
     }
     // As pell-catalogue notes it: whether there is one, never its text.
-    ShowNotice(AuditRecordings(*custody_, AuditAction::Bookmark, {path}, text.empty() ? "cleared" : "set"));
+    ShowNotice(AuditRecordings(*custody_, AuditAction::kBookmark, {path}, text.empty() ? "cleared" : "set"));
     // Something queued while the dialog was open may have changed the list: find the file's row.
     for (int at = 0; at < list_.RowCount(); ++at) {
         const int candidate = (row + at) % list_.RowCount();
@@ -159,18 +159,18 @@ void RecordCommands::CopyRecordTo() {
 
     const std::string target = CopyTargetPath(folder, source);
     switch (CheckCopyTarget(source, target)) {
-        case CopyCheck::SameFile:
+        case CopyCheck::kSameFile:
             services_.notifier.Stop(window_, text::kCopyOntoItself);
             return;
-        case CopyCheck::TargetIsFolder:
+        case CopyCheck::kTargetIsFolder:
             services_.notifier.Stop(window_, WithReason(text::kCopyFailed, text::kFolderInTheWay));
             return;
-        case CopyCheck::AskReplace:
+        case CopyCheck::kAskReplace:
             if (!services_.notifier.Ask(window_, QString(text::kReplaceQuestion).arg(FileNameOf(source), *picked))) {
                 return;
             }
             break;
-        case CopyCheck::Copy:
+        case CopyCheck::kCopy:
             break;
     }
 
@@ -185,7 +185,7 @@ void RecordCommands::CopyRecordTo() {
     const bool cancelled = progress.wasCanceled();
     progress.reset();
     if (result.copied) {
-        ShowNotice(AuditRecordings(*custody_, AuditAction::Copy, {source}, "into " + folder));
+        ShowNotice(AuditRecordings(*custody_, AuditAction::kCopy, {source}, "into " + folder));
     } else if (!cancelled) {
         services_.notifier.Stop(window_, WithReason(text::kCopyFailed, result.reason));
     }

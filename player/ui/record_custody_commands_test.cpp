@@ -214,7 +214,7 @@ TEST_F(RecordCustodyCommandsTest, PropertiesProvesTheRecordingAgainstItsDayFolde
     EXPECT_EQ(shown.note, "No audit entries for this recording.");
 
     // A changed tag alone (a bookmark) keeps the proof.
-    ASSERT_EQ(StoreBookmark(Recording(0), "call back"), TagWriteResult::Written);
+    ASSERT_EQ(StoreBookmark(Recording(0), "call back"), TagWriteResult::kWritten);
     list_.current = RowOf(0);
     EXPECT_EQ(OpenProperties().proof, "verified");
 

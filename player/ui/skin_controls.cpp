@@ -103,9 +103,9 @@ const QColor LevelMeter::kBackground(215, 215, 240);
 
 QColor LevelMeter::BrushColour(MeterBrush brush) {
     switch (brush) {
-        case MeterBrush::Low:
+        case MeterBrush::kLow:
             return QColor(0, 100, 15);
-        case MeterBrush::Middle:
+        case MeterBrush::kMiddle:
             return QColor(200, 200, 0);
         default:
             return QColor(150, 0, 0);

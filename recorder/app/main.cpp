@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     DiskFreeSpace freeSpace;
     PosixRecordingCustody custody("PellRecorder");
     RecorderEnvironment environment{
-        LookupProgramFolder(kRecorderAppName, ProgramFolderFallback::ExecutableFolder),
+        LookupProgramFolder(kRecorderAppName, ProgramFolderFallback::kExecutableFolder),
         clock,
         backends.capture(),
         backends.hid(),

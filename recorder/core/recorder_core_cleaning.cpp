@@ -54,7 +54,7 @@ RemoveDayResult RecorderCore::RemoveOldestDay(const std::string& path, Line line
     FileSystem& fs = services_.fileSystem;
     if (!fs.Exists(path)) return RemoveDayResult::kMissing;
     if (services_.custody != nullptr) {
-        const DayRemoval removal = services_.custody->RemoveDay(path, RemovalReason::Cleaning);
+        const DayRemoval removal = services_.custody->RemoveDay(path, RemovalReason::kCleaning);
         if (!removal.auditProblem.empty()) {
             ReportFailure("audit", "The audit trail beside " + path + " could not be written (" + removal.auditProblem +
                                        "); the removals are in history.log only.");
@@ -182,7 +182,7 @@ void RecorderCore::RemoveAgedDays(std::chrono::year_month_day today, std::chrono
             const std::string path = DayFolderPath(dropFolder, date);
             const std::string why = " (older than " + std::to_string(deleteAfterDays) + " days)";
             if (services_.custody != nullptr) {
-                const DayRemoval removal = services_.custody->RemoveDay(path, RemovalReason::Retention);
+                const DayRemoval removal = services_.custody->RemoveDay(path, RemovalReason::kRetention);
                 if (!removal.auditProblem.empty()) {
                     ReportFailure("audit", "The audit trail beside " + path + " could not be written (" +
                                                removal.auditProblem + "); the removals are in history.log only.");

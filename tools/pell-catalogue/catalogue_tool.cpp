@@ -43,11 +43,11 @@ int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     std::optional<std::chrono::year_month_day> from;
     std::optional<std::chrono::year_month_day> to;
     std::vector<std::string> roots;
-    ListFormat format = ListFormat::Tsv;
+    ListFormat format = ListFormat::kTsv;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--csv" || arg == "--json") {
-            format = arg == "--csv" ? ListFormat::Csv : ListFormat::Json;
+            format = arg == "--csv" ? ListFormat::kCsv : ListFormat::kJson;
         } else if (arg == "--from" || arg == "--to") {
             if (i + 1 >= args.size()) return Usage(err, arg + " needs a date");
             const auto date = ParseIsoDate(args[++i]);
@@ -68,15 +68,15 @@ int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 
 int Report(TagWriteResult result, const std::string& file, std::ostream& err) {
     switch (result) {
-        case TagWriteResult::Written:
+        case TagWriteResult::kWritten:
             return 0;
-        case TagWriteResult::NoTag:
+        case TagWriteResult::kNoTag:
             err << "pell-catalogue: " << Field(file) << " has no tag; left unchanged\n";
             break;
-        case TagWriteResult::CannotOpen:
+        case TagWriteResult::kCannotOpen:
             err << "pell-catalogue: cannot open " << Field(file) << " for writing\n";
             break;
-        case TagWriteResult::IoFailed:
+        case TagWriteResult::kIoFailed:
             err << "pell-catalogue: could not write the tag of " << Field(file) << "\n";
             break;
     }
@@ -128,7 +128,7 @@ int RunCatalogueTool(const std::vector<std::string>& args, std::ostream& out, st
         if (args.size() != 2) return Usage(err, "mark-played needs one FILE");
         const int code = Report(MarkPlayed(args[1]), args[1], err);
         if (code != 0) return code;
-        return AuditRecording(args[1], AuditAction::MarkPlayed, "", err) ? 0 : 1;
+        return AuditRecording(args[1], AuditAction::kMarkPlayed, "", err) ? 0 : 1;
     }
     if (command == "bookmark") {
         if (args.size() != 3) return Usage(err, "bookmark needs FILE and TEXT");
@@ -136,7 +136,7 @@ int RunCatalogueTool(const std::vector<std::string>& args, std::ostream& out, st
         const int code = Report(StoreBookmark(args[1], args[2]), args[1], err);
         if (code != 0) return code;
         // The trail says a bookmark changed, never what it says.
-        return AuditRecording(args[1], AuditAction::Bookmark, args[2].empty() ? "cleared" : "set", err) ? 0 : 1;
+        return AuditRecording(args[1], AuditAction::kBookmark, args[2].empty() ? "cleared" : "set", err) ? 0 : 1;
     }
     if (command == "--help" || command == "-h" || command == "help") {
         out << kUsage;

@@ -37,7 +37,7 @@ struct Options {
     CallCriteria criteria;
     CallOrder order;
     std::size_t limit = 0;
-    ListFormat format = ListFormat::Tsv;
+    ListFormat format = ListFormat::kTsv;
     std::string into;
     std::string reason;      // protect, unprotect: goes into the audit entries
     std::string exportInto;  // erase: copies for the caller first
@@ -62,12 +62,12 @@ std::optional<CallDirection> Direction(const std::string& text) {
 
 std::optional<CallSortColumn> SortColumn(const std::string& text) {
     static const std::map<std::string, CallSortColumn> kColumns = {
-        {"start", CallSortColumn::Start},       {"date", CallSortColumn::Start},
-        {"duration", CallSortColumn::Duration}, {"number", CallSortColumn::Number},
-        {"line", CallSortColumn::Line},         {"channel", CallSortColumn::Line},
-        {"bookmark", CallSortColumn::Bookmark}, {"placement", CallSortColumn::Placement},
-        {"size", CallSortColumn::Size},         {"direction", CallSortColumn::Direction},
-        {"played", CallSortColumn::Played}};
+        {"start", CallSortColumn::kStart},       {"date", CallSortColumn::kStart},
+        {"duration", CallSortColumn::kDuration}, {"number", CallSortColumn::kNumber},
+        {"line", CallSortColumn::kLine},         {"channel", CallSortColumn::kLine},
+        {"bookmark", CallSortColumn::kBookmark}, {"placement", CallSortColumn::kPlacement},
+        {"size", CallSortColumn::kSize},         {"direction", CallSortColumn::kDirection},
+        {"played", CallSortColumn::kPlayed}};
     const auto found = kColumns.find(text);
     if (found == kColumns.end()) return std::nullopt;
     return found->second;
@@ -145,7 +145,7 @@ std::string ParseOptions(Command command, const std::vector<std::string>& args, 
         } else if (command == Command::kIndex && arg == "--verify") {
             options.verify = true;
         } else if (command == Command::kSearch && (arg == "--csv" || arg == "--json")) {
-            options.format = arg == "--csv" ? ListFormat::Csv : ListFormat::Json;
+            options.format = arg == "--csv" ? ListFormat::kCsv : ListFormat::kJson;
         } else if (command == Command::kSearch && (arg == "--ascending" || arg == "--descending")) {
             options.order.descending = arg == "--descending";
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -222,12 +222,12 @@ int Refresh(Opened& opened, bool verify, const ToolEnvironment& environment, std
             << "); its calls stay as last indexed\n";
     }
     switch (report.outcome) {
-        case RefreshReport::Outcome::Done:
+        case RefreshReport::Outcome::kDone:
             return 0;
-        case RefreshReport::Outcome::Interrupted:
+        case RefreshReport::Outcome::kInterrupted:
             err << "pell-catalogue: interrupted; the index keeps what was read, the next run goes on from there\n";
             return kInterruptedExit;
-        case RefreshReport::Outcome::StoreFailed:
+        case RefreshReport::Outcome::kStoreFailed:
             err << "pell-catalogue: " << Field(report.store.message) << "\n";
             return 1;
     }
@@ -319,7 +319,7 @@ int ExportCalls(const std::vector<CallRecord>& calls, const std::string& into, c
                          std::to_string(call.facts.stamp.size), call.facts.contentKey, call.facts.audioSha256});
     }
     if (environment.progressTerminal) err << "\r\033[K" << std::flush;
-    const bool audited = AuditRecordings(exported, AuditAction::Export, "into " + into, err);
+    const bool audited = AuditRecordings(exported, AuditAction::kExport, "into " + into, err);
     if (WriteFileAtomically(JoinPath(into, kExportListFile), list, 0644) != WriteResult::kOk) {
         err << "pell-catalogue: cannot write " << Field(JoinPath(into, kExportListFile)) << "\n";
         return 1;
@@ -508,7 +508,7 @@ int RunEraseCommand(const std::vector<std::string>& args, std::ostream& out, std
     const ErasureReport report = EraseRecordings(targets, kToolProgramName);
     std::size_t erased = 0;
     for (const ErasureOutcome& outcome : report.outcomes) {
-        if (outcome.result == ErasureOutcome::Result::Erased) {
+        if (outcome.result == ErasureOutcome::Result::kErased) {
             ++erased;
             out << "erased\t" << Field(outcome.path) << "\n";
         } else {

@@ -248,7 +248,7 @@ int Main(int argc, char** argv) {
     KernelRandom random;
     SodiumPasswords passwords;
     UserList list;
-    list.users.push_back({"bench", Role::Admin, {}, passwords.Hash(kPassword)});
+    list.users.push_back({"bench", Role::kAdmin, {}, passwords.Hash(kPassword)});
     std::ofstream(scratch + "/users") << FormatUsers(list);
     UsersFile users(scratch + "/users", log);
     ConfiguredRoots roots({root, streams}, "");

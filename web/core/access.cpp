@@ -8,13 +8,13 @@ namespace pell::web {
 namespace {
 
 constexpr AccessRule kRules[] = {
-    {Role::Admin, Action::SearchCalls, true},     {Role::Listener, Action::SearchCalls, true},
-    {Role::Admin, Action::Listen, true},          {Role::Listener, Action::Listen, true},
-    {Role::Admin, Action::Download, true},        {Role::Listener, Action::Download, true},
-    {Role::Admin, Action::Bookmark, true},        {Role::Listener, Action::Bookmark, true},
-    {Role::Admin, Action::Protect, true},         {Role::Listener, Action::Protect, false},
-    {Role::Admin, Action::SeeRecorders, true},    {Role::Listener, Action::SeeRecorders, true},
-    {Role::Admin, Action::SeeAllRecorders, true}, {Role::Listener, Action::SeeAllRecorders, false},
+    {Role::kAdmin, Action::kSearchCalls, true},     {Role::kListener, Action::kSearchCalls, true},
+    {Role::kAdmin, Action::kListen, true},          {Role::kListener, Action::kListen, true},
+    {Role::kAdmin, Action::kDownload, true},        {Role::kListener, Action::kDownload, true},
+    {Role::kAdmin, Action::kBookmark, true},        {Role::kListener, Action::kBookmark, true},
+    {Role::kAdmin, Action::kProtect, true},         {Role::kListener, Action::kProtect, false},
+    {Role::kAdmin, Action::kSeeRecorders, true},    {Role::kListener, Action::kSeeRecorders, true},
+    {Role::kAdmin, Action::kSeeAllRecorders, true}, {Role::kListener, Action::kSeeAllRecorders, false},
 };
 
 }  // namespace
@@ -28,7 +28,7 @@ bool RoleMay(Role role, Action action) {
 }
 
 bool LineAllowed(const WebUser& user, std::string_view line) {
-    if (user.role == Role::Admin) return true;
+    if (user.role == Role::kAdmin) return true;
     const std::string wanted = LowerAscii(line);
     return std::any_of(user.lines.begin(), user.lines.end(),
                        [&](const std::string& mine) { return LowerAscii(mine) == wanted; });
@@ -43,7 +43,7 @@ bool MayReachCall(const WebUser& user, const CallRecord& call, const std::vector
 
 std::optional<std::vector<std::string>> SearchLines(const WebUser& user,
                                                     const std::optional<std::vector<std::string>>& requested) {
-    if (user.role == Role::Admin) return requested;
+    if (user.role == Role::kAdmin) return requested;
     if (!requested) return user.lines;
     std::vector<std::string> lines;
     for (const std::string& line : *requested) {

@@ -16,13 +16,13 @@
 namespace pell::web {
 
 enum class Action {
-    SearchCalls,     // the search page and its results
-    Listen,          // stream a call to the browser's player (sets the played mark)
-    Download,        // the recording as a file
-    Bookmark,        // change a call's bookmark
-    Protect,         // put a call under legal hold or take it off
-    SeeRecorders,    // each recorder's state and alarms
-    SeeAllRecorders  // the lines of every recorder, not only the user's own
+    kSearchCalls,     // the search page and its results
+    kListen,          // stream a call to the browser's player (sets the played mark)
+    kDownload,        // the recording as a file
+    kBookmark,        // change a call's bookmark
+    kProtect,         // put a call under legal hold or take it off
+    kSeeRecorders,    // each recorder's state and alarms
+    kSeeAllRecorders  // the lines of every recorder, not only the user's own
 };
 
 struct AccessRule {

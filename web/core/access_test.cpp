@@ -8,8 +8,8 @@
 namespace pell::web {
 namespace {
 
-const WebUser kAdmin{"ada", Role::Admin, {}, "h"};
-const WebUser kListener{"lee", Role::Listener, {"Line 1", "Sales"}, "h"};
+const WebUser kAdmin{"ada", Role::kAdmin, {}, "h"};
+const WebUser kListener{"lee", Role::kListener, {"Line 1", "Sales"}, "h"};
 
 TEST(AccessRulesTest, TableNamesEveryRoleAndActionExactlyOnce) {
     std::set<std::pair<int, int>> seen;
@@ -17,7 +17,7 @@ TEST(AccessRulesTest, TableNamesEveryRoleAndActionExactlyOnce) {
         EXPECT_TRUE(seen.insert({static_cast<int>(rule.role), static_cast<int>(rule.action)}).second)
             << "role " << static_cast<int>(rule.role) << " action " << static_cast<int>(rule.action) << " twice";
     }
-    EXPECT_EQ(seen.size(), 2u * (static_cast<std::size_t>(Action::SeeAllRecorders) + 1));
+    EXPECT_EQ(seen.size(), 2u * (static_cast<std::size_t>(Action::kSeeAllRecorders) + 1));
 }
 
 struct RightCase {
@@ -33,16 +33,16 @@ TEST_P(RoleRightsTest, ListenerMayListenDownloadAndBookmarkOnlyAdminMayHoldAndSe
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RoleRightsTest,
-                         testing::Values(RightCase{Role::Listener, Action::SearchCalls, true},
-                                         RightCase{Role::Listener, Action::Listen, true},
-                                         RightCase{Role::Listener, Action::Download, true},
-                                         RightCase{Role::Listener, Action::Bookmark, true},
-                                         RightCase{Role::Listener, Action::Protect, false},
-                                         RightCase{Role::Listener, Action::SeeRecorders, true},
-                                         RightCase{Role::Listener, Action::SeeAllRecorders, false},
-                                         RightCase{Role::Admin, Action::Protect, true},
-                                         RightCase{Role::Admin, Action::SeeAllRecorders, true},
-                                         RightCase{Role::Admin, Action::Download, true}));
+                         testing::Values(RightCase{Role::kListener, Action::kSearchCalls, true},
+                                         RightCase{Role::kListener, Action::kListen, true},
+                                         RightCase{Role::kListener, Action::kDownload, true},
+                                         RightCase{Role::kListener, Action::kBookmark, true},
+                                         RightCase{Role::kListener, Action::kProtect, false},
+                                         RightCase{Role::kListener, Action::kSeeRecorders, true},
+                                         RightCase{Role::kListener, Action::kSeeAllRecorders, false},
+                                         RightCase{Role::kAdmin, Action::kProtect, true},
+                                         RightCase{Role::kAdmin, Action::kSeeAllRecorders, true},
+                                         RightCase{Role::kAdmin, Action::kDownload, true}));
 
 CallRecord Call(const std::string& root, const std::string& line) {
     CallRecord call;

@@ -33,12 +33,12 @@ ByteRange ParseByteRange(std::string_view header, int64_t size) {
     const std::string_view firstText = TrimBlanks(spec.substr(0, dash));
     const std::string_view lastText = TrimBlanks(spec.substr(dash + 1));
     ByteRange range;
-    range.kind = ByteRange::Kind::Part;
+    range.kind = ByteRange::Kind::kPart;
     if (firstText.empty()) {
         // A suffix: the last N bytes.
         const auto suffix = Position(lastText);
         if (!suffix) return whole;
-        if (*suffix == 0 || size == 0) return ByteRange{ByteRange::Kind::Unsatisfiable, 0, 0};
+        if (*suffix == 0 || size == 0) return ByteRange{ByteRange::Kind::kUnsatisfiable, 0, 0};
         range.first = *suffix >= size ? 0 : size - *suffix;
         range.last = size - 1;
         return range;
@@ -50,14 +50,14 @@ ByteRange ParseByteRange(std::string_view header, int64_t size) {
         last = Position(lastText);
         if (!last || *last < *first) return whole;  // not a valid range: ignored
     }
-    if (*first >= size) return ByteRange{ByteRange::Kind::Unsatisfiable, 0, 0};
+    if (*first >= size) return ByteRange{ByteRange::Kind::kUnsatisfiable, 0, 0};
     range.first = *first;
     range.last = last ? std::min(*last, size - 1) : size - 1;
     return range;
 }
 
 std::string ContentRange(const ByteRange& range, int64_t size) {
-    if (range.kind == ByteRange::Kind::Unsatisfiable) return "bytes */" + std::to_string(size);
+    if (range.kind == ByteRange::Kind::kUnsatisfiable) return "bytes */" + std::to_string(size);
     return "bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) + "/" + std::to_string(size);
 }
 

@@ -11,8 +11,8 @@
 namespace pell::web {
 
 struct ByteRange {
-    enum class Kind { Whole, Part, Unsatisfiable };
-    Kind kind = Kind::Whole;
+    enum class Kind { kWhole, kPart, kUnsatisfiable };
+    Kind kind = Kind::kWhole;
     int64_t first = 0;  // Part: first and last byte, inclusive
     int64_t last = 0;
 

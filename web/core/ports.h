@@ -73,21 +73,21 @@ public:
 };
 
 enum class RecordingProblem {
-    None,
-    Missing,     // gone from its day folder (cleaned, deleted)
-    NotPlain,    // a link, folder or device where a recording should be: never followed
-    Unreadable,  // permission or input/output error
-    NoTag,       // a tag write on a file without a tag
+    kNone,
+    kMissing,     // gone from its day folder (cleaned, deleted)
+    kNotPlain,    // a link, folder or device where a recording should be: never followed
+    kUnreadable,  // permission or input/output error
+    kNoTag,       // a tag write on a file without a tag
 };
 
 struct OpenResult {
     std::unique_ptr<OpenRecording> recording;
-    RecordingProblem problem = RecordingProblem::None;
+    RecordingProblem problem = RecordingProblem::kNone;
     std::string reason;  // the system's words
 };
 
 struct TagWrite {
-    RecordingProblem problem = RecordingProblem::None;
+    RecordingProblem problem = RecordingProblem::kNone;
     std::string reason;
 };
 

@@ -155,7 +155,7 @@ std::optional<int64_t> ParseIsoTime(std::string_view text) {
 
 RecorderStatus ParseRecorderStatus(std::string_view text, int64_t modifiedSeconds, int64_t now) {
     RecorderStatus status;
-    status.presence = RecorderStatus::Presence::Broken;
+    status.presence = RecorderStatus::Presence::kBroken;
     status.written = modifiedSeconds;
     status.stale = now - modifiedSeconds > kStatusStaleSeconds;
     if (!ShallowEnough(text)) {
@@ -167,7 +167,7 @@ RecorderStatus ParseRecorderStatus(std::string_view text, int64_t modifiedSecond
         status.problem = "status.json is not a JSON object (being written, or damaged)";
         return status;
     }
-    status.presence = RecorderStatus::Presence::Present;
+    status.presence = RecorderStatus::Presence::kPresent;
     status.version = Text(Field(root, "version"));
     status.state = Text(Field(root, "state"));
     if (const auto written = Time(Field(root, "written"))) status.written = written;

@@ -43,12 +43,12 @@ struct RecorderAlarm {
 
 struct RecorderStatus {
     enum class Presence {
-        Absent,      // no status.json: "no status yet"
-        Unreadable,  // there, but cannot be read (permissions)
-        Broken,      // not JSON, or not an object (written half, or by something else)
-        Present
+        kAbsent,      // no status.json: "no status yet"
+        kUnreadable,  // there, but cannot be read (permissions)
+        kBroken,      // not JSON, or not an object (written half, or by something else)
+        kPresent
     };
-    Presence presence = Presence::Absent;
+    Presence presence = Presence::kAbsent;
     std::string problem;  // for Unreadable and Broken, in words
     std::string version;
     std::string state;               // "idle", "recording", "waiting for the line box", "stopped"

@@ -25,7 +25,7 @@ constexpr const char* kHealthy = R"({
 
 TEST(RecorderStatusTest, ReadsEveryKnownFieldAndIgnoresUnknownOnes) {
     const RecorderStatus s = ParseRecorderStatus(kHealthy, kNow - 5, kNow);
-    ASSERT_EQ(s.presence, Presence::Present) << s.problem;
+    ASSERT_EQ(s.presence, Presence::kPresent) << s.problem;
     EXPECT_EQ(s.version, "0.2");
     EXPECT_EQ(s.written, 1773149995);
     EXPECT_FALSE(s.stale);
@@ -58,28 +58,28 @@ TEST_P(TolerantStatusTest, DamagedOrPartialFileGivesWhatCanBeReadNeverAFault) {
     const RecorderStatus s = ParseRecorderStatus(GetParam().text, kNow, kNow);
     EXPECT_EQ(s.presence, GetParam().presence) << GetParam().name;
     EXPECT_EQ(s.lines.size(), GetParam().lines) << GetParam().name;
-    if (GetParam().presence == Presence::Broken) {
+    if (GetParam().presence == Presence::kBroken) {
         EXPECT_FALSE(s.problem.empty());
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, TolerantStatusTest,
-    testing::Values(TolerantCase{"empty file (being written)", "", Presence::Broken, 0},
-                    TolerantCase{"cut in the middle", R"({"version": "0.2", "lines": [{"li)", Presence::Broken, 0},
-                    TolerantCase{"an array", "[1,2]", Presence::Broken, 0},
-                    TolerantCase{"not JSON", "state=idle", Presence::Broken, 0},
-                    TolerantCase{"empty object", "{}", Presence::Present, 0},
+    testing::Values(TolerantCase{"empty file (being written)", "", Presence::kBroken, 0},
+                    TolerantCase{"cut in the middle", R"({"version": "0.2", "lines": [{"li)", Presence::kBroken, 0},
+                    TolerantCase{"an array", "[1,2]", Presence::kBroken, 0},
+                    TolerantCase{"not JSON", "state=idle", Presence::kBroken, 0},
+                    TolerantCase{"empty object", "{}", Presence::kPresent, 0},
                     TolerantCase{"wrong types", R"({"version": 2, "box_present": "yes", "lines": "none"})",
-                                 Presence::Present, 0},
-                    TolerantCase{"line without number or fields", R"({"lines": [{}, 7, null]})", Presence::Present, 3},
+                                 Presence::kPresent, 0},
+                    TolerantCase{"line without number or fields", R"({"lines": [{}, 7, null]})", Presence::kPresent, 3},
                     TolerantCase{"brackets inside strings are text",
-                                 R"({"version": "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[["})", Presence::Present, 0}));
+                                 R"({"version": "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[["})", Presence::kPresent, 0}));
 
 TEST(RecorderStatusTest, NestingDeeperThanAHealthFileIsRefusedBeforeParsing) {
     const std::string deep = "{\"a\":" + std::string(100'000, '[') + std::string(100'000, ']') + "}";
     const RecorderStatus s = ParseRecorderStatus(deep, kNow, kNow);
-    EXPECT_EQ(s.presence, Presence::Broken);
+    EXPECT_EQ(s.presence, Presence::kBroken);
     EXPECT_NE(s.problem.find("nested"), std::string::npos);
 }
 
@@ -120,7 +120,7 @@ TEST(RecorderStatusTest, ReadsTheHealthFileTheRecorderWrites) {
     const int64_t written = ToTimeT(at(14, 7));
 
     const RecorderStatus s = ParseRecorderStatus(FormatHealthJson(report), written, written + 5);
-    ASSERT_EQ(s.presence, Presence::Present) << s.problem;
+    ASSERT_EQ(s.presence, Presence::kPresent) << s.problem;
     EXPECT_EQ(s.version, "1.4");
     EXPECT_EQ(s.state, "waiting for the line box");
     EXPECT_EQ(s.written, written);

@@ -6,23 +6,23 @@ namespace pell::web {
 namespace {
 
 constexpr RouteSpec kRoutes[] = {
-    {RouteId::Home, "GET", "/", Needs::Nothing, std::nullopt, true},
-    {RouteId::LoginPage, "GET", "/login", Needs::Nothing, std::nullopt, true},
-    {RouteId::CallsPage, "GET", "/calls", Needs::Session, Action::SearchCalls, true},
-    {RouteId::RecordersPage, "GET", "/recorders", Needs::Session, Action::SeeRecorders, true},
-    {RouteId::Asset, "GET", "/static/{name}", Needs::Nothing, std::nullopt, false},
-    {RouteId::Login, "POST", "/api/login", Needs::Nothing, std::nullopt, false},
-    {RouteId::Logout, "POST", "/api/logout", Needs::Change, std::nullopt, false},
-    {RouteId::SessionInfo, "GET", "/api/session", Needs::Session, std::nullopt, false},
-    {RouteId::Lines, "GET", "/api/lines", Needs::Session, Action::SearchCalls, false},
-    {RouteId::Search, "GET", "/api/calls", Needs::Session, Action::SearchCalls, false},
-    {RouteId::Call, "GET", "/api/calls/{id}", Needs::Session, Action::SearchCalls, false},
-    {RouteId::Audio, "GET", "/api/calls/{id}/audio", Needs::Session, Action::Listen, false},
-    {RouteId::Download, "GET", "/api/calls/{id}/download", Needs::Session, Action::Download, false},
-    {RouteId::Bookmark, "POST", "/api/calls/{id}/bookmark", Needs::Change, Action::Bookmark, false},
-    {RouteId::Protect, "POST", "/api/calls/{id}/protect", Needs::Change, Action::Protect, false},
-    {RouteId::Unprotect, "POST", "/api/calls/{id}/unprotect", Needs::Change, Action::Protect, false},
-    {RouteId::Recorders, "GET", "/api/recorders", Needs::Session, Action::SeeRecorders, false},
+    {RouteId::kHome, "GET", "/", Needs::kNothing, std::nullopt, true},
+    {RouteId::kLoginPage, "GET", "/login", Needs::kNothing, std::nullopt, true},
+    {RouteId::kCallsPage, "GET", "/calls", Needs::kSession, Action::kSearchCalls, true},
+    {RouteId::kRecordersPage, "GET", "/recorders", Needs::kSession, Action::kSeeRecorders, true},
+    {RouteId::kAsset, "GET", "/static/{name}", Needs::kNothing, std::nullopt, false},
+    {RouteId::kLogin, "POST", "/api/login", Needs::kNothing, std::nullopt, false},
+    {RouteId::kLogout, "POST", "/api/logout", Needs::kChange, std::nullopt, false},
+    {RouteId::kSessionInfo, "GET", "/api/session", Needs::kSession, std::nullopt, false},
+    {RouteId::kLines, "GET", "/api/lines", Needs::kSession, Action::kSearchCalls, false},
+    {RouteId::kSearch, "GET", "/api/calls", Needs::kSession, Action::kSearchCalls, false},
+    {RouteId::kCall, "GET", "/api/calls/{id}", Needs::kSession, Action::kSearchCalls, false},
+    {RouteId::kAudio, "GET", "/api/calls/{id}/audio", Needs::kSession, Action::kListen, false},
+    {RouteId::kDownload, "GET", "/api/calls/{id}/download", Needs::kSession, Action::kDownload, false},
+    {RouteId::kBookmark, "POST", "/api/calls/{id}/bookmark", Needs::kChange, Action::kBookmark, false},
+    {RouteId::kProtect, "POST", "/api/calls/{id}/protect", Needs::kChange, Action::kProtect, false},
+    {RouteId::kUnprotect, "POST", "/api/calls/{id}/unprotect", Needs::kChange, Action::kProtect, false},
+    {RouteId::kRecorders, "GET", "/api/recorders", Needs::kSession, Action::kSeeRecorders, false},
 };
 
 // An asset's name: letters, digits, '-' and one '.' before its extension; never a path.
@@ -81,11 +81,11 @@ RouteMatch MatchRoute(std::string_view method, std::string_view path) {
         RouteMatch candidate;
         if (!Fits(route.pattern, path, candidate)) continue;
         if (route.method == asked) {
-            candidate.outcome = RouteMatch::Outcome::Found;
+            candidate.outcome = RouteMatch::Outcome::kFound;
             candidate.route = &route;
             return candidate;
         }
-        match.outcome = RouteMatch::Outcome::WrongMethod;
+        match.outcome = RouteMatch::Outcome::kWrongMethod;
         if (!match.allow.empty()) match.allow += ", ";
         match.allow += std::string(route.method) + (route.method == "GET" ? ", HEAD" : "");
     }

@@ -15,29 +15,29 @@
 namespace pell::web {
 
 enum class RouteId {
-    Home,           // GET /           -> the calls page or the log-in page
-    LoginPage,      // GET /login
-    CallsPage,      // GET /calls
-    RecordersPage,  // GET /recorders
-    Asset,          // GET /static/<name>
-    Login,          // POST /api/login
-    Logout,         // POST /api/logout
-    SessionInfo,    // GET /api/session
-    Lines,          // GET /api/lines
-    Search,         // GET /api/calls
-    Call,           // GET /api/calls/<id>
-    Audio,          // GET /api/calls/<id>/audio
-    Download,       // GET /api/calls/<id>/download
-    Bookmark,       // POST /api/calls/<id>/bookmark
-    Protect,        // POST /api/calls/<id>/protect
-    Unprotect,      // POST /api/calls/<id>/unprotect
-    Recorders,      // GET /api/recorders
+    kHome,           // GET /           -> the calls page or the log-in page
+    kLoginPage,      // GET /login
+    kCallsPage,      // GET /calls
+    kRecordersPage,  // GET /recorders
+    kAsset,          // GET /static/<name>
+    kLogin,          // POST /api/login
+    kLogout,         // POST /api/logout
+    kSessionInfo,    // GET /api/session
+    kLines,          // GET /api/lines
+    kSearch,         // GET /api/calls
+    kCall,           // GET /api/calls/<id>
+    kAudio,          // GET /api/calls/<id>/audio
+    kDownload,       // GET /api/calls/<id>/download
+    kBookmark,       // POST /api/calls/<id>/bookmark
+    kProtect,        // POST /api/calls/<id>/protect
+    kUnprotect,      // POST /api/calls/<id>/unprotect
+    kRecorders,      // GET /api/recorders
 };
 
 enum class Needs {
-    Nothing,  // reachable before log-in
-    Session,  // a live session
-    Change,   // a live session and its CSRF token: every request that changes something
+    kNothing,  // reachable before log-in
+    kSession,  // a live session
+    kChange,   // a live session and its CSRF token: every request that changes something
 };
 
 struct RouteSpec {
@@ -52,8 +52,8 @@ struct RouteSpec {
 std::span<const RouteSpec> RouteTable();
 
 struct RouteMatch {
-    enum class Outcome { Found, NoSuchPath, WrongMethod };
-    Outcome outcome = Outcome::NoSuchPath;
+    enum class Outcome { kFound, kNoSuchPath, kWrongMethod };
+    Outcome outcome = Outcome::kNoSuchPath;
     const RouteSpec* route = nullptr;
     int64_t callId = 0;
     std::string assetName;

@@ -150,10 +150,10 @@ std::optional<int64_t> ParseDurationText(std::string_view text) {
 
 std::optional<CallSortColumn> ParseSortColumn(std::string_view text) {
     static constexpr std::pair<std::string_view, CallSortColumn> kColumns[] = {
-        {"start", CallSortColumn::Start},       {"duration", CallSortColumn::Duration},
-        {"number", CallSortColumn::Number},     {"line", CallSortColumn::Line},
-        {"bookmark", CallSortColumn::Bookmark}, {"direction", CallSortColumn::Direction},
-        {"played", CallSortColumn::Played}};
+        {"start", CallSortColumn::kStart},       {"duration", CallSortColumn::kDuration},
+        {"number", CallSortColumn::kNumber},     {"line", CallSortColumn::kLine},
+        {"bookmark", CallSortColumn::kBookmark}, {"direction", CallSortColumn::kDirection},
+        {"played", CallSortColumn::kPlayed}};
     for (const auto& [name, column] : kColumns) {
         if (name == text) return column;
     }

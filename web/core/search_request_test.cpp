@@ -60,7 +60,7 @@ TEST_F(SearchParametersTest, EveryFieldBecomesItsCriterion) {
     EXPECT_EQ(c.direction, CallDirection::kIncoming);
     EXPECT_EQ(c.played, false);
     EXPECT_EQ(c.isProtected, true);
-    EXPECT_EQ(parse.request.order.column, CallSortColumn::Duration);
+    EXPECT_EQ(parse.request.order.column, CallSortColumn::kDuration);
     EXPECT_FALSE(parse.request.order.descending);
     EXPECT_EQ(parse.request.limit, 50u);
 }
@@ -72,7 +72,7 @@ TEST_F(SearchParametersTest, EmptyFieldsAskForNothingAndTheDefaultsHold) {
     EXPECT_EQ(parse.request.criteria.number, "");
     EXPECT_FALSE(parse.request.criteria.startFrom.has_value());
     EXPECT_FALSE(parse.request.criteria.lines.has_value());
-    EXPECT_EQ(parse.request.order.column, CallSortColumn::Start);
+    EXPECT_EQ(parse.request.order.column, CallSortColumn::kStart);
     EXPECT_TRUE(parse.request.order.descending);
     EXPECT_EQ(parse.request.limit, kDefaultPageRows);
 }

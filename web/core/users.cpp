@@ -37,11 +37,11 @@ bool ValidLineName(std::string_view line) {
     return std::none_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
-std::string RoleName(Role role) { return role == Role::Admin ? "admin" : "listener"; }
+std::string RoleName(Role role) { return role == Role::kAdmin ? "admin" : "listener"; }
 
 std::optional<Role> ParseRole(std::string_view text) {
-    if (text == "admin") return Role::Admin;
-    if (text == "listener") return Role::Listener;
+    if (text == "admin") return Role::kAdmin;
+    if (text == "listener") return Role::kListener;
     return std::nullopt;
 }
 
@@ -61,7 +61,7 @@ UsersParse ParseUsers(std::string_view text) {
             out.error = LineError(line, "user \"" + name + "\" is listed twice");
             return out;
         }
-        out.list.users.push_back(WebUser{name, Role::Listener, {}, {}});
+        out.list.users.push_back(WebUser{name, Role::kListener, {}, {}});
     }
     std::vector<bool> hasRole(out.list.users.size(), false);
     for (const IniEntry& entry : ini.entries) {
@@ -106,7 +106,7 @@ std::string FormatUsers(const UserList& list) {
     std::string out = "# pell-web users: change with pell-web user add|passwd|remove\n";
     for (const WebUser& user : list.users) {
         out += "[" + user.name + "]\nrole=" + RoleName(user.role) + "\n";
-        if (user.role == Role::Listener) {
+        if (user.role == Role::kListener) {
             for (const std::string& line : user.lines) out += "line=" + line + "\n";
         }
         out += "password=" + user.passwordHash + "\n";
@@ -120,7 +120,7 @@ std::string AddUser(UserList& list, WebUser user) {
     for (const std::string& line : user.lines) {
         if (!ValidLineName(line)) return "\"" + line + "\" is not a line description (1 to 30 bytes)";
     }
-    if (user.role == Role::Listener && user.lines.empty()) return "a listener needs at least one --line";
+    if (user.role == Role::kListener && user.lines.empty()) return "a listener needs at least one --line";
     if (user.passwordHash.empty()) return "no password";
     list.users.push_back(std::move(user));
     return {};

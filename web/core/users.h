@@ -20,11 +20,11 @@
 
 namespace pell::web {
 
-enum class Role { Admin, Listener };
+enum class Role { kAdmin, kListener };
 
 struct WebUser {
     std::string name;  // lower-case letters, digits, '.', '_', '-'; 1 to 32 characters, a letter or digit first
-    Role role = Role::Listener;
+    Role role = Role::kListener;
     std::vector<std::string> lines;  // a listener's lines; an admin's are not used
     std::string passwordHash;
 

@@ -23,11 +23,11 @@ TEST(UsersFileTest, ReadsRolesLinesAndHashesWithEqualsSignsInside) {
     ASSERT_EQ(parse.list.users.size(), 2u);
     const WebUser& alice = parse.list.users[0];
     EXPECT_EQ(alice.name, "alice");
-    EXPECT_EQ(alice.role, Role::Admin);
+    EXPECT_EQ(alice.role, Role::kAdmin);
     EXPECT_EQ(alice.passwordHash, "$argon2id$v=19$m=65536,t=2,p=1$c2FsdA$aGFzaA");
     const WebUser* bob = parse.list.Find("bob");
     ASSERT_NE(bob, nullptr);
-    EXPECT_EQ(bob->role, Role::Listener);
+    EXPECT_EQ(bob->role, Role::kListener);
     EXPECT_EQ(bob->lines, (std::vector<std::string>{"Line 1", "Sales desk"}));
 }
 
@@ -86,11 +86,11 @@ TEST(UserNameTest, TypedNameIsLowerCasedAndTrimmed) { EXPECT_EQ(CanonicalUserNam
 
 TEST(UserChangesTest, AddPasswdRemove) {
     UserList list;
-    EXPECT_EQ(AddUser(list, WebUser{"alice", Role::Admin, {}, "h1"}), "");
-    EXPECT_NE(AddUser(list, WebUser{"alice", Role::Admin, {}, "h1"}).find("exists already"), std::string::npos);
-    EXPECT_NE(AddUser(list, WebUser{"bob", Role::Listener, {}, "h"}).find("--line"), std::string::npos);
-    EXPECT_NE(AddUser(list, WebUser{"bob", Role::Listener, {"Line 1"}, ""}).find("no password"), std::string::npos);
-    EXPECT_EQ(AddUser(list, WebUser{"bob", Role::Listener, {"Line 1"}, "h2"}), "");
+    EXPECT_EQ(AddUser(list, WebUser{"alice", Role::kAdmin, {}, "h1"}), "");
+    EXPECT_NE(AddUser(list, WebUser{"alice", Role::kAdmin, {}, "h1"}).find("exists already"), std::string::npos);
+    EXPECT_NE(AddUser(list, WebUser{"bob", Role::kListener, {}, "h"}).find("--line"), std::string::npos);
+    EXPECT_NE(AddUser(list, WebUser{"bob", Role::kListener, {"Line 1"}, ""}).find("no password"), std::string::npos);
+    EXPECT_EQ(AddUser(list, WebUser{"bob", Role::kListener, {"Line 1"}, "h2"}), "");
     EXPECT_EQ(SetPassword(list, "bob", "h3"), "");
     EXPECT_EQ(list.Find("bob")->passwordHash, "h3");
     EXPECT_NE(SetPassword(list, "carol", "h"), "");

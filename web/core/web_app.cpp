@@ -84,19 +84,19 @@ Json CallJson(const CallRecord& call, const ShownHold& hold) {
                 {"readable", f.readable}};
 }
 
-int StatusFor(const StoreStatus& status) { return status.code == StoreStatus::Code::Invalid ? 400 : 503; }
+int StatusFor(const StoreStatus& status) { return status.code == StoreStatus::Code::kInvalid ? 400 : 503; }
 
 std::string IndexProblem(const StoreStatus& status) { return "The call index cannot answer: " + status.message; }
 
 const char* PresenceName(RecorderStatus::Presence presence) {
     switch (presence) {
-        case RecorderStatus::Presence::Absent:
+        case RecorderStatus::Presence::kAbsent:
             return "absent";
-        case RecorderStatus::Presence::Unreadable:
+        case RecorderStatus::Presence::kUnreadable:
             return "unreadable";
-        case RecorderStatus::Presence::Broken:
+        case RecorderStatus::Presence::kBroken:
             return "broken";
-        case RecorderStatus::Presence::Present:
+        case RecorderStatus::Presence::kPresent:
             break;
     }
     return "present";
@@ -200,7 +200,7 @@ std::optional<WebApp::Caller> WebApp::SessionOf(const WebRequest& request) {
 WebResponse WebApp::Route(const WebRequest& request) {
     const RouteMatch match = MatchRoute(request.method, request.path);
     const bool api = request.path.rfind("/api/", 0) == 0;
-    if (match.outcome == RouteMatch::Outcome::NoSuchPath) {
+    if (match.outcome == RouteMatch::Outcome::kNoSuchPath) {
         if (api) return Problem(404, "No such address.");
         WebResponse response;
         response.status = 404;
@@ -208,7 +208,7 @@ WebResponse WebApp::Route(const WebRequest& request) {
         response.body = "Not found.\n";
         return response;
     }
-    if (match.outcome == RouteMatch::Outcome::WrongMethod) {
+    if (match.outcome == RouteMatch::Outcome::kWrongMethod) {
         WebResponse response = Problem(405, "This address does not take " + Logged(request.method) + ".");
         response.Header("Allow", match.allow);
         return response;
@@ -216,12 +216,12 @@ WebResponse WebApp::Route(const WebRequest& request) {
     const RouteSpec& route = *match.route;
     if (api && request.fetchSite == "cross-site") return Problem(403, "Requests from other sites are refused.");
     std::optional<Caller> caller;
-    if (route.needs != Needs::Nothing || route.id == RouteId::Home) caller = SessionOf(request);
-    if (route.needs != Needs::Nothing && !caller) {
+    if (route.needs != Needs::kNothing || route.id == RouteId::kHome) caller = SessionOf(request);
+    if (route.needs != Needs::kNothing && !caller) {
         if (route.page) return Redirect("/login");
         return Problem(401, "Log in first.");
     }
-    if (route.needs == Needs::Change &&
+    if (route.needs == Needs::kChange &&
         (!SameOrigin(request) || !SessionStore::SameToken(request.csrfToken, caller->session.csrfToken))) {
         ports_.log.Write("refused a change without its form token from " + Logged(request.remoteAddress) + " (" +
                          caller->user.name + ")");
@@ -231,45 +231,45 @@ WebResponse WebApp::Route(const WebRequest& request) {
         return Problem(403, "Your account may not do this.");
     }
     switch (route.id) {
-        case RouteId::Home:
-        case RouteId::LoginPage:
-        case RouteId::CallsPage:
-        case RouteId::RecordersPage:
+        case RouteId::kHome:
+        case RouteId::kLoginPage:
+        case RouteId::kCallsPage:
+        case RouteId::kRecordersPage:
             return Page(request, route, caller ? &*caller : nullptr);
-        case RouteId::Asset:
+        case RouteId::kAsset:
             return Asset(request, match.assetName);
-        case RouteId::Login:
+        case RouteId::kLogin:
             return Login(request);
-        case RouteId::Logout:
+        case RouteId::kLogout:
             return Logout(request, *caller);
-        case RouteId::SessionInfo:
+        case RouteId::kSessionInfo:
             return SessionInfo(*caller);
-        case RouteId::Lines:
+        case RouteId::kLines:
             return Lines(*caller);
-        case RouteId::Search:
+        case RouteId::kSearch:
             return Search(request, *caller);
-        case RouteId::Call:
+        case RouteId::kCall:
             return OneCall(*caller, match.callId);
-        case RouteId::Audio:
+        case RouteId::kAudio:
             return Stream(request, *caller, match.callId, false);
-        case RouteId::Download:
+        case RouteId::kDownload:
             return Stream(request, *caller, match.callId, true);
-        case RouteId::Bookmark:
+        case RouteId::kBookmark:
             return Bookmark(request, *caller, match.callId);
-        case RouteId::Protect:
+        case RouteId::kProtect:
             return Protect(*caller, match.callId, true);
-        case RouteId::Unprotect:
+        case RouteId::kUnprotect:
             return Protect(*caller, match.callId, false);
-        case RouteId::Recorders:
+        case RouteId::kRecorders:
             return Recorders(*caller);
     }
     return Problem(500, "Unrouted address.");
 }
 
 WebResponse WebApp::Page(const WebRequest& request, const RouteSpec& route, const Caller* caller) {
-    if (route.id == RouteId::Home) return Redirect(caller != nullptr ? "/calls" : "/login");
+    if (route.id == RouteId::kHome) return Redirect(caller != nullptr ? "/calls" : "/login");
     const std::optional<StaticAsset> page =
-        ports_.assets.Find(route.id == RouteId::LoginPage ? "login.html" : "app.html");
+        ports_.assets.Find(route.id == RouteId::kLoginPage ? "login.html" : "app.html");
     if (!page) return Problem(500, "The program was built without its pages.");
     WebResponse response;
     response.contentType = std::string(page->contentType);
@@ -378,9 +378,9 @@ WebResponse WebApp::Logout(const WebRequest& request, const Caller& caller) {
 }
 
 WebResponse WebApp::SessionInfo(const Caller& caller) {
-    const bool holds = RoleMay(caller.user.role, Action::Protect);
+    const bool holds = RoleMay(caller.user.role, Action::kProtect);
     Json lines = Json::array();
-    if (caller.user.role == Role::Listener) {
+    if (caller.user.role == Role::kListener) {
         for (const std::string& line : caller.user.lines) lines.push_back(line);
     }
     return JsonResponse(200, Json{{"user", caller.user.name},
@@ -409,7 +409,7 @@ WebResponse WebApp::Search(const WebRequest& request, const Caller& caller) {
     if (roots.empty()) return JsonResponse(200, Json{{"calls", Json::array()}, {"truncated", false}, {"roots", 0}});
     const auto found = ports_.calls.Search(roots, search.criteria, search.order, search.limit);
     if (!found.Ok())
-        return Problem(StatusFor(found.status), found.status.code == StoreStatus::Code::Invalid
+        return Problem(StatusFor(found.status), found.status.code == StoreStatus::Code::kInvalid
                                                     ? found.status.message
                                                     : IndexProblem(found.status));
     Json calls = Json::array();
@@ -437,7 +437,7 @@ std::variant<WebApp::Reached, WebResponse> WebApp::Reach(const Caller& caller, i
 
 ShownHold WebApp::HoldOf(const CallRecord& call) {
     const HoldCheck check = ports_.custody.Hold(call.Path());
-    return {check.state != HoldState::Free, check.reason};
+    return {check.state != HoldState::kFree, check.reason};
 }
 
 CustodyStatus WebApp::Audit(const Caller& caller, const CallRecord& call, AuditAction action, std::string detail) {
@@ -472,28 +472,28 @@ WebResponse WebApp::Stream(const WebRequest& request, const Caller& caller, int6
     const CallRecord& call = std::get<Reached>(reached).call;
     OpenResult opened = ports_.recordings.Open(call);
     if (!opened.recording) {
-        if (opened.problem == RecordingProblem::NotPlain) {
+        if (opened.problem == RecordingProblem::kNotPlain) {
             ports_.log.Write("refused to serve " + EscapeUnprintable(call.Path()) + ": " + opened.reason);
         }
-        if (opened.problem == RecordingProblem::Unreadable) {
+        if (opened.problem == RecordingProblem::kUnreadable) {
             return Problem(500, "The recording cannot be read: " + opened.reason);
         }
         return Problem(404, "The recording is no longer on disk.");
     }
     const int64_t size = opened.recording->Size();
     const ByteRange range = ParseByteRange(request.range, size);
-    if (range.kind == ByteRange::Kind::Unsatisfiable) {
+    if (range.kind == ByteRange::Kind::kUnsatisfiable) {
         WebResponse response = Problem(416, "That range lies past the end of the recording.");
         response.Header("Content-Range", ContentRange(range, size));
         return response;
     }
-    const bool fromStart = range.kind == ByteRange::Kind::Whole || range.first == 0;
+    const bool fromStart = range.kind == ByteRange::Kind::kWhole || range.first == 0;
     if (request.method == "GET" && fromStart) {
         // Nothing is played or downloaded without its entry in the record folder's audit trail.
         if (download || FirstPlay(caller.session, id)) {
             // A download is a copy leaving the record folder.
-            const CustodyStatus audited = download ? Audit(caller, call, AuditAction::Copy, "download")
-                                                   : Audit(caller, call, AuditAction::Play, "");
+            const CustodyStatus audited = download ? Audit(caller, call, AuditAction::kCopy, "download")
+                                                   : Audit(caller, call, AuditAction::kPlay, "");
             if (!audited.ok) {
                 if (!download) ForgetPlay(caller.session, id);
                 ports_.log.Write("refused " + std::string(download ? "a download" : "a play") + " of " +
@@ -506,10 +506,10 @@ WebResponse WebApp::Stream(const WebRequest& request, const Caller& caller, int6
             }
             if (!download) {
                 const TagWrite marked = ports_.recordings.MarkPlayed(call);
-                const StoreStatus noted = marked.problem == RecordingProblem::None
+                const StoreStatus noted = marked.problem == RecordingProblem::kNone
                                               ? ports_.calls.NoteChanged(call.root, call.Path())
                                               : StoreStatus::Success();
-                if (marked.problem != RecordingProblem::None || !noted.Ok()) {
+                if (marked.problem != RecordingProblem::kNone || !noted.Ok()) {
                     ports_.log.Write("played mark of " + EscapeUnprintable(call.Path()) +
                                      " not kept: " + (marked.reason.empty() ? noted.message : marked.reason));
                 }
@@ -526,7 +526,7 @@ WebResponse WebApp::Stream(const WebRequest& request, const Caller& caller, int6
                         "attachment; filename=\"" + DownloadName(row.channel, row.date, call.facts.number) + "\"");
     }
     response.file = std::move(opened.recording);
-    if (range.kind == ByteRange::Kind::Part) {
+    if (range.kind == ByteRange::Kind::kPart) {
         response.status = 206;
         response.Header("Content-Range", ContentRange(range, size));
         response.fileOffset = range.first;
@@ -547,14 +547,14 @@ WebResponse WebApp::Bookmark(const WebRequest& request, const Caller& caller, in
     CallRecord call = std::get<Reached>(reached).call;
     const TagWrite written = ports_.recordings.StoreBookmark(call, *text);
     switch (written.problem) {
-        case RecordingProblem::None:
+        case RecordingProblem::kNone:
             break;
-        case RecordingProblem::NoTag:
+        case RecordingProblem::kNoTag:
             return Problem(409, "This recording has no tag to hold a bookmark.");
-        case RecordingProblem::Missing:
-        case RecordingProblem::NotPlain:
+        case RecordingProblem::kMissing:
+        case RecordingProblem::kNotPlain:
             return Problem(404, "The recording is no longer on disk.");
-        case RecordingProblem::Unreadable:
+        case RecordingProblem::kUnreadable:
             return Problem(500, "The bookmark could not be written: " + written.reason);
     }
     call.facts.bookmark = BookmarkAsStored(*text);
@@ -562,7 +562,7 @@ WebResponse WebApp::Bookmark(const WebRequest& request, const Caller& caller, in
         ports_.log.Write("the index missed a bookmark of " + EscapeUnprintable(call.Path()) + ": " + noted.message);
     }
     // The trail says that a bookmark changed, never what it says (it may hold a name or a number).
-    const CustodyStatus audited = Audit(caller, call, AuditAction::Bookmark, text->empty() ? "cleared" : "set");
+    const CustodyStatus audited = Audit(caller, call, AuditAction::kBookmark, text->empty() ? "cleared" : "set");
     if (!audited.ok) {
         ports_.log.Write("bookmark of " + EscapeUnprintable(call.Path()) +
                          " saved without its audit entry: " + audited.reason);
@@ -598,7 +598,7 @@ WebResponse WebApp::Protect(const Caller& caller, int64_t id, bool isProtected) 
 }
 
 WebResponse WebApp::Recorders(const Caller& caller) {
-    const bool everything = RoleMay(caller.user.role, Action::SeeAllRecorders);
+    const bool everything = RoleMay(caller.user.role, Action::kSeeAllRecorders);
     const LocalDateTime nowLocal = ports_.clock.Now();
     const int64_t now = static_cast<int64_t>(ToTimeT(nowLocal));
     Json out = Json::array();
@@ -613,7 +613,7 @@ WebResponse WebApp::Recorders(const Caller& caller) {
         const StatusFile file = ports_.recorders.ReadStatus(folder);
         RecorderStatus status;
         if (!file.error.empty()) {
-            status.presence = RecorderStatus::Presence::Unreadable;
+            status.presence = RecorderStatus::Presence::kUnreadable;
             status.problem = file.error;
         } else if (file.exists) {
             status = ParseRecorderStatus(file.text, file.modifiedSeconds, now);

@@ -32,8 +32,8 @@ class WebAppTest : public testing::Test {
 protected:
     WebAppTest() {
         UserList users;
-        users.users.push_back(WebUser{"alice", Role::Admin, {}, "fake:secret-a"});
-        users.users.push_back(WebUser{"bob", Role::Listener, {"Line 1"}, "fake:secret-b"});
+        users.users.push_back(WebUser{"alice", Role::kAdmin, {}, "fake:secret-a"});
+        users.users.push_back(WebUser{"bob", Role::kListener, {"Line 1"}, "fake:secret-b"});
         users_.Set(users);
         roots_.Set({kRoot});
         line1_ = calls_.Add(kRoot, kFolder, Facts("a0000001.mp3", "Line 1", "5551234"));
@@ -324,10 +324,10 @@ INSTANTIATE_TEST_SUITE_P(Table, StreamRangeTest,
 
 TEST_F(WebAppTest, RecordingThatIsALinkOrGoneIsNotServed) {
     const Login alice = As("alice");
-    recordings_.SetProblem(Path("a0000001.mp3"), RecordingProblem::NotPlain);
+    recordings_.SetProblem(Path("a0000001.mp3"), RecordingProblem::kNotPlain);
     EXPECT_EQ(app_->Handle(Get("/api/calls/" + std::to_string(line1_) + "/audio", alice)).status, 404);
     EXPECT_TRUE(log_.Contains("refused to serve"));
-    recordings_.SetProblem(Path("a0000001.mp3"), RecordingProblem::Missing);
+    recordings_.SetProblem(Path("a0000001.mp3"), RecordingProblem::kMissing);
     EXPECT_EQ(app_->Handle(Get("/api/calls/" + std::to_string(line1_) + "/download", alice)).status, 404);
 }
 
@@ -433,7 +433,7 @@ TEST_F(WebAppTest, HoldThatCannotBeChangedOrRecordedSaysSo) {
         const WebResponse response = app_->Handle(Post(path, alice));
         EXPECT_EQ(response.status, 500) << c.what;
         EXPECT_EQ(Body(response)["error"], c.says) << c.what;
-        EXPECT_EQ(custody_.Hold(Path("a0000001.mp3")).state == HoldState::Held, c.heldAfter) << c.what;
+        EXPECT_EQ(custody_.Hold(Path("a0000001.mp3")).state == HoldState::kHeld, c.heldAfter) << c.what;
     }
 }
 
@@ -486,7 +486,7 @@ TEST_F(WebAppTest, ChangedPasswordOrRemovedAccountEndsItsSessions) {
     const Login bob = As("bob");
     ASSERT_EQ(app_->Handle(Get("/api/session", bob)).status, 200);
     UserList changed;
-    changed.users.push_back(WebUser{"bob", Role::Listener, {"Line 1"}, "fake:new"});
+    changed.users.push_back(WebUser{"bob", Role::kListener, {"Line 1"}, "fake:new"});
     users_.Set(changed);
     EXPECT_EQ(app_->Handle(Get("/api/session", bob)).status, 401);
     users_.Set(UserList{});
@@ -496,7 +496,7 @@ TEST_F(WebAppTest, ChangedPasswordOrRemovedAccountEndsItsSessions) {
 TEST_F(WebAppTest, ListenerRightsFollowTheUsersFileAtOnce) {
     const Login bob = As("bob");
     UserList more;
-    more.users.push_back(WebUser{"bob", Role::Listener, {"Line 1", "Line 2"}, "fake:secret-b"});
+    more.users.push_back(WebUser{"bob", Role::kListener, {"Line 1", "Line 2"}, "fake:secret-b"});
     users_.Set(more);
     EXPECT_EQ(app_->Handle(Get("/api/calls/" + std::to_string(line2_), bob)).status, 200);
 }

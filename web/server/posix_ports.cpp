@@ -40,21 +40,21 @@ bool OneComponent(const std::string& name) {
 struct Opened {
     UniqueFd fd;
     struct stat info {};
-    RecordingProblem problem = RecordingProblem::None;
+    RecordingProblem problem = RecordingProblem::kNone;
     std::string reason;
 };
 
 Opened OpenBelowRoot(const CallRecord& call, int flags) {
     Opened out;
     if (!OneComponent(call.folder) || !OneComponent(call.facts.name)) {
-        out.problem = RecordingProblem::NotPlain;
+        out.problem = RecordingProblem::kNotPlain;
         out.reason = "the index names a path outside its day folder";
         return out;
     }
     const auto fail = [&](int error, const std::string& what) {
-        out.problem = error == ENOENT || error == ENOTDIR ? RecordingProblem::Missing
-                      : error == ELOOP                    ? RecordingProblem::NotPlain
-                                                          : RecordingProblem::Unreadable;
+        out.problem = error == ENOENT || error == ENOTDIR ? RecordingProblem::kMissing
+                      : error == ELOOP                    ? RecordingProblem::kNotPlain
+                                                          : RecordingProblem::kUnreadable;
         out.reason = what + ": " + (error == ELOOP ? "a symbolic link, not followed" : SystemWords(error));
         return std::move(out);
     };
@@ -76,7 +76,7 @@ Opened OpenBelowRoot(const CallRecord& call, int flags) {
     if (::fstat(out.fd.Get(), &out.info) != 0) return fail(errno, call.facts.name);
     if (!S_ISREG(out.info.st_mode)) {
         out.fd = UniqueFd();
-        out.problem = RecordingProblem::NotPlain;
+        out.problem = RecordingProblem::kNotPlain;
         out.reason = call.facts.name + ": not a regular file";
         return out;
     }
@@ -158,15 +158,15 @@ TagWrite ChangeTag(const CallRecord& call, const TagChange& change) {
     const struct timespec times[2] = {{0, UTIME_OMIT}, opened.info.st_mtim};
     ::futimens(opened.fd.Get(), times);
     switch (result) {
-        case TagWriteResult::Written:
+        case TagWriteResult::kWritten:
             break;
-        case TagWriteResult::NoTag:
-            return {RecordingProblem::NoTag, "the recording has no tag"};
-        case TagWriteResult::CannotOpen:
-        case TagWriteResult::IoFailed:
-            return {RecordingProblem::Unreadable, "the tag could not be written: " + SystemWords(errno)};
+        case TagWriteResult::kNoTag:
+            return {RecordingProblem::kNoTag, "the recording has no tag"};
+        case TagWriteResult::kCannotOpen:
+        case TagWriteResult::kIoFailed:
+            return {RecordingProblem::kUnreadable, "the tag could not be written: " + SystemWords(errno)};
     }
-    if (::fsync(opened.fd.Get()) != 0) return {RecordingProblem::Unreadable, SystemWords(errno)};
+    if (::fsync(opened.fd.Get()) != 0) return {RecordingProblem::kUnreadable, SystemWords(errno)};
     return {};
 }
 
@@ -314,7 +314,7 @@ void IndexCalls::StartRefresh(std::unique_ptr<OpenedCallIndex> refresher, RootsS
         for (;;) {
             const std::vector<std::string> list = roots.Roots();
             const RefreshReport report = refresher_->Index().Refresh(list, options);
-            if (report.outcome == RefreshReport::Outcome::StoreFailed) {
+            if (report.outcome == RefreshReport::Outcome::kStoreFailed) {
                 log_.Write("index refresh failed: " + report.store.message);
             } else if (report.added + report.changed + report.removed > 0) {
                 log_.Write("index refreshed: " + std::to_string(report.added) + " added, " +

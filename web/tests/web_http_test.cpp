@@ -286,13 +286,13 @@ TEST_F(WebHttp, TraversalAndLinksReachNoFile) {
     viaLink.root = server.root;
     viaLink.folder = "02.03.2026";
     viaLink.facts.name = "in-2.mp3";
-    EXPECT_EQ(server.recordings.Open(viaLink).problem, RecordingProblem::NotPlain);
+    EXPECT_EQ(server.recordings.Open(viaLink).problem, RecordingProblem::kNotPlain);
     viaLink.folder = "..";
     viaLink.facts.name = "secret.txt";
-    EXPECT_EQ(server.recordings.Open(viaLink).problem, RecordingProblem::NotPlain);
+    EXPECT_EQ(server.recordings.Open(viaLink).problem, RecordingProblem::kNotPlain);
     viaLink.folder = kDay;
     viaLink.facts.name = "../../secret.txt";
-    EXPECT_EQ(server.recordings.Open(viaLink).problem, RecordingProblem::NotPlain);
+    EXPECT_EQ(server.recordings.Open(viaLink).problem, RecordingProblem::kNotPlain);
 }
 
 TEST_F(WebHttp, OversizedInputIsRefusedUnread) {

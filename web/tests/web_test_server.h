@@ -89,8 +89,8 @@ struct Server {
         Recording("in-2.mp3", "0123456", "Line 2", 3);
         Recording("in-3.mp3", "7778888", "Line 1", 2);
         UserList list;
-        list.users.push_back({"alice", Role::Admin, {}, passwords.Hash(kPassword)});
-        list.users.push_back({"bob", Role::Listener, {"Line 1"}, passwords.Hash(kPassword)});
+        list.users.push_back({"alice", Role::kAdmin, {}, passwords.Hash(kPassword)});
+        list.users.push_back({"bob", Role::kListener, {"Line 1"}, passwords.Hash(kPassword)});
         std::ofstream(dir.File("users")) << FormatUsers(list);
         users = std::make_unique<UsersFile>(dir.File("users"), log);
         roots = std::make_unique<ConfiguredRoots>(std::vector<std::string>{root}, "");

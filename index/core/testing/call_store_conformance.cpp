@@ -121,9 +121,9 @@ std::vector<SearchCase> SearchCases() {
     c.startBefore = kBase + 60 * 86'400;
     c.direction = CallDirection::kIncoming;
     add("combined", c);
-    for (const CallSortColumn column : {CallSortColumn::Start, CallSortColumn::Duration, CallSortColumn::Number,
-                                        CallSortColumn::Line, CallSortColumn::Bookmark, CallSortColumn::Placement,
-                                        CallSortColumn::Size, CallSortColumn::Direction, CallSortColumn::Played}) {
+    for (const CallSortColumn column : {CallSortColumn::kStart, CallSortColumn::kDuration, CallSortColumn::kNumber,
+                                        CallSortColumn::kLine, CallSortColumn::kBookmark, CallSortColumn::kPlacement,
+                                        CallSortColumn::kSize, CallSortColumn::kDirection, CallSortColumn::kPlayed}) {
         add("sorted", {}, CallOrder{column, false});
         add("sorted backwards", {}, CallOrder{column, true}, 17);
     }

@@ -27,7 +27,7 @@ public:
     StoreResult<int64_t> CountCalls(const std::vector<std::string>& roots) override;
 
     // The call `afterCalls` calls from now fails (0: the next one); with `always`, every later one.
-    void FailAfter(int afterCalls, StoreStatus::Code code = StoreStatus::Code::Unavailable, bool always = false);
+    void FailAfter(int afterCalls, StoreStatus::Code code = StoreStatus::Code::kUnavailable, bool always = false);
     void Heal() {
         failAt_ = -1;
         failAlways_ = false;
@@ -54,7 +54,7 @@ private:
     int applyCalls_ = 0;
     int failAt_ = -1;
     bool failAlways_ = false;
-    StoreStatus::Code failCode_ = StoreStatus::Code::Unavailable;
+    StoreStatus::Code failCode_ = StoreStatus::Code::kUnavailable;
 };
 
 }  // namespace pell::test

@@ -5,17 +5,17 @@
 namespace pell {
 
 MeterBrush SegmentBrush(int segment) {
-    if (segment < kMeterFirstThreshold) return MeterBrush::Low;
-    if (segment < kMeterSecondThreshold) return MeterBrush::Middle;
-    return MeterBrush::High;
+    if (segment < kMeterFirstThreshold) return MeterBrush::kLow;
+    if (segment < kMeterSecondThreshold) return MeterBrush::kMiddle;
+    return MeterBrush::kHigh;
 }
 
 std::optional<MeterSpan> LevelMeterModel::SetLevel(int level) {
-    if (repaint_ != Repaint::None) return std::nullopt;
+    if (repaint_ != Repaint::kNone) return std::nullopt;
     level = std::clamp(level, 0, kMeterSegments);
     if (level == shownLevel_) return std::nullopt;
     newLevel_ = level;
-    repaint_ = Repaint::Partial;
+    repaint_ = Repaint::kPartial;
     if (level > shownLevel_) {
         return MeterSpan{kMeterSegmentPitchPx * shownLevel_, kMeterSegmentPitchPx * (level - 1) + kMeterSegmentWidthPx};
     }
@@ -24,7 +24,7 @@ std::optional<MeterSpan> LevelMeterModel::SetLevel(int level) {
 }
 
 int LevelMeterModel::TakeLevelToPaint() {
-    repaint_ = Repaint::None;
+    repaint_ = Repaint::kNone;
     shownLevel_ = newLevel_;
     return newLevel_;
 }

@@ -15,7 +15,7 @@ inline constexpr int kMeterFirstThreshold = 34;
 inline constexpr int kMeterSecondThreshold = 34;
 inline constexpr int kMeterFullWidthPx = 137;  // right end of the last segment's gap
 
-enum class MeterBrush { Low, Middle, High };
+enum class MeterBrush { kLow, kMiddle, kHigh };
 MeterBrush SegmentBrush(int segment);
 
 // Pixels [fromX, toX) of the bar that a change touches.
@@ -27,12 +27,12 @@ struct MeterSpan {
 
 class LevelMeterModel {
 public:
-    enum class Repaint { None, Full, Partial };
+    enum class Repaint { kNone, kFull, kPartial };
 
     // Clamps to 0..46; returns the span to repaint, or nothing when the request is dropped
     // (repaint pending) or changes nothing.
     std::optional<MeterSpan> SetLevel(int level);
-    void RequestFullRepaint() { repaint_ = Repaint::Full; }
+    void RequestFullRepaint() { repaint_ = Repaint::kFull; }
 
     // Called by the paint: the level to draw now; clears the pending repaint.
     int TakeLevelToPaint();
@@ -43,7 +43,7 @@ public:
 private:
     int shownLevel_ = 0;
     int newLevel_ = 0;
-    Repaint repaint_ = Repaint::None;
+    Repaint repaint_ = Repaint::kNone;
 };
 
 }  // namespace pell

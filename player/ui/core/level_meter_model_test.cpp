@@ -9,13 +9,13 @@ TEST(LevelMeterModelTest, SegmentsBelowThirtyFourAreGreenTheRestRed) {
     int low = 0, middle = 0, high = 0;
     for (int j = 0; j < 40; ++j) {  // level 40
         switch (SegmentBrush(j)) {
-            case MeterBrush::Low:
+            case MeterBrush::kLow:
                 ++low;
                 break;
-            case MeterBrush::Middle:
+            case MeterBrush::kMiddle:
                 ++middle;
                 break;
-            case MeterBrush::High:
+            case MeterBrush::kHigh:
                 ++high;
                 break;
         }
@@ -40,7 +40,7 @@ TEST(LevelMeterModelTest, LevelsClampAndRepaintOnlyTheChangedSegments) {
     LevelMeterModel model;
     for (const Step& s : steps) {
         EXPECT_EQ(model.SetLevel(s.request), s.span) << s.request;
-        if (model.Pending() != LevelMeterModel::Repaint::None) model.TakeLevelToPaint();
+        if (model.Pending() != LevelMeterModel::Repaint::kNone) model.TakeLevelToPaint();
         EXPECT_EQ(model.ShownLevel(), s.shownAfterPaint) << s.request;
     }
 }

@@ -121,13 +121,13 @@ DeletePlan PlanDelete(CustodyPort& port, const std::vector<std::string>& paths) 
     for (const std::string& path : paths) {
         const HoldCheck hold = port.CheckHold(path);
         switch (hold.state) {
-            case HoldState::Free:
+            case HoldState::kFree:
                 plan.deletable.push_back(path);
                 break;
-            case HoldState::Held:
+            case HoldState::kHeld:
                 plan.kept.push_back({path, {}});
                 break;
-            case HoldState::Unknown:
+            case HoldState::kUnknown:
                 plan.kept.push_back({path, hold.reason.empty() ? std::string("no reason given") : hold.reason});
                 break;
         }
@@ -163,13 +163,13 @@ DeleteOutcome DeleteRecordings(CustodyPort& port, const DeletePlan& plan,
     for (const std::string& path : plan.deletable) {
         // Someone may have protected it while the question was open.
         const HoldCheck hold = port.CheckHold(path);
-        if (hold.state != HoldState::Free) {
-            outcome.keptNow.push_back({path, hold.state == HoldState::Held ? std::string() : hold.reason});
+        if (hold.state != HoldState::kFree) {
+            outcome.keptNow.push_back({path, hold.state == HoldState::kHeld ? std::string() : hold.reason});
             continue;
         }
         (moveToTrash(path) ? outcome.trashed : outcome.failed).push_back(path);
     }
-    outcome.auditNotice = AuditRecordings(port, AuditAction::Delete, outcome.trashed, "moved to the trash");
+    outcome.auditNotice = AuditRecordings(port, AuditAction::kDelete, outcome.trashed, "moved to the trash");
     return outcome;
 }
 
@@ -230,17 +230,17 @@ ProofLine ProofLineOf(const RecordingVerdict& verdict) {
     using Kind = VerifyFinding::Kind;
     const VerifyFinding& finding = *verdict.finding;
     switch (finding.kind) {
-        case Kind::Altered:
+        case Kind::kAltered:
             return {false, "altered since it was filed", finding.detail};
-        case Kind::Missing:
+        case Kind::kMissing:
             return {false, "missing from its day folder", finding.detail};
-        case Kind::Unlisted: {
+        case Kind::kUnlisted: {
             const std::string headline = "not in the day folder's manifest";
             return {false, headline, finding.detail == headline ? std::string() : finding.detail};
         }
-        case Kind::Unreadable:
+        case Kind::kUnreadable:
             return {false, "could not be read", finding.detail};
-        case Kind::ManifestBroken:
+        case Kind::kManifestBroken:
             return {false, "its day folder's manifest has been tampered with",
                     "the audio is as listed, but the manifest's chain breaks at " + finding.detail};
     }
@@ -282,13 +282,13 @@ RecordingProperties DescribeRecording(CustodyPort& port, const std::string& path
     properties.proof = ProofLineOf(port.VerifyRecording(path));
     const HoldCheck hold = port.CheckHold(path);
     switch (hold.state) {
-        case HoldState::Free:
+        case HoldState::kFree:
             properties.hold = "not protected";
             break;
-        case HoldState::Held:
+        case HoldState::kHeld:
             properties.hold = "protected (legal hold)";
             break;
-        case HoldState::Unknown:
+        case HoldState::kUnknown:
             properties.hold = "cannot be told: " + hold.reason;
             break;
     }

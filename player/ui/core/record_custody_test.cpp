@@ -62,7 +62,7 @@ TEST(AuditRecordingsTest, AppendsOncePerRootAsThePlayerAndSaysWhatWasNotRecorded
     for (const auto& c : cases) {
         FakeCustodyPort port;
         if (c.failCall > 0) port.FailCall(c.failCall);
-        EXPECT_EQ(AuditRecordings(port, AuditAction::Copy, c.paths, "into /tmp"), c.notice) << c.name;
+        EXPECT_EQ(AuditRecordings(port, AuditAction::kCopy, c.paths, "into /tmp"), c.notice) << c.name;
         EXPECT_EQ(port.Audited(kRoot), c.inRec) << c.name;
         EXPECT_EQ(port.Audited("/archive"), c.inArchive) << c.name;
     }
@@ -281,28 +281,28 @@ TEST(ProofLineTest, SaysVerifiedOrWhatIsWrong) {
          "not verifiable",
          "its day folder has no manifest"},
         {{false, "altered: x",
-          VerifyFinding{Kind::Altered, kA, "the audio differs from the recording filed 05.12.2026"}},
+          VerifyFinding{Kind::kAltered, kA, "the audio differs from the recording filed 05.12.2026"}},
          false,
          "altered since it was filed",
          "the audio differs from the recording filed 05.12.2026"},
-        {{false, "unlisted: x", VerifyFinding{Kind::Unlisted, kA, "not in the day folder's manifest"}},
+        {{false, "unlisted: x", VerifyFinding{Kind::kUnlisted, kA, "not in the day folder's manifest"}},
          false,
          "not in the day folder's manifest",
          ""},
         {{false, "unlisted: x",
-          VerifyFinding{Kind::Unlisted, kA, "erased on 05.12.2026, yet a file of that name is there"}},
+          VerifyFinding{Kind::kUnlisted, kA, "erased on 05.12.2026, yet a file of that name is there"}},
          false,
          "not in the day folder's manifest",
          "erased on 05.12.2026, yet a file of that name is there"},
-        {{false, "missing", VerifyFinding{Kind::Missing, kA, "not there"}},
+        {{false, "missing", VerifyFinding{Kind::kMissing, kA, "not there"}},
          false,
          "missing from its day folder",
          "not there"},
-        {{false, "unreadable: x", VerifyFinding{Kind::Unreadable, kA, "Permission denied"}},
+        {{false, "unreadable: x", VerifyFinding{Kind::kUnreadable, kA, "Permission denied"}},
          false,
          "could not be read",
          "Permission denied"},
-        {{false, "x", VerifyFinding{Kind::ManifestBroken, "/rec/05.12.2026/manifest.log", "line 3"}},
+        {{false, "x", VerifyFinding{Kind::kManifestBroken, "/rec/05.12.2026/manifest.log", "line 3"}},
          false,
          "its day folder's manifest has been tampered with",
          "the audio is as listed, but the manifest's chain breaks at line 3"},
@@ -377,7 +377,7 @@ TEST(DescribeRecordingTest, BringsProofHoldAndEntriesTogether) {
     FakeCustodyPort port;
     port.verdicts[kA] = {true, "verified"};
     port.held.insert(kA);
-    ASSERT_EQ(AuditRecordings(port, AuditAction::Play, {kA}), "");
+    ASSERT_EQ(AuditRecordings(port, AuditAction::kPlay, {kA}), "");
     const RecordingProperties properties = DescribeRecording(port, kA);
     EXPECT_EQ(properties.proof.headline, "verified");
     EXPECT_EQ(properties.hold, "protected (legal hold)");

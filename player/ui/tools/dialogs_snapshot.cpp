@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     altered.path = path;
     altered.proof =
         ProofLineOf({false, "altered",
-                     pell::VerifyFinding{pell::VerifyFinding::Kind::Altered, path,
+                     pell::VerifyFinding{pell::VerifyFinding::Kind::kAltered, path,
                                          "the audio differs from the recording filed 05.12.2026 09:58:12"}});
     altered.hold = "not protected";
     altered.audit.note = "No audit entries for this recording.";

@@ -87,30 +87,30 @@ void FakeRoots::Set(std::vector<std::string> roots) {
 }
 
 OpenResult FakeRecordings::Open(const CallRecord& call) {
-    if (openFaults.NextFails()) return {nullptr, RecordingProblem::Unreadable, "Input/output error"};
+    if (openFaults.NextFails()) return {nullptr, RecordingProblem::kUnreadable, "Input/output error"};
     std::lock_guard lock(mutex_);
     const auto found = files_.find(call.Path());
-    if (found == files_.end()) return {nullptr, RecordingProblem::Missing, "No such file or directory"};
-    if (found->second.problem != RecordingProblem::None) return {nullptr, found->second.problem, "refused"};
-    return {std::make_unique<MemoryRecording>(found->second.bytes), RecordingProblem::None, {}};
+    if (found == files_.end()) return {nullptr, RecordingProblem::kMissing, "No such file or directory"};
+    if (found->second.problem != RecordingProblem::kNone) return {nullptr, found->second.problem, "refused"};
+    return {std::make_unique<MemoryRecording>(found->second.bytes), RecordingProblem::kNone, {}};
 }
 
 TagWrite FakeRecordings::MarkPlayed(const CallRecord& call) {
-    if (writeFaults.NextFails()) return {RecordingProblem::Unreadable, "No space left on device"};
+    if (writeFaults.NextFails()) return {RecordingProblem::kUnreadable, "No space left on device"};
     std::lock_guard lock(mutex_);
     const auto found = files_.find(call.Path());
-    if (found == files_.end()) return {RecordingProblem::Missing, "No such file or directory"};
-    if (found->second.problem != RecordingProblem::None) return {found->second.problem, "refused"};
+    if (found == files_.end()) return {RecordingProblem::kMissing, "No such file or directory"};
+    if (found->second.problem != RecordingProblem::kNone) return {found->second.problem, "refused"};
     found->second.played = true;
     return {};
 }
 
 TagWrite FakeRecordings::StoreBookmark(const CallRecord& call, std::string_view text) {
-    if (writeFaults.NextFails()) return {RecordingProblem::Unreadable, "No space left on device"};
+    if (writeFaults.NextFails()) return {RecordingProblem::kUnreadable, "No space left on device"};
     std::lock_guard lock(mutex_);
     const auto found = files_.find(call.Path());
-    if (found == files_.end()) return {RecordingProblem::Missing, "No such file or directory"};
-    if (found->second.problem != RecordingProblem::None) return {found->second.problem, "refused"};
+    if (found == files_.end()) return {RecordingProblem::kMissing, "No such file or directory"};
+    if (found->second.problem != RecordingProblem::kNone) return {found->second.problem, "refused"};
     found->second.bookmark = BookmarkAsStored(text);
     found->second.hasBookmark = true;
     return {};
@@ -142,12 +142,12 @@ StoreResult<SearchPage> FakeCalls::Search(const std::vector<std::string>& roots,
                                           const CallOrder& order, std::size_t limit) {
     StoreResult<SearchPage> result;
     if (faults.NextFails()) {
-        result.status = StoreStatus::Failure(StoreStatus::Code::Unavailable, "the server is down");
+        result.status = StoreStatus::Failure(StoreStatus::Code::kUnavailable, "the server is down");
         return result;
     }
     const PrepareResult prepared = PrepareCriteria(criteria, NumberPlan{});
     if (!prepared.error.empty()) {
-        result.status = StoreStatus::Failure(StoreStatus::Code::Invalid, prepared.error);
+        result.status = StoreStatus::Failure(StoreStatus::Code::kInvalid, prepared.error);
         return result;
     }
     StoreQuery query;
@@ -162,7 +162,7 @@ StoreResult<SearchPage> FakeCalls::Search(const std::vector<std::string>& roots,
 StoreResult<std::optional<CallRecord>> FakeCalls::Find(int64_t id) {
     StoreResult<std::optional<CallRecord>> result;
     if (faults.NextFails()) {
-        result.status = StoreStatus::Failure(StoreStatus::Code::Unavailable, "the server is down");
+        result.status = StoreStatus::Failure(StoreStatus::Code::kUnavailable, "the server is down");
         return result;
     }
     std::lock_guard lock(mutex_);
@@ -170,7 +170,7 @@ StoreResult<std::optional<CallRecord>> FakeCalls::Find(int64_t id) {
 }
 
 StoreStatus FakeCalls::NoteChanged(const std::string& root, const std::string& path) {
-    if (faults.NextFails()) return StoreStatus::Failure(StoreStatus::Code::Unavailable, "the server is down");
+    if (faults.NextFails()) return StoreStatus::Failure(StoreStatus::Code::kUnavailable, "the server is down");
     std::lock_guard lock(mutex_);
     noted_.push_back(path);
     if (recordings_ == nullptr) return StoreStatus::Success();
@@ -188,7 +188,7 @@ StoreStatus FakeCalls::NoteChanged(const std::string& root, const std::string& p
 StoreResult<std::vector<std::string>> FakeCalls::Lines(const std::vector<std::string>& roots) {
     StoreResult<std::vector<std::string>> result;
     if (faults.NextFails()) {
-        result.status = StoreStatus::Failure(StoreStatus::Code::Unavailable, "the server is down");
+        result.status = StoreStatus::Failure(StoreStatus::Code::kUnavailable, "the server is down");
         return result;
     }
     std::vector<std::string> normalised;
@@ -222,8 +222,8 @@ CustodyStatus FakeCustody::AppendAudit(const std::string& root, const AuditRecor
 
 HoldCheck FakeCustody::Hold(const std::string& path) {
     std::lock_guard lock(mutex_);
-    if (broken_.count(path) != 0) return {HoldState::Unknown, ParentOf(path) + "/protected.list: Permission denied"};
-    return {held_.count(path) != 0 ? HoldState::Held : HoldState::Free, {}};
+    if (broken_.count(path) != 0) return {HoldState::kUnknown, ParentOf(path) + "/protected.list: Permission denied"};
+    return {held_.count(path) != 0 ? HoldState::kHeld : HoldState::kFree, {}};
 }
 
 HoldOutcome FakeCustody::SetProtected(const std::string& path, bool isProtected, const std::string& user) {
@@ -236,7 +236,7 @@ HoldOutcome FakeCustody::SetProtected(const std::string& path, bool isProtected,
     // The root is the day folder's parent, as the library finds it.
     const CustodyStatus audited = AppendAudit(
         ParentOf(ParentOf(path)),
-        AuditRecord{user, "pell-web", isProtected ? AuditAction::Protect : AuditAction::Unprotect, path, ""});
+        AuditRecord{user, "pell-web", isProtected ? AuditAction::kProtect : AuditAction::kUnprotect, path, ""});
     return audited.ok ? HoldOutcome{} : HoldOutcome{HoldOutcome::Kind::kUnrecorded, audited.reason};
 }
 

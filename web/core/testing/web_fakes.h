@@ -90,7 +90,7 @@ public:
 private:
     struct File {
         std::string bytes;
-        RecordingProblem problem = RecordingProblem::None;
+        RecordingProblem problem = RecordingProblem::kNone;
         bool played = false;
         std::string bookmark;
         bool hasBookmark = false;

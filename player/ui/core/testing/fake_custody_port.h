@@ -22,9 +22,9 @@ public:
     }
 
     HoldCheck CheckHold(const std::string& path) override {
-        if (const int error = Call(); error != 0) return {HoldState::Unknown, "protected.list: " + Words(error)};
-        if (const auto u = unknown.find(path); u != unknown.end()) return {HoldState::Unknown, u->second};
-        return {held.count(path) != 0 ? HoldState::Held : HoldState::Free, {}};
+        if (const int error = Call(); error != 0) return {HoldState::kUnknown, "protected.list: " + Words(error)};
+        if (const auto u = unknown.find(path); u != unknown.end()) return {HoldState::kUnknown, u->second};
+        return {held.count(path) != 0 ? HoldState::kHeld : HoldState::kFree, {}};
     }
 
     HoldResult ChangeHolds(const HoldRequest& request) override {
@@ -40,7 +40,7 @@ public:
             (changed ? result.changed : result.unchanged).push_back(path);
             if (changed) {
                 byRoot[RecordRootOf(path)].push_back({user, request.program,
-                                                      request.held ? AuditAction::Protect : AuditAction::Unprotect,
+                                                      request.held ? AuditAction::kProtect : AuditAction::kUnprotect,
                                                       path, request.detail});
             }
         }
