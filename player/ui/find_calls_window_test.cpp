@@ -199,7 +199,8 @@ TEST_F(FindCallsWindowTest, ResultsSortByAColumnAndCountWhatIsLeftAfterARowGoes)
 }
 
 TEST_F(FindCallsWindowTest, NoRecordFolderIsSaidRatherThanAnEmptyResult) {
-    std::ofstream(dir_.path() + "/paths.ini", std::ios::trunc);
+    std::ofstream emptied(dir_.path() + "/paths.ini", std::ios::trunc);  // no record folder is listed
+    emptied.close();
     window_ = std::make_unique<PlayerDialog>(
         dir_.path(),
         PlayerDialog::Services{mixer_, [] { return std::make_unique<QueuedWaveOut>(); }, false, &notifier_, &picker_});
