@@ -13,11 +13,19 @@
 #include "player/catalogue/record_list.h"
 #include "player/ui/core/record_list_rules.h"
 #include "player/ui/dialog_services.h"
+#include "player/ui/player_services.h"
 #include "player/ui/record_list_port.h"
 
 namespace pell::player::test {
 
 void EnsureApplication();
+
+// A volume that never moves, for window tests that do not look at the sound.
+class SilentMixer : public VolumeMixer {
+public:
+    std::uint32_t GetWaveOutVolume() override { return 30000; }
+    void SetWaveOutVolume(std::uint32_t) override {}
+};
 
 class FakeNotifier : public Notifier {
 public:

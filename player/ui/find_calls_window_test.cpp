@@ -27,12 +27,6 @@
 namespace pell::player {
 namespace {
 
-class SilentMixer : public VolumeMixer {
-public:
-    std::uint32_t GetWaveOutVolume() override { return 30000; }
-    void SetWaveOutVolume(std::uint32_t) override {}
-};
-
 QDate DaysAgo(int days) { return QDate::currentDate().addDays(-days); }
 
 class FindCallsWindowTest : public testing::Test {
@@ -84,7 +78,7 @@ protected:
 
     TempDir dir_;
     std::string root_;
-    SilentMixer mixer_;
+    test::SilentMixer mixer_;
     test::FakeNotifier notifier_;
     test::FakeFolderPicker picker_;
     std::unique_ptr<PlayerDialog> window_;
